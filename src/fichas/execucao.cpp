@@ -1,0 +1,55 @@
+#include "fichas/execucao.hpp"
+
+#include <ctime>
+#include <filesystem>
+
+namespace cds {
+
+namespace {
+constexpr char kSeparador = static_cast<char>(std::filesystem::path::preferred_separator);
+}
+
+DataHora RelogioSistema::agora() const {
+    const std::time_t t = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&t, &local);
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+            local.tm_hour,        local.tm_min,     local.tm_sec};
+}
+
+Execucao::Execucao(const ParametrosExportacao& parametros, Conexao& conexao, Operador& operador,
+                   const Relogio& relogio, std::function<std::string()> ibge)
+    : parametros(parametros),
+      conexao(conexao),
+      operador(operador),
+      relogio(relogio),
+      IBQuery1(conexao),
+      IBQuery2(conexao),
+      IBQuery3(conexao),
+      IBQCondSaude(conexao),
+      leIbge(std::move(ibge)) {}
+
+std::string Execucao::pastaXml() const {
+    return parametros.Caminho + kSeparador + "arquivosXML";
+}
+
+std::string Execucao::caminhoArquivo(const std::string& nome) const {
+    return pastaXml() + kSeparador + nome;
+}
+
+void Execucao::log(const std::string& linha) {
+    LogExecucao.push_back(linha);
+    operador.log(linha);
+}
+
+void Execucao::erroCadastro(const std::string& linha) {
+    ErrosCadastro.push_back(linha);
+    operador.erroCadastro(linha);
+}
+
+void Execucao::erroELog(const std::string& linha) {
+    erroCadastro(linha);
+    log(linha);
+}
+
+}  // namespace cds
