@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what the build, the tests and the demo export need, from Debian's packages.
+# Safe to run again: apt-get skips what is already there.
+set -euo pipefail
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "Execute como root (apt-get install)." >&2
+    exit 1
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+# The server package asks for the SYSDBA password on install; answer it beforehand.
+echo "firebird3.0-server shared/firebird/sysdba_password/first_install password masterkey" |
+    debconf-set-selections
+
+pacotes=(
+    build-essential cmake pkg-config clang-format
+    firebird-dev libfbclient2          # Firebird client API (headers and library)
+    firebird3.0-server-core            # the embedded engine: opens a database file directly
+    firebird3.0-utils                  # isql-fb, to build databases from db/*.sql
+    firebird3.0-server                 # a real server, for the tests over TCP
+    libminizip-dev zlib1g-dev          # zip archives with deflate
+    libsimpleini-dev                   # config.ini
+    qt6-base-dev fonts-dejavu-core     # the window, and a font for offscreen screenshots
+    libgtest-dev                       # the tests
+    python3                            # XML well-formedness checks in the tests
+)
+
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${pacotes[@]}"
