@@ -37,14 +37,25 @@ std::string leArquivo(const fs::path& p) {
     return s.str();
 }
 
-// The schema, run once per process into a template that every test database copies.
+// The schema, run into a template that every test database copies. CTest runs each test in
+// a process of its own, so the template is kept in the temporary folder under the hash of the
+// schema's text and made again only when the schema changes.
 const fs::path& modelo() {
     static std::once_flag feito;
     static fs::path arquivo;
     std::call_once(feito, [] {
-        static PastaTemporaria pasta;
-        arquivo = pasta.caminho() / "modelo.fdb";
-        criaBanco(arquivo, fs::path(PROJETO_DIR) / "db" / "schema.sql");
+        const fs::path schema = fs::path(PROJETO_DIR) / "db" / "schema.sql";
+        const auto hash = std::hash<std::string>{}(leArquivo(schema));
+        arquivo = fs::temp_directory_path() /
+                  ("exportador-modelo-" + std::to_string(hash) + ".fdb");
+        if (fs::exists(arquivo)) return;
+        PastaTemporaria pasta;
+        const fs::path novo = pasta.caminho() / "modelo.fdb";
+        criaBanco(novo, schema);
+        // Another test process may have made it meanwhile; both are the same.
+        const fs::path parcial = arquivo.string() + "." + std::to_string(::getpid());
+        fs::copy_file(novo, parcial, fs::copy_options::overwrite_existing);
+        fs::rename(parcial, arquivo);
     });
     return arquivo;
 }
