@@ -29,8 +29,12 @@ Execucao::Execucao(const ParametrosExportacao& parametros, Conexao& conexao, Ope
       IBQCondSaude(conexao),
       leIbge(std::move(ibge)) {}
 
+std::string pastaXml(const std::string& Caminho) {
+    return Caminho + kSeparador + "arquivosXML";
+}
+
 std::string Execucao::pastaXml() const {
-    return parametros.Caminho + kSeparador + "arquivosXML";
+    return cds::pastaXml(parametros.Caminho);
 }
 
 std::string Execucao::caminhoArquivo(const std::string& nome) const {

@@ -31,6 +31,9 @@ struct ParametrosExportacao {
     bool FichaVacinacao = false;
 };
 
+// Caminho + separator + "arquivosXML": where a run's record files go.
+std::string pastaXml(const std::string& Caminho);
+
 enum class TipoMensagem { Simples, Informacao, Erro };
 
 // Whoever watches the run: the window, the command line, or a test's recorder.

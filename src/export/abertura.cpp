@@ -1,0 +1,45 @@
+#include "export/abertura.hpp"
+
+#include <filesystem>
+#include <system_error>
+
+#include "comum/erro.hpp"
+
+namespace cds {
+
+Periodo mesAnterior(const DataHora& hoje) {
+    using namespace std::chrono;
+    const year_month este{year{hoje.ano}, month{static_cast<unsigned>(hoje.mes)}};
+    const year_month anterior = este - months{1};
+    return {anterior / day{1}, year_month_day{anterior / last}};
+}
+
+void marcaTodas(ParametrosExportacao& p, bool marcado) {
+    p.CadastroIndividual = p.CadastroDomiciliar = p.AtendimentoIndividual = p.Procedimentos =
+        p.AtendimentoOdontologico = p.FichaVisitaDomiciliar = p.FichaAtivColetiva = marcado;
+}
+
+ParametrosExportacao parametrosIniciais(const ArquivoIni& ini, const Relogio& relogio) {
+    ParametrosExportacao p;
+    p.Unidade = ini.le(kSecaoGeral, kChaveCnesPrincipal, "");
+    p.Caminho = ini.le(kSecaoGeral, kChaveCaminhoXml, caminhoXmlPadrao());
+    p.ProfissionalGenerico = ini.le(kSecaoEsus, kChaveProfissionalGenerico, "");
+    p.UUID = "0";
+    const Periodo periodo = mesAnterior(relogio.agora());
+    p.DataInicial = periodo.inicio;
+    p.DataFinal = periodo.fim;
+    marcaTodas(p, true);
+    p.FichaVacinacao = false;
+    return p;
+}
+
+void criaPastaXml(const std::string& Caminho) {
+    const std::filesystem::path pasta = pastaXml(Caminho);
+    std::error_code erro;
+    std::filesystem::create_directories(pasta, erro);
+    if (erro)
+        throw ErroArquivo("Não foi possível criar a pasta " + pasta.string() + ": " +
+                          erro.message());
+}
+
+}  // namespace cds
