@@ -1,0 +1,39 @@
+#include "export/arquivos.hpp"
+
+#include <fstream>
+#include <system_error>
+
+#include "comum/cp1252.hpp"
+#include "comum/erro.hpp"
+
+namespace cds {
+
+namespace fs = std::filesystem;
+
+void DeletaArquivosDir(const std::string& RootDir) {
+    // Listed first, deleted after, so that deleting does not disturb the listing. A listing
+    // that breaks off leaves the rest of the folder as it is, like a failed deletion.
+    std::vector<fs::path> arquivos;
+    std::error_code ec;
+    for (fs::directory_iterator it(RootDir, ec), fim; !ec && it != fim; it.increment(ec)) {
+        std::error_code ecTipo;
+        // fs::remove would take an empty folder too; only files go.
+        if (!it->is_directory(ecTipo)) arquivos.push_back(it->path());
+    }
+    for (const fs::path& arquivo : arquivos) fs::remove(arquivo, ec);
+}
+
+void salvaErrosCadastro(const fs::path& arquivo, const std::vector<std::string>& linhas) {
+    if (linhas.empty()) return;
+    std::string texto;
+    for (const std::string& linha : linhas) {
+        texto += utf8ParaCp1252(linha);
+        texto += "\r\n";
+    }
+    std::ofstream saida(arquivo, std::ios::binary | std::ios::trunc);
+    saida.write(texto.data(), static_cast<std::streamsize>(texto.size()));
+    saida.close();
+    if (!saida) throw ErroArquivo("Não foi possível gravar o arquivo " + arquivo.string() + ".");
+}
+
+}  // namespace cds

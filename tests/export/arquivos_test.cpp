@@ -1,0 +1,96 @@
+#include "export/arquivos.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "comum/erro.hpp"
+#include "pasta_temporaria.hpp"
+
+namespace cds {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(DeletaArquivosDir, ApagaOsArquivosDaPastaEDeixaSubpastasEAPropriaPasta) {
+    // The folder as the run may spell it: plain, with a trailing separator (a Caminho typed
+    // with one), with a doubled separator inside.
+    for (const char* grafia : {"/arquivosXML", "/arquivosXML/", "//arquivosXML"}) {
+        PastaTemporaria base;
+        const fs::path pasta = base / "arquivosXML";
+        fs::create_directories(pasta / "cheia" / "funda");
+        fs::create_directory(pasta / "vazia");
+        for (const char* nome : {"FichaAtendimentoIndividual_1.esus.xml",
+                                 "FichaProcedimento_2.esus.xml", ".oculto", "sem-extensao"}) {
+            escreveArquivo(pasta / nome, "x");
+        }
+        escreveArquivo(pasta / "cheia" / "dentro.xml", "fica");
+        escreveArquivo(pasta / "cheia" / "funda" / "mais.xml", "fica");
+        escreveArquivo(base / "FichasValmo_03112019_1405_01102019_31102019.zip", "fica");
+
+        const std::string RootDir = base.caminho().string() + grafia;
+        DeletaArquivosDir(RootDir);
+
+        std::vector<std::string> restantes;
+        for (const auto& e : fs::recursive_directory_iterator(pasta))
+            restantes.push_back(fs::relative(e.path(), pasta).generic_string());
+        std::sort(restantes.begin(), restantes.end());
+        EXPECT_EQ(restantes, (std::vector<std::string>{"cheia", "cheia/dentro.xml", "cheia/funda",
+                                                       "cheia/funda/mais.xml", "vazia"}))
+            << RootDir;
+        EXPECT_TRUE(fs::is_directory(pasta)) << RootDir;
+        EXPECT_TRUE(fs::exists(base / "FichasValmo_03112019_1405_01102019_31102019.zip"));
+    }
+}
+
+TEST(DeletaArquivosDir, PastaInexistenteNaoEErroENaoECriada) {
+    PastaTemporaria base;
+    EXPECT_NO_THROW(DeletaArquivosDir((base / "arquivosXML").string()));
+    EXPECT_FALSE(fs::exists(base / "arquivosXML"));
+    // A file where the folder should be is not a folder to empty.
+    escreveArquivo(base / "arquivosXML", "fica");
+    EXPECT_NO_THROW(DeletaArquivosDir((base / "arquivosXML").string()));
+    EXPECT_EQ(leArquivo(base / "arquivosXML"), "fica");
+}
+
+TEST(SalvaErrosCadastro, UmaLinhaPorEntradaEmWindows1252ComCrLf) {
+    struct Caso {
+        std::vector<std::string> linhas;
+        std::string bytes;
+    };
+    const Caso casos[] = {
+        {{"João"}, "\x4A\x6F\xE3\x6F\r\n"},
+        {{"Cidadão sem CNS: MARIA DA CONCEIÇÃO", "Família 12 sem endereço", "Preço € 5"},
+         "Cidad\xE3o sem CNS: MARIA DA CONCEI\xC7\xC3O\r\nFam\xEDlia 12 sem endere\xE7o\r\n"
+         "Pre\xE7o \x80 5\r\n"},
+        // An empty entry is an empty line; what has no Windows-1252 form becomes "?".
+        {{"", "Ω"}, "\r\n?\r\n"},
+    };
+    for (const Caso& c : casos) {
+        PastaTemporaria pasta;
+        // Replaces a longer file whole, with nothing of it left at the end.
+        escreveArquivo(pasta / "erros.txt", std::string(500, 'z'));
+        salvaErrosCadastro(pasta / "erros.txt", c.linhas);
+        EXPECT_EQ(leArquivo(pasta / "erros.txt"), c.bytes) << c.linhas.front();
+    }
+}
+
+TEST(SalvaErrosCadastro, ListaVaziaNaoMexeNoArquivo) {
+    PastaTemporaria pasta;
+    salvaErrosCadastro(pasta / "erros.txt", {});
+    EXPECT_FALSE(fs::exists(pasta / "erros.txt"));
+
+    escreveArquivo(pasta / "erros.txt", "da execução anterior\r\n");
+    salvaErrosCadastro(pasta / "erros.txt", {});
+    EXPECT_EQ(leArquivo(pasta / "erros.txt"), "da execução anterior\r\n");
+}
+
+TEST(SalvaErrosCadastro, ArquivoQueNaoPodeSerCriadoLevantaErro) {
+    PastaTemporaria pasta;
+    EXPECT_THROW(salvaErrosCadastro(pasta / "nao-existe" / "erros.txt", {"linha"}), ErroArquivo);
+}
+
+}  // namespace
+}  // namespace cds
