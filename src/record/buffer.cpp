@@ -1,0 +1,62 @@
+#include "record/buffer.hpp"
+
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "comum/erro.hpp"
+#include "record/xml.hpp"
+
+namespace cds {
+namespace {
+
+std::filesystem::path caminhoUtf8(const std::string& caminho) {
+    return std::filesystem::path(std::u8string(caminho.begin(), caminho.end()));
+}
+
+[[noreturn]] void falhaGravacao(const std::string& caminho) {
+    throw ErroArquivo("Não foi possível criar o arquivo " + caminho);
+}
+
+}  // namespace
+
+void RegistroBuffer::adiciona(std::string_view linha) {
+    conteudo += linha;
+    conteudo += "\r\n";
+}
+
+void RegistroBuffer::adicionaElemento(std::string_view tag, std::string_view valor) {
+    adiciona(elementoXml(tag, valor));
+}
+
+void RegistroBuffer::salva(const std::string& caminho) const {
+    const std::filesystem::path destino = caminhoUtf8(caminho);
+    std::filesystem::path temporario = destino;
+    temporario += ".tmp";
+
+    {
+        std::ofstream arquivo;
+        // Unbuffered: the whole text goes down in one write.
+        arquivo.rdbuf()->pubsetbuf(nullptr, 0);
+        arquivo.open(temporario, std::ios::binary | std::ios::trunc);
+        if (!arquivo) falhaGravacao(caminho);
+        arquivo.write(conteudo.data(), static_cast<std::streamsize>(conteudo.size()));
+        arquivo.close();
+        if (!arquivo) {
+            // The save has failed already; a temporary left behind goes with the next clean-up.
+            std::error_code ignorado;
+            std::filesystem::remove(temporario, ignorado);
+            falhaGravacao(caminho);
+        }
+    }
+
+    std::error_code erro;
+    std::filesystem::rename(temporario, destino, erro);
+    if (erro) {
+        std::error_code ignorado;
+        std::filesystem::remove(temporario, ignorado);
+        falhaGravacao(caminho);
+    }
+}
+
+}  // namespace cds

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace cds {
+
+// One record file being built: ordered lines, one XML fragment each, empty lines allowed.
+// Lines are kept already joined with CRLF, the form the file takes, so saving is one write.
+class RegistroBuffer {
+  public:
+    void limpa() { conteudo.clear(); }
+    void adiciona(std::string_view linha);
+    void adicionaVazia() { conteudo += "\r\n"; }
+    // "<tag>" + the value escaped for XML + "</tag>".
+    void adicionaElemento(std::string_view tag, std::string_view valor);
+
+    // The file's text: UTF-8, every line ended by CRLF, the last one too.
+    const std::string& texto() const { return conteudo; }
+
+    // Writes the file whole at `caminho` (UTF-8 path), replacing any file of that name. The text
+    // goes to a sibling first and is renamed over the target, so a failed save never leaves
+    // half a record behind. Raises ErroArquivo naming the path when it cannot be written.
+    void salva(const std::string& caminho) const;
+
+  private:
+    std::string conteudo;
+};
+
+}  // namespace cds

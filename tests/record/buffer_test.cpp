@@ -1,0 +1,120 @@
+#include "record/buffer.hpp"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "comum/erro.hpp"
+
+namespace cds {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+
+std::string leArquivo(const fs::path& caminho) {
+    std::ifstream arquivo(caminho, std::ios::binary);
+    return {std::istreambuf_iterator<char>(arquivo), std::istreambuf_iterator<char>()};
+}
+
+std::string utf8(const fs::path& caminho) {
+    const std::u8string u = caminho.u8string();
+    return {u.begin(), u.end()};
+}
+
+class RegistroBufferArquivo : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        pasta = fs::temp_directory_path() /
+                ("record_buffer_" + std::to_string(std::random_device{}()) + "_" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(pasta);
+        fs::create_directories(pasta);
+    }
+    void TearDown() override { fs::remove_all(pasta); }
+
+    // The names left in the folder, to see that no temporary stayed behind.
+    std::vector<std::string> arquivos() const {
+        std::vector<std::string> nomes;
+        for (const auto& e : fs::directory_iterator(pasta))
+            nomes.push_back(utf8(e.path().filename()));
+        return nomes;
+    }
+
+    fs::path pasta;
+};
+
+TEST(RegistroBuffer, LinhasTerminamEmCrlfInclusiveAUltima) {
+    RegistroBuffer buffer;
+    buffer.adiciona("<?xml version=\"1.0\"?>");
+    buffer.adicionaVazia();
+    buffer.adicionaElemento("nome", "A & B");
+    buffer.adiciona("");
+    EXPECT_EQ(buffer.texto(), "<?xml version=\"1.0\"?>\r\n\r\n<nome>A &amp; B</nome>\r\n\r\n");
+
+    buffer.limpa();
+    EXPECT_EQ(buffer.texto(), "");
+    buffer.adiciona("<a/>");
+    EXPECT_EQ(buffer.texto(), "<a/>\r\n");
+}
+
+TEST_F(RegistroBufferArquivo, SalvaUtf8SemBomComCrlf) {
+    RegistroBuffer buffer;
+    buffer.adiciona("<nomeCidadao>JOÃO</nomeCidadao>");
+    buffer.adicionaVazia();
+    const fs::path caminho = pasta / "FichaAtendimentoIndividual_1.esus.xml";
+    buffer.salva(utf8(caminho));
+
+    EXPECT_EQ(leArquivo(caminho), "<nomeCidadao>JO\xC3\x83O</nomeCidadao>\r\n\r\n");
+    EXPECT_THAT(arquivos(), ::testing::ElementsAre("FichaAtendimentoIndividual_1.esus.xml"));
+}
+
+TEST_F(RegistroBufferArquivo, SubstituiArquivoMaisLongoPorInteiro) {
+    const fs::path caminho = pasta / "FichaVacinacao_345.esus.xml";
+    std::ofstream(caminho, std::ios::binary) << std::string(5000, 'x');
+
+    RegistroBuffer buffer;
+    buffer.adiciona("<a/>");
+    buffer.salva(utf8(caminho));
+    EXPECT_EQ(leArquivo(caminho), "<a/>\r\n");
+    EXPECT_THAT(arquivos(), ::testing::ElementsAre("FichaVacinacao_345.esus.xml"));
+}
+
+TEST_F(RegistroBufferArquivo, CaminhoComAcentos) {
+    const fs::path sub = pasta / fs::path(u8"importação");
+    fs::create_directories(sub);
+    RegistroBuffer buffer;
+    buffer.adiciona("<a/>");
+    buffer.salva(utf8(sub / "F_1.esus.xml"));
+    EXPECT_EQ(leArquivo(sub / "F_1.esus.xml"), "<a/>\r\n");
+}
+
+TEST_F(RegistroBufferArquivo, ArquivoQueNaoPodeSerCriadoLevantaErroComOCaminho) {
+    RegistroBuffer buffer;
+    buffer.adiciona("<a/>");
+
+    // The folder does not exist.
+    const std::string semPasta = utf8(pasta / "arquivosXML" / "F_1.esus.xml");
+    try {
+        buffer.salva(semPasta);
+        FAIL() << "salvou em pasta inexistente";
+    } catch (const ErroArquivo& e) {
+        EXPECT_THAT(e.what(), HasSubstr(semPasta));
+    }
+
+    // A folder stands where the file should go: nothing written, no temporary left.
+    const fs::path ocupado = pasta / "F_2.esus.xml";
+    fs::create_directories(ocupado / "dentro");
+    EXPECT_THROW(buffer.salva(utf8(ocupado)), ErroArquivo);
+    EXPECT_THAT(arquivos(), ::testing::ElementsAre("F_2.esus.xml"));
+    EXPECT_TRUE(fs::is_directory(ocupado));
+}
+
+}  // namespace
+}  // namespace cds
