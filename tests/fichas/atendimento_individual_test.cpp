@@ -1,0 +1,301 @@
+#include <gtest/gtest.h>
+
+#include "fichas/atendimento_individual.hpp"
+#include "fichas/cenario.hpp"
+#include "fichas/vacinacao.hpp"
+
+namespace cds {
+namespace {
+
+using teste::CenarioFichas;
+using teste::valorDe;
+
+// One unit, one physician with a team, one citizen: the ground of every care episode here.
+void insereClinica(teste::BancoTeste& banco) {
+    banco.executa("INSERT INTO unidades (codigo, nome) VALUES ('2345678', 'UBS Centro')");
+    banco.executa("INSERT INTO unidades (codigo, nome) VALUES ('7654321', 'UBS Norte')");
+    banco.executa("INSERT INTO unidades (codigo, nome) VALUES ('1111111', 'CRAS Sul')");
+    banco.executa("INSERT INTO CBO (CODIGO, DESCRICAO) VALUES ('225142', 'Médico da estratégia')");
+    banco.executa("INSERT INTO CBO (CODIGO, DESCRICAO) VALUES ('223208', 'Cirurgião dentista')");
+    banco.executa(
+        "INSERT INTO PROFISSIONAIS (CODIGO, nome, CNS, CBO, INE, CODUNIDADE) VALUES "
+        "(10, 'Dra. Ana Lúcia', '700000000000001', '225142', '123', '2345678')");
+    banco.executa(
+        "INSERT INTO pessoas (codigo, nome, dtnascimento, sexo, cartaosus) VALUES "
+        "(100, 'Maria da Conceição', '1980-10-15', 'Feminino', '898000000000001')");
+    banco.executa(
+        "INSERT INTO CONDUTAS (codigo, descricao, CODIGOESUS) VALUES (1, 'Retorno', '1')");
+}
+
+// An episode of the period; `extra` names more columns and values to set.
+void insereEpisodio(teste::BancoTeste& banco, int numero, const std::string& hora = "'14:35:00'",
+                    const std::string& unidade = "2345678", int profissional = 10) {
+    banco.executa(
+        "INSERT INTO FAA (CODUNIDADE, NUMFAA, DATA, HORA, CODPESSOA, CODPROFISSIONAL, "
+        "ESPECIEATEND, CARATER, CODCONDUTA) VALUES ('" +
+        unidade + "', " + std::to_string(numero) + ", '2019-10-15', " + hora + ", 100, " +
+        std::to_string(profissional) + ", 'MEDICO', '1', 1)");
+    banco.executa("INSERT INTO FAACID (CODUNIDADE, NUMFAA, CODCID) VALUES ('" + unidade + "', " +
+                  std::to_string(numero) + ", 'J45.9')");
+}
+
+class AtendimentoIndividualTest : public ::testing::Test {
+  protected:
+    void SetUp() override { insereClinica(c.banco); }
+    CenarioFichas c;
+};
+
+// The episode of the hand-written expected files: every optional line present.
+void insereEpisodioCompleto(teste::BancoTeste& banco) {
+    insereEpisodio(banco, 345);
+    banco.executa(
+        "UPDATE FAA SET gestante = 'S', DUM = '2019-08-01', IDADEGEST = 10, GRAVIDEZPLAN = 'S', "
+        "NUMGESTPREVIAS = 1, NUMPARTOS = 1, VACINAEMDIA = 'N' WHERE NUMFAA = 345");
+    banco.executa(
+        "INSERT INTO TRIAGENS (CODUNIDADE, NUMFAA, PESO, ALTURA, pc) VALUES "
+        "('2345678', 345, 72.5, 1.75, 35.5)");
+    for (const char* ciap : {"ABP001", "A01", "ABP002", "K86", "T90"})
+        banco.executa(std::string("INSERT INTO FAACIAPS (CODUNIDADE, NUMFAA, CODCIAP) VALUES "
+                                  "('2345678', 345, '") +
+                      ciap + "')");
+    banco.executa(
+        "INSERT INTO SUSPROCEDUNIF (CODIGO, DESCRICAO, ehexame, CODPROCESUS) VALUES "
+        "('0202010473', 'Glicemia', 'S', '0202010473')");
+    banco.executa(
+        "INSERT INTO SUSPROCEDUNIF (CODIGO, DESCRICAO, ehexame, CODPROCESUS) VALUES "
+        "('0000000001', 'Exame sem SIGTAP', 'S', NULL)");
+    banco.executa(
+        "INSERT INTO FAAPROCED (CODUNIDADE, NUMFAA, CODPROCEDUNIF, ExameSolicitado, ExameAvaliado) "
+        "VALUES ('2345678', 345, '0202010473', 'S', 'S')");
+    banco.executa(
+        "INSERT INTO FAAPROCED (CODUNIDADE, NUMFAA, CODPROCEDUNIF, ExameSolicitado, ExameAvaliado) "
+        "VALUES ('2345678', 345, '0000000001', 'S', 'S')");
+    // The same episode number in another unit is another episode: its exams stay out.
+    banco.executa(
+        "INSERT INTO FAAPROCED (CODUNIDADE, NUMFAA, CODPROCEDUNIF, ExameSolicitado, ExameAvaliado) "
+        "VALUES ('7654321', 345, '0202010473', 'S', 'N')");
+    banco.executa(
+        "INSERT INTO FAAPROCED (CODUNIDADE, NUMFAA, CODPROCEDUNIF, ExameSolicitado, ExameAvaliado) "
+        "VALUES ('7654321', 345, '0000000001', 'S', 'N')");
+}
+
+TEST_F(AtendimentoIndividualTest, FichaCompletaIgualAoEsperado) {
+    insereEpisodioCompleto(c.banco);
+    Execucao& ex = c.execucao();
+    geraFichaAtendimento(ex);
+
+    EXPECT_EQ(c.arquivo("FichaAtendimentoIndividual_345.esus.xml"),
+              teste::leDadoEsperado("FichaAtendimentoIndividual_345.esus.xml"));
+    EXPECT_EQ(ex.ListaArquivos, std::vector<std::string>{
+                                    ex.caminhoArquivo("FichaAtendimentoIndividual_345.esus.xml")});
+    EXPECT_EQ(c.operador.statusTextos(),
+              std::vector<std::string>{"Gerando Fichas de Atendimento Individual..."});
+    EXPECT_TRUE(ex.LogExecucao.empty());
+}
+
+TEST_F(AtendimentoIndividualTest, FichaDeVacinacaoIgualAoEsperado) {
+    insereEpisodioCompleto(c.banco);
+    Execucao& ex = c.execucao();
+    geraFichaVacinacao(ex);
+
+    EXPECT_EQ(c.arquivo("FichaVacinacao_345.esus.xml"),
+              teste::leDadoEsperado("FichaVacinacao_345.esus.xml"));
+    EXPECT_EQ(ex.ListaArquivos,
+              std::vector<std::string>{ex.caminhoArquivo("FichaVacinacao_345.esus.xml")});
+    EXPECT_EQ(c.operador.statusTextos(),
+              std::vector<std::string>{"Gerando Fichas de Vacinação..."});
+}
+
+TEST_F(AtendimentoIndividualTest, TurnoPelaHora) {
+    struct Caso {
+        int numero;
+        const char* hora;
+        std::optional<std::string> turno;
+        std::optional<std::string> turnoVacina;
+    };
+    const Caso casos[] = {
+        {1, "'11:59:59'", "1", "1"}, {2, "'12:00:00'", "2", "2"}, {3, "'17:59:00'", "2", "2"},
+        {4, "'18:00:00'", "3", "3"}, {5, "'00:00:00'", "1", "1"}, {6, "NULL", std::nullopt, "1"},
+    };
+    for (const auto& caso : casos) insereEpisodio(c.banco, caso.numero, caso.hora);
+    Execucao& ex = c.execucao();
+    geraFichaAtendimento(ex);
+    geraFichaVacinacao(ex);
+    for (const auto& caso : casos) {
+        const std::string n = std::to_string(caso.numero);
+        EXPECT_EQ(valorDe(c.arquivo("FichaAtendimentoIndividual_" + n + ".esus.xml"), "turno"),
+                  caso.turno)
+            << caso.hora;
+        EXPECT_EQ(valorDe(c.arquivo("FichaVacinacao_" + n + ".esus.xml"), "turno"),
+                  caso.turnoVacina)
+            << caso.hora;
+    }
+    // Without an hour the care date stands for 10:00:01 of its day.
+    EXPECT_EQ(valorDe(c.arquivo("FichaAtendimentoIndividual_6.esus.xml"), "dataAtendimento"),
+              "1571133601000");
+}
+
+TEST_F(AtendimentoIndividualTest, LimitesDaTriagem) {
+    struct Caso {
+        const char* peso;
+        const char* altura;
+        const char* pc;
+        std::optional<std::string> pesoEsperado, alturaEsperada, pcEsperado;
+    };
+    const Caso casos[] = {
+        {"0.5", "175", "10", std::nullopt, "00175", "000010"},
+        {"500", "1.75", "200", std::nullopt, "00175", "000200"},
+        {"72.5", "20", "9.9", "73", "00020", std::nullopt},
+        {"0.51", "250", "200.1", "1", "00250", std::nullopt},
+        {"499.4", "2.5", "35.5", "499", std::nullopt, "000036"},
+        {"NULL", "10", "NULL", std::nullopt, std::nullopt, std::nullopt},
+        {"3.5", "0.21", "10.5", "4", "00021", "000011"},
+        {"2.5", "0.2", "-3", "3", std::nullopt, std::nullopt},
+    };
+    int numero = 0;
+    for (const auto& caso : casos) {
+        insereEpisodio(c.banco, ++numero);
+        c.banco.executa(std::string("INSERT INTO TRIAGENS (CODUNIDADE, NUMFAA, PESO, ALTURA, pc) "
+                                    "VALUES ('2345678', ") +
+                        std::to_string(numero) + ", " + caso.peso + ", " + caso.altura + ", " +
+                        caso.pc + ")");
+    }
+    geraFichaAtendimento(c.execucao());
+    numero = 0;
+    for (const auto& caso : casos) {
+        const std::string ficha =
+            c.arquivo("FichaAtendimentoIndividual_" + std::to_string(++numero) + ".esus.xml");
+        SCOPED_TRACE(std::string(caso.peso) + " " + caso.altura + " " + caso.pc);
+        EXPECT_EQ(valorDe(ficha, "pesoAcompanhamentoNutricional"), caso.pesoEsperado);
+        EXPECT_EQ(valorDe(ficha, "alturaAcompanhamentoNutricional"), caso.alturaEsperada);
+        EXPECT_EQ(valorDe(ficha, "perimetroCefalico"), caso.pcEsperado);
+    }
+}
+
+TEST_F(AtendimentoIndividualTest, ExamesSemSigtapUmBlocoPorExame) {
+    insereEpisodio(c.banco, 7);
+    for (const char* valores :
+         {"'0000000001', 'Local 1', 'S', ''", "'0000000002', 'Local 2', 'S', NULL",
+          "'0202010473', 'Glicemia', 'S', '0202010473'",
+          "'0202010500', 'Colesterol', 'S', '0202010500'"})
+        c.banco.executa(
+            std::string("INSERT INTO SUSPROCEDUNIF (CODIGO, DESCRICAO, ehexame, CODPROCESUS) "
+                        "VALUES (") +
+            valores + ")");
+    const char* exames[][3] = {{"0000000001", "S", "N"},
+                               {"0000000002", "N", "S"},
+                               {"0202010473", "S", "N"},
+                               {"0202010500", "S", "S"}};
+    for (const auto& e : exames)
+        c.banco.executa(std::string("INSERT INTO FAAPROCED (CODUNIDADE, NUMFAA, CODPROCEDUNIF, "
+                                    "ExameSolicitado, ExameAvaliado) VALUES ('2345678', 7, '") +
+                        e[0] + "', '" + e[1] + "', '" + e[2] + "')");
+    geraFichaAtendimento(c.execucao());
+    const std::string ficha = c.arquivo("FichaAtendimentoIndividual_7.esus.xml");
+    const std::string esperado =
+        "</problemaCondicaoAvaliada>\r\n\r\n"
+        "<examesSolicitados>0202010473</examesSolicitados>\r\n"
+        "<examesSolicitados>0202010500</examesSolicitados>\r\n"
+        "<examesAvaliados>0202010500</examesAvaliados>\r\n"
+        "<outrosSia>\r\n<codigoExame>0000000001</codigoExame>\r\n"
+        "<solicitadoAvaliado>S</solicitadoAvaliado>\r\n</outrosSia>\r\n"
+        "<outrosSia>\r\n<codigoExame>0000000002</codigoExame>\r\n"
+        "<solicitadoAvaliado>A</solicitadoAvaliado>\r\n</outrosSia>\r\n"
+        "<ficouEmObservacao>";
+    EXPECT_NE(ficha.find(esperado), std::string::npos) << ficha;
+}
+
+TEST_F(AtendimentoIndividualTest, ProfissionalSemIneAvisaEGravaAssimMesmo) {
+    c.banco.executa(
+        "INSERT INTO PROFISSIONAIS (CODIGO, nome, CNS, CBO, INE) VALUES "
+        "(11, 'Dr. José & Filhos', '700000000000002', '225142', '   ')");
+    insereEpisodio(c.banco, 8, "'09:00:00'", "2345678", 11);
+    insereEpisodio(c.banco, 9, "'09:00:00'", "2345678", 11);
+    Execucao& ex = c.execucao();
+    geraFichaAtendimento(ex);
+    const std::string ficha = c.arquivo("FichaAtendimentoIndividual_8.esus.xml");
+    EXPECT_EQ(ficha.find("<ine>"), std::string::npos);
+    EXPECT_NE(ficha.find("<cnes>2345678</cnes>\r\n</lotacaoFormPrincipal>"), std::string::npos);
+    const std::vector<std::string> aviso(2, "Dr. José & Filhos - INE não cadastrado!");
+    EXPECT_EQ(ex.ErrosCadastro, aviso);
+    EXPECT_EQ(ex.LogExecucao, aviso);
+    // Each episode reports to the hidden list first, then to the log.
+    EXPECT_EQ(c.operador.chamadas[1], ChamadaOperador::erroCadastro(aviso[0]));
+    EXPECT_EQ(c.operador.chamadas[2], ChamadaOperador::log(aviso[0]));
+    EXPECT_EQ(ex.ListaArquivos.size(), 2u);
+}
+
+TEST_F(AtendimentoIndividualTest, ValoresComCaracteresDeMarcacaoDaoXmlValido) {
+    c.banco.executa("INSERT INTO CONDUTAS (codigo, descricao, CODIGOESUS) VALUES (2, 'x', '&<')");
+    insereEpisodio(c.banco, 10);
+    c.banco.executa("UPDATE FAA SET CODCONDUTA = 2, CARATER = '>' WHERE NUMFAA = 10");
+    c.banco.executa("UPDATE FAACID SET CODCID = 'A&1' WHERE NUMFAA = 10");
+    geraFichaAtendimento(c.execucao());
+    const std::string ficha = c.arquivo("FichaAtendimentoIndividual_10.esus.xml");
+    EXPECT_EQ(valorDe(ficha, "condutas"), "&amp;&lt;");
+    EXPECT_EQ(valorDe(ficha, "cid10"), "A&amp;1");
+    EXPECT_EQ(valorDe(ficha, "tipoAtendimento"), "&gt;");
+    EXPECT_TRUE(teste::xmlBemFormado(c.pasta.caminho() / "arquivosXML" /
+                                     "FichaAtendimentoIndividual_10.esus.xml"));
+}
+
+TEST_F(AtendimentoIndividualTest, VariasLinhasDoMesmoEpisodio) {
+    insereEpisodio(c.banco, 11);
+    for (int auxilio : {1, 2})
+        c.banco.executa(
+            "INSERT INTO SOLICPROCEDS (CODUNIDADE, NUMFAA, CODTIPOAUXILIO) VALUES ('2345678', "
+            "11, " +
+            std::to_string(auxilio) + ")");
+    Execucao& ex = c.execucao();
+    geraFichaAtendimento(ex);
+    const std::string caminho = ex.caminhoArquivo("FichaAtendimentoIndividual_11.esus.xml");
+    EXPECT_EQ(ex.ListaArquivos, (std::vector<std::string>{caminho, caminho}));
+}
+
+TEST_F(AtendimentoIndividualTest, SelecaoDoPeriodoDoProfissionalEDaUnidade) {
+    c.banco.executa(
+        "INSERT INTO PROFISSIONAIS (CODIGO, nome, CNS, CBO, INE) VALUES "
+        "(12, 'Dra. Beatriz', '700000000000003', '225142', '124')");
+    c.banco.executa(
+        "INSERT INTO PROFISSIONAIS (CODIGO, nome, CNS, CBO, INE) VALUES "
+        "(13, 'Dr. Dente', '700000000000004', '223208', '125')");
+    insereEpisodio(c.banco, 20);                               // in
+    insereEpisodio(c.banco, 21, "'08:00:00'", "2345678", 12);  // in unless CodProf 10
+    insereEpisodio(c.banco, 22, "'08:00:00'", "1111111");      // a CRAS unit: out
+    insereEpisodio(c.banco, 23, "'08:00:00'", "2345678", 13);  // a dentist: out
+    insereEpisodio(c.banco, 24);
+    c.banco.executa("UPDATE FAA SET DATA = '2019-11-01' WHERE NUMFAA = 24");  // after the period
+    insereEpisodio(c.banco, 25);
+    c.banco.executa("UPDATE FAA SET CARATER = '7' WHERE NUMFAA = 25");  // excluded character
+    insereEpisodio(c.banco, 26);
+    c.banco.executa("DELETE FROM FAACID WHERE NUMFAA = 26");  // neither CID nor CIAP
+    c.banco.executa(
+        "INSERT INTO FAACIAPS (CODUNIDADE, NUMFAA, CODCIAP) VALUES ('2345678', 26, 'XXX')");
+    insereEpisodio(c.banco, 27);
+    c.banco.executa("UPDATE FAA SET ESPECIEATEND = 'ENFERMAGEM' WHERE NUMFAA = 27");
+
+    c.parametros.CodProf = "10";
+    Execucao& ex = c.execucao();
+    geraFichaAtendimento(ex);
+    std::vector<std::string> nomes;
+    for (const auto& p : ex.ListaArquivos) nomes.push_back(std::filesystem::path(p).filename());
+    EXPECT_EQ(nomes, std::vector<std::string>{"FichaAtendimentoIndividual_20.esus.xml"});
+}
+
+TEST_F(AtendimentoIndividualTest, UnidadeDaLinhaOuDigitada) {
+    // A row whose unit code is not seven characters takes the unit as typed, padded.
+    c.banco.executa("INSERT INTO unidades (codigo, nome) VALUES ('45', 'Posto rural')");
+    insereEpisodio(c.banco, 30, "'08:00:00'", "45");
+    c.parametros.Unidade = "12345";
+    c.parametros.UUID = "AB";
+    geraFichaVacinacao(c.execucao());
+    const std::string ficha = c.arquivo("FichaVacinacao_30.esus.xml");
+    EXPECT_EQ(valorDe(ficha, "uuidDadoSerializado"), "0012345-da1cb4c9-0004-0000-0000-AB30");
+    EXPECT_EQ(valorDe(ficha, "uuidFicha"), "12345-da1cb4c9-0004-0000-0000-AB30");
+    EXPECT_EQ(valorDe(ficha, "uuidInstalacao"), "0012345-da1cb4c9-0000-0000-0004-AB30");
+    EXPECT_EQ(valorDe(ficha, "cnes"), "0012345");
+    EXPECT_EQ(valorDe(ficha, "cnesDadoSerializado"), "12345");
+}
+
+}  // namespace
+}  // namespace cds

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+
+#include "fichas/execucao.hpp"
+#include "source/conexao.hpp"
+#include "suporte/banco_teste.hpp"
+#include "suporte/operador_gravador.hpp"
+#include "suporte/relogio_fixo.hpp"
+
+namespace cds::teste {
+
+// A generator's world for one test: a fresh database, an output folder, a fixed clock, a
+// recording operator, and the run's state once the rows are in.
+class CenarioFichas {
+  public:
+    CenarioFichas() {
+        parametros.Unidade = "2345678";
+        parametros.Caminho = pasta.caminho().string();
+        parametros.UUID = "0";
+        parametros.DataInicial = std::chrono::year{2019} / 10 / 1;
+        parametros.DataFinal = std::chrono::year{2019} / 10 / 31;
+        std::filesystem::create_directory(pastaXml(parametros.Caminho));
+    }
+
+    // The run's state, made on first use: rows inserted before are in its snapshot.
+    Execucao& execucao() {
+        if (!ex) {
+            conexao.abre(banco.caminho());
+            conexao.iniciaTransacao();
+            ex = std::make_unique<Execucao>(parametros, conexao, operador, relogio,
+                                            [this] { return ibge; });
+        }
+        return *ex;
+    }
+
+    std::string arquivo(const std::string& nome) const {
+        std::ifstream in(pastaXml(parametros.Caminho) + "/" + nome, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    BancoTeste banco;
+    PastaTemporaria pasta;
+    ParametrosExportacao parametros;
+    OperadorGravador operador;
+    RelogioFixo relogio{DataHora{2019, 11, 3, 14, 5, 0}};
+    std::string ibge = "4205407";
+
+  private:
+    Conexao conexao;
+    std::unique_ptr<Execucao> ex;
+};
+
+inline std::string leDadoEsperado(const std::string& nome) {
+    std::ifstream in(std::filesystem::path(DADOS_TESTE_DIR) / nome, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The value of the first "<tag>value</tag>" line of a record, or nothing.
+inline std::optional<std::string> valorDe(const std::string& registro, const std::string& tag) {
+    const std::string abre = "\r\n<" + tag + ">";
+    const auto inicio = registro.find(abre);
+    if (inicio == std::string::npos) return std::nullopt;
+    const auto valor = inicio + abre.size();
+    return registro.substr(valor, registro.find("</" + tag + ">", valor) - valor);
+}
+
+// Whether an XML parser accepts the file.
+inline bool xmlBemFormado(const std::filesystem::path& arquivo) {
+    const std::string comando =
+        "python3 -c 'import sys, xml.dom.minidom; xml.dom.minidom.parse(sys.argv[1])' '" +
+        arquivo.string() + "' 2>/dev/null";
+    return std::system(comando.c_str()) == 0;
+}
+
+}  // namespace cds::teste
