@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+#include <minizip/unzip.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "comum/erro.hpp"
+#include "export/abertura.hpp"
+#include "export/arquivo_ini.hpp"
+#include "export/exportacao.hpp"
+#include "suporte/banco_teste.hpp"
+#include "suporte/clinica.hpp"
+#include "suporte/operador_gravador.hpp"
+#include "suporte/relogio_fixo.hpp"
+
+namespace cds {
+namespace {
+
+namespace fs = std::filesystem;
+using teste::BancoTeste;
+using teste::PastaTemporaria;
+
+std::vector<std::string> entradasDoZip(const fs::path& arquivo) {
+    std::vector<std::string> nomes;
+    unzFile zip = unzOpen64(arquivo.c_str());
+    if (!zip) return nomes;
+    for (int r = unzGoToFirstFile(zip); r == UNZ_OK; r = unzGoToNextFile(zip)) {
+        char nome[256];
+        unzGetCurrentFileInfo64(zip, nullptr, nome, sizeof nome, nullptr, 0, nullptr, 0);
+        nomes.emplace_back(nome);
+    }
+    unzClose(zip);
+    return nomes;
+}
+
+std::vector<std::string> arquivosEm(const fs::path& pasta) {
+    std::vector<std::string> nomes;
+    for (const auto& e : fs::directory_iterator(pasta)) nomes.push_back(e.path().filename());
+    std::sort(nomes.begin(), nomes.end());
+    return nomes;
+}
+
+class ExportacaoTest : public ::testing::Test {
+  protected:
+    ExportacaoTest() : ini(pasta.caminho() / "config.ini") {
+        teste::insereClinica(banco);
+        ini.grava(kSecaoGeral, kChaveDatabase, banco.caminho());
+        ini.grava(kSecaoGeral, kChaveIbge, "4205407");
+        parametros = parametrosIniciais(ini, relogio);
+        parametros.Unidade = "2345678";
+        parametros.Caminho = (pasta.caminho() / "saida").string();
+        parametros.ProfissionalGenerico = "10";
+        fs::create_directories(pastaXml(parametros.Caminho));
+    }
+
+    fs::path zipEsperado() const {
+        return fs::path(parametros.Caminho) / "FichasValmo_03112019_1405_01102019_31102019.zip";
+    }
+
+    PastaTemporaria pasta;
+    BancoTeste banco;
+    ArquivoIni ini;
+    RelogioFixo relogio{DataHora{2019, 11, 3, 14, 5, 0}};
+    OperadorGravador operador;
+    ParametrosExportacao parametros;
+};
+
+TEST_F(ExportacaoTest, ExportaEmpacotaENaOrdemDosTipos) {
+    teste::insereEpisodio(banco, 2);
+    teste::insereEpisodio(banco, 1, "'08:00:00'");
+    // Files of an earlier run go; other things in the output folder stay.
+    fs::create_directory(pastaXml(parametros.Caminho) + "/sub");
+    std::ofstream(pastaXml(parametros.Caminho) + "/FichaAntiga_1.esus.xml") << "x";
+    parametros.FichaVacinacao = true;
+
+    const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
+
+    ASSERT_TRUE(r.arquivoZip);
+    EXPECT_EQ(r.arquivoZip.arquivo, zipEsperado().string());
+    // Episodes by date; on the same date the server's order, so only the kinds' order is fixed.
+    const std::vector<std::string> entradas = entradasDoZip(zipEsperado());
+    ASSERT_EQ(entradas.size(), 4u);
+    EXPECT_EQ(entradas[0].rfind("FichaAtendimentoIndividual_", 0), 0u);
+    EXPECT_EQ(entradas[1].rfind("FichaAtendimentoIndividual_", 0), 0u);
+    EXPECT_EQ(entradas[2].rfind("FichaVacinacao_", 0), 0u);
+    EXPECT_EQ(entradas[3].rfind("FichaVacinacao_", 0), 0u);
+    EXPECT_EQ(arquivosEm(pastaXml(parametros.Caminho)),
+              (std::vector<std::string>{
+                  "FichaAtendimentoIndividual_1.esus.xml", "FichaAtendimentoIndividual_2.esus.xml",
+                  "FichaVacinacao_1.esus.xml", "FichaVacinacao_2.esus.xml", "sub"}));
+    EXPECT_EQ(r.ListaArquivos.size(), 4u);
+    // The status texts in the run's order; the last message is the packaging's success.
+    EXPECT_EQ(operador.statusTextos(),
+              (std::vector<std::string>{"Gerando Fichas de Atendimento Individual...",
+                                        "Gerando Fichas de Vacinação...", "Compactando Arquivo...",
+                                        "Concluído!", ""}));
+    ASSERT_EQ(operador.mensagens().size(), 1u);
+    EXPECT_EQ(operador.mensagens()[0].texto, "Arquivo de importação do esus gerado com sucesso!");
+    // Both settings were remembered.
+    EXPECT_EQ(ini.le(kSecaoGeral, kChaveCaminhoXml, ""), parametros.Caminho);
+    EXPECT_EQ(ini.le(kSecaoEsus, kChaveProfissionalGenerico, ""), "10");
+}
+
+TEST_F(ExportacaoTest, SemTiposAindaGeraArquivoVazioValido) {
+    marcaTodas(parametros, false);
+    std::ofstream(pastaXml(parametros.Caminho) + "/FichaAntiga_1.esus.xml") << "x";
+    const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
+    ASSERT_TRUE(r.arquivoZip);
+    EXPECT_TRUE(r.ListaArquivos.empty());
+    EXPECT_TRUE(arquivosEm(pastaXml(parametros.Caminho)).empty());
+    // An archive with no entries is the 22-byte end record alone.
+    EXPECT_EQ(fs::file_size(zipEsperado()), 22u);
+    EXPECT_EQ(operador.mensagens().size(), 1u);
+}
+
+TEST_F(ExportacaoTest, FalhaDeConexaoAvisaESoGravaAsDuasConfiguracoes) {
+    const std::string semBanco = (pasta.caminho() / "nao-existe.fdb").string();
+    ini.grava(kSecaoGeral, kChaveDatabase, semBanco);
+    std::ofstream(pastaXml(parametros.Caminho) + "/FichaAntiga_1.esus.xml") << "x";
+
+    EXPECT_THROW(exportaArquivos(parametros, ini, operador, relogio), ErroBanco);
+
+    ASSERT_EQ(operador.mensagens().size(), 1u);
+    EXPECT_EQ(
+        operador.mensagens()[0],
+        ChamadaOperador::mensagem("Não foi possível conectar ao banco de dados em: " + semBanco,
+                                  kTituloAplicacao, TipoMensagem::Simples));
+    EXPECT_EQ(ini.le(kSecaoGeral, kChaveCaminhoXml, ""), parametros.Caminho);
+    EXPECT_EQ(ini.le(kSecaoEsus, kChaveProfissionalGenerico, ""), "10");
+    // Nothing of the output was touched.
+    EXPECT_EQ(arquivosEm(pastaXml(parametros.Caminho)),
+              std::vector<std::string>{"FichaAntiga_1.esus.xml"});
+    EXPECT_EQ(arquivosEm(parametros.Caminho), std::vector<std::string>{"arquivosXML"});
+    EXPECT_TRUE(operador.statusTextos().empty());
+}
+
+TEST_F(ExportacaoTest, ErroNoMeioGuardaArquivosESemZip) {
+    // The first episode's unit is its own; the second's is too short, so the typed unit is
+    // used, and a typed unit with a letter cannot be padded.
+    teste::insereEpisodio(banco, 1, "'08:00:00'");
+    banco.executa("INSERT INTO unidades (codigo, nome) VALUES ('45', 'Posto rural')");
+    teste::insereEpisodio(banco, 2, "'09:00:00'", "45");
+    banco.executa("UPDATE FAA SET DATA = '2019-10-20' WHERE NUMFAA = 2");
+    parametros.Unidade = "12X";
+
+    EXPECT_THROW(exportaArquivos(parametros, ini, operador, relogio), ErroConversao);
+
+    EXPECT_EQ(arquivosEm(pastaXml(parametros.Caminho)),
+              std::vector<std::string>{"FichaAtendimentoIndividual_1.esus.xml"});
+    EXPECT_FALSE(fs::exists(zipEsperado()));
+    EXPECT_TRUE(operador.mensagens().empty());
+}
+
+TEST_F(ExportacaoTest, PastaDeSaidaSumiuEncerraComErroDeArquivo) {
+    teste::insereEpisodio(banco, 1);
+    parametros.Caminho = (pasta.caminho() / "outra").string();
+    EXPECT_THROW(exportaArquivos(parametros, ini, operador, relogio), ErroArquivo);
+}
+
+TEST_F(ExportacaoTest, CodigoDeProfissionalInvalidoRecusadoAntesDeTudo) {
+    for (const char* codigo : {" ", "10 OR 1=1", "1a", "-1", " 10"}) {
+        OperadorGravador operador;
+        parametros.CodProf = codigo;
+        parametros.Caminho = "nao-gravado";
+        try {
+            exportaArquivos(parametros, ini, operador, relogio);
+            ADD_FAILURE() << "aceitou '" << codigo << "'";
+        } catch (const ErroConversao& e) {
+            EXPECT_NE(std::string(e.what()).find(std::string("'") + codigo + "'"),
+                      std::string::npos)
+                << e.what();
+        }
+        EXPECT_TRUE(operador.chamadas.empty());
+        EXPECT_EQ(ini.le(kSecaoGeral, kChaveCaminhoXml, "ausente"), "ausente");
+    }
+    parametros.CodProf = "10";
+    EXPECT_NO_THROW(validaCodProf(parametros.CodProf));
+    EXPECT_NO_THROW(validaCodProf(""));
+}
+
+TEST(Abertura, MesAnterior) {
+    using std::chrono::year;
+    struct Caso {
+        DataHora hoje;
+        std::chrono::year_month_day inicio, fim;
+    };
+    const Caso casos[] = {
+        {{2019, 11, 1}, year{2019} / 10 / 1, year{2019} / 10 / 31},
+        {{2019, 11, 30}, year{2019} / 10 / 1, year{2019} / 10 / 31},
+        {{2020, 1, 15}, year{2019} / 12 / 1, year{2019} / 12 / 31},
+        {{2020, 3, 31}, year{2020} / 2 / 1, year{2020} / 2 / 29},
+        {{2019, 3, 1}, year{2019} / 2 / 1, year{2019} / 2 / 28},
+    };
+    for (const auto& c : casos) {
+        const Periodo p = mesAnterior(c.hoje);
+        EXPECT_EQ(p.inicio, c.inicio) << c.hoje.ano << "-" << c.hoje.mes << "-" << c.hoje.dia;
+        EXPECT_EQ(p.fim, c.fim) << c.hoje.ano << "-" << c.hoje.mes << "-" << c.hoje.dia;
+    }
+}
+
+}  // namespace
+}  // namespace cds
