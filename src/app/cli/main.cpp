@@ -7,6 +7,7 @@
 #include <iostream>
 #include <map>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -171,8 +172,10 @@ ParametrosExportacao parametrosDaLinha(const Opcoes& o, const ArquivoIni& ini,
 }
 
 void resumo(const ResultadoExportacao& r) {
+    // A file saved twice in a run (an episode with several rows) is one file.
+    const std::set<std::string> arquivos(r.ListaArquivos.begin(), r.ListaArquivos.end());
     std::map<std::string, std::size_t> porTipo;
-    for (const auto& caminho : r.ListaArquivos) ++porTipo[tipoDoArquivo(caminho)];
+    for (const auto& caminho : arquivos) ++porTipo[tipoDoArquivo(caminho)];
     std::cerr << "\nResumo da exportação\n";
     if (porTipo.empty()) std::cerr << "  nenhuma ficha gerada\n";
     for (const auto& [tipo, n] : porTipo) std::cerr << "  " << tipo << ": " << n << " arquivo(s)\n";

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# The monthly export on the bundled demo clinic, with the embedded engine (no server):
+#   bash scripts/demo.sh
+# Builds the program, makes demo/clinica.fdb from db/schema.sql and db/demo.sql (anew each
+# time), writes demo/config.ini and runs exportador-cds for November 2026.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+if [ "$(id -u)" -eq 0 ]; then
+    bash scripts/instala-dependencias.sh
+fi
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$(nproc)" --target exportador-cds
+
+demo="$PWD/build/demo"
+mkdir -p "$demo/saida"
+bash scripts/cria-banco.sh "$demo/clinica.fdb" --demo --substituir
+printf '[GERAL]\r\nDATABASE=%s\r\nCNESPRINCIPAL=2345678\r\nIBGE=2211001\r\nCAMINHOXML=%s\r\n[ESUS]\r\nPROFISSIONALGENERICO=9\r\n' \
+    "$demo/clinica.fdb" "$demo/saida" >"$demo/config.ini"
+
+./build/exportador-cds --config "$demo/config.ini" \
+    --data-inicial 01/11/2026 --data-final 30/11/2026 \
+    --fichas atendimento-individual,vacinacao
+echo
+echo "Arquivos em $demo/saida"
