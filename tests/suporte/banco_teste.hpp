@@ -28,6 +28,9 @@ class BancoTeste {
 
     // Runs one statement (UTF-8 text) and commits it.
     void executa(const std::string& sql);
+    // Lets go of the connection `executa` keeps, so that another process can open the file
+    // with its own embedded engine.
+    void desconecta() { conexao.reset(); }
     // Runs a script of statements separated by ";" at line ends, such as db/demo.sql.
     void executaScript(const std::filesystem::path& script);
 
