@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "export/arquivo_ini.hpp"
+#include "suporte/arquivos_teste.hpp"
 #include "suporte/banco_teste.hpp"
 #include "suporte/clinica.hpp"
 
@@ -18,13 +17,6 @@ struct Saida {
     std::string saida;
     std::string erros;
 };
-
-std::string le(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 class LinhaDeComandoTest : public ::testing::Test {
   protected:
@@ -46,7 +38,7 @@ class LinhaDeComandoTest : public ::testing::Test {
         const std::string comando = std::string(EXPORTADOR_CLI) + " " + argumentos + " >'" +
                                     out.string() + "' 2>'" + err.string() + "' </dev/null";
         const int r = std::system(comando.c_str());
-        return {WIFEXITED(r) ? WEXITSTATUS(r) : -1, le(out), le(err)};
+        return {WIFEXITED(r) ? WEXITSTATUS(r) : -1, teste::leArquivo(out), teste::leArquivo(err)};
     }
 
     std::string comConfig(const std::string& resto) const {
@@ -93,7 +85,8 @@ TEST_F(LinhaDeComandoTest, LogNaSaidaPadraoEOpcoesSobrepoemOConfig) {
     EXPECT_EQ(r.saida, "Dr. Sem Equipe - INE não cadastrado!\n");
     EXPECT_TRUE(fs::exists(outra / "arquivosXML" / "FichaVacinacao_2.esus.xml"));
     EXPECT_FALSE(fs::exists(outra / "arquivosXML" / "FichaVacinacao_1.esus.xml"));
-    EXPECT_NE(le(outra / "arquivosXML" / "FichaVacinacao_2.esus.xml").find("-72</uuidFicha>"),
+    EXPECT_NE(teste::leArquivo(outra / "arquivosXML" / "FichaVacinacao_2.esus.xml")
+                  .find("-72</uuidFicha>"),
               std::string::npos);
     // The run remembers the folder and the generic professional, as the window does.
     const ArquivoIni ini(config());

@@ -8,10 +8,15 @@
 #include <vector>
 
 #include "comum/erro.hpp"
-#include "pasta_temporaria.hpp"
+#include "suporte/arquivos_teste.hpp"
+#include "suporte/banco_teste.hpp"
 
 namespace cds {
 namespace {
+
+using teste::escreveArquivo;
+using teste::leArquivo;
+using teste::PastaTemporaria;
 
 namespace fs = std::filesystem;
 

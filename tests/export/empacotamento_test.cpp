@@ -10,12 +10,17 @@
 #include <string>
 #include <vector>
 
-#include "pasta_temporaria.hpp"
+#include "suporte/arquivos_teste.hpp"
+#include "suporte/banco_teste.hpp"
 #include "suporte/operador_gravador.hpp"
 #include "suporte/relogio_fixo.hpp"
 
 namespace cds {
 namespace {
+
+using teste::escreveArquivo;
+using teste::leArquivo;
+using teste::PastaTemporaria;
 
 namespace fs = std::filesystem;
 using std::chrono::day;

@@ -1,14 +1,13 @@
 #pragma once
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
 
 #include "fichas/execucao.hpp"
 #include "source/conexao.hpp"
+#include "suporte/arquivos_teste.hpp"
 #include "suporte/banco_teste.hpp"
 #include "suporte/operador_gravador.hpp"
 #include "suporte/relogio_fixo.hpp"
@@ -40,10 +39,7 @@ class CenarioFichas {
     }
 
     std::string arquivo(const std::string& nome) const {
-        std::ifstream in(pastaXml(parametros.Caminho) + "/" + nome, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
+        return leArquivo(pastaXml(parametros.Caminho) + "/" + nome);
     }
 
     BancoTeste banco;
@@ -59,10 +55,7 @@ class CenarioFichas {
 };
 
 inline std::string leDadoEsperado(const std::string& nome) {
-    std::ifstream in(std::filesystem::path(DADOS_TESTE_DIR) / nome, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return leArquivo(std::filesystem::path(DADOS_TESTE_DIR) / nome);
 }
 
 // The value of the first "<tag>value</tag>" line of a record, or nothing.

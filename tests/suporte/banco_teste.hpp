@@ -48,6 +48,7 @@ class PastaTemporaria {
     PastaTemporaria(const PastaTemporaria&) = delete;
     PastaTemporaria& operator=(const PastaTemporaria&) = delete;
     const std::filesystem::path& caminho() const { return pasta; }
+    std::filesystem::path operator/(const std::string& nome) const { return pasta / nome; }
 
   private:
     std::filesystem::path pasta;
