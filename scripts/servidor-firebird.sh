@@ -15,7 +15,8 @@ responde() {
 
 case "${1:-}" in
 inicia)
-    if [ -f "$PIDFILE" ] && kill -0 "$(cat "$PIDFILE")" 2>/dev/null && responde; then
+    # Already answering (ours from an earlier call, or one started by hand): use it.
+    if responde; then
         exit 0
     fi
     # The SYSDBA password lives in the security database; set it while no server holds it.
