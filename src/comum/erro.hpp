@@ -1,16 +1,21 @@
 #pragma once
 
-#include <stdexcept>
+#include <exception>
 #include <string>
 
 namespace cds {
 
 // The errors that end a run. Each carries the message the operator sees; front ends catch
-// them, nothing below does. `comContexto` lets a layer add where it happened (record kind,
-// record number) on the way up without losing the original text.
-class Erro : public std::runtime_error {
+// them, nothing below does. A layer that knows where it happened (the record kind and number)
+// puts that in front of the message and rethrows the same error, so its kind is kept.
+class Erro : public std::exception {
   public:
-    using std::runtime_error::runtime_error;
+    explicit Erro(std::string mensagem) : texto(std::move(mensagem)) {}
+    const char* what() const noexcept override { return texto.c_str(); }
+    void acrescentaContexto(const std::string& onde) { texto = onde + ": " + texto; }
+
+  private:
+    std::string texto;
 };
 
 // A value that cannot be read as the number or date it must be.

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "comum/erro.hpp"
 #include "record/codificacao.hpp"
 
 namespace cds {
@@ -204,6 +205,20 @@ void escreveAtendimento(Execucao& ex, RegistroBuffer& b) {
     b.adiciona("</atendimentosIndividuais>");
 }
 
+void escreveFichaDoAtendimento(Execucao& ex, RegistroBuffer& buffer, TipoFicha tipo,
+                               const std::function<void(RegistroBuffer&)>& corpo) {
+    buffer.limpa();
+    ValoresEnvelope v = envelopeDoAtendimento(ex, tipo);
+    const EscritaEnvelope cabecalho = escreveCabecalho(buffer, v);
+    if (cabecalho.semIne)
+        ex.erroELog(ex.IBQuery1.texto("nomeprofissional") + " - INE não cadastrado!");
+    corpo(buffer);
+    escreveRodape(buffer, v);
+    const std::string caminho = ex.caminhoArquivo(nomeArquivo(tipo, v.numero));
+    buffer.salva(caminho);
+    ex.ListaArquivos.push_back(caminho);
+}
+
 }  // namespace
 
 int turnoDaHora(int hora) {
@@ -251,17 +266,15 @@ ValoresEnvelope envelopeDoAtendimento(const Execucao& ex, TipoFicha tipo) {
 
 void gravaFichaDoAtendimento(Execucao& ex, RegistroBuffer& buffer, TipoFicha tipo,
                              const std::function<void(RegistroBuffer&)>& corpo) {
-    buffer.limpa();
-    ValoresEnvelope v = envelopeDoAtendimento(ex, tipo);
-    const EscritaEnvelope cabecalho = escreveCabecalho(buffer, v);
-    if (cabecalho.semIne)
-        ex.erroELog(ex.IBQuery1.texto("nomeprofissional") + " - INE não cadastrado!");
-    corpo(buffer);
-    escreveRodape(buffer, v);
-    // The envelope reads IBGE when it writes it; the tail needs no second read here.
-    const std::string caminho = ex.caminhoArquivo(nomeArquivo(tipo, v.numero));
-    buffer.salva(caminho);
-    ex.ListaArquivos.push_back(caminho);
+    try {
+        escreveFichaDoAtendimento(ex, buffer, tipo, corpo);
+    } catch (Erro& e) {
+        // Which record it was, so the operator can find and mend it in the clinical system.
+        e.acrescentaContexto(std::string(dadosTipo(tipo).prefixoArquivo) +
+                             ex.IBQuery1.texto("NUMFAA") + " (unidade " +
+                             ex.IBQuery1.texto("CODUNIDADE") + ")");
+        throw;
+    }
 }
 
 void geraFichaAtendimento(Execucao& ex) {
