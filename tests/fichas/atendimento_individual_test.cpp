@@ -197,6 +197,7 @@ TEST_F(AtendimentoIndividualTest, ProfissionalSemIneAvisaEGravaAssimMesmo) {
     EXPECT_EQ(c.operador.chamadas[1], ChamadaOperador::erroCadastro(aviso[0]));
     EXPECT_EQ(c.operador.chamadas[2], ChamadaOperador::log(aviso[0]));
     EXPECT_EQ(ex.ListaArquivos.size(), 2u);
+    EXPECT_TRUE(teste::xmlBemFormado(ex.ListaArquivos[0]));
 }
 
 TEST_F(AtendimentoIndividualTest, ValoresComCaracteresDeMarcacaoDaoXmlValido) {
