@@ -19,6 +19,14 @@ constexpr std::string_view kInstalacaoProcedimento = "-da1cb4c9-0000-0000-0007-"
 constexpr std::string_view kMeioVisita = "-da1cb4c9-0008-0000-0000-";
 constexpr std::string_view kInstalacaoVisita = "-da1cb4c9-0000-0000-0008-";
 
+// Some lines of a kind's own, then the ending it shares with others.
+std::vector<LinhaEnvelope> comFinal(std::initializer_list<LinhaEnvelope> proprias,
+                                    const std::vector<LinhaEnvelope>& final) {
+    std::vector<LinhaEnvelope> linhas(proprias);
+    linhas.insert(linhas.end(), final.begin(), final.end());
+    return linhas;
+}
+
 const std::vector<DadosTipoFicha>& tabela() {
     static const std::vector<LinhaEnvelope> cabecalhoAtendimento = {DeclaracaoXml,
                                                                     AberturaRaiz,
@@ -113,12 +121,7 @@ const std::vector<DadosTipoFicha>& tabela() {
          .cabecalho = {DeclaracaoXml, AberturaRaiz, Vazia, UuidDadoSerializado, TipoDadoSerializado,
                        CodIbge, CnesDadoSerializado, NumLote, Vazia, AberturaTransporte,
                        HeaderTransport},
-         .rodape =
-             [] {
-                 std::vector<LinhaEnvelope> linhas = {Vazia};
-                 linhas.insert(linhas.end(), finalComVazia.begin(), finalComVazia.end());
-                 return linhas;
-             }()},
+         .rodape = comFinal({Vazia}, finalComVazia)},
         {.tipo = TipoFicha::AtendimentoOdontologico,
          .caminhoNs4 = "fichaatendimentoodontologicomaster",
          .elementoTransporte = "fichaAtendimentoOdontologicoMasterTransport",
@@ -136,12 +139,7 @@ const std::vector<DadosTipoFicha>& tabela() {
          .cabecalho = {DeclaracaoXml, AberturaRaiz, Vazia, UuidDadoSerializado, TipoDadoSerializado,
                        CodIbge, CnesDadoSerializado, IneDadoSerializado, NumLote, Vazia,
                        AberturaTransporte, UuidFicha, TpCdsOrigem},
-         .rodape =
-             [] {
-                 std::vector<LinhaEnvelope> linhas = {HeaderTransport};
-                 linhas.insert(linhas.end(), finalComVazia.begin(), finalComVazia.end());
-                 return linhas;
-             }()},
+         .rodape = comFinal({HeaderTransport}, finalComVazia)},
         {.tipo = TipoFicha::VisitaDomiciliar,
          .caminhoNs4 = "fichavisitadomiciliarmaster",
          .elementoTransporte = "fichaVisitaDomiciliarMasterTransport",
@@ -179,12 +177,7 @@ const std::vector<DadosTipoFicha>& tabela() {
          .cabecalho = {DeclaracaoXml, AberturaRaiz, Vazia, UuidDadoSerializado, TipoDadoSerializado,
                        CodIbge, CnesDadoSerializado, IneDadoSerializado, NumLote, Vazia,
                        AberturaTransporte, Vazia, UuidFicha},
-         .rodape =
-             [] {
-                 std::vector<LinhaEnvelope> linhas = {Vazia, Vazia};
-                 linhas.insert(linhas.end(), finalComVazia.begin(), finalComVazia.end());
-                 return linhas;
-             }()},
+         .rodape = comFinal({Vazia, Vazia}, finalComVazia)},
         // Vaccination shares the individual care's identifiers and layout.
         {.tipo = TipoFicha::Vacinacao,
          .caminhoNs4 = "fichavacinacaomaster",
