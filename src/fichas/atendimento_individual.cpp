@@ -47,6 +47,12 @@ constexpr const char* kCid =
     " AND FAACID.CODUNIDADE=:pcodunidade"
     " AND COALESCE(FAACID.CODCID,'')<>'XXX'";
 
+// The episode of the main query's current row, by its number and its unit.
+void parametrosDoEpisodio(const Execucao& ex, Consulta& q) {
+    q.parametro("pnumfaa", ex.IBQuery1.texto("NUMFAA"));
+    q.parametro("pcodunidade", ex.IBQuery1.texto("CODUNIDADE"));
+}
+
 void abreExames(Execucao& ex, bool semCodigoSigtap) {
     Consulta& q = ex.IBQuery2;
     q.limpa();
@@ -58,8 +64,7 @@ void abreExames(Execucao& ex, bool semCodigoSigtap) {
     q.adiciona("and fp.codunidade = :pcodunidade");
     q.adiciona(
         "and (fp.ExameSolicitado = :pexamesolicitado or fp.ExameAvaliado = :pexameAvaliado)");
-    q.parametro("pnumfaa", ex.IBQuery1.texto("NUMFAA"));
-    q.parametro("pcodunidade", ex.IBQuery1.texto("CODUNIDADE"));
+    parametrosDoEpisodio(ex, q);
     q.parametro("pexamesolicitado", std::string_view("S"));
     q.parametro("pexameAvaliado", std::string_view("S"));
     q.abre();
@@ -95,8 +100,7 @@ void escreveGestacao(const Consulta& q, RegistroBuffer& b) {
 void escreveCiaps(Execucao& ex, RegistroBuffer& b) {
     Consulta& q = ex.IBQuery2;
     q.defineTexto(kCiaps);
-    q.parametro("pnumfaa", ex.IBQuery1.texto("NUMFAA"));
-    q.parametro("pcodunidade", ex.IBQuery1.texto("CODUNIDADE"));
+    parametrosDoEpisodio(ex, q);
     q.abre();
     std::string ciap, outro1, outro2;
     int outros = 0;
@@ -119,8 +123,7 @@ void escreveCiaps(Execucao& ex, RegistroBuffer& b) {
 void escreveCid(Execucao& ex, RegistroBuffer& b) {
     Consulta& q = ex.IBQuery2;
     q.defineTexto(kCid);
-    q.parametro("pnumfaa", ex.IBQuery1.texto("NUMFAA"));
-    q.parametro("pcodunidade", ex.IBQuery1.texto("CODUNIDADE"));
+    parametrosDoEpisodio(ex, q);
     q.abre();
     if (!q.fim()) {
         std::string codigo = q.texto("CODCID");
