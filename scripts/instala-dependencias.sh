@@ -1,17 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build, the tests and the demo export need, from Debian's packages.
-# Safe to run again: apt-get skips what is already there.
+# Safe to run again: it does nothing when everything is there.
 set -euo pipefail
-
-if [ "$(id -u)" -ne 0 ]; then
-    echo "Execute como root (apt-get install)." >&2
-    exit 1
-fi
-
-export DEBIAN_FRONTEND=noninteractive
-# The server package asks for the SYSDBA password on install; answer it beforehand.
-echo "firebird3.0-server shared/firebird/sysdba_password/first_install password masterkey" |
-    debconf-set-selections
 
 pacotes=(
     build-essential cmake pkg-config clang-format
@@ -25,6 +15,21 @@ pacotes=(
     libgtest-dev                       # the tests
     python3                            # XML well-formedness checks in the tests
 )
+
+# Nothing to do when every package is there already (a second run, or the demo after the tests).
+if dpkg -s "${pacotes[@]}" >/dev/null 2>&1; then
+    exit 0
+fi
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "Execute como root (apt-get install) para instalar: ${pacotes[*]}" >&2
+    exit 1
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+# The server package asks for the SYSDBA password on install; answer it beforehand.
+echo "firebird3.0-server shared/firebird/sysdba_password/first_install password masterkey" |
+    debconf-set-selections
 
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends "${pacotes[@]}"

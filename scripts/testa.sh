@@ -4,9 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-if [ "$(id -u)" -eq 0 ]; then
-    bash scripts/instala-dependencias.sh
-fi
+bash scripts/instala-dependencias.sh
 
 WERROR=OFF
 [ "${CI:-}" = "true" ] && WERROR=ON
