@@ -242,12 +242,8 @@ void abreConsultaAtendimentos(Execucao& ex) {
     if (!p.CodProf.empty()) q.adiciona("AND FAA.CODPROFISSIONAL=:pcodprof");
     q.adiciona(kFiltroPeriodo);
     if (!p.CodProf.empty()) q.parametro("pcodprof", p.CodProf);
-    q.parametroData("pdatainicial", static_cast<int>(p.DataInicial.year()),
-                    static_cast<int>(static_cast<unsigned>(p.DataInicial.month())),
-                    static_cast<int>(static_cast<unsigned>(p.DataInicial.day())));
-    q.parametroData("pdatafinal", static_cast<int>(p.DataFinal.year()),
-                    static_cast<int>(static_cast<unsigned>(p.DataFinal.month())),
-                    static_cast<int>(static_cast<unsigned>(p.DataFinal.day())));
+    q.parametroData("pdatainicial", p.DataInicial);
+    q.parametroData("pdatafinal", p.DataFinal);
     q.abre();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -39,6 +40,11 @@ class Consulta {
         parametro(nome, static_cast<std::int64_t>(valor));
     }
     void parametroData(std::string_view nome, int ano, int mes, int dia);
+    void parametroData(std::string_view nome, const std::chrono::year_month_day& data) {
+        parametroData(nome, static_cast<int>(data.year()),
+                      static_cast<int>(static_cast<unsigned>(data.month())),
+                      static_cast<int>(static_cast<unsigned>(data.day())));
+    }
     void parametroNulo(std::string_view nome);
 
     // Runs a statement that returns rows and fetches them all.
