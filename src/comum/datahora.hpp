@@ -1,5 +1,8 @@
 #pragma once
 
+#include <optional>
+#include <string_view>
+
 namespace cds {
 
 // A civil date and time with no time zone, as the clinic's database and clock give it.
@@ -10,5 +13,18 @@ struct DataHora {
 
     friend bool operator==(const DataHora&, const DataHora&) = default;
 };
+
+// What a date or time text held, read by leDataHora.
+struct DataHoraLida {
+    DataHora valor;
+    bool temData = false;
+    bool temHora = false;
+};
+
+// The one reader of date and time texts, in the forms the clinic's Windows short-date and
+// long-time formats write: "d/m/yyyy", "d/m/yyyy h:mm[:ss]" (blanks between) or "h:mm[:ss]",
+// blanks around the whole allowed. Day and month take one or two digits, the year four. A text
+// in no such form, or naming a day or time that does not exist, gives none.
+std::optional<DataHoraLida> leDataHora(std::string_view texto);
 
 }  // namespace cds

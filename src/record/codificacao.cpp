@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "comum/erro.hpp"
+#include "comum/texto.hpp"
 
 namespace cds {
 namespace {
@@ -24,72 +25,7 @@ std::string entreAspas(std::string_view texto) {
     return "'" + std::string(texto) + "'";
 }
 
-struct DataHoraLida {
-    int dia = 0, mes = 0, ano = 0;
-    int hora = 0, minuto = 0, segundo = 0;
-};
-
-// Reads "d/m/yyyy" and, when asked, blanks and "h:mm" with optional ":ss", as the clinic's
-// Windows short-date and long-time formats write them. Blanks around the whole are allowed.
-class LeitorData {
-  public:
-    explicit LeitorData(std::string_view texto) : texto(texto) {}
-
-    std::optional<DataHoraLida> le(bool comHora) {
-        DataHoraLida d;
-        pulaBrancos();
-        if (!numero(1, 2, d.dia) || !caractere('/') || !numero(1, 2, d.mes) || !caractere('/') ||
-            !numero(4, 4, d.ano))
-            return std::nullopt;
-        if (comHora) {
-            if (pulaBrancos() == 0) return std::nullopt;
-            if (!numero(1, 2, d.hora) || !caractere(':') || !numero(1, 2, d.minuto))
-                return std::nullopt;
-            if (caractere(':') && !numero(1, 2, d.segundo)) return std::nullopt;
-        }
-        pulaBrancos();
-        if (pos != texto.size() || !valida(d)) return std::nullopt;
-        return d;
-    }
-
-  private:
-    std::size_t pulaBrancos() {
-        const std::size_t inicio = pos;
-        while (pos < texto.size() && texto[pos] == ' ') ++pos;
-        return pos - inicio;
-    }
-
-    bool caractere(char c) {
-        if (pos < texto.size() && texto[pos] == c) {
-            ++pos;
-            return true;
-        }
-        return false;
-    }
-
-    bool numero(std::size_t minimo, std::size_t maximo, int& valor) {
-        std::size_t lidos = 0;
-        valor = 0;
-        while (lidos < maximo && pos < texto.size() && ehDigito(texto[pos])) {
-            valor = valor * 10 + (texto[pos] - '0');
-            ++pos;
-            ++lidos;
-        }
-        return lidos >= minimo;
-    }
-
-    static bool valida(const DataHoraLida& d) {
-        const std::chrono::year_month_day data{std::chrono::year{d.ano},
-                                               std::chrono::month{static_cast<unsigned>(d.mes)},
-                                               std::chrono::day{static_cast<unsigned>(d.dia)}};
-        return d.ano >= 1 && data.ok() && d.hora < 24 && d.minuto < 60 && d.segundo < 60;
-    }
-
-    std::string_view texto;
-    std::size_t pos = 0;
-};
-
-std::int64_t segundosDesde1970(const DataHoraLida& d) {
+std::int64_t segundosDesde1970(const DataHora& d) {
     const std::chrono::sys_days dia{std::chrono::year_month_day{
         std::chrono::year{d.ano}, std::chrono::month{static_cast<unsigned>(d.mes)},
         std::chrono::day{static_cast<unsigned>(d.dia)}}};
@@ -137,9 +73,22 @@ std::string DataParaLong(std::string_view xdata) {
     // A date alone stands for 10:00:01 of that day.
     const std::string lido = apara(xdata).size() == 10 ? std::string(xdata) + " 10:00:01"
                                                        : std::string(xdata.substr(0, 19));
-    const auto data = LeitorData(lido).le(true);
-    if (!data) throw ErroConversao(entreAspas(xdata) + " não é uma data e hora válida");
-    return std::to_string(segundosDesde1970(*data) * 1000);
+    const auto lida = leDataHora(lido);
+    if (!lida || !lida->temData || !lida->temHora)
+        throw ErroConversao(entreAspas(xdata) + " não é uma data e hora válida");
+    return MomentoParaLong(lida->valor);
+}
+
+std::string MomentoParaLong(const DataHora& momento) {
+    return std::to_string(segundosDesde1970(momento) * 1000);
+}
+
+std::string DataParaLong(const std::optional<DataHora>& data) {
+    if (!data) return {};
+    const DataHora& d = *data;
+    if (d.hora == 0 && d.minuto == 0 && d.segundo == 0)
+        return MomentoParaLong({d.ano, d.mes, d.dia, 10, 0, 1});
+    return MomentoParaLong(d);
 }
 
 std::string FormatoData(std::string_view Texto) {
@@ -153,7 +102,8 @@ std::string FormatoData(std::string_view Texto) {
     if (std::string_view(texto).substr(0, 10) == kMascaraDataVazia) return "null";
 
     const bool soData = texto.size() == 10;
-    const auto d = LeitorData(texto).le(!soData);
+    const auto lida = leDataHora(texto);
+    const DataHora* d = lida && lida->temData && lida->temHora != soData ? &lida->valor : nullptr;
     if (!d) {
         throw ErroConversao(entreAspas(Texto) +
                             (soData ? " não é uma data válida" : " não é uma data e hora válida"));
@@ -201,13 +151,6 @@ std::string ExtraiCampo(std::string_view texto, int n, char separador) {
     }
     if (n <= 0 || static_cast<std::size_t>(n) > pecas.size()) return std::string(pecas.back());
     return std::string(pecas[static_cast<std::size_t>(n) - 1]);
-}
-
-std::string_view apara(std::string_view texto) {
-    const auto branco = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-    while (!texto.empty() && branco(texto.front())) texto.remove_prefix(1);
-    while (!texto.empty() && branco(texto.back())) texto.remove_suffix(1);
-    return texto;
 }
 
 std::int64_t arredonda(double valor) {

@@ -1,8 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "comum/datahora.hpp"
+#include "comum/texto.hpp"
 
 namespace cds {
 
@@ -13,6 +17,11 @@ namespace cds {
 // ("dd/mm/yyyy hh:mm[:ss]", anything after the seconds dropped) to e-SUS AB milliseconds since
 // 1970-01-01, read as UTC. Empty gives empty.
 std::string DataParaLong(std::string_view xdata);
+// A date column's value, read as the clinical system reads its text: a value whose time is
+// midnight (a DATE) stands for 10:00:01 of its day; none gives empty.
+std::string DataParaLong(const std::optional<DataHora>& data);
+// The moment itself, to e-SUS AB milliseconds.
+std::string MomentoParaLong(const DataHora& momento);
 
 // A date text ("dd/mm/yyyy", "dd/mm/yyyy hh:mm[:ss]" or "yyyy-mm-dd...") to an SQL date literal,
 // 'MM/dd/yyyy' or 'MM/dd/yyyy hh:mm' with its single quotes, or "null" for an empty date.
@@ -31,9 +40,6 @@ std::string SoNumeros(std::string_view texto);
 
 // Piece `n` (from 1) of the text split at `separador`; the last piece when n is out of range.
 std::string ExtraiCampo(std::string_view texto, int n, char separador);
-
-// The text without the blanks and control characters around it.
-std::string_view apara(std::string_view texto);
 
 // A measurement rounded to a whole number, halves away from zero, judged on its decimal value.
 std::int64_t arredonda(double valor);

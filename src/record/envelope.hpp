@@ -6,22 +6,11 @@
 #include <string_view>
 #include <vector>
 
+#include "comum/tipo_ficha.hpp"
 #include "record/buffer.hpp"
 
 namespace cds {
 
-// The eight record kinds; each file wraps one form of one kind in the e-SUS AB transport
-// envelope.
-enum class TipoFicha {
-    CadastroIndividual,
-    CadastroDomiciliar,
-    AtendimentoIndividual,
-    Procedimento,
-    AtendimentoOdontologico,
-    VisitaDomiciliar,
-    AtividadeColetiva,
-    Vacinacao,
-};
 
 // The e-SUS AB layout's namespace base; the root declares three namespaces under it:
 // "/dadoinstalacao" (ns2), "/dadotransporte" (ns3) and the kind's own path (ns4).

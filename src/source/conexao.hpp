@@ -3,24 +3,18 @@
 #include <string>
 
 namespace Firebird {
-class IMaster;
-class IUtil;
 class IAttachment;
-class ITransaction;
 class IProvider;
+class ITransaction;
 }  // namespace Firebird
 
 namespace cds {
 
-// The one connection of a run to the clinic's database, with its one read-write transaction.
+// The one connection of a run to the clinic's database.
 //
 // `caminho` is what the settings file holds: a plain file path opens the file with the
 // embedded engine; "host:path" or "host/port:path" goes to a server. User and password come
 // from ISC_USER and ISC_PASSWORD when set, else SYSDBA/masterkey; text travels as WIN1252.
-//
-// The transaction is a snapshot; a lock conflict waits a few seconds and then raises the
-// server's message. A transaction still active when the connection is closed or destroyed is
-// rolled back: only an explicit commit makes a run's writes durable.
 class Conexao {
   public:
     Conexao();
@@ -29,31 +23,44 @@ class Conexao {
     Conexao& operator=(const Conexao&) = delete;
 
     void abre(const std::string& caminho);
+    // Detaches. A transaction of this connection must have ended before (its destructor
+    // rolls it back).
     void fecha();
-    bool aberta() const { return attachment != nullptr; }
-    // Changes at every open, so that statements prepared on an earlier attachment are known
-    // as stale.
-    unsigned long geracao() const { return geracaoAnexo; }
+    bool aberta() const;
 
-    void iniciaTransacao();
-    bool emTransacao() const { return transacao != nullptr; }
+    // For the transactions and statements of this connection.
+    Firebird::IAttachment* anexo() const;
+
+  private:
+    struct Impl;
+    Impl* impl;
+};
+
+// The run's read-write transaction on a connection: a snapshot, whose lock conflicts wait a
+// few seconds and then raise the server's message.
+//
+// Only an explicit commit makes its writes durable: a transaction still active when this
+// object goes (an error on the way) is rolled back.
+class Transacao {
+  public:
+    explicit Transacao(Conexao& conexao);
+    ~Transacao();
+    Transacao(const Transacao&) = delete;
+    Transacao& operator=(const Transacao&) = delete;
+
     void commit();
     // Makes the work durable and keeps the same transaction (and its snapshot) going.
     void commitRetaining();
     void rollback();
+    bool ativa() const;
 
-    // For the query objects of this connection.
-    Firebird::IAttachment* anexo() const;
-    Firebird::ITransaction* transacaoAtiva() const;
-    Firebird::IMaster* master() const { return mestre; }
-    Firebird::IUtil* util() const;
+    Conexao& conexao() const { return con; }
+    // For the statements of this transaction.
+    Firebird::ITransaction* handle() const;
 
   private:
-    Firebird::IMaster* mestre;
-    Firebird::IProvider* provedor = nullptr;
-    Firebird::IAttachment* attachment = nullptr;
+    Conexao& con;
     Firebird::ITransaction* transacao = nullptr;
-    unsigned long geracaoAnexo = 0;
 };
 
 }  // namespace cds

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,76 +12,75 @@
 
 namespace cds {
 
-class Conexao;
+class Transacao;
+struct FormatoLinha;
 
-// A statement of the run: text set line by line (or whole), named parameters (":pcodigo"),
-// all rows fetched on open, then walked with primeiro/proximo/fim. The same text is prepared
-// once per connection and re-executed with new values.
+// One row of a statement's result, a value of its own: it stays readable after the statement
+// runs again. Columns are found by name without regard to case; the first column of a name
+// wins.
 //
-// Columns are found by name without regard to case. Reads follow the clinical system's
-// conventions: NULL reads as empty text, 0 or a zero DataHora; DATE as "dd/mm/yyyy", TIME as
-// "hh:mm:ss", TIMESTAMP as the date and, unless it is midnight, a blank and the time.
+// Reads follow the clinical system's conventions: NULL reads as empty text, 0 or no date;
+// DATE reads as "dd/mm/yyyy", TIME as "hh:mm:ss", TIMESTAMP as the date and, unless it is
+// midnight, a blank and the time; scaled numerics in their shortest form ("2.00" reads "2").
+// An unknown column raises ErroBanco naming it.
+class Linha {
+  public:
+    bool nulo(std::string_view coluna) const;
+    std::string texto(std::string_view coluna) const;
+    // A whole number; text that is not one raises ErroConversao.
+    std::int64_t inteiro(std::string_view coluna) const;
+    // A number; text that is not one raises ErroConversao.
+    double real(std::string_view coluna) const;
+    // DATE, TIME and TIMESTAMP as values (a DATE has a zero time, a TIME a zero date); a text
+    // column is read with leDataHora. NULL gives none.
+    std::optional<DataHora> dataHora(std::string_view coluna) const;
+
+  private:
+    friend class Consulta;
+    std::shared_ptr<const FormatoLinha> formato;
+    std::vector<unsigned char> dados;
+    std::vector<std::string> blobs;
+};
+
+// A statement of the run, prepared once when it is made and run again with new parameter
+// values as often as needed. Named parameters (":pcodigo") are bound by name, without the
+// colon and without regard to case; a colon inside a quoted literal, a quoted identifier or
+// a comment is not a parameter. A parameter keeps its value until it is set again; one never
+// set is NULL.
 class Consulta {
   public:
-    explicit Consulta(Conexao& conexao);
+    // Prepares `sql` in the transaction's attachment; an invalid text raises ErroBanco with
+    // the server's message.
+    Consulta(Transacao& transacao, std::string_view sql);
     ~Consulta();
-    Consulta(const Consulta&) = delete;
-    Consulta& operator=(const Consulta&) = delete;
+    Consulta(Consulta&&) noexcept;
+    Consulta& operator=(Consulta&&) noexcept;
 
-    // Statement text. Closes the query; parameters already set are forgotten.
-    void limpa();
-    void adiciona(std::string_view linha);
-    void defineTexto(std::string_view texto);
-    const std::string& texto() const { return sql; }
+    const std::string& texto() const;
 
-    // Parameters by name, without the colon, without regard to case.
+    // A name the statement does not have raises ErroBanco naming it.
     void parametro(std::string_view nome, std::string_view valor);
     void parametro(std::string_view nome, std::int64_t valor);
     void parametro(std::string_view nome, int valor) {
         parametro(nome, static_cast<std::int64_t>(valor));
     }
-    void parametroData(std::string_view nome, int ano, int mes, int dia);
-    void parametroData(std::string_view nome, const std::chrono::year_month_day& data) {
-        parametroData(nome, static_cast<int>(data.year()),
-                      static_cast<int>(static_cast<unsigned>(data.month())),
-                      static_cast<int>(static_cast<unsigned>(data.day())));
-    }
+    void parametro(std::string_view nome, const std::chrono::year_month_day& data);
     void parametroNulo(std::string_view nome);
 
-    // Runs a statement that returns rows and fetches them all.
-    void abre();
+    // Runs the statement and fetches every row; the rows of an earlier run are dropped.
+    const std::vector<Linha>& abre();
     // Runs a statement that returns no rows (update, insert).
     void executa();
-    void fecha();
-    bool ativa() const;
-
-    void primeiro();
-    void proximo();
-    bool fim() const;
-    std::size_t quantidade() const;
-
-    bool nulo(std::string_view coluna) const;
-    std::string texto(std::string_view coluna) const;
-    // Text that is not a whole number raises ErroConversao.
-    std::int64_t inteiro(std::string_view coluna) const;
-    // Text that is not a number raises ErroConversao.
-    double real(std::string_view coluna) const;
-    DataHora dataHora(std::string_view coluna) const;
-
-    // Prepares the text without running it; raises the server's error when it is invalid.
-    void prepara();
-    // How many distinct statements this query object holds prepared.
-    std::size_t comandosPreparados() const;
+    // The rows of the last run.
+    const std::vector<Linha>& linhas() const;
 
   private:
     struct Impl;
     std::unique_ptr<Impl> impl;
-    std::string sql;
 };
 
 // The statement text with each named parameter replaced by "?", and the names in order of
-// appearance (lower case, a name repeated as often as it appears). Colons inside quoted
-// literals and identifiers are not parameters.
+// appearance (lower case, a name repeated as often as it appears).
 struct SqlPosicional {
     std::string texto;
     std::vector<std::string> nomes;

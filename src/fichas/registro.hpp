@@ -1,0 +1,40 @@
+#pragma once
+
+#include <span>
+#include <string_view>
+
+#include "comum/tipo_ficha.hpp"
+
+namespace cds {
+
+struct Execucao;
+
+// One record kind as the program offers it. Each kind is described once, here; the command
+// line, the window, the run and the tests read this table.
+struct DescricaoFicha {
+    TipoFicha tipo;
+    // Its name on the command line ("--fichas atendimento-individual").
+    std::string_view nome;
+    // The label of its box in the window.
+    std::string_view rotulo;
+    // The status text while its files are written.
+    std::string_view status;
+    // Whether "todas" (the command line's default, the window's "Todas") includes it; the
+    // window shows, and ticks at first, only these.
+    bool emTodas;
+    // Writes the kind's files of a run; none while the kind is not built yet (choosing it
+    // then writes nothing).
+    void (*gera)(Execucao&, const DescricaoFicha&);
+};
+
+// Every kind, in the run's fixed order, which is also the order of the files in the archive.
+std::span<const DescricaoFicha> registroFichas();
+
+// The kind of a command-line name; none for an unknown name.
+const DescricaoFicha* fichaPorNome(std::string_view nome);
+const DescricaoFicha& descricaoFicha(TipoFicha tipo);
+
+// The kind's name in a summary: its file names' prefix, as "FichaAtendimentoIndividual".
+std::string_view nomeResumo(TipoFicha tipo);
+
+}  // namespace cds
