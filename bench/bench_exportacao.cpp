@@ -46,25 +46,29 @@ class RelogioParado : public Relogio {
 void populaClinica(const std::string& caminho, int episodios) {
     Conexao c;
     c.abre(caminho);
-    c.iniciaTransacao();
-    Consulta faa(c), triagem(c), ciap(c), cid(c), exame(c);
-    faa.defineTexto(
-        "INSERT INTO FAA (CODUNIDADE, NUMFAA, DATA, HORA, CODPESSOA, CODPROFISSIONAL, "
-        "ESPECIEATEND, CARATER, CODCONDUTA, VACINAEMDIA) VALUES ('2345678', :n, :data, :hora, "
-        "100, 10, 'MEDICO', '1', 1, 'S')");
-    triagem.defineTexto(
-        "INSERT INTO TRIAGENS (CODUNIDADE, NUMFAA, PESO, ALTURA, pc) VALUES ('2345678', :n, "
-        ":peso, 1.68, 35)");
-    ciap.defineTexto(
-        "INSERT INTO FAACIAPS (CODUNIDADE, NUMFAA, CODCIAP) VALUES ('2345678', :n, :codigo)");
-    cid.defineTexto(
-        "INSERT INTO FAACID (CODUNIDADE, NUMFAA, CODCID) VALUES ('2345678', :n, 'J45.9')");
-    exame.defineTexto(
-        "INSERT INTO FAAPROCED (CODUNIDADE, NUMFAA, CODPROCEDUNIF, ExameSolicitado, ExameAvaliado) "
-        "VALUES ('2345678', :n, :codigo, 'S', 'S')");
+    Transacao t(c);
+    Consulta faa(t, R"(
+INSERT INTO FAA (CODUNIDADE, NUMFAA, DATA, HORA, CODPESSOA, CODPROFISSIONAL, ESPECIEATEND,
+  CARATER, CODCONDUTA, VACINAEMDIA)
+VALUES ('2345678', :n, :data, :hora, 100, 10, 'MEDICO', '1', 1, 'S')
+)");
+    Consulta triagem(t, R"(
+INSERT INTO TRIAGENS (CODUNIDADE, NUMFAA, PESO, ALTURA, pc)
+VALUES ('2345678', :n, :peso, 1.68, 35)
+)");
+    Consulta ciap(t,
+                  "INSERT INTO FAACIAPS (CODUNIDADE, NUMFAA, CODCIAP) "
+                  "VALUES ('2345678', :n, :codigo)");
+    Consulta cid(t,
+                 "INSERT INTO FAACID (CODUNIDADE, NUMFAA, CODCID) "
+                 "VALUES ('2345678', :n, 'J45.9')");
+    Consulta exame(t, R"(
+INSERT INTO FAAPROCED (CODUNIDADE, NUMFAA, CODPROCEDUNIF, ExameSolicitado, ExameAvaliado)
+VALUES ('2345678', :n, :codigo, 'S', 'S')
+)");
     for (int n = 1; n <= episodios; ++n) {
         faa.parametro("n", n);
-        faa.parametroData("data", 2019, 10, 1 + n % 31);
+        faa.parametro("data", std::chrono::year{2019} / 10 / (1 + n % 31));
         faa.parametro("hora", std::to_string(7 + n % 12) + ":15:00");
         faa.executa();
         triagem.parametro("n", n);
@@ -83,7 +87,7 @@ void populaClinica(const std::string& caminho, int episodios) {
             exame.executa();
         }
     }
-    c.commit();
+    t.commit();
 }
 
 double picoMemoriaMiB() {
@@ -119,8 +123,7 @@ int main(int argc, char** argv) {
     ParametrosExportacao p = parametrosIniciais(ini, relogio);
     p.Unidade = "2345678";
     p.Caminho = (pasta.caminho() / "saida").string();
-    marcaTodas(p, false);
-    p.AtendimentoIndividual = p.FichaVacinacao = true;
+    p.Fichas = {TipoFicha::AtendimentoIndividual, TipoFicha::Vacinacao};
     criaPastaXml(p.Caminho);
     OperadorSilencioso operador;
 

@@ -63,9 +63,9 @@ class Leitor {
     static bool valida(const DataHoraLida& lida) {
         const DataHora& d = lida.valor;
         if (lida.temData) {
-            const std::chrono::year_month_day data{
-                std::chrono::year{d.ano}, std::chrono::month{static_cast<unsigned>(d.mes)},
-                std::chrono::day{static_cast<unsigned>(d.dia)}};
+            const std::chrono::year_month_day data{std::chrono::year{d.ano},
+                                                   std::chrono::month{static_cast<unsigned>(d.mes)},
+                                                   std::chrono::day{static_cast<unsigned>(d.dia)}};
             if (d.ano < 1 || !data.ok()) return false;
         }
         return d.hora < 24 && d.minuto < 60 && d.segundo < 60;

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "comum/erro.hpp"
+#include "fichas/registro.hpp"
 
 namespace cds {
 
@@ -14,9 +15,11 @@ Periodo mesAnterior(const DataHora& hoje) {
     return {anterior / day{1}, year_month_day{anterior / last}};
 }
 
-void marcaTodas(ParametrosExportacao& p, bool marcado) {
-    p.CadastroIndividual = p.CadastroDomiciliar = p.AtendimentoIndividual = p.Procedimentos =
-        p.AtendimentoOdontologico = p.FichaVisitaDomiciliar = p.FichaAtivColetiva = marcado;
+std::set<TipoFicha> fichasDeTodas() {
+    std::set<TipoFicha> todas;
+    for (const DescricaoFicha& d : registroFichas())
+        if (d.emTodas) todas.insert(d.tipo);
+    return todas;
 }
 
 ParametrosExportacao parametrosIniciais(const ArquivoIni& ini, const Relogio& relogio) {
@@ -28,8 +31,7 @@ ParametrosExportacao parametrosIniciais(const ArquivoIni& ini, const Relogio& re
     const Periodo periodo = mesAnterior(relogio.agora());
     p.DataInicial = periodo.inicio;
     p.DataFinal = periodo.fim;
-    marcaTodas(p, true);
-    p.FichaVacinacao = false;
+    p.Fichas = fichasDeTodas();
     return p;
 }
 

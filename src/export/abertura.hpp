@@ -1,17 +1,17 @@
 #pragma once
 
 #include <chrono>
+#include <set>
 #include <string>
 
 #include "export/arquivo_ini.hpp"
-#include "fichas/execucao.hpp"
+#include "fichas/parametros.hpp"
 
 namespace cds {
 
 // What the window shows when it opens, and what the command line takes for an option not
 // given: unit, output folder and generic professional from config.ini (an absent key empties
-// the box), UUID "0", the previous calendar month, and the seven kinds that "Todas" ticks
-// (vaccination stays off).
+// the box), UUID "0", the previous calendar month, and the kinds of "todas".
 ParametrosExportacao parametrosIniciais(const ArquivoIni& ini, const Relogio& relogio);
 
 struct Periodo {
@@ -25,7 +25,7 @@ Periodo mesAnterior(const DataHora& hoje);
 // is shown. Raises ErroArquivo when it cannot.
 void criaPastaXml(const std::string& Caminho);
 
-// Ticks the seven kinds of "Todas"; vaccination is left as it is.
-void marcaTodas(ParametrosExportacao& parametros, bool marcado);
+// The kinds of "todas": what the window ticks at first and "Todas" ticks again.
+std::set<TipoFicha> fichasDeTodas();
 
 }  // namespace cds

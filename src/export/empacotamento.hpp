@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "fichas/execucao.hpp"
+#include "fichas/parametros.hpp"
 
 namespace cds {
 

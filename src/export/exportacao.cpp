@@ -1,12 +1,12 @@
 #include "export/exportacao.hpp"
 
-#include <algorithm>
 #include <cstdio>
+#include <set>
 
 #include "comum/erro.hpp"
+#include "comum/texto.hpp"
 #include "export/arquivos.hpp"
-#include "fichas/atendimento_individual.hpp"
-#include "fichas/vacinacao.hpp"
+#include "fichas/registro.hpp"
 #include "source/conexao.hpp"
 
 namespace cds {
@@ -29,22 +29,18 @@ void conecta(Conexao& conexao, ArquivoIni& ini, Operador& operador) {
                           kTituloAplicacao, TipoMensagem::Simples);
         throw;
     }
-    conexao.iniciaTransacao();
 }
 
-// The generators in the order their files reach the archive.
+// The generators of the chosen kinds, in the order their files reach the archive.
 void geraFichas(Execucao& ex) {
-    const ParametrosExportacao& p = ex.parametros;
-    if (p.AtendimentoIndividual) geraFichaAtendimento(ex);
-    if (p.FichaVacinacao) geraFichaVacinacao(ex);
+    for (const DescricaoFicha& d : registroFichas())
+        if (d.gera && ex.parametros.escolhida(d.tipo)) d.gera(ex, d);
 }
 
 }  // namespace
 
 void validaCodProf(const std::string& CodProf) {
-    const bool numero =
-        std::all_of(CodProf.begin(), CodProf.end(), [](char c) { return c >= '0' && c <= '9'; });
-    if (!numero)
+    if (!soDigitos(CodProf))
         throw ErroConversao("Código do profissional inválido: '" + CodProf +
                             "'. Informe somente números, ou deixe em branco para todos.");
 }
@@ -57,12 +53,13 @@ ResultadoExportacao exportaArquivos(const ParametrosExportacao& parametros, Arqu
     ini.grava(kSecaoGeral, kChaveCaminhoXml, parametros.Caminho);
     ini.grava(kSecaoEsus, kChaveProfissionalGenerico, parametros.ProfissionalGenerico);
 
-    // Declared before the run's state so that it outlives its statements; a transaction
+    // Declared before the run's state so that they outlive its statements; a transaction
     // still open when it goes (an error on the way) is rolled back.
     Conexao conexao;
     conecta(conexao, ini, operador);
+    Transacao transacao(conexao);
 
-    Execucao ex(parametros, conexao, operador, relogio,
+    Execucao ex(parametros, transacao, operador, relogio,
                 [&ini] { return ini.le(kSecaoGeral, kChaveIbge, ""); });
     ex.DataInicialTexto = dataCurta(parametros.DataInicial);
     ex.DataFinalTexto = dataCurta(parametros.DataFinal);
@@ -71,11 +68,14 @@ ResultadoExportacao exportaArquivos(const ParametrosExportacao& parametros, Arqu
 
     geraFichas(ex);
 
-    resultado.arquivoZip = zipaXML(parametros, ex.ListaArquivos, operador, relogio);
+    std::vector<std::string> caminhos;
+    caminhos.reserve(ex.ListaArquivos.size());
+    for (const ArquivoGerado& a : ex.ListaArquivos) caminhos.push_back(a.caminho);
+    resultado.arquivoZip = zipaXML(parametros, caminhos, operador, relogio);
     if (resultado.arquivoZip)
-        conexao.commit();
+        transacao.commit();
     else
-        conexao.rollback();
+        transacao.rollback();
 
     resultado.ListaArquivos = std::move(ex.ListaArquivos);
     resultado.LogExecucao = std::move(ex.LogExecucao);
@@ -83,9 +83,16 @@ ResultadoExportacao exportaArquivos(const ParametrosExportacao& parametros, Arqu
     return resultado;
 }
 
-std::string tipoDoArquivo(const std::string& caminho) {
-    const std::string nome = std::filesystem::path(caminho).filename().string();
-    return nome.substr(0, nome.find('_'));
+std::vector<std::pair<TipoFicha, std::size_t>> arquivosPorTipo(
+    const std::vector<ArquivoGerado>& ListaArquivos) {
+    std::vector<std::pair<TipoFicha, std::size_t>> contagem;
+    for (const DescricaoFicha& d : registroFichas()) {
+        std::set<std::string> caminhos;
+        for (const auto& [caminho, tipo] : ListaArquivos)
+            if (tipo == d.tipo) caminhos.insert(caminho);
+        if (!caminhos.empty()) contagem.emplace_back(d.tipo, caminhos.size());
+    }
+    return contagem;
 }
 
 }  // namespace cds

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "export/arquivo_ini.hpp"
@@ -16,7 +16,7 @@ inline constexpr char kTituloAplicacao[] = "Exportador CDS";
 // What a run leaves behind, for the front end's summary.
 struct ResultadoExportacao {
     ResultadoZip arquivoZip;
-    std::vector<std::string> ListaArquivos;
+    std::vector<ArquivoGerado> ListaArquivos;
     std::vector<std::string> LogExecucao;
     std::vector<std::string> ErrosCadastro;
 };
@@ -35,7 +35,9 @@ ResultadoExportacao exportaArquivos(const ParametrosExportacao& parametros, Arqu
 // touches settings or the database. Raises ErroConversao naming the value.
 void validaCodProf(const std::string& CodProf);
 
-// The name of a record kind as the operator reads it in a summary, from a record file's name.
-std::string tipoDoArquivo(const std::string& caminho);
+// How many files of each kind a run wrote, in the run's order; a file saved twice (an
+// episode with several rows) counts once, and kinds without files are left out.
+std::vector<std::pair<TipoFicha, std::size_t>> arquivosPorTipo(
+    const std::vector<ArquivoGerado>& ListaArquivos);
 
 }  // namespace cds

@@ -17,16 +17,12 @@ DataHora RelogioSistema::agora() const {
             local.tm_hour,        local.tm_min,     local.tm_sec};
 }
 
-Execucao::Execucao(const ParametrosExportacao& parametros, Conexao& conexao, Operador& operador,
+Execucao::Execucao(const ParametrosExportacao& parametros, Transacao& transacao, Operador& operador,
                    const Relogio& relogio, std::function<std::string()> ibge)
     : parametros(parametros),
-      conexao(conexao),
+      transacao(transacao),
       operador(operador),
       relogio(relogio),
-      IBQuery1(conexao),
-      IBQuery2(conexao),
-      IBQuery3(conexao),
-      IBQCondSaude(conexao),
       leIbge(std::move(ibge)) {}
 
 std::string pastaXml(const std::string& Caminho) {

@@ -245,7 +245,7 @@ void escreveInstalacao(RegistroBuffer& b, std::string_view bloco, const std::str
 }
 
 void escreveLinha(RegistroBuffer& b, const ValoresEnvelope& v, const DadosTipoFicha& d,
-                  LinhaEnvelope linha, EscritaEnvelope& escrita) {
+                  LinhaEnvelope linha) {
     switch (linha) {
         case DeclaracaoXml:
             b.adiciona(R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)");
@@ -290,7 +290,7 @@ void escreveLinha(RegistroBuffer& b, const ValoresEnvelope& v, const DadosTipoFi
             b.adiciona("<tpCdsOrigem>3</tpCdsOrigem>");
             break;
         case HeaderTransport:
-            if (escreveHeaderTransport(b, v).semIne) escrita.semIne = true;
+            escreveHeaderTransport(b, v);
             break;
         case Remetente:
             escreveInstalacao(b, "ns2:remetente", identificadorInstalacao(v));
@@ -311,12 +311,9 @@ void escreveLinha(RegistroBuffer& b, const ValoresEnvelope& v, const DadosTipoFi
 }
 
 template <typename Linhas>
-EscritaEnvelope escreveSequencia(RegistroBuffer& b, const ValoresEnvelope& v,
-                                 const Linhas& linhas) {
+void escreveSequencia(RegistroBuffer& b, const ValoresEnvelope& v, const Linhas& linhas) {
     const DadosTipoFicha& d = dadosTipo(v.tipo);
-    EscritaEnvelope escrita;
-    for (LinhaEnvelope linha : linhas) escreveLinha(b, v, d, linha, escrita);
-    return escrita;
+    for (LinhaEnvelope linha : linhas) escreveLinha(b, v, d, linha);
 }
 
 // The number as it stands at the end of identifiers: K and N, or the padded N.
@@ -368,35 +365,37 @@ std::string nomeArquivo(TipoFicha tipo, std::string_view numero) {
     return std::string(d.prefixoArquivo) + n + ".esus.xml";
 }
 
-EscritaEnvelope escreveCabecalho(RegistroBuffer& buffer, const ValoresEnvelope& v) {
-    return escreveSequencia(buffer, v, dadosTipo(v.tipo).cabecalho);
+void escreveCabecalho(RegistroBuffer& buffer, const ValoresEnvelope& v) {
+    escreveSequencia(buffer, v, dadosTipo(v.tipo).cabecalho);
 }
 
-EscritaEnvelope escreveRodape(RegistroBuffer& buffer, const ValoresEnvelope& v) {
-    return escreveSequencia(buffer, v, dadosTipo(v.tipo).rodape);
+void escreveRodape(RegistroBuffer& buffer, const ValoresEnvelope& v) {
+    escreveSequencia(buffer, v, dadosTipo(v.tipo).rodape);
 }
 
-EscritaEnvelope escreveLinhas(RegistroBuffer& buffer, const ValoresEnvelope& v,
-                              std::initializer_list<LinhaEnvelope> linhas) {
-    return escreveSequencia(buffer, v, linhas);
+void escreveLinhas(RegistroBuffer& buffer, const ValoresEnvelope& v,
+                   std::initializer_list<LinhaEnvelope> linhas) {
+    escreveSequencia(buffer, v, linhas);
 }
 
-EscritaEnvelope escreveHeaderTransport(RegistroBuffer& buffer, const ValoresEnvelope& v) {
+bool temIne(const ProfissionalHeader& profissional) {
+    return !apara(profissional.ine).empty();
+}
+
+void escreveHeaderTransport(RegistroBuffer& buffer, const ValoresEnvelope& v) {
     const DadosTipoFicha& d = dadosTipo(v.tipo);
     const ProfissionalHeader& p = v.profissional;
-    const bool temIne = !apara(p.ine).empty();
 
     buffer.adiciona("<headerTransport>");
     if (d.lotacaoFormPrincipal) buffer.adiciona("<lotacaoFormPrincipal>");
     buffer.adicionaElemento("profissionalCNS", p.CNS);
     buffer.adicionaElemento("cboCodigo_2002", d.cadastro ? p.CBO : VerCbo(p.CBO));
     buffer.adicionaElemento("cnes", unidadeDaFicha7(v));
-    if (temIne) buffer.adicionaElemento("ine", ZeroEsquerda(p.ine, 10));
+    if (temIne(p)) buffer.adicionaElemento("ine", ZeroEsquerda(p.ine, 10));
     if (d.lotacaoFormPrincipal) buffer.adiciona("</lotacaoFormPrincipal>");
     buffer.adicionaElemento("dataAtendimento", p.dataAtendimento);
     buffer.adicionaElemento("codigoIbgeMunicipio", v.IBGE);
     buffer.adiciona("</headerTransport>");
-    return {.semIne = !temIne};
 }
 
 }  // namespace cds

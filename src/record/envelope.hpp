@@ -11,7 +11,6 @@
 
 namespace cds {
 
-
 // The e-SUS AB layout's namespace base; the root declares three namespaces under it:
 // "/dadoinstalacao" (ns2), "/dadotransporte" (ns3) and the kind's own path (ns4).
 inline constexpr std::string_view BaseNamespace = "http://esus.ufsc.br";
@@ -109,11 +108,9 @@ std::string identificadorInstalacao(const ValoresEnvelope& v);
 // The record file's name, e.g. "FichaVacinacao_345.esus.xml".
 std::string nomeArquivo(TipoFicha tipo, std::string_view numero);
 
-// What writing part of an envelope tells the generator.
-struct EscritaEnvelope {
-    // headerTransport went out without its ine line: the kind's missing-team message is due.
-    bool semIne = false;
-};
+// Whether the professional has a team code: an ine of blanks is none. Without one,
+// headerTransport goes out without its ine line and the kind's missing-team message is due.
+bool temIne(const ProfissionalHeader& profissional);
 
 // The envelope before and after the body, per kind (∅ is an empty line):
 //   individual care, vaccination: xml root uuid tipo ibge cnes lote ∅ T ∅ header ∅
@@ -132,12 +129,12 @@ struct EscritaEnvelope {
 //   registrations: xml root uuid tipo ibge cnes ine lote T | /T remetente ∅ originadora ∅ versao
 //                /root (the transport element's opening and closing lines are the envelope's;
 //                the body writes its own identifiers, origin and headerTransport)
-EscritaEnvelope escreveCabecalho(RegistroBuffer& buffer, const ValoresEnvelope& v);
-EscritaEnvelope escreveRodape(RegistroBuffer& buffer, const ValoresEnvelope& v);
+void escreveCabecalho(RegistroBuffer& buffer, const ValoresEnvelope& v);
+void escreveRodape(RegistroBuffer& buffer, const ValoresEnvelope& v);
 
 // Single lines or blocks, for the places a body holds them.
-EscritaEnvelope escreveLinhas(RegistroBuffer& buffer, const ValoresEnvelope& v,
-                              std::initializer_list<LinhaEnvelope> linhas);
-EscritaEnvelope escreveHeaderTransport(RegistroBuffer& buffer, const ValoresEnvelope& v);
+void escreveLinhas(RegistroBuffer& buffer, const ValoresEnvelope& v,
+                   std::initializer_list<LinhaEnvelope> linhas);
+void escreveHeaderTransport(RegistroBuffer& buffer, const ValoresEnvelope& v);
 
 }  // namespace cds

@@ -74,7 +74,7 @@ TEST_F(ExportacaoTest, ExportaEmpacotaENaOrdemDosTipos) {
     // Files of an earlier run go; other things in the output folder stay.
     fs::create_directory(pastaXml(parametros.Caminho) + "/sub");
     std::ofstream(pastaXml(parametros.Caminho) + "/FichaAntiga_1.esus.xml") << "x";
-    parametros.FichaVacinacao = true;
+    parametros.Fichas.insert(TipoFicha::Vacinacao);
 
     const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
 
@@ -92,6 +92,9 @@ TEST_F(ExportacaoTest, ExportaEmpacotaENaOrdemDosTipos) {
                   "FichaAtendimentoIndividual_1.esus.xml", "FichaAtendimentoIndividual_2.esus.xml",
                   "FichaVacinacao_1.esus.xml", "FichaVacinacao_2.esus.xml", "sub"}));
     EXPECT_EQ(r.ListaArquivos.size(), 4u);
+    EXPECT_EQ(arquivosPorTipo(r.ListaArquivos),
+              (std::vector<std::pair<TipoFicha, std::size_t>>{{TipoFicha::AtendimentoIndividual, 2},
+                                                              {TipoFicha::Vacinacao, 2}}));
     // The status texts in the run's order; the last message is the packaging's success.
     EXPECT_EQ(operador.statusTextos(),
               (std::vector<std::string>{"Gerando Fichas de Atendimento Individual...",
@@ -105,7 +108,7 @@ TEST_F(ExportacaoTest, ExportaEmpacotaENaOrdemDosTipos) {
 }
 
 TEST_F(ExportacaoTest, SemTiposAindaGeraArquivoVazioValido) {
-    marcaTodas(parametros, false);
+    parametros.Fichas.clear();
     std::ofstream(pastaXml(parametros.Caminho) + "/FichaAntiga_1.esus.xml") << "x";
     const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
     ASSERT_TRUE(r.arquivoZip);
@@ -235,35 +238,33 @@ class FimDaTransacaoTest : public ExportacaoTest {
         teste::insereEpisodio(banco, 1);
         // The embedded engine takes any user name; the run connects as this one, which may
         // read and write what SYSDBA may.
-        std::vector<std::string> tabelas;
-        {
-            Conexao c;
-            c.abre(banco.caminho());
-            c.iniciaTransacao();
-            Consulta q(c);
-            q.defineTexto(
-                "SELECT TRIM(RDB$RELATION_NAME) T FROM RDB$RELATIONS WHERE RDB$SYSTEM_FLAG = 0");
-            for (q.abre(); !q.fim(); q.proximo()) tabelas.push_back(q.texto("T"));
-        }
-        for (const auto& tabela : tabelas)
+        for (const auto& tabela : leColuna(
+                 "SELECT TRIM(RDB$RELATION_NAME) C FROM RDB$RELATIONS WHERE RDB$SYSTEM_FLAG = 0"))
             banco.executa("GRANT ALL ON " + tabela + " TO EXPORTADOR");
         banco.desconecta();
         setenv("ISC_USER", "EXPORTADOR", 1);
     }
     void TearDown() override { unsetenv("ISC_USER"); }
 
-    std::vector<std::string> fins() {
+    // The first column of every row, read as SYSDBA.
+    std::vector<std::string> leColuna(const std::string& sql) {
+        const char* usuario = std::getenv("ISC_USER");
+        const std::string antes = usuario ? usuario : "";
         unsetenv("ISC_USER");
-        Conexao c;
-        c.abre(banco.caminho());
-        c.iniciaTransacao();
-        Consulta q(c);
-        q.defineTexto("SELECT COMO FROM FIM_TRANSACAO ORDER BY ID");
-        q.abre();
         std::vector<std::string> lista;
-        for (; !q.fim(); q.proximo()) lista.push_back(q.texto("COMO"));
-        setenv("ISC_USER", "EXPORTADOR", 1);
+        {
+            Conexao c;
+            c.abre(banco.caminho());
+            Transacao t(c);
+            Consulta q(t, sql);
+            for (const Linha& l : q.abre()) lista.push_back(l.texto("C"));
+        }
+        if (!antes.empty()) setenv("ISC_USER", antes.c_str(), 1);
         return lista;
+    }
+
+    std::vector<std::string> fins() {
+        return leColuna("SELECT COMO C FROM FIM_TRANSACAO ORDER BY ID");
     }
 };
 

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "fichas/atendimento_individual.hpp"
 #include "fichas/cenario.hpp"
-#include "fichas/vacinacao.hpp"
 #include "suporte/clinica.hpp"
 
 namespace cds {
@@ -55,13 +53,13 @@ void insereEpisodioCompleto(teste::BancoTeste& banco) {
 
 TEST_F(AtendimentoIndividualTest, FichaCompletaIgualAoEsperado) {
     insereEpisodioCompleto(c.banco);
-    Execucao& ex = c.execucao();
-    geraFichaAtendimento(ex);
+    Execucao& ex = c.gera(TipoFicha::AtendimentoIndividual);
 
     EXPECT_EQ(c.arquivo("FichaAtendimentoIndividual_345.esus.xml"),
               teste::leDadoEsperado("FichaAtendimentoIndividual_345.esus.xml"));
-    EXPECT_EQ(ex.ListaArquivos, std::vector<std::string>{
-                                    ex.caminhoArquivo("FichaAtendimentoIndividual_345.esus.xml")});
+    EXPECT_EQ(ex.ListaArquivos, std::vector<ArquivoGerado>{
+                                    {ex.caminhoArquivo("FichaAtendimentoIndividual_345.esus.xml"),
+                                     TipoFicha::AtendimentoIndividual}});
     EXPECT_EQ(c.operador.statusTextos(),
               std::vector<std::string>{"Gerando Fichas de Atendimento Individual..."});
     EXPECT_TRUE(ex.LogExecucao.empty());
@@ -69,13 +67,13 @@ TEST_F(AtendimentoIndividualTest, FichaCompletaIgualAoEsperado) {
 
 TEST_F(AtendimentoIndividualTest, FichaDeVacinacaoIgualAoEsperado) {
     insereEpisodioCompleto(c.banco);
-    Execucao& ex = c.execucao();
-    geraFichaVacinacao(ex);
+    Execucao& ex = c.gera(TipoFicha::Vacinacao);
 
     EXPECT_EQ(c.arquivo("FichaVacinacao_345.esus.xml"),
               teste::leDadoEsperado("FichaVacinacao_345.esus.xml"));
     EXPECT_EQ(ex.ListaArquivos,
-              std::vector<std::string>{ex.caminhoArquivo("FichaVacinacao_345.esus.xml")});
+              std::vector<ArquivoGerado>{
+                  {ex.caminhoArquivo("FichaVacinacao_345.esus.xml"), TipoFicha::Vacinacao}});
     EXPECT_EQ(c.operador.statusTextos(),
               std::vector<std::string>{"Gerando Fichas de Vacinação..."});
 }
@@ -92,9 +90,8 @@ TEST_F(AtendimentoIndividualTest, TurnoPelaHora) {
         {4, "'18:00:00'", "3", "3"}, {5, "'00:00:00'", "1", "1"}, {6, "NULL", std::nullopt, "1"},
     };
     for (const auto& caso : casos) insereEpisodio(c.banco, caso.numero, caso.hora);
-    Execucao& ex = c.execucao();
-    geraFichaAtendimento(ex);
-    geraFichaVacinacao(ex);
+    c.gera(TipoFicha::AtendimentoIndividual);
+    c.gera(TipoFicha::Vacinacao);
     for (const auto& caso : casos) {
         const std::string n = std::to_string(caso.numero);
         EXPECT_EQ(valorDe(c.arquivo("FichaAtendimentoIndividual_" + n + ".esus.xml"), "turno"),
@@ -134,7 +131,7 @@ TEST_F(AtendimentoIndividualTest, LimitesDaTriagem) {
                         std::to_string(numero) + ", " + caso.peso + ", " + caso.altura + ", " +
                         caso.pc + ")");
     }
-    geraFichaAtendimento(c.execucao());
+    c.gera(TipoFicha::AtendimentoIndividual);
     numero = 0;
     for (const auto& caso : casos) {
         const std::string ficha =
@@ -164,7 +161,7 @@ TEST_F(AtendimentoIndividualTest, ExamesSemSigtapUmBlocoPorExame) {
         c.banco.executa(std::string("INSERT INTO FAAPROCED (CODUNIDADE, NUMFAA, CODPROCEDUNIF, "
                                     "ExameSolicitado, ExameAvaliado) VALUES ('2345678', 7, '") +
                         e[0] + "', '" + e[1] + "', '" + e[2] + "')");
-    geraFichaAtendimento(c.execucao());
+    c.gera(TipoFicha::AtendimentoIndividual);
     const std::string ficha = c.arquivo("FichaAtendimentoIndividual_7.esus.xml");
     const std::string esperado =
         "</problemaCondicaoAvaliada>\r\n\r\n"
@@ -185,8 +182,7 @@ TEST_F(AtendimentoIndividualTest, ProfissionalSemIneAvisaEGravaAssimMesmo) {
         "(11, 'Dr. José & Filhos', '700000000000002', '225142', '   ')");
     insereEpisodio(c.banco, 8, "'09:00:00'", "2345678", 11);
     insereEpisodio(c.banco, 9, "'09:00:00'", "2345678", 11);
-    Execucao& ex = c.execucao();
-    geraFichaAtendimento(ex);
+    Execucao& ex = c.gera(TipoFicha::AtendimentoIndividual);
     const std::string ficha = c.arquivo("FichaAtendimentoIndividual_8.esus.xml");
     EXPECT_EQ(ficha.find("<ine>"), std::string::npos);
     EXPECT_NE(ficha.find("<cnes>2345678</cnes>\r\n</lotacaoFormPrincipal>"), std::string::npos);
@@ -197,7 +193,7 @@ TEST_F(AtendimentoIndividualTest, ProfissionalSemIneAvisaEGravaAssimMesmo) {
     EXPECT_EQ(c.operador.chamadas[1], ChamadaOperador::erroCadastro(aviso[0]));
     EXPECT_EQ(c.operador.chamadas[2], ChamadaOperador::log(aviso[0]));
     EXPECT_EQ(ex.ListaArquivos.size(), 2u);
-    EXPECT_TRUE(teste::xmlBemFormado(ex.ListaArquivos[0]));
+    EXPECT_TRUE(teste::xmlBemFormado(ex.ListaArquivos[0].caminho));
 }
 
 TEST_F(AtendimentoIndividualTest, ValoresComCaracteresDeMarcacaoDaoXmlValido) {
@@ -205,7 +201,7 @@ TEST_F(AtendimentoIndividualTest, ValoresComCaracteresDeMarcacaoDaoXmlValido) {
     insereEpisodio(c.banco, 10);
     c.banco.executa("UPDATE FAA SET CODCONDUTA = 2, CARATER = '>' WHERE NUMFAA = 10");
     c.banco.executa("UPDATE FAACID SET CODCID = 'A&1' WHERE NUMFAA = 10");
-    geraFichaAtendimento(c.execucao());
+    c.gera(TipoFicha::AtendimentoIndividual);
     const std::string ficha = c.arquivo("FichaAtendimentoIndividual_10.esus.xml");
     EXPECT_EQ(valorDe(ficha, "condutas"), "&amp;&lt;");
     EXPECT_EQ(valorDe(ficha, "cid10"), "A&amp;1");
@@ -221,10 +217,9 @@ TEST_F(AtendimentoIndividualTest, VariasLinhasDoMesmoEpisodio) {
             "INSERT INTO SOLICPROCEDS (CODUNIDADE, NUMFAA, CODTIPOAUXILIO) VALUES ('2345678', "
             "11, " +
             std::to_string(auxilio) + ")");
-    Execucao& ex = c.execucao();
-    geraFichaAtendimento(ex);
+    Execucao& ex = c.gera(TipoFicha::AtendimentoIndividual);
     const std::string caminho = ex.caminhoArquivo("FichaAtendimentoIndividual_11.esus.xml");
-    EXPECT_EQ(ex.ListaArquivos, (std::vector<std::string>{caminho, caminho}));
+    EXPECT_EQ(c.caminhosListados(), (std::vector<std::string>{caminho, caminho}));
 }
 
 TEST_F(AtendimentoIndividualTest, SelecaoDoPeriodoDoProfissionalEDaUnidade) {
@@ -250,10 +245,9 @@ TEST_F(AtendimentoIndividualTest, SelecaoDoPeriodoDoProfissionalEDaUnidade) {
     c.banco.executa("UPDATE FAA SET ESPECIEATEND = 'ENFERMAGEM' WHERE NUMFAA = 27");
 
     c.parametros.CodProf = "10";
-    Execucao& ex = c.execucao();
-    geraFichaAtendimento(ex);
+    c.gera(TipoFicha::AtendimentoIndividual);
     std::vector<std::string> nomes;
-    for (const auto& p : ex.ListaArquivos) nomes.push_back(std::filesystem::path(p).filename());
+    for (const auto& p : c.caminhosListados()) nomes.push_back(std::filesystem::path(p).filename());
     EXPECT_EQ(nomes, std::vector<std::string>{"FichaAtendimentoIndividual_20.esus.xml"});
 }
 
@@ -263,7 +257,7 @@ TEST_F(AtendimentoIndividualTest, UnidadeDaLinhaOuDigitada) {
     insereEpisodio(c.banco, 30, "'08:00:00'", "45");
     c.parametros.Unidade = "12345";
     c.parametros.UUID = "AB";
-    geraFichaVacinacao(c.execucao());
+    c.gera(TipoFicha::Vacinacao);
     const std::string ficha = c.arquivo("FichaVacinacao_30.esus.xml");
     EXPECT_EQ(valorDe(ficha, "uuidDadoSerializado"), "0012345-da1cb4c9-0004-0000-0000-AB30");
     EXPECT_EQ(valorDe(ficha, "uuidFicha"), "12345-da1cb4c9-0004-0000-0000-AB30");

@@ -4,8 +4,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "fichas/execucao.hpp"
+#include "fichas/registro.hpp"
 #include "source/conexao.hpp"
 #include "suporte/arquivos_teste.hpp"
 #include "suporte/banco_teste.hpp"
@@ -31,11 +33,25 @@ class CenarioFichas {
     Execucao& execucao() {
         if (!ex) {
             conexao.abre(banco.caminho());
-            conexao.iniciaTransacao();
-            ex = std::make_unique<Execucao>(parametros, conexao, operador, relogio,
+            transacao = std::make_unique<Transacao>(conexao);
+            ex = std::make_unique<Execucao>(parametros, *transacao, operador, relogio,
                                             [this] { return ibge; });
         }
         return *ex;
+    }
+
+    // Writes the files of one kind, as the run does.
+    Execucao& gera(TipoFicha tipo) {
+        const DescricaoFicha& d = descricaoFicha(tipo);
+        d.gera(execucao(), d);
+        return *ex;
+    }
+
+    // The paths the run listed, in order.
+    std::vector<std::string> caminhosListados() const {
+        std::vector<std::string> caminhos;
+        for (const ArquivoGerado& a : ex->ListaArquivos) caminhos.push_back(a.caminho);
+        return caminhos;
     }
 
     std::string arquivo(const std::string& nome) const {
@@ -51,6 +67,7 @@ class CenarioFichas {
 
   private:
     Conexao conexao;
+    std::unique_ptr<Transacao> transacao;
     std::unique_ptr<Execucao> ex;
 };
 

@@ -50,6 +50,17 @@ TEST(DataParaLong, ConverteDatasEDatasComHora) {
     for (const auto& c : casos) EXPECT_EQ(DataParaLong(c.entrada), c.esperado) << c.entrada;
 }
 
+// Dates read as values follow the text's rule: a value at midnight (a DATE column, or a
+// TIMESTAMP whose text has no time) stands for 10:00:01 of its day.
+TEST(DataParaLong, ValoresLidosDoBanco) {
+    EXPECT_EQ(DataParaLong(std::optional<DataHora>{}), "");
+    EXPECT_EQ(DataParaLong(std::optional<DataHora>{DataHora{2019, 10, 15}}), "1571133601000");
+    EXPECT_EQ(DataParaLong(std::optional<DataHora>{DataHora{2019, 10, 15, 14, 35, 0}}),
+              "1571150100000");
+    EXPECT_EQ(MomentoParaLong({2019, 10, 15, 0, 0, 0}), "1571097600000");
+    EXPECT_EQ(MomentoParaLong({1969, 12, 31, 10, 0, 1}), "-50399000");
+}
+
 TEST(DataParaLong, TextoQueNaoEDataEncerraComErroDeConversao) {
     const std::string invalidos[] = {
         "  /  /    ",  // the empty date mask
@@ -187,13 +198,6 @@ TEST(ExtraiCampo, DevolveAPecaOuAUltima) {
     for (const auto& c : casos)
         EXPECT_EQ(ExtraiCampo(c.texto, c.n, '-'), c.esperado) << c.texto << "/" << c.n;
     EXPECT_EQ(ExtraiCampo("a;b", 2, ';'), "b");
-}
-
-TEST(Apara, TiraBrancosEControlesDasPontas) {
-    const Caso casos[] = {
-        {"  123  ", "123"}, {"\t12 3\r\n", "12 3"}, {"   ", ""}, {"", ""}, {"José ", "José"},
-    };
-    for (const auto& c : casos) EXPECT_EQ(apara(c.entrada), c.esperado) << c.entrada;
 }
 
 TEST(Arredonda, MetadesParaLongeDoZeroPeloValorDecimal) {

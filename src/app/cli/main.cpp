@@ -16,13 +16,14 @@
 #include "export/abertura.hpp"
 #include "export/arquivo_ini.hpp"
 #include "export/exportacao.hpp"
+#include "fichas/registro.hpp"
 
 namespace fs = std::filesystem;
 using namespace cds;
 
 namespace {
 
-constexpr const char* kAjuda = R"(Uso: exportador-cds [opções]
+constexpr const char* kAjudaInicio = R"(Uso: exportador-cds [opções]
 
 Gera os arquivos XML das fichas CDS (layout e-SUS AB 2.2) a partir do banco de dados da
 clínica e os compacta em FichasValmo_<data>_<hora>_<início>_<fim>.zip na pasta de saída.
@@ -38,12 +39,9 @@ Opções (uma opção omitida assume o que a janela mostraria ao abrir):
   --profissional-generico COD   profissional dos cadastros sem responsável
                                 (padrão: ESUS/PROFISSIONALGENERICO)
   --fichas LISTA                tipos de ficha, separados por vírgula:
-                                  cadastro-individual, cadastro-domiciliar,
-                                  atendimento-individual, procedimentos,
-                                  atendimento-odontologico, visita-domiciliar,
-                                  atividade-coletiva, vacinacao,
-                                  ou todas (as sete da janela, sem vacinacao; é o padrão)
-  --help                        mostra esta ajuda
+)";
+
+constexpr const char* kAjudaFim = R"(  --help                        mostra esta ajuda
 
 Os arquivos vão para a subpasta arquivosXML da pasta de saída (criada se faltar) e o
 arquivo compactado para a própria pasta de saída. As linhas do log saem na saída padrão;
@@ -52,6 +50,26 @@ as mensagens de andamento e os avisos, na saída de erros.
 Código de saída: 0 quando o arquivo compactado foi gravado; 1 quando a execução terminou de
 outro modo; 2 para uso incorreto.
 )";
+
+// The help, with the record kinds of the registry: two names a line, then "todas".
+std::string ajuda() {
+    const std::string recuo(34, ' ');
+    std::string texto = kAjudaInicio;
+    std::string fora;
+    int naLinha = 0;
+    for (const DescricaoFicha& d : registroFichas()) {
+        texto += (naLinha == 0 ? recuo : " ") + std::string(d.nome) + ",";
+        if (++naLinha == 2) {
+            texto += "\n";
+            naLinha = 0;
+        }
+        if (!d.emTodas) fora += (fora.empty() ? "" : ", ") + std::string(d.nome);
+    }
+    if (naLinha != 0) texto += "\n";
+    texto += recuo + "ou todas (as da janela" + (fora.empty() ? "" : ", sem " + fora) +
+             "; é o padrão)\n";
+    return texto + kAjudaFim;
+}
 
 struct ErroUso : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -90,25 +108,15 @@ std::chrono::year_month_day leData(const std::string& opcao, const std::string& 
 }
 
 void escolheFichas(ParametrosExportacao& p, const std::string& lista) {
-    const std::map<std::string, bool ParametrosExportacao::*> nomes = {
-        {"cadastro-individual", &ParametrosExportacao::CadastroIndividual},
-        {"cadastro-domiciliar", &ParametrosExportacao::CadastroDomiciliar},
-        {"atendimento-individual", &ParametrosExportacao::AtendimentoIndividual},
-        {"procedimentos", &ParametrosExportacao::Procedimentos},
-        {"atendimento-odontologico", &ParametrosExportacao::AtendimentoOdontologico},
-        {"visita-domiciliar", &ParametrosExportacao::FichaVisitaDomiciliar},
-        {"atividade-coletiva", &ParametrosExportacao::FichaAtivColetiva},
-        {"vacinacao", &ParametrosExportacao::FichaVacinacao},
-    };
-    marcaTodas(p, false);
-    p.FichaVacinacao = false;
+    p.Fichas.clear();
     std::stringstream partes(lista);
     std::string nome;
     while (std::getline(partes, nome, ',')) {
         if (nome == "todas") {
-            marcaTodas(p, true);
-        } else if (auto it = nomes.find(nome); it != nomes.end()) {
-            p.*(it->second) = true;
+            const std::set<TipoFicha> todas = fichasDeTodas();
+            p.Fichas.insert(todas.begin(), todas.end());
+        } else if (const DescricaoFicha* d = fichaPorNome(nome)) {
+            p.Fichas.insert(d->tipo);
         } else {
             throw ErroUso("--fichas: tipo de ficha desconhecido '" + nome + "'");
         }
@@ -172,13 +180,11 @@ ParametrosExportacao parametrosDaLinha(const Opcoes& o, const ArquivoIni& ini,
 }
 
 void resumo(const ResultadoExportacao& r) {
-    // A file saved twice in a run (an episode with several rows) is one file.
-    const std::set<std::string> arquivos(r.ListaArquivos.begin(), r.ListaArquivos.end());
-    std::map<std::string, std::size_t> porTipo;
-    for (const auto& caminho : arquivos) ++porTipo[tipoDoArquivo(caminho)];
+    const auto porTipo = arquivosPorTipo(r.ListaArquivos);
     std::cerr << "\nResumo da exportação\n";
     if (porTipo.empty()) std::cerr << "  nenhuma ficha gerada\n";
-    for (const auto& [tipo, n] : porTipo) std::cerr << "  " << tipo << ": " << n << " arquivo(s)\n";
+    for (const auto& [tipo, n] : porTipo)
+        std::cerr << "  " << nomeResumo(tipo) << ": " << n << " arquivo(s)\n";
     std::cerr << "  arquivo compactado: " << r.arquivoZip.arquivo
               << (r.arquivoZip ? "" : " (NÃO gravado)") << '\n'
               << "  linhas no log: " << r.LogExecucao.size() << '\n'
@@ -196,7 +202,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (opcoes.ajuda) {
-        std::cout << kAjuda;
+        std::cout << ajuda();
         return 0;
     }
 

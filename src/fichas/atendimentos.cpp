@@ -1,0 +1,119 @@
+#include "fichas/atendimentos.hpp"
+
+#include <string_view>
+
+#include "comum/erro.hpp"
+#include "comum/texto.hpp"
+#include "record/codificacao.hpp"
+
+namespace cds {
+namespace {
+
+// A medical episode of the period whose professional is no dentist, whose citizen has a birth
+// date, whose unit is no CRAS, with a CIAP code without "X" or a CID code, and whose character
+// is neither 7 nor 8. The professional line is there only when a code was given.
+constexpr std::string_view kSelecao = R"(
+SELECT DISTINCT coalesce(PESSOAS.CARTAOSUS,'') AS CARTAOSUS, PESSOAS.DTNASCIMENTO, PESSOAS.SEXO,
+  FAA.HORA, FAA.ESPECIEATEND, T.PESO, T.ALTURA, t.pc,
+  (SELECT FIRST 1 FAACID.CODCID FROM FAACID
+    WHERE FAA.CODUNIDADE = FAACID.CODUNIDADE and FAA.NUMFAA = FAACID.NUMFAA ) AS CODCID,
+  PROFISSIONAIS.CNS, PROFISSIONAIS.CBO, FAA.CODUNIDADE, FAA.DATA, FAA.CODPESSOA, FAA.CARATER,
+  FAA.NUMFAA, SC.CODTIPOAUXILIO, PROFISSIONAIS.INE, profissionais.nome as nomeprofissional,
+  CONDUTAS.CODIGOESUS AS ESUS_CONDUTA, faa.gestante, FAA.DUM, FAA.IDADEGEST, FAA.GRAVIDEZPLAN,
+  FAA.NUMGESTPREVIAS, FAA.NUMPARTOS, FAA.ALEITMATERNO, FAA.VACINAEMDIA, FAA.FICOUOBS,
+  FAA.DESFECHOATDOMIC
+FROM FAA
+INNER JOIN PROFISSIONAIS ON PROFISSIONAIS.CODIGO=FAA.CODPROFISSIONAL
+INNER JOIN CBO ON (PROFISSIONAIS.CBO=CBO.CODIGO AND UPPER(CBO.DESCRICAO) NOT LIKE '%DENTISTA%')
+LEFT OUTER JOIN PESSOAS ON FAA.CODPESSOA=PESSOAS.CODIGO
+LEFT OUTER JOIN TRIAGENS T ON FAA.CODUNIDADE=T.CODUNIDADE AND FAA.NUMFAA=T.NUMFAA
+LEFT OUTER JOIN SOLICPROCEDS SC ON FAA.CODUNIDADE=SC.CODUNIDADE AND FAA.NUMFAA=SC.NUMFAA
+LEFT OUTER JOIN FAACIAPS FCIAP ON FAA.CODUNIDADE=FCIAP.CODUNIDADE AND FAA.NUMFAA=FCIAP.NUMFAA
+LEFT OUTER JOIN CONDUTAS ON (CONDUTAS.codigo=FAA.CODCONDUTA)
+WHERE FAA.ESPECIEATEND='MEDICO' AND PESSOAS.DTNASCIMENTO IS NOT NULL
+and (select u.nome from unidades u where FAA.codunidade=u.codigo) not like '%CRAS%'
+)";
+
+constexpr std::string_view kDoProfissional = R"(
+AND FAA.CODPROFISSIONAL=:pcodprof
+)";
+
+constexpr std::string_view kDoPeriodo = R"(
+AND FAA.DATA BETWEEN :pdatainicial AND :pdatafinal
+AND ((FCIAP.CODCIAP IS NOT NULL AND FCIAP.CODCIAP NOT LIKE '%X%')
+  OR EXISTS(SELECT FIRST 1 FAACID.CODCID FROM FAACID
+    WHERE FAA.CODUNIDADE = FAACID.CODUNIDADE and FAA.NUMFAA = FAACID.NUMFAA ))
+AND COALESCE(FAA.CARATER,'')<>'8' AND COALESCE(FAA.CARATER,'')<>'7'
+ORDER BY FAA.DATA
+)";
+
+Consulta consultaEpisodios(Execucao& ex) {
+    const ParametrosExportacao& p = ex.parametros;
+    std::string sql(kSelecao);
+    if (!p.CodProf.empty()) sql += kDoProfissional;
+    sql += kDoPeriodo;
+    Consulta q(ex.transacao, sql);
+    if (!p.CodProf.empty()) q.parametro("pcodprof", p.CodProf);
+    q.parametro("pdatainicial", p.DataInicial);
+    q.parametro("pdatafinal", p.DataFinal);
+    return q;
+}
+
+}  // namespace
+
+FichaDeAtendimentos::FichaDeAtendimentos(Execucao& execucao, TipoFicha tipo)
+    : execucao(execucao), tipo(tipo), episodios(consultaEpisodios(execucao)) {}
+
+const std::vector<Linha>& FichaDeAtendimentos::registros() {
+    return episodios.abre();
+}
+
+IdentidadeRegistro FichaDeAtendimentos::identidade(const Linha& a) const {
+    return {a.texto("NUMFAA"), a.texto("CODUNIDADE")};
+}
+
+ValoresEnvelope FichaDeAtendimentos::envelope(const Linha& a) const {
+    ValoresEnvelope v;
+    v.tipo = tipo;
+    v.IBGE = execucao.ibge();
+    v.Unidade = execucao.parametros.Unidade;
+    v.CODUNIDADE = a.texto("CODUNIDADE");
+    v.UUID = execucao.parametros.UUID;
+    v.numero = a.texto("NUMFAA");
+    v.profissional.CNS = a.texto("CNS");
+    v.profissional.CBO = VerCbo(a.texto("CBO"));
+    v.profissional.ine = a.texto("ine");
+    v.profissional.dataAtendimento = momentoDoAtendimento(a);
+    return v;
+}
+
+std::optional<std::string> FichaDeAtendimentos::avisoSemIne(const Linha& a) const {
+    return a.texto("nomeprofissional") + " - INE não cadastrado!";
+}
+
+int turnoDaHora(int hora) {
+    return hora < 12 ? 1 : hora < 18 ? 2 : 3;
+}
+
+std::string sexoDoCidadao(const Linha& a) {
+    return maiusculas(a.texto("SEXO")) == "MASCULINO" ? "0" : "1";
+}
+
+std::string momentoDoAtendimento(const Linha& a) {
+    std::optional<DataHora> momento = a.dataHora("DATA");
+    if (!momento) throw ErroConversao("O atendimento não tem data");
+    // A DATA that carries its own time of day (a TIMESTAMP column) keeps it: the hour column
+    // comes after it and is not read.
+    const bool dataComHora = momento->hora != 0 || momento->minuto != 0 || momento->segundo != 0;
+    if (!dataComHora) {
+        if (const auto hora = a.dataHora("HORA")) {
+            momento->hora = hora->hora;
+            momento->minuto = hora->minuto;
+            momento->segundo = hora->segundo;
+            return MomentoParaLong(*momento);
+        }
+    }
+    return DataParaLong(momento);
+}
+
+}  // namespace cds

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fichas/execucao.hpp"
+#include "fichas/registro.hpp"
+#include "record/buffer.hpp"
+#include "record/envelope.hpp"
+#include "source/consulta.hpp"
+
+namespace cds {
+
+// Which record a row holds: its number and its unit, as read.
+struct IdentidadeRegistro {
+    std::string numero;
+    std::string unidade;
+};
+
+// What one record kind gives the per-record loop. Made when the kind's turn in a run comes,
+// it prepares its statements then and runs them for every record.
+class Ficha {
+  public:
+    virtual ~Ficha() = default;
+
+    // Runs the kind's main query: one record per row, in order.
+    virtual const std::vector<Linha>& registros() = 0;
+    virtual IdentidadeRegistro identidade(const Linha& registro) const = 0;
+    virtual ValoresEnvelope envelope(const Linha& registro) const = 0;
+    // The message for a record whose professional has no team code; none where the kind
+    // reports the case in its own way.
+    virtual std::optional<std::string> avisoSemIne(const Linha& registro) const = 0;
+    // The form between the envelope's head and tail.
+    virtual void corpo(const Linha& registro, RegistroBuffer& buffer) = 0;
+};
+
+// The per-record loop every kind shares: the main query, then for every record the envelope's
+// head, the team-code check, the body, the tail, the file saved under the kind's name and
+// listed in ListaArquivos, and the progress. An error names the record it stopped at
+// ("FichaAtendimentoIndividual_2 (unidade 45): ...") and ends the run.
+void geraRegistros(Execucao& execucao, TipoFicha tipo, Ficha& ficha);
+
+// A kind's generator for the registry: its status text, its statements, the loop.
+template <class F>
+void geraFichas(Execucao& execucao, const DescricaoFicha& descricao) {
+    execucao.status(std::string(descricao.status));
+    F ficha(execucao);
+    geraRegistros(execucao, descricao.tipo, ficha);
+}
+
+}  // namespace cds

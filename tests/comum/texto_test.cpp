@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "comum/datahora.hpp"
+#include "comum/texto.hpp"
+
+namespace cds {
+namespace {
+
+struct Caso {
+    std::string entrada;
+    std::string esperado;
+};
+
+TEST(Apara, TiraBrancosEControlesDasPontas) {
+    const Caso casos[] = {
+        {"  123  ", "123"}, {"\t12 3\r\n", "12 3"}, {"   ", ""}, {"", ""}, {"José ", "José"},
+    };
+    for (const auto& c : casos) EXPECT_EQ(apara(c.entrada), c.esperado) << c.entrada;
+}
+
+// Only ASCII letters change: the clinical system compares "MASCULINO" and the like.
+TEST(Maiusculas, SoLetrasAscii) {
+    const Caso casos[] = {{"Masculino", "MASCULINO"}, {"ação", "AçãO"}, {"a1-b", "A1-B"}, {"", ""}};
+    for (const auto& c : casos) EXPECT_EQ(maiusculas(c.entrada), c.esperado) << c.entrada;
+    EXPECT_EQ(minusculas("ExameAvaliado"), "exameavaliado");
+}
+
+TEST(SoDigitos, SoZeroANove) {
+    EXPECT_TRUE(soDigitos(""));
+    EXPECT_TRUE(soDigitos("0123456789"));
+    for (const char* t : {" 1", "1 ", "-1", "+1", "1.0", "１", "a"})
+        EXPECT_FALSE(soDigitos(t)) << t;
+}
+
+TEST(LeDataHora, FormasAceitas) {
+    struct CasoData {
+        const char* texto;
+        DataHora valor;
+        bool temData, temHora;
+    };
+    const CasoData casos[] = {
+        {"15/10/2019", {2019, 10, 15}, true, false},
+        {" 15/10/2019 ", {2019, 10, 15}, true, false},
+        {"15/10/2019 14:35:07", {2019, 10, 15, 14, 35, 7}, true, true},
+        {"5/1/2019  8:05", {2019, 1, 5, 8, 5, 0}, true, true},
+        {"14:35:00", {0, 0, 0, 14, 35, 0}, false, true},
+        {"00:00", {}, false, true},
+        {"29/02/2020 23:59:59", {2020, 2, 29, 23, 59, 59}, true, true},
+    };
+    for (const auto& c : casos) {
+        const auto lida = leDataHora(c.texto);
+        ASSERT_TRUE(lida) << c.texto;
+        EXPECT_EQ(lida->valor, c.valor) << c.texto;
+        EXPECT_EQ(lida->temData, c.temData) << c.texto;
+        EXPECT_EQ(lida->temHora, c.temHora) << c.texto;
+    }
+}
+
+TEST(LeDataHora, FormasRecusadas) {
+    for (const char* t :
+         {"", "   ", "  /  /    ", "31/02/2019", "29/02/2019", "15/13/2019", "15/10/19",
+          "15/10/20190", "15/10/2019T14:35", "15/10/201914:35", "24:00", "14:60", "14:35:60", "14",
+          "2019-10-15", "15/10/2019 14:35 x", "00/10/2019", "15/10/0000"})
+        EXPECT_FALSE(leDataHora(t)) << "'" << t << "'";
+}
+
+}  // namespace
+}  // namespace cds

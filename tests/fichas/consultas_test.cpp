@@ -1,0 +1,51 @@
+// Every statement of every record kind, prepared by the generators themselves against
+// db/schema.sql, and run on the demo clinic of db/demo.sql.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "fichas/cenario.hpp"
+
+namespace cds {
+namespace {
+
+// On an empty clinic a kind prepares all its statements, binds its values and writes nothing;
+// a statement the schema does not accept fails here with the server's message.
+TEST(ConsultasDasFichas, CadaTipoPreparaSuasConsultasNoEsquema) {
+    for (const DescricaoFicha& d : registroFichas()) {
+        if (!d.gera) continue;
+        SCOPED_TRACE(std::string(d.nome));
+        for (const char* codProf : {"", "10"}) {
+            teste::CenarioFichas c;
+            c.parametros.CodProf = codProf;
+            EXPECT_NO_THROW(c.gera(d.tipo));
+            EXPECT_TRUE(c.execucao().ListaArquivos.empty());
+        }
+    }
+}
+
+// The demo clinic of November 2026: every kind that is built finds its records, and the rows
+// its query must leave out (a CRAS, October, CARATER 7, a dentist) stay out.
+TEST(ConsultasDasFichas, ClinicaDeDemonstracaoTemRegistrosDeCadaTipo) {
+    const std::map<TipoFicha, std::size_t> esperados = {
+        // Seven episodes; one of them asked for two kinds of help and comes twice.
+        {TipoFicha::AtendimentoIndividual, 8},
+        {TipoFicha::Vacinacao, 8},
+    };
+    for (const DescricaoFicha& d : registroFichas()) {
+        if (!d.gera) continue;
+        SCOPED_TRACE(std::string(d.nome));
+        teste::CenarioFichas c;
+        c.banco.executaScript(std::filesystem::path(PROJETO_DIR) / "db" / "demo.sql");
+        c.parametros.DataInicial = std::chrono::year{2026} / 11 / 1;
+        c.parametros.DataFinal = std::chrono::year{2026} / 11 / 30;
+        c.gera(d.tipo);
+        ASSERT_TRUE(esperados.contains(d.tipo)) << "a kind without rows in the demo clinic";
+        EXPECT_EQ(c.execucao().ListaArquivos.size(), esperados.at(d.tipo));
+    }
+}
+
+}  // namespace
+}  // namespace cds
