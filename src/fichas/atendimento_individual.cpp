@@ -66,10 +66,9 @@ void escreveAvaliacaoNutricional(const Linha& a, RegistroBuffer& b) {
 }
 
 void escreveGestacao(const Linha& a, RegistroBuffer& b) {
-    if (const auto v = a.texto("ALEITMATERNO"); !v.empty())
-        b.adicionaElemento("aleitamentoMaterno", v);
-    if (const auto dum = a.dataHora("DUM")) b.adicionaElemento("dumDaGestante", DataParaLong(dum));
-    if (const auto v = a.texto("IDADEGEST"); !v.empty()) b.adicionaElemento("idadeGestacional", v);
+    b.adicionaNumero("aleitamentoMaterno", a.texto("ALEITMATERNO"));
+    b.adicionaNumero("dumDaGestante", DataParaLong(a.dataHora("DUM")));
+    b.adicionaNumero("idadeGestacional", a.texto("IDADEGEST"));
 }
 
 void escreveDesfecho(const Linha& a, RegistroBuffer& b) {
@@ -85,9 +84,8 @@ void escreveDesfecho(const Linha& a, RegistroBuffer& b) {
         b.adiciona(a.texto("gravidezplan") == "S"
                        ? "<stGravidezPlanejada>true</stGravidezPlanejada>"
                        : "<stGravidezPlanejada>false</stGravidezPlanejada>");
-    if (const auto v = a.texto("NUMGESTPREVIAS"); !v.empty())
-        b.adicionaElemento("nuGestasPrevias", v);
-    if (const auto v = a.texto("NUMPARTOS"); !v.empty()) b.adicionaElemento("nuPartos", v);
+    b.adicionaNumero("nuGestasPrevias", a.texto("NUMGESTPREVIAS"));
+    b.adicionaNumero("nuPartos", a.texto("NUMPARTOS"));
     const double pc = a.real("pc");
     if (pc >= 10 && pc <= 200) b.adicionaElemento("perimetroCefalico", formataNumero(pc, "000000"));
 }
@@ -107,12 +105,12 @@ class FichaAtendimentoIndividual : public FichaDeAtendimentos {
             q->parametro("pcodunidade", a.texto("CODUNIDADE"));
         }
         b.adiciona("<atendimentosIndividuais>");
-        b.adicionaElemento("dataNascimento", DataParaLong(a.dataHora("DTNASCIMENTO")));
+        b.adicionaNumero("dataNascimento", DataParaLong(a.dataHora("DTNASCIMENTO")));
         b.adiciona("<localDeAtendimento>1</localDeAtendimento>");
         b.adiciona("<sexo>" + sexoDoCidadao(a) + "</sexo>");
         if (const auto hora = a.dataHora("HORA"))
             b.adiciona("<turno>" + std::to_string(turnoDaHora(hora->hora)) + "</turno>");
-        b.adicionaElemento("tipoAtendimento", a.texto("CARATER"));
+        b.adicionaNumero("tipoAtendimento", a.texto("CARATER"));
         escreveAvaliacaoNutricional(a, b);
         escreveGestacao(a, b);
         b.adiciona("<atencaoDomiciliarModalidade>1</atencaoDomiciliarModalidade>");

@@ -39,7 +39,7 @@ AND FAA.CODPROFISSIONAL=:pcodprof
 )";
 
 constexpr std::string_view kDoPeriodo = R"(
-AND FAA.DATA BETWEEN :pdatainicial AND :pdatafinal
+AND FAA.DATA >= :pdatainicial AND FAA.DATA < :pdiaposfinal
 AND ((FCIAP.CODCIAP IS NOT NULL AND FCIAP.CODCIAP NOT LIKE '%X%')
   OR EXISTS(SELECT FIRST 1 FAACID.CODCID FROM FAACID
     WHERE FAA.CODUNIDADE = FAACID.CODUNIDADE and FAA.NUMFAA = FAACID.NUMFAA ))
@@ -54,8 +54,7 @@ Consulta consultaEpisodios(Execucao& ex) {
     sql += kDoPeriodo;
     Consulta q(ex.transacao, sql);
     if (!p.CodProf.empty()) q.parametro("pcodprof", p.CodProf);
-    q.parametro("pdatainicial", p.DataInicial);
-    q.parametro("pdatafinal", p.DataFinal);
+    vinculaPeriodo(q, p);
     return q;
 }
 

@@ -1,12 +1,46 @@
 #include "fichas/gerador.hpp"
 
+#include <chrono>
+#include <map>
+#include <set>
+#include <utility>
+
 #include "comum/erro.hpp"
+#include "comum/texto.hpp"
 
 namespace cds {
 namespace {
 
+constexpr std::string_view kExtensao = ".esus.xml";
+
+// The files of one kind in a run. Episode numbers repeat across units while the file name
+// carries the number alone, so two records could claim one path and the later file would
+// replace the earlier. A record keeps the first path it gets (its further rows rewrite that
+// one file); another record finding the path taken gets "<name>_2.esus.xml", "_3", ..., the
+// first free one.
+class ArquivosDoTipo {
+  public:
+    std::string caminho(const Execucao& ex, const IdentidadeRegistro& id, std::string nome) {
+        auto chave = std::make_pair(std::string(apara(id.unidade)), id.numero);
+        if (auto it = porRegistro.find(chave); it != porRegistro.end()) return it->second;
+        std::string caminho = ex.caminhoArquivo(nome);
+        if (ocupados.contains(caminho)) {
+            if (nome.ends_with(kExtensao)) nome.resize(nome.size() - kExtensao.size());
+            for (int n = 2; ocupados.contains(caminho); ++n)
+                caminho = ex.caminhoArquivo(nome + "_" + std::to_string(n) + std::string(kExtensao));
+        }
+        ocupados.insert(caminho);
+        porRegistro.emplace(std::move(chave), caminho);
+        return caminho;
+    }
+
+  private:
+    std::map<std::pair<std::string, std::string>, std::string> porRegistro;
+    std::set<std::string> ocupados;
+};
+
 void gravaRegistro(Execucao& ex, TipoFicha tipo, Ficha& ficha, const Linha& registro,
-                   RegistroBuffer& buffer) {
+                   RegistroBuffer& buffer, ArquivosDoTipo& arquivos) {
     const ValoresEnvelope valores = ficha.envelope(registro);
     buffer.limpa();
     escreveCabecalho(buffer, valores);
@@ -14,20 +48,28 @@ void gravaRegistro(Execucao& ex, TipoFicha tipo, Ficha& ficha, const Linha& regi
         if (auto aviso = ficha.avisoSemIne(registro)) ex.erroELog(*aviso);
     ficha.corpo(registro, buffer);
     escreveRodape(buffer, valores);
-    const std::string caminho = ex.caminhoArquivo(nomeArquivo(tipo, valores.numero));
+    const std::string caminho =
+        arquivos.caminho(ex, ficha.identidade(registro), nomeArquivo(tipo, valores.numero));
     buffer.salva(caminho);
     ex.ListaArquivos.push_back({caminho, tipo});
 }
 
 }  // namespace
 
+void vinculaPeriodo(Consulta& q, const ParametrosExportacao& p) {
+    q.parametro("pdatainicial", p.DataInicial);
+    q.parametro("pdiaposfinal",
+                std::chrono::year_month_day{std::chrono::sys_days{p.DataFinal} + std::chrono::days{1}});
+}
+
 void geraRegistros(Execucao& ex, TipoFicha tipo, Ficha& ficha) {
     const std::vector<Linha>& registros = ficha.registros();
     RegistroBuffer buffer;
+    ArquivosDoTipo arquivos;
     std::size_t feitos = 0;
     for (const Linha& registro : registros) {
         try {
-            gravaRegistro(ex, tipo, ficha, registro, buffer);
+            gravaRegistro(ex, tipo, ficha, registro, buffer, arquivos);
         } catch (Erro& e) {
             // Which record it was, so the operator can find and mend it in the clinical system.
             const IdentidadeRegistro id = ficha.identidade(registro);

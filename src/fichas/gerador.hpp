@@ -41,6 +41,12 @@ class Ficha {
 // ("FichaAtendimentoIndividual_2 (unidade 45): ...") and ends the run.
 void geraRegistros(Execucao& execucao, TipoFicha tipo, Ficha& ficha);
 
+// Binds the run's period to a statement that selects it as
+//   <date column> >= :pdatainicial AND <date column> < :pdiaposfinal
+// so that it takes whole days whatever the column's type: a record made late on the last
+// day is in, even where the column is a TIMESTAMP, and one of the day after is not.
+void vinculaPeriodo(Consulta& consulta, const ParametrosExportacao& parametros);
+
 // A kind's generator for the registry: its status text, its statements, the loop.
 template <class F>
 void geraFichas(Execucao& execucao, const DescricaoFicha& descricao) {

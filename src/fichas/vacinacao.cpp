@@ -19,7 +19,7 @@ class FichaVacinacao : public FichaDeAtendimentos {
         b.adicionaElemento("turno", hora ? std::to_string(turnoDaHora(hora->hora)) : "1");
         b.adicionaElemento("numProntuario", a.texto("CODPESSOA"));
         b.adicionaElemento("cnsCidadao", a.texto("CARTAOSUS"));
-        b.adicionaElemento("dtNascimento", DataParaLong(a.dataHora("DTNASCIMENTO")));
+        b.adicionaNumero("dtNascimento", DataParaLong(a.dataHora("DTNASCIMENTO")));
         b.adicionaElemento("sexo", sexoDoCidadao(a));
         b.adicionaElemento("localAtendimento", "1");
         b.adicionaElemento("viajante", "false");

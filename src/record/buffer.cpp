@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "comum/erro.hpp"
+#include "comum/texto.hpp"
 #include "record/xml.hpp"
 
 namespace cds {
@@ -27,6 +28,10 @@ void RegistroBuffer::adiciona(std::string_view linha) {
 
 void RegistroBuffer::adicionaElemento(std::string_view tag, std::string_view valor) {
     adiciona(elementoXml(tag, valor));
+}
+
+void RegistroBuffer::adicionaNumero(std::string_view tag, std::string_view valor) {
+    if (!apara(valor).empty()) adicionaElemento(tag, valor);
 }
 
 void RegistroBuffer::salva(const std::string& caminho) const {

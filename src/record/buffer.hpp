@@ -14,6 +14,9 @@ class RegistroBuffer {
     void adicionaVazia() { conteudo += "\r\n"; }
     // "<tag>" + the value escaped for XML + "</tag>".
     void adicionaElemento(std::string_view tag, std::string_view valor);
+    // An element the layout types as a whole number: left out when the value is empty or
+    // blanks only, since the importer discards a whole record for one empty number.
+    void adicionaNumero(std::string_view tag, std::string_view valor);
 
     // The file's text: UTF-8, every line ended by CRLF, the last one too.
     const std::string& texto() const { return conteudo; }

@@ -224,7 +224,9 @@ void escreveIneDadoSerializado(RegistroBuffer& b, const ValoresEnvelope& v,
         case RegraIneDado::NaoEscrita:
             break;
         case RegraIneDado::IneDoProfissional:
-            b.adicionaElemento(tag, ZeroEsquerda(v.profissional.ine, 10));
+            // An ine of blanks is no team code: the empty element, as for none.
+            b.adicionaElemento(tag,
+                               temIne(v.profissional) ? ZeroEsquerda(v.profissional.ine, 10) : "");
             break;
         case RegraIneDado::Vazia:
             b.adicionaElemento(tag, "");
@@ -393,7 +395,7 @@ void escreveHeaderTransport(RegistroBuffer& buffer, const ValoresEnvelope& v) {
     buffer.adicionaElemento("cnes", unidadeDaFicha7(v));
     if (temIne(p)) buffer.adicionaElemento("ine", ZeroEsquerda(p.ine, 10));
     if (d.lotacaoFormPrincipal) buffer.adiciona("</lotacaoFormPrincipal>");
-    buffer.adicionaElemento("dataAtendimento", p.dataAtendimento);
+    buffer.adicionaNumero("dataAtendimento", p.dataAtendimento);
     buffer.adicionaElemento("codigoIbgeMunicipio", v.IBGE);
     buffer.adiciona("</headerTransport>");
 }

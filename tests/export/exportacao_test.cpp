@@ -107,6 +107,19 @@ TEST_F(ExportacaoTest, ExportaEmpacotaENaOrdemDosTipos) {
     EXPECT_EQ(ini.le(kSecaoEsus, kChaveProfissionalGenerico, ""), "10");
 }
 
+// One episode number in two units: both records reach the archive, under two names.
+TEST_F(ExportacaoTest, MesmoNumeroEmDuasUnidadesChegaAoArquivoCompactado) {
+    teste::insereEpisodio(banco, 7, "'08:00:00'", "2345678");
+    teste::insereEpisodio(banco, 7, "'08:00:00'", "7654321");
+    banco.executa("UPDATE FAA SET DATA = '2019-10-16' WHERE CODUNIDADE = '7654321'");
+    parametros.Fichas = {TipoFicha::AtendimentoIndividual};
+    const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
+    ASSERT_TRUE(r.arquivoZip);
+    EXPECT_EQ(entradasDoZip(zipEsperado()),
+              (std::vector<std::string>{"FichaAtendimentoIndividual_7.esus.xml",
+                                        "FichaAtendimentoIndividual_7_2.esus.xml"}));
+}
+
 TEST_F(ExportacaoTest, SemTiposAindaGeraArquivoVazioValido) {
     parametros.Fichas.clear();
     std::ofstream(pastaXml(parametros.Caminho) + "/FichaAntiga_1.esus.xml") << "x";

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <set>
+#include <utility>
+
 #include "fichas/cenario.hpp"
 #include "suporte/clinica.hpp"
 
@@ -264,6 +267,70 @@ TEST_F(AtendimentoIndividualTest, UnidadeDaLinhaOuDigitada) {
     EXPECT_EQ(valorDe(ficha, "uuidInstalacao"), "0012345-da1cb4c9-0000-0000-0004-AB30");
     EXPECT_EQ(valorDe(ficha, "cnes"), "0012345");
     EXPECT_EQ(valorDe(ficha, "cnesDadoSerializado"), "12345");
+}
+
+// Elements typed as numbers go only with a value: an episode without CARATER has no
+// tipoAtendimento line, where an empty one would make the importer discard the record.
+TEST_F(AtendimentoIndividualTest, NumerosVaziosFicamDeFora) {
+    insereEpisodio(c.banco, 40);
+    c.banco.executa("UPDATE FAA SET CARATER = NULL, CODCONDUTA = NULL WHERE NUMFAA = 40");
+    c.gera(TipoFicha::AtendimentoIndividual);
+    const std::string ficha = c.arquivo("FichaAtendimentoIndividual_40.esus.xml");
+    EXPECT_EQ(valorDe(ficha, "tipoAtendimento"), std::nullopt);
+    for (const char* tag : {"aleitamentoMaterno", "dumDaGestante", "idadeGestacional",
+                            "nuGestasPrevias", "nuPartos"})
+        EXPECT_EQ(valorDe(ficha, tag), std::nullopt) << tag;
+    // A conduct without its e-SUS AB code keeps the default 9.
+    EXPECT_EQ(valorDe(ficha, "condutas"), "9");
+    EXPECT_TRUE(teste::xmlBemFormado(c.pasta.caminho() / "arquivosXML" /
+                                     "FichaAtendimentoIndividual_40.esus.xml"));
+}
+
+// Episode numbers repeat across units: the second unit's episode gets a file of its own
+// instead of replacing the first's, and its rows still rewrite that one file.
+TEST_F(AtendimentoIndividualTest, MesmoNumeroEmDuasUnidadesNaoSeSubstituem) {
+    insereEpisodio(c.banco, 50, "'09:00:00'", "2345678");
+    insereEpisodio(c.banco, 50, "'14:35:00'", "7654321");
+    c.banco.executa("UPDATE FAA SET DATA = '2019-10-16' WHERE CODUNIDADE = '7654321'");
+    for (int auxilio : {1, 2})
+        c.banco.executa(
+            "INSERT INTO SOLICPROCEDS (CODUNIDADE, NUMFAA, CODTIPOAUXILIO) VALUES ('7654321', 50, " +
+            std::to_string(auxilio) + ")");
+    Execucao& ex = c.gera(TipoFicha::AtendimentoIndividual);
+
+    const std::string primeiro = ex.caminhoArquivo("FichaAtendimentoIndividual_50.esus.xml");
+    const std::string segundo = ex.caminhoArquivo("FichaAtendimentoIndividual_50_2.esus.xml");
+    EXPECT_EQ(c.caminhosListados(), (std::vector<std::string>{primeiro, segundo, segundo}));
+    const std::string a = c.arquivo("FichaAtendimentoIndividual_50.esus.xml");
+    const std::string b = c.arquivo("FichaAtendimentoIndividual_50_2.esus.xml");
+    EXPECT_EQ(valorDe(a, "uuidFicha"), "2345678-da1cb4c9-0004-0000-0000-050");
+    // The identifiers inside the file are the record's own, whatever its file is called.
+    EXPECT_EQ(valorDe(b, "uuidFicha"), "7654321-da1cb4c9-0004-0000-0000-050");
+    EXPECT_EQ(valorDe(b, "dataAtendimento"), "1571236500000");
+}
+
+// The period takes whole days also where the clinic's date column is a TIMESTAMP: late on
+// the last day is in, midnight of the day after is out, the first day counts from 00:00.
+TEST_F(AtendimentoIndividualTest, PeriodoDeDiasInteirosComColunaTimestamp) {
+    c.banco.executa("ALTER TABLE FAA ALTER COLUMN DATA TYPE TIMESTAMP");
+    const std::pair<int, const char*> episodios[] = {{60, "2019-10-31 23:30:00"},
+                                                     {61, "2019-11-01 00:00:00"},
+                                                     {62, "2019-10-01 00:00:00"},
+                                                     {63, "2019-09-30 23:59:59"}};
+    for (const auto& [numero, momento] : episodios) {
+        insereEpisodio(c.banco, numero);
+        c.banco.executa("UPDATE FAA SET DATA = '" + std::string(momento) +
+                        "' WHERE NUMFAA = " + std::to_string(numero));
+    }
+    Execucao& ex = c.gera(TipoFicha::AtendimentoIndividual);
+    std::set<std::string> nomes;
+    for (const auto& p : c.caminhosListados()) nomes.insert(std::filesystem::path(p).filename());
+    EXPECT_EQ(nomes, (std::set<std::string>{"FichaAtendimentoIndividual_60.esus.xml",
+                                            "FichaAtendimentoIndividual_62.esus.xml"}));
+    // The column's own time of day is the moment of the care.
+    EXPECT_EQ(valorDe(c.arquivo("FichaAtendimentoIndividual_60.esus.xml"), "dataAtendimento"),
+              "1572564600000");
+    EXPECT_TRUE(ex.LogExecucao.empty());
 }
 
 }  // namespace

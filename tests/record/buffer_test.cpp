@@ -64,6 +64,32 @@ TEST(RegistroBuffer, LinhasTerminamEmCrlfInclusiveAUltima) {
     EXPECT_EQ(buffer.texto(), "<a/>\r\n");
 }
 
+// The importer discards a whole record for one empty number, so such an element goes only
+// when it has a value; a text element is written even when empty.
+TEST(RegistroBuffer, NumeroVazioFicaDeFora) {
+    struct Caso {
+        std::string valor;
+        std::string linha;
+    };
+    const Caso casos[] = {
+        {"", ""},
+        {" ", ""},
+        {"   \t", ""},
+        {"0", "<turno>0</turno>\r\n"},
+        {"12", "<turno>12</turno>\r\n"},
+        {"-36001000", "<turno>-36001000</turno>\r\n"},
+        {" 7 ", "<turno> 7 </turno>\r\n"},
+    };
+    for (const Caso& c : casos) {
+        RegistroBuffer buffer;
+        buffer.adicionaNumero("turno", c.valor);
+        EXPECT_EQ(buffer.texto(), c.linha) << "'" << c.valor << "'";
+    }
+    RegistroBuffer texto;
+    texto.adicionaElemento("lote", "");
+    EXPECT_EQ(texto.texto(), "<lote></lote>\r\n");
+}
+
 TEST_F(RegistroBufferArquivo, SalvaUtf8SemBomComCrlf) {
     RegistroBuffer buffer;
     buffer.adiciona("<nomeCidadao>JOÃO</nomeCidadao>");

@@ -180,6 +180,19 @@ TEST(Envelope, AtendimentoOdontologicoInteiroComHeaderDepoisDoCorpo) {
 )"));
 }
 
+// A dental professional's ine of blanks is a missing one: both lines as for none, and no
+// conversion error that would end the run.
+TEST(Envelope, AtendimentoOdontologicoComIneDeBrancos) {
+    const ValoresEnvelope v{.tipo = TipoFicha::AtendimentoOdontologico,
+                            .Unidade = "2345678",
+                            .UUID = "0",
+                            .numero = "1",
+                            .profissional = {.ine = "    "}};
+    const std::string texto = envelopeEmVolta(v, "");
+    EXPECT_THAT(texto, HasSubstr("<ineDadoSerializado></ineDadoSerializado>\r\n"));
+    EXPECT_THAT(texto, HasSubstr("<cnes>2345678</cnes>\r\n</lotacaoFormPrincipal>\r\n"));
+}
+
 TEST(Envelope, AtendimentoOdontologicoComIneLevaOIneNasDuasLinhas) {
     const ValoresEnvelope v{.tipo = TipoFicha::AtendimentoOdontologico,
                             .Unidade = "2345678",
@@ -453,14 +466,23 @@ TEST(HeaderTransport, IneDeBrancosEAusente) {
 }
 
 TEST(HeaderTransport, CadastroGuardaOCboComoLido) {
-    const ValoresEnvelope v{.tipo = TipoFicha::CadastroIndividual,
-                            .Unidade = "2345678",
-                            .profissional = {.CBO = "322245", .ine = "42"}};
+    const ValoresEnvelope v{
+        .tipo = TipoFicha::CadastroIndividual,
+        .Unidade = "2345678",
+        .profissional = {.CBO = "322245", .ine = "42", .dataAtendimento = "1571133601000"}};
     RegistroBuffer buffer;
     escreveHeaderTransport(buffer, v);
     EXPECT_THAT(buffer.texto(), HasSubstr("<cboCodigo_2002>322245</cboCodigo_2002>\r\n"
                                           "<cnes>2345678</cnes>\r\n<ine>0000000042</ine>\r\n"
-                                          "<dataAtendimento></dataAtendimento>\r\n"));
+                                          "<dataAtendimento>1571133601000</dataAtendimento>\r\n"));
+}
+
+// The care date is typed as a number: without one the line is left out, not sent empty.
+TEST(HeaderTransport, DataVaziaFicaDeFora) {
+    const ValoresEnvelope v{.tipo = TipoFicha::AtendimentoIndividual, .Unidade = "2345678"};
+    RegistroBuffer buffer;
+    escreveHeaderTransport(buffer, v);
+    EXPECT_THAT(buffer.texto(), HasSubstr("</lotacaoFormPrincipal>\r\n<codigoIbgeMunicipio>"));
 }
 
 TEST(HeaderTransport, IneQueNaoENumeroEncerraComErroDeConversao) {
