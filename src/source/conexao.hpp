@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 namespace Firebird {
@@ -32,8 +33,9 @@ class Conexao {
     Firebird::IAttachment* anexo() const;
 
   private:
+    friend class Transacao;
     struct Impl;
-    Impl* impl;
+    std::unique_ptr<Impl> impl;
 };
 
 // The run's read-write transaction on a connection: a snapshot, whose lock conflicts wait a
@@ -59,8 +61,10 @@ class Transacao {
     Firebird::ITransaction* handle() const;
 
   private:
+    friend class Conexao;
+    struct Impl;
     Conexao& con;
-    Firebird::ITransaction* transacao = nullptr;
+    std::unique_ptr<Impl> impl;
 };
 
 }  // namespace cds
