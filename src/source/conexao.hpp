@@ -24,8 +24,8 @@ class Conexao {
     Conexao& operator=(const Conexao&) = delete;
 
     void abre(const std::string& caminho);
-    // Detaches. A transaction of this connection must have ended before (its destructor
-    // rolls it back).
+    // Detaches. A transaction of this connection should have ended before (its destructor
+    // rolls it back); one still active is rolled back here first.
     void fecha();
     bool aberta() const;
 
