@@ -1,7 +1,9 @@
 #include "source/conexao.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
+#include <vector>
 
 #include "comum/cp1252.hpp"
 #include "comum/erro.hpp"
@@ -9,6 +11,7 @@
 
 namespace cds {
 
+using firebird::Posse;
 using firebird::protegido;
 using firebird::status;
 
@@ -22,130 +25,133 @@ std::string variavelOu(const char* nome, const char* padrao) {
     return valor && *valor ? valor : padrao;
 }
 
+// Runs `passo` and keeps its failure, unless an earlier one is kept already: closing goes
+// through every step, and the first failure is the one reported.
+template <typename F>
+void guardaFalha(std::optional<ErroBanco>& falha, F&& passo) {
+    try {
+        std::forward<F>(passo)();
+    } catch (const ErroBanco& e) {
+        if (!falha) falha = e;
+    }
+}
+
 }  // namespace
 
-Conexao::Conexao() : mestre(firebird::mestre()) {}
+struct Conexao::Impl {
+    Posse<Firebird::IProvider> provedor;
+    Posse<Firebird::IAttachment> anexo;
+    // The transactions alive on this connection, so that closing it ends them first.
+    std::vector<Transacao*> transacoes;
+};
+
+struct Transacao::Impl {
+    Posse<Firebird::ITransaction> transacao;
+    // None once the connection object is gone before this transaction object.
+    Conexao* dono = nullptr;
+};
+
+Conexao::Conexao() : impl(std::make_unique<Impl>()) {}
 
 Conexao::~Conexao() {
     try {
         fecha();
     } catch (const ErroBanco&) {
-        // The attachment is gone or the server is unreachable: the server rolls back an
-        // abandoned transaction by itself, and a destructor cannot report.
+        // The server is unreachable or the attachment is already gone: the server rolls back
+        // what was left, the handles are released all the same, and a destructor cannot
+        // report.
     }
+    for (Transacao* t : impl->transacoes) t->impl->dono = nullptr;
+}
+
+bool Conexao::aberta() const {
+    return static_cast<bool>(impl->anexo);
 }
 
 Firebird::IAttachment* Conexao::anexo() const {
-    if (!attachment) throw ErroBanco("A conexão com o banco de dados não está aberta.");
-    return attachment;
-}
-
-Firebird::ITransaction* Conexao::transacaoAtiva() const {
-    if (!transacao) throw ErroBanco("Não há transação ativa no banco de dados.");
-    return transacao;
-}
-
-Firebird::IUtil* Conexao::util() const {
-    return firebird::util();
+    if (!impl->anexo) throw ErroBanco("A conexão com o banco de dados não está aberta.");
+    return impl->anexo.get();
 }
 
 void Conexao::abre(const std::string& caminho) {
     fecha();
     protegido([&] {
+        auto bloco = firebird::novoBloco(Firebird::IXpbBuilder::DPB);
         auto& st = status();
-        Firebird::IXpbBuilder* dpb =
-            firebird::util()->getXpbBuilder(&st, Firebird::IXpbBuilder::DPB, nullptr, 0);
-        dpb->insertString(&st, isc_dpb_user_name, variavelOu("ISC_USER", "SYSDBA").c_str());
-        dpb->insertString(&st, isc_dpb_password, variavelOu("ISC_PASSWORD", "masterkey").c_str());
-        dpb->insertString(&st, isc_dpb_lc_ctype, "WIN1252");
-        if (!provedor) provedor = mestre->getDispatcher();
-        try {
-            ++geracaoAnexo;
-            attachment = provedor->attachDatabase(&st, utf8ParaCp1252(caminho).c_str(),
-                                                  dpb->getBufferLength(&st), dpb->getBuffer(&st));
-        } catch (...) {
-            dpb->dispose();
-            throw;
-        }
-        dpb->dispose();
+        bloco->insertString(&st, isc_dpb_user_name, variavelOu("ISC_USER", "SYSDBA").c_str());
+        bloco->insertString(&st, isc_dpb_password, variavelOu("ISC_PASSWORD", "masterkey").c_str());
+        bloco->insertString(&st, isc_dpb_lc_ctype, "WIN1252");
+        if (!impl->provedor) impl->provedor = Posse(firebird::mestre()->getDispatcher());
+        impl->anexo = Posse(impl->provedor->attachDatabase(&st, utf8ParaCp1252(caminho).c_str(),
+                                                           bloco->getBufferLength(&st),
+                                                           bloco->getBuffer(&st)));
     });
 }
 
 void Conexao::fecha() {
-    // Each step runs even when the one before failed, so no handle is left behind; the
-    // first failure is reported.
     std::optional<ErroBanco> falha;
-    if (transacao) {
-        try {
-            rollback();
-        } catch (const ErroBanco& e) {
-            falha = e;
-        }
-    }
-    if (attachment) {
-        Firebird::IAttachment* a = attachment;
-        attachment = nullptr;
-        try {
-            a->detach(&status());
-        } catch (const Firebird::FbException& e) {
-            a->release();
-            try {
-                firebird::lancaErroBanco(e);
-            } catch (const ErroBanco& erro) {
-                if (!falha) falha = erro;
-            }
-        }
-    }
-    if (provedor) {
-        provedor->release();
-        provedor = nullptr;
+    for (Transacao* t : impl->transacoes)
+        if (t->ativa()) guardaFalha(falha, [&] { t->rollback(); });
+    if (impl->anexo) {
+        Posse<Firebird::IAttachment> anexo = std::move(impl->anexo);
+        guardaFalha(falha, [&] {
+            protegido([&] { anexo.encerra([](auto* a) { a->detach(&status()); }); });
+        });
     }
     if (falha) throw *falha;
 }
 
-void Conexao::iniciaTransacao() {
-    if (transacao) throw ErroBanco("Já existe uma transação ativa.");
+Transacao::Transacao(Conexao& conexao) : con(conexao), impl(std::make_unique<Impl>()) {
     protegido([&] {
+        auto bloco = firebird::novoBloco(Firebird::IXpbBuilder::TPB);
         auto& st = status();
-        Firebird::IXpbBuilder* tpb =
-            firebird::util()->getXpbBuilder(&st, Firebird::IXpbBuilder::TPB, nullptr, 0);
-        tpb->insertTag(&st, isc_tpb_concurrency);
-        tpb->insertTag(&st, isc_tpb_write);
-        tpb->insertTag(&st, isc_tpb_wait);
-        tpb->insertInt(&st, isc_tpb_lock_timeout, kEsperaBloqueioSegundos);
+        bloco->insertTag(&st, isc_tpb_concurrency);
+        bloco->insertTag(&st, isc_tpb_write);
+        bloco->insertTag(&st, isc_tpb_wait);
+        bloco->insertInt(&st, isc_tpb_lock_timeout, kEsperaBloqueioSegundos);
+        impl->transacao = Posse(
+            con.anexo()->startTransaction(&st, bloco->getBufferLength(&st), bloco->getBuffer(&st)));
+    });
+    con.impl->transacoes.push_back(this);
+    impl->dono = &con;
+}
+
+Transacao::~Transacao() {
+    if (ativa()) {
         try {
-            transacao =
-                anexo()->startTransaction(&st, tpb->getBufferLength(&st), tpb->getBuffer(&st));
-        } catch (...) {
-            tpb->dispose();
-            throw;
+            rollback();
+        } catch (const ErroBanco&) {
+            // The attachment is gone: the server undoes the work of an abandoned transaction,
+            // the handle was released, and a destructor cannot report.
         }
-        tpb->dispose();
-    });
-}
-
-void Conexao::commit() {
-    protegido([&] {
-        transacaoAtiva()->commit(&status());
-        transacao = nullptr;
-    });
-}
-
-void Conexao::commitRetaining() {
-    protegido([&] { transacaoAtiva()->commitRetaining(&status()); });
-}
-
-void Conexao::rollback() {
-    Firebird::ITransaction* t = transacaoAtiva();
-    transacao = nullptr;
-    try {
-        t->rollback(&status());
-    } catch (const Firebird::FbException& e) {
-        // The handle is ours to release either way; the server undoes the work of a
-        // transaction whose attachment goes away.
-        t->release();
-        firebird::lancaErroBanco(e);
     }
+    if (impl->dono) std::erase(impl->dono->impl->transacoes, this);
+}
+
+bool Transacao::ativa() const {
+    return static_cast<bool>(impl->transacao);
+}
+
+Firebird::ITransaction* Transacao::handle() const {
+    if (!impl->transacao) throw ErroBanco("Não há transação ativa no banco de dados.");
+    return impl->transacao.get();
+}
+
+void Transacao::commit() {
+    handle();
+    // A commit that fails leaves the transaction going, to be rolled back.
+    protegido([&] { impl->transacao.encerra([](auto* t) { t->commit(&status()); }); });
+}
+
+void Transacao::commitRetaining() {
+    protegido([&] { handle()->commitRetaining(&status()); });
+}
+
+void Transacao::rollback() {
+    handle();
+    // Over even when the server does not answer: the handle goes with `fim`.
+    Posse<Firebird::ITransaction> fim = std::move(impl->transacao);
+    protegido([&] { fim.encerra([](auto* t) { t->rollback(&status()); }); });
 }
 
 }  // namespace cds

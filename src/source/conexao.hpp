@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 namespace Firebird {
@@ -23,8 +24,8 @@ class Conexao {
     Conexao& operator=(const Conexao&) = delete;
 
     void abre(const std::string& caminho);
-    // Detaches. A transaction of this connection must have ended before (its destructor
-    // rolls it back).
+    // Detaches. A transaction of this connection should have ended before (its destructor
+    // rolls it back); one still active is rolled back here first.
     void fecha();
     bool aberta() const;
 
@@ -32,8 +33,9 @@ class Conexao {
     Firebird::IAttachment* anexo() const;
 
   private:
+    friend class Transacao;
     struct Impl;
-    Impl* impl;
+    std::unique_ptr<Impl> impl;
 };
 
 // The run's read-write transaction on a connection: a snapshot, whose lock conflicts wait a
@@ -59,8 +61,10 @@ class Transacao {
     Firebird::ITransaction* handle() const;
 
   private:
+    friend class Conexao;
+    struct Impl;
     Conexao& con;
-    Firebird::ITransaction* transacao = nullptr;
+    std::unique_ptr<Impl> impl;
 };
 
 }  // namespace cds

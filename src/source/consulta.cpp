@@ -4,17 +4,18 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <optional>
 #include <unordered_map>
 #include <variant>
 
 #include "comum/cp1252.hpp"
 #include "comum/erro.hpp"
+#include "comum/texto.hpp"
 #include "source/conexao.hpp"
 #include "source/firebird.hpp"
 
 namespace cds {
 
+using firebird::Posse;
 using firebird::protegido;
 using firebird::status;
 
@@ -23,49 +24,42 @@ namespace {
 constexpr unsigned kCharsetOctets = 1;
 constexpr unsigned kCharsetWin1252 = 53;
 
-std::string maiusculas(std::string_view s) {
-    std::string r(s);
-    for (char& c : r)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return r;
-}
-
-std::string minusculas(std::string_view s) {
-    std::string r(s);
-    for (char& c : r)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return r;
-}
-
-std::string_view apara(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
-
 std::string doisDigitos(unsigned v) {
     return {static_cast<char>('0' + v / 10 % 10), static_cast<char>('0' + v % 10)};
 }
 
-std::string textoData(ISC_DATE data) {
+DataHora decodifica(ISC_DATE data) {
     unsigned a = 0, m = 0, d = 0;
     firebird::util()->decodeDate(data, &a, &m, &d);
-    std::string ano = std::to_string(a);
+    return {static_cast<int>(a), static_cast<int>(m), static_cast<int>(d), 0, 0, 0};
+}
+
+DataHora decodifica(ISC_TIME hora) {
+    unsigned h = 0, m = 0, s = 0, fracao = 0;
+    firebird::util()->decodeTime(hora, &h, &m, &s, &fracao);
+    return {0, 0, 0, static_cast<int>(h), static_cast<int>(m), static_cast<int>(s)};
+}
+
+std::string textoData(ISC_DATE data) {
+    const DataHora d = decodifica(data);
+    std::string ano = std::to_string(d.ano);
     if (ano.size() < 4) ano.insert(0, 4 - ano.size(), '0');
-    return doisDigitos(d) + "/" + doisDigitos(m) + "/" + ano;
+    return doisDigitos(static_cast<unsigned>(d.dia)) + "/" +
+           doisDigitos(static_cast<unsigned>(d.mes)) + "/" + ano;
 }
 
 std::string textoHora(ISC_TIME hora) {
-    unsigned h = 0, m = 0, s = 0, f = 0;
-    firebird::util()->decodeTime(hora, &h, &m, &s, &f);
-    return doisDigitos(h) + ":" + doisDigitos(m) + ":" + doisDigitos(s);
+    const DataHora h = decodifica(hora);
+    return doisDigitos(static_cast<unsigned>(h.hora)) + ":" +
+           doisDigitos(static_cast<unsigned>(h.minuto)) + ":" +
+           doisDigitos(static_cast<unsigned>(h.segundo));
 }
 
 // A scaled integer in its shortest decimal form: 1250 with scale -2 is "12.5", 300 is "3".
 std::string textoEscalado(std::int64_t valor, int escala) {
     const bool negativo = valor < 0;
     // Magnitude as unsigned so that the smallest int64 has one too.
-    std::uint64_t magnitude =
+    const std::uint64_t magnitude =
         negativo ? 0 - static_cast<std::uint64_t>(valor) : static_cast<std::uint64_t>(valor);
     std::string digitos = std::to_string(magnitude);
     if (escala > 0) return (negativo ? "-" : "") + digitos + std::string(escala, '0');
@@ -80,7 +74,38 @@ std::string textoEscalado(std::int64_t valor, int escala) {
     return digitos;
 }
 
+// The scaled integer rounded to a whole number, half away from zero, without going through
+// a double: a NUMERIC(18,2) keeps all its digits.
+std::int64_t inteiroEscalado(std::int64_t valor, int escala) {
+    std::int64_t divisor = 1;
+    for (int i = escala; i < 0; ++i) divisor *= 10;
+    std::int64_t quociente = valor / divisor;
+    const std::int64_t resto = valor % divisor;
+    if ((resto < 0 ? -resto : resto) * 2 >= divisor) quociente += valor < 0 ? -1 : 1;
+    return quociente;
+}
+
+double realEscalado(std::int64_t valor, int escala) {
+    // Dividing by an exact power of ten rounds once: -5 with scale -2 reads as -0.05.
+    return escala < 0 ? static_cast<double>(valor) / std::pow(10.0, -escala)
+                      : static_cast<double>(valor) * std::pow(10.0, escala);
+}
+
+std::int64_t arredonda(double v) {
+    // 2^63 is exact as a double; anything from there on has no int64.
+    constexpr double limite = 9223372036854775808.0;
+    if (!(v >= -limite && v < limite))
+        throw ErroConversao("'" + std::to_string(v) + "' não é um valor inteiro válido");
+    return std::llround(v);
+}
+
 std::string textoReal(double v) {
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+std::string textoReal(float v) {
     char buf[64];
     const auto r = std::to_chars(buf, buf + sizeof buf, v);
     return std::string(buf, r.ptr);
@@ -99,6 +124,7 @@ std::int64_t inteiroDeTexto(const std::string& texto) {
 
 double realDeTexto(const std::string& texto) {
     std::string s(apara(texto));
+    // The clinic's Windows writes decimals with a comma.
     for (char& c : s)
         if (c == ',') c = '.';
     double v = 0;
@@ -110,121 +136,204 @@ double realDeTexto(const std::string& texto) {
     return v;
 }
 
-// "dd/mm/yyyy", "hh:mm[:ss]" or both separated by blanks.
-DataHora dataHoraDeTexto(const std::string& texto) {
-    DataHora dh;
-    std::string_view s = apara(texto);
-    auto numero = [&](std::size_t maxDigitos) -> std::optional<int> {
-        std::size_t n = 0;
-        int v = 0;
-        while (n < s.size() && n < maxDigitos && s[n] >= '0' && s[n] <= '9')
-            v = v * 10 + (s[n++] - '0');
-        if (n == 0) return std::nullopt;
-        s.remove_prefix(n);
-        return v;
-    };
-    auto separador = [&](char c) {
-        if (s.empty() || s.front() != c) return false;
-        s.remove_prefix(1);
-        return true;
-    };
-    auto falha = [&]() -> ErroConversao {
-        return ErroConversao("'" + texto + "' não é uma data e hora válida");
-    };
-    const bool temData = s.find('/') != std::string_view::npos;
-    if (temData) {
-        auto d = numero(2);
-        if (!d || !separador('/')) throw falha();
-        auto m = numero(2);
-        if (!m || !separador('/')) throw falha();
-        auto a = numero(4);
-        if (!a) throw falha();
-        dh.dia = *d, dh.mes = *m, dh.ano = *a;
-        s = apara(s);
-    }
-    if (!s.empty()) {
-        auto h = numero(2);
-        if (!h || !separador(':')) throw falha();
-        auto mi = numero(2);
-        if (!mi) throw falha();
-        dh.hora = *h, dh.minuto = *mi;
-        if (separador(':')) {
-            auto se = numero(2);
-            if (!se) throw falha();
-            dh.segundo = *se;
-        }
-        if (!apara(s).empty()) throw falha();
-    }
-    if ((temData && (dh.mes < 1 || dh.mes > 12 || dh.dia < 1 || dh.dia > 31)) || dh.hora > 23 ||
-        dh.minuto > 59 || dh.segundo > 59)
-        throw falha();
-    return dh;
+std::int16_t indicadorNulo(const std::vector<unsigned char>& dados, unsigned deslocamento) {
+    std::int16_t indicador = 0;
+    std::memcpy(&indicador, dados.data() + deslocamento, sizeof indicador);
+    return indicador;
 }
 
-// A column of a prepared statement's result, and where its value sits in a row.
-struct Coluna {
-    std::string nome;
-    unsigned tipo = 0;
-    int escala = 0;
-    unsigned charset = 0;
-    unsigned deslocamento = 0;
-    unsigned deslocamentoNulo = 0;
-    unsigned tamanho = 0;
-    int indiceBlob = -1;
-};
-
-struct Preparado {
-    Firebird::IStatement* comando = nullptr;
-    Firebird::IMessageMetadata* entrada = nullptr;
-    Firebird::IMessageMetadata* saida = nullptr;
-    std::vector<std::string> nomes;
-    std::vector<Coluna> colunas;
-    std::unordered_map<std::string, std::size_t> indice;  // upper-case name -> column
-    unsigned tamanhoLinha = 0;
-    int blobs = 0;
-    bool cursor = false;
-
-    ~Preparado() {
-        if (entrada) entrada->release();
-        if (saida) saida->release();
-        if (comando) {
-            try {
-                comando->free(&status());
-            } catch (const Firebird::FbException&) {
-                // The attachment is already gone; only our handle remains to release.
-                comando->release();
-            }
-        }
-    }
-};
-
-struct Linha {
-    std::vector<unsigned char> dados;
-    std::vector<std::string> blobs;
-};
-
-struct ValorNulo {};
-struct ValorData {
-    int ano, mes, dia;
-};
-using Valor = std::variant<ValorNulo, std::string, std::int64_t, ValorData>;
-
-std::string leBlob(Firebird::IAttachment* anexo, Firebird::ITransaction* transacao, ISC_QUAD* id) {
+std::string leBlob(Firebird::IAttachment* anexo, Firebird::ITransaction* transacao, ISC_QUAD id) {
     auto& st = status();
-    Firebird::IBlob* blob = anexo->openBlob(&st, transacao, id, 0, nullptr);
+    Posse<Firebird::IBlob> blob(anexo->openBlob(&st, transacao, &id, 0, nullptr));
     std::string conteudo;
     char pedaco[16384];
     for (;;) {
         unsigned lidos = 0;
-        const int r = blob->getSegment(&st, sizeof pedaco, pedaco, &lidos);
-        if (r == Firebird::IStatus::RESULT_NO_DATA) break;
+        // A segment longer than the buffer comes in pieces, each one counted in `lidos`.
+        if (blob->getSegment(&status(), sizeof pedaco, pedaco, &lidos) ==
+            Firebird::IStatus::RESULT_NO_DATA)
+            break;
         conteudo.append(pedaco, lidos);
     }
-    blob->close(&st);
+    blob.encerra([](auto* b) { b->close(&status()); });
     return conteudo;
 }
 
+struct ValorNulo {};
+using Valor = std::variant<ValorNulo, std::string, std::int64_t, std::chrono::year_month_day>;
+
 }  // namespace
+
+// The columns of a statement's result, and where their values sit in a row's bytes; shared by
+// the statement and every row it gave.
+struct FormatoLinha {
+    struct Coluna {
+        std::string nome;
+        unsigned tipo = 0;
+        int escala = 0;
+        unsigned charset = 0;
+        unsigned deslocamento = 0;
+        unsigned deslocamentoNulo = 0;
+        unsigned tamanho = 0;
+        // Where the column's text is in Linha::blobs, for a BLOB column.
+        std::size_t indiceBlob = 0;
+    };
+
+    std::vector<Coluna> colunas;
+    std::unordered_map<std::string, std::size_t> indice;  // upper-case name -> column
+    unsigned tamanho = 0;
+    std::size_t blobs = 0;
+};
+
+struct Linha::Campo {
+    const FormatoLinha::Coluna& coluna;
+    const Linha& linha;
+
+    bool nulo() const { return indicadorNulo(linha.dados, coluna.deslocamentoNulo) != 0; }
+
+    template <typename T>
+    T valor() const {
+        T v{};
+        std::memcpy(&v, linha.dados.data() + coluna.deslocamento, sizeof v);
+        return v;
+    }
+
+    std::int64_t inteiroNativo() const {
+        switch (coluna.tipo) {
+            case SQL_SHORT:
+                return valor<std::int16_t>();
+            case SQL_LONG:
+                return valor<std::int32_t>();
+            default:
+                return valor<std::int64_t>();
+        }
+    }
+
+    // The value as text; the caller has seen it is not NULL.
+    std::string texto() const {
+        const char* dado = reinterpret_cast<const char*>(linha.dados.data() + coluna.deslocamento);
+        auto doBanco = [&](std::string_view bruto) {
+            return coluna.charset == kCharsetOctets ? std::string(bruto) : cp1252ParaUtf8(bruto);
+        };
+        switch (coluna.tipo) {
+            case SQL_TEXT:
+                return doBanco({dado, coluna.tamanho});
+            case SQL_VARYING: {
+                std::uint16_t tamanho = 0;
+                std::memcpy(&tamanho, dado, sizeof tamanho);
+                return doBanco({dado + sizeof tamanho, tamanho});
+            }
+            case SQL_BLOB:
+                return doBanco(linha.blobs[coluna.indiceBlob]);
+            case SQL_SHORT:
+            case SQL_LONG:
+            case SQL_INT64:
+                return textoEscalado(inteiroNativo(), coluna.escala);
+            case SQL_FLOAT:
+                return textoReal(valor<float>());
+            case SQL_DOUBLE:
+            case SQL_D_FLOAT:
+                return textoReal(valor<double>());
+            case SQL_TYPE_DATE:
+                return textoData(valor<ISC_DATE>());
+            case SQL_TYPE_TIME:
+                return textoHora(valor<ISC_TIME>());
+            case SQL_TIMESTAMP: {
+                const auto momento = valor<ISC_TIMESTAMP>();
+                const std::string data = textoData(momento.timestamp_date);
+                const std::string hora = textoHora(momento.timestamp_time);
+                return hora == "00:00:00" ? data : data + " " + hora;
+            }
+            case SQL_BOOLEAN:
+                return valor<unsigned char>() ? "True" : "False";
+            default:
+                throw ErroBanco("Campo '" + coluna.nome + "' de tipo não suportado");
+        }
+    }
+};
+
+Linha::Campo Linha::campo(std::string_view nome) const {
+    if (formato) {
+        if (auto it = formato->indice.find(maiusculas(nome)); it != formato->indice.end())
+            return Campo{formato->colunas[it->second], *this};
+    }
+    throw ErroBanco("Campo '" + std::string(nome) + "' não encontrado");
+}
+
+bool Linha::nulo(std::string_view coluna) const {
+    return campo(coluna).nulo();
+}
+
+std::string Linha::texto(std::string_view coluna) const {
+    const Campo c = campo(coluna);
+    return c.nulo() ? std::string() : c.texto();
+}
+
+std::int64_t Linha::inteiro(std::string_view coluna) const {
+    const Campo c = campo(coluna);
+    if (c.nulo()) return 0;
+    switch (c.coluna.tipo) {
+        case SQL_SHORT:
+        case SQL_LONG:
+        case SQL_INT64:
+            if (c.coluna.escala == 0) return c.inteiroNativo();
+            return c.coluna.escala < 0
+                       ? inteiroEscalado(c.inteiroNativo(), c.coluna.escala)
+                       : arredonda(realEscalado(c.inteiroNativo(), c.coluna.escala));
+        case SQL_FLOAT:
+            return arredonda(c.valor<float>());
+        case SQL_DOUBLE:
+        case SQL_D_FLOAT:
+            return arredonda(c.valor<double>());
+        case SQL_BOOLEAN:
+            return c.valor<unsigned char>() ? 1 : 0;
+        default:
+            return inteiroDeTexto(c.texto());
+    }
+}
+
+double Linha::real(std::string_view coluna) const {
+    const Campo c = campo(coluna);
+    if (c.nulo()) return 0;
+    switch (c.coluna.tipo) {
+        case SQL_SHORT:
+        case SQL_LONG:
+        case SQL_INT64:
+            return realEscalado(c.inteiroNativo(), c.coluna.escala);
+        case SQL_FLOAT:
+            return c.valor<float>();
+        case SQL_DOUBLE:
+        case SQL_D_FLOAT:
+            return c.valor<double>();
+        case SQL_BOOLEAN:
+            return c.valor<unsigned char>() ? 1 : 0;
+        default:
+            return realDeTexto(c.texto());
+    }
+}
+
+std::optional<DataHora> Linha::dataHora(std::string_view coluna) const {
+    const Campo c = campo(coluna);
+    if (c.nulo()) return std::nullopt;
+    switch (c.coluna.tipo) {
+        case SQL_TYPE_DATE:
+            return decodifica(c.valor<ISC_DATE>());
+        case SQL_TYPE_TIME:
+            return decodifica(c.valor<ISC_TIME>());
+        case SQL_TIMESTAMP: {
+            const auto momento = c.valor<ISC_TIMESTAMP>();
+            DataHora d = decodifica(momento.timestamp_date);
+            const DataHora h = decodifica(momento.timestamp_time);
+            d.hora = h.hora, d.minuto = h.minuto, d.segundo = h.segundo;
+            return d;
+        }
+        default: {
+            const std::string texto = c.texto();
+            if (auto lida = leDataHora(texto)) return lida->valor;
+            throw ErroConversao("'" + texto + "' não é uma data e hora válida");
+        }
+    }
+}
 
 SqlPosicional traduzParametros(std::string_view sql) {
     SqlPosicional r;
@@ -267,105 +376,107 @@ SqlPosicional traduzParametros(std::string_view sql) {
 }
 
 struct Consulta::Impl {
-    explicit Impl(Conexao& c) : conexao(c) {}
+    Impl(Transacao& transacao, std::string_view sql) : transacao(transacao), sql(sql) {}
+    ~Impl();
 
-    Conexao& conexao;
-    unsigned long geracao = 0;
-    std::unordered_map<std::string, std::unique_ptr<Preparado>> preparados;
-    Preparado* atual = nullptr;
+    Transacao& transacao;
+    const std::string sql;
+    // The parameter of each "?", in order.
+    std::vector<std::string> nomes;
     std::unordered_map<std::string, Valor> parametros;
+    Posse<Firebird::IStatement> comando;
+    Posse<Firebird::IMessageMetadata> entrada;
+    Posse<Firebird::IMessageMetadata> saida;
+    std::shared_ptr<const FormatoLinha> formato;
+    bool cursor = false;
     std::vector<Linha> linhas;
-    std::size_t posicao = 0;
-    bool ativa = false;
 
-    Preparado& prepara(const std::string& sql);
-    std::vector<unsigned char> mensagemEntrada(Preparado& p,
-                                               Firebird::IMessageMetadata*& metadados);
-    void busca(Preparado& p, Firebird::IResultSet* cursor);
-
-    const Coluna& coluna(std::string_view nome) const;
-    // The current row, or none when there is no row; past the end it stays on the last.
-    const Linha* linha() const {
-        if (linhas.empty()) return nullptr;
-        return &linhas[posicao < linhas.size() ? posicao : linhas.size() - 1];
-    }
-    bool nulo(const Coluna& c) const {
-        const Linha* l = linha();
-        if (!l) return true;
-        std::int16_t indicador = 0;
-        std::memcpy(&indicador, l->dados.data() + c.deslocamentoNulo, sizeof indicador);
-        return indicador != 0;
-    }
-    template <typename T>
-    T valor(const Coluna& c) const {
-        T v{};
-        std::memcpy(&v, linha()->dados.data() + c.deslocamento, sizeof v);
-        return v;
-    }
-    std::string texto(const Coluna& c) const;
-    std::int64_t inteiroNativo(const Coluna& c) const;
+    void prepara();
+    void leFormato();
+    Valor& parametro(std::string_view nome);
+    std::vector<unsigned char> mensagemEntrada(Posse<Firebird::IMessageMetadata>& metadados);
+    // Runs the statement; its rows go to `destino` when given.
+    void corre(std::vector<Linha>* destino);
+    void leBlobs(Linha& linha, Firebird::ITransaction* t) const;
+    Linha linhaVazia() const;
 };
 
-Preparado& Consulta::Impl::prepara(const std::string& sql) {
-    if (geracao != conexao.geracao()) {
-        preparados.clear();
-        geracao = conexao.geracao();
+Consulta::Impl::~Impl() {
+    if (!comando) return;
+    try {
+        comando.encerra([](auto* c) { c->free(&status()); });
+    } catch (const Firebird::FbException&) {
+        // The attachment is already gone and took the statement with it; `comando` still
+        // releases our handle.
     }
-    if (auto it = preparados.find(sql); it != preparados.end()) return *it->second;
-
-    auto p = std::make_unique<Preparado>();
-    SqlPosicional posicional = traduzParametros(sql);
-    p->nomes = std::move(posicional.nomes);
-    protegido([&] {
-        auto& st = status();
-        p->comando = conexao.anexo()->prepare(
-            &st, conexao.transacaoAtiva(), 0, utf8ParaCp1252(posicional.texto).c_str(),
-            SQL_DIALECT_V6, Firebird::IStatement::PREPARE_PREFETCH_METADATA);
-        const unsigned tipo = p->comando->getType(&st);
-        p->cursor = tipo == isc_info_sql_stmt_select || tipo == isc_info_sql_stmt_select_for_upd;
-        p->entrada = p->comando->getInputMetadata(&st);
-        p->saida = p->comando->getOutputMetadata(&st);
-        const unsigned n = p->saida->getCount(&st);
-        p->tamanhoLinha = p->saida->getMessageLength(&st);
-        for (unsigned i = 0; i < n; ++i) {
-            Coluna c;
-            c.nome = maiusculas(cp1252ParaUtf8(p->saida->getAlias(&st, i)));
-            c.tipo = p->saida->getType(&st, i) & ~1u;
-            c.escala = p->saida->getScale(&st, i);
-            c.charset = p->saida->getCharSet(&st, i);
-            c.deslocamento = p->saida->getOffset(&st, i);
-            c.deslocamentoNulo = p->saida->getNullOffset(&st, i);
-            c.tamanho = p->saida->getLength(&st, i);
-            if (c.tipo == SQL_BLOB) c.indiceBlob = p->blobs++;
-            // The first column of a name wins, as the clinical system's reads expect.
-            p->indice.emplace(c.nome, p->colunas.size());
-            p->colunas.push_back(std::move(c));
-        }
-    });
-    return *preparados.emplace(sql, std::move(p)).first->second;
 }
 
-std::vector<unsigned char> Consulta::Impl::mensagemEntrada(Preparado& p,
-                                                           Firebird::IMessageMetadata*& metadados) {
-    for (const auto& [nome, valor] : parametros) {
-        (void)valor;
-        if (std::find(p.nomes.begin(), p.nomes.end(), nome) == p.nomes.end())
-            throw ErroBanco("Parâmetro '" + nome + "' não encontrado no comando SQL");
-    }
-    metadados = nullptr;
-    if (p.nomes.empty()) return {};
+void Consulta::Impl::prepara() {
+    SqlPosicional posicional = traduzParametros(sql);
+    nomes = std::move(posicional.nomes);
+    for (const std::string& nome : nomes) parametros.emplace(nome, ValorNulo{});
+    Firebird::ITransaction* t = transacao.handle();
+    Firebird::IAttachment* anexo = transacao.conexao().anexo();
+    protegido([&] {
+        auto& st = status();
+        comando =
+            Posse(anexo->prepare(&st, t, 0, utf8ParaCp1252(posicional.texto).c_str(),
+                                 SQL_DIALECT_V6, Firebird::IStatement::PREPARE_PREFETCH_METADATA));
+        const unsigned tipo = comando->getType(&st);
+        cursor = tipo == isc_info_sql_stmt_select || tipo == isc_info_sql_stmt_select_for_upd;
+        entrada = Posse(comando->getInputMetadata(&st));
+        saida = Posse(comando->getOutputMetadata(&st));
+        leFormato();
+    });
+}
 
+void Consulta::Impl::leFormato() {
     auto& st = status();
-    std::vector<const Valor*> valores;
-    std::vector<std::string> textos(p.nomes.size());
-    Firebird::IMetadataBuilder* construtor = p.entrada->getBuilder(&st);
-    try {
-        for (unsigned i = 0; i < p.nomes.size(); ++i) {
-            auto it = parametros.find(p.nomes[i]);
-            const Valor* v = it == parametros.end() ? nullptr : &it->second;
-            valores.push_back(v);
-            if (!v || std::holds_alternative<ValorNulo>(*v)) continue;  // declared type, NULL
+    auto f = std::make_shared<FormatoLinha>();
+    const unsigned n = saida->getCount(&st);
+    f->tamanho = saida->getMessageLength(&st);
+    for (unsigned i = 0; i < n; ++i) {
+        FormatoLinha::Coluna c;
+        c.nome = maiusculas(cp1252ParaUtf8(saida->getAlias(&st, i)));
+        c.tipo = saida->getType(&st, i) & ~1u;
+        c.escala = saida->getScale(&st, i);
+        c.charset = saida->getCharSet(&st, i);
+        c.deslocamento = saida->getOffset(&st, i);
+        c.deslocamentoNulo = saida->getNullOffset(&st, i);
+        c.tamanho = saida->getLength(&st, i);
+        if (c.tipo == SQL_BLOB) c.indiceBlob = f->blobs++;
+        // The first column of a name wins, as the clinical system's reads expect.
+        f->indice.emplace(c.nome, f->colunas.size());
+        f->colunas.push_back(std::move(c));
+    }
+    formato = std::move(f);
+}
+
+Valor& Consulta::Impl::parametro(std::string_view nome) {
+    auto it = parametros.find(minusculas(nome));
+    if (it == parametros.end())
+        throw ErroBanco("Parâmetro '" + std::string(nome) + "' não encontrado no comando SQL");
+    return it->second;
+}
+
+std::vector<unsigned char> Consulta::Impl::mensagemEntrada(
+    Posse<Firebird::IMessageMetadata>& metadados) {
+    auto& st = status();
+    const unsigned n = entrada->getCount(&st);
+    if (n == 0) return {};
+
+    // Each value travels in a type of its own (text as WIN1252 of its length); a NULL keeps
+    // the type the server gave the parameter.
+    std::vector<const Valor*> valores(n, nullptr);
+    std::vector<std::string> textos(n);
+    {
+        Posse<Firebird::IMetadataBuilder> construtor(entrada->getBuilder(&st));
+        for (unsigned i = 0; i < n; ++i) {
+            if (i < nomes.size()) valores[i] = &parametros.at(nomes[i]);
+            const Valor* v = valores[i];
+            if (!v || std::holds_alternative<ValorNulo>(*v)) continue;
             construtor->setScale(&st, i, 0);
+            construtor->setSubType(&st, i, 0);
             if (auto* t = std::get_if<std::string>(v)) {
                 textos[i] = utf8ParaCp1252(*t);
                 construtor->setType(&st, i, SQL_VARYING | 1);
@@ -380,306 +491,130 @@ std::vector<unsigned char> Consulta::Impl::mensagemEntrada(Preparado& p,
                 construtor->setLength(&st, i, sizeof(ISC_DATE));
             }
         }
-        metadados = construtor->getMetadata(&st);
-    } catch (...) {
-        construtor->release();
-        throw;
+        metadados = Posse(construtor->getMetadata(&st));
     }
-    construtor->release();
 
     std::vector<unsigned char> buffer(metadados->getMessageLength(&st));
-    for (unsigned i = 0; i < p.nomes.size(); ++i) {
-        unsigned char* dado = buffer.data() + metadados->getOffset(&st, i);
-        const std::int16_t indicador =
-            valores[i] && !std::holds_alternative<ValorNulo>(*valores[i]) ? 0 : -1;
+    for (unsigned i = 0; i < n; ++i) {
+        const Valor* v = valores[i];
+        const std::int16_t indicador = v && !std::holds_alternative<ValorNulo>(*v) ? 0 : -1;
         std::memcpy(buffer.data() + metadados->getNullOffset(&st, i), &indicador, sizeof indicador);
         if (indicador) continue;
-        if (std::holds_alternative<std::string>(*valores[i])) {
+        unsigned char* dado = buffer.data() + metadados->getOffset(&st, i);
+        if (std::holds_alternative<std::string>(*v)) {
             const auto tamanho = static_cast<std::uint16_t>(textos[i].size());
             std::memcpy(dado, &tamanho, sizeof tamanho);
             std::memcpy(dado + sizeof tamanho, textos[i].data(), textos[i].size());
-        } else if (auto* n = std::get_if<std::int64_t>(valores[i])) {
-            std::memcpy(dado, n, sizeof *n);
+        } else if (auto* numero = std::get_if<std::int64_t>(v)) {
+            std::memcpy(dado, numero, sizeof *numero);
         } else {
-            const auto& d = std::get<ValorData>(*valores[i]);
-            const ISC_DATE data = firebird::util()->encodeDate(static_cast<unsigned>(d.ano),
-                                                               static_cast<unsigned>(d.mes),
-                                                               static_cast<unsigned>(d.dia));
+            const auto& d = std::get<std::chrono::year_month_day>(*v);
+            const ISC_DATE data = firebird::util()->encodeDate(
+                static_cast<unsigned>(static_cast<int>(d.year())), static_cast<unsigned>(d.month()),
+                static_cast<unsigned>(d.day()));
             std::memcpy(dado, &data, sizeof data);
         }
     }
     return buffer;
 }
 
-void Consulta::Impl::busca(Preparado& p, Firebird::IResultSet* cursor) {
-    auto& st = status();
+Linha Consulta::Impl::linhaVazia() const {
     Linha l;
-    l.dados.resize(p.tamanhoLinha);
-    while (cursor->fetchNext(&st, l.dados.data()) == Firebird::IStatus::RESULT_OK) {
-        if (p.blobs) {
-            l.blobs.assign(static_cast<std::size_t>(p.blobs), {});
-            for (const Coluna& c : p.colunas) {
-                if (c.indiceBlob < 0) continue;
-                std::int16_t indicador = 0;
-                std::memcpy(&indicador, l.dados.data() + c.deslocamentoNulo, sizeof indicador);
-                if (indicador) continue;
-                ISC_QUAD id;
-                std::memcpy(&id, l.dados.data() + c.deslocamento, sizeof id);
-                l.blobs[static_cast<std::size_t>(c.indiceBlob)] =
-                    leBlob(conexao.anexo(), conexao.transacaoAtiva(), &id);
+    l.formato = formato;
+    l.dados.resize(formato->tamanho);
+    return l;
+}
+
+void Consulta::Impl::leBlobs(Linha& linha, Firebird::ITransaction* t) const {
+    if (formato->blobs == 0) return;
+    linha.blobs.assign(formato->blobs, {});
+    for (const auto& c : formato->colunas) {
+        if (c.tipo != SQL_BLOB || indicadorNulo(linha.dados, c.deslocamentoNulo)) continue;
+        ISC_QUAD id;
+        std::memcpy(&id, linha.dados.data() + c.deslocamento, sizeof id);
+        linha.blobs[c.indiceBlob] = leBlob(transacao.conexao().anexo(), t, id);
+    }
+}
+
+void Consulta::Impl::corre(std::vector<Linha>* destino) {
+    linhas.clear();
+    Firebird::ITransaction* t = transacao.handle();
+    protegido([&] {
+        auto& st = status();
+        Posse<Firebird::IMessageMetadata> metadados;
+        std::vector<unsigned char> mensagem = mensagemEntrada(metadados);
+        void* dadosEntrada = mensagem.empty() ? nullptr : mensagem.data();
+        Linha linha = linhaVazia();
+        if (cursor) {
+            Posse<Firebird::IResultSet> resultado(
+                comando->openCursor(&st, t, metadados.get(), dadosEntrada, saida.get(), 0));
+            if (destino) {
+                while (resultado->fetchNext(&status(), linha.dados.data()) ==
+                       Firebird::IStatus::RESULT_OK) {
+                    leBlobs(linha, t);
+                    destino->push_back(linha);
+                }
+            }
+            resultado.encerra([](auto* r) { r->close(&status()); });
+        } else {
+            // A statement with one row of output at most (EXECUTE PROCEDURE, RETURNING).
+            const bool temSaida = !formato->colunas.empty();
+            comando->execute(&st, t, metadados.get(), dadosEntrada,
+                             temSaida ? saida.get() : nullptr,
+                             temSaida ? linha.dados.data() : nullptr);
+            if (temSaida && destino) {
+                leBlobs(linha, t);
+                destino->push_back(std::move(linha));
             }
         }
-        linhas.push_back(l);
-    }
+    });
 }
 
-const Coluna& Consulta::Impl::coluna(std::string_view nome) const {
-    if (atual) {
-        if (auto it = atual->indice.find(maiusculas(nome)); it != atual->indice.end())
-            return atual->colunas[it->second];
-    }
-    throw ErroBanco("Campo '" + std::string(nome) + "' não encontrado");
+Consulta::Consulta(Transacao& transacao, std::string_view sql)
+    : impl(std::make_unique<Impl>(transacao, sql)) {
+    impl->prepara();
 }
-
-std::string Consulta::Impl::texto(const Coluna& c) const {
-    if (nulo(c)) return {};
-    const unsigned char* dado = linha()->dados.data() + c.deslocamento;
-    auto doBanco = [&](std::string_view bruto) {
-        return c.charset == kCharsetOctets ? std::string(bruto) : cp1252ParaUtf8(bruto);
-    };
-    switch (c.tipo) {
-        case SQL_TEXT:
-            return doBanco({reinterpret_cast<const char*>(dado), c.tamanho});
-        case SQL_VARYING: {
-            std::uint16_t tamanho = 0;
-            std::memcpy(&tamanho, dado, sizeof tamanho);
-            return doBanco({reinterpret_cast<const char*>(dado) + sizeof tamanho, tamanho});
-        }
-        case SQL_BLOB:
-            return doBanco(linha()->blobs[static_cast<std::size_t>(c.indiceBlob)]);
-        case SQL_SHORT:
-        case SQL_LONG:
-        case SQL_INT64:
-            return textoEscalado(inteiroNativo(c), c.escala);
-        case SQL_FLOAT:
-            return textoReal(valor<float>(c));
-        case SQL_DOUBLE:
-        case SQL_D_FLOAT:
-            return textoReal(valor<double>(c));
-        case SQL_TYPE_DATE:
-            return textoData(valor<ISC_DATE>(c));
-        case SQL_TYPE_TIME:
-            return textoHora(valor<ISC_TIME>(c));
-        case SQL_TIMESTAMP: {
-            const auto ts = valor<ISC_TIMESTAMP>(c);
-            std::string t = textoData(ts.timestamp_date);
-            const std::string hora = textoHora(ts.timestamp_time);
-            return hora == "00:00:00" ? t : t + " " + hora;
-        }
-        case SQL_BOOLEAN:
-            return valor<unsigned char>(c) ? "True" : "False";
-        default:
-            throw ErroBanco("Campo '" + c.nome + "' de tipo não suportado");
-    }
-}
-
-std::int64_t Consulta::Impl::inteiroNativo(const Coluna& c) const {
-    switch (c.tipo) {
-        case SQL_SHORT:
-            return valor<std::int16_t>(c);
-        case SQL_LONG:
-            return valor<std::int32_t>(c);
-        default:
-            return valor<std::int64_t>(c);
-    }
-}
-
-Consulta::Consulta(Conexao& conexao) : impl(std::make_unique<Impl>(conexao)) {}
 
 Consulta::~Consulta() = default;
+Consulta::Consulta(Consulta&&) noexcept = default;
+Consulta& Consulta::operator=(Consulta&&) noexcept = default;
 
-void Consulta::limpa() {
-    fecha();
-    sql.clear();
-    impl->parametros.clear();
-}
-
-void Consulta::adiciona(std::string_view linha) {
-    fecha();
-    if (!sql.empty()) sql += '\n';
-    sql += linha;
-    impl->parametros.clear();
-}
-
-void Consulta::defineTexto(std::string_view texto) {
-    fecha();
-    sql = texto;
-    impl->parametros.clear();
+const std::string& Consulta::texto() const {
+    return impl->sql;
 }
 
 void Consulta::parametro(std::string_view nome, std::string_view valor) {
-    impl->parametros[minusculas(nome)] = std::string(valor);
+    impl->parametro(nome) = std::string(valor);
 }
 
 void Consulta::parametro(std::string_view nome, std::int64_t valor) {
-    impl->parametros[minusculas(nome)] = valor;
+    impl->parametro(nome) = valor;
 }
 
-void Consulta::parametroData(std::string_view nome, int ano, int mes, int dia) {
-    impl->parametros[minusculas(nome)] = ValorData{ano, mes, dia};
+void Consulta::parametro(std::string_view nome, const std::chrono::year_month_day& data) {
+    Valor& destino = impl->parametro(nome);
+    if (!data.ok() || data.year() < std::chrono::year{1} || data.year() > std::chrono::year{9999})
+        throw ErroConversao("Data inválida para o parâmetro '" + std::string(nome) + "'");
+    destino = data;
 }
 
 void Consulta::parametroNulo(std::string_view nome) {
-    impl->parametros[minusculas(nome)] = ValorNulo{};
+    impl->parametro(nome) = ValorNulo{};
 }
 
-void Consulta::prepara() {
-    impl->atual = &impl->prepara(sql);
-}
-
-std::size_t Consulta::comandosPreparados() const {
-    return impl->preparados.size();
-}
-
-void Consulta::abre() {
-    fecha();
-    Preparado& p = impl->prepara(sql);
-    impl->atual = &p;
-    protegido([&] {
-        auto& st = status();
-        Firebird::IMessageMetadata* entrada = nullptr;
-        std::vector<unsigned char> mensagem = impl->mensagemEntrada(p, entrada);
-        struct Libera {
-            Firebird::IMessageMetadata*& m;
-            ~Libera() {
-                if (m) m->release();
-            }
-        } libera{entrada};
-        Firebird::ITransaction* transacao = impl->conexao.transacaoAtiva();
-        if (p.cursor) {
-            Firebird::IResultSet* cursor = p.comando->openCursor(
-                &st, transacao, entrada, mensagem.empty() ? nullptr : mensagem.data(), p.saida, 0);
-            try {
-                impl->busca(p, cursor);
-            } catch (...) {
-                cursor->release();
-                throw;
-            }
-            cursor->close(&st);
-        } else {
-            // A statement with one row of output at most (EXECUTE PROCEDURE, RETURNING).
-            Linha l;
-            l.dados.resize(p.tamanhoLinha);
-            p.comando->execute(&st, transacao, entrada,
-                               mensagem.empty() ? nullptr : mensagem.data(),
-                               p.colunas.empty() ? nullptr : p.saida,
-                               p.colunas.empty() ? nullptr : l.dados.data());
-            if (!p.colunas.empty()) impl->linhas.push_back(std::move(l));
-        }
-    });
-    impl->ativa = true;
-    impl->posicao = 0;
+const std::vector<Linha>& Consulta::abre() {
+    std::vector<Linha> novas;
+    impl->corre(&novas);
+    impl->linhas = std::move(novas);
+    return impl->linhas;
 }
 
 void Consulta::executa() {
-    abre();
-    fecha();
+    impl->corre(nullptr);
 }
 
-void Consulta::fecha() {
-    impl->linhas.clear();
-    impl->posicao = 0;
-    impl->ativa = false;
-}
-
-bool Consulta::ativa() const {
-    return impl->ativa;
-}
-
-void Consulta::primeiro() {
-    impl->posicao = 0;
-}
-
-void Consulta::proximo() {
-    if (impl->posicao < impl->linhas.size()) ++impl->posicao;
-}
-
-bool Consulta::fim() const {
-    return impl->posicao >= impl->linhas.size();
-}
-
-std::size_t Consulta::quantidade() const {
-    return impl->linhas.size();
-}
-
-bool Consulta::nulo(std::string_view coluna) const {
-    return impl->nulo(impl->coluna(coluna));
-}
-
-std::string Consulta::texto(std::string_view coluna) const {
-    return impl->texto(impl->coluna(coluna));
-}
-
-std::int64_t Consulta::inteiro(std::string_view coluna) const {
-    const Coluna& c = impl->coluna(coluna);
-    if (impl->nulo(c)) return 0;
-    switch (c.tipo) {
-        case SQL_SHORT:
-        case SQL_LONG:
-        case SQL_INT64:
-            if (c.escala == 0) return impl->inteiroNativo(c);
-            return std::llround(real(coluna));
-        case SQL_FLOAT:
-        case SQL_DOUBLE:
-        case SQL_D_FLOAT:
-            return std::llround(real(coluna));
-        case SQL_BOOLEAN:
-            return impl->valor<unsigned char>(c) ? 1 : 0;
-        default:
-            return inteiroDeTexto(impl->texto(c));
-    }
-}
-
-double Consulta::real(std::string_view coluna) const {
-    const Coluna& c = impl->coluna(coluna);
-    if (impl->nulo(c)) return 0;
-    switch (c.tipo) {
-        case SQL_SHORT:
-        case SQL_LONG:
-        case SQL_INT64:
-            return static_cast<double>(impl->inteiroNativo(c)) * std::pow(10.0, c.escala);
-        case SQL_FLOAT:
-            return impl->valor<float>(c);
-        case SQL_DOUBLE:
-        case SQL_D_FLOAT:
-            return impl->valor<double>(c);
-        default:
-            return realDeTexto(impl->texto(c));
-    }
-}
-
-DataHora Consulta::dataHora(std::string_view coluna) const {
-    const Coluna& c = impl->coluna(coluna);
-    if (impl->nulo(c)) return {};
-    unsigned a = 0, m = 0, d = 0, h = 0, mi = 0, s = 0, f = 0;
-    switch (c.tipo) {
-        case SQL_TYPE_DATE:
-            firebird::util()->decodeDate(impl->valor<ISC_DATE>(c), &a, &m, &d);
-            break;
-        case SQL_TYPE_TIME:
-            firebird::util()->decodeTime(impl->valor<ISC_TIME>(c), &h, &mi, &s, &f);
-            break;
-        case SQL_TIMESTAMP: {
-            const auto ts = impl->valor<ISC_TIMESTAMP>(c);
-            firebird::util()->decodeDate(ts.timestamp_date, &a, &m, &d);
-            firebird::util()->decodeTime(ts.timestamp_time, &h, &mi, &s, &f);
-            break;
-        }
-        default:
-            return dataHoraDeTexto(impl->texto(c));
-    }
-    return {static_cast<int>(a), static_cast<int>(m),  static_cast<int>(d),
-            static_cast<int>(h), static_cast<int>(mi), static_cast<int>(s)};
+const std::vector<Linha>& Consulta::linhas() const {
+    return impl->linhas;
 }
 
 }  // namespace cds

@@ -37,6 +37,10 @@ class Linha {
 
   private:
     friend class Consulta;
+    // A column of this row, found by name, with where its value sits.
+    struct Campo;
+    Campo campo(std::string_view coluna) const;
+
     std::shared_ptr<const FormatoLinha> formato;
     std::vector<unsigned char> dados;
     std::vector<std::string> blobs;

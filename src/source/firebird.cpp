@@ -5,6 +5,16 @@
 
 namespace cds::firebird {
 
+namespace {
+
+// The status of one thread, disposed when the thread ends.
+struct StatusDaThread {
+    Posse<Firebird::IStatus> objeto{mestre()->getStatus()};
+    Firebird::ThrowStatusWrapper involucro{objeto.get()};
+};
+
+}  // namespace
+
 Firebird::IMaster* mestre() {
     static Firebird::IMaster* const m = Firebird::fb_get_master_interface();
     return m;
@@ -16,15 +26,19 @@ Firebird::IUtil* util() {
 }
 
 Firebird::ThrowStatusWrapper& status() {
-    thread_local Firebird::ThrowStatusWrapper s(mestre()->getStatus());
-    s.init();
-    return s;
+    thread_local StatusDaThread s;
+    s.involucro.init();
+    return s.involucro;
 }
 
 void lancaErroBanco(const Firebird::FbException& e) {
     char texto[2048];
     util()->formatStatus(texto, sizeof texto, e.getStatus());
     throw ErroBanco(cp1252ParaUtf8(texto));
+}
+
+Posse<Firebird::IXpbBuilder> novoBloco(unsigned tipo) {
+    return Posse<Firebird::IXpbBuilder>(util()->getXpbBuilder(&status(), tipo, nullptr, 0));
 }
 
 }  // namespace cds::firebird

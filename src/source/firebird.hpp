@@ -6,6 +6,7 @@
 #include <firebird/Interface.h>
 
 #include <string>
+#include <type_traits>
 #include <utility>
 
 namespace cds::firebird {
@@ -13,7 +14,8 @@ namespace cds::firebird {
 Firebird::IMaster* mestre();
 Firebird::IUtil* util();
 
-// One status object for the calls of this thread, cleared before it is handed out.
+// One status object for the calls of this thread, cleared before it is handed out. A run may
+// go on a worker thread while the window keeps its own, so no two threads share one.
 Firebird::ThrowStatusWrapper& status();
 
 // The server's text for a failed call, in UTF-8, raised as ErroBanco.
@@ -28,5 +30,59 @@ auto protegido(F&& f) -> decltype(f()) {
         lancaErroBanco(e);
     }
 }
+
+// The owner of one object of the client library. Reference-counted objects (attachment,
+// transaction, statement, cursor, blob, metadata, provider) are released, disposable ones
+// (parameter-block builders, status) disposed, whichever the type is; so an object is let go
+// however the code that holds it is left, an exception included.
+template <typename T>
+class Posse {
+    static_assert(std::is_base_of_v<Firebird::IReferenceCounted, T> ||
+                      std::is_base_of_v<Firebird::IDisposable, T>,
+                  "an object of the client library has release() or dispose()");
+
+  public:
+    Posse() = default;
+    explicit Posse(T* objeto) noexcept : objeto(objeto) {}
+    ~Posse() { libera(); }
+    Posse(Posse&& outra) noexcept : objeto(std::exchange(outra.objeto, nullptr)) {}
+    Posse& operator=(Posse&& outra) noexcept {
+        if (this != &outra) {
+            libera();
+            objeto = std::exchange(outra.objeto, nullptr);
+        }
+        return *this;
+    }
+    Posse(const Posse&) = delete;
+    Posse& operator=(const Posse&) = delete;
+
+    T* get() const noexcept { return objeto; }
+    T* operator->() const noexcept { return objeto; }
+    explicit operator bool() const noexcept { return objeto != nullptr; }
+
+    // Ends the object with the call that lets it go when it succeeds (free, close, commit,
+    // rollback, detach). When that call fails the object stays here, released at the latest
+    // with this owner, and the failure goes on to the caller.
+    template <typename F>
+    void encerra(F&& fim) {
+        std::forward<F>(fim)(objeto);
+        objeto = nullptr;
+    }
+
+  private:
+    void libera() noexcept {
+        if (!objeto) return;
+        if constexpr (std::is_base_of_v<Firebird::IReferenceCounted, T>)
+            objeto->release();
+        else
+            objeto->dispose();
+        objeto = nullptr;
+    }
+
+    T* objeto = nullptr;
+};
+
+// A parameter block under construction (attachment DPB, transaction TPB).
+Posse<Firebird::IXpbBuilder> novoBloco(unsigned tipo);
 
 }  // namespace cds::firebird

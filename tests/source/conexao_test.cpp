@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+
 #include "comum/erro.hpp"
 #include "source/conexao.hpp"
 #include "source/consulta.hpp"
@@ -10,60 +15,128 @@ namespace {
 
 using teste::BancoTeste;
 
+// Counted from a connection of its own, which sees what was committed.
 std::int64_t contaLinhas(const std::string& caminho) {
     Conexao c;
     c.abre(caminho);
-    c.iniciaTransacao();
-    Consulta q(c);
-    q.defineTexto("SELECT COUNT(*) N FROM T");
-    q.abre();
-    return q.inteiro("N");
+    Transacao t(c);
+    return Consulta(t, "SELECT COUNT(*) N FROM T").abre().at(0).inteiro("N");
+}
+
+void insere(Transacao& t, int id) {
+    Consulta q(t, "INSERT INTO T VALUES (:id)");
+    q.parametro("id", id);
+    q.executa();
 }
 
 class ConexaoTest : public ::testing::Test {
   protected:
-    void SetUp() override { banco.executa("CREATE TABLE T (ID INTEGER)"); }
-    void insere(Conexao& c, int id) {
-        Consulta q(c);
-        q.defineTexto("INSERT INTO T VALUES (:id)");
-        q.parametro("id", id);
-        q.executa();
-    }
+    void SetUp() override { banco.executa("CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY)"); }
     BancoTeste banco;
 };
 
 TEST_F(ConexaoTest, TransacaoAtivaDesfeitaNaDestruicao) {
+    Conexao c;
+    c.abre(banco.caminho());
     {
-        Conexao c;
-        c.abre(banco.caminho());
-        c.iniciaTransacao();
-        insere(c, 1);
+        Transacao t(c);
+        insere(t, 1);
     }
-    EXPECT_EQ(contaLinhas(banco.caminho()), 0);
+    // The connection is still open: the row and its lock went with the transaction object.
+    // Were the transaction left going, this insert of the same key would wait and fail.
+    Conexao outra;
+    outra.abre(banco.caminho());
+    Transacao t(outra);
+    insere(t, 1);
+    t.commit();
+    EXPECT_EQ(contaLinhas(banco.caminho()), 1);
 }
 
 TEST_F(ConexaoTest, CommitCommitRetainingERollback) {
     Conexao c;
     c.abre(banco.caminho());
-    c.iniciaTransacao();
-    insere(c, 1);
-    c.commitRetaining();
-    EXPECT_TRUE(c.emTransacao());
-    insere(c, 2);
-    c.rollback();
-    EXPECT_FALSE(c.emTransacao());
+    {
+        Transacao t(c);
+        EXPECT_TRUE(t.ativa());
+        EXPECT_EQ(&t.conexao(), &c);
+        insere(t, 1);
+        t.commitRetaining();
+        EXPECT_TRUE(t.ativa());
+        EXPECT_EQ(contaLinhas(banco.caminho()), 1);
+        insere(t, 2);
+        t.rollback();
+        EXPECT_FALSE(t.ativa());
+        EXPECT_EQ(contaLinhas(banco.caminho()), 1);
+        // Once ended, a transaction takes no more work.
+        EXPECT_THROW(t.handle(), ErroBanco);
+        EXPECT_THROW(insere(t, 3), ErroBanco);
+        EXPECT_THROW(t.commit(), ErroBanco);
+        EXPECT_THROW(t.rollback(), ErroBanco);
+        EXPECT_THROW(t.commitRetaining(), ErroBanco);
+    }
+    Transacao t(c);
+    insere(t, 3);
+    t.commit();
+    EXPECT_FALSE(t.ativa());
+    EXPECT_EQ(contaLinhas(banco.caminho()), 2);
+}
+
+TEST_F(ConexaoTest, StatementSobreviveAoCommitRetaining) {
+    Conexao c;
+    c.abre(banco.caminho());
+    Transacao t(c);
+    Consulta q(t, "INSERT INTO T VALUES (:id)");
+    for (int id = 1; id <= 3; ++id) {
+        q.parametro("id", id);
+        q.executa();
+        t.commitRetaining();
+        EXPECT_EQ(contaLinhas(banco.caminho()), id);
+    }
+}
+
+TEST_F(ConexaoTest, FechaDesfazTransacaoAindaAtiva) {
+    auto c = std::make_unique<Conexao>();
+    c->abre(banco.caminho());
+    auto t = std::make_unique<Transacao>(*c);
+    insere(*t, 1);
+    c->fecha();
+    EXPECT_FALSE(c->aberta());
+    EXPECT_FALSE(t->ativa());
+    EXPECT_THROW(c->anexo(), ErroBanco);
+    EXPECT_EQ(contaLinhas(banco.caminho()), 0);
+
+    // Opened again, the same object works; closing with no transaction alive just detaches.
+    c->abre(banco.caminho());
+    {
+        Transacao segunda(*c);
+        insere(segunda, 2);
+        segunda.commit();
+    }
+    c->fecha();
+    c->fecha();
     EXPECT_EQ(contaLinhas(banco.caminho()), 1);
 
-    c.iniciaTransacao();
-    insere(c, 3);
-    c.commit();
-    EXPECT_EQ(contaLinhas(banco.caminho()), 2);
-    // Closing with a transaction open rolls it back too.
-    c.iniciaTransacao();
-    insere(c, 4);
-    c.fecha();
-    EXPECT_FALSE(c.aberta());
-    EXPECT_EQ(contaLinhas(banco.caminho()), 2);
+    // A transaction object that outlives its connection object ends quietly.
+    c->abre(banco.caminho());
+    auto ultima = std::make_unique<Transacao>(*c);
+    insere(*ultima, 3);
+    c.reset();
+    EXPECT_FALSE(ultima->ativa());
+    ultima.reset();
+    t.reset();
+    EXPECT_EQ(contaLinhas(banco.caminho()), 1);
+}
+
+TEST_F(ConexaoTest, AbreDeNovoTrocaDeBanco) {
+    BancoTeste segundo;
+    segundo.executa("CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY)");
+    segundo.executa("INSERT INTO T VALUES (7)");
+    Conexao c;
+    c.abre(banco.caminho());
+    c.abre(segundo.caminho());
+    EXPECT_TRUE(c.aberta());
+    Transacao t(c);
+    EXPECT_EQ(Consulta(t, "SELECT MAX(ID) M FROM T").abre().at(0).inteiro("M"), 7);
 }
 
 TEST_F(ConexaoTest, ConflitoDeBloqueioNaoTrava) {
@@ -71,18 +144,21 @@ TEST_F(ConexaoTest, ConflitoDeBloqueioNaoTrava) {
     Conexao a, b;
     a.abre(banco.caminho());
     b.abre(banco.caminho());
-    a.iniciaTransacao();
-    b.iniciaTransacao();
-    Consulta qa(a), qb(b);
-    qa.defineTexto("UPDATE T SET ID = 2");
-    qa.executa();
-    qb.defineTexto("UPDATE T SET ID = 3");
-    EXPECT_THROW(qb.executa(), ErroBanco);
+    Transacao ta(a), tb(b);
+    Consulta(ta, "UPDATE T SET ID = 2").executa();
+    Consulta atualiza(tb, "UPDATE T SET ID = 3");
+    try {
+        atualiza.executa();
+        FAIL() << "esperava um conflito de bloqueio";
+    } catch (const ErroBanco& e) {
+        EXPECT_NE(std::string(e.what()).find("conflict"), std::string::npos) << e.what();
+    }
 }
 
 TEST(Conexao, FalhaTrazAMensagemDoServidor) {
-    teste::PastaTemporaria pasta;
-    const std::string caminho = (pasta.caminho() / "nao-existe.fdb").string();
+    BancoTeste referencia;  // where the server is, when the tests go through one
+    std::string caminho = referencia.caminho();
+    caminho.replace(caminho.rfind("teste.fdb"), 9, "nao-existe.fdb");
     Conexao c;
     try {
         c.abre(caminho);
@@ -91,7 +167,28 @@ TEST(Conexao, FalhaTrazAMensagemDoServidor) {
         EXPECT_NE(std::string(e.what()).find("nao-existe.fdb"), std::string::npos) << e.what();
     }
     EXPECT_FALSE(c.aberta());
-    EXPECT_THROW(c.iniciaTransacao(), ErroBanco);
+    EXPECT_THROW(c.anexo(), ErroBanco);
+    EXPECT_THROW(Transacao{c}, ErroBanco);
+}
+
+// The password only counts when a server checks it; the embedded engine takes anyone.
+TEST(Conexao, UsuarioESenhaDoAmbiente) {
+    const char* servidor = std::getenv("EXPORTADOR_TESTE_SERVIDOR");
+    if (!servidor || !*servidor) GTEST_SKIP() << "sem servidor";
+    BancoTeste banco;
+    const char* antes = std::getenv("ISC_PASSWORD");
+    const std::optional<std::string> senhaAntes =
+        antes ? std::optional<std::string>(antes) : std::nullopt;
+    ::setenv("ISC_PASSWORD", "senha-errada", 1);
+    Conexao c;
+    EXPECT_THROW(c.abre(banco.caminho()), ErroBanco);
+    // An empty variable is as good as none: the default password goes.
+    ::setenv("ISC_PASSWORD", "", 1);
+    EXPECT_NO_THROW(c.abre(banco.caminho()));
+    if (senhaAntes)
+        ::setenv("ISC_PASSWORD", senhaAntes->c_str(), 1);
+    else
+        ::unsetenv("ISC_PASSWORD");
 }
 
 }  // namespace

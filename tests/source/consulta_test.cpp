@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "comum/erro.hpp"
 #include "source/conexao.hpp"
@@ -10,13 +16,23 @@
 namespace cds {
 namespace {
 
+using namespace std::chrono_literals;
 using teste::BancoTeste;
 
 // A table with one column of every kind the clinical system's schema uses.
 constexpr const char* kTabelaTipos =
     "CREATE TABLE TIPOS (ID INTEGER NOT NULL PRIMARY KEY, TEXTO VARCHAR(60), FIXO CHAR(3), "
     "CURTO SMALLINT, GRANDE BIGINT, VALOR NUMERIC(10,2), PRECO DECIMAL(15,4), REAL_ DOUBLE "
-    "PRECISION, DIA DATE, HORA TIME, MOMENTO TIMESTAMP, NOTA BLOB SUB_TYPE TEXT)";
+    "PRECISION, DIA DATE, HORA TIME, MOMENTO TIMESTAMP, NOTA BLOB SUB_TYPE TEXT, ATIVO BOOLEAN)";
+
+std::string mensagemDe(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Erro& e) {
+        return e.what();
+    }
+    return "(nenhum erro)";
+}
 
 class ConsultaTest : public ::testing::Test {
   protected:
@@ -24,229 +40,481 @@ class ConsultaTest : public ::testing::Test {
         banco.executa(kTabelaTipos);
         conexao.abre(banco.caminho());
     }
-    // The snapshot starts here: rows inserted through `banco` before it are visible.
-    Consulta& consulta() {
-        if (!conexao.emTransacao()) conexao.iniciaTransacao();
-        if (!c) c = std::make_unique<Consulta>(conexao);
-        return *c;
+    // The snapshot starts at the first call: rows inserted through `banco` before it are
+    // visible.
+    Transacao& transacao() {
+        if (!t) t = std::make_unique<Transacao>(conexao);
+        return *t;
+    }
+    std::vector<Linha> linhas(std::string_view sql) { return Consulta(transacao(), sql).abre(); }
+    // The one row of a SELECT of expressions, named V.
+    Linha valor(const std::string& expressao) {
+        auto r = linhas("SELECT " + expressao + " AS V FROM RDB$DATABASE");
+        EXPECT_EQ(r.size(), 1u) << expressao;
+        return r.at(0);
+    }
+    // Statements this connection holds prepared on the server, seen from a transaction of
+    // its own (the count's own statement included).
+    std::int64_t comandosNoServidor() {
+        Transacao propria(conexao);
+        return Consulta(propria,
+                        "SELECT COUNT(*) N FROM MON$STATEMENTS "
+                        "WHERE MON$ATTACHMENT_ID = CURRENT_CONNECTION")
+            .abre()
+            .at(0)
+            .inteiro("N");
     }
 
     BancoTeste banco;
     Conexao conexao;
-    std::unique_ptr<Consulta> c;
+    std::unique_ptr<Transacao> t;
 };
 
 TEST_F(ConsultaTest, TextoAcentuadoIdaEVolta) {
     const std::string nomes[] = {"João da Conceição", "Não", "ÁÉÍÓÚ àèìòù âêô ãõ ç Ç ü", "€ – “x”"};
-    Consulta& c = consulta();
+    Consulta insere(transacao(), "INSERT INTO TIPOS (ID, TEXTO) VALUES (:id, :texto)");
     int id = 0;
     for (const auto& nome : nomes) {
-        c.defineTexto("INSERT INTO TIPOS (ID, TEXTO) VALUES (:id, :texto)");
-        c.parametro("id", ++id);
-        c.parametro("texto", nome);
-        c.executa();
+        insere.parametro("id", ++id);
+        insere.parametro("texto", nome);
+        insere.executa();
     }
     // Stored as the clinical system expects: WIN1252 bytes, one per accented letter.
-    c.defineTexto("SELECT CHAR_LENGTH(TEXTO) N, OCTET_LENGTH(TEXTO) B FROM TIPOS WHERE ID = 2");
-    c.abre();
-    EXPECT_EQ(c.inteiro("N"), 3);
-    EXPECT_EQ(c.inteiro("B"), 3);
+    const auto tamanhos =
+        linhas("SELECT CHAR_LENGTH(TEXTO) N, OCTET_LENGTH(TEXTO) B FROM TIPOS WHERE ID = 2");
+    EXPECT_EQ(tamanhos.at(0).inteiro("N"), 3);
+    EXPECT_EQ(tamanhos.at(0).inteiro("B"), 3);
 
-    c.defineTexto("SELECT TEXTO FROM TIPOS ORDER BY ID");
-    c.abre();
-    for (const auto& nome : nomes) {
-        ASSERT_FALSE(c.fim());
-        EXPECT_EQ(c.texto("TEXTO"), nome);
-        c.proximo();
-    }
-    EXPECT_TRUE(c.fim());
+    const auto lidas = linhas("SELECT TEXTO FROM TIPOS ORDER BY ID");
+    ASSERT_EQ(lidas.size(), std::size(nomes));
+    for (std::size_t i = 0; i < lidas.size(); ++i) EXPECT_EQ(lidas[i].texto("TEXTO"), nomes[i]);
 
     // A literal in the statement text crosses the boundary too.
-    c.defineTexto("SELECT COUNT(*) N FROM TIPOS WHERE TEXTO = 'Não'");
-    c.abre();
-    EXPECT_EQ(c.inteiro("n"), 1);
+    EXPECT_EQ(linhas("SELECT COUNT(*) N FROM TIPOS WHERE TEXTO = 'Não'").at(0).inteiro("n"), 1);
 }
 
 TEST_F(ConsultaTest, NuloEmCadaTipoDeLeitura) {
     banco.executa("INSERT INTO TIPOS (ID) VALUES (1)");
-    Consulta& c = consulta();
-    c.defineTexto("SELECT * FROM TIPOS");
-    c.abre();
+    const Linha l = linhas("SELECT * FROM TIPOS").at(0);
     for (const char* coluna : {"TEXTO", "FIXO", "CURTO", "GRANDE", "VALOR", "PRECO", "REAL_", "DIA",
-                               "HORA", "MOMENTO", "NOTA"}) {
+                               "HORA", "MOMENTO", "NOTA", "ATIVO"}) {
         SCOPED_TRACE(coluna);
-        EXPECT_TRUE(c.nulo(coluna));
-        EXPECT_EQ(c.texto(coluna), "");
-        EXPECT_EQ(c.inteiro(coluna), 0);
-        EXPECT_EQ(c.real(coluna), 0.0);
-        EXPECT_EQ(c.dataHora(coluna), DataHora{});
+        EXPECT_TRUE(l.nulo(coluna));
+        EXPECT_EQ(l.texto(coluna), "");
+        EXPECT_EQ(l.inteiro(coluna), 0);
+        EXPECT_EQ(l.real(coluna), 0.0);
+        EXPECT_EQ(l.dataHora(coluna), std::nullopt);
     }
+    EXPECT_FALSE(l.nulo("ID"));
 }
 
 TEST_F(ConsultaTest, LeituraComoTextoDeCadaTipo) {
-    banco.executa(
-        "INSERT INTO TIPOS VALUES (1, 'abc', 'S', -7, 9007199254740993, 12.50, 3, 72.5, "
-        "'2019-10-05', '14:35:09', '2019-10-05 08:01:02', 'observação longa')");
-    banco.executa(
-        "INSERT INTO TIPOS (ID, VALOR, PRECO, REAL_, MOMENTO) VALUES (2, -0.05, -1.2345, 175, "
-        "'2019-12-31 00:00:00')");
-    Consulta& c = consulta();
-    c.defineTexto("SELECT * FROM TIPOS ORDER BY ID");
-    c.abre();
     struct Caso {
-        const char* coluna;
-        const char* esperado;
+        std::string expressao;
+        std::string esperado;
     };
-    const Caso linha1[] = {
-        {"TEXTO", "abc"},
-        {"FIXO", "S  "},
-        {"CURTO", "-7"},
-        {"GRANDE", "9007199254740993"},
-        {"VALOR", "12.5"},
-        {"PRECO", "3"},
-        {"REAL_", "72.5"},
-        {"DIA", "05/10/2019"},
-        {"HORA", "14:35:09"},
-        {"MOMENTO", "05/10/2019 08:01:02"},
-        {"NOTA", "observação longa"},
+    const Caso casos[] = {
+        {"CAST('abc' AS VARCHAR(10))", "abc"},
+        {"CAST('S' AS CHAR(3))", "S  "},
+        {"CAST(-7 AS SMALLINT)", "-7"},
+        {"CAST(9007199254740993 AS BIGINT)", "9007199254740993"},
+        {"CAST(-9223372036854775808 AS BIGINT)", "-9223372036854775808"},
+        {"CAST(12.50 AS NUMERIC(10,2))", "12.5"},
+        {"CAST(2.00 AS NUMERIC(10,2))", "2"},
+        {"CAST(0 AS NUMERIC(10,2))", "0"},
+        {"CAST(-0.05 AS NUMERIC(10,2))", "-0.05"},
+        {"CAST(-1.2345 AS DECIMAL(15,4))", "-1.2345"},
+        {"CAST(3 AS DECIMAL(15,4))", "3"},
+        {"CAST(92233720368547758.07 AS NUMERIC(18,2))", "92233720368547758.07"},
+        {"CAST(72.5 AS DOUBLE PRECISION)", "72.5"},
+        {"CAST(175 AS DOUBLE PRECISION)", "175"},
+        // Single precision in its own shortest form, not widened to double's digits.
+        {"CAST(0.1 AS FLOAT)", "0.1"},
+        {"DATE '2019-10-05'", "05/10/2019"},
+        {"DATE '0987-01-02'", "02/01/0987"},
+        {"TIME '14:35:09.1234'", "14:35:09"},
+        {"TIME '00:00:00'", "00:00:00"},
+        {"TIMESTAMP '2019-10-05 08:01:02'", "05/10/2019 08:01:02"},
+        {"TIMESTAMP '2019-12-31 00:00:00'", "31/12/2019"},
+        {"TRUE", "True"},
+        {"FALSE", "False"},
+        {"CAST('observação longa' AS BLOB SUB_TYPE TEXT)", "observação longa"},
+        // Octets are bytes as they are, not Windows-1252 letters.
+        {"CAST(x'C3A9' AS VARCHAR(2) CHARACTER SET OCTETS)", "é"},
     };
-    for (const auto& caso : linha1) EXPECT_EQ(c.texto(caso.coluna), caso.esperado) << caso.coluna;
-    c.proximo();
-    const Caso linha2[] = {
-        {"VALOR", "-0.05"}, {"PRECO", "-1.2345"}, {"REAL_", "175"}, {"MOMENTO", "31/12/2019"}};
-    for (const auto& caso : linha2) EXPECT_EQ(c.texto(caso.coluna), caso.esperado) << caso.coluna;
+    for (const auto& c : casos) EXPECT_EQ(valor(c.expressao).texto("V"), c.esperado) << c.expressao;
 }
 
-TEST_F(ConsultaTest, LeituraComoNumeroEData) {
-    banco.executa(
-        "INSERT INTO TIPOS (ID, TEXTO, FIXO, VALOR, REAL_, DIA, HORA, MOMENTO) VALUES (1, ' 42 ', "
-        "'1,5', 12.5, 1.75, '2019-10-05', '18:00:00', '2019-10-05 11:59:30')");
-    banco.executa("INSERT INTO TIPOS (ID, TEXTO) VALUES (2, '12a')");
-    Consulta& c = consulta();
-    c.defineTexto("SELECT * FROM TIPOS ORDER BY ID");
-    c.abre();
-    EXPECT_EQ(c.inteiro("TEXTO"), 42);
-    EXPECT_DOUBLE_EQ(c.real("FIXO"), 1.5);
-    EXPECT_DOUBLE_EQ(c.real("VALOR"), 12.5);
-    EXPECT_DOUBLE_EQ(c.real("REAL_"), 1.75);
-    EXPECT_EQ(c.dataHora("DIA"), (DataHora{2019, 10, 5, 0, 0, 0}));
-    EXPECT_EQ(c.dataHora("HORA").hora, 18);
-    EXPECT_EQ(c.dataHora("MOMENTO"), (DataHora{2019, 10, 5, 11, 59, 30}));
-    c.proximo();
-    EXPECT_THROW(c.inteiro("TEXTO"), ErroConversao);
-    EXPECT_THROW(c.real("TEXTO"), ErroConversao);
+TEST_F(ConsultaTest, BlobLongoEmPedacos) {
+    // Longer than one read of a segment, with an accented letter where a piece ends.
+    std::string longo(16383, 'a');
+    longo += "ção";
+    longo += std::string(40000, 'b');
+    {
+        Consulta insere(transacao(), "INSERT INTO TIPOS (ID, NOTA) VALUES (1, :nota)");
+        insere.parametro("nota", longo);
+        insere.executa();
+    }
+    const auto lidas = linhas("SELECT NOTA, NOTA AS COPIA FROM TIPOS");
+    EXPECT_EQ(lidas.at(0).texto("NOTA"), longo);
+    EXPECT_EQ(lidas.at(0).texto("COPIA"), longo);
+}
+
+TEST_F(ConsultaTest, LeituraComoNumero) {
+    struct Caso {
+        std::string expressao;
+        std::optional<std::int64_t> inteiro;  // none: not a whole number
+        double real;
+    };
+    const Caso casos[] = {
+        {"CAST(' 42 ' AS VARCHAR(10))", 42, 42},
+        {"CAST('-7' AS CHAR(2))", -7, -7},
+        {"CAST('1,5' AS VARCHAR(10))", std::nullopt, 1.5},
+        {"CAST('+2.25' AS VARCHAR(10))", std::nullopt, 2.25},
+        {"CAST(-3 AS SMALLINT)", -3, -3},
+        {"CAST(9007199254740993 AS BIGINT)", 9007199254740993, 9007199254740992.0},
+        // Scaled numerics round half away from zero, every digit kept.
+        {"CAST(12.5 AS NUMERIC(10,2))", 13, 12.5},
+        {"CAST(-12.5 AS NUMERIC(10,2))", -13, -12.5},
+        {"CAST(-0.05 AS NUMERIC(10,2))", 0, -0.05},
+        {"CAST(12.49 AS NUMERIC(10,2))", 12, 12.49},
+        {"CAST(92233720368547758.07 AS NUMERIC(18,2))", 92233720368547758, 92233720368547758.07},
+        {"CAST(1.75 AS DOUBLE PRECISION)", 2, 1.75},
+        {"CAST(-2.5 AS FLOAT)", -3, -2.5},
+        {"TRUE", 1, 1},
+        {"FALSE", 0, 0},
+    };
+    for (const auto& c : casos) {
+        const Linha l = valor(c.expressao);
+        if (c.inteiro)
+            EXPECT_EQ(l.inteiro("V"), *c.inteiro) << c.expressao;
+        else
+            EXPECT_THROW(l.inteiro("V"), ErroConversao) << c.expressao;
+        EXPECT_DOUBLE_EQ(l.real("V"), c.real) << c.expressao;
+    }
+    // Texts that are no number, and a double that no whole number holds.
+    for (const char* expressao : {"CAST('12a' AS VARCHAR(10))", "CAST('' AS VARCHAR(10))",
+                                  "CAST(' ' AS CHAR(1))", "DATE '2019-10-05'"}) {
+        const Linha l = valor(expressao);
+        EXPECT_THROW(l.inteiro("V"), ErroConversao) << expressao;
+        EXPECT_THROW(l.real("V"), ErroConversao) << expressao;
+    }
+    EXPECT_EQ(mensagemDe([&] { valor("CAST('12a' AS VARCHAR(10))").inteiro("V"); }),
+              "'12a' não é um valor inteiro válido");
+    EXPECT_THROW(valor("CAST(1e300 AS DOUBLE PRECISION)").inteiro("V"), ErroConversao);
+}
+
+TEST_F(ConsultaTest, LeituraComoDataHora) {
+    struct Caso {
+        std::string expressao;
+        DataHora esperado;
+    };
+    const Caso casos[] = {
+        {"DATE '2019-10-05'", {2019, 10, 5, 0, 0, 0}},
+        {"TIME '18:07:09.5'", {0, 0, 0, 18, 7, 9}},
+        {"TIMESTAMP '2019-10-05 11:59:30'", {2019, 10, 5, 11, 59, 30}},
+        {"TIMESTAMP '2019-10-05 00:00:00'", {2019, 10, 5, 0, 0, 0}},
+        // Text in the clinic's Windows formats.
+        {"CAST('15/10/2019' AS VARCHAR(20))", {2019, 10, 15, 0, 0, 0}},
+        {"CAST(' 5/1/2019 14:35 ' AS CHAR(20))", {2019, 1, 5, 14, 35, 0}},
+        {"CAST('08:30:15' AS VARCHAR(20))", {0, 0, 0, 8, 30, 15}},
+    };
+    for (const auto& c : casos)
+        EXPECT_EQ(valor(c.expressao).dataHora("V"), c.esperado) << c.expressao;
+
+    for (const char* texto : {"31/02/2019", "2019-10-15", "amanhã", ""}) {
+        const std::string expressao = "CAST('" + std::string(texto) + "' AS VARCHAR(20))";
+        EXPECT_EQ(mensagemDe([&] { valor(expressao).dataHora("V"); }),
+                  "'" + std::string(texto) + "' não é uma data e hora válida")
+            << texto;
+    }
+    EXPECT_THROW(valor("CAST(20191015 AS INTEGER)").dataHora("V"), ErroConversao);
+}
+
+TEST_F(ConsultaTest, ParametrosDeCadaTipo) {
+    Consulta insere(transacao(),
+                    "INSERT INTO TIPOS (ID, TEXTO, GRANDE, VALOR, DIA, NOTA, CURTO) "
+                    "VALUES (:id, :texto, :grande, :valor, :dia, :nota, :curto)");
+    insere.parametro("id", 1);
+    insere.parametro("texto", std::string_view("Conceição"));
+    insere.parametro("grande", std::int64_t{-9007199254740993});
+    // A text where the column is a number: the server converts it.
+    insere.parametro("valor", std::string_view("12.34"));
+    insere.parametro("dia", std::chrono::year_month_day{2019y, std::chrono::October, 15d});
+    insere.parametro("nota", std::string_view("nota em blob"));
+    insere.parametro("curto", 7);
+    insere.executa();
+    // Values are kept from run to run until set again; NULL is a value like the others.
+    insere.parametro("id", 2);
+    insere.parametroNulo("texto");
+    insere.executa();
+
+    const auto l = linhas("SELECT * FROM TIPOS ORDER BY ID");
+    ASSERT_EQ(l.size(), 2u);
+    for (const Linha& linha : l) {
+        SCOPED_TRACE(linha.inteiro("ID"));
+        EXPECT_EQ(linha.inteiro("GRANDE"), -9007199254740993);
+        EXPECT_EQ(linha.texto("VALOR"), "12.34");
+        EXPECT_EQ(linha.texto("DIA"), "15/10/2019");
+        EXPECT_EQ(linha.texto("NOTA"), "nota em blob");
+        EXPECT_EQ(linha.inteiro("CURTO"), 7);
+    }
+    EXPECT_EQ(l[0].texto("TEXTO"), "Conceição");
+    EXPECT_TRUE(l[1].nulo("TEXTO"));
 }
 
 TEST_F(ConsultaTest, ParametrosNomeadosComDoisPontosEmLiteral) {
     banco.executa("INSERT INTO TIPOS (ID, TEXTO, DIA) VALUES (1, 'a:b', '2019-10-15')");
     banco.executa("INSERT INTO TIPOS (ID, TEXTO, DIA) VALUES (2, ':pid', '2019-10-16')");
-    Consulta& c = consulta();
-    c.adiciona("SELECT ID, ':pid' AS LITERAL, TEXTO FROM TIPOS");
-    c.adiciona("WHERE (TEXTO = 'a:b' OR TEXTO = ':pid') AND ID >= :PID AND DIA = :pdia");
-    c.adiciona("AND COALESCE(FIXO, :vazio) = ''");
+    Consulta c(transacao(),
+               "SELECT ID, ':pid' AS LITERAL, TEXTO FROM TIPOS\n"
+               "WHERE (TEXTO = 'a:b' OR TEXTO = ':pid') AND ID >= :PID AND DIA = :pdia\n"
+               "AND COALESCE(FIXO, :vazio) = '' -- :comentario\n");
     c.parametro("pid", 1);
-    c.parametroData("PDIA", 2019, 10, 16);
+    c.parametro("PDIA", std::chrono::year_month_day{2019y, std::chrono::October, 16d});
     c.parametro("vazio", std::string_view(""));
-    c.abre();
-    ASSERT_EQ(c.quantidade(), 1u);
-    EXPECT_EQ(c.inteiro("ID"), 2);
-    EXPECT_EQ(c.texto("LITERAL"), ":pid");
+    const auto& l = c.abre();
+    ASSERT_EQ(l.size(), 1u);
+    EXPECT_EQ(l[0].inteiro("ID"), 2);
+    EXPECT_EQ(l[0].texto("LITERAL"), ":pid");
 
-    // A name used twice binds both places; an unset parameter is NULL.
-    c.defineTexto("SELECT COUNT(*) N FROM TIPOS WHERE ID = :x OR ID = :x + 1 OR TEXTO = :nada");
-    c.parametro("x", std::string_view("1"));
-    c.abre();
-    EXPECT_EQ(c.inteiro("N"), 2);
+    // A name used twice binds both places; a parameter never set is NULL.
+    Consulta repetido(transacao(),
+                      "SELECT COUNT(*) N FROM TIPOS WHERE ID = :x OR ID = :x + 1 OR TEXTO = :nada "
+                      "OR :nada IS NOT NULL");
+    repetido.parametro("x", std::string_view("1"));
+    EXPECT_EQ(repetido.abre().at(0).inteiro("N"), 2);
+}
 
-    // Setting a parameter the statement does not have is a mistake worth hearing about.
-    c.defineTexto("SELECT ID FROM TIPOS WHERE ID = :id");
-    c.parametro("ide", 1);
-    EXPECT_THROW(c.abre(), ErroBanco);
+TEST_F(ConsultaTest, ParametroDesconhecidoRecusadoAoVincular) {
+    Consulta c(transacao(), "SELECT ID FROM TIPOS WHERE ID = :id");
+    struct Caso {
+        std::string nome;
+        std::function<void(const std::string&)> vincula;
+    };
+    const Caso casos[] = {
+        {"ide", [&](const std::string& n) { c.parametro(n, 1); }},
+        {"ide", [&](const std::string& n) { c.parametro(n, std::string_view("1")); }},
+        {"idE",
+         [&](const std::string& n) {
+             c.parametro(n, std::chrono::year_month_day{2019y, std::chrono::May, 1d});
+         }},
+        {"i", [&](const std::string& n) { c.parametroNulo(n); }},
+        {":id", [&](const std::string& n) { c.parametro(n, 1); }},
+    };
+    for (const auto& caso : casos) {
+        EXPECT_EQ(mensagemDe([&] { caso.vincula(caso.nome); }),
+                  "Parâmetro '" + caso.nome + "' não encontrado no comando SQL");
+        EXPECT_THROW(caso.vincula(caso.nome), ErroBanco);
+    }
+    // A date that does not exist is refused where it is bound.
+    EXPECT_THROW(c.parametro("ID", std::chrono::year_month_day{2019y, std::chrono::February, 30d}),
+                 ErroConversao);
+    EXPECT_THROW(c.parametro("id", std::chrono::year_month_day{}), ErroConversao);
 }
 
 TEST(TraduzParametros, ForaDeLiteraisEComentarios) {
     const auto r = traduzParametros(
-        "select 'a:b', \"X:Y\" from t -- :coment\nwhere a = :Um /* :bloco */ and b=:dois_2 and "
-        "c=:um");
+        "select 'a:b', 'it''s :x', \"X:Y\" from t -- :coment\nwhere a = :Um /* :bloco */ and "
+        "b=:dois_2 and c=:um and d = ':' || :fim$");
     EXPECT_EQ(r.texto,
-              "select 'a:b', \"X:Y\" from t -- :coment\nwhere a = ? /* :bloco */ and b=? and c=?");
-    EXPECT_EQ(r.nomes, (std::vector<std::string>{"um", "dois_2", "um"}));
+              "select 'a:b', 'it''s :x', \"X:Y\" from t -- :coment\nwhere a = ? /* :bloco */ and "
+              "b=? and c=? and d = ':' || ?");
+    EXPECT_EQ(r.nomes, (std::vector<std::string>{"um", "dois_2", "um", "fim$"}));
 }
 
-TEST_F(ConsultaTest, PreparadoUmaVezExecutadoMuitas) {
-    Consulta& c = consulta();
+TEST_F(ConsultaTest, PreparadaUmaVezExecutadaComNovosValores) {
+    Consulta insere(transacao(), "INSERT INTO TIPOS (ID, TEXTO) VALUES (:id, :texto)");
+    Consulta porId(transacao(), "SELECT TEXTO FROM TIPOS WHERE ID = :id");
     for (int i = 1; i <= 50; ++i) {
-        c.limpa();
-        c.adiciona("INSERT INTO TIPOS (ID, TEXTO)");
-        c.adiciona("VALUES (:id, :texto)");
-        c.parametro("id", i);
-        c.parametro("texto", "linha " + std::to_string(i));
-        c.executa();
+        insere.parametro("id", i);
+        insere.parametro("texto", "linha " + std::to_string(i));
+        insere.executa();
+        porId.parametro("id", i);
+        const auto& l = porId.abre();
+        ASSERT_EQ(l.size(), 1u);
+        EXPECT_EQ(l[0].texto("TEXTO"), "linha " + std::to_string(i));
     }
-    EXPECT_EQ(c.comandosPreparados(), 1u);
-    c.defineTexto("SELECT COUNT(*) N, MAX(TEXTO) M FROM TIPOS");
-    c.abre();
-    EXPECT_EQ(c.inteiro("N"), 50);
-    EXPECT_EQ(c.texto("M"), "linha 9");
-    EXPECT_EQ(c.comandosPreparados(), 2u);
+    // Two statements for a hundred runs: nothing is prepared again, nothing piles up.
+    EXPECT_EQ(comandosNoServidor(), 3);
+    EXPECT_EQ(linhas("SELECT COUNT(*) N FROM TIPOS").at(0).inteiro("N"), 50);
 }
 
-TEST_F(ConsultaTest, VoltaAoPrimeiroDepoisDeLerTudo) {
-    for (int i = 1; i <= 3; ++i)
-        banco.executa("INSERT INTO TIPOS (ID) VALUES (" + std::to_string(i) + ")");
-    Consulta& c = consulta();
-    c.defineTexto("SELECT ID FROM TIPOS ORDER BY ID");
-    c.abre();
-    EXPECT_EQ(c.quantidade(), 3u);
-    std::vector<std::int64_t> ida, volta;
-    for (; !c.fim(); c.proximo()) ida.push_back(c.inteiro("ID"));
-    // Past the end the last row stays current, as the clinical system's reads expect.
-    EXPECT_EQ(c.inteiro("ID"), 3);
-    c.primeiro();
-    for (; !c.fim(); c.proximo()) volta.push_back(c.inteiro("ID"));
-    EXPECT_EQ(ida, (std::vector<std::int64_t>{1, 2, 3}));
-    EXPECT_EQ(volta, ida);
+TEST_F(ConsultaTest, LinhaContinuaLegivelDepoisDeNovaExecucao) {
+    banco.executa("INSERT INTO TIPOS (ID, TEXTO, NOTA) VALUES (1, 'um', 'nota um')");
+    banco.executa("INSERT INTO TIPOS (ID, TEXTO, NOTA) VALUES (2, 'dois', 'nota dois')");
+    std::optional<Linha> guardada;
+    std::vector<Linha> primeiras;
+    {
+        Consulta c(transacao(), "SELECT ID, TEXTO, NOTA FROM TIPOS WHERE ID = :id");
+        c.parametro("id", 1);
+        primeiras = c.abre();
+        const Linha& referencia = c.linhas().at(0);
+        guardada = referencia;
+        c.parametro("id", 2);
+        const auto& segundas = c.abre();
+        ASSERT_EQ(segundas.size(), 1u);
+        EXPECT_EQ(segundas[0].texto("TEXTO"), "dois");
+        EXPECT_EQ(&c.linhas(), &segundas);
+        // An empty run drops the rows of the one before.
+        c.parametro("id", 3);
+        EXPECT_TRUE(c.abre().empty());
+        EXPECT_TRUE(c.linhas().empty());
+    }
+    // The statement is gone; the rows taken from it read on.
+    for (const Linha& l : {primeiras.at(0), *guardada}) {
+        EXPECT_EQ(l.inteiro("ID"), 1);
+        EXPECT_EQ(l.texto("TEXTO"), "um");
+        EXPECT_EQ(l.texto("NOTA"), "nota um");
+    }
 }
 
 TEST_F(ConsultaTest, ColunasPorNomeEmQualquerCaixa) {
     banco.executa("INSERT INTO TIPOS (ID, TEXTO) VALUES (1, 'x')");
-    Consulta& c = consulta();
-    c.defineTexto("SELECT t.texto AS nomeProfissional, t.ID FROM TIPOS t");
-    c.abre();
+    const Linha l =
+        linhas(
+            "SELECT t.texto AS nomeProfissional, t.ID, 2 AS \"ID\", 'ç' AS \"Ação\" FROM TIPOS t")
+            .at(0);
     for (const char* nome : {"NOMEPROFISSIONAL", "nomeprofissional", "NomeProfissional"})
-        EXPECT_EQ(c.texto(nome), "x") << nome;
-    EXPECT_EQ(c.inteiro("id"), 1);
-    EXPECT_THROW(c.texto("naoexiste"), ErroBanco);
+        EXPECT_EQ(l.texto(nome), "x") << nome;
+    // The first column of a name wins.
+    EXPECT_EQ(l.inteiro("id"), 1);
+    EXPECT_EQ(l.texto("AçãO"), "ç");
+    EXPECT_EQ(mensagemDe([&] { l.texto("naoexiste"); }), "Campo 'naoexiste' não encontrado");
+    for (const std::function<void()>& le : std::initializer_list<std::function<void()>>{
+             [&] { l.nulo("naoexiste"); }, [&] { l.inteiro("naoexiste"); },
+             [&] { l.real("naoexiste"); }, [&] { l.dataHora("naoexiste"); }})
+        EXPECT_THROW(le(), ErroBanco);
+    EXPECT_THROW(Linha().texto("ID"), ErroBanco);
 }
 
 TEST_F(ConsultaTest, ErroDoServidorChegaComSeuTexto) {
-    Consulta& c = consulta();
-    c.defineTexto("SELECT COLUNA_QUE_NAO_EXISTE FROM TIPOS");
-    try {
-        c.abre();
-        FAIL() << "esperava um erro do servidor";
-    } catch (const ErroBanco& e) {
-        EXPECT_NE(std::string(e.what()).find("COLUNA_QUE_NAO_EXISTE"), std::string::npos)
-            << e.what();
+    // An invalid text is refused where the statement is made.
+    for (const char* sql :
+         {"SELECT COLUNA_QUE_NAO_EXISTE FROM TIPOS", "SELEC ID FROM TIPOS WHERE ID = :id",
+          "SELECT ID FROM TABELA_AUSENTE"}) {
+        const std::string m = mensagemDe([&] { Consulta(transacao(), sql); });
+        EXPECT_TRUE(m.find("COLUNA_QUE_NAO_EXISTE") != std::string::npos ||
+                    m.find("SELEC") != std::string::npos ||
+                    m.find("TABELA_AUSENTE") != std::string::npos)
+            << sql << ": " << m;
+        EXPECT_THROW(Consulta(transacao(), sql), ErroBanco);
     }
-    c.defineTexto("INSERT INTO TIPOS (ID) VALUES (:id)");
-    c.parametro("id", 1);
-    c.executa();
-    try {
-        c.executa();
-        FAIL() << "esperava violação de chave";
-    } catch (const ErroBanco& e) {
-        EXPECT_NE(std::string(e.what()).find("PRIMARY"), std::string::npos) << e.what();
-    }
+    Consulta insere(transacao(), "INSERT INTO TIPOS (ID) VALUES (:id)");
+    insere.parametro("id", 1);
+    insere.executa();
+    const std::string m = mensagemDe([&] { insere.executa(); });
+    EXPECT_NE(m.find("PRIMARY"), std::string::npos) << m;
+    // The statement is still good after its run failed.
+    insere.parametro("id", 2);
+    EXPECT_NO_THROW(insere.executa());
+
+    // A failure in the middle of the rows: no half result is left behind.
+    Consulta divide(transacao(),
+                    "SELECT 10 / (ID - CAST(:zero AS INTEGER)) Q FROM TIPOS ORDER BY ID");
+    divide.parametro("zero", 99);
+    EXPECT_EQ(divide.abre().size(), 2u);
+    divide.parametro("zero", 2);
+    EXPECT_NE(mensagemDe([&] { divide.abre(); }).find("divi"), std::string::npos);
+    EXPECT_TRUE(divide.linhas().empty());
 }
 
-TEST_F(ConsultaTest, VaziaSemLinhas) {
-    Consulta& c = consulta();
-    c.defineTexto("SELECT ID, TEXTO FROM TIPOS");
-    c.abre();
-    EXPECT_TRUE(c.fim());
-    EXPECT_EQ(c.quantidade(), 0u);
-    EXPECT_EQ(c.texto("TEXTO"), "");
+TEST_F(ConsultaTest, ProcedimentoERetornandoDaoUmaLinha) {
+    banco.executa(
+        "CREATE PROCEDURE DOBRO (X INTEGER) RETURNS (Y INTEGER, NOME VARCHAR(10)) AS "
+        "BEGIN Y = X * 2; NOME = 'ação'; END");
+    Consulta dobro(transacao(), "EXECUTE PROCEDURE DOBRO(:x)");
+    dobro.parametro("x", 21);
+    const auto& l = dobro.abre();
+    ASSERT_EQ(l.size(), 1u);
+    EXPECT_EQ(l[0].inteiro("Y"), 42);
+    EXPECT_EQ(l[0].texto("NOME"), "ação");
+
+    Consulta insere(transacao(),
+                    "INSERT INTO TIPOS (ID, NOTA) VALUES (:id, :nota) RETURNING ID * 10 AS DEZ, "
+                    "NOTA");
+    insere.parametro("id", 4);
+    insere.parametro("nota", std::string_view("blob de volta"));
+    const auto& r = insere.abre();
+    ASSERT_EQ(r.size(), 1u);
+    EXPECT_EQ(r[0].inteiro("DEZ"), 40);
+    EXPECT_EQ(r[0].texto("NOTA"), "blob de volta");
+    // Run for its effect alone, it keeps no row.
+    insere.parametro("id", 5);
+    insere.executa();
+    EXPECT_TRUE(insere.linhas().empty());
+    EXPECT_EQ(linhas("SELECT COUNT(*) N FROM TIPOS").at(0).inteiro("N"), 2);
+}
+
+TEST_F(ConsultaTest, MovidaContinuaAMesma) {
+    banco.executa("INSERT INTO TIPOS (ID, TEXTO) VALUES (1, 'um')");
+    std::vector<Consulta> consultas;
+    for (int i = 0; i < 5; ++i) {
+        Consulta c(transacao(), "SELECT TEXTO FROM TIPOS WHERE ID = :id");
+        c.parametro("id", 1);
+        consultas.push_back(std::move(c));
+    }
+    Consulta outra(transacao(), "SELECT 1 FROM RDB$DATABASE");
+    outra = std::move(consultas.back());
+    consultas.pop_back();
+    EXPECT_EQ(outra.texto(), "SELECT TEXTO FROM TIPOS WHERE ID = :id");
+    EXPECT_EQ(outra.abre().at(0).texto("TEXTO"), "um");
+    EXPECT_EQ(consultas.front().abre().at(0).texto("TEXTO"), "um");
+    // Five statements alive, and the count's own: the one overwritten was freed.
+    EXPECT_EQ(comandosNoServidor(), 6);
+}
+
+TEST_F(ConsultaTest, FalhasNaoDeixamNadaAberto) {
+    banco.executa("INSERT INTO TIPOS (ID, NOTA) VALUES (1, 'nota')");
+    banco.executa("INSERT INTO TIPOS (ID, NOTA) VALUES (2, 'nota')");
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_THROW(Consulta(transacao(), "SELECT NADA FROM TIPOS"), ErroBanco);
+        EXPECT_THROW(Consulta(transacao(), "INSERT INTO TIPOS (ID) VALUES (1)").executa(),
+                     ErroBanco);
+        EXPECT_THROW(
+            Consulta(transacao(), "SELECT NOTA, 1 / (2 - ID) Q FROM TIPOS ORDER BY ID").abre(),
+            ErroBanco);
+        Consulta c(transacao(), "SELECT NOTA FROM TIPOS WHERE ID = :id");
+        EXPECT_THROW(c.parametro("nada", 1), ErroBanco);
+    }
+    EXPECT_EQ(comandosNoServidor(), 1);
+    const auto transacoes =
+        linhas(
+            "SELECT COUNT(*) N FROM MON$TRANSACTIONS WHERE MON$ATTACHMENT_ID = CURRENT_CONNECTION")
+            .at(0)
+            .inteiro("N");
+    EXPECT_EQ(transacoes, 1);
+}
+
+TEST(ConsultaEmThreads, CadaThreadComSeuErro) {
+    BancoTeste banco;
+    banco.executa("CREATE TABLE T (ID INTEGER)");
+    banco.executa("INSERT INTO T VALUES (1)");
+    // A run on a worker thread while another goes on: each sees its own rows and its own
+    // server messages.
+    auto execucao = [&](const std::string& coluna, std::vector<std::string>& falhas) {
+        try {
+            Conexao conexao;
+            conexao.abre(banco.caminho());
+            Transacao transacao(conexao);
+            for (int i = 0; i < 30; ++i) {
+                const std::string m =
+                    mensagemDe([&] { Consulta(transacao, "SELECT " + coluna + " FROM T"); });
+                if (m.find(coluna) == std::string::npos) falhas.push_back(m);
+                Consulta c(transacao, "SELECT ID + CAST(:n AS INTEGER) AS V FROM T");
+                c.parametro("n", i);
+                if (c.abre().at(0).inteiro("V") != i + 1) falhas.push_back("valor errado");
+            }
+        } catch (const Erro& e) {
+            falhas.push_back(e.what());
+        }
+    };
+    std::vector<std::string> falhasA, falhasB;
+    std::thread outra(execucao, "COLUNA_DA_OUTRA", std::ref(falhasB));
+    execucao("COLUNA_DESTA", falhasA);
+    outra.join();
+    EXPECT_EQ(falhasA, std::vector<std::string>{});
+    EXPECT_EQ(falhasB, std::vector<std::string>{});
 }
 
 }  // namespace

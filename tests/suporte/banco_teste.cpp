@@ -46,8 +46,8 @@ const fs::path& modelo() {
     std::call_once(feito, [] {
         const fs::path schema = fs::path(PROJETO_DIR) / "db" / "schema.sql";
         const auto hash = std::hash<std::string>{}(leArquivo(schema));
-        arquivo = fs::temp_directory_path() /
-                  ("exportador-modelo-" + std::to_string(hash) + ".fdb");
+        arquivo =
+            fs::temp_directory_path() / ("exportador-modelo-" + std::to_string(hash) + ".fdb");
         if (fs::exists(arquivo)) return;
         PastaTemporaria pasta;
         const fs::path novo = pasta.caminho() / "modelo.fdb";
@@ -154,13 +154,9 @@ void BancoTeste::executa(const std::string& sql) {
         conexao = std::make_unique<Conexao>();
         conexao->abre(caminho());
     }
-    conexao->iniciaTransacao();
-    {
-        Consulta c(*conexao);
-        c.defineTexto(sql);
-        c.executa();
-    }
-    conexao->commit();
+    Transacao transacao(*conexao);
+    Consulta(transacao, sql).executa();
+    transacao.commit();
 }
 
 void BancoTeste::executaScript(const fs::path& script) {
