@@ -60,9 +60,10 @@ TEST_F(AtendimentoIndividualTest, FichaCompletaIgualAoEsperado) {
 
     EXPECT_EQ(c.arquivo("FichaAtendimentoIndividual_345.esus.xml"),
               teste::leDadoEsperado("FichaAtendimentoIndividual_345.esus.xml"));
-    EXPECT_EQ(ex.ListaArquivos, std::vector<ArquivoGerado>{
-                                    {ex.caminhoArquivo("FichaAtendimentoIndividual_345.esus.xml"),
-                                     TipoFicha::AtendimentoIndividual}});
+    const std::vector<ArquivoGerado> listados = {
+        {ex.caminhoArquivo("FichaAtendimentoIndividual_345.esus.xml"),
+         TipoFicha::AtendimentoIndividual}};
+    EXPECT_EQ(ex.ListaArquivos, listados);
     EXPECT_EQ(c.operador.statusTextos(),
               std::vector<std::string>{"Gerando Fichas de Atendimento Individual..."});
     EXPECT_TRUE(ex.LogExecucao.empty());
@@ -74,9 +75,9 @@ TEST_F(AtendimentoIndividualTest, FichaDeVacinacaoIgualAoEsperado) {
 
     EXPECT_EQ(c.arquivo("FichaVacinacao_345.esus.xml"),
               teste::leDadoEsperado("FichaVacinacao_345.esus.xml"));
-    EXPECT_EQ(ex.ListaArquivos,
-              std::vector<ArquivoGerado>{
-                  {ex.caminhoArquivo("FichaVacinacao_345.esus.xml"), TipoFicha::Vacinacao}});
+    const std::vector<ArquivoGerado> listados = {
+        {ex.caminhoArquivo("FichaVacinacao_345.esus.xml"), TipoFicha::Vacinacao}};
+    EXPECT_EQ(ex.ListaArquivos, listados);
     EXPECT_EQ(c.operador.statusTextos(),
               std::vector<std::string>{"Gerando Fichas de Vacinação..."});
 }
@@ -277,8 +278,8 @@ TEST_F(AtendimentoIndividualTest, NumerosVaziosFicamDeFora) {
     c.gera(TipoFicha::AtendimentoIndividual);
     const std::string ficha = c.arquivo("FichaAtendimentoIndividual_40.esus.xml");
     EXPECT_EQ(valorDe(ficha, "tipoAtendimento"), std::nullopt);
-    for (const char* tag : {"aleitamentoMaterno", "dumDaGestante", "idadeGestacional",
-                            "nuGestasPrevias", "nuPartos"})
+    for (const char* tag :
+         {"aleitamentoMaterno", "dumDaGestante", "idadeGestacional", "nuGestasPrevias", "nuPartos"})
         EXPECT_EQ(valorDe(ficha, tag), std::nullopt) << tag;
     // A conduct without its e-SUS AB code keeps the default 9.
     EXPECT_EQ(valorDe(ficha, "condutas"), "9");
@@ -294,7 +295,8 @@ TEST_F(AtendimentoIndividualTest, MesmoNumeroEmDuasUnidadesNaoSeSubstituem) {
     c.banco.executa("UPDATE FAA SET DATA = '2019-10-16' WHERE CODUNIDADE = '7654321'");
     for (int auxilio : {1, 2})
         c.banco.executa(
-            "INSERT INTO SOLICPROCEDS (CODUNIDADE, NUMFAA, CODTIPOAUXILIO) VALUES ('7654321', 50, " +
+            "INSERT INTO SOLICPROCEDS (CODUNIDADE, NUMFAA, CODTIPOAUXILIO) VALUES ('7654321', "
+            "50, " +
             std::to_string(auxilio) + ")");
     Execucao& ex = c.gera(TipoFicha::AtendimentoIndividual);
 

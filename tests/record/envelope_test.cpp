@@ -324,7 +324,7 @@ TEST(Envelope, OrdemDasLinhasEValoresPorTipo) {
                                 .Unidade = "2345678",
                                 .UUID = "0",
                                 .numero = "5",
-                                .profissional = {.ine = "555"}};
+                                .profissional = {.ine = "555", .dataAtendimento = "1"}};
         const std::string texto = envelopeEmVolta(v, "<corpo/>");
         EXPECT_EQ(esqueleto(texto), c.esqueleto) << i;
         EXPECT_THAT(texto, HasSubstr(c.linhasProprias)) << i;
