@@ -20,7 +20,7 @@ namespace cds::teste {
 // recording operator, and the run's state once the rows are in.
 class CenarioFichas {
   public:
-    CenarioFichas() {
+    explicit CenarioFichas(Conteudo conteudo = Conteudo::Esquema) : banco(conteudo) {
         parametros.Unidade = "2345678";
         parametros.Caminho = pasta.caminho().string();
         parametros.UUID = "0";

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <map>
 
 #include "fichas/cenario.hpp"
@@ -37,8 +36,7 @@ TEST(ConsultasDasFichas, ClinicaDeDemonstracaoTemRegistrosDeCadaTipo) {
     for (const DescricaoFicha& d : registroFichas()) {
         if (!d.gera) continue;
         SCOPED_TRACE(std::string(d.nome));
-        teste::CenarioFichas c;
-        c.banco.executaScript(std::filesystem::path(PROJETO_DIR) / "db" / "demo.sql");
+        teste::CenarioFichas c(teste::Conteudo::Demonstracao);
         c.parametros.DataInicial = std::chrono::year{2026} / 11 / 1;
         c.parametros.DataFinal = std::chrono::year{2026} / 11 / 30;
         c.gera(d.tipo);

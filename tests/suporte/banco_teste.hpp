@@ -8,15 +8,19 @@
 
 namespace cds::teste {
 
-// A fresh database made from db/schema.sql, in a folder of its own that goes away with it.
+// What a fresh test database holds: the clinic's schema alone, or the demo clinic on it.
+enum class Conteudo { Esquema, Demonstracao };
+
+// A fresh database made from db/schema.sql (and db/demo.sql), in a folder of its own that
+// goes away with it.
 //
-// The schema is run once per test process into a template, which every BancoTeste copies.
+// The scripts run into a template, which every BancoTeste copies.
 // When EXPORTADOR_TESTE_SERVIDOR names a host (a Firebird server on 127.0.0.1, say),
 // `caminho()` reaches the copy through that server over TCP; otherwise it is a plain path,
 // opened by the embedded engine.
 class BancoTeste {
   public:
-    BancoTeste();
+    explicit BancoTeste(Conteudo conteudo = Conteudo::Esquema);
     ~BancoTeste();
     BancoTeste(const BancoTeste&) = delete;
     BancoTeste& operator=(const BancoTeste&) = delete;
@@ -31,8 +35,6 @@ class BancoTeste {
     // Lets go of the connection `executa` keeps, so that another process can open the file
     // with its own embedded engine.
     void desconecta() { conexao.reset(); }
-    // Runs a script of statements separated by ";" at line ends, such as db/demo.sql.
-    void executaScript(const std::filesystem::path& script);
 
   private:
     std::filesystem::path pastaBanco;
@@ -53,8 +55,5 @@ class PastaTemporaria {
   private:
     std::filesystem::path pasta;
 };
-
-// Runs isql-fb on a script, with the CREATE DATABASE line in front; raises on failure.
-void criaBanco(const std::filesystem::path& arquivo, const std::filesystem::path& script);
 
 }  // namespace cds::teste
