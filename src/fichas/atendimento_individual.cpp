@@ -26,27 +26,27 @@ AND FAACID.CODUNIDADE=:pcodunidade
 AND COALESCE(FAACID.CODCID,'')<>'XXX'
 )";
 
-constexpr std::string_view kExamesSigtap = R"(
+// The exams asked for or evaluated in an episode; those without a SIGTAP code go apart.
+constexpr std::string_view kExames = R"(
 select fp.*, s.ehexame, s.codproceSus
 from faaproced fp
 inner join susprocedunif s on s.codigo = fp.codprocedunif
 where fp.numfaa = :pnumfaa
-and fp.codunidade = :pcodunidade
-and (fp.ExameSolicitado = :pexamesolicitado or fp.ExameAvaliado = :pexameAvaliado)
 )";
 
-// The same exams, those without a SIGTAP code.
-constexpr std::string_view kExamesSemSigtap = R"(
-select fp.*, s.ehexame, s.codproceSus
-from faaproced fp
-inner join susprocedunif s on s.codigo = fp.codprocedunif
-where fp.numfaa = :pnumfaa
+constexpr std::string_view kSemCodigoSigtap = R"(
 and (s.codprocesus is null or s.codprocesus = '')
+)";
+
+constexpr std::string_view kExamesDoEpisodio = R"(
 and fp.codunidade = :pcodunidade
 and (fp.ExameSolicitado = :pexamesolicitado or fp.ExameAvaliado = :pexameAvaliado)
 )";
 
-Consulta consultaDeExames(Transacao& transacao, std::string_view sql) {
+Consulta consultaDeExames(Transacao& transacao, bool semCodigoSigtap) {
+    std::string sql(kExames);
+    if (semCodigoSigtap) sql += kSemCodigoSigtap;
+    sql += kExamesDoEpisodio;
     Consulta q(transacao, sql);
     q.parametro("pexamesolicitado", std::string_view("S"));
     q.parametro("pexameAvaliado", std::string_view("S"));
@@ -96,8 +96,8 @@ class FichaAtendimentoIndividual : public FichaDeAtendimentos {
         : FichaDeAtendimentos(ex, TipoFicha::AtendimentoIndividual),
           ciaps(ex.transacao, kCiaps),
           cid(ex.transacao, kCid),
-          examesSigtap(consultaDeExames(ex.transacao, kExamesSigtap)),
-          examesSemSigtap(consultaDeExames(ex.transacao, kExamesSemSigtap)) {}
+          examesSigtap(consultaDeExames(ex.transacao, false)),
+          examesSemSigtap(consultaDeExames(ex.transacao, true)) {}
 
     void corpo(const Linha& a, RegistroBuffer& b) override {
         for (Consulta* q : {&ciaps, &cid, &examesSigtap, &examesSemSigtap}) {
