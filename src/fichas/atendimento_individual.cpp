@@ -99,7 +99,7 @@ class FichaAtendimentoIndividual : public FichaDeAtendimentos {
           examesSigtap(consultaDeExames(ex.transacao, false)),
           examesSemSigtap(consultaDeExames(ex.transacao, true)) {}
 
-    void corpo(const Linha& a, RegistroBuffer& b) override {
+    bool corpo(const Linha& a, RegistroBuffer& b) override {
         for (Consulta* q : {&ciaps, &cid, &examesSigtap, &examesSemSigtap}) {
             q->parametro("pnumfaa", a.texto("NUMFAA"));
             q->parametro("pcodunidade", a.texto("CODUNIDADE"));
@@ -120,6 +120,7 @@ class FichaAtendimentoIndividual : public FichaDeAtendimentos {
         escreveOutrosExames(b);
         escreveDesfecho(a, b);
         b.adiciona("</atendimentosIndividuais>");
+        return true;
     }
 
   private:

@@ -46,12 +46,13 @@ void gravaRegistro(Execucao& ex, TipoFicha tipo, Ficha& ficha, const Linha& regi
     escreveCabecalho(buffer, valores);
     if (!temIne(valores.profissional))
         if (auto aviso = ficha.avisoSemIne(registro)) ex.erroELog(*aviso);
-    ficha.corpo(registro, buffer);
+    if (!ficha.corpo(registro, buffer)) return;
     escreveRodape(buffer, valores);
     const std::string caminho =
         arquivos.caminho(ex, ficha.identidade(registro), nomeArquivo(tipo, valores.numero));
     buffer.salva(caminho);
     ex.ListaArquivos.push_back({caminho, tipo});
+    ficha.gravado(registro, caminho);
 }
 
 }  // namespace
@@ -63,6 +64,7 @@ void vinculaPeriodo(Consulta& q, const ParametrosExportacao& p) {
 }
 
 void geraRegistros(Execucao& ex, TipoFicha tipo, Ficha& ficha) {
+    if (!ficha.inicia()) return;
     const std::vector<Linha>& registros = ficha.registros();
     RegistroBuffer buffer;
     ArquivosDoTipo arquivos;
@@ -79,6 +81,7 @@ void geraRegistros(Execucao& ex, TipoFicha tipo, Ficha& ficha) {
         }
         ex.operador.progresso(++feitos, registros.size());
     }
+    ficha.termina();
 }
 
 }  // namespace cds

@@ -24,6 +24,9 @@ class Ficha {
   public:
     virtual ~Ficha() = default;
 
+    // Before the main query: false ends the kind's turn with nothing written (a registration
+    // without its generic professional, say).
+    virtual bool inicia() { return true; }
     // Runs the kind's main query: one record per row, in order.
     virtual const std::vector<Linha>& registros() = 0;
     virtual IdentidadeRegistro identidade(const Linha& registro) const = 0;
@@ -31,13 +34,19 @@ class Ficha {
     // The message for a record whose professional has no team code; none where the kind
     // reports the case in its own way.
     virtual std::optional<std::string> avisoSemIne(const Linha& registro) const = 0;
-    // The form between the envelope's head and tail.
-    virtual void corpo(const Linha& registro, RegistroBuffer& buffer) = 0;
+    // The form between the envelope's head and tail; false when the record has nothing to
+    // send, and then it gets no file and no entry in ListaArquivos.
+    virtual bool corpo(const Linha& registro, RegistroBuffer& buffer) = 0;
+    // After the record's file was saved and listed (a registration writes its register back).
+    virtual void gravado(const Linha& /*registro*/, const std::string& /*caminho*/) {}
+    // After the last record.
+    virtual void termina() {}
 };
 
-// The per-record loop every kind shares: the main query, then for every record the envelope's
-// head, the team-code check, the body, the tail, the file saved under the kind's name and
-// listed in ListaArquivos, and the progress. An error names the record it stopped at
+// The per-record loop every kind shares: the kind's start, the main query, then for every
+// record the envelope's head, the team-code check, the body, the tail, the file saved under
+// the kind's name and listed in ListaArquivos, the kind's after-save step and the progress;
+// at last the kind's end. An error names the record it stopped at
 // ("FichaAtendimentoIndividual_2 (unidade 45): ...") and ends the run.
 void geraRegistros(Execucao& execucao, TipoFicha tipo, Ficha& ficha);
 

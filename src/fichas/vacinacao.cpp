@@ -12,7 +12,7 @@ class FichaVacinacao : public FichaDeAtendimentos {
   public:
     explicit FichaVacinacao(Execucao& ex) : FichaDeAtendimentos(ex, TipoFicha::Vacinacao) {}
 
-    void corpo(const Linha& a, RegistroBuffer& b) override {
+    bool corpo(const Linha& a, RegistroBuffer& b) override {
         const std::string momento = momentoDoAtendimento(a);
         const auto hora = a.dataHora("HORA");
         b.adiciona("<vacinacoes>");
@@ -34,6 +34,7 @@ class FichaVacinacao : public FichaDeAtendimentos {
         b.adicionaElemento("dataHoraInicialAtendimento", momento);
         b.adicionaElemento("dataHoraFinalAtendimento", momento);
         b.adiciona("</vacinacoes>");
+        return true;
     }
 };
 
