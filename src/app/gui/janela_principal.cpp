@@ -28,12 +28,12 @@ namespace cds {
 
 namespace {
 
-// The client area as designed; Memo2 and Label6 keep their distance to its right and bottom
-// edges when the window is resized.
+// The client area as designed; the log and the layout caption keep their distance to its right
+// and bottom edges when the window is resized.
 constexpr int kLargura = 808;
 constexpr int kAltura = 453;
-constexpr int kMargemMemo2 = 8;
-constexpr int kDistanciaLabel6 = kAltura - 436;
+constexpr int kMargemLog = 8;
+constexpr int kDistanciaRotuloLayout = kAltura - 436;
 
 QString texto(const std::string& s) {
     return QString::fromStdString(s);
@@ -124,26 +124,26 @@ QCheckBox* caixaFicha(QWidget* pai, const char* nome, const char* caption, int y
 
 // The run's operator: the status label, the progress bar and the log repaint at once, since
 // the run keeps the window's thread until it returns. Input is held back meanwhile.
-class TForm8::OperadorJanela : public Operador {
+class JanelaPrincipal::OperadorJanela : public Operador {
   public:
-    explicit OperadorJanela(TForm8& janela) : janela(janela) {}
+    explicit OperadorJanela(JanelaPrincipal& janela) : janela(janela) {}
 
     void status(const std::string& t) override {
-        janela.LMensagem->setText(texto(t));
+        janela.rotuloStatus->setText(texto(t));
         janela.barraProgresso->reset();
-        janela.LMensagem->repaint();
+        janela.rotuloStatus->repaint();
         atualizaTela();
     }
     void limpaLog() override {
-        janela.Memo2->clear();
+        janela.logVisivel->clear();
         atualizaTela();
     }
     void log(const std::string& linha) override {
-        janela.Memo2->appendPlainText(texto(linha));
+        janela.logVisivel->appendPlainText(texto(linha));
         atualizaTela();
     }
     void erroCadastro(const std::string& linha) override {
-        janela.Memo1->appendPlainText(texto(linha));
+        janela.errosCadastro->appendPlainText(texto(linha));
     }
     void mensagem(const std::string& t, const std::string& titulo, TipoMensagem tipo) override {
         janela.mostraCaixa(
@@ -173,18 +173,18 @@ class TForm8::OperadorJanela : public Operador {
         ultimaPintura.start();
     }
 
-    TForm8& janela;
+    JanelaPrincipal& janela;
     QElapsedTimer ultimaPintura;
 };
 
-TForm8::TForm8(std::filesystem::path arquivoIni, const Relogio& relogio, CaixaMensagem& caixa,
-               QWidget* parent)
+JanelaPrincipal::JanelaPrincipal(std::filesystem::path arquivoIni, const Relogio& relogio,
+                                 CaixaMensagem& caixa, QWidget* parent)
     : QWidget(parent),
       caminhoIni(std::move(arquivoIni)),
       relogio(relogio),
       caixa(caixa),
       operador(std::make_unique<OperadorJanela>(*this)) {
-    setObjectName(QStringLiteral("Form8"));
+    setObjectName(QStringLiteral("JanelaPrincipal"));
     setWindowTitle(QString::fromUtf8(kTituloJanela));
     setFont(fonte(8));
     criaControles();
@@ -193,64 +193,66 @@ TForm8::TForm8(std::filesystem::path arquivoIni, const Relogio& relogio, CaixaMe
     if (const QScreen* tela = screen()) move(tela->availableGeometry().center() - rect().center());
 }
 
-TForm8::~TForm8() = default;
+JanelaPrincipal::~JanelaPrincipal() = default;
 
-void TForm8::criaControles() {
-    Label1 = rotulo(this, "Label1", "Data Inicial:", 8, 12);
-    dtpDataInicial = seletorData(this, "dtpDataInicial", {80, 8, 105, 21});
-    Label2 = rotulo(this, "Label2", "Data Final:", 202, 12);
-    dtpDataFinal = seletorData(this, "dtpDataFinal", {263, 8, 105, 21});
-    Label4 = rotulo(this, "Label4", "CNES:", 8, 43);
-    edtUnidade = caixaTexto(this, "edtUnidade", "0000000", {80, 40, 57, 21});
-    Label7 = rotulo(this, "Label7", "Cód. Profiss.:", 8, 74);
-    edtCodProf = caixaTexto(this, "edtCodProf", "", {80, 71, 33, 21});
-    Label3 = rotulo(this, "Label3", "Caminho:", 8, 107);
-    edtCaminho = caixaTexto(this, "edtCaminho", "C:\\temp", {80, 104, 269, 21});
-    Label5 = rotulo(this, "Label5", "UUID:", 363, 107);
-    edtUUID = caixaTexto(this, "edtUUID", "0", {394, 104, 33, 21});
+void JanelaPrincipal::criaControles() {
+    rotuloDataInicial = rotulo(this, "rotuloDataInicial", "Data Inicial:", 8, 12);
+    dataInicial = seletorData(this, "dataInicial", {80, 8, 105, 21});
+    rotuloDataFinal = rotulo(this, "rotuloDataFinal", "Data Final:", 202, 12);
+    dataFinal = seletorData(this, "dataFinal", {263, 8, 105, 21});
+    rotuloUnidade = rotulo(this, "rotuloUnidade", "CNES:", 8, 43);
+    unidade = caixaTexto(this, "unidade", "0000000", {80, 40, 57, 21});
+    rotuloCodProf = rotulo(this, "rotuloCodProf", "Cód. Profiss.:", 8, 74);
+    codProf = caixaTexto(this, "codProf", "", {80, 71, 33, 21});
+    rotuloCaminho = rotulo(this, "rotuloCaminho", "Caminho:", 8, 107);
+    caminho = caixaTexto(this, "caminho", "C:\\temp", {80, 104, 269, 21});
+    rotuloUuid = rotulo(this, "rotuloUuid", "UUID:", 363, 107);
+    uuid = caixaTexto(this, "uuid", "0", {394, 104, 33, 21});
 
     // Only a frame: the radio buttons and boxes drawn over it are the window's own children,
     // placed in the window's coordinates.
-    RadioGroup1 = nomeia(new QGroupBox(QStringLiteral(" Fichas CDS "), this), "RadioGroup1");
-    RadioGroup1->setGeometry(30, 129, 404, 242);
-    RadioButton1 = nomeia(new QRadioButton(QStringLiteral("Todas"), this), "RadioButton1");
-    RadioButton1->move(52, 155);
-    RadioButton1->adjustSize();
-    RadioButton1->setChecked(true);
-    RadioButton2 = nomeia(new QRadioButton(QStringLiteral("Escolher"), this), "RadioButton2");
-    RadioButton2->move(138, 155);
-    RadioButton2->adjustSize();
-    RadioButton1->installEventFilter(this);
-    RadioButton2->installEventFilter(this);
+    grupoFichas = nomeia(new QGroupBox(QStringLiteral(" Fichas CDS "), this), "grupoFichas");
+    grupoFichas->setGeometry(30, 129, 404, 242);
+    opcaoTodas = nomeia(new QRadioButton(QStringLiteral("Todas"), this), "opcaoTodas");
+    opcaoTodas->move(52, 155);
+    opcaoTodas->adjustSize();
+    opcaoTodas->setChecked(true);
+    opcaoEscolher = nomeia(new QRadioButton(QStringLiteral("Escolher"), this), "opcaoEscolher");
+    opcaoEscolher->move(138, 155);
+    opcaoEscolher->adjustSize();
+    opcaoTodas->installEventFilter(this);
+    opcaoEscolher->installEventFilter(this);
 
-    cbCadastroIndividual =
-        caixaFicha(this, "cbCadastroIndividual", "Ficha de Cadastro Individual", 180);
-    cbCadastroDomiciliar =
-        caixaFicha(this, "cbCadastroDomiciliar", "Ficha de Cadastro Domiciliar/Territorial", 204);
-    cbAtendimentoIndividual =
-        caixaFicha(this, "cbAtendimentoIndividual", "Ficha de Atendimento Individual", 228);
-    cbProcedimentos = caixaFicha(this, "cbProcedimentos", "Ficha de Procedimentos", 251);
-    cbAtendimentoOdontologico =
-        caixaFicha(this, "cbAtendimentoOdontologico", "Ficha de Atendimento Odontológico", 274);
-    cbFichaVisitaDomiciliar =
-        caixaFicha(this, "cbFichaVisitaDomiciliar", "Ficha Visita Domiciliar e Territorial", 297);
-    cbFichaAtivColetiva = caixaFicha(this, "cbFichaAtivColetiva", "Ficha Atividade Coletiva", 321);
+    fichaCadastroIndividual =
+        caixaFicha(this, "fichaCadastroIndividual", "Ficha de Cadastro Individual", 180);
+    fichaCadastroDomiciliar = caixaFicha(this, "fichaCadastroDomiciliar",
+                                         "Ficha de Cadastro Domiciliar/Territorial", 204);
+    fichaAtendimentoIndividual =
+        caixaFicha(this, "fichaAtendimentoIndividual", "Ficha de Atendimento Individual", 228);
+    fichaProcedimentos = caixaFicha(this, "fichaProcedimentos", "Ficha de Procedimentos", 251);
+    fichaAtendimentoOdontologico =
+        caixaFicha(this, "fichaAtendimentoOdontologico", "Ficha de Atendimento Odontológico", 274);
+    fichaVisitaDomiciliar =
+        caixaFicha(this, "fichaVisitaDomiciliar", "Ficha Visita Domiciliar e Territorial", 297);
+    fichaAtividadeColetiva =
+        caixaFicha(this, "fichaAtividadeColetiva", "Ficha Atividade Coletiva", 321);
     // Vaccination records are not offered to the operator.
-    CBFichaVacinacao = caixaFicha(this, "CBFichaVacinacao", "Ficha de Vacinação", 345);
-    CBFichaVacinacao->setChecked(false);
-    CBFichaVacinacao->hide();
+    fichaVacinacao = caixaFicha(this, "fichaVacinacao", "Ficha de Vacinação", 345);
+    fichaVacinacao->setChecked(false);
+    fichaVacinacao->hide();
 
-    Label8 = rotulo(this, "Label8", "Cód. Profiss. Genérico:", 216, 182);
-    EProfissionalGenerico = caixaTexto(this, "EProfissionalGenerico", "", {334, 178, 33, 21});
+    rotuloProfissionalGenerico =
+        rotulo(this, "rotuloProfissionalGenerico", "Cód. Profiss. Genérico:", 216, 182);
+    profissionalGenerico = caixaTexto(this, "profissionalGenerico", "", {334, 178, 33, 21});
 
-    Button1 = nomeia(new QPushButton(QStringLiteral("Gerar Arquivos"), this), "Button1");
-    Button1->setGeometry(172, 376, 131, 32);
-    connect(Button1, &QPushButton::clicked, this, &TForm8::Button1Click);
+    botaoGerar = nomeia(new QPushButton(QStringLiteral("Gerar Arquivos"), this), "botaoGerar");
+    botaoGerar->setGeometry(172, 376, 131, 32);
+    connect(botaoGerar, &QPushButton::clicked, this, &JanelaPrincipal::aoGerarArquivos);
 
-    LMensagem = rotulo(this, "LMensagem", "Mensagem", 8, 406);
-    LMensagem->setFont(fonte(12));
+    rotuloStatus = rotulo(this, "rotuloStatus", "Mensagem", 8, 406);
+    rotuloStatus->setFont(fonte(12));
     // As wide as the space left of the log, so that a long status is cut there.
-    LMensagem->setGeometry(8, 406, 440 - 8 - 4, LMensagem->sizeHint().height());
+    rotuloStatus->setGeometry(8, 406, 440 - 8 - 4, rotuloStatus->sizeHint().height());
 
     barraProgresso = nomeia(new QProgressBar(this), "barraProgresso");
     barraProgresso->setGeometry(8, 429, 200, 14);
@@ -258,79 +260,79 @@ void TForm8::criaControles() {
     barraProgresso->setAlignment(Qt::AlignCenter);
     barraProgresso->reset();
 
-    Label6 = rotulo(this, "Label6", "Compatível com layout e-SUS AB v.2.2", 216, 436);
+    rotuloLayout = rotulo(this, "rotuloLayout", "Compatível com layout e-SUS AB v.2.2", 216, 436);
 
-    Memo2 = nomeia(new QPlainTextEdit(this), "Memo2");
-    Memo2->setReadOnly(true);
-    Memo2->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Memo2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo2->setGeometry(440, 8, 360, 437);
+    logVisivel = nomeia(new QPlainTextEdit(this), "logVisivel");
+    logVisivel->setReadOnly(true);
+    logVisivel->setLineWrapMode(QPlainTextEdit::NoWrap);
+    logVisivel->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    logVisivel->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    logVisivel->setGeometry(440, 8, 360, 437);
 
     // The hidden error list: held for the run, never shown.
-    Memo1 = nomeia(new QPlainTextEdit(this), "Memo1");
-    Memo1->setGeometry(8, 412, 185, 89);
-    Memo1->hide();
+    errosCadastro = nomeia(new QPlainTextEdit(this), "errosCadastro");
+    errosCadastro->setGeometry(8, 412, 185, 89);
+    errosCadastro->hide();
 }
 
-void TForm8::ordemDeTabulacao() {
-    QWidget* const ordem[] = {dtpDataInicial,
-                              dtpDataFinal,
-                              edtUnidade,
-                              edtCodProf,
-                              edtCaminho,
-                              edtUUID,
-                              RadioButton1,
-                              RadioButton2,
-                              cbCadastroIndividual,
-                              cbCadastroDomiciliar,
-                              cbAtendimentoIndividual,
-                              cbProcedimentos,
-                              cbAtendimentoOdontologico,
-                              cbFichaVisitaDomiciliar,
-                              cbFichaAtivColetiva,
-                              CBFichaVacinacao,
-                              EProfissionalGenerico,
-                              Button1,
-                              Memo2,
-                              Memo1};
+void JanelaPrincipal::ordemDeTabulacao() {
+    QWidget* const ordem[] = {dataInicial,
+                              dataFinal,
+                              unidade,
+                              codProf,
+                              caminho,
+                              uuid,
+                              opcaoTodas,
+                              opcaoEscolher,
+                              fichaCadastroIndividual,
+                              fichaCadastroDomiciliar,
+                              fichaAtendimentoIndividual,
+                              fichaProcedimentos,
+                              fichaAtendimentoOdontologico,
+                              fichaVisitaDomiciliar,
+                              fichaAtividadeColetiva,
+                              fichaVacinacao,
+                              profissionalGenerico,
+                              botaoGerar,
+                              logVisivel,
+                              errosCadastro};
     for (std::size_t i = 1; i < std::size(ordem); ++i) setTabOrder(ordem[i - 1], ordem[i]);
 }
 
-void TForm8::showEvent(QShowEvent* evento) {
+void JanelaPrincipal::showEvent(QShowEvent* evento) {
     QWidget::showEvent(evento);
     if (!mostrada) {
         mostrada = true;
-        FormShow();
+        aoMostrar();
     }
 }
 
-void TForm8::FormShow() {
-    LMensagem->clear();
+void JanelaPrincipal::aoMostrar() {
+    rotuloStatus->clear();
     ini = std::make_unique<ArquivoIni>(caminhoIni);
     const ParametrosExportacao iniciais = parametrosIniciais(*ini, relogio);
-    edtUnidade->setText(texto(iniciais.Unidade));
-    edtCaminho->setText(texto(iniciais.Caminho));
-    EProfissionalGenerico->setText(texto(iniciais.ProfissionalGenerico));
+    unidade->setText(texto(iniciais.Unidade));
+    caminho->setText(texto(iniciais.Caminho));
+    profissionalGenerico->setText(texto(iniciais.ProfissionalGenerico));
     try {
         criaPastaXml(iniciais.Caminho);
     } catch (const ErroArquivo& e) {
         // Not fatal here: the operator may still correct the path; a run would fail at its
         // first file. The status label says why until then.
-        LMensagem->setText(texto(e.what()));
+        rotuloStatus->setText(texto(e.what()));
     }
-    dtpDataFinal->setDate(paraQDate(iniciais.DataFinal));
-    dtpDataInicial->setDate(paraQDate(iniciais.DataInicial));
+    dataFinal->setDate(paraQDate(iniciais.DataFinal));
+    dataInicial->setDate(paraQDate(iniciais.DataInicial));
 }
 
-void TForm8::resizeEvent(QResizeEvent* evento) {
+void JanelaPrincipal::resizeEvent(QResizeEvent* evento) {
     QWidget::resizeEvent(evento);
-    Memo2->setGeometry(440, kMargemMemo2, std::max(0, width() - 440 - kMargemMemo2),
-                       std::max(0, height() - 2 * kMargemMemo2));
-    Label6->move(Label6->x(), height() - kDistanciaLabel6);
+    logVisivel->setGeometry(440, kMargemLog, std::max(0, width() - 440 - kMargemLog),
+                            std::max(0, height() - 2 * kMargemLog));
+    rotuloLayout->move(rotuloLayout->x(), height() - kDistanciaRotuloLayout);
 }
 
-void TForm8::closeEvent(QCloseEvent* evento) {
+void JanelaPrincipal::closeEvent(QCloseEvent* evento) {
     // The run is on this thread's stack; the window goes only when it has returned.
     if (executando)
         evento->ignore();
@@ -338,67 +340,67 @@ void TForm8::closeEvent(QCloseEvent* evento) {
         QWidget::closeEvent(evento);
 }
 
-bool TForm8::eventFilter(QObject* objeto, QEvent* evento) {
+bool JanelaPrincipal::eventFilter(QObject* objeto, QEvent* evento) {
     if (evento->type() == QEvent::FocusIn) {
         // Focus coming back with the window (after a message box, say) is not the operator
         // moving to the button.
         const Qt::FocusReason motivo = static_cast<QFocusEvent*>(evento)->reason();
         if (motivo != Qt::ActiveWindowFocusReason && motivo != Qt::PopupFocusReason) {
-            if (objeto == RadioButton1) RadioButton1Enter();
-            if (objeto == RadioButton2) RadioButton2Enter();
+            if (objeto == opcaoTodas) aoEntrarTodas();
+            if (objeto == opcaoEscolher) aoEntrarEscolher();
         }
     }
     return QWidget::eventFilter(objeto, evento);
 }
 
-void TForm8::RadioButton1Enter() {
-    marcaSete(true);
+void JanelaPrincipal::aoEntrarTodas() {
+    marcaFichasDeTodas(true);
 }
 
-void TForm8::RadioButton2Enter() {
-    marcaSete(false);
+void JanelaPrincipal::aoEntrarEscolher() {
+    marcaFichasDeTodas(false);
 }
 
-void TForm8::marcaSete(bool marcado) {
+void JanelaPrincipal::marcaFichasDeTodas(bool marcado) {
     for (QCheckBox* c :
-         {cbCadastroIndividual, cbCadastroDomiciliar, cbAtendimentoIndividual, cbProcedimentos,
-          cbAtendimentoOdontologico, cbFichaVisitaDomiciliar, cbFichaAtivColetiva})
+         {fichaCadastroIndividual, fichaCadastroDomiciliar, fichaAtendimentoIndividual,
+          fichaProcedimentos, fichaAtendimentoOdontologico, fichaVisitaDomiciliar,
+          fichaAtividadeColetiva})
         c->setChecked(marcado);
 }
 
-ParametrosExportacao TForm8::parametros() const {
+ParametrosExportacao JanelaPrincipal::parametros() const {
     ParametrosExportacao p;
-    p.DataInicial = paraData(dtpDataInicial->date());
-    p.DataFinal = paraData(dtpDataFinal->date());
-    p.Unidade = edtUnidade->text().toStdString();
-    p.CodProf = edtCodProf->text().toStdString();
-    p.Caminho = edtCaminho->text().toStdString();
-    p.UUID = edtUUID->text().toStdString();
-    p.ProfissionalGenerico = EProfissionalGenerico->text().toStdString();
-    p.CadastroIndividual = cbCadastroIndividual->isChecked();
-    p.CadastroDomiciliar = cbCadastroDomiciliar->isChecked();
-    p.AtendimentoIndividual = cbAtendimentoIndividual->isChecked();
-    p.Procedimentos = cbProcedimentos->isChecked();
-    p.AtendimentoOdontologico = cbAtendimentoOdontologico->isChecked();
-    p.FichaVisitaDomiciliar = cbFichaVisitaDomiciliar->isChecked();
-    p.FichaAtivColetiva = cbFichaAtivColetiva->isChecked();
-    p.FichaVacinacao = CBFichaVacinacao->isChecked();
+    p.DataInicial = paraData(dataInicial->date());
+    p.DataFinal = paraData(dataFinal->date());
+    p.Unidade = unidade->text().toStdString();
+    p.CodProf = codProf->text().toStdString();
+    p.Caminho = caminho->text().toStdString();
+    p.UUID = uuid->text().toStdString();
+    p.ProfissionalGenerico = profissionalGenerico->text().toStdString();
+    p.CadastroIndividual = fichaCadastroIndividual->isChecked();
+    p.CadastroDomiciliar = fichaCadastroDomiciliar->isChecked();
+    p.AtendimentoIndividual = fichaAtendimentoIndividual->isChecked();
+    p.Procedimentos = fichaProcedimentos->isChecked();
+    p.AtendimentoOdontologico = fichaAtendimentoOdontologico->isChecked();
+    p.FichaVisitaDomiciliar = fichaVisitaDomiciliar->isChecked();
+    p.FichaAtivColetiva = fichaAtividadeColetiva->isChecked();
+    p.FichaVacinacao = fichaVacinacao->isChecked();
     return p;
 }
 
-void TForm8::habilitaEntradas(bool habilitadas) {
+void JanelaPrincipal::habilitaEntradas(bool habilitadas) {
     // The button goes last: when it loses the focus, the focus moves on along the tab order,
     // past the inputs already disabled, to the log.
     for (QWidget* w : std::initializer_list<QWidget*>{
-             dtpDataInicial, dtpDataFinal, edtUnidade, edtCodProf, edtCaminho, edtUUID,
-             RadioButton1, RadioButton2, cbCadastroIndividual, cbCadastroDomiciliar,
-             cbAtendimentoIndividual, cbProcedimentos, cbAtendimentoOdontologico,
-             cbFichaVisitaDomiciliar, cbFichaAtivColetiva, CBFichaVacinacao, EProfissionalGenerico,
-             Button1})
+             dataInicial, dataFinal, unidade, codProf, caminho, uuid, opcaoTodas, opcaoEscolher,
+             fichaCadastroIndividual, fichaCadastroDomiciliar, fichaAtendimentoIndividual,
+             fichaProcedimentos, fichaAtendimentoOdontologico, fichaVisitaDomiciliar,
+             fichaAtividadeColetiva, fichaVacinacao, profissionalGenerico, botaoGerar})
         w->setEnabled(habilitadas);
 }
 
-void TForm8::Button1Click() {
+void JanelaPrincipal::aoGerarArquivos() {
     if (executando) return;
     if (!ini) ini = std::make_unique<ArquivoIni>(caminhoIni);
     const ParametrosExportacao p = parametros();
@@ -418,12 +420,13 @@ void TForm8::Button1Click() {
     barraProgresso->reset();
     habilitaEntradas(true);
     executando = false;
-    Button1->setFocus(Qt::OtherFocusReason);
+    botaoGerar->setFocus(Qt::OtherFocusReason);
 
     if (falha) mostraCaixa(*falha, kTituloAplicacao, QMessageBox::Critical);
 }
 
-void TForm8::mostraCaixa(const std::string& t, const std::string& titulo, QMessageBox::Icon icone) {
+void JanelaPrincipal::mostraCaixa(const std::string& t, const std::string& titulo,
+                                  QMessageBox::Icon icone) {
     QMessageBox caixaMensagem(icone, texto(titulo), texto(t), QMessageBox::Ok, this);
     caixa.exibe(caixaMensagem);
 }

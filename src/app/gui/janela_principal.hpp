@@ -25,57 +25,57 @@ inline constexpr char kTituloJanela[] = "Gerador de Arquivos para Esus - Versão
 
 // The operator's one window: the inputs of a run, "Gerar Arquivos", the status label and the
 // visible log. Controls keep their names as object names, so that tests find them.
-class TForm8 : public QWidget {
+class JanelaPrincipal : public QWidget {
     Q_OBJECT
 
   public:
     // `arquivoIni` is config.ini, opened when the window is first shown; `relogio` gives the
     // default period; every modal box goes through `caixa`.
-    TForm8(std::filesystem::path arquivoIni, const Relogio& relogio, CaixaMensagem& caixa,
-           QWidget* parent = nullptr);
-    ~TForm8() override;
+    JanelaPrincipal(std::filesystem::path arquivoIni, const Relogio& relogio, CaixaMensagem& caixa,
+                    QWidget* parent = nullptr);
+    ~JanelaPrincipal() override;
 
     // The run's inputs as the boxes hold them now.
     ParametrosExportacao parametros() const;
 
     // "Gerar Arquivos": the run with the window's values; errors end in an error box.
-    void Button1Click();
+    void aoGerarArquivos();
 
     // True while a run is under way.
     bool emExecucao() const { return executando; }
 
     // The controls, for the run's operator and for tests.
-    QLabel* Label1;
-    QDateEdit* dtpDataInicial;
-    QLabel* Label2;
-    QDateEdit* dtpDataFinal;
-    QLabel* Label4;
-    QLineEdit* edtUnidade;
-    QLabel* Label7;
-    QLineEdit* edtCodProf;
-    QLabel* Label3;
-    QLineEdit* edtCaminho;
-    QLabel* Label5;
-    QLineEdit* edtUUID;
-    QGroupBox* RadioGroup1;
-    QRadioButton* RadioButton1;
-    QRadioButton* RadioButton2;
-    QCheckBox* cbCadastroIndividual;
-    QCheckBox* cbCadastroDomiciliar;
-    QCheckBox* cbAtendimentoIndividual;
-    QCheckBox* cbProcedimentos;
-    QCheckBox* cbAtendimentoOdontologico;
-    QCheckBox* cbFichaVisitaDomiciliar;
-    QCheckBox* cbFichaAtivColetiva;
-    QCheckBox* CBFichaVacinacao;
-    QLabel* Label8;
-    QLineEdit* EProfissionalGenerico;
-    QPushButton* Button1;
-    QLabel* LMensagem;
+    QLabel* rotuloDataInicial;
+    QDateEdit* dataInicial;
+    QLabel* rotuloDataFinal;
+    QDateEdit* dataFinal;
+    QLabel* rotuloUnidade;
+    QLineEdit* unidade;
+    QLabel* rotuloCodProf;
+    QLineEdit* codProf;
+    QLabel* rotuloCaminho;
+    QLineEdit* caminho;
+    QLabel* rotuloUuid;
+    QLineEdit* uuid;
+    QGroupBox* grupoFichas;
+    QRadioButton* opcaoTodas;
+    QRadioButton* opcaoEscolher;
+    QCheckBox* fichaCadastroIndividual;
+    QCheckBox* fichaCadastroDomiciliar;
+    QCheckBox* fichaAtendimentoIndividual;
+    QCheckBox* fichaProcedimentos;
+    QCheckBox* fichaAtendimentoOdontologico;
+    QCheckBox* fichaVisitaDomiciliar;
+    QCheckBox* fichaAtividadeColetiva;
+    QCheckBox* fichaVacinacao;
+    QLabel* rotuloProfissionalGenerico;
+    QLineEdit* profissionalGenerico;
+    QPushButton* botaoGerar;
+    QLabel* rotuloStatus;
     QProgressBar* barraProgresso;
-    QLabel* Label6;
-    QPlainTextEdit* Memo2;
-    QPlainTextEdit* Memo1;
+    QLabel* rotuloLayout;
+    QPlainTextEdit* logVisivel;
+    QPlainTextEdit* errosCadastro;
 
   protected:
     void showEvent(QShowEvent* evento) override;
@@ -88,10 +88,10 @@ class TForm8 : public QWidget {
 
     void criaControles();
     void ordemDeTabulacao();
-    void FormShow();
-    void RadioButton1Enter();
-    void RadioButton2Enter();
-    void marcaSete(bool marcado);
+    void aoMostrar();
+    void aoEntrarTodas();
+    void aoEntrarEscolher();
+    void marcaFichasDeTodas(bool marcado);
     void habilitaEntradas(bool habilitadas);
     void mostraCaixa(const std::string& texto, const std::string& titulo, QMessageBox::Icon icone);
 
