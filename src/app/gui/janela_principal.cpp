@@ -19,6 +19,8 @@
 #include <algorithm>
 #include <climits>
 #include <optional>
+#include <span>
+#include <string_view>
 
 #include "comum/erro.hpp"
 #include "export/abertura.hpp"
@@ -37,6 +39,10 @@ constexpr int kDistanciaRotuloLayout = kAltura - 436;
 
 QString texto(const std::string& s) {
     return QString::fromStdString(s);
+}
+
+QString texto(const char* s) {
+    return QString::fromUtf8(s);
 }
 
 // Tahoma where the system has it; elsewhere the system's own sans-serif face. The places of
@@ -86,8 +92,8 @@ QDate paraQDate(const std::chrono::year_month_day& d) {
 }
 
 template <class Controle>
-Controle* nomeia(Controle* controle, const char* nome) {
-    controle->setObjectName(QString::fromLatin1(nome));
+Controle* nomeia(Controle* controle, const QString& nome) {
+    controle->setObjectName(nome);
     return controle;
 }
 
@@ -112,15 +118,53 @@ QDateEdit* seletorData(QWidget* pai, const char* nome, QRect posicao) {
     return d;
 }
 
-QCheckBox* caixaFicha(QWidget* pai, const char* nome, const char* caption, int y) {
-    auto* c = nomeia(new QCheckBox(QString::fromUtf8(caption), pai), nome);
-    c->setChecked(true);
-    c->move(40, y);
-    c->adjustSize();
-    return c;
+constexpr FichaDaJanela kFichas[] = {
+    {&ParametrosExportacao::CadastroIndividual, "cadastro-individual",
+     "Ficha de Cadastro Individual", true},
+    {&ParametrosExportacao::CadastroDomiciliar, "cadastro-domiciliar",
+     "Ficha de Cadastro Domiciliar/Territorial", true},
+    {&ParametrosExportacao::AtendimentoIndividual, "atendimento-individual",
+     "Ficha de Atendimento Individual", true},
+    {&ParametrosExportacao::Procedimentos, "procedimentos", "Ficha de Procedimentos", true},
+    {&ParametrosExportacao::AtendimentoOdontologico, "atendimento-odontologico",
+     "Ficha de Atendimento Odontológico", true},
+    {&ParametrosExportacao::FichaVisitaDomiciliar, "visita-domiciliar",
+     "Ficha Visita Domiciliar e Territorial", true},
+    {&ParametrosExportacao::FichaAtivColetiva, "atividade-coletiva", "Ficha Atividade Coletiva",
+     true},
+    // Vaccination records are not offered to the operator.
+    {&ParametrosExportacao::FichaVacinacao, "vacinacao", "Ficha de Vacinação", false},
+};
+
+// Where each kind's box sits, by its place among the kinds; the spacing is the drawn one.
+constexpr int kAlturaCaixaFicha[] = {180, 204, 228, 251, 274, 297, 321, 345};
+static_assert(std::size(kAlturaCaixaFicha) == std::size(kFichas));
+
+// The box of "atendimento-individual" is named "fichaAtendimentoIndividual".
+QString nomeDaCaixa(std::string_view nome) {
+    QString resultado = QStringLiteral("ficha");
+    bool maiuscula = true;
+    for (const char c : nome) {
+        if (c == '-') {
+            maiuscula = true;
+            continue;
+        }
+        const QChar letra = QLatin1Char(c);
+        resultado += maiuscula ? letra.toUpper() : letra;
+        maiuscula = false;
+    }
+    return resultado;
+}
+
+QString texto(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
 }  // namespace
+
+std::span<const FichaDaJanela> fichasDaJanela() {
+    return kFichas;
+}
 
 // The run's operator: the status label, the progress bar and the log repaint at once, since
 // the run keeps the window's thread until it returns. Input is held back meanwhile.
@@ -223,23 +267,16 @@ void JanelaPrincipal::criaControles() {
     opcaoTodas->installEventFilter(this);
     opcaoEscolher->installEventFilter(this);
 
-    fichaCadastroIndividual =
-        caixaFicha(this, "fichaCadastroIndividual", "Ficha de Cadastro Individual", 180);
-    fichaCadastroDomiciliar = caixaFicha(this, "fichaCadastroDomiciliar",
-                                         "Ficha de Cadastro Domiciliar/Territorial", 204);
-    fichaAtendimentoIndividual =
-        caixaFicha(this, "fichaAtendimentoIndividual", "Ficha de Atendimento Individual", 228);
-    fichaProcedimentos = caixaFicha(this, "fichaProcedimentos", "Ficha de Procedimentos", 251);
-    fichaAtendimentoOdontologico =
-        caixaFicha(this, "fichaAtendimentoOdontologico", "Ficha de Atendimento Odontológico", 274);
-    fichaVisitaDomiciliar =
-        caixaFicha(this, "fichaVisitaDomiciliar", "Ficha Visita Domiciliar e Territorial", 297);
-    fichaAtividadeColetiva =
-        caixaFicha(this, "fichaAtividadeColetiva", "Ficha Atividade Coletiva", 321);
-    // Vaccination records are not offered to the operator.
-    fichaVacinacao = caixaFicha(this, "fichaVacinacao", "Ficha de Vacinação", 345);
-    fichaVacinacao->setChecked(false);
-    fichaVacinacao->hide();
+    const std::span<const FichaDaJanela> fichas = fichasDaJanela();
+    for (std::size_t i = 0; i < fichas.size(); ++i) {
+        const FichaDaJanela& ficha = fichas[i];
+        auto* c = nomeia(new QCheckBox(texto(ficha.rotulo), this), nomeDaCaixa(ficha.nome));
+        c->setChecked(ficha.emTodas);
+        c->move(40, kAlturaCaixaFicha[i]);
+        c->adjustSize();
+        if (!ficha.emTodas) c->hide();
+        caixasFichas.push_back(c);
+    }
 
     rotuloProfissionalGenerico =
         rotulo(this, "rotuloProfissionalGenerico", "Cód. Profiss. Genérico:", 216, 182);
@@ -275,28 +312,20 @@ void JanelaPrincipal::criaControles() {
     errosCadastro->hide();
 }
 
+std::vector<QWidget*> JanelaPrincipal::entradas() const {
+    std::vector<QWidget*> lista = {dataInicial, dataFinal, unidade,    codProf,
+                                   caminho,     uuid,      opcaoTodas, opcaoEscolher};
+    lista.insert(lista.end(), caixasFichas.begin(), caixasFichas.end());
+    lista.push_back(profissionalGenerico);
+    lista.push_back(botaoGerar);
+    return lista;
+}
+
 void JanelaPrincipal::ordemDeTabulacao() {
-    QWidget* const ordem[] = {dataInicial,
-                              dataFinal,
-                              unidade,
-                              codProf,
-                              caminho,
-                              uuid,
-                              opcaoTodas,
-                              opcaoEscolher,
-                              fichaCadastroIndividual,
-                              fichaCadastroDomiciliar,
-                              fichaAtendimentoIndividual,
-                              fichaProcedimentos,
-                              fichaAtendimentoOdontologico,
-                              fichaVisitaDomiciliar,
-                              fichaAtividadeColetiva,
-                              fichaVacinacao,
-                              profissionalGenerico,
-                              botaoGerar,
-                              logVisivel,
-                              errosCadastro};
-    for (std::size_t i = 1; i < std::size(ordem); ++i) setTabOrder(ordem[i - 1], ordem[i]);
+    std::vector<QWidget*> ordem = entradas();
+    ordem.push_back(logVisivel);
+    ordem.push_back(errosCadastro);
+    for (std::size_t i = 1; i < ordem.size(); ++i) setTabOrder(ordem[i - 1], ordem[i]);
 }
 
 void JanelaPrincipal::showEvent(QShowEvent* evento) {
@@ -362,11 +391,16 @@ void JanelaPrincipal::aoEntrarEscolher() {
 }
 
 void JanelaPrincipal::marcaFichasDeTodas(bool marcado) {
-    for (QCheckBox* c :
-         {fichaCadastroIndividual, fichaCadastroDomiciliar, fichaAtendimentoIndividual,
-          fichaProcedimentos, fichaAtendimentoOdontologico, fichaVisitaDomiciliar,
-          fichaAtividadeColetiva})
-        c->setChecked(marcado);
+    const std::span<const FichaDaJanela> fichas = fichasDaJanela();
+    for (std::size_t i = 0; i < fichas.size(); ++i)
+        if (fichas[i].emTodas) caixasFichas[i]->setChecked(marcado);
+}
+
+QCheckBox* JanelaPrincipal::caixaDaFicha(MarcaFicha tipo) const {
+    const std::span<const FichaDaJanela> fichas = fichasDaJanela();
+    for (std::size_t i = 0; i < fichas.size(); ++i)
+        if (fichas[i].tipo == tipo) return caixasFichas[i];
+    return nullptr;
 }
 
 ParametrosExportacao JanelaPrincipal::parametros() const {
@@ -378,26 +412,16 @@ ParametrosExportacao JanelaPrincipal::parametros() const {
     p.Caminho = caminho->text().toStdString();
     p.UUID = uuid->text().toStdString();
     p.ProfissionalGenerico = profissionalGenerico->text().toStdString();
-    p.CadastroIndividual = fichaCadastroIndividual->isChecked();
-    p.CadastroDomiciliar = fichaCadastroDomiciliar->isChecked();
-    p.AtendimentoIndividual = fichaAtendimentoIndividual->isChecked();
-    p.Procedimentos = fichaProcedimentos->isChecked();
-    p.AtendimentoOdontologico = fichaAtendimentoOdontologico->isChecked();
-    p.FichaVisitaDomiciliar = fichaVisitaDomiciliar->isChecked();
-    p.FichaAtivColetiva = fichaAtividadeColetiva->isChecked();
-    p.FichaVacinacao = fichaVacinacao->isChecked();
+    const std::span<const FichaDaJanela> fichas = fichasDaJanela();
+    for (std::size_t i = 0; i < fichas.size(); ++i)
+        p.*fichas[i].tipo = caixasFichas[i]->isChecked();
     return p;
 }
 
 void JanelaPrincipal::habilitaEntradas(bool habilitadas) {
     // The button goes last: when it loses the focus, the focus moves on along the tab order,
     // past the inputs already disabled, to the log.
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             dataInicial, dataFinal, unidade, codProf, caminho, uuid, opcaoTodas, opcaoEscolher,
-             fichaCadastroIndividual, fichaCadastroDomiciliar, fichaAtendimentoIndividual,
-             fichaProcedimentos, fichaAtendimentoOdontologico, fichaVisitaDomiciliar,
-             fichaAtividadeColetiva, fichaVacinacao, profissionalGenerico, botaoGerar})
-        w->setEnabled(habilitadas);
+    for (QWidget* w : entradas()) w->setEnabled(habilitadas);
 }
 
 void JanelaPrincipal::aoGerarArquivos() {

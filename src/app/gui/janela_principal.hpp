@@ -3,7 +3,10 @@
 #include <QWidget>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "app/gui/caixa_mensagem.hpp"
 #include "export/arquivo_ini.hpp"
@@ -23,6 +26,22 @@ namespace cds {
 
 inline constexpr char kTituloJanela[] = "Gerador de Arquivos para Esus - Versão 1.06";
 
+// A record kind, as the flag that chooses it in ParametrosExportacao.
+using MarcaFicha = bool ParametrosExportacao::*;
+
+// A record kind as the window offers it, shaped like an entry of a registry of kinds: the
+// kind, its command-line name (which also names its box), its box's caption, and whether
+// "Todas" ticks it; a kind outside "Todas" has no visible box and starts unticked.
+struct FichaDaJanela {
+    MarcaFicha tipo;
+    std::string_view nome;
+    std::string_view rotulo;
+    bool emTodas;
+};
+
+// Every kind, in the run's fixed order, which is also the order of their boxes.
+std::span<const FichaDaJanela> fichasDaJanela();
+
 // The operator's one window: the inputs of a run, "Gerar Arquivos", the status label and the
 // visible log. Controls keep their names as object names, so that tests find them.
 class JanelaPrincipal : public QWidget {
@@ -37,6 +56,9 @@ class JanelaPrincipal : public QWidget {
 
     // The run's inputs as the boxes hold them now.
     ParametrosExportacao parametros() const;
+
+    // The box of a record kind.
+    QCheckBox* caixaDaFicha(MarcaFicha tipo) const;
 
     // "Gerar Arquivos": the run with the window's values; errors end in an error box.
     void aoGerarArquivos();
@@ -60,14 +82,8 @@ class JanelaPrincipal : public QWidget {
     QGroupBox* grupoFichas;
     QRadioButton* opcaoTodas;
     QRadioButton* opcaoEscolher;
-    QCheckBox* fichaCadastroIndividual;
-    QCheckBox* fichaCadastroDomiciliar;
-    QCheckBox* fichaAtendimentoIndividual;
-    QCheckBox* fichaProcedimentos;
-    QCheckBox* fichaAtendimentoOdontologico;
-    QCheckBox* fichaVisitaDomiciliar;
-    QCheckBox* fichaAtividadeColetiva;
-    QCheckBox* fichaVacinacao;
+    // One per record kind, in the order of fichasDaJanela().
+    std::vector<QCheckBox*> caixasFichas;
     QLabel* rotuloProfissionalGenerico;
     QLineEdit* profissionalGenerico;
     QPushButton* botaoGerar;
@@ -87,6 +103,8 @@ class JanelaPrincipal : public QWidget {
     class OperadorJanela;
 
     void criaControles();
+    // The controls that take the run's inputs, in tab order, the button last.
+    std::vector<QWidget*> entradas() const;
     void ordemDeTabulacao();
     void aoMostrar();
     void aoEntrarTodas();

@@ -39,6 +39,7 @@ namespace {
 namespace fs = std::filesystem;
 using teste::BancoTeste;
 using teste::PastaTemporaria;
+using P = ParametrosExportacao;
 
 // A box as the window built it, and how the window looked while it was up.
 struct CaixaVista {
@@ -112,13 +113,21 @@ class JanelaTest : public ::testing::Test {
         return j;
     }
 
-    std::vector<bool> sete() const {
+    // The box of a record kind in the window under test.
+    QCheckBox* ficha(MarcaFicha tipo) const {
+        QCheckBox* caixaDaFicha = janela->caixaDaFicha(tipo);
+        EXPECT_NE(caixaDaFicha, nullptr);
+        return caixaDaFicha;
+    }
+
+    // The seven kinds of "Todas", ticked or not.
+    std::vector<bool> seteDeTodas() const {
         std::vector<bool> marcadas;
-        for (QCheckBox* c : {janela->fichaCadastroIndividual, janela->fichaCadastroDomiciliar,
-                             janela->fichaAtendimentoIndividual, janela->fichaProcedimentos,
-                             janela->fichaAtendimentoOdontologico, janela->fichaVisitaDomiciliar,
-                             janela->fichaAtividadeColetiva})
-            marcadas.push_back(c->isChecked());
+        for (MarcaFicha tipo :
+             {&P::CadastroIndividual, &P::CadastroDomiciliar, &P::AtendimentoIndividual,
+              &P::Procedimentos, &P::AtendimentoOdontologico, &P::FichaVisitaDomiciliar,
+              &P::FichaAtivColetiva})
+            marcadas.push_back(ficha(tipo)->isChecked());
         return marcadas;
     }
     static std::vector<bool> todas(bool v) { return std::vector<bool>(7, v); }
@@ -204,9 +213,9 @@ TEST_F(JanelaTest, ControlesComoDesenhados) {
 
     EXPECT_TRUE(j.opcaoTodas->isChecked());
     EXPECT_FALSE(j.opcaoEscolher->isChecked());
-    EXPECT_EQ(sete(), todas(true));
-    EXPECT_FALSE(j.fichaVacinacao->isChecked());
-    EXPECT_TRUE(j.fichaVacinacao->isHidden());
+    EXPECT_EQ(seteDeTodas(), todas(true));
+    EXPECT_FALSE(ficha(&P::FichaVacinacao)->isChecked());
+    EXPECT_TRUE(ficha(&P::FichaVacinacao)->isHidden());
     EXPECT_TRUE(j.errosCadastro->isHidden());
     EXPECT_FALSE(j.logVisivel->isHidden());
     for (QDateEdit* d : {j.dataInicial, j.dataFinal}) {
@@ -229,7 +238,7 @@ TEST_F(JanelaTest, LegendasNaoInvademAsCaixasAoLado) {
         {j.rotuloCaminho, j.caminho},
         {j.rotuloUuid, j.uuid},
         {j.rotuloProfissionalGenerico, j.profissionalGenerico},
-        {j.fichaCadastroIndividual, j.rotuloProfissionalGenerico},
+        {ficha(&P::CadastroIndividual), j.rotuloProfissionalGenerico},
         {j.opcaoTodas, j.opcaoEscolher},
     };
     for (const auto& [esquerda, direita] : vizinhos) {
@@ -336,6 +345,33 @@ TEST_F(JanelaTest, AberturaPreencheComAConfigECriaASubpasta) {
     EXPECT_FALSE(p.FichaVacinacao);
 }
 
+TEST_F(JanelaTest, CadaCaixaEscolheASuaFicha) {
+    JanelaPrincipal& j = criaJanela();
+    const std::pair<const char*, MarcaFicha> casos[] = {
+        {"fichaCadastroIndividual", &P::CadastroIndividual},
+        {"fichaCadastroDomiciliar", &P::CadastroDomiciliar},
+        {"fichaAtendimentoIndividual", &P::AtendimentoIndividual},
+        {"fichaProcedimentos", &P::Procedimentos},
+        {"fichaAtendimentoOdontologico", &P::AtendimentoOdontologico},
+        {"fichaVisitaDomiciliar", &P::FichaVisitaDomiciliar},
+        {"fichaAtividadeColetiva", &P::FichaAtivColetiva},
+        {"fichaVacinacao", &P::FichaVacinacao},
+    };
+    for (const auto& [nome, tipo] : casos) {
+        SCOPED_TRACE(nome);
+        for (const auto& outro : casos) ficha(outro.second)->setChecked(false);
+        QCheckBox* caixaDaFicha = j.findChild<QCheckBox*>(QString::fromLatin1(nome));
+        ASSERT_NE(caixaDaFicha, nullptr);
+        EXPECT_EQ(j.caixaDaFicha(tipo), caixaDaFicha);
+        caixaDaFicha->setChecked(true);
+
+        const ParametrosExportacao p = j.parametros();
+        for (const auto& outro : casos) {
+            EXPECT_EQ(p.*outro.second, outro.second == tipo) << outro.first;
+        }
+    }
+}
+
 TEST_F(JanelaTest, SubpastaQueNaoPodeSerCriadaFicaDitaNoStatus) {
     // A file where the output folder should be: the subfolder cannot be made under it.
     const fs::path arquivo = pasta.caminho() / "ocupado";
@@ -374,32 +410,32 @@ TEST_F(JanelaTest, PeriodoPadraoEOMesAnterior) {
 TEST_F(JanelaTest, EscolherETodasAoReceberOFocoPeloMouse) {
     JanelaPrincipal& j = abreJanela();
     // Set by hand to see that neither shortcut touches it.
-    j.fichaVacinacao->setChecked(true);
+    ficha(&P::FichaVacinacao)->setChecked(true);
 
     QTest::mouseClick(j.opcaoEscolher, Qt::LeftButton);
     EXPECT_TRUE(j.opcaoEscolher->isChecked());
-    EXPECT_EQ(sete(), todas(false));
-    EXPECT_TRUE(j.fichaVacinacao->isChecked());
+    EXPECT_EQ(seteDeTodas(), todas(false));
+    EXPECT_TRUE(ficha(&P::FichaVacinacao)->isChecked());
 
     // The boxes can be changed one by one afterwards.
-    QTest::mouseClick(j.fichaProcedimentos, Qt::LeftButton);
-    EXPECT_TRUE(j.fichaProcedimentos->isChecked());
-    EXPECT_FALSE(j.fichaAtendimentoIndividual->isChecked());
+    QTest::mouseClick(ficha(&P::Procedimentos), Qt::LeftButton);
+    EXPECT_TRUE(ficha(&P::Procedimentos)->isChecked());
+    EXPECT_FALSE(ficha(&P::AtendimentoIndividual)->isChecked());
 
     QTest::mouseClick(j.opcaoTodas, Qt::LeftButton);
     EXPECT_TRUE(j.opcaoTodas->isChecked());
-    EXPECT_EQ(sete(), todas(true));
+    EXPECT_EQ(seteDeTodas(), todas(true));
 
     // Back to "Todas" while it is already selected: the seven are ticked again.
-    QTest::mouseClick(j.fichaAtividadeColetiva, Qt::LeftButton);
-    EXPECT_FALSE(j.fichaAtividadeColetiva->isChecked());
+    QTest::mouseClick(ficha(&P::FichaAtivColetiva), Qt::LeftButton);
+    EXPECT_FALSE(ficha(&P::FichaAtivColetiva)->isChecked());
     QTest::mouseClick(j.opcaoTodas, Qt::LeftButton);
-    EXPECT_EQ(sete(), todas(true));
+    EXPECT_EQ(seteDeTodas(), todas(true));
 
-    j.fichaVacinacao->setChecked(false);
+    ficha(&P::FichaVacinacao)->setChecked(false);
     QTest::mouseClick(j.opcaoTodas, Qt::LeftButton);
-    EXPECT_FALSE(j.fichaVacinacao->isChecked());
-    EXPECT_TRUE(j.fichaVacinacao->isHidden());
+    EXPECT_FALSE(ficha(&P::FichaVacinacao)->isChecked());
+    EXPECT_TRUE(ficha(&P::FichaVacinacao)->isHidden());
     EXPECT_FALSE(j.parametros().FichaVacinacao);
 }
 
@@ -408,31 +444,31 @@ TEST_F(JanelaTest, EscolherETodasAoReceberOFocoPeloTeclado) {
     j.uuid->setFocus(Qt::OtherFocusReason);
     QTest::keyClick(j.uuid, Qt::Key_Tab);
     ASSERT_EQ(QApplication::focusWidget(), j.opcaoTodas);
-    EXPECT_EQ(sete(), todas(true));
+    EXPECT_EQ(seteDeTodas(), todas(true));
 
     // The arrow moves the focus, and the choice, to "Escolher".
     QTest::keyClick(j.opcaoTodas, Qt::Key_Right);
     ASSERT_EQ(QApplication::focusWidget(), j.opcaoEscolher);
     EXPECT_TRUE(j.opcaoEscolher->isChecked());
-    EXPECT_EQ(sete(), todas(false));
+    EXPECT_EQ(seteDeTodas(), todas(false));
 
     // Leaving and coming back from behind with the keyboard clears them again.
-    j.fichaCadastroIndividual->setChecked(true);
+    ficha(&P::CadastroIndividual)->setChecked(true);
     QTest::keyClick(j.opcaoEscolher, Qt::Key_Tab);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
     ASSERT_EQ(QApplication::focusWidget(), j.opcaoEscolher);
-    EXPECT_EQ(sete(), todas(false));
+    EXPECT_EQ(seteDeTodas(), todas(false));
 
     QTest::keyClick(j.opcaoEscolher, Qt::Key_Left);
     ASSERT_EQ(QApplication::focusWidget(), j.opcaoTodas);
-    EXPECT_EQ(sete(), todas(true));
-    EXPECT_FALSE(j.fichaVacinacao->isChecked());
+    EXPECT_EQ(seteDeTodas(), todas(true));
+    EXPECT_FALSE(ficha(&P::FichaVacinacao)->isChecked());
 }
 
 TEST_F(JanelaTest, VoltarParaAJanelaNaoContaComoEntrarNoBotao) {
     JanelaPrincipal& j = abreJanela();
     QTest::mouseClick(j.opcaoTodas, Qt::LeftButton);
-    j.fichaProcedimentos->setChecked(false);
+    ficha(&P::Procedimentos)->setChecked(false);
 
     // Another window takes the focus and gives it back; "Todas" had it all along.
     QWidget outra;
@@ -442,7 +478,7 @@ TEST_F(JanelaTest, VoltarParaAJanelaNaoContaComoEntrarNoBotao) {
     j.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&j));
     ASSERT_EQ(QApplication::focusWidget(), j.opcaoTodas);
-    EXPECT_FALSE(j.fichaProcedimentos->isChecked());
+    EXPECT_FALSE(ficha(&P::Procedimentos)->isChecked());
 }
 
 TEST_F(JanelaTest, CodigoDeProfissionalInvalidoVaiParaACaixaDeErro) {
@@ -500,7 +536,7 @@ TEST_F(JanelaComBancoTest, GerarArquivosGravaAsFichasEMostraOLog) {
     caixa.enquantoAberta = [&] {
         // The run is still under way: no input, and the window will not close.
         entradasHabilitadas = j.caminho->isEnabled() || j.opcaoEscolher->isEnabled() ||
-                              j.fichaProcedimentos->isEnabled() || j.dataInicial->isEnabled();
+                              ficha(&P::Procedimentos)->isEnabled() || j.dataInicial->isEnabled();
         j.close();
         fechou = !j.isVisible();
     };
