@@ -2,9 +2,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDateEdit>
-#include <QElapsedTimer>
 #include <QFocusEvent>
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -17,13 +15,18 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <climits>
+#include <condition_variable>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string_view>
 
 #include "comum/erro.hpp"
 #include "export/abertura.hpp"
+#include "export/arquivo_ini.hpp"
 #include "export/exportacao.hpp"
 
 namespace cds {
@@ -166,59 +169,84 @@ std::span<const FichaDaJanela> fichasDaJanela() {
     return kFichas;
 }
 
-// The run's operator: the status label, the progress bar and the log repaint at once, since
-// the run keeps the window's thread until it returns. Input is held back meanwhile.
+// The run's operator. It is called on the run's thread and hands each call over to the
+// window's thread, queued in the order made; a modal message holds the run until the operator
+// has closed the box.
 class JanelaPrincipal::OperadorJanela : public Operador {
   public:
     explicit OperadorJanela(JanelaPrincipal& janela) : janela(janela) {}
 
     void status(const std::string& t) override {
-        janela.rotuloStatus->setText(texto(t));
-        janela.barraProgresso->reset();
-        janela.rotuloStatus->repaint();
-        atualizaTela();
+        naJanela([this, t = texto(t)] {
+            janela.rotuloStatus->setText(t);
+            janela.barraProgresso->reset();
+            // Painted now: a status followed at once by the next one is still seen.
+            janela.rotuloStatus->repaint();
+        });
     }
     void limpaLog() override {
-        janela.logVisivel->clear();
-        atualizaTela();
+        naJanela([this] { janela.logVisivel->clear(); });
     }
     void log(const std::string& linha) override {
-        janela.logVisivel->appendPlainText(texto(linha));
-        atualizaTela();
+        naJanela([this, linha = texto(linha)] { janela.logVisivel->appendPlainText(linha); });
     }
     void erroCadastro(const std::string& linha) override {
-        janela.errosCadastro->appendPlainText(texto(linha));
+        naJanela([this, linha = texto(linha)] { janela.errosCadastro->appendPlainText(linha); });
     }
+    // Waits on its own condition rather than a blocking queued call, so that a window going
+    // away mid-run can call the wait off (encerra) instead of waiting for a box never shown.
     void mensagem(const std::string& t, const std::string& titulo, TipoMensagem tipo) override {
-        janela.mostraCaixa(
-            t, titulo, tipo == TipoMensagem::Erro ? QMessageBox::Critical : QMessageBox::NoIcon);
+        std::unique_lock trava(guarda);
+        if (encerrando) return;
+        caixaAberta = true;
+        naJanela([this, t, titulo, tipo] {
+            janela.mostraCaixa(
+                t, titulo,
+                tipo == TipoMensagem::Erro ? QMessageBox::Critical : QMessageBox::NoIcon);
+            {
+                const std::lock_guard fecha(guarda);
+                caixaAberta = false;
+            }
+            caixaFechada.notify_all();
+        });
+        caixaFechada.wait(trava, [this] { return !caixaAberta || encerrando; });
     }
     void progresso(std::size_t feitos, std::size_t total) override {
-        QProgressBar& barra = *janela.barraProgresso;
-        if (total == 0) {
-            barra.reset();
-        } else {
-            const auto limite = [](std::size_t n) {
-                return static_cast<int>(std::min<std::size_t>(n, INT_MAX));
-            };
-            barra.setRange(0, limite(total));
-            barra.setValue(limite(feitos));
+        // A row takes a fraction of a millisecond, and the bar repaints at each new value:
+        // one value per row would keep the window's thread painting far behind the run. The
+        // first and the last of a kind always go.
+        const auto agora = std::chrono::steady_clock::now();
+        if (feitos > 1 && feitos < total && agora - ultimoProgresso < kIntervaloProgresso) return;
+        ultimoProgresso = agora;
+        naJanela([this, feitos, total] { janela.mostraProgresso(feitos, total); });
+    }
+
+    // The window is going: nothing more reaches it, and a message asked for, or being waited
+    // for, counts as seen, so that the run goes on to its end unseen.
+    void encerra() {
+        {
+            const std::lock_guard trava(guarda);
+            encerrando = true;
         }
-        // A row takes a fraction of a millisecond; painting every one would slow the run.
-        if (feitos == total || !ultimaPintura.isValid() || ultimaPintura.elapsed() >= 50) {
-            barra.repaint();
-            atualizaTela();
-        }
+        caixaFechada.notify_all();
     }
 
   private:
-    void atualizaTela() {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        ultimaPintura.start();
+    static constexpr std::chrono::milliseconds kIntervaloProgresso{50};
+
+    template <class Funcao>
+    void naJanela(Funcao funcao) {
+        if (encerrando) return;
+        QMetaObject::invokeMethod(&janela, std::move(funcao), Qt::QueuedConnection);
     }
 
     JanelaPrincipal& janela;
-    QElapsedTimer ultimaPintura;
+    std::mutex guarda;
+    std::condition_variable caixaFechada;
+    bool caixaAberta = false;
+    std::atomic<bool> encerrando = false;
+    // Only the run's thread uses it.
+    std::chrono::steady_clock::time_point ultimoProgresso;
 };
 
 JanelaPrincipal::JanelaPrincipal(std::filesystem::path arquivoIni, const Relogio& relogio,
@@ -237,7 +265,15 @@ JanelaPrincipal::JanelaPrincipal(std::filesystem::path arquivoIni, const Relogio
     if (const QScreen* tela = screen()) move(tela->availableGeometry().center() - rect().center());
 }
 
-JanelaPrincipal::~JanelaPrincipal() = default;
+JanelaPrincipal::~JanelaPrincipal() {
+    // Closing is refused during a run, but the window can still go with one under way (the
+    // program quitting, say). The run is let finish, unseen: it commits or rolls back as it
+    // would have, and nothing it wrote is left half done.
+    if (execucao.joinable()) {
+        operador->encerra();
+        execucao.join();
+    }
+}
 
 void JanelaPrincipal::criaControles() {
     rotuloDataInicial = rotulo(this, "rotuloDataInicial", "Data Inicial:", 8, 12);
@@ -338,8 +374,8 @@ void JanelaPrincipal::showEvent(QShowEvent* evento) {
 
 void JanelaPrincipal::aoMostrar() {
     rotuloStatus->clear();
-    ini = std::make_unique<ArquivoIni>(caminhoIni);
-    const ParametrosExportacao iniciais = parametrosIniciais(*ini, relogio);
+    const ArquivoIni ini(caminhoIni);
+    const ParametrosExportacao iniciais = parametrosIniciais(ini, relogio);
     unidade->setText(texto(iniciais.Unidade));
     caminho->setText(texto(iniciais.Caminho));
     profissionalGenerico->setText(texto(iniciais.ProfissionalGenerico));
@@ -362,7 +398,8 @@ void JanelaPrincipal::resizeEvent(QResizeEvent* evento) {
 }
 
 void JanelaPrincipal::closeEvent(QCloseEvent* evento) {
-    // The run is on this thread's stack; the window goes only when it has returned.
+    // A run under way keeps the window, as it keeps the inputs: its messages and its end are
+    // shown here. The window closes once the run has ended.
     if (executando)
         evento->ignore();
     else
@@ -425,28 +462,56 @@ void JanelaPrincipal::habilitaEntradas(bool habilitadas) {
 }
 
 void JanelaPrincipal::aoGerarArquivos() {
-    if (executando) return;
-    if (!ini) ini = std::make_unique<ArquivoIni>(caminhoIni);
     const ParametrosExportacao p = parametros();
+    iniciaExecucao([p, caminhoIni = caminhoIni, &relogio = relogio](Operador& operador) {
+        // The run's own copy of the settings file: it writes two settings, and nothing else
+        // in the program holds the object meanwhile.
+        ArquivoIni ini(caminhoIni);
+        exportaArquivos(p, ini, operador, relogio);
+    });
+}
 
+bool JanelaPrincipal::iniciaExecucao(std::function<void(Operador&)> trabalho) {
+    if (executando || !mostrada) return false;
     executando = true;
     habilitaEntradas(false);
-    std::optional<std::string> falha;
-    try {
-        exportaArquivos(p, *ini, *operador, relogio);
-    } catch (const std::exception& e) {
-        // The top-level handler: whatever ended the run, the operator reads its message.
-        falha = e.what();
-    }
-    // Clicks and keys held back during the run reach the still disabled controls now, so
-    // that none of them starts a second run or changes an input after the fact.
-    QCoreApplication::processEvents();
+    execucao = std::thread([this, trabalho = std::move(trabalho)] {
+        std::optional<std::string> falha;
+        try {
+            trabalho(*operador);
+        } catch (const std::exception& e) {
+            // The top-level handler: whatever ended the run, the operator reads its message.
+            falha = e.what();
+        }
+        // Queued behind every call of the run's operator.
+        QMetaObject::invokeMethod(
+            this, [this, falha = std::move(falha)] { aoTerminarExecucao(falha); },
+            Qt::QueuedConnection);
+    });
+    return true;
+}
+
+void JanelaPrincipal::aoTerminarExecucao(const std::optional<std::string>& falha) {
+    execucao.join();
     barraProgresso->reset();
     habilitaEntradas(true);
     executando = false;
     botaoGerar->setFocus(Qt::OtherFocusReason);
 
     if (falha) mostraCaixa(*falha, kTituloAplicacao, QMessageBox::Critical);
+    emit execucaoTerminada();
+}
+
+void JanelaPrincipal::mostraProgresso(std::size_t feitos, std::size_t total) {
+    if (total == 0) {
+        barraProgresso->reset();
+        return;
+    }
+    const auto limite = [](std::size_t n) {
+        return static_cast<int>(std::min<std::size_t>(n, INT_MAX));
+    };
+    barraProgresso->setRange(0, limite(total));
+    barraProgresso->setValue(limite(feitos));
 }
 
 void JanelaPrincipal::mostraCaixa(const std::string& t, const std::string& titulo,

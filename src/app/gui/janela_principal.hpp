@@ -2,14 +2,16 @@
 
 #include <QWidget>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "app/gui/caixa_mensagem.hpp"
-#include "export/arquivo_ini.hpp"
 #include "fichas/execucao.hpp"
 
 class QCheckBox;
@@ -48,8 +50,9 @@ class JanelaPrincipal : public QWidget {
     Q_OBJECT
 
   public:
-    // `arquivoIni` is config.ini, opened when the window is first shown; `relogio` gives the
-    // default period; every modal box goes through `caixa`.
+    // `arquivoIni` is config.ini, read when the window is first shown and by each run;
+    // `relogio` gives the default period and the run's clock, and must outlive the window;
+    // every modal box goes through `caixa`, on the window's thread.
     JanelaPrincipal(std::filesystem::path arquivoIni, const Relogio& relogio, CaixaMensagem& caixa,
                     QWidget* parent = nullptr);
     ~JanelaPrincipal() override;
@@ -60,12 +63,25 @@ class JanelaPrincipal : public QWidget {
     // The box of a record kind.
     QCheckBox* caixaDaFicha(MarcaFicha tipo) const;
 
-    // "Gerar Arquivos": the run with the window's values; errors end in an error box.
+    // "Gerar Arquivos": the run with the window's values, started as iniciaExecucao() says.
     void aoGerarArquivos();
+
+    // Starts `trabalho` on a thread of its own, with the window's operator, and returns at
+    // once; the window keeps painting and moving meanwhile. The inputs stay disabled and the
+    // window refuses to close until `trabalho` has returned; an exception it raises ends in an
+    // error box. Nothing starts, and false comes back, while a run is under way or before the
+    // window has first been shown.
+    bool iniciaExecucao(std::function<void(Operador&)> trabalho);
 
     // True while a run is under way.
     bool emExecucao() const { return executando; }
 
+  signals:
+    // A run has ended and the operator has seen how: the inputs take input again and the
+    // error box, if there was one, has been closed.
+    void execucaoTerminada();
+
+  public:
     // The controls, for the run's operator and for tests.
     QLabel* rotuloDataInicial;
     QDateEdit* dataInicial;
@@ -111,13 +127,17 @@ class JanelaPrincipal : public QWidget {
     void aoEntrarEscolher();
     void marcaFichasDeTodas(bool marcado);
     void habilitaEntradas(bool habilitadas);
+    void aoTerminarExecucao(const std::optional<std::string>& falha);
+    void mostraProgresso(std::size_t feitos, std::size_t total);
     void mostraCaixa(const std::string& texto, const std::string& titulo, QMessageBox::Icon icone);
 
     std::filesystem::path caminhoIni;
     const Relogio& relogio;
     CaixaMensagem& caixa;
-    std::unique_ptr<ArquivoIni> ini;
+    // Called on the run's thread; the window's thread does the rest.
     std::unique_ptr<OperadorJanela> operador;
+    // The run under way, if any; joined when it has ended, or when the window goes.
+    std::thread execucao;
     bool mostrada = false;
     bool executando = false;
 };

@@ -11,11 +11,17 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
+#include <QStringList>
 #include <QTest>
+#include <QTimer>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -131,6 +137,16 @@ class JanelaTest : public ::testing::Test {
         return marcadas;
     }
     static std::vector<bool> todas(bool v) { return std::vector<bool>(7, v); }
+
+    // Clicks "Gerar Arquivos" and waits for the run to end.
+    bool geraArquivos() {
+        QSignalSpy fim(janela.get(), &JanelaPrincipal::execucaoTerminada);
+        QTest::mouseClick(janela->botaoGerar, Qt::LeftButton);
+        return fim.wait(kPrazo);
+    }
+
+    // Far beyond what any run here takes; only a run that never ends reaches it.
+    static constexpr int kPrazo = 60'000;
 
     PastaTemporaria pasta;
     RelogioFixo relogio{DataHora{2019, 11, 3, 14, 5, 0}};
@@ -484,7 +500,7 @@ TEST_F(JanelaTest, VoltarParaAJanelaNaoContaComoEntrarNoBotao) {
 TEST_F(JanelaTest, CodigoDeProfissionalInvalidoVaiParaACaixaDeErro) {
     JanelaPrincipal& j = abreJanela();
     j.codProf->setText(QStringLiteral("12a"));
-    QTest::mouseClick(j.botaoGerar, Qt::LeftButton);
+    ASSERT_TRUE(geraArquivos());
 
     ASSERT_EQ(caixa.caixas.size(), 1u);
     const CaixaVista& erro = caixa.caixas[0];
@@ -499,6 +515,148 @@ TEST_F(JanelaTest, CodigoDeProfissionalInvalidoVaiParaACaixaDeErro) {
     EXPECT_TRUE(j.codProf->isEnabled());
 }
 
+TEST_F(JanelaTest, ChamadasDaExecucaoChegamNaOrdemEmQueForamFeitas) {
+    JanelaPrincipal& j = abreJanela();
+    j.logVisivel->setPlainText(QStringLiteral("linha de uma execução anterior"));
+    Pinturas status(j.rotuloStatus, [&] { return j.rotuloStatus->text(); });
+    // What the window held when the box came up, halfway through the run.
+    int linhasNoLog = 0;
+    int linhasNaLista = 0;
+    caixa.enquantoAberta = [&] {
+        linhasNoLog = j.logVisivel->blockCount();
+        linhasNaLista = j.errosCadastro->blockCount();
+    };
+
+    constexpr int kEtapas = 400;
+    QSignalSpy fim(&j, &JanelaPrincipal::execucaoTerminada);
+    ASSERT_TRUE(j.iniciaExecucao([](Operador& operador) {
+        operador.limpaLog();
+        for (int i = 1; i <= kEtapas; ++i) {
+            const std::string n = std::to_string(i);
+            operador.status("Etapa " + n);
+            operador.log("linha " + n);
+            operador.erroCadastro("erro " + n);
+            operador.progresso(static_cast<std::size_t>(i), kEtapas);
+            if (i == kEtapas / 2) operador.mensagem("No meio", "Aviso", TipoMensagem::Simples);
+        }
+    }));
+    ASSERT_TRUE(fim.wait(kPrazo));
+
+    QStringList linhas;
+    QStringList erros;
+    std::vector<QString> etapas;
+    for (int i = 1; i <= kEtapas; ++i) {
+        linhas << QStringLiteral("linha %1").arg(i);
+        erros << QStringLiteral("erro %1").arg(i);
+        etapas.push_back(QStringLiteral("Etapa %1").arg(i));
+    }
+    EXPECT_EQ(j.logVisivel->toPlainText(), linhas.join(QLatin1Char('\n')));
+    EXPECT_EQ(j.errosCadastro->toPlainText(), erros.join(QLatin1Char('\n')));
+    // Every status was on screen, one after the other.
+    std::vector<QString> vistos = status.vistas;
+    std::erase_if(vistos, [](const QString& t) { return t.isEmpty(); });
+    EXPECT_EQ(vistos, etapas);
+
+    // The box came after all that was said before it, and before anything said after it.
+    ASSERT_EQ(caixa.caixas.size(), 1u);
+    EXPECT_EQ(caixa.caixas[0].texto, QStringLiteral("No meio"));
+    EXPECT_EQ(caixa.caixas[0].status, QStringLiteral("Etapa 200"));
+    EXPECT_EQ(linhasNoLog, kEtapas / 2);
+    EXPECT_EQ(linhasNaLista, kEtapas / 2);
+}
+
+TEST_F(JanelaTest, JanelaSegueRespondendoDuranteAExecucao) {
+    JanelaPrincipal& j = abreJanela();
+    // Shared with the run, which may outlive this test's frame if the test fails.
+    struct Espera {
+        std::promise<void> liberacao;
+        std::future<void> liberada = liberacao.get_future();
+        std::atomic<bool> liberadaATempo = false;
+    };
+    const auto espera = std::make_shared<Espera>();
+
+    QSignalSpy fim(&j, &JanelaPrincipal::execucaoTerminada);
+    ASSERT_TRUE(j.iniciaExecucao([espera](Operador& operador) {
+        operador.status("Esperando");
+        // Let go only by a timer of the window's thread: a run that held that thread would
+        // sit here until the deadline.
+        espera->liberadaATempo = espera->liberada.wait_for(std::chrono::milliseconds(kPrazo)) ==
+                                 std::future_status::ready;
+    }));
+    // A second run does not start over the first.
+    EXPECT_FALSE(j.iniciaExecucao([](Operador&) {}));
+
+    struct Vista {
+        bool emExecucao = false;
+        bool entradasHabilitadas = true;
+        bool fechou = true;
+        QPoint lugar;
+    } vista;
+    const QPoint destino = j.pos() + QPoint(40, 30);
+    QTimer::singleShot(0, &j, [&] {
+        vista.emExecucao = j.emExecucao();
+        vista.entradasHabilitadas = j.botaoGerar->isEnabled() || j.codProf->isEnabled() ||
+                                    ficha(&P::Procedimentos)->isEnabled();
+        vista.fechou = j.close();
+        j.move(destino);
+        vista.lugar = j.pos();
+        espera->liberacao.set_value();
+    });
+    ASSERT_TRUE(fim.wait(kPrazo));
+
+    EXPECT_TRUE(espera->liberadaATempo);
+    EXPECT_TRUE(vista.emExecucao);
+    EXPECT_FALSE(vista.entradasHabilitadas);
+    EXPECT_FALSE(vista.fechou);
+    EXPECT_EQ(vista.lugar, destino);
+    EXPECT_TRUE(j.isVisible());
+    EXPECT_FALSE(j.emExecucao());
+    EXPECT_TRUE(j.botaoGerar->isEnabled());
+    EXPECT_TRUE(j.close());
+}
+
+TEST_F(JanelaTest, MensagemSeguraAExecucaoAteSerFechada) {
+    JanelaPrincipal& j = abreJanela();
+    const auto depoisDaCaixa = std::make_shared<std::atomic<bool>>(false);
+    bool seguiuComACaixaAberta = true;
+    caixa.enquantoAberta = [&] {
+        // The window's thread keeps turning while the box is up; the run must not.
+        seguiuComACaixaAberta = QTest::qWaitFor([&] { return depoisDaCaixa->load(); }, 200);
+    };
+
+    QSignalSpy fim(&j, &JanelaPrincipal::execucaoTerminada);
+    ASSERT_TRUE(j.iniciaExecucao([depoisDaCaixa](Operador& operador) {
+        operador.mensagem("Confira", "Aviso", TipoMensagem::Erro);
+        *depoisDaCaixa = true;
+    }));
+    ASSERT_TRUE(fim.wait(kPrazo));
+
+    ASSERT_EQ(caixa.caixas.size(), 1u);
+    EXPECT_EQ(caixa.caixas[0].titulo, QStringLiteral("Aviso"));
+    EXPECT_EQ(caixa.caixas[0].icone, QMessageBox::Critical);
+    EXPECT_EQ(caixa.caixas[0].dono, &j);
+    EXPECT_FALSE(caixa.caixas[0].botaoHabilitado);
+    EXPECT_FALSE(seguiuComACaixaAberta);
+    EXPECT_TRUE(*depoisDaCaixa);
+}
+
+TEST_F(JanelaTest, JanelaQueSaiDuranteAExecucaoEsperaPeloFimDela) {
+    JanelaPrincipal& j = abreJanela();
+    const auto terminou = std::make_shared<std::atomic<bool>>(false);
+    ASSERT_TRUE(j.iniciaExecucao([terminou](Operador& operador) {
+        operador.log("antes");
+        operador.mensagem("Ninguém vê esta", "Aviso", TipoMensagem::Simples);
+        operador.log("depois");
+        *terminou = true;
+    }));
+    // The window goes with the run under way, as when the program quits: the run goes on to
+    // its end unseen, its box taken as seen, and the window waits for it.
+    caixa.janela = nullptr;
+    janela.reset();
+    EXPECT_TRUE(*terminou);
+    EXPECT_TRUE(caixa.caixas.empty());
+}
+
 // A test database with the clinic of the care tests, and config.ini pointing at it.
 class JanelaComBancoTest : public JanelaTest {
   protected:
@@ -511,6 +669,9 @@ class JanelaComBancoTest : public JanelaTest {
         grava(kSecaoGeral, kChaveCaminhoXml, saida.string());
         grava(kSecaoEsus, kChaveProfissionalGenerico, "10");
     }
+
+    // A run still under way when a test ends has the database to itself until its end.
+    ~JanelaComBancoTest() override { janela.reset(); }
 
     fs::path zipDoMes() const { return saida / "FichasValmo_03112019_1405_01102019_31102019.zip"; }
 
@@ -541,7 +702,7 @@ TEST_F(JanelaComBancoTest, GerarArquivosGravaAsFichasEMostraOLog) {
         fechou = !j.isVisible();
     };
 
-    QTest::mouseClick(j.botaoGerar, Qt::LeftButton);
+    ASSERT_TRUE(geraArquivos());
 
     ASSERT_EQ(caixa.caixas.size(), 1u);
     const CaixaVista& sucesso = caixa.caixas[0];
@@ -597,7 +758,7 @@ TEST_F(JanelaComBancoTest, FalhaAoConectarMostraAsDuasCaixas) {
     const std::string semBanco = (pasta.caminho() / "nao-existe.fdb").string();
     grava(kSecaoGeral, kChaveDatabase, semBanco);
     JanelaPrincipal& j = abreJanela();
-    QTest::mouseClick(j.botaoGerar, Qt::LeftButton);
+    ASSERT_TRUE(geraArquivos());
 
     ASSERT_EQ(caixa.caixas.size(), 2u);
     const CaixaVista& simples = caixa.caixas[0];
@@ -625,7 +786,7 @@ TEST_F(JanelaComBancoTest, FalhaAoCompactarMostraACaixaDoZip) {
     const fs::path outra = pasta.caminho() / "outra";
     j.caminho->setText(QString::fromStdString(outra.string()));
     QTest::mouseClick(j.opcaoEscolher, Qt::LeftButton);
-    QTest::mouseClick(j.botaoGerar, Qt::LeftButton);
+    ASSERT_TRUE(geraArquivos());
 
     EXPECT_FALSE(fs::exists(outra));
     ASSERT_EQ(caixa.caixas.size(), 1u);
@@ -645,7 +806,7 @@ TEST_F(JanelaComBancoTest, EscolherGeraSoUmArquivoVazio) {
     teste::insereEpisodio(banco, 1);
     JanelaPrincipal& j = abreJanela();
     QTest::mouseClick(j.opcaoEscolher, Qt::LeftButton);
-    QTest::mouseClick(j.botaoGerar, Qt::LeftButton);
+    ASSERT_TRUE(geraArquivos());
 
     ASSERT_EQ(caixa.caixas.size(), 1u);
     EXPECT_EQ(caixa.caixas[0].titulo, QString::fromUtf8("Informação!"));
