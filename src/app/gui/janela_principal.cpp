@@ -2,9 +2,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDateEdit>
-#include <QElapsedTimer>
 #include <QFocusEvent>
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -17,26 +15,38 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <climits>
+#include <condition_variable>
+#include <mutex>
 #include <optional>
+#include <span>
+#include <string_view>
 
 #include "comum/erro.hpp"
 #include "export/abertura.hpp"
+#include "export/arquivo_ini.hpp"
 #include "export/exportacao.hpp"
+#include "fichas/registro.hpp"
 
 namespace cds {
 
 namespace {
 
-// The client area as designed; Memo2 and Label6 keep their distance to its right and bottom
-// edges when the window is resized.
+// The client area as designed; the log and the layout caption keep their distance to its right
+// and bottom edges when the window is resized.
 constexpr int kLargura = 808;
 constexpr int kAltura = 453;
-constexpr int kMargemMemo2 = 8;
-constexpr int kDistanciaLabel6 = kAltura - 436;
+constexpr int kMargemLog = 8;
+constexpr int kDistanciaRotuloLayout = kAltura - 436;
 
 QString texto(const std::string& s) {
     return QString::fromStdString(s);
+}
+
+QString texto(const char* s) {
+    return QString::fromUtf8(s);
 }
 
 // Tahoma where the system has it; elsewhere the system's own sans-serif face. The places of
@@ -86,8 +96,8 @@ QDate paraQDate(const std::chrono::year_month_day& d) {
 }
 
 template <class Controle>
-Controle* nomeia(Controle* controle, const char* nome) {
-    controle->setObjectName(QString::fromLatin1(nome));
+Controle* nomeia(Controle* controle, const QString& nome) {
+    controle->setObjectName(nome);
     return controle;
 }
 
@@ -112,79 +122,126 @@ QDateEdit* seletorData(QWidget* pai, const char* nome, QRect posicao) {
     return d;
 }
 
-QCheckBox* caixaFicha(QWidget* pai, const char* nome, const char* caption, int y) {
-    auto* c = nomeia(new QCheckBox(QString::fromUtf8(caption), pai), nome);
-    c->setChecked(true);
-    c->move(40, y);
-    c->adjustSize();
-    return c;
+// Where each kind's box sits, by its place among the kinds; the spacing is the drawn one.
+// A kind beyond the drawn ones goes one step further down.
+constexpr int kAlturaCaixaFicha[] = {180, 204, 228, 251, 274, 297, 321, 345};
+
+int alturaCaixaFicha(std::size_t i) {
+    constexpr std::size_t n = std::size(kAlturaCaixaFicha);
+    if (i < n) return kAlturaCaixaFicha[i];
+    return kAlturaCaixaFicha[n - 1] + static_cast<int>(i - n + 1) * 24;
+}
+
+// The box of "atendimento-individual" is named "fichaAtendimentoIndividual".
+QString nomeDaCaixa(std::string_view nome) {
+    QString resultado = QStringLiteral("ficha");
+    bool maiuscula = true;
+    for (const char c : nome) {
+        if (c == '-') {
+            maiuscula = true;
+            continue;
+        }
+        const QChar letra = QLatin1Char(c);
+        resultado += maiuscula ? letra.toUpper() : letra;
+        maiuscula = false;
+    }
+    return resultado;
+}
+
+QString texto(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
 }  // namespace
 
-// The run's operator: the status label, the progress bar and the log repaint at once, since
-// the run keeps the window's thread until it returns. Input is held back meanwhile.
-class TForm8::OperadorJanela : public Operador {
+// The run's operator. It is called on the run's thread and hands each call over to the
+// window's thread, queued in the order made; a modal message holds the run until the operator
+// has closed the box.
+class JanelaPrincipal::OperadorJanela : public Operador {
   public:
-    explicit OperadorJanela(TForm8& janela) : janela(janela) {}
+    explicit OperadorJanela(JanelaPrincipal& janela) : janela(janela) {}
 
     void status(const std::string& t) override {
-        janela.LMensagem->setText(texto(t));
-        janela.barraProgresso->reset();
-        janela.LMensagem->repaint();
-        atualizaTela();
+        naJanela([this, t = texto(t)] {
+            janela.rotuloStatus->setText(t);
+            janela.barraProgresso->reset();
+            // Painted now: a status followed at once by the next one is still seen.
+            janela.rotuloStatus->repaint();
+        });
     }
     void limpaLog() override {
-        janela.Memo2->clear();
-        atualizaTela();
+        naJanela([this] { janela.logVisivel->clear(); });
     }
     void log(const std::string& linha) override {
-        janela.Memo2->appendPlainText(texto(linha));
-        atualizaTela();
+        naJanela([this, linha = texto(linha)] { janela.logVisivel->appendPlainText(linha); });
     }
     void erroCadastro(const std::string& linha) override {
-        janela.Memo1->appendPlainText(texto(linha));
+        naJanela([this, linha = texto(linha)] { janela.errosCadastro->appendPlainText(linha); });
     }
+    // Waits on its own condition rather than a blocking queued call, so that a window going
+    // away mid-run can call the wait off (encerra) instead of waiting for a box never shown.
     void mensagem(const std::string& t, const std::string& titulo, TipoMensagem tipo) override {
-        janela.mostraCaixa(
-            t, titulo, tipo == TipoMensagem::Erro ? QMessageBox::Critical : QMessageBox::NoIcon);
+        std::unique_lock trava(guarda);
+        if (encerrando) return;
+        caixaAberta = true;
+        naJanela([this, t, titulo, tipo] {
+            janela.mostraCaixa(
+                t, titulo,
+                tipo == TipoMensagem::Erro ? QMessageBox::Critical : QMessageBox::NoIcon);
+            {
+                const std::lock_guard fecha(guarda);
+                caixaAberta = false;
+            }
+            caixaFechada.notify_all();
+        });
+        caixaFechada.wait(trava, [this] { return !caixaAberta || encerrando; });
     }
     void progresso(std::size_t feitos, std::size_t total) override {
-        QProgressBar& barra = *janela.barraProgresso;
-        if (total == 0) {
-            barra.reset();
-        } else {
-            const auto limite = [](std::size_t n) {
-                return static_cast<int>(std::min<std::size_t>(n, INT_MAX));
-            };
-            barra.setRange(0, limite(total));
-            barra.setValue(limite(feitos));
+        // A row takes a fraction of a millisecond, and the bar repaints at each new value:
+        // one value per row would keep the window's thread painting far behind the run. The
+        // first and the last of a kind always go.
+        const auto agora = std::chrono::steady_clock::now();
+        if (feitos > 1 && feitos < total && agora - ultimoProgresso < kIntervaloProgresso) return;
+        ultimoProgresso = agora;
+        naJanela([this, feitos, total] { janela.mostraProgresso(feitos, total); });
+    }
+
+    // The window is going: nothing more reaches it, and a message asked for, or being waited
+    // for, counts as seen, so that the run goes on to its end unseen.
+    void encerra() {
+        {
+            const std::lock_guard trava(guarda);
+            encerrando = true;
         }
-        // A row takes a fraction of a millisecond; painting every one would slow the run.
-        if (feitos == total || !ultimaPintura.isValid() || ultimaPintura.elapsed() >= 50) {
-            barra.repaint();
-            atualizaTela();
-        }
+        caixaFechada.notify_all();
     }
 
   private:
-    void atualizaTela() {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        ultimaPintura.start();
+    static constexpr std::chrono::milliseconds kIntervaloProgresso{50};
+
+    template <class Funcao>
+    void naJanela(Funcao funcao) {
+        if (encerrando) return;
+        QMetaObject::invokeMethod(&janela, std::move(funcao), Qt::QueuedConnection);
     }
 
-    TForm8& janela;
-    QElapsedTimer ultimaPintura;
+    JanelaPrincipal& janela;
+    std::mutex guarda;
+    std::condition_variable caixaFechada;
+    bool caixaAberta = false;
+    std::atomic<bool> encerrando = false;
+    // Only the run's thread uses it.
+    std::chrono::steady_clock::time_point ultimoProgresso;
 };
 
-TForm8::TForm8(std::filesystem::path arquivoIni, const Relogio& relogio, CaixaMensagem& caixa,
-               QWidget* parent)
+JanelaPrincipal::JanelaPrincipal(std::filesystem::path arquivoIni, const Relogio& relogio,
+                                 CaixaMensagem& caixa, QWidget* parent)
     : QWidget(parent),
       caminhoIni(std::move(arquivoIni)),
       relogio(relogio),
       caixa(caixa),
       operador(std::make_unique<OperadorJanela>(*this)) {
-    setObjectName(QStringLiteral("Form8"));
+    setObjectName(QStringLiteral("JanelaPrincipal"));
     setWindowTitle(QString::fromUtf8(kTituloJanela));
     setFont(fonte(8));
     criaControles();
@@ -193,64 +250,67 @@ TForm8::TForm8(std::filesystem::path arquivoIni, const Relogio& relogio, CaixaMe
     if (const QScreen* tela = screen()) move(tela->availableGeometry().center() - rect().center());
 }
 
-TForm8::~TForm8() = default;
+JanelaPrincipal::~JanelaPrincipal() {
+    // Closing is refused during a run, but the window can still go with one under way (the
+    // program quitting, say). The run is let finish, unseen: it commits or rolls back as it
+    // would have, and nothing it wrote is left half done.
+    if (execucao.joinable()) {
+        operador->encerra();
+        execucao.join();
+    }
+}
 
-void TForm8::criaControles() {
-    Label1 = rotulo(this, "Label1", "Data Inicial:", 8, 12);
-    dtpDataInicial = seletorData(this, "dtpDataInicial", {80, 8, 105, 21});
-    Label2 = rotulo(this, "Label2", "Data Final:", 202, 12);
-    dtpDataFinal = seletorData(this, "dtpDataFinal", {263, 8, 105, 21});
-    Label4 = rotulo(this, "Label4", "CNES:", 8, 43);
-    edtUnidade = caixaTexto(this, "edtUnidade", "0000000", {80, 40, 57, 21});
-    Label7 = rotulo(this, "Label7", "Cód. Profiss.:", 8, 74);
-    edtCodProf = caixaTexto(this, "edtCodProf", "", {80, 71, 33, 21});
-    Label3 = rotulo(this, "Label3", "Caminho:", 8, 107);
-    edtCaminho = caixaTexto(this, "edtCaminho", "C:\\temp", {80, 104, 269, 21});
-    Label5 = rotulo(this, "Label5", "UUID:", 363, 107);
-    edtUUID = caixaTexto(this, "edtUUID", "0", {394, 104, 33, 21});
+void JanelaPrincipal::criaControles() {
+    rotuloDataInicial = rotulo(this, "rotuloDataInicial", "Data Inicial:", 8, 12);
+    dataInicial = seletorData(this, "dataInicial", {80, 8, 105, 21});
+    rotuloDataFinal = rotulo(this, "rotuloDataFinal", "Data Final:", 202, 12);
+    dataFinal = seletorData(this, "dataFinal", {263, 8, 105, 21});
+    rotuloUnidade = rotulo(this, "rotuloUnidade", "CNES:", 8, 43);
+    unidade = caixaTexto(this, "unidade", "0000000", {80, 40, 57, 21});
+    rotuloCodProf = rotulo(this, "rotuloCodProf", "Cód. Profiss.:", 8, 74);
+    codProf = caixaTexto(this, "codProf", "", {80, 71, 33, 21});
+    rotuloCaminho = rotulo(this, "rotuloCaminho", "Caminho:", 8, 107);
+    caminho = caixaTexto(this, "caminho", "C:\\temp", {80, 104, 269, 21});
+    rotuloUuid = rotulo(this, "rotuloUuid", "UUID:", 363, 107);
+    uuid = caixaTexto(this, "uuid", "0", {394, 104, 33, 21});
 
     // Only a frame: the radio buttons and boxes drawn over it are the window's own children,
     // placed in the window's coordinates.
-    RadioGroup1 = nomeia(new QGroupBox(QStringLiteral(" Fichas CDS "), this), "RadioGroup1");
-    RadioGroup1->setGeometry(30, 129, 404, 242);
-    RadioButton1 = nomeia(new QRadioButton(QStringLiteral("Todas"), this), "RadioButton1");
-    RadioButton1->move(52, 155);
-    RadioButton1->adjustSize();
-    RadioButton1->setChecked(true);
-    RadioButton2 = nomeia(new QRadioButton(QStringLiteral("Escolher"), this), "RadioButton2");
-    RadioButton2->move(138, 155);
-    RadioButton2->adjustSize();
-    RadioButton1->installEventFilter(this);
-    RadioButton2->installEventFilter(this);
+    grupoFichas = nomeia(new QGroupBox(QStringLiteral(" Fichas CDS "), this), "grupoFichas");
+    grupoFichas->setGeometry(30, 129, 404, 242);
+    opcaoTodas = nomeia(new QRadioButton(QStringLiteral("Todas"), this), "opcaoTodas");
+    opcaoTodas->move(52, 155);
+    opcaoTodas->adjustSize();
+    opcaoTodas->setChecked(true);
+    opcaoEscolher = nomeia(new QRadioButton(QStringLiteral("Escolher"), this), "opcaoEscolher");
+    opcaoEscolher->move(138, 155);
+    opcaoEscolher->adjustSize();
+    opcaoTodas->installEventFilter(this);
+    opcaoEscolher->installEventFilter(this);
 
-    cbCadastroIndividual =
-        caixaFicha(this, "cbCadastroIndividual", "Ficha de Cadastro Individual", 180);
-    cbCadastroDomiciliar =
-        caixaFicha(this, "cbCadastroDomiciliar", "Ficha de Cadastro Domiciliar/Territorial", 204);
-    cbAtendimentoIndividual =
-        caixaFicha(this, "cbAtendimentoIndividual", "Ficha de Atendimento Individual", 228);
-    cbProcedimentos = caixaFicha(this, "cbProcedimentos", "Ficha de Procedimentos", 251);
-    cbAtendimentoOdontologico =
-        caixaFicha(this, "cbAtendimentoOdontologico", "Ficha de Atendimento Odontológico", 274);
-    cbFichaVisitaDomiciliar =
-        caixaFicha(this, "cbFichaVisitaDomiciliar", "Ficha Visita Domiciliar e Territorial", 297);
-    cbFichaAtivColetiva = caixaFicha(this, "cbFichaAtivColetiva", "Ficha Atividade Coletiva", 321);
-    // Vaccination records are not offered to the operator.
-    CBFichaVacinacao = caixaFicha(this, "CBFichaVacinacao", "Ficha de Vacinação", 345);
-    CBFichaVacinacao->setChecked(false);
-    CBFichaVacinacao->hide();
+    const std::span<const DescricaoFicha> fichas = registroFichas();
+    for (std::size_t i = 0; i < fichas.size(); ++i) {
+        const DescricaoFicha& ficha = fichas[i];
+        auto* c = nomeia(new QCheckBox(texto(ficha.rotulo), this), nomeDaCaixa(ficha.nome));
+        c->setChecked(ficha.emTodas);
+        c->move(40, alturaCaixaFicha(i));
+        c->adjustSize();
+        if (!ficha.emTodas) c->hide();
+        caixasFichas.push_back(c);
+    }
 
-    Label8 = rotulo(this, "Label8", "Cód. Profiss. Genérico:", 216, 182);
-    EProfissionalGenerico = caixaTexto(this, "EProfissionalGenerico", "", {334, 178, 33, 21});
+    rotuloProfissionalGenerico =
+        rotulo(this, "rotuloProfissionalGenerico", "Cód. Profiss. Genérico:", 216, 182);
+    profissionalGenerico = caixaTexto(this, "profissionalGenerico", "", {334, 178, 33, 21});
 
-    Button1 = nomeia(new QPushButton(QStringLiteral("Gerar Arquivos"), this), "Button1");
-    Button1->setGeometry(172, 376, 131, 32);
-    connect(Button1, &QPushButton::clicked, this, &TForm8::Button1Click);
+    botaoGerar = nomeia(new QPushButton(QStringLiteral("Gerar Arquivos"), this), "botaoGerar");
+    botaoGerar->setGeometry(172, 376, 131, 32);
+    connect(botaoGerar, &QPushButton::clicked, this, &JanelaPrincipal::aoGerarArquivos);
 
-    LMensagem = rotulo(this, "LMensagem", "Mensagem", 8, 406);
-    LMensagem->setFont(fonte(12));
+    rotuloStatus = rotulo(this, "rotuloStatus", "Mensagem", 8, 406);
+    rotuloStatus->setFont(fonte(12));
     // As wide as the space left of the log, so that a long status is cut there.
-    LMensagem->setGeometry(8, 406, 440 - 8 - 4, LMensagem->sizeHint().height());
+    rotuloStatus->setGeometry(8, 406, 440 - 8 - 4, rotuloStatus->sizeHint().height());
 
     barraProgresso = nomeia(new QProgressBar(this), "barraProgresso");
     barraProgresso->setGeometry(8, 429, 200, 14);
@@ -258,172 +318,189 @@ void TForm8::criaControles() {
     barraProgresso->setAlignment(Qt::AlignCenter);
     barraProgresso->reset();
 
-    Label6 = rotulo(this, "Label6", "Compatível com layout e-SUS AB v.2.2", 216, 436);
+    rotuloLayout = rotulo(this, "rotuloLayout", "Compatível com layout e-SUS AB v.2.2", 216, 436);
 
-    Memo2 = nomeia(new QPlainTextEdit(this), "Memo2");
-    Memo2->setReadOnly(true);
-    Memo2->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Memo2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo2->setGeometry(440, 8, 360, 437);
+    logVisivel = nomeia(new QPlainTextEdit(this), "logVisivel");
+    logVisivel->setReadOnly(true);
+    logVisivel->setLineWrapMode(QPlainTextEdit::NoWrap);
+    logVisivel->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    logVisivel->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    logVisivel->setGeometry(440, 8, 360, 437);
 
     // The hidden error list: held for the run, never shown.
-    Memo1 = nomeia(new QPlainTextEdit(this), "Memo1");
-    Memo1->setGeometry(8, 412, 185, 89);
-    Memo1->hide();
+    errosCadastro = nomeia(new QPlainTextEdit(this), "errosCadastro");
+    errosCadastro->setGeometry(8, 412, 185, 89);
+    errosCadastro->hide();
 }
 
-void TForm8::ordemDeTabulacao() {
-    QWidget* const ordem[] = {dtpDataInicial,
-                              dtpDataFinal,
-                              edtUnidade,
-                              edtCodProf,
-                              edtCaminho,
-                              edtUUID,
-                              RadioButton1,
-                              RadioButton2,
-                              cbCadastroIndividual,
-                              cbCadastroDomiciliar,
-                              cbAtendimentoIndividual,
-                              cbProcedimentos,
-                              cbAtendimentoOdontologico,
-                              cbFichaVisitaDomiciliar,
-                              cbFichaAtivColetiva,
-                              CBFichaVacinacao,
-                              EProfissionalGenerico,
-                              Button1,
-                              Memo2,
-                              Memo1};
-    for (std::size_t i = 1; i < std::size(ordem); ++i) setTabOrder(ordem[i - 1], ordem[i]);
+std::vector<QWidget*> JanelaPrincipal::entradas() const {
+    std::vector<QWidget*> lista = {dataInicial, dataFinal, unidade,    codProf,
+                                   caminho,     uuid,      opcaoTodas, opcaoEscolher};
+    lista.insert(lista.end(), caixasFichas.begin(), caixasFichas.end());
+    lista.push_back(profissionalGenerico);
+    lista.push_back(botaoGerar);
+    return lista;
 }
 
-void TForm8::showEvent(QShowEvent* evento) {
+void JanelaPrincipal::ordemDeTabulacao() {
+    std::vector<QWidget*> ordem = entradas();
+    ordem.push_back(logVisivel);
+    ordem.push_back(errosCadastro);
+    for (std::size_t i = 1; i < ordem.size(); ++i) setTabOrder(ordem[i - 1], ordem[i]);
+}
+
+void JanelaPrincipal::showEvent(QShowEvent* evento) {
     QWidget::showEvent(evento);
     if (!mostrada) {
         mostrada = true;
-        FormShow();
+        aoMostrar();
     }
 }
 
-void TForm8::FormShow() {
-    LMensagem->clear();
-    ini = std::make_unique<ArquivoIni>(caminhoIni);
-    const ParametrosExportacao iniciais = parametrosIniciais(*ini, relogio);
-    edtUnidade->setText(texto(iniciais.Unidade));
-    edtCaminho->setText(texto(iniciais.Caminho));
-    EProfissionalGenerico->setText(texto(iniciais.ProfissionalGenerico));
+void JanelaPrincipal::aoMostrar() {
+    rotuloStatus->clear();
+    const ArquivoIni ini(caminhoIni);
+    const ParametrosExportacao iniciais = parametrosIniciais(ini, relogio);
+    unidade->setText(texto(iniciais.Unidade));
+    caminho->setText(texto(iniciais.Caminho));
+    profissionalGenerico->setText(texto(iniciais.ProfissionalGenerico));
     try {
         criaPastaXml(iniciais.Caminho);
     } catch (const ErroArquivo& e) {
         // Not fatal here: the operator may still correct the path; a run would fail at its
         // first file. The status label says why until then.
-        LMensagem->setText(texto(e.what()));
+        rotuloStatus->setText(texto(e.what()));
     }
-    dtpDataFinal->setDate(paraQDate(iniciais.DataFinal));
-    dtpDataInicial->setDate(paraQDate(iniciais.DataInicial));
+    dataFinal->setDate(paraQDate(iniciais.DataFinal));
+    dataInicial->setDate(paraQDate(iniciais.DataInicial));
 }
 
-void TForm8::resizeEvent(QResizeEvent* evento) {
+void JanelaPrincipal::resizeEvent(QResizeEvent* evento) {
     QWidget::resizeEvent(evento);
-    Memo2->setGeometry(440, kMargemMemo2, std::max(0, width() - 440 - kMargemMemo2),
-                       std::max(0, height() - 2 * kMargemMemo2));
-    Label6->move(Label6->x(), height() - kDistanciaLabel6);
+    logVisivel->setGeometry(440, kMargemLog, std::max(0, width() - 440 - kMargemLog),
+                            std::max(0, height() - 2 * kMargemLog));
+    rotuloLayout->move(rotuloLayout->x(), height() - kDistanciaRotuloLayout);
 }
 
-void TForm8::closeEvent(QCloseEvent* evento) {
-    // The run is on this thread's stack; the window goes only when it has returned.
+void JanelaPrincipal::closeEvent(QCloseEvent* evento) {
+    // A run under way keeps the window, as it keeps the inputs: its messages and its end are
+    // shown here. The window closes once the run has ended.
     if (executando)
         evento->ignore();
     else
         QWidget::closeEvent(evento);
 }
 
-bool TForm8::eventFilter(QObject* objeto, QEvent* evento) {
+bool JanelaPrincipal::eventFilter(QObject* objeto, QEvent* evento) {
     if (evento->type() == QEvent::FocusIn) {
         // Focus coming back with the window (after a message box, say) is not the operator
         // moving to the button.
         const Qt::FocusReason motivo = static_cast<QFocusEvent*>(evento)->reason();
         if (motivo != Qt::ActiveWindowFocusReason && motivo != Qt::PopupFocusReason) {
-            if (objeto == RadioButton1) RadioButton1Enter();
-            if (objeto == RadioButton2) RadioButton2Enter();
+            if (objeto == opcaoTodas) aoEntrarTodas();
+            if (objeto == opcaoEscolher) aoEntrarEscolher();
         }
     }
     return QWidget::eventFilter(objeto, evento);
 }
 
-void TForm8::RadioButton1Enter() {
-    marcaSete(true);
+void JanelaPrincipal::aoEntrarTodas() {
+    marcaFichasDeTodas(true);
 }
 
-void TForm8::RadioButton2Enter() {
-    marcaSete(false);
+void JanelaPrincipal::aoEntrarEscolher() {
+    marcaFichasDeTodas(false);
 }
 
-void TForm8::marcaSete(bool marcado) {
-    for (QCheckBox* c :
-         {cbCadastroIndividual, cbCadastroDomiciliar, cbAtendimentoIndividual, cbProcedimentos,
-          cbAtendimentoOdontologico, cbFichaVisitaDomiciliar, cbFichaAtivColetiva})
-        c->setChecked(marcado);
+void JanelaPrincipal::marcaFichasDeTodas(bool marcado) {
+    const std::span<const DescricaoFicha> fichas = registroFichas();
+    for (std::size_t i = 0; i < fichas.size(); ++i)
+        if (fichas[i].emTodas) caixasFichas[i]->setChecked(marcado);
 }
 
-ParametrosExportacao TForm8::parametros() const {
+QCheckBox* JanelaPrincipal::caixaDaFicha(TipoFicha tipo) const {
+    const std::span<const DescricaoFicha> fichas = registroFichas();
+    for (std::size_t i = 0; i < fichas.size(); ++i)
+        if (fichas[i].tipo == tipo) return caixasFichas[i];
+    return nullptr;
+}
+
+ParametrosExportacao JanelaPrincipal::parametros() const {
     ParametrosExportacao p;
-    p.DataInicial = paraData(dtpDataInicial->date());
-    p.DataFinal = paraData(dtpDataFinal->date());
-    p.Unidade = edtUnidade->text().toStdString();
-    p.CodProf = edtCodProf->text().toStdString();
-    p.Caminho = edtCaminho->text().toStdString();
-    p.UUID = edtUUID->text().toStdString();
-    p.ProfissionalGenerico = EProfissionalGenerico->text().toStdString();
-    p.CadastroIndividual = cbCadastroIndividual->isChecked();
-    p.CadastroDomiciliar = cbCadastroDomiciliar->isChecked();
-    p.AtendimentoIndividual = cbAtendimentoIndividual->isChecked();
-    p.Procedimentos = cbProcedimentos->isChecked();
-    p.AtendimentoOdontologico = cbAtendimentoOdontologico->isChecked();
-    p.FichaVisitaDomiciliar = cbFichaVisitaDomiciliar->isChecked();
-    p.FichaAtivColetiva = cbFichaAtivColetiva->isChecked();
-    p.FichaVacinacao = CBFichaVacinacao->isChecked();
+    p.DataInicial = paraData(dataInicial->date());
+    p.DataFinal = paraData(dataFinal->date());
+    p.Unidade = unidade->text().toStdString();
+    p.CodProf = codProf->text().toStdString();
+    p.Caminho = caminho->text().toStdString();
+    p.UUID = uuid->text().toStdString();
+    p.ProfissionalGenerico = profissionalGenerico->text().toStdString();
+    const std::span<const DescricaoFicha> fichas = registroFichas();
+    for (std::size_t i = 0; i < fichas.size(); ++i)
+        if (caixasFichas[i]->isChecked()) p.Fichas.insert(fichas[i].tipo);
     return p;
 }
 
-void TForm8::habilitaEntradas(bool habilitadas) {
+void JanelaPrincipal::habilitaEntradas(bool habilitadas) {
     // The button goes last: when it loses the focus, the focus moves on along the tab order,
     // past the inputs already disabled, to the log.
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             dtpDataInicial, dtpDataFinal, edtUnidade, edtCodProf, edtCaminho, edtUUID,
-             RadioButton1, RadioButton2, cbCadastroIndividual, cbCadastroDomiciliar,
-             cbAtendimentoIndividual, cbProcedimentos, cbAtendimentoOdontologico,
-             cbFichaVisitaDomiciliar, cbFichaAtivColetiva, CBFichaVacinacao, EProfissionalGenerico,
-             Button1})
-        w->setEnabled(habilitadas);
+    for (QWidget* w : entradas()) w->setEnabled(habilitadas);
 }
 
-void TForm8::Button1Click() {
-    if (executando) return;
-    if (!ini) ini = std::make_unique<ArquivoIni>(caminhoIni);
+void JanelaPrincipal::aoGerarArquivos() {
     const ParametrosExportacao p = parametros();
+    iniciaExecucao([p, caminhoIni = caminhoIni, &relogio = relogio](Operador& operador) {
+        // The run's own copy of the settings file: it writes two settings, and nothing else
+        // in the program holds the object meanwhile.
+        ArquivoIni ini(caminhoIni);
+        exportaArquivos(p, ini, operador, relogio);
+    });
+}
 
+bool JanelaPrincipal::iniciaExecucao(std::function<void(Operador&)> trabalho) {
+    if (executando || !mostrada) return false;
     executando = true;
     habilitaEntradas(false);
-    std::optional<std::string> falha;
-    try {
-        exportaArquivos(p, *ini, *operador, relogio);
-    } catch (const std::exception& e) {
-        // The top-level handler: whatever ended the run, the operator reads its message.
-        falha = e.what();
-    }
-    // Clicks and keys held back during the run reach the still disabled controls now, so
-    // that none of them starts a second run or changes an input after the fact.
-    QCoreApplication::processEvents();
+    execucao = std::thread([this, trabalho = std::move(trabalho)] {
+        std::optional<std::string> falha;
+        try {
+            trabalho(*operador);
+        } catch (const std::exception& e) {
+            // The top-level handler: whatever ended the run, the operator reads its message.
+            falha = e.what();
+        }
+        // Queued behind every call of the run's operator.
+        QMetaObject::invokeMethod(
+            this, [this, falha = std::move(falha)] { aoTerminarExecucao(falha); },
+            Qt::QueuedConnection);
+    });
+    return true;
+}
+
+void JanelaPrincipal::aoTerminarExecucao(const std::optional<std::string>& falha) {
+    execucao.join();
     barraProgresso->reset();
     habilitaEntradas(true);
     executando = false;
-    Button1->setFocus(Qt::OtherFocusReason);
+    botaoGerar->setFocus(Qt::OtherFocusReason);
 
     if (falha) mostraCaixa(*falha, kTituloAplicacao, QMessageBox::Critical);
+    emit execucaoTerminada();
 }
 
-void TForm8::mostraCaixa(const std::string& t, const std::string& titulo, QMessageBox::Icon icone) {
+void JanelaPrincipal::mostraProgresso(std::size_t feitos, std::size_t total) {
+    if (total == 0) {
+        barraProgresso->reset();
+        return;
+    }
+    const auto limite = [](std::size_t n) {
+        return static_cast<int>(std::min<std::size_t>(n, INT_MAX));
+    };
+    barraProgresso->setRange(0, limite(total));
+    barraProgresso->setValue(limite(feitos));
+}
+
+void JanelaPrincipal::mostraCaixa(const std::string& t, const std::string& titulo,
+                                  QMessageBox::Icon icone) {
     QMessageBox caixaMensagem(icone, texto(titulo), texto(t), QMessageBox::Ok, this);
     caixa.exibe(caixaMensagem);
 }

@@ -2,11 +2,16 @@
 
 #include <QWidget>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
 
 #include "app/gui/caixa_mensagem.hpp"
-#include "export/arquivo_ini.hpp"
 #include "fichas/execucao.hpp"
 
 class QCheckBox;
@@ -25,57 +30,68 @@ inline constexpr char kTituloJanela[] = "Gerador de Arquivos para Esus - Versão
 
 // The operator's one window: the inputs of a run, "Gerar Arquivos", the status label and the
 // visible log. Controls keep their names as object names, so that tests find them.
-class TForm8 : public QWidget {
+class JanelaPrincipal : public QWidget {
     Q_OBJECT
 
   public:
-    // `arquivoIni` is config.ini, opened when the window is first shown; `relogio` gives the
-    // default period; every modal box goes through `caixa`.
-    TForm8(std::filesystem::path arquivoIni, const Relogio& relogio, CaixaMensagem& caixa,
-           QWidget* parent = nullptr);
-    ~TForm8() override;
+    // `arquivoIni` is config.ini, read when the window is first shown and by each run;
+    // `relogio` gives the default period and the run's clock, and must outlive the window;
+    // every modal box goes through `caixa`, on the window's thread.
+    JanelaPrincipal(std::filesystem::path arquivoIni, const Relogio& relogio, CaixaMensagem& caixa,
+                    QWidget* parent = nullptr);
+    ~JanelaPrincipal() override;
 
     // The run's inputs as the boxes hold them now.
     ParametrosExportacao parametros() const;
 
-    // "Gerar Arquivos": the run with the window's values; errors end in an error box.
-    void Button1Click();
+    // The box of a record kind.
+    QCheckBox* caixaDaFicha(TipoFicha tipo) const;
+
+    // "Gerar Arquivos": the run with the window's values, started as iniciaExecucao() says.
+    void aoGerarArquivos();
+
+    // Starts `trabalho` on a thread of its own, with the window's operator, and returns at
+    // once; the window keeps painting and moving meanwhile. The inputs stay disabled and the
+    // window refuses to close until `trabalho` has returned; an exception it raises ends in an
+    // error box. Nothing starts, and false comes back, while a run is under way or before the
+    // window has first been shown.
+    bool iniciaExecucao(std::function<void(Operador&)> trabalho);
 
     // True while a run is under way.
     bool emExecucao() const { return executando; }
 
+  signals:
+    // A run has ended and the operator has seen how: the inputs take input again and the
+    // error box, if there was one, has been closed.
+    void execucaoTerminada();
+
+  public:
     // The controls, for the run's operator and for tests.
-    QLabel* Label1;
-    QDateEdit* dtpDataInicial;
-    QLabel* Label2;
-    QDateEdit* dtpDataFinal;
-    QLabel* Label4;
-    QLineEdit* edtUnidade;
-    QLabel* Label7;
-    QLineEdit* edtCodProf;
-    QLabel* Label3;
-    QLineEdit* edtCaminho;
-    QLabel* Label5;
-    QLineEdit* edtUUID;
-    QGroupBox* RadioGroup1;
-    QRadioButton* RadioButton1;
-    QRadioButton* RadioButton2;
-    QCheckBox* cbCadastroIndividual;
-    QCheckBox* cbCadastroDomiciliar;
-    QCheckBox* cbAtendimentoIndividual;
-    QCheckBox* cbProcedimentos;
-    QCheckBox* cbAtendimentoOdontologico;
-    QCheckBox* cbFichaVisitaDomiciliar;
-    QCheckBox* cbFichaAtivColetiva;
-    QCheckBox* CBFichaVacinacao;
-    QLabel* Label8;
-    QLineEdit* EProfissionalGenerico;
-    QPushButton* Button1;
-    QLabel* LMensagem;
+    QLabel* rotuloDataInicial;
+    QDateEdit* dataInicial;
+    QLabel* rotuloDataFinal;
+    QDateEdit* dataFinal;
+    QLabel* rotuloUnidade;
+    QLineEdit* unidade;
+    QLabel* rotuloCodProf;
+    QLineEdit* codProf;
+    QLabel* rotuloCaminho;
+    QLineEdit* caminho;
+    QLabel* rotuloUuid;
+    QLineEdit* uuid;
+    QGroupBox* grupoFichas;
+    QRadioButton* opcaoTodas;
+    QRadioButton* opcaoEscolher;
+    // One per record kind, in the registry's order.
+    std::vector<QCheckBox*> caixasFichas;
+    QLabel* rotuloProfissionalGenerico;
+    QLineEdit* profissionalGenerico;
+    QPushButton* botaoGerar;
+    QLabel* rotuloStatus;
     QProgressBar* barraProgresso;
-    QLabel* Label6;
-    QPlainTextEdit* Memo2;
-    QPlainTextEdit* Memo1;
+    QLabel* rotuloLayout;
+    QPlainTextEdit* logVisivel;
+    QPlainTextEdit* errosCadastro;
 
   protected:
     void showEvent(QShowEvent* evento) override;
@@ -87,19 +103,25 @@ class TForm8 : public QWidget {
     class OperadorJanela;
 
     void criaControles();
+    // The controls that take the run's inputs, in tab order, the button last.
+    std::vector<QWidget*> entradas() const;
     void ordemDeTabulacao();
-    void FormShow();
-    void RadioButton1Enter();
-    void RadioButton2Enter();
-    void marcaSete(bool marcado);
+    void aoMostrar();
+    void aoEntrarTodas();
+    void aoEntrarEscolher();
+    void marcaFichasDeTodas(bool marcado);
     void habilitaEntradas(bool habilitadas);
+    void aoTerminarExecucao(const std::optional<std::string>& falha);
+    void mostraProgresso(std::size_t feitos, std::size_t total);
     void mostraCaixa(const std::string& texto, const std::string& titulo, QMessageBox::Icon icone);
 
     std::filesystem::path caminhoIni;
     const Relogio& relogio;
     CaixaMensagem& caixa;
-    std::unique_ptr<ArquivoIni> ini;
+    // Called on the run's thread; the window's thread does the rest.
     std::unique_ptr<OperadorJanela> operador;
+    // The run under way, if any; joined when it has ended, or when the window goes.
+    std::thread execucao;
     bool mostrada = false;
     bool executando = false;
 };

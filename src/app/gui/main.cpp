@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
                                                     : pastaDoExecutavel() / kNomeArquivoIni;
     RelogioSistema relogio;
     CaixaMensagem caixa;
-    TForm8 janela(arquivoIni, relogio, caixa);
+    JanelaPrincipal janela(arquivoIni, relogio, caixa);
     janela.show();
 
     if (linha.isSet(captura)) {

@@ -11,17 +11,24 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
+#include <QStringList>
 #include <QTest>
+#include <QTimer>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "export/abertura.hpp"
 #include "export/arquivo_ini.hpp"
 #include "export/exportacao.hpp"
 #include "suporte/banco_teste.hpp"
@@ -55,7 +62,7 @@ struct CaixaVista {
 class CaixaGravadora : public CaixaMensagem {
   public:
     std::vector<CaixaVista> caixas;
-    TForm8* janela = nullptr;
+    JanelaPrincipal* janela = nullptr;
     // Run while the box would be up, that is, in the middle of the run.
     std::function<void()> enquantoAberta;
 
@@ -63,8 +70,8 @@ class CaixaGravadora : public CaixaMensagem {
         CaixaVista vista{caixa.windowTitle(),  caixa.text(), caixa.icon(), caixa.standardButtons(),
                          caixa.parentWidget(), {},           true};
         if (janela) {
-            vista.status = janela->LMensagem->text();
-            vista.botaoHabilitado = janela->Button1->isEnabled();
+            vista.status = janela->rotuloStatus->text();
+            vista.botaoHabilitado = janela->botaoGerar->isEnabled();
         }
         caixas.push_back(vista);
         if (enquantoAberta) enquantoAberta();
@@ -99,38 +106,56 @@ class JanelaTest : public ::testing::Test {
         ini.grava(secao, chave, valor);
     }
 
-    TForm8& criaJanela() {
-        janela = std::make_unique<TForm8>(arquivoIni(), relogio, caixa);
+    JanelaPrincipal& criaJanela() {
+        janela = std::make_unique<JanelaPrincipal>(arquivoIni(), relogio, caixa);
         caixa.janela = janela.get();
         return *janela;
     }
 
-    TForm8& abreJanela() {
-        TForm8& j = criaJanela();
+    JanelaPrincipal& abreJanela() {
+        JanelaPrincipal& j = criaJanela();
         j.show();
         EXPECT_TRUE(QTest::qWaitForWindowActive(&j));
         return j;
     }
 
-    std::vector<bool> sete() const {
+    // The box of a record kind in the window under test.
+    QCheckBox* ficha(TipoFicha tipo) const {
+        QCheckBox* caixaDaFicha = janela->caixaDaFicha(tipo);
+        EXPECT_NE(caixaDaFicha, nullptr);
+        return caixaDaFicha;
+    }
+
+    // The seven kinds of "Todas", ticked or not.
+    std::vector<bool> seteDeTodas() const {
         std::vector<bool> marcadas;
-        for (QCheckBox* c : {janela->cbCadastroIndividual, janela->cbCadastroDomiciliar,
-                             janela->cbAtendimentoIndividual, janela->cbProcedimentos,
-                             janela->cbAtendimentoOdontologico, janela->cbFichaVisitaDomiciliar,
-                             janela->cbFichaAtivColetiva})
-            marcadas.push_back(c->isChecked());
+        for (TipoFicha tipo : {TipoFicha::CadastroIndividual, TipoFicha::CadastroDomiciliar,
+                               TipoFicha::AtendimentoIndividual, TipoFicha::Procedimento,
+                               TipoFicha::AtendimentoOdontologico, TipoFicha::VisitaDomiciliar,
+                               TipoFicha::AtividadeColetiva})
+            marcadas.push_back(ficha(tipo)->isChecked());
         return marcadas;
     }
     static std::vector<bool> todas(bool v) { return std::vector<bool>(7, v); }
 
+    // Clicks "Gerar Arquivos" and waits for the run to end.
+    bool geraArquivos() {
+        QSignalSpy fim(janela.get(), &JanelaPrincipal::execucaoTerminada);
+        QTest::mouseClick(janela->botaoGerar, Qt::LeftButton);
+        return fim.wait(kPrazo);
+    }
+
+    // Far beyond what any run here takes; only a run that never ends reaches it.
+    static constexpr int kPrazo = 60'000;
+
     PastaTemporaria pasta;
     RelogioFixo relogio{DataHora{2019, 11, 3, 14, 5, 0}};
     CaixaGravadora caixa;
-    std::unique_ptr<TForm8> janela;
+    std::unique_ptr<JanelaPrincipal> janela;
 };
 
 TEST_F(JanelaTest, ControlesComoDesenhados) {
-    TForm8& j = criaJanela();
+    JanelaPrincipal& j = criaJanela();
     EXPECT_EQ(j.windowTitle(), QString::fromUtf8("Gerador de Arquivos para Esus - Versão 1.06"));
     EXPECT_EQ(j.size(), QSize(808, 453));
 
@@ -142,48 +167,48 @@ TEST_F(JanelaTest, ControlesComoDesenhados) {
         QRect lugar;
     };
     const Caso casos[] = {
-        {"Label1", "QLabel", "Data Inicial:", {8, 12, 0, 0}},
-        {"dtpDataInicial", "QDateEdit", nullptr, {80, 8, 105, 21}},
-        {"Label2", "QLabel", "Data Final:", {202, 12, 0, 0}},
-        {"dtpDataFinal", "QDateEdit", nullptr, {263, 8, 105, 21}},
-        {"Label4", "QLabel", "CNES:", {8, 43, 0, 0}},
-        {"edtUnidade", "QLineEdit", "0000000", {80, 40, 57, 21}},
-        {"Label7", "QLabel", "Cód. Profiss.:", {8, 74, 0, 0}},
-        {"edtCodProf", "QLineEdit", "", {80, 71, 33, 21}},
-        {"Label3", "QLabel", "Caminho:", {8, 107, 0, 0}},
-        {"edtCaminho", "QLineEdit", "C:\\temp", {80, 104, 269, 21}},
-        {"Label5", "QLabel", "UUID:", {363, 107, 0, 0}},
-        {"edtUUID", "QLineEdit", "0", {394, 104, 33, 21}},
-        {"RadioGroup1", "QGroupBox", " Fichas CDS ", {30, 129, 404, 242}},
-        {"RadioButton1", "QRadioButton", "Todas", {52, 155, 0, 0}},
-        {"RadioButton2", "QRadioButton", "Escolher", {138, 155, 0, 0}},
-        {"cbCadastroIndividual", "QCheckBox", "Ficha de Cadastro Individual", {40, 180, 0, 0}},
-        {"cbCadastroDomiciliar",
+        {"rotuloDataInicial", "QLabel", "Data Inicial:", {8, 12, 0, 0}},
+        {"dataInicial", "QDateEdit", nullptr, {80, 8, 105, 21}},
+        {"rotuloDataFinal", "QLabel", "Data Final:", {202, 12, 0, 0}},
+        {"dataFinal", "QDateEdit", nullptr, {263, 8, 105, 21}},
+        {"rotuloUnidade", "QLabel", "CNES:", {8, 43, 0, 0}},
+        {"unidade", "QLineEdit", "0000000", {80, 40, 57, 21}},
+        {"rotuloCodProf", "QLabel", "Cód. Profiss.:", {8, 74, 0, 0}},
+        {"codProf", "QLineEdit", "", {80, 71, 33, 21}},
+        {"rotuloCaminho", "QLabel", "Caminho:", {8, 107, 0, 0}},
+        {"caminho", "QLineEdit", "C:\\temp", {80, 104, 269, 21}},
+        {"rotuloUuid", "QLabel", "UUID:", {363, 107, 0, 0}},
+        {"uuid", "QLineEdit", "0", {394, 104, 33, 21}},
+        {"grupoFichas", "QGroupBox", " Fichas CDS ", {30, 129, 404, 242}},
+        {"opcaoTodas", "QRadioButton", "Todas", {52, 155, 0, 0}},
+        {"opcaoEscolher", "QRadioButton", "Escolher", {138, 155, 0, 0}},
+        {"fichaCadastroIndividual", "QCheckBox", "Ficha de Cadastro Individual", {40, 180, 0, 0}},
+        {"fichaCadastroDomiciliar",
          "QCheckBox",
          "Ficha de Cadastro Domiciliar/Territorial",
          {40, 204, 0, 0}},
-        {"cbAtendimentoIndividual",
+        {"fichaAtendimentoIndividual",
          "QCheckBox",
          "Ficha de Atendimento Individual",
          {40, 228, 0, 0}},
-        {"cbProcedimentos", "QCheckBox", "Ficha de Procedimentos", {40, 251, 0, 0}},
-        {"cbAtendimentoOdontologico",
+        {"fichaProcedimentos", "QCheckBox", "Ficha de Procedimentos", {40, 251, 0, 0}},
+        {"fichaAtendimentoOdontologico",
          "QCheckBox",
          "Ficha de Atendimento Odontológico",
          {40, 274, 0, 0}},
-        {"cbFichaVisitaDomiciliar",
+        {"fichaVisitaDomiciliar",
          "QCheckBox",
          "Ficha Visita Domiciliar e Territorial",
          {40, 297, 0, 0}},
-        {"cbFichaAtivColetiva", "QCheckBox", "Ficha Atividade Coletiva", {40, 321, 0, 0}},
-        {"CBFichaVacinacao", "QCheckBox", "Ficha de Vacinação", {40, 345, 0, 0}},
-        {"Label8", "QLabel", "Cód. Profiss. Genérico:", {216, 182, 0, 0}},
-        {"EProfissionalGenerico", "QLineEdit", "", {334, 178, 33, 21}},
-        {"Button1", "QPushButton", "Gerar Arquivos", {172, 376, 131, 32}},
-        {"LMensagem", "QLabel", "Mensagem", {8, 406, 0, 0}},
-        {"Label6", "QLabel", "Compatível com layout e-SUS AB v.2.2", {216, 436, 0, 0}},
-        {"Memo2", "QPlainTextEdit", "", {440, 8, 360, 437}},
-        {"Memo1", "QPlainTextEdit", "", {8, 412, 185, 89}},
+        {"fichaAtividadeColetiva", "QCheckBox", "Ficha Atividade Coletiva", {40, 321, 0, 0}},
+        {"fichaVacinacao", "QCheckBox", "Ficha de Vacinação", {40, 345, 0, 0}},
+        {"rotuloProfissionalGenerico", "QLabel", "Cód. Profiss. Genérico:", {216, 182, 0, 0}},
+        {"profissionalGenerico", "QLineEdit", "", {334, 178, 33, 21}},
+        {"botaoGerar", "QPushButton", "Gerar Arquivos", {172, 376, 131, 32}},
+        {"rotuloStatus", "QLabel", "Mensagem", {8, 406, 0, 0}},
+        {"rotuloLayout", "QLabel", "Compatível com layout e-SUS AB v.2.2", {216, 436, 0, 0}},
+        {"logVisivel", "QPlainTextEdit", "", {440, 8, 360, 437}},
+        {"errosCadastro", "QPlainTextEdit", "", {8, 412, 185, 89}},
     };
     for (const Caso& c : casos) {
         SCOPED_TRACE(c.nome);
@@ -202,35 +227,35 @@ TEST_F(JanelaTest, ControlesComoDesenhados) {
         }
     }
 
-    EXPECT_TRUE(j.RadioButton1->isChecked());
-    EXPECT_FALSE(j.RadioButton2->isChecked());
-    EXPECT_EQ(sete(), todas(true));
-    EXPECT_FALSE(j.CBFichaVacinacao->isChecked());
-    EXPECT_TRUE(j.CBFichaVacinacao->isHidden());
-    EXPECT_TRUE(j.Memo1->isHidden());
-    EXPECT_FALSE(j.Memo2->isHidden());
-    for (QDateEdit* d : {j.dtpDataInicial, j.dtpDataFinal}) {
+    EXPECT_TRUE(j.opcaoTodas->isChecked());
+    EXPECT_FALSE(j.opcaoEscolher->isChecked());
+    EXPECT_EQ(seteDeTodas(), todas(true));
+    EXPECT_FALSE(ficha(TipoFicha::Vacinacao)->isChecked());
+    EXPECT_TRUE(ficha(TipoFicha::Vacinacao)->isHidden());
+    EXPECT_TRUE(j.errosCadastro->isHidden());
+    EXPECT_FALSE(j.logVisivel->isHidden());
+    for (QDateEdit* d : {j.dataInicial, j.dataFinal}) {
         EXPECT_TRUE(d->calendarPopup());
         EXPECT_EQ(d->displayFormat(), QStringLiteral("dd/MM/yyyy"));
     }
-    EXPECT_EQ(j.Memo2->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-    EXPECT_EQ(j.Memo2->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(j.logVisivel->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(j.logVisivel->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     // The status label is the large one: 12 pt against the window's 8.
-    EXPECT_DOUBLE_EQ(j.LMensagem->font().pointSizeF(), 1.5 * j.font().pointSizeF());
+    EXPECT_DOUBLE_EQ(j.rotuloStatus->font().pointSizeF(), 1.5 * j.font().pointSizeF());
 }
 
 TEST_F(JanelaTest, LegendasNaoInvademAsCaixasAoLado) {
-    TForm8& j = abreJanela();
+    JanelaPrincipal& j = abreJanela();
     const std::pair<QWidget*, QWidget*> vizinhos[] = {
-        {j.Label1, j.dtpDataInicial},
-        {j.Label2, j.dtpDataFinal},
-        {j.Label4, j.edtUnidade},
-        {j.Label7, j.edtCodProf},
-        {j.Label3, j.edtCaminho},
-        {j.Label5, j.edtUUID},
-        {j.Label8, j.EProfissionalGenerico},
-        {j.cbCadastroIndividual, j.Label8},
-        {j.RadioButton1, j.RadioButton2},
+        {j.rotuloDataInicial, j.dataInicial},
+        {j.rotuloDataFinal, j.dataFinal},
+        {j.rotuloUnidade, j.unidade},
+        {j.rotuloCodProf, j.codProf},
+        {j.rotuloCaminho, j.caminho},
+        {j.rotuloUuid, j.uuid},
+        {j.rotuloProfissionalGenerico, j.profissionalGenerico},
+        {ficha(TipoFicha::CadastroIndividual), j.rotuloProfissionalGenerico},
+        {j.opcaoTodas, j.opcaoEscolher},
     };
     for (const auto& [esquerda, direita] : vizinhos) {
         const int fimDaLegenda = esquerda->x() + esquerda->sizeHint().width();
@@ -240,50 +265,50 @@ TEST_F(JanelaTest, LegendasNaoInvademAsCaixasAoLado) {
 }
 
 TEST_F(JanelaTest, OrdemDeTabulacao) {
-    TForm8& j = abreJanela();
-    const std::vector<QString> esperada = {"dtpDataInicial",
-                                           "dtpDataFinal",
-                                           "edtUnidade",
-                                           "edtCodProf",
-                                           "edtCaminho",
-                                           "edtUUID",
-                                           "RadioButton1",
-                                           "RadioButton2",
-                                           "cbCadastroIndividual",
-                                           "cbCadastroDomiciliar",
-                                           "cbAtendimentoIndividual",
-                                           "cbProcedimentos",
-                                           "cbAtendimentoOdontologico",
-                                           "cbFichaVisitaDomiciliar",
-                                           "cbFichaAtivColetiva",
-                                           "CBFichaVacinacao",
-                                           "EProfissionalGenerico",
-                                           "Button1",
-                                           "Memo2",
-                                           "Memo1"};
+    JanelaPrincipal& j = abreJanela();
+    const std::vector<QString> esperada = {"dataInicial",
+                                           "dataFinal",
+                                           "unidade",
+                                           "codProf",
+                                           "caminho",
+                                           "uuid",
+                                           "opcaoTodas",
+                                           "opcaoEscolher",
+                                           "fichaCadastroIndividual",
+                                           "fichaCadastroDomiciliar",
+                                           "fichaAtendimentoIndividual",
+                                           "fichaProcedimentos",
+                                           "fichaAtendimentoOdontologico",
+                                           "fichaVisitaDomiciliar",
+                                           "fichaAtividadeColetiva",
+                                           "fichaVacinacao",
+                                           "profissionalGenerico",
+                                           "botaoGerar",
+                                           "logVisivel",
+                                           "errosCadastro"};
     std::vector<QString> ordem;
-    QWidget* w = j.dtpDataInicial;
+    QWidget* w = j.dataInicial;
     do {
         if (w->parentWidget() == &j &&
             std::find(ordem.begin(), ordem.end(), w->objectName()) == ordem.end())
             ordem.push_back(w->objectName());
         w = w->nextInFocusChain();
-    } while (w != j.dtpDataInicial);
+    } while (w != j.dataInicial);
     std::erase_if(ordem, [&](const QString& n) {
         return std::find(esperada.begin(), esperada.end(), n) == esperada.end();
     });
     EXPECT_EQ(ordem, esperada);
 }
 
-TEST_F(JanelaTest, Memo2CresceELabel6AcompanhaABorda) {
-    TForm8& j = abreJanela();
+TEST_F(JanelaTest, LogCresceERotuloDoLayoutAcompanhaABorda) {
+    JanelaPrincipal& j = abreJanela();
     j.resize(1000, 600);
-    EXPECT_EQ(j.Memo2->geometry(), QRect(440, 8, 1000 - 448, 600 - 16));
-    EXPECT_EQ(j.Label6->pos(), QPoint(216, 600 - 17));
-    EXPECT_EQ(j.Button1->pos(), QPoint(172, 376));
+    EXPECT_EQ(j.logVisivel->geometry(), QRect(440, 8, 1000 - 448, 600 - 16));
+    EXPECT_EQ(j.rotuloLayout->pos(), QPoint(216, 600 - 17));
+    EXPECT_EQ(j.botaoGerar->pos(), QPoint(172, 376));
     j.resize(808, 453);
-    EXPECT_EQ(j.Memo2->geometry(), QRect(440, 8, 360, 437));
-    EXPECT_EQ(j.Label6->pos(), QPoint(216, 436));
+    EXPECT_EQ(j.logVisivel->geometry(), QRect(440, 8, 360, 437));
+    EXPECT_EQ(j.rotuloLayout->pos(), QPoint(216, 436));
 }
 
 TEST_F(JanelaTest, PrimeiraAberturaSemConfig) {
@@ -294,17 +319,17 @@ TEST_F(JanelaTest, PrimeiraAberturaSemConfig) {
     const std::optional<std::string> tmpdir =
         antes ? std::optional<std::string>(antes) : std::nullopt;
     setenv("TMPDIR", padrao.c_str(), 1);
-    TForm8& j = abreJanela();
+    JanelaPrincipal& j = abreJanela();
     if (tmpdir)
         setenv("TMPDIR", tmpdir->c_str(), 1);
     else
         unsetenv("TMPDIR");
 
-    EXPECT_EQ(j.edtUnidade->text(), QString());
-    EXPECT_EQ(j.EProfissionalGenerico->text(), QString());
-    EXPECT_EQ(j.edtCaminho->text().toStdString(), padrao.string());
-    EXPECT_EQ(j.edtUUID->text(), QStringLiteral("0"));
-    EXPECT_EQ(j.LMensagem->text(), QString());
+    EXPECT_EQ(j.unidade->text(), QString());
+    EXPECT_EQ(j.profissionalGenerico->text(), QString());
+    EXPECT_EQ(j.caminho->text().toStdString(), padrao.string());
+    EXPECT_EQ(j.uuid->text(), QStringLiteral("0"));
+    EXPECT_EQ(j.rotuloStatus->text(), QString());
     EXPECT_TRUE(fs::is_directory(padrao / "arquivosXML"));
     // Opening reads the settings; it writes none.
     EXPECT_FALSE(fs::exists(arquivoIni()));
@@ -315,12 +340,12 @@ TEST_F(JanelaTest, AberturaPreencheComAConfigECriaASubpasta) {
     grava(kSecaoGeral, kChaveCnesPrincipal, "2345678");
     grava(kSecaoGeral, kChaveCaminhoXml, saida.string());
     grava(kSecaoEsus, kChaveProfissionalGenerico, "9");
-    TForm8& j = abreJanela();
+    JanelaPrincipal& j = abreJanela();
 
-    EXPECT_EQ(j.edtUnidade->text(), QStringLiteral("2345678"));
-    EXPECT_EQ(j.edtCaminho->text().toStdString(), saida.string());
-    EXPECT_EQ(j.EProfissionalGenerico->text(), QStringLiteral("9"));
-    EXPECT_EQ(j.edtCodProf->text(), QString());
+    EXPECT_EQ(j.unidade->text(), QStringLiteral("2345678"));
+    EXPECT_EQ(j.caminho->text().toStdString(), saida.string());
+    EXPECT_EQ(j.profissionalGenerico->text(), QStringLiteral("9"));
+    EXPECT_EQ(j.codProf->text(), QString());
     EXPECT_TRUE(fs::is_directory(saida / "arquivosXML"));
 
     const ParametrosExportacao p = j.parametros();
@@ -330,10 +355,35 @@ TEST_F(JanelaTest, AberturaPreencheComAConfigECriaASubpasta) {
     EXPECT_EQ(p.UUID, "0");
     EXPECT_EQ(p.DataInicial, std::chrono::year_month_day(std::chrono::year{2019} / 10 / 1));
     EXPECT_EQ(p.DataFinal, std::chrono::year_month_day(std::chrono::year{2019} / 10 / 31));
-    EXPECT_TRUE(p.CadastroIndividual && p.CadastroDomiciliar && p.AtendimentoIndividual &&
-                p.Procedimentos && p.AtendimentoOdontologico && p.FichaVisitaDomiciliar &&
-                p.FichaAtivColetiva);
-    EXPECT_FALSE(p.FichaVacinacao);
+    EXPECT_EQ(p.Fichas, fichasDeTodas());
+    EXPECT_FALSE(p.escolhida(TipoFicha::Vacinacao));
+}
+
+TEST_F(JanelaTest, CadaCaixaEscolheASuaFicha) {
+    JanelaPrincipal& j = criaJanela();
+    const std::pair<const char*, TipoFicha> casos[] = {
+        {"fichaCadastroIndividual", TipoFicha::CadastroIndividual},
+        {"fichaCadastroDomiciliar", TipoFicha::CadastroDomiciliar},
+        {"fichaAtendimentoIndividual", TipoFicha::AtendimentoIndividual},
+        {"fichaProcedimentos", TipoFicha::Procedimento},
+        {"fichaAtendimentoOdontologico", TipoFicha::AtendimentoOdontologico},
+        {"fichaVisitaDomiciliar", TipoFicha::VisitaDomiciliar},
+        {"fichaAtividadeColetiva", TipoFicha::AtividadeColetiva},
+        {"fichaVacinacao", TipoFicha::Vacinacao},
+    };
+    for (const auto& [nome, tipo] : casos) {
+        SCOPED_TRACE(nome);
+        for (const auto& outro : casos) ficha(outro.second)->setChecked(false);
+        QCheckBox* caixaDaFicha = j.findChild<QCheckBox*>(QString::fromLatin1(nome));
+        ASSERT_NE(caixaDaFicha, nullptr);
+        EXPECT_EQ(j.caixaDaFicha(tipo), caixaDaFicha);
+        caixaDaFicha->setChecked(true);
+
+        const ParametrosExportacao p = j.parametros();
+        for (const auto& outro : casos) {
+            EXPECT_EQ(p.escolhida(outro.second), outro.second == tipo) << outro.first;
+        }
+    }
 }
 
 TEST_F(JanelaTest, SubpastaQueNaoPodeSerCriadaFicaDitaNoStatus) {
@@ -341,10 +391,10 @@ TEST_F(JanelaTest, SubpastaQueNaoPodeSerCriadaFicaDitaNoStatus) {
     const fs::path arquivo = pasta.caminho() / "ocupado";
     std::ofstream(arquivo) << "x";
     grava(kSecaoGeral, kChaveCaminhoXml, arquivo.string());
-    TForm8& j = abreJanela();
-    EXPECT_EQ(j.edtCaminho->text().toStdString(), arquivo.string());
-    EXPECT_TRUE(j.LMensagem->text().contains(QStringLiteral("arquivosXML")))
-        << j.LMensagem->text().toStdString();
+    JanelaPrincipal& j = abreJanela();
+    EXPECT_EQ(j.caminho->text().toStdString(), arquivo.string());
+    EXPECT_TRUE(j.rotuloStatus->text().contains(QStringLiteral("arquivosXML")))
+        << j.rotuloStatus->text().toStdString();
     EXPECT_TRUE(caixa.caixas.empty());
 }
 
@@ -365,74 +415,74 @@ TEST_F(JanelaTest, PeriodoPadraoEOMesAnterior) {
     };
     for (const Caso& c : casos) {
         relogio.momento = c.hoje;
-        TForm8& j = abreJanela();
-        EXPECT_EQ(j.dtpDataInicial->text().toStdString(), c.inicial) << c.inicial;
-        EXPECT_EQ(j.dtpDataFinal->text().toStdString(), c.final) << c.final;
+        JanelaPrincipal& j = abreJanela();
+        EXPECT_EQ(j.dataInicial->text().toStdString(), c.inicial) << c.inicial;
+        EXPECT_EQ(j.dataFinal->text().toStdString(), c.final) << c.final;
     }
 }
 
 TEST_F(JanelaTest, EscolherETodasAoReceberOFocoPeloMouse) {
-    TForm8& j = abreJanela();
+    JanelaPrincipal& j = abreJanela();
     // Set by hand to see that neither shortcut touches it.
-    j.CBFichaVacinacao->setChecked(true);
+    ficha(TipoFicha::Vacinacao)->setChecked(true);
 
-    QTest::mouseClick(j.RadioButton2, Qt::LeftButton);
-    EXPECT_TRUE(j.RadioButton2->isChecked());
-    EXPECT_EQ(sete(), todas(false));
-    EXPECT_TRUE(j.CBFichaVacinacao->isChecked());
+    QTest::mouseClick(j.opcaoEscolher, Qt::LeftButton);
+    EXPECT_TRUE(j.opcaoEscolher->isChecked());
+    EXPECT_EQ(seteDeTodas(), todas(false));
+    EXPECT_TRUE(ficha(TipoFicha::Vacinacao)->isChecked());
 
     // The boxes can be changed one by one afterwards.
-    QTest::mouseClick(j.cbProcedimentos, Qt::LeftButton);
-    EXPECT_TRUE(j.cbProcedimentos->isChecked());
-    EXPECT_FALSE(j.cbAtendimentoIndividual->isChecked());
+    QTest::mouseClick(ficha(TipoFicha::Procedimento), Qt::LeftButton);
+    EXPECT_TRUE(ficha(TipoFicha::Procedimento)->isChecked());
+    EXPECT_FALSE(ficha(TipoFicha::AtendimentoIndividual)->isChecked());
 
-    QTest::mouseClick(j.RadioButton1, Qt::LeftButton);
-    EXPECT_TRUE(j.RadioButton1->isChecked());
-    EXPECT_EQ(sete(), todas(true));
+    QTest::mouseClick(j.opcaoTodas, Qt::LeftButton);
+    EXPECT_TRUE(j.opcaoTodas->isChecked());
+    EXPECT_EQ(seteDeTodas(), todas(true));
 
     // Back to "Todas" while it is already selected: the seven are ticked again.
-    QTest::mouseClick(j.cbFichaAtivColetiva, Qt::LeftButton);
-    EXPECT_FALSE(j.cbFichaAtivColetiva->isChecked());
-    QTest::mouseClick(j.RadioButton1, Qt::LeftButton);
-    EXPECT_EQ(sete(), todas(true));
+    QTest::mouseClick(ficha(TipoFicha::AtividadeColetiva), Qt::LeftButton);
+    EXPECT_FALSE(ficha(TipoFicha::AtividadeColetiva)->isChecked());
+    QTest::mouseClick(j.opcaoTodas, Qt::LeftButton);
+    EXPECT_EQ(seteDeTodas(), todas(true));
 
-    j.CBFichaVacinacao->setChecked(false);
-    QTest::mouseClick(j.RadioButton1, Qt::LeftButton);
-    EXPECT_FALSE(j.CBFichaVacinacao->isChecked());
-    EXPECT_TRUE(j.CBFichaVacinacao->isHidden());
-    EXPECT_FALSE(j.parametros().FichaVacinacao);
+    ficha(TipoFicha::Vacinacao)->setChecked(false);
+    QTest::mouseClick(j.opcaoTodas, Qt::LeftButton);
+    EXPECT_FALSE(ficha(TipoFicha::Vacinacao)->isChecked());
+    EXPECT_TRUE(ficha(TipoFicha::Vacinacao)->isHidden());
+    EXPECT_FALSE(j.parametros().escolhida(TipoFicha::Vacinacao));
 }
 
 TEST_F(JanelaTest, EscolherETodasAoReceberOFocoPeloTeclado) {
-    TForm8& j = abreJanela();
-    j.edtUUID->setFocus(Qt::OtherFocusReason);
-    QTest::keyClick(j.edtUUID, Qt::Key_Tab);
-    ASSERT_EQ(QApplication::focusWidget(), j.RadioButton1);
-    EXPECT_EQ(sete(), todas(true));
+    JanelaPrincipal& j = abreJanela();
+    j.uuid->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(j.uuid, Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), j.opcaoTodas);
+    EXPECT_EQ(seteDeTodas(), todas(true));
 
     // The arrow moves the focus, and the choice, to "Escolher".
-    QTest::keyClick(j.RadioButton1, Qt::Key_Right);
-    ASSERT_EQ(QApplication::focusWidget(), j.RadioButton2);
-    EXPECT_TRUE(j.RadioButton2->isChecked());
-    EXPECT_EQ(sete(), todas(false));
+    QTest::keyClick(j.opcaoTodas, Qt::Key_Right);
+    ASSERT_EQ(QApplication::focusWidget(), j.opcaoEscolher);
+    EXPECT_TRUE(j.opcaoEscolher->isChecked());
+    EXPECT_EQ(seteDeTodas(), todas(false));
 
     // Leaving and coming back from behind with the keyboard clears them again.
-    j.cbCadastroIndividual->setChecked(true);
-    QTest::keyClick(j.RadioButton2, Qt::Key_Tab);
+    ficha(TipoFicha::CadastroIndividual)->setChecked(true);
+    QTest::keyClick(j.opcaoEscolher, Qt::Key_Tab);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
-    ASSERT_EQ(QApplication::focusWidget(), j.RadioButton2);
-    EXPECT_EQ(sete(), todas(false));
+    ASSERT_EQ(QApplication::focusWidget(), j.opcaoEscolher);
+    EXPECT_EQ(seteDeTodas(), todas(false));
 
-    QTest::keyClick(j.RadioButton2, Qt::Key_Left);
-    ASSERT_EQ(QApplication::focusWidget(), j.RadioButton1);
-    EXPECT_EQ(sete(), todas(true));
-    EXPECT_FALSE(j.CBFichaVacinacao->isChecked());
+    QTest::keyClick(j.opcaoEscolher, Qt::Key_Left);
+    ASSERT_EQ(QApplication::focusWidget(), j.opcaoTodas);
+    EXPECT_EQ(seteDeTodas(), todas(true));
+    EXPECT_FALSE(ficha(TipoFicha::Vacinacao)->isChecked());
 }
 
 TEST_F(JanelaTest, VoltarParaAJanelaNaoContaComoEntrarNoBotao) {
-    TForm8& j = abreJanela();
-    QTest::mouseClick(j.RadioButton1, Qt::LeftButton);
-    j.cbProcedimentos->setChecked(false);
+    JanelaPrincipal& j = abreJanela();
+    QTest::mouseClick(j.opcaoTodas, Qt::LeftButton);
+    ficha(TipoFicha::Procedimento)->setChecked(false);
 
     // Another window takes the focus and gives it back; "Todas" had it all along.
     QWidget outra;
@@ -441,14 +491,14 @@ TEST_F(JanelaTest, VoltarParaAJanelaNaoContaComoEntrarNoBotao) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&outra));
     j.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&j));
-    ASSERT_EQ(QApplication::focusWidget(), j.RadioButton1);
-    EXPECT_FALSE(j.cbProcedimentos->isChecked());
+    ASSERT_EQ(QApplication::focusWidget(), j.opcaoTodas);
+    EXPECT_FALSE(ficha(TipoFicha::Procedimento)->isChecked());
 }
 
 TEST_F(JanelaTest, CodigoDeProfissionalInvalidoVaiParaACaixaDeErro) {
-    TForm8& j = abreJanela();
-    j.edtCodProf->setText(QStringLiteral("12a"));
-    QTest::mouseClick(j.Button1, Qt::LeftButton);
+    JanelaPrincipal& j = abreJanela();
+    j.codProf->setText(QStringLiteral("12a"));
+    ASSERT_TRUE(geraArquivos());
 
     ASSERT_EQ(caixa.caixas.size(), 1u);
     const CaixaVista& erro = caixa.caixas[0];
@@ -459,8 +509,150 @@ TEST_F(JanelaTest, CodigoDeProfissionalInvalidoVaiParaACaixaDeErro) {
     EXPECT_EQ(erro.dono, &j);
     // The run is over when the box shows: the window takes input again.
     EXPECT_TRUE(erro.botaoHabilitado);
-    EXPECT_TRUE(j.Button1->isEnabled());
-    EXPECT_TRUE(j.edtCodProf->isEnabled());
+    EXPECT_TRUE(j.botaoGerar->isEnabled());
+    EXPECT_TRUE(j.codProf->isEnabled());
+}
+
+TEST_F(JanelaTest, ChamadasDaExecucaoChegamNaOrdemEmQueForamFeitas) {
+    JanelaPrincipal& j = abreJanela();
+    j.logVisivel->setPlainText(QStringLiteral("linha de uma execução anterior"));
+    Pinturas status(j.rotuloStatus, [&] { return j.rotuloStatus->text(); });
+    // What the window held when the box came up, halfway through the run.
+    int linhasNoLog = 0;
+    int linhasNaLista = 0;
+    caixa.enquantoAberta = [&] {
+        linhasNoLog = j.logVisivel->blockCount();
+        linhasNaLista = j.errosCadastro->blockCount();
+    };
+
+    constexpr int kEtapas = 400;
+    QSignalSpy fim(&j, &JanelaPrincipal::execucaoTerminada);
+    ASSERT_TRUE(j.iniciaExecucao([](Operador& operador) {
+        operador.limpaLog();
+        for (int i = 1; i <= kEtapas; ++i) {
+            const std::string n = std::to_string(i);
+            operador.status("Etapa " + n);
+            operador.log("linha " + n);
+            operador.erroCadastro("erro " + n);
+            operador.progresso(static_cast<std::size_t>(i), kEtapas);
+            if (i == kEtapas / 2) operador.mensagem("No meio", "Aviso", TipoMensagem::Simples);
+        }
+    }));
+    ASSERT_TRUE(fim.wait(kPrazo));
+
+    QStringList linhas;
+    QStringList erros;
+    std::vector<QString> etapas;
+    for (int i = 1; i <= kEtapas; ++i) {
+        linhas << QStringLiteral("linha %1").arg(i);
+        erros << QStringLiteral("erro %1").arg(i);
+        etapas.push_back(QStringLiteral("Etapa %1").arg(i));
+    }
+    EXPECT_EQ(j.logVisivel->toPlainText(), linhas.join(QLatin1Char('\n')));
+    EXPECT_EQ(j.errosCadastro->toPlainText(), erros.join(QLatin1Char('\n')));
+    // Every status was on screen, one after the other.
+    std::vector<QString> vistos = status.vistas;
+    std::erase_if(vistos, [](const QString& t) { return t.isEmpty(); });
+    EXPECT_EQ(vistos, etapas);
+
+    // The box came after all that was said before it, and before anything said after it.
+    ASSERT_EQ(caixa.caixas.size(), 1u);
+    EXPECT_EQ(caixa.caixas[0].texto, QStringLiteral("No meio"));
+    EXPECT_EQ(caixa.caixas[0].status, QStringLiteral("Etapa 200"));
+    EXPECT_EQ(linhasNoLog, kEtapas / 2);
+    EXPECT_EQ(linhasNaLista, kEtapas / 2);
+}
+
+TEST_F(JanelaTest, JanelaSegueRespondendoDuranteAExecucao) {
+    JanelaPrincipal& j = abreJanela();
+    // Shared with the run, which may outlive this test's frame if the test fails.
+    struct Espera {
+        std::promise<void> liberacao;
+        std::future<void> liberada = liberacao.get_future();
+        std::atomic<bool> liberadaATempo = false;
+    };
+    const auto espera = std::make_shared<Espera>();
+
+    QSignalSpy fim(&j, &JanelaPrincipal::execucaoTerminada);
+    ASSERT_TRUE(j.iniciaExecucao([espera](Operador& operador) {
+        operador.status("Esperando");
+        // Let go only by a timer of the window's thread: a run that held that thread would
+        // sit here until the deadline.
+        espera->liberadaATempo = espera->liberada.wait_for(std::chrono::milliseconds(kPrazo)) ==
+                                 std::future_status::ready;
+    }));
+    // A second run does not start over the first.
+    EXPECT_FALSE(j.iniciaExecucao([](Operador&) {}));
+
+    struct Vista {
+        bool emExecucao = false;
+        bool entradasHabilitadas = true;
+        bool fechou = true;
+        QPoint lugar;
+    } vista;
+    const QPoint destino = j.pos() + QPoint(40, 30);
+    QTimer::singleShot(0, &j, [&] {
+        vista.emExecucao = j.emExecucao();
+        vista.entradasHabilitadas = j.botaoGerar->isEnabled() || j.codProf->isEnabled() ||
+                                    ficha(TipoFicha::Procedimento)->isEnabled();
+        vista.fechou = j.close();
+        j.move(destino);
+        vista.lugar = j.pos();
+        espera->liberacao.set_value();
+    });
+    ASSERT_TRUE(fim.wait(kPrazo));
+
+    EXPECT_TRUE(espera->liberadaATempo);
+    EXPECT_TRUE(vista.emExecucao);
+    EXPECT_FALSE(vista.entradasHabilitadas);
+    EXPECT_FALSE(vista.fechou);
+    EXPECT_EQ(vista.lugar, destino);
+    EXPECT_TRUE(j.isVisible());
+    EXPECT_FALSE(j.emExecucao());
+    EXPECT_TRUE(j.botaoGerar->isEnabled());
+    EXPECT_TRUE(j.close());
+}
+
+TEST_F(JanelaTest, MensagemSeguraAExecucaoAteSerFechada) {
+    JanelaPrincipal& j = abreJanela();
+    const auto depoisDaCaixa = std::make_shared<std::atomic<bool>>(false);
+    bool seguiuComACaixaAberta = true;
+    caixa.enquantoAberta = [&] {
+        // The window's thread keeps turning while the box is up; the run must not.
+        seguiuComACaixaAberta = QTest::qWaitFor([&] { return depoisDaCaixa->load(); }, 200);
+    };
+
+    QSignalSpy fim(&j, &JanelaPrincipal::execucaoTerminada);
+    ASSERT_TRUE(j.iniciaExecucao([depoisDaCaixa](Operador& operador) {
+        operador.mensagem("Confira", "Aviso", TipoMensagem::Erro);
+        *depoisDaCaixa = true;
+    }));
+    ASSERT_TRUE(fim.wait(kPrazo));
+
+    ASSERT_EQ(caixa.caixas.size(), 1u);
+    EXPECT_EQ(caixa.caixas[0].titulo, QStringLiteral("Aviso"));
+    EXPECT_EQ(caixa.caixas[0].icone, QMessageBox::Critical);
+    EXPECT_EQ(caixa.caixas[0].dono, &j);
+    EXPECT_FALSE(caixa.caixas[0].botaoHabilitado);
+    EXPECT_FALSE(seguiuComACaixaAberta);
+    EXPECT_TRUE(*depoisDaCaixa);
+}
+
+TEST_F(JanelaTest, JanelaQueSaiDuranteAExecucaoEsperaPeloFimDela) {
+    JanelaPrincipal& j = abreJanela();
+    const auto terminou = std::make_shared<std::atomic<bool>>(false);
+    ASSERT_TRUE(j.iniciaExecucao([terminou](Operador& operador) {
+        operador.log("antes");
+        operador.mensagem("Ninguém vê esta", "Aviso", TipoMensagem::Simples);
+        operador.log("depois");
+        *terminou = true;
+    }));
+    // The window goes with the run under way, as when the program quits: the run goes on to
+    // its end unseen, its box taken as seen, and the window waits for it.
+    caixa.janela = nullptr;
+    janela.reset();
+    EXPECT_TRUE(*terminou);
+    EXPECT_TRUE(caixa.caixas.empty());
 }
 
 // A test database with the clinic of the care tests, and config.ini pointing at it.
@@ -476,6 +668,9 @@ class JanelaComBancoTest : public JanelaTest {
         grava(kSecaoEsus, kChaveProfissionalGenerico, "10");
     }
 
+    // A run still under way when a test ends has the database to itself until its end.
+    ~JanelaComBancoTest() override { janela.reset(); }
+
     fs::path zipDoMes() const { return saida / "FichasValmo_03112019_1405_01102019_31102019.zip"; }
 
     BancoTeste banco;
@@ -490,22 +685,23 @@ TEST_F(JanelaComBancoTest, GerarArquivosGravaAsFichasEMostraOLog) {
     teste::insereEpisodio(banco, 1, "'08:00:00'");
     teste::insereEpisodio(banco, 2, "'09:00:00'", "2345678", 11);
 
-    TForm8& j = abreJanela();
-    j.Memo2->setPlainText(QStringLiteral("linha de uma execução anterior"));
-    j.EProfissionalGenerico->setText(QStringLiteral("12"));
-    Pinturas status(j.LMensagem, [&] { return j.LMensagem->text(); });
+    JanelaPrincipal& j = abreJanela();
+    j.logVisivel->setPlainText(QStringLiteral("linha de uma execução anterior"));
+    j.profissionalGenerico->setText(QStringLiteral("12"));
+    Pinturas status(j.rotuloStatus, [&] { return j.rotuloStatus->text(); });
     Pinturas barra(j.barraProgresso, [&] { return j.barraProgresso->text(); });
     bool fechou = true;
     bool entradasHabilitadas = true;
     caixa.enquantoAberta = [&] {
         // The run is still under way: no input, and the window will not close.
-        entradasHabilitadas = j.edtCaminho->isEnabled() || j.RadioButton2->isEnabled() ||
-                              j.cbProcedimentos->isEnabled() || j.dtpDataInicial->isEnabled();
+        entradasHabilitadas = j.caminho->isEnabled() || j.opcaoEscolher->isEnabled() ||
+                              ficha(TipoFicha::Procedimento)->isEnabled() ||
+                              j.dataInicial->isEnabled();
         j.close();
         fechou = !j.isVisible();
     };
 
-    QTest::mouseClick(j.Button1, Qt::LeftButton);
+    ASSERT_TRUE(geraArquivos());
 
     ASSERT_EQ(caixa.caixas.size(), 1u);
     const CaixaVista& sucesso = caixa.caixas[0];
@@ -526,9 +722,10 @@ TEST_F(JanelaComBancoTest, GerarArquivosGravaAsFichasEMostraOLog) {
     EXPECT_FALSE(fs::exists(saida / "arquivosXML" / "FichaVacinacao_1.esus.xml"));
 
     // The log of this run only; the error list holds its line, out of sight.
-    EXPECT_EQ(j.Memo2->toPlainText(), QString::fromUtf8("Dr. Sem Equipe - INE não cadastrado!"));
-    EXPECT_TRUE(j.Memo1->toPlainText().contains(QStringLiteral("Dr. Sem Equipe")));
-    EXPECT_TRUE(j.Memo1->isHidden());
+    EXPECT_EQ(j.logVisivel->toPlainText(),
+              QString::fromUtf8("Dr. Sem Equipe - INE não cadastrado!"));
+    EXPECT_TRUE(j.errosCadastro->toPlainText().contains(QStringLiteral("Dr. Sem Equipe")));
+    EXPECT_TRUE(j.errosCadastro->isHidden());
 
     // Painted as the run went, not only at its end, and cleared last.
     std::vector<QString> vistos = status.vistas;
@@ -544,13 +741,13 @@ TEST_F(JanelaComBancoTest, GerarArquivosGravaAsFichasEMostraOLog) {
 
     // After the run: the status is clear, the bar empty, the window takes input again, the
     // boxes keep their values and the two settings were saved from the window.
-    EXPECT_EQ(j.LMensagem->text(), QString());
+    EXPECT_EQ(j.rotuloStatus->text(), QString());
     EXPECT_EQ(j.barraProgresso->text(), QString());
-    EXPECT_TRUE(j.Button1->isEnabled());
-    EXPECT_TRUE(j.edtCaminho->isEnabled());
+    EXPECT_TRUE(j.botaoGerar->isEnabled());
+    EXPECT_TRUE(j.caminho->isEnabled());
     EXPECT_TRUE(j.isVisible());
-    EXPECT_EQ(j.dtpDataInicial->text(), QStringLiteral("01/10/2019"));
-    EXPECT_EQ(j.EProfissionalGenerico->text(), QStringLiteral("12"));
+    EXPECT_EQ(j.dataInicial->text(), QStringLiteral("01/10/2019"));
+    EXPECT_EQ(j.profissionalGenerico->text(), QStringLiteral("12"));
     ArquivoIni ini(arquivoIni());
     EXPECT_EQ(ini.le(kSecaoEsus, kChaveProfissionalGenerico, ""), "12");
     EXPECT_EQ(ini.le(kSecaoGeral, kChaveCaminhoXml, ""), saida.string());
@@ -559,8 +756,8 @@ TEST_F(JanelaComBancoTest, GerarArquivosGravaAsFichasEMostraOLog) {
 TEST_F(JanelaComBancoTest, FalhaAoConectarMostraAsDuasCaixas) {
     const std::string semBanco = (pasta.caminho() / "nao-existe.fdb").string();
     grava(kSecaoGeral, kChaveDatabase, semBanco);
-    TForm8& j = abreJanela();
-    QTest::mouseClick(j.Button1, Qt::LeftButton);
+    JanelaPrincipal& j = abreJanela();
+    ASSERT_TRUE(geraArquivos());
 
     ASSERT_EQ(caixa.caixas.size(), 2u);
     const CaixaVista& simples = caixa.caixas[0];
@@ -577,18 +774,18 @@ TEST_F(JanelaComBancoTest, FalhaAoConectarMostraAsDuasCaixas) {
     EXPECT_EQ(erro.icone, QMessageBox::Critical);
     EXPECT_EQ(erro.botoes, QMessageBox::Ok);
     EXPECT_TRUE(erro.botaoHabilitado);
-    EXPECT_TRUE(j.Button1->isEnabled());
+    EXPECT_TRUE(j.botaoGerar->isEnabled());
 }
 
 TEST_F(JanelaComBancoTest, FalhaAoCompactarMostraACaixaDoZip) {
     teste::insereEpisodio(banco, 1);
-    TForm8& j = abreJanela();
+    JanelaPrincipal& j = abreJanela();
     // Changed after the window opened: the subfolder is not made for it, and with no record
     // kind chosen the archive is the first thing the run writes there.
     const fs::path outra = pasta.caminho() / "outra";
-    j.edtCaminho->setText(QString::fromStdString(outra.string()));
-    QTest::mouseClick(j.RadioButton2, Qt::LeftButton);
-    QTest::mouseClick(j.Button1, Qt::LeftButton);
+    j.caminho->setText(QString::fromStdString(outra.string()));
+    QTest::mouseClick(j.opcaoEscolher, Qt::LeftButton);
+    ASSERT_TRUE(geraArquivos());
 
     EXPECT_FALSE(fs::exists(outra));
     ASSERT_EQ(caixa.caixas.size(), 1u);
@@ -600,15 +797,15 @@ TEST_F(JanelaComBancoTest, FalhaAoCompactarMostraACaixaDoZip) {
     EXPECT_EQ(falha.botoes, QMessageBox::Ok);
     EXPECT_EQ(falha.dono, &j);
     // The run ends normally after the box; the status keeps the packaging text.
-    EXPECT_EQ(j.LMensagem->text(), QStringLiteral("Compactando Arquivo..."));
-    EXPECT_TRUE(j.Button1->isEnabled());
+    EXPECT_EQ(j.rotuloStatus->text(), QStringLiteral("Compactando Arquivo..."));
+    EXPECT_TRUE(j.botaoGerar->isEnabled());
 }
 
 TEST_F(JanelaComBancoTest, EscolherGeraSoUmArquivoVazio) {
     teste::insereEpisodio(banco, 1);
-    TForm8& j = abreJanela();
-    QTest::mouseClick(j.RadioButton2, Qt::LeftButton);
-    QTest::mouseClick(j.Button1, Qt::LeftButton);
+    JanelaPrincipal& j = abreJanela();
+    QTest::mouseClick(j.opcaoEscolher, Qt::LeftButton);
+    ASSERT_TRUE(geraArquivos());
 
     ASSERT_EQ(caixa.caixas.size(), 1u);
     EXPECT_EQ(caixa.caixas[0].titulo, QString::fromUtf8("Informação!"));
