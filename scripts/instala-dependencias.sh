@@ -8,7 +8,7 @@ pacotes=(
     firebird-dev libfbclient2          # Firebird client API (headers and library)
     firebird3.0-server-core            # the embedded engine: opens a database file directly
     firebird3.0-utils                  # isql-fb, to build databases from db/*.sql
-    firebird3.0-server                 # a real server, for the tests over TCP
+    firebird3.0-server                 # the server binary, run as the tests' private instance
     libminizip-dev zlib1g-dev          # zip archives with deflate
     libsimpleini-dev                   # config.ini
     qt6-base-dev fonts-dejavu-core     # the window, and a font for offscreen screenshots
@@ -27,9 +27,5 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 
 export DEBIAN_FRONTEND=noninteractive
-# The server package asks for the SYSDBA password on install; answer it beforehand.
-echo "firebird3.0-server shared/firebird/sysdba_password/first_install password masterkey" |
-    debconf-set-selections
-
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends "${pacotes[@]}"
