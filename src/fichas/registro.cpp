@@ -10,6 +10,7 @@ namespace cds {
 // The generators, one file each under fichas/.
 void geraFichaAtendimento(Execucao& execucao, const DescricaoFicha& descricao);
 void geraFichaVacinacao(Execucao& execucao, const DescricaoFicha& descricao);
+void geraVisitaDomiciliar(Execucao& execucao, const DescricaoFicha& descricao);
 
 namespace {
 
@@ -49,7 +50,7 @@ constexpr std::array<DescricaoFicha, 8> kFichas = {{
      .rotulo = "Ficha Visita Domiciliar e Territorial",
      .status = "Gerando Fichas de Visita Domiciliar...",
      .emTodas = true,
-     .gera = nullptr},
+     .gera = geraVisitaDomiciliar},
     {.tipo = TipoFicha::AtividadeColetiva,
      .nome = "atividade-coletiva",
      .rotulo = "Ficha Atividade Coletiva",

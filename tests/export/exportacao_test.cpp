@@ -98,6 +98,7 @@ TEST_F(ExportacaoTest, ExportaEmpacotaENaOrdemDosTipos) {
     // The status texts in the run's order; the last message is the packaging's success.
     EXPECT_EQ(operador.statusTextos(),
               (std::vector<std::string>{"Gerando Fichas de Atendimento Individual...",
+                                        "Gerando Fichas de Visita Domiciliar...",
                                         "Gerando Fichas de Vacinação...", "Compactando Arquivo...",
                                         "Concluído!", ""}));
     ASSERT_EQ(operador.mensagens().size(), 1u);
