@@ -11,6 +11,7 @@ namespace cds {
 void geraFichaAtendimento(Execucao& execucao, const DescricaoFicha& descricao);
 void geraFichaVacinacao(Execucao& execucao, const DescricaoFicha& descricao);
 void geraVisitaDomiciliar(Execucao& execucao, const DescricaoFicha& descricao);
+void geraAtivColetiva(Execucao& execucao, const DescricaoFicha& descricao);
 
 namespace {
 
@@ -56,7 +57,7 @@ constexpr std::array<DescricaoFicha, 8> kFichas = {{
      .rotulo = "Ficha Atividade Coletiva",
      .status = "Gerando Fichas de Atividades Coletivas...",
      .emTodas = true,
-     .gera = nullptr},
+     .gera = geraAtivColetiva},
     // Vaccination records are not offered to the operator: the window keeps the box hidden.
     {.tipo = TipoFicha::Vacinacao,
      .nome = "vacinacao",

@@ -51,8 +51,7 @@ WHERE FAAMOTVISITAS.NUMFAA=:pnumfaa
 AND FAAMOTVISITAS.CODUNIDADE=:pcodunidade
 )";
 
-// Reason 26 is the clinic's own and has no e-SUS AB code; 29 ("other") stands for a visit
-// without any reason recorded.
+// Reason 26 never goes to the file; a visit made without any reason recorded goes with 29.
 constexpr std::string_view kMotivoSemCodigo = "26";
 constexpr std::string_view kMotivoOutros = "29";
 

@@ -34,6 +34,8 @@ TEST(ConsultasDasFichas, ClinicaDeDemonstracaoTemRegistrosDeCadaTipo) {
         {TipoFicha::Vacinacao, 8},
         // Eight visits; the citizen with the card "X" stays out.
         {TipoFicha::VisitaDomiciliar, 8},
+        // Five meetings of November with a theme, an audience or a health theme.
+        {TipoFicha::AtividadeColetiva, 5},
     };
     for (const DescricaoFicha& d : registroFichas()) {
         if (!d.gera) continue;
