@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,13 @@ std::string_view apara(std::string_view texto);
 // them) is kept as it is, as the clinical system's comparisons expect.
 std::string maiusculas(std::string_view texto);
 std::string minusculas(std::string_view texto);
+// Upper case also for the accented letters of Portuguese ("manhã" gives "MANHÃ"): ASCII and
+// the Latin-1 letters à to þ; every other character is kept.
+std::string maiusculasAcentuadas(std::string_view texto);
+
+// The number of characters of a UTF-8 text, which is not its number of bytes once an accented
+// letter is in it.
+std::size_t comprimento(std::string_view texto);
 
 // True when the text is made of the digits 0 to 9 only (the empty text too).
 bool soDigitos(std::string_view texto);

@@ -10,6 +10,8 @@ namespace cds {
 // The generators, one file each under fichas/.
 void geraFichaAtendimento(Execucao& execucao, const DescricaoFicha& descricao);
 void geraFichaVacinacao(Execucao& execucao, const DescricaoFicha& descricao);
+void geraVisitaDomiciliar(Execucao& execucao, const DescricaoFicha& descricao);
+void geraAtivColetiva(Execucao& execucao, const DescricaoFicha& descricao);
 
 namespace {
 
@@ -49,13 +51,13 @@ constexpr std::array<DescricaoFicha, 8> kFichas = {{
      .rotulo = "Ficha Visita Domiciliar e Territorial",
      .status = "Gerando Fichas de Visita Domiciliar...",
      .emTodas = true,
-     .gera = nullptr},
+     .gera = geraVisitaDomiciliar},
     {.tipo = TipoFicha::AtividadeColetiva,
      .nome = "atividade-coletiva",
      .rotulo = "Ficha Atividade Coletiva",
      .status = "Gerando Fichas de Atividades Coletivas...",
      .emTodas = true,
-     .gera = nullptr},
+     .gera = geraAtivColetiva},
     // Vaccination records are not offered to the operator: the window keeps the box hidden.
     {.tipo = TipoFicha::Vacinacao,
      .nome = "vacinacao",

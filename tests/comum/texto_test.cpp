@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "comum/datahora.hpp"
 #include "comum/texto.hpp"
@@ -26,6 +27,25 @@ TEST(Maiusculas, SoLetrasAscii) {
     const Caso casos[] = {{"Masculino", "MASCULINO"}, {"ação", "AçãO"}, {"a1-b", "A1-B"}, {"", ""}};
     for (const auto& c : casos) EXPECT_EQ(maiusculas(c.entrada), c.esperado) << c.entrada;
     EXPECT_EQ(minusculas("ExameAvaliado"), "exameavaliado");
+}
+
+TEST(Maiusculas, AcentuadasDoPortugues) {
+    const Caso casos[] = {{"manhã", "MANHÃ"},
+                          {"Manhã", "MANHÃ"},
+                          {"ação é útil", "AÇÃO É ÚTIL"},
+                          {"àþ÷", "ÀÞ÷"},
+                          {"ÿ€", "ÿ€"},
+                          {"MANHÃ", "MANHÃ"},
+                          {"tarde", "TARDE"},
+                          {"", ""}};
+    for (const auto& c : casos) EXPECT_EQ(maiusculasAcentuadas(c.entrada), c.esperado) << c.entrada;
+}
+
+// Lengths are of characters: a card number typed with an accented letter is still 15 long.
+TEST(Comprimento, ContaCaracteresNaoBytes) {
+    const std::pair<std::string, std::size_t> casos[] = {
+        {"", 0}, {"898001234560101", 15}, {"89800123456010é", 15}, {"ãõ€", 3}, {"a b", 3}};
+    for (const auto& [texto, n] : casos) EXPECT_EQ(comprimento(texto), n) << texto;
 }
 
 TEST(SoDigitos, SoZeroANove) {

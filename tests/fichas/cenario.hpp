@@ -84,6 +84,18 @@ inline std::optional<std::string> valorDe(const std::string& registro, const std
     return registro.substr(valor, registro.find("</" + tag + ">", valor) - valor);
 }
 
+// Every "<tag>value</tag>" line of a record, in order.
+inline std::vector<std::string> valoresDe(const std::string& registro, const std::string& tag) {
+    std::vector<std::string> valores;
+    const std::string abre = "\r\n<" + tag + ">";
+    for (auto inicio = registro.find(abre); inicio != std::string::npos;
+         inicio = registro.find(abre, inicio + 1)) {
+        const auto valor = inicio + abre.size();
+        valores.push_back(registro.substr(valor, registro.find("</" + tag + ">", valor) - valor));
+    }
+    return valores;
+}
+
 // Whether an XML parser accepts the file.
 inline bool xmlBemFormado(const std::filesystem::path& arquivo) {
     const std::string comando =

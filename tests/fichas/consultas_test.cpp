@@ -32,6 +32,10 @@ TEST(ConsultasDasFichas, ClinicaDeDemonstracaoTemRegistrosDeCadaTipo) {
         // Seven episodes; one of them asked for two kinds of help and comes twice.
         {TipoFicha::AtendimentoIndividual, 8},
         {TipoFicha::Vacinacao, 8},
+        // Eight visits; the citizen with the card "X" stays out.
+        {TipoFicha::VisitaDomiciliar, 8},
+        // Five meetings of November with a theme, an audience or a health theme.
+        {TipoFicha::AtividadeColetiva, 5},
     };
     for (const DescricaoFicha& d : registroFichas()) {
         if (!d.gera) continue;

@@ -1,0 +1,298 @@
+// The collective activity form: one per group meeting of the period with a theme, a target
+// audience or a health theme recorded, from every unit.
+
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "comum/texto.hpp"
+#include "fichas/gerador.hpp"
+#include "record/codificacao.hpp"
+
+namespace cds {
+namespace {
+
+// A meeting's responsible professional is its group's; a group without one leaves the
+// professional's columns empty. There is no unit exclusion and no professional filter.
+constexpr std::string_view kEncontros = R"(
+SELECT E.ID_ENCONTRO, E.DATA, e.turno, P.CNS AS CNSRESPONSAVEL, P.CBO,
+  p.nome as nomeprofissional, P.INE, E.TIPOATIVCOLETIVA, E.PARTICIPANTES, E.PARTICPROGRAMADO,
+  COALESCE(P.CODUNIDADE,'') AS CODUNIDADE, G.INEP
+FROM ENCONTROSGRUPOS E
+LEFT OUTER JOIN GRUPOSDERISCO G ON E.SIGLAGRUPO=G.SIGLA
+LEFT OUTER JOIN PROFISSIONAIS P ON G.CODPROFRESPONSAVEL=P.CODIGO
+WHERE E.DATA >= :pdatainicial AND E.DATA < :pdiaposfinal
+AND (EXISTS (SELECT * FROM encontros_temasaude
+    WHERE encontros_temasaude.ID_ENCONTRO=E.ID_ENCONTRO) OR
+  EXISTS (SELECT * FROM encontros_publico
+    WHERE encontros_publico.ID_ENCONTRO=E.ID_ENCONTRO) OR
+  EXISTS (SELECT * FROM ENCONTROS_TEMA
+    WHERE ENCONTROS_TEMA.ID_ENCONTRO=E.ID_ENCONTRO))
+ORDER BY E.DATA
+)";
+
+// Counts "S" in either case, but not the "X" of old rows, which a participant's own
+// evaluation does take as altered.
+constexpr std::string_view kAlteradas = R"(
+SELECT COUNT(TRIAGENS.AVALTERADA) ALTERADAS
+FROM TRIAGENS
+WHERE TRIAGENS.ID_ENCONTRO=:pidencontro
+AND upper(TRIAGENS.AVALTERADA)='S'
+)";
+
+constexpr std::string_view kProfissionais = R"(
+SELECT PROFISSIONAIS.CNS, PROFISSIONAIS.CBO
+FROM ENCONTROS_PROFISSIONAIS
+INNER JOIN PROFISSIONAIS ON (PROFISSIONAIS.codigo=ENCONTROS_PROFISSIONAIS.codprofissional)
+WHERE ENCONTROS_PROFISSIONAIS.ID_ENCONTRO=:pidencontro
+)";
+
+constexpr std::string_view kTemas = R"(
+SELECT encontros_tema.codtema FROM encontros_tema
+WHERE ENCONTROS_TEMA.ID_ENCONTRO=:pidencontro
+)";
+
+constexpr std::string_view kPublico = R"(
+SELECT encontros_publico.codpublico FROM encontros_publico
+WHERE encontros_publico.ID_ENCONTRO=:pidencontro
+)";
+
+// Those marked absent ("F" in either case) or not marked at all are not participants.
+constexpr std::string_view kParticipantes = R"(
+SELECT PE.CODPESSOA, P.CARTAOSUS, P.DTNASCIMENTO, p.sexo
+FROM PRESENCAENCONTROS PE
+INNER JOIN PESSOAS P on (PE.codPESSOA=P.codigo)
+WHERE upper(PE.PRESENCA) <> 'F' and PE.ID_ENCONTRO=:pidencontro
+)";
+
+constexpr std::string_view kTriagem = R"(
+SELECT Peso, Altura, AvAlterada FROM triagens
+WHERE ID_ENCONTRO=:pidencontro
+AND CODPESSOA=:pcodpessoa
+)";
+
+// Health themes and health practices share one table; each list keeps the codes of its own set.
+constexpr std::string_view kTemasSaude = R"(
+SELECT encontros_temasaude.codtema FROM encontros_temasaude
+WHERE encontros_temasaude.ID_ENCONTRO=:pidencontro
+)";
+
+// Practice 30 is the one that carries a procedure.
+constexpr std::string_view kTema30 = R"(
+and codtema = 30
+)";
+
+constexpr std::string_view kDeTemasSaude = R"(
+and (codtema in (1, 4, 5, 6, 7, 8, 10, 13, 14, 15, 16, 17, 18, 19, 21, 29))
+)";
+
+constexpr std::string_view kDePraticas = R"(
+and (codtema in (2, 3, 9, 11, 12, 20, 22, 23, 24, 25, 26, 27, 28, 30))
+)";
+
+constexpr std::string_view kProcedimentos = R"(
+SELECT encontros_profissionais.codprocedimento FROM encontros_profissionais
+WHERE encontros_profissionais.ID_ENCONTRO=:pidencontro
+and codprocedimento in ('0101010044', '0101020082', '0101010052', '0101010060', '0101010079',
+  '0101010087', '0101020023', '0101020040')
+)";
+
+Consulta consultaEncontros(Execucao& ex) {
+    Consulta q(ex.transacao, kEncontros);
+    vinculaPeriodo(q, ex.parametros);
+    return q;
+}
+
+Consulta consultaTemasSaude(Execucao& ex, std::string_view condicao) {
+    return Consulta(ex.transacao, std::string(kTemasSaude) + std::string(condicao));
+}
+
+bool tipoEntre(const std::string& tipo, std::initializer_list<std::string_view> tipos) {
+    for (std::string_view t : tipos)
+        if (tipo == t) return true;
+    return false;
+}
+
+// "Manhã" and "Tarde" in any case; any other shift, none included, is the night's.
+std::string turnoDoEncontro(const Linha& e) {
+    const std::string turno = maiusculasAcentuadas(e.texto("turno"));
+    if (turno == "MANHÃ") return "1";
+    if (turno == "TARDE") return "2";
+    return "3";
+}
+
+std::string sexoDoParticipante(const Linha& p) {
+    const std::string sexo = maiusculas(apara(p.texto("SEXO")));
+    if (sexo == "MASCULINO") return "0";
+    if (sexo == "FEMININO") return "1";
+    return "4";
+}
+
+void escreveProfissional(RegistroBuffer& b, const std::string& cns, const std::string& cbo) {
+    b.adiciona("<profissionais>");
+    b.adicionaElemento("cnsProfissional", cns);
+    b.adicionaElemento("codigoCbo2002", VerCbo(cbo));
+    b.adiciona("</profissionais>");
+}
+
+// Weight within (0.5, 500) kg; height in centimetres within [20, 250], or in metres, as older
+// triage screens took it, within (0.2, 2.5).
+void escreveMedidas(const Linha& triagem, RegistroBuffer& b) {
+    const double peso = triagem.real("Peso");
+    if (peso > 0.5 && peso < 500) b.adicionaElemento("peso", formataNumero(peso, "0,##"));
+    const double altura = triagem.real("Altura");
+    if (altura >= 20 && altura <= 250)
+        b.adicionaElemento("altura", formataNumero(altura, "00000"));
+    else if (altura > 0.2 && altura < 2.5)
+        b.adicionaElemento("altura", formataNumero(altura * 100, "00000"));
+}
+
+class FichaAtivColetiva : public Ficha {
+  public:
+    explicit FichaAtivColetiva(Execucao& ex)
+        : execucao(ex),
+          encontros(consultaEncontros(ex)),
+          alteradas(ex.transacao, kAlteradas),
+          profissionais(ex.transacao, kProfissionais),
+          temas(ex.transacao, kTemas),
+          publico(ex.transacao, kPublico),
+          participantes(ex.transacao, kParticipantes),
+          triagem(ex.transacao, kTriagem),
+          tema30(consultaTemasSaude(ex, kTema30)),
+          procedimentos(ex.transacao, kProcedimentos),
+          temasSaude(consultaTemasSaude(ex, kDeTemasSaude)),
+          praticas(consultaTemasSaude(ex, kDePraticas)) {}
+
+    const std::vector<Linha>& registros() override { return encontros.abre(); }
+
+    IdentidadeRegistro identidade(const Linha& e) const override {
+        return {e.texto("ID_ENCONTRO"), e.texto("CODUNIDADE")};
+    }
+
+    ValoresEnvelope envelope(const Linha& e) const override {
+        ValoresEnvelope v{.tipo = TipoFicha::AtividadeColetiva};
+        v.IBGE = execucao.ibge();
+        v.Unidade = execucao.parametros.Unidade;
+        v.CODUNIDADE = e.texto("CODUNIDADE");
+        v.UUID = execucao.parametros.UUID;
+        v.numero = e.texto("ID_ENCONTRO");
+        v.profissional.CNS = e.texto("CNSRESPONSAVEL");
+        v.profissional.CBO = e.texto("CBO");
+        v.profissional.ine = e.texto("INE");
+        v.profissional.dataAtendimento = DataParaLong(e.dataHora("DATA"));
+        return v;
+    }
+
+    std::optional<std::string> avisoSemIne(const Linha& e) const override {
+        return e.texto("nomeprofissional") + " - INE não cadastrado!";
+    }
+
+    // The envelope writes uuidFicha before this and the two empty lines after it.
+    bool corpo(const Linha& e, RegistroBuffer& b) override {
+        const std::string id = e.texto("ID_ENCONTRO");
+        for (Consulta* q : {&alteradas, &profissionais, &temas, &publico, &participantes, &triagem,
+                            &tema30, &procedimentos, &temasSaude, &praticas})
+            q->parametro("pidencontro", id);
+        const std::string tipo = e.texto("TIPOATIVCOLETIVA");
+        const ValoresEnvelope valores = envelope(e);
+
+        // An INEP of blanks names no school: the meeting then goes by its unit, as without one.
+        const std::string inep = e.texto("INEP");
+        const bool temInep = !apara(inep).empty();
+        b.adicionaNumero("inep", inep);
+        if (e.inteiro("PARTICIPANTES") > 0)
+            b.adicionaNumero("numParticipantes", e.texto("PARTICIPANTES"));
+        b.adicionaNumero("numAvaliacoesAlteradas", alteradas.abre().front().texto("ALTERADAS"));
+        escreveProfissionais(e, b);
+        b.adicionaNumero("atividadeTipo", tipo);
+        if (tipoEntre(tipo, {"1", "2", "3"}))
+            escreveCodigos(temas, "codtema", "temasParaReuniao", b);
+        else
+            escreveCodigos(publico, "codpublico", "publicoAlvo", b);
+        if (tipoEntre(tipo, {"5", "6"})) escreveParticipantes(b);
+        b.adiciona("<tbCdsOrigem>3</tbCdsOrigem>");
+        if (const std::string unidade = unidadeDaFicha(valores); !temInep && !unidade.empty())
+            b.adicionaElemento("cnesLocalAtividade", ZeroEsquerda(unidade, 7));
+        escreveProcedimento(b);
+        b.adicionaNumero("turno", turnoDoEncontro(e));
+        escreveHeaderTransport(b, valores);
+        if (tipoEntre(tipo, {"4", "5", "7"}))
+            escreveCodigos(temasSaude, "codtema", "temasParaSaude", b);
+        if (tipo == "6") escreveCodigos(praticas, "codtema", "praticasEmSaude", b);
+        return true;
+    }
+
+  private:
+    // Professionals with a whole CNS and CBO; the responsible one last unless listed already
+    // with the same CNS and CBO.
+    void escreveProfissionais(const Linha& e, RegistroBuffer& b) {
+        const std::string cnsResponsavel = e.texto("CNSRESPONSAVEL");
+        const std::string cboResponsavel = e.texto("CBO");
+        bool responsavelListado = false;
+        for (const Linha& p : profissionais.abre()) {
+            const std::string cns = p.texto("CNS");
+            const std::string cbo = p.texto("CBO");
+            if (comprimento(cns) != 15 || comprimento(cbo) != 6) continue;
+            escreveProfissional(b, cns, cbo);
+            if (cns == cnsResponsavel && cbo == cboResponsavel) responsavelListado = true;
+        }
+        if (!responsavelListado) escreveProfissional(b, cnsResponsavel, cboResponsavel);
+    }
+
+    static void escreveCodigos(Consulta& consulta, std::string_view coluna, std::string_view tag,
+                               RegistroBuffer& b) {
+        for (const Linha& l : consulta.abre()) b.adicionaNumero(tag, l.texto(coluna));
+    }
+
+    // Only those with a whole health card; a card with an "X" is none.
+    void escreveParticipantes(RegistroBuffer& b) {
+        for (const Linha& p : participantes.abre()) {
+            const std::string cns = p.texto("CartaoSUS");
+            if (comprimento(cns) != 15 || maiusculas(cns).find('X') != std::string::npos) continue;
+            triagem.parametro("pcodpessoa", p.texto("CODPESSOA"));
+            const std::vector<Linha>& triagens = triagem.abre();
+            const std::string avaliacao =
+                triagens.empty() ? "" : triagens.front().texto("AvAlterada");
+            b.adiciona("<participantes>");
+            b.adicionaElemento("cnsParticipante", cns);
+            b.adicionaNumero("dataNascimento", DataParaLong(p.dataHora("DTNASCIMENTO")));
+            b.adiciona(avaliacao == "S" || avaliacao == "X"
+                           ? "<avaliacaoAlterada>true</avaliacaoAlterada>"
+                           : "<avaliacaoAlterada>false</avaliacaoAlterada>");
+            if (!triagens.empty()) escreveMedidas(triagens.front(), b);
+            b.adicionaNumero("sexo", sexoDoParticipante(p));
+            b.adiciona("</participantes>");
+        }
+    }
+
+    // The first of the meeting's procedures when practice 30 was among its health themes.
+    void escreveProcedimento(RegistroBuffer& b) {
+        if (tema30.abre().empty()) return;
+        const std::vector<Linha>& codigos = procedimentos.abre();
+        if (!codigos.empty())
+            b.adicionaElemento("procedimento", codigos.front().texto("codprocedimento"));
+    }
+
+    Execucao& execucao;
+    Consulta encontros;
+    Consulta alteradas;
+    Consulta profissionais;
+    Consulta temas;
+    Consulta publico;
+    Consulta participantes;
+    Consulta triagem;
+    Consulta tema30;
+    Consulta procedimentos;
+    Consulta temasSaude;
+    Consulta praticas;
+};
+
+}  // namespace
+
+void geraAtivColetiva(Execucao& execucao, const DescricaoFicha& descricao) {
+    geraFichas<FichaAtivColetiva>(execucao, descricao);
+}
+
+}  // namespace cds
