@@ -27,7 +27,8 @@ class ArquivosDoTipo {
         if (ocupados.contains(caminho)) {
             if (nome.ends_with(kExtensao)) nome.resize(nome.size() - kExtensao.size());
             for (int n = 2; ocupados.contains(caminho); ++n)
-                caminho = ex.caminhoArquivo(nome + "_" + std::to_string(n) + std::string(kExtensao));
+                caminho =
+                    ex.caminhoArquivo(nome + "_" + std::to_string(n) + std::string(kExtensao));
         }
         ocupados.insert(caminho);
         porRegistro.emplace(std::move(chave), caminho);
@@ -59,8 +60,8 @@ void gravaRegistro(Execucao& ex, TipoFicha tipo, Ficha& ficha, const Linha& regi
 
 void vinculaPeriodo(Consulta& q, const ParametrosExportacao& p) {
     q.parametro("pdatainicial", p.DataInicial);
-    q.parametro("pdiaposfinal",
-                std::chrono::year_month_day{std::chrono::sys_days{p.DataFinal} + std::chrono::days{1}});
+    q.parametro("pdiaposfinal", std::chrono::year_month_day{std::chrono::sys_days{p.DataFinal} +
+                                                            std::chrono::days{1}});
 }
 
 void geraRegistros(Execucao& ex, TipoFicha tipo, Ficha& ficha) {
