@@ -90,12 +90,18 @@ inicia)
     exit 1
     ;;
 para)
+    # A graceful stop first; a server still up after five seconds (its shutdown can wait on
+    # a client that went away badly) is killed: its databases are the tests' throwaway copies.
     if nosso_rodando; then
         kill "$(cat "$PIDFILE")"
         for _ in $(seq 1 50); do
             nosso_rodando || break
             sleep 0.1
         done
+        if nosso_rodando; then
+            kill -9 "$(cat "$PIDFILE")"
+            sleep 0.2
+        fi
     fi
     rm -f "$PIDFILE"
     ;;
