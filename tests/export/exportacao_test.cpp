@@ -96,10 +96,12 @@ TEST_F(ExportacaoTest, ExportaEmpacotaENaOrdemDosTipos) {
               (std::vector<std::pair<TipoFicha, std::size_t>>{{TipoFicha::AtendimentoIndividual, 2},
                                                               {TipoFicha::Vacinacao, 2}}));
     // The status texts in the run's order; the last message is the packaging's success.
-    EXPECT_EQ(operador.statusTextos(),
-              (std::vector<std::string>{"Gerando Fichas de Atendimento Individual...",
-                                        "Gerando Fichas de Vacinação...", "Compactando Arquivo...",
-                                        "Concluído!", ""}));
+    EXPECT_EQ(
+        operador.statusTextos(),
+        (std::vector<std::string>{
+            "Gerando Fichas de Atendimento Individual...", "Gerando Fichas de Procedimentos...",
+            "Gerando Fichas de Atendimento Odontológico...", "Gerando Fichas de Vacinação...",
+            "Compactando Arquivo...", "Concluído!", ""}));
     ASSERT_EQ(operador.mensagens().size(), 1u);
     EXPECT_EQ(operador.mensagens()[0].texto, "Arquivo de importação do esus gerado com sucesso!");
     // Both settings were remembered.
