@@ -231,6 +231,26 @@ TEST_F(ProcedimentoTest, CartaoSexoETurno) {
     EXPECT_EQ(valorDe(ficha(6), "dataAtendimento"), "1571133601000");
 }
 
+// Two triage rows of one episode are two rows of the query that rewrite its one file; the
+// same number in another unit is another record, which gets a file of its own.
+TEST_F(ProcedimentoTest, VariasTriagensEMesmoNumeroEmDuasUnidades) {
+    insereAtendimento(c.banco, 50);
+    insereTriagem(c.banco, 50, "70", "170", "36");
+    insereTriagem(c.banco, 50, "71", "NULL", "NULL");
+    insereProcedimento(c.banco, 50, "0301100039");
+    insereAtendimento(c.banco, 50, "7654321");
+    c.banco.executa("UPDATE FAA SET DATA = '2019-10-16' WHERE CODUNIDADE = '7654321'");
+    insereProcedimento(c.banco, 50, "0401010023", "1", 10, "7654321");
+    Execucao& ex = c.gera(TipoFicha::Procedimento);
+    const std::string primeiro = ex.caminhoArquivo("FichaProcedimento_50.esus.xml");
+    const std::string segundo = ex.caminhoArquivo("FichaProcedimento_50_2.esus.xml");
+    EXPECT_EQ(c.caminhosListados(), (std::vector<std::string>{primeiro, primeiro, segundo}));
+    EXPECT_EQ(valorDe(ficha(50), "outrosSiaProcedimentos"), "0301100039");
+    const std::string outra = c.arquivo("FichaProcedimento_50_2.esus.xml");
+    EXPECT_EQ(valorDe(outra, "outrosSiaProcedimentos"), "0401010023");
+    EXPECT_EQ(valorDe(outra, "uuidFicha"), "7654321-da1cb4c9-0007-0000-0000-050");
+}
+
 // A typed professional code restricts the procedures, not the episodes: an episode of another
 // professional keeps the typed one's procedures, and one left with none gets no file.
 TEST_F(ProcedimentoTest, CodigoDoProfissionalSoNosProcedimentos) {
