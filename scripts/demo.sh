@@ -18,6 +18,6 @@ printf '[GERAL]\r\nDATABASE=%s\r\nCNESPRINCIPAL=2345678\r\nIBGE=2211001\r\nCAMIN
 
 ./build/exportador-cds --config "$demo/config.ini" \
     --data-inicial 01/11/2026 --data-final 30/11/2026 \
-    --fichas atendimento-individual,vacinacao,visita-domiciliar,atividade-coletiva
+    --fichas todas,vacinacao
 echo
 echo "Arquivos em $demo/saida"

@@ -68,26 +68,34 @@ const std::vector<Linha>& FichaDeAtendimentos::registros() {
 }
 
 IdentidadeRegistro FichaDeAtendimentos::identidade(const Linha& a) const {
-    return {a.texto("NUMFAA"), a.texto("CODUNIDADE")};
+    return identidadeDoEpisodio(a);
 }
 
 ValoresEnvelope FichaDeAtendimentos::envelope(const Linha& a) const {
+    return envelopeDoEpisodio(execucao, tipo, a);
+}
+
+std::optional<std::string> FichaDeAtendimentos::avisoSemIne(const Linha& a) const {
+    return a.texto("nomeprofissional") + " - INE não cadastrado!";
+}
+
+IdentidadeRegistro identidadeDoEpisodio(const Linha& a) {
+    return {a.texto("NUMFAA"), a.texto("CODUNIDADE")};
+}
+
+ValoresEnvelope envelopeDoEpisodio(const Execucao& ex, TipoFicha tipo, const Linha& a) {
     ValoresEnvelope v;
     v.tipo = tipo;
-    v.IBGE = execucao.ibge();
-    v.Unidade = execucao.parametros.Unidade;
+    v.IBGE = ex.ibge();
+    v.Unidade = ex.parametros.Unidade;
     v.CODUNIDADE = a.texto("CODUNIDADE");
-    v.UUID = execucao.parametros.UUID;
+    v.UUID = ex.parametros.UUID;
     v.numero = a.texto("NUMFAA");
     v.profissional.CNS = a.texto("CNS");
     v.profissional.CBO = VerCbo(a.texto("CBO"));
     v.profissional.ine = a.texto("ine");
     v.profissional.dataAtendimento = momentoDoAtendimento(a);
     return v;
-}
-
-std::optional<std::string> FichaDeAtendimentos::avisoSemIne(const Linha& a) const {
-    return a.texto("nomeprofissional") + " - INE não cadastrado!";
 }
 
 int turnoDaHora(int hora) {

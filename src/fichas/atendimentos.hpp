@@ -29,6 +29,12 @@ class FichaDeAtendimentos : public Ficha {
     Consulta episodios;
 };
 
+// Any care episode row (FAA with its professional): its number and unit, and the envelope of
+// a kind read from episodes, with the professional of the columns CNS, CBO and INE and the
+// moment of the care.
+IdentidadeRegistro identidadeDoEpisodio(const Linha& episodio);
+ValoresEnvelope envelopeDoEpisodio(const Execucao& execucao, TipoFicha tipo, const Linha& episodio);
+
 // "0" for a citizen whose SEXO is "MASCULINO" in any case, "1" otherwise.
 std::string sexoDoCidadao(const Linha& atendimento);
 

@@ -10,6 +10,8 @@ namespace cds {
 // The generators, one file each under fichas/.
 void geraFichaAtendimento(Execucao& execucao, const DescricaoFicha& descricao);
 void geraFichaVacinacao(Execucao& execucao, const DescricaoFicha& descricao);
+void geraProcedimento(Execucao& execucao, const DescricaoFicha& descricao);
+void geraAtendimentoOdontologico(Execucao& execucao, const DescricaoFicha& descricao);
 void geraVisitaDomiciliar(Execucao& execucao, const DescricaoFicha& descricao);
 void geraAtivColetiva(Execucao& execucao, const DescricaoFicha& descricao);
 
@@ -39,13 +41,13 @@ constexpr std::array<DescricaoFicha, 8> kFichas = {{
      .rotulo = "Ficha de Procedimentos",
      .status = "Gerando Fichas de Procedimentos...",
      .emTodas = true,
-     .gera = nullptr},
+     .gera = geraProcedimento},
     {.tipo = TipoFicha::AtendimentoOdontologico,
      .nome = "atendimento-odontologico",
      .rotulo = "Ficha de Atendimento Odontológico",
      .status = "Gerando Fichas de Atendimento Odontológico...",
      .emTodas = true,
-     .gera = nullptr},
+     .gera = geraAtendimentoOdontologico},
     {.tipo = TipoFicha::VisitaDomiciliar,
      .nome = "visita-domiciliar",
      .rotulo = "Ficha Visita Domiciliar e Territorial",

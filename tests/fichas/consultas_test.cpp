@@ -31,6 +31,10 @@ TEST(ConsultasDasFichas, ClinicaDeDemonstracaoTemRegistrosDeCadaTipo) {
     const std::map<TipoFicha, std::size_t> esperados = {
         // Seven episodes; one of them asked for two kinds of help and comes twice.
         {TipoFicha::AtendimentoIndividual, 8},
+        // 1004 (a rapid test), 1010, 1011 and 1012; 1013's procedure goes to neither list.
+        {TipoFicha::Procedimento, 4},
+        // 2001 to 2004; 2005 is of the CRAS, 2006 of October.
+        {TipoFicha::AtendimentoOdontologico, 4},
         {TipoFicha::Vacinacao, 8},
         // Eight visits; the citizen with the card "X" stays out.
         {TipoFicha::VisitaDomiciliar, 8},

@@ -1,0 +1,190 @@
+// The dental care form: one per care episode of the period attended by a dentist.
+
+#include <string_view>
+
+#include "comum/texto.hpp"
+#include "fichas/atendimentos.hpp"
+#include "record/codificacao.hpp"
+
+namespace cds {
+namespace {
+
+// An episode of the period whose professional's occupation is a dentist's, whose citizen has
+// a birth date, whose character is neither 7 nor 8, in a unit that is no CRAS (a unit without
+// a name is left out too). The professional line is there only when a code was given.
+constexpr std::string_view kSelecao = R"(
+SELECT FAA.CODUNIDADE, FAA.NUMFAA, FAA.CARATER, CONDUTAS.CODIGOESUS AS ESUS_CONDUTA,
+  FAA.TIPOCONSULTAODONTO, PESSOAS.SEXO, coalesce(PESSOAS.CARTAOSUS,'') AS CARTAOSUS,
+  PESSOAS.DTNASCIMENTO, FAA.CODPESSOA, FAA.HORA, FAA.DATA, PROFISSIONAIS.CNS,
+  PROFISSIONAIS.CBO, PROFISSIONAIS.INE, FAA.GESTANTE, FAA.PCD
+FROM FAA
+LEFT OUTER JOIN CONDUTAS ON (CONDUTAS.codigo=FAA.codconduta)
+INNER JOIN PESSOAS ON (PESSOAS.CODIGO=FAA.CODPESSOA)
+INNER JOIN PROFISSIONAIS ON (PROFISSIONAIS.CODIGO=FAA.CODPROFISSIONAL)
+INNER JOIN CBO ON (PROFISSIONAIS.CBO=CBO.CODIGO AND UPPER(CBO.DESCRICAO) LIKE '%DENTISTA%')
+WHERE COALESCE(PESSOAS.DTNASCIMENTO,'')<>''
+AND FAA.DATA >= :pdatainicial AND FAA.DATA < :pdiaposfinal
+AND COALESCE(FAA.CARATER,'')<>'8' AND COALESCE(FAA.CARATER,'')<>'7'
+and (select u.nome from unidades u where FAA.codunidade=u.codigo) not like '%CRAS%'
+)";
+
+constexpr std::string_view kDoProfissional = R"(
+AND FAA.CODPROFISSIONAL=:pcodprof
+)";
+
+constexpr std::string_view kOrdem = R"(
+ORDER BY FAA.DATA
+)";
+
+// The per-episode look-ups: episode numbers repeat across units, so each matches the unit
+// too. The professional code does not restrict them: the whole episode is the dentist's.
+constexpr std::string_view kFornecimentos = R"(
+SELECT FAAFORNECIMENTOS.CODFORNEC FROM FAAFORNECIMENTOS
+WHERE FAAFORNECIMENTOS.NUMFAA=:pnumfaa
+AND FAAFORNECIMENTOS.CODUNIDADE=:pcodunidade
+)";
+
+constexpr std::string_view kVigilancias = R"(
+SELECT FAAVIGBUCAL.CODVIGBUCAL FROM FAAVIGBUCAL
+WHERE FAAVIGBUCAL.NUMFAA=:pnumfaa
+AND FAAVIGBUCAL.CODUNIDADE=:pcodunidade
+)";
+
+// The episode's procedures, split by whether the SIGTAP code has a primary-care code: every
+// procedure lands in exactly one of the two lists.
+constexpr std::string_view kProcedimentos = R"(
+SELECT FP.CODPROCEDUNIF, FP.QUANTIDADE, COALESCE(SUSPROCEDUNIF.CODPROCESUS,'') AS CODPROCESUS
+FROM FAAPROCED FP
+LEFT OUTER JOIN SUSPROCEDUNIF ON (SUSPROCEDUNIF.CODIGO=FP.CODPROCEDUNIF)
+WHERE FP.NUMFAA=:pnumfaa
+AND FP.CODUNIDADE=:pcodunidade
+)";
+
+constexpr std::string_view kComCodigoAB = R"(
+AND COALESCE(SUSPROCEDUNIF.CODPROCESUS,'')<>''
+)";
+
+constexpr std::string_view kSemCodigoAB = R"(
+AND COALESCE(SUSPROCEDUNIF.CODPROCESUS,'')=''
+)";
+
+Consulta consultaAtendimentos(Execucao& ex) {
+    const ParametrosExportacao& p = ex.parametros;
+    std::string sql(kSelecao);
+    if (!p.CodProf.empty()) sql += kDoProfissional;
+    sql += kOrdem;
+    Consulta q(ex.transacao, sql);
+    if (!p.CodProf.empty()) q.parametro("pcodprof", p.CodProf);
+    vinculaPeriodo(q, p);
+    return q;
+}
+
+Consulta consultaProcedimentos(Transacao& transacao, std::string_view condicao) {
+    return Consulta(transacao, std::string(kProcedimentos) + std::string(condicao));
+}
+
+// The episode's character is copied when it is one of the four kinds of care the dental form
+// takes from it; any other, an empty one included, goes as 5. Only whole codes count: a
+// character such as "24" is no kind the form knows.
+std::string tipoAtendimento(const std::string& CARATER) {
+    for (std::string_view codigo : {"2", "4", "5", "6"})
+        if (CARATER == codigo) return CARATER;
+    return "5";
+}
+
+// Without a conduct coded for e-SUS AB the referral is 11, none.
+std::string tiposEncamOdonto(const std::string& ESUS_CONDUTA) {
+    return apara(ESUS_CONDUTA).empty() ? "11" : ESUS_CONDUTA;
+}
+
+// The dental form compares the citizen's sex trimmed, in any case.
+std::string sexoOdontologico(const Linha& a) {
+    return maiusculas(apara(a.texto("SEXO"))) == "MASCULINO" ? "0" : "1";
+}
+
+class FichaAtendimentoOdontologico : public Ficha {
+  public:
+    explicit FichaAtendimentoOdontologico(Execucao& ex)
+        : execucao(ex),
+          atendimentos(consultaAtendimentos(ex)),
+          fornecimentos(ex.transacao, kFornecimentos),
+          vigilancias(ex.transacao, kVigilancias),
+          procedimentosRealizados(consultaProcedimentos(ex.transacao, kComCodigoAB)),
+          outrosSiaProcedimentos(consultaProcedimentos(ex.transacao, kSemCodigoAB)) {}
+
+    const std::vector<Linha>& registros() override { return atendimentos.abre(); }
+
+    IdentidadeRegistro identidade(const Linha& a) const override { return identidadeDoEpisodio(a); }
+
+    ValoresEnvelope envelope(const Linha& a) const override {
+        return envelopeDoEpisodio(execucao, TipoFicha::AtendimentoOdontologico, a);
+    }
+
+    // The dental record names the professional code the operator typed, when there is one.
+    std::optional<std::string> avisoSemIne(const Linha& /*atendimento*/) const override {
+        return execucao.parametros.CodProf + " - INE não cadastrado!";
+    }
+
+    bool corpo(const Linha& a, RegistroBuffer& b) override {
+        for (Consulta* q :
+             {&fornecimentos, &vigilancias, &procedimentosRealizados, &outrosSiaProcedimentos}) {
+            q->parametro("pnumfaa", a.texto("NUMFAA"));
+            q->parametro("pcodunidade", a.texto("CODUNIDADE"));
+        }
+        b.adiciona("<atendimentosOdontologicos>");
+        b.adicionaElemento("cnsCidadao", a.texto("CARTAOSUS"));
+        b.adicionaNumero("dtNascimento", DataParaLong(a.dataHora("DTNASCIMENTO")));
+        b.adicionaNumero("localAtendimento", "1");
+        if (a.texto("GESTANTE") == "S") b.adiciona("<gestante>true</gestante>");
+        if (a.texto("PCD") == "S")
+            b.adiciona("<necessidadesEspeciais>true</necessidadesEspeciais>");
+        b.adicionaNumero("tipoAtendimento", tipoAtendimento(a.texto("CARATER")));
+        b.adicionaNumero("tiposEncamOdonto", tiposEncamOdonto(a.texto("ESUS_CONDUTA")));
+        for (const Linha& f : fornecimentos.abre())
+            b.adicionaNumero("tiposFornecimOdonto", f.texto("CODFORNEC"));
+        for (const Linha& v : vigilancias.abre())
+            b.adicionaNumero("tiposVigilanciaSaudeBucal", v.texto("CODVIGBUCAL"));
+        escreveTipoConsulta(a, b);
+        escreveProcedimentos(b, "procedimentosRealizados", procedimentosRealizados, "CODPROCESUS");
+        escreveProcedimentos(b, "outrosSiaProcedimentos", outrosSiaProcedimentos, "CODPROCEDUNIF");
+        if (const auto hora = a.dataHora("HORA"))
+            b.adicionaNumero("turno", std::to_string(turnoDaHora(hora->hora)));
+        b.adicionaNumero("sexo", sexoOdontologico(a));
+        b.adiciona("</atendimentosOdontologicos>");
+        return true;
+    }
+
+  private:
+    // The kind of consultation goes with every kind of care but 4.
+    static void escreveTipoConsulta(const Linha& a, RegistroBuffer& b) {
+        const std::string tipo = a.texto("TIPOCONSULTAODONTO");
+        if (!apara(tipo).empty() && a.texto("CARATER") != "4")
+            b.adicionaNumero("tiposConsultaOdonto", tipo);
+    }
+
+    // One block per procedure row, with its code and, when there is one, its quantity.
+    static void escreveProcedimentos(RegistroBuffer& b, std::string_view bloco, Consulta& q,
+                                     std::string_view colunaCodigo) {
+        for (const Linha& p : q.abre()) {
+            b.adiciona("<" + std::string(bloco) + ">");
+            b.adicionaElemento("coMsProcedimento", p.texto(colunaCodigo));
+            b.adicionaNumero("quantidade", p.texto("QUANTIDADE"));
+            b.adiciona("</" + std::string(bloco) + ">");
+        }
+    }
+
+    Execucao& execucao;
+    Consulta atendimentos;
+    Consulta fornecimentos;
+    Consulta vigilancias;
+    Consulta procedimentosRealizados;
+    Consulta outrosSiaProcedimentos;
+};
+
+}  // namespace
+
+void geraAtendimentoOdontologico(Execucao& execucao, const DescricaoFicha& descricao) {
+    geraFichas<FichaAtendimentoOdontologico>(execucao, descricao);
+}
+
+}  // namespace cds
