@@ -97,7 +97,9 @@ TEST_F(ExportacaoTest, ExportaEmpacotaENaOrdemDosTipos) {
                                                               {TipoFicha::Vacinacao, 2}}));
     // The status texts in the run's order; the last message is the packaging's success.
     EXPECT_EQ(operador.statusTextos(),
-              (std::vector<std::string>{"Gerando Fichas de Atendimento Individual...",
+              (std::vector<std::string>{"Gerando Fichas de Cadastro Individual...",
+                                        "Gerando Fichas de Cadastro Domiciliar e Territorial...",
+                                        "Gerando Fichas de Atendimento Individual...",
                                         "Gerando Fichas de Vacinação...", "Compactando Arquivo...",
                                         "Concluído!", ""}));
     ASSERT_EQ(operador.mensagens().size(), 1u);
