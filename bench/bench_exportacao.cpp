@@ -34,6 +34,7 @@ class OperadorSilencioso : public Operador {
     void limpaLog() override {}
     void log(const std::string&) override {}
     void erroCadastro(const std::string&) override {}
+    void limpaErrosCadastro() override {}
     void mensagem(const std::string&, const std::string&, TipoMensagem) override {}
 };
 

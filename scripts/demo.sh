@@ -2,7 +2,8 @@
 # The monthly export on the bundled demo clinic, with the embedded engine (no server):
 #   bash scripts/demo.sh
 # Builds the program, makes demo/clinica.fdb from db/schema.sql and db/demo.sql (anew each
-# time), writes demo/config.ini and runs exportador-cds for November 2026.
+# time), writes demo/config.ini, runs exportador-cds for November 2026 and shows the
+# transmission registers it wrote.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,5 +20,13 @@ printf '[GERAL]\r\nDATABASE=%s\r\nCNESPRINCIPAL=2345678\r\nIBGE=2211001\r\nCAMIN
 ./build/exportador-cds --config "$demo/config.ini" \
     --data-inicial 01/11/2026 --data-final 30/11/2026 \
     --fichas todas,vacinacao
+echo
+# The registrations sent are marked in the database: "Não", the new identifier, the day and
+# the transmission code.
+for tabela in pessoastransmissao familiastransmissao; do
+    echo "$tabela:"
+    echo "SELECT codigo, transmitiresus, datatransmissaoesus, CodigoTransmissaoEsus, uuid FROM $tabela ORDER BY codigo;" |
+        "${ISQL:-isql-fb}" -q -ch UTF8 -user "${ISC_USER:-SYSDBA}" "$demo/clinica.fdb"
+done
 echo
 echo "Arquivos em $demo/saida"

@@ -30,10 +30,19 @@ void salvaErrosCadastro(const fs::path& arquivo, const std::vector<std::string>&
         texto += utf8ParaCp1252(linha);
         texto += "\r\n";
     }
-    std::ofstream saida(arquivo, std::ios::binary | std::ios::trunc);
+    // Written beside the target and renamed over it, so that a failed save leaves the earlier
+    // list whole rather than half of the new one.
+    fs::path temporario = arquivo;
+    temporario += ".tmp";
+    std::ofstream saida(temporario, std::ios::binary | std::ios::trunc);
     saida.write(texto.data(), static_cast<std::streamsize>(texto.size()));
     saida.close();
-    if (!saida) throw ErroArquivo("Não foi possível gravar o arquivo " + arquivo.string() + ".");
+    std::error_code ec;
+    if (saida) fs::rename(temporario, arquivo, ec);
+    if (!saida || ec) {
+        fs::remove(temporario, ec);
+        throw ErroArquivo("Não foi possível gravar o arquivo " + arquivo.string() + ".");
+    }
 }
 
 }  // namespace cds

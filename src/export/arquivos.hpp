@@ -16,7 +16,8 @@ void DeletaArquivosDir(const std::string& RootDir);
 
 // Replaces `arquivo` with one line per entry, each ending in CR LF, in Windows-1252 as the
 // clinic's other tools read it. An empty list leaves the file as it was, so the errors of an
-// earlier run stay until a run has errors of its own. Throws ErroArquivo when it cannot write.
+// earlier run stay until a run has errors of its own. The new file takes the old one's place
+// whole or not at all. Throws ErroArquivo when it cannot write.
 void salvaErrosCadastro(const std::filesystem::path& arquivo,
                         const std::vector<std::string>& linhas);
 

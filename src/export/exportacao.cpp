@@ -61,6 +61,9 @@ ResultadoExportacao exportaArquivos(const ParametrosExportacao& parametros, Arqu
 
     Execucao ex(parametros, transacao, operador, relogio,
                 [&ini] { return ini.le(kSecaoGeral, kChaveIbge, ""); });
+    ex.gravaErrosCadastro = [&ini](const std::vector<std::string>& linhas) {
+        salvaErrosCadastro(ini.arquivo().parent_path() / kNomeArquivoErros, linhas);
+    };
     ex.DataInicialTexto = dataCurta(parametros.DataInicial);
     ex.DataFinalTexto = dataCurta(parametros.DataFinal);
     DeletaArquivosDir(ex.pastaXml());

@@ -10,9 +10,6 @@
 
 namespace cds {
 
-// The caption of the program's own message boxes.
-inline constexpr char kTituloAplicacao[] = "Exportador CDS";
-
 // What a run leaves behind, for the front end's summary.
 struct ResultadoExportacao {
     ResultadoZip arquivoZip;

@@ -2,6 +2,7 @@
 
 #include <ctime>
 #include <filesystem>
+#include <stdexcept>
 
 namespace cds {
 
@@ -50,6 +51,17 @@ void Execucao::erroCadastro(const std::string& linha) {
 void Execucao::erroELog(const std::string& linha) {
     erroCadastro(linha);
     log(linha);
+}
+
+void Execucao::limpaErrosCadastro() {
+    ErrosCadastro.clear();
+    operador.limpaErrosCadastro();
+}
+
+void Execucao::salvaErrosCadastro() const {
+    if (ErrosCadastro.empty()) return;
+    if (!gravaErrosCadastro) throw std::logic_error("execução sem destino para erros.txt");
+    gravaErrosCadastro(ErrosCadastro);
 }
 
 }  // namespace cds

@@ -48,6 +48,14 @@ struct Execucao {
     void erroCadastro(const std::string& linha);
     // The missing-team message of the care kinds: to the error list, then to the log.
     void erroELog(const std::string& linha);
+    // Empties the hidden error list, here and on the operator's side.
+    void limpaErrosCadastro();
+
+    // Writes the hidden error list to erros.txt beside config.ini; the run sets it.
+    std::function<void(const std::vector<std::string>&)> gravaErrosCadastro;
+    // Saves ErrosCadastro when it holds lines; an empty list leaves an earlier erros.txt as
+    // it is.
+    void salvaErrosCadastro() const;
 
   private:
     std::function<std::string()> leIbge;

@@ -42,6 +42,7 @@ class ArquivosDoTipo {
 
 void gravaRegistro(Execucao& ex, TipoFicha tipo, Ficha& ficha, const Linha& registro,
                    RegistroBuffer& buffer, ArquivosDoTipo& arquivos) {
+    ficha.preparaRegistro(registro);
     const ValoresEnvelope valores = ficha.envelope(registro);
     buffer.limpa();
     escreveCabecalho(buffer, valores);

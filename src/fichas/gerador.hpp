@@ -30,6 +30,9 @@ class Ficha {
     // Runs the kind's main query: one record per row, in order.
     virtual const std::vector<Linha>& registros() = 0;
     virtual IdentidadeRegistro identidade(const Linha& registro) const = 0;
+    // Before a record's file is begun, ahead of everything else of the record (a registration
+    // takes its transmission code and identifiers here).
+    virtual void preparaRegistro(const Linha& /*registro*/) {}
     virtual ValoresEnvelope envelope(const Linha& registro) const = 0;
     // The message for a record whose professional has no team code; none where the kind
     // reports the case in its own way.
@@ -44,9 +47,9 @@ class Ficha {
 };
 
 // The per-record loop every kind shares: the kind's start, the main query, then for every
-// record the envelope's head, the team-code check, the body, the tail, the file saved under
-// the kind's name and listed in ListaArquivos, the kind's after-save step and the progress;
-// at last the kind's end. An error names the record it stopped at
+// record the kind's preparation, the envelope's head, the team-code check, the body, the tail, the
+// file saved under the kind's name and listed in ListaArquivos, the kind's after-save step and the
+// progress; at last the kind's end. An error names the record it stopped at
 // ("FichaAtendimentoIndividual_2 (unidade 45): ...") and ends the run.
 void geraRegistros(Execucao& execucao, TipoFicha tipo, Ficha& ficha);
 

@@ -30,6 +30,9 @@ std::string pastaXml(const std::string& Caminho);
 
 enum class TipoMensagem { Simples, Informacao, Erro };
 
+// The caption of the program's own message boxes.
+inline constexpr char kTituloAplicacao[] = "Exportador CDS";
+
 // Whoever watches the run: the window, the command line, or a test's recorder.
 class Operador {
   public:
@@ -39,8 +42,10 @@ class Operador {
     // The visible log: cleared at the start of a run, then one call per line.
     virtual void limpaLog() = 0;
     virtual void log(const std::string& linha) = 0;
-    // The hidden error list: one call per line (kept by the run, saved to erros.txt).
+    // The hidden error list: one call per line (kept by the run, saved to erros.txt), and
+    // emptied when a registration kind starts.
     virtual void erroCadastro(const std::string& linha) = 0;
+    virtual void limpaErrosCadastro() = 0;
     // A modal message; the run goes on when the operator has seen it.
     virtual void mensagem(const std::string& texto, const std::string& titulo,
                           TipoMensagem tipo) = 0;

@@ -8,6 +8,8 @@
 namespace cds {
 
 // The generators, one file each under fichas/.
+void geraCadastroIndividual(Execucao& execucao, const DescricaoFicha& descricao);
+void geraCadastroDomiciliar(Execucao& execucao, const DescricaoFicha& descricao);
 void geraFichaAtendimento(Execucao& execucao, const DescricaoFicha& descricao);
 void geraFichaVacinacao(Execucao& execucao, const DescricaoFicha& descricao);
 void geraProcedimento(Execucao& execucao, const DescricaoFicha& descricao);
@@ -23,13 +25,13 @@ constexpr std::array<DescricaoFicha, 8> kFichas = {{
      .rotulo = "Ficha de Cadastro Individual",
      .status = "Gerando Fichas de Cadastro Individual...",
      .emTodas = true,
-     .gera = nullptr},
+     .gera = geraCadastroIndividual},
     {.tipo = TipoFicha::CadastroDomiciliar,
      .nome = "cadastro-domiciliar",
      .rotulo = "Ficha de Cadastro Domiciliar/Territorial",
      .status = "Gerando Fichas de Cadastro Domiciliar e Territorial...",
      .emTodas = true,
-     .gera = nullptr},
+     .gera = geraCadastroDomiciliar},
     {.tipo = TipoFicha::AtendimentoIndividual,
      .nome = "atendimento-individual",
      .rotulo = "Ficha de Atendimento Individual",

@@ -97,5 +97,19 @@ TEST(SalvaErrosCadastro, ArquivoQueNaoPodeSerCriadoLevantaErro) {
     EXPECT_THROW(salvaErrosCadastro(pasta / "nao-existe" / "erros.txt", {"linha"}), ErroArquivo);
 }
 
+// The new list is written beside the file and takes its place in one step; when it cannot,
+// no temporary file is left behind.
+TEST(SalvaErrosCadastro, SubstituicaoQueFalhaNaoDeixaTemporario) {
+    PastaTemporaria pasta;
+    fs::create_directory(pasta / "erros.txt");
+    escreveArquivo(pasta / "erros.txt" / "dentro", "x");
+    EXPECT_THROW(salvaErrosCadastro(pasta / "erros.txt", {"linha"}), ErroArquivo);
+    EXPECT_EQ(leArquivo(pasta / "erros.txt" / "dentro"), "x");
+    std::vector<std::string> nomes;
+    for (const auto& e : fs::directory_iterator(pasta.caminho()))
+        nomes.push_back(e.path().filename());
+    EXPECT_EQ(nomes, std::vector<std::string>{"erros.txt"});
+}
+
 }  // namespace
 }  // namespace cds

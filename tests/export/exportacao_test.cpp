@@ -99,11 +99,12 @@ TEST_F(ExportacaoTest, ExportaEmpacotaENaOrdemDosTipos) {
     EXPECT_EQ(
         operador.statusTextos(),
         (std::vector<std::string>{
+            "Gerando Fichas de Cadastro Individual...",
+            "Gerando Fichas de Cadastro Domiciliar e Territorial...",
             "Gerando Fichas de Atendimento Individual...", "Gerando Fichas de Procedimentos...",
             "Gerando Fichas de Atendimento Odontológico...",
             "Gerando Fichas de Visita Domiciliar...", "Gerando Fichas de Atividades Coletivas...",
-            "Gerando Fichas de Vacinação...",
-            "Compactando Arquivo...", "Concluído!", ""}));
+            "Gerando Fichas de Vacinação...", "Compactando Arquivo...", "Concluído!", ""}));
     ASSERT_EQ(operador.mensagens().size(), 1u);
     EXPECT_EQ(operador.mensagens()[0].texto, "Arquivo de importação do esus gerado com sucesso!");
     // Both settings were remembered.

@@ -19,6 +19,8 @@ TEST(ConsultasDasFichas, CadaTipoPreparaSuasConsultasNoEsquema) {
         for (const char* codProf : {"", "10"}) {
             teste::CenarioFichas c;
             c.parametros.CodProf = codProf;
+            // The registrations run their queries only with a generic professional.
+            c.parametros.ProfissionalGenerico = "9";
             EXPECT_NO_THROW(c.gera(d.tipo));
             EXPECT_TRUE(c.execucao().ListaArquivos.empty());
         }
@@ -29,6 +31,10 @@ TEST(ConsultasDasFichas, CadaTipoPreparaSuasConsultasNoEsquema) {
 // its query must leave out (a CRAS, October, CARATER 7, a dentist) stay out.
 TEST(ConsultasDasFichas, ClinicaDeDemonstracaoTemRegistrosDeCadaTipo) {
     const std::map<TipoFicha, std::size_t> esperados = {
+        // Marked "Sim": eleven citizens still in care (113 has left, 104 was sent, 114 has no
+        // register row) and four households (112 was sent).
+        {TipoFicha::CadastroIndividual, 11},
+        {TipoFicha::CadastroDomiciliar, 4},
         // Seven episodes; one of them asked for two kinds of help and comes twice.
         {TipoFicha::AtendimentoIndividual, 8},
         // 1004 (a rapid test), 1010, 1011 and 1012; 1013's procedure goes to neither list.
@@ -47,6 +53,7 @@ TEST(ConsultasDasFichas, ClinicaDeDemonstracaoTemRegistrosDeCadaTipo) {
         teste::CenarioFichas c(teste::Conteudo::Demonstracao);
         c.parametros.DataInicial = std::chrono::year{2026} / 11 / 1;
         c.parametros.DataFinal = std::chrono::year{2026} / 11 / 30;
+        c.parametros.ProfissionalGenerico = "9";
         c.gera(d.tipo);
         ASSERT_TRUE(esperados.contains(d.tipo)) << "a kind without rows in the demo clinic";
         EXPECT_EQ(c.execucao().ListaArquivos.size(), esperados.at(d.tipo));

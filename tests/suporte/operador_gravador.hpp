@@ -12,7 +12,15 @@ namespace cds {
 
 // One call made to the operator, whatever its kind.
 struct ChamadaOperador {
-    enum class Tipo { Status, LimpaLog, Log, ErroCadastro, Mensagem, Progresso };
+    enum class Tipo {
+        Status,
+        LimpaLog,
+        Log,
+        ErroCadastro,
+        LimpaErrosCadastro,
+        Mensagem,
+        Progresso
+    };
 
     Tipo tipo = Tipo::Status;
     // The status text, log line, error-list line or message text.
@@ -36,6 +44,9 @@ struct ChamadaOperador {
     static ChamadaOperador erroCadastro(std::string linha) {
         return {Tipo::ErroCadastro, std::move(linha), {}, TipoMensagem::Simples, 0, 0};
     }
+    static ChamadaOperador limpaErrosCadastro() {
+        return {Tipo::LimpaErrosCadastro, {}, {}, TipoMensagem::Simples, 0, 0};
+    }
     static ChamadaOperador mensagem(std::string texto, std::string titulo, TipoMensagem tipo) {
         return {Tipo::Mensagem, std::move(texto), std::move(titulo), tipo, 0, 0};
     }
@@ -58,6 +69,9 @@ struct ChamadaOperador {
                 break;
             case Tipo::ErroCadastro:
                 *os << "erroCadastro(\"" << c.texto << "\")";
+                break;
+            case Tipo::LimpaErrosCadastro:
+                *os << "limpaErrosCadastro()";
                 break;
             case Tipo::Mensagem: {
                 const char* tipo = c.tipoMensagem == TipoMensagem::Erro         ? "Erro"
@@ -85,6 +99,9 @@ class OperadorGravador : public Operador {
     void log(const std::string& linha) override { chamadas.push_back(ChamadaOperador::log(linha)); }
     void erroCadastro(const std::string& linha) override {
         chamadas.push_back(ChamadaOperador::erroCadastro(linha));
+    }
+    void limpaErrosCadastro() override {
+        chamadas.push_back(ChamadaOperador::limpaErrosCadastro());
     }
     void mensagem(const std::string& texto, const std::string& titulo, TipoMensagem tipo) override {
         chamadas.push_back(ChamadaOperador::mensagem(texto, titulo, tipo));
@@ -114,6 +131,15 @@ class OperadorGravador : public Operador {
     std::vector<std::string> linhasLog() const { return textos(ChamadaOperador::Tipo::Log); }
     std::vector<std::string> linhasErroCadastro() const {
         return textos(ChamadaOperador::Tipo::ErroCadastro);
+    }
+    // What the hidden error list holds now: the lines since it was last emptied.
+    std::vector<std::string> errosCadastroAtuais() const {
+        std::vector<std::string> lista;
+        for (const ChamadaOperador& c : chamadas) {
+            if (c.tipo == ChamadaOperador::Tipo::LimpaErrosCadastro) lista.clear();
+            if (c.tipo == ChamadaOperador::Tipo::ErroCadastro) lista.push_back(c.texto);
+        }
+        return lista;
     }
     // What the visible log shows now: the lines since it was last cleared.
     std::vector<std::string> logVisivel() const {

@@ -84,6 +84,7 @@ class OperadorTerminal : public Operador {
     void limpaLog() override {}
     void log(const std::string& linha) override { std::cout << linha << '\n'; }
     void erroCadastro(const std::string&) override {}
+    void limpaErrosCadastro() override {}
     void mensagem(const std::string& texto, const std::string& titulo, TipoMensagem) override {
         std::cerr << titulo << ": " << texto << '\n';
     }

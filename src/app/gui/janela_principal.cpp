@@ -178,6 +178,9 @@ class JanelaPrincipal::OperadorJanela : public Operador {
     void erroCadastro(const std::string& linha) override {
         naJanela([this, linha = texto(linha)] { janela.errosCadastro->appendPlainText(linha); });
     }
+    void limpaErrosCadastro() override {
+        naJanela([this] { janela.errosCadastro->clear(); });
+    }
     // Waits on its own condition rather than a blocking queued call, so that a window going
     // away mid-run can call the wait off (encerra) instead of waiting for a box never shown.
     void mensagem(const std::string& t, const std::string& titulo, TipoMensagem tipo) override {

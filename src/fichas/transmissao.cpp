@@ -1,0 +1,206 @@
+// The transmission registers of citizens and households: which registrations go, under which
+// identifiers, and the record of each one sent.
+
+#include "fichas/transmissao.hpp"
+
+#include <algorithm>
+#include <charconv>
+
+#include "comum/erro.hpp"
+#include "comum/texto.hpp"
+#include "record/codificacao.hpp"
+
+namespace cds {
+namespace {
+
+constexpr std::string_view kMeio = "-da1cb4c9-0004-0000-";
+constexpr std::size_t kTamanhoUuid = 43;
+// The last piece in the 43-character form: eleven digits, or "D" and ten.
+constexpr std::size_t kTamanhoChave = 11;
+constexpr std::int64_t kLimiteCodigo = 9999;
+
+constexpr std::string_view kAvisoSemGenerico =
+    "Atenção! é importante informar um profissional responsável pelas fichas de cadastros!";
+
+// The same three statements on each register.
+constexpr std::string_view kRegistroPessoa = R"(
+select * from pessoastransmissao where codigo = :pcodigo
+)";
+constexpr std::string_view kAtualizaPessoa = R"(
+update pessoastransmissao set uuid = :puuid, transmitiresus = :ptransmitiresus,
+datatransmissaoesus = :pdatatransmissao, CodigoTransmissaoEsus = :pCodigoTransmissaoEsus
+where codigo = :pcodigo
+)";
+constexpr std::string_view kInserePessoa = R"(
+insert into pessoastransmissao (codigo, uuid, transmitiresus, datatransmissaoesus, codigotransmissaoesus)
+values (:pcodigo, :puuid, :ptransmitiresus, :pdatatransmissao, :pCodigoTransmissaoEsus)
+)";
+constexpr std::string_view kRegistroFamilia = R"(
+select * from familiastransmissao where codigo = :pcodigo
+)";
+constexpr std::string_view kAtualizaFamilia = R"(
+update familiastransmissao set uuid = :puuid, transmitiresus = :ptransmitiresus,
+datatransmissaoesus = :pdatatransmissao, CodigoTransmissaoEsus = :pCodigoTransmissaoEsus
+where codigo = :pcodigo
+)";
+constexpr std::string_view kInsereFamilia = R"(
+insert into familiastransmissao (codigo, uuid, transmitiresus, datatransmissaoesus, codigotransmissaoesus)
+values (:pcodigo, :puuid, :ptransmitiresus, :pdatatransmissao, :pCodigoTransmissaoEsus)
+)";
+
+bool cidadao(VarianteCadastro v) {
+    return v == VarianteCadastro::Cidadao;
+}
+
+// Characters of `texto` from `inicio`, at most `quantos`; fewer, or none, when it is short.
+std::string trecho(std::string_view texto, std::size_t inicio, std::size_t quantos) {
+    return inicio < texto.size() ? std::string(texto.substr(inicio, quantos)) : std::string();
+}
+
+// The stored record version, the fifth piece: a whole number, blanks in front allowed.
+std::int64_t versaoGravada(std::string_view peca, std::string_view S) {
+    const std::string_view numero = peca.substr(std::min(peca.find_first_not_of(' '), peca.size()));
+    std::int64_t valor = 0;
+    const char* fim = numero.data() + numero.size();
+    const char* inicio = numero.starts_with('+') ? numero.data() + 1 : numero.data();
+    const auto [parou, erro] = std::from_chars(inicio, fim, valor);
+    if (numero.empty() || erro != std::errc{} || parou != fim)
+        throw ErroConversao("O uuid gravado '" + std::string(S) + "' não tem número na versão ('" +
+                            std::string(peca) + "')");
+    return valor;
+}
+
+std::chrono::year_month_day diaDe(const DataHora& momento) {
+    return std::chrono::year{momento.ano} / static_cast<unsigned>(momento.mes) /
+           static_cast<unsigned>(momento.dia);
+}
+
+}  // namespace
+
+std::string chaveCadastro(VarianteCadastro variante, std::string_view codigo) {
+    return cidadao(variante) ? ZeroEsquerda(codigo, 11) : "D" + ZeroEsquerda(codigo, 10);
+}
+
+std::string identificadorTransporteCadastro(VarianteCadastro variante, std::string_view U7,
+                                            std::int64_t C, std::string_view codigo) {
+    return std::string(U7) + std::string(kMeio) + ZeroEsquerdaInt(C, 4) + "-" +
+           chaveCadastro(variante, codigo);
+}
+
+std::string NovoUuidCadastro(VarianteCadastro variante, std::string_view S, std::string_view U7,
+                             std::string_view codigo) {
+    if (S.empty())
+        return std::string(U7) + std::string(kMeio) + "0000-" + chaveCadastro(variante, codigo);
+
+    std::string pecas[6];
+    for (int i = 0; i < 6; ++i) pecas[i] = ExtraiCampo(S, i + 1, '-');
+    const std::int64_t versao = versaoGravada(pecas[4], S);
+    std::string& chave = pecas[5];
+    if (S.size() != kTamanhoUuid && chave.size() != kTamanhoChave)
+        chave = cidadao(variante) ? trecho(chave, 1, 11) : "D" + trecho(chave, 2, 10);
+    return pecas[0] + "-" + pecas[1] + "-" + pecas[2] + "-" + pecas[3] + "-" +
+           ZeroEsquerdaInt(versao + 1, 4) + "-" + chave;
+}
+
+std::int64_t ProximoCodigoTransmissao(std::int64_t armazenado, VarianteCadastro variante,
+                                      Operador& operador) {
+    const std::int64_t C = armazenado + 1;
+    if (C > kLimiteCodigo)
+        operador.mensagem(
+            cidadao(variante)
+                ? "Contate a ZUL, pois o codigo de transmissão individual para este cidadão já "
+                  "ultrapassou o limite de 4 casas!"
+                : "Contate a ZUL, pois o codigo de transmissão individual para esta habitação já "
+                  "ultrapassou o limite de 4 casas!",
+            kTituloAplicacao, TipoMensagem::Simples);
+    return C;
+}
+
+RegistroTransmissao::RegistroTransmissao(Transacao& transacao, VarianteCadastro variante)
+    : registro(transacao, cidadao(variante) ? kRegistroPessoa : kRegistroFamilia),
+      atualizacao(transacao, cidadao(variante) ? kAtualizaPessoa : kAtualizaFamilia),
+      insercao(transacao, cidadao(variante) ? kInserePessoa : kInsereFamilia) {}
+
+void RegistroTransmissao::GravaTransmissao(std::string_view codigo, std::string_view uuid,
+                                           std::int64_t C,
+                                           const std::chrono::year_month_day& hoje) {
+    registro.parametro("pcodigo", codigo);
+    Consulta& escrita = registro.abre().empty() ? insercao : atualizacao;
+    escrita.parametro("pcodigo", codigo);
+    escrita.parametro("puuid", uuid);
+    escrita.parametro("ptransmitiresus", std::string_view("Não"));
+    escrita.parametro("pdatatransmissao", hoje);
+    escrita.parametro("pCodigoTransmissaoEsus", C);
+    escrita.executa();
+}
+
+FichaDeCadastro::FichaDeCadastro(Execucao& ex, TipoFicha tipoFicha, std::string_view sqlSelecao)
+    : execucao(ex),
+      tipo(tipoFicha),
+      variante(tipo == TipoFicha::CadastroIndividual ? VarianteCadastro::Cidadao
+                                                     : VarianteCadastro::Domicilio),
+      selecao(ex.transacao, sqlSelecao),
+      registroTransmissao(ex.transacao, variante) {
+    selecao.parametro("ptransmitir", std::string_view("Sim"));
+}
+
+bool FichaDeCadastro::inicia() {
+    execucao.limpaErrosCadastro();
+    // A code of blanks is no code: looking it up would only end the run in a conversion error.
+    if (apara(execucao.parametros.ProfissionalGenerico).empty()) {
+        execucao.operador.mensagem(std::string(kAvisoSemGenerico), kTituloAplicacao,
+                                   TipoMensagem::Simples);
+        return false;
+    }
+    execucao.status(std::string(descricaoFicha(tipo).status));
+    generico = leProfissionalGenerico();
+    return true;
+}
+
+const std::vector<Linha>& FichaDeCadastro::registros() {
+    return selecao.abre();
+}
+
+IdentidadeRegistro FichaDeCadastro::identidade(const Linha& registro) const {
+    return {registro.texto("codigo"), execucao.parametros.Unidade};
+}
+
+std::string FichaDeCadastro::unidade7() const {
+    return ZeroEsquerda(execucao.parametros.Unidade, 7);
+}
+
+void FichaDeCadastro::preparaRegistro(const Linha& r) {
+    const std::string codigo = r.texto("codigo");
+    const std::string U7 = unidade7();
+    transmissao.codigo =
+        ProximoCodigoTransmissao(r.inteiro("CodigoTransmissaoEsus"), variante, execucao.operador);
+    transmissao.uuidAnterior = r.texto("uuid");
+    transmissao.uuid = NovoUuidCadastro(variante, transmissao.uuidAnterior, U7, codigo);
+    transmissao.transporte =
+        identificadorTransporteCadastro(variante, U7, transmissao.codigo, codigo);
+}
+
+ValoresEnvelope FichaDeCadastro::envelopeDoCadastro(const Linha& r) const {
+    ValoresEnvelope v;
+    v.tipo = tipo;
+    v.IBGE = execucao.ibge();
+    v.Unidade = execucao.parametros.Unidade;
+    v.numero = r.texto("codigo");
+    v.uuidDadoSerializado = transmissao.transporte;
+    v.ineDadoSerializado = ineDado;
+    v.profissional.dataAtendimento = MomentoParaLong(execucao.relogio.agora());
+    return v;
+}
+
+void FichaDeCadastro::gravado(const Linha& r, const std::string& /*caminho*/) {
+    registroTransmissao.GravaTransmissao(r.texto("codigo"), transmissao.uuid, transmissao.codigo,
+                                         diaDe(execucao.relogio.agora()));
+}
+
+void FichaDeCadastro::termina() {
+    // The register's writes wait for the run's one commit, after the archive is written: a
+    // run that fails later marks nothing as sent.
+    execucao.salvaErrosCadastro();
+}
+
+}  // namespace cds

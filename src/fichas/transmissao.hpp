@@ -1,0 +1,117 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fichas/gerador.hpp"
+#include "source/consulta.hpp"
+
+namespace cds {
+
+// The clinic keeps one transmission register for citizens (pessoastransmissao) and one for
+// households (familiastransmissao): whether a registration must be sent ("Sim"), the identifier
+// it was last sent under, the day and the transmission counter of that export.
+enum class VarianteCadastro { Cidadao, Domicilio };
+
+// The last piece of a registration's identifiers: ZeroEsquerda(codigo, 11) for a citizen,
+// "D" + ZeroEsquerda(codigo, 10) for a household.
+std::string chaveCadastro(VarianteCadastro variante, std::string_view codigo);
+
+// The transport identifier (uuidDadoSerializado) of the export with transmission code C:
+// U7-da1cb4c9-0004-0000-CCCC-<key>; a code past 9999 keeps all its digits.
+std::string identificadorTransporteCadastro(VarianteCadastro variante, std::string_view U7,
+                                            std::int64_t C, std::string_view codigo);
+
+// The record identifier S' of this export from the stored one, S. A first transmission gets
+// U7-da1cb4c9-0004-0000-0000-<key>; later ones keep the stored pieces and raise the fifth, the
+// record's version. A stored identifier of another length than 43 has its last piece brought
+// back to the 43-character form, unless that piece has its standard length already (the
+// version passed 9999, or the unit code has more than seven digits): cutting it then would
+// drop a digit of the code. A fifth piece that is not a number raises ErroConversao.
+std::string NovoUuidCadastro(VarianteCadastro variante, std::string_view S, std::string_view U7,
+                             std::string_view codigo);
+
+// The stored counter plus one (NULL reads 0). Past 9999 the operator is told in a modal
+// message, and the record still goes with that code.
+std::int64_t ProximoCodigoTransmissao(std::int64_t armazenado, VarianteCadastro variante,
+                                      Operador& operador);
+
+// What one export of a registration carries from the register into its file.
+struct TransmissaoCadastro {
+    std::int64_t codigo = 0;   // C
+    std::string uuidAnterior;  // S, as stored: uuidFichaOriginadora
+    std::string uuid;          // S'
+    std::string transporte;    // uuidDadoSerializado
+
+    // The file updates a registration sent before.
+    bool fichaAtualizada() const { return !uuidAnterior.empty(); }
+};
+
+// The register's write-back for one variant, its statements prepared once.
+class RegistroTransmissao {
+  public:
+    RegistroTransmissao(Transacao& transacao, VarianteCadastro variante);
+
+    // Marks the record sent ("Não") under S' and C, dated `hoje`; a record without a register
+    // row gets one. Durable only with the run's commit.
+    void GravaTransmissao(std::string_view codigo, std::string_view uuid, std::int64_t C,
+                          const std::chrono::year_month_day& hoje);
+
+  private:
+    Consulta registro;
+    Consulta atualizacao;
+    Consulta insercao;
+};
+
+// The generic professional of the registrations, as found (all empty when not found).
+struct ProfissionalGenerico {
+    std::string cns;
+    std::string cbo;
+    std::string ine;
+};
+
+// What the two registration kinds share: the start (the hidden error list emptied, a generic
+// professional required, the status text), the selection by the register's mark, the
+// transmission code and identifiers of each record, the register written back after each file,
+// and erros.txt after the last one.
+class FichaDeCadastro : public Ficha {
+  public:
+    // `selecao` is the kind's main query, with its ":ptransmitir" mark.
+    FichaDeCadastro(Execucao& execucao, TipoFicha tipo, std::string_view selecao);
+
+    bool inicia() override;
+    const std::vector<Linha>& registros() override;
+    IdentidadeRegistro identidade(const Linha& registro) const override;
+    void preparaRegistro(const Linha& registro) override;
+    // The registrations report a missing team in their own words.
+    std::optional<std::string> avisoSemIne(const Linha&) const override { return std::nullopt; }
+    void gravado(const Linha& registro, const std::string& caminho) override;
+    void termina() override;
+
+  protected:
+    // Looks the generic professional up, once, after the status text.
+    virtual ProfissionalGenerico leProfissionalGenerico() = 0;
+    // The envelope of the record being written, but for headerTransport's professional.
+    ValoresEnvelope envelopeDoCadastro(const Linha& registro) const;
+    // ZeroEsquerda(Unidade, 7).
+    std::string unidade7() const;
+
+    Execucao& execucao;
+    ProfissionalGenerico generico;
+    // Of the record being written, set by preparaRegistro.
+    TransmissaoCadastro transmissao;
+    // The team code of ineDadoSerializado, or no line; the kind sets it in preparaRegistro.
+    std::optional<std::string> ineDado;
+
+  private:
+    TipoFicha tipo;
+    VarianteCadastro variante;
+    Consulta selecao;
+    RegistroTransmissao registroTransmissao;
+};
+
+}  // namespace cds

@@ -1,0 +1,163 @@
+// The registrations inside a whole run: the register's marks become durable with the run's one
+// commit, after the archive is written, and not otherwise.
+
+#include <gtest/gtest.h>
+#include <minizip/unzip.h>
+
+#include <filesystem>
+
+#include "comum/erro.hpp"
+#include "export/abertura.hpp"
+#include "export/arquivo_ini.hpp"
+#include "export/arquivos.hpp"
+#include "export/exportacao.hpp"
+#include "suporte/arquivos_teste.hpp"
+#include "suporte/cadastros.hpp"
+#include "suporte/clinica.hpp"
+#include "suporte/operador_gravador.hpp"
+#include "suporte/relogio_fixo.hpp"
+
+namespace cds {
+namespace {
+
+namespace fs = std::filesystem;
+using teste::linhaGravadaDoRegistro;
+
+std::vector<std::string> entradasDoZip(const fs::path& arquivo) {
+    std::vector<std::string> nomes;
+    unzFile zip = unzOpen64(arquivo.c_str());
+    if (!zip) return nomes;
+    for (int r = unzGoToFirstFile(zip); r == UNZ_OK; r = unzGoToNextFile(zip)) {
+        char nome[256];
+        unzGetCurrentFileInfo64(zip, nullptr, nome, sizeof nome, nullptr, 0, nullptr, 0);
+        nomes.emplace_back(nome);
+    }
+    unzClose(zip);
+    return nomes;
+}
+
+class CadastrosNaExportacaoTest : public ::testing::Test {
+  protected:
+    CadastrosNaExportacaoTest() : ini(pasta / kNomeArquivoIni) {
+        teste::insereClinica(banco);
+        teste::insereBaseDeCadastros(banco);
+        teste::insereCidadaoCompleto(banco);
+        teste::insereDomicilioCompleto(banco);
+        teste::insereEpisodio(banco, 1);
+        ini.grava(kSecaoGeral, kChaveDatabase, banco.caminho());
+        ini.grava(kSecaoGeral, kChaveIbge, "4205407");
+        parametros = parametrosIniciais(ini, relogio);
+        parametros.Unidade = "2345678";
+        parametros.Caminho = (pasta / "saida").string();
+        parametros.ProfissionalGenerico = "9";
+        fs::create_directories(pastaXml(parametros.Caminho));
+    }
+
+    fs::path zip() const {
+        return fs::path(parametros.Caminho) / "FichasValmo_03112019_1405_01102019_31102019.zip";
+    }
+
+    // Both register rows of the run, as committed.
+    std::vector<std::string> registros() const {
+        return {linhaGravadaDoRegistro(banco, "pessoastransmissao", 123),
+                linhaGravadaDoRegistro(banco, "familiastransmissao", 45)};
+    }
+
+    teste::PastaTemporaria pasta;
+    teste::BancoTeste banco;
+    ArquivoIni ini;
+    RelogioFixo relogio{DataHora{2019, 11, 3, 14, 5, 0}};
+    OperadorGravador operador;
+    ParametrosExportacao parametros;
+};
+
+TEST_F(CadastrosNaExportacaoTest, ExecucaoCompletaMarcaOsEnviados) {
+    const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
+
+    ASSERT_TRUE(r.arquivoZip);
+    EXPECT_EQ(entradasDoZip(zip()),
+              (std::vector<std::string>{"FichaCadastroIndividual_00000000123.esus.xml",
+                                        "FichaCadastroDomiciliar_000000000045.esus.xml",
+                                        "FichaAtendimentoIndividual_1.esus.xml"}));
+    EXPECT_EQ(registros(),
+              (std::vector<std::string>{
+                  "2345678-da1cb4c9-0004-0000-0002-00000000123 | Não | 03/11/2019 | 3",
+                  "2345678-da1cb4c9-0004-0000-0000-D0000000045 | Não | 03/11/2019 | 1"}));
+}
+
+// The record files are written, but the archive cannot be (a folder stands in its place): no
+// registration is marked as sent, so the next run sends them again.
+TEST_F(CadastrosNaExportacaoTest, ArquivoCompactadoNaoGravadoNaoMarcaNada) {
+    const std::vector<std::string> antes = registros();
+    fs::create_directory(zip());
+
+    EXPECT_FALSE(exportaArquivos(parametros, ini, operador, relogio).arquivoZip);
+
+    EXPECT_TRUE(fs::exists(pastaXml(parametros.Caminho) + "/" +
+                           "FichaCadastroIndividual_00000000123.esus.xml"));
+    EXPECT_TRUE(fs::exists(pastaXml(parametros.Caminho) + "/" +
+                           "FichaCadastroDomiciliar_000000000045.esus.xml"));
+    EXPECT_EQ(registros(), antes);
+    EXPECT_EQ(antes[0], "2345678-da1cb4c9-0004-0000-0001-00000000123 | Sim | 02/05/2019 | 2");
+}
+
+// A stored identifier whose version is no number ends the run at that citizen, naming it; the
+// citizen written before it is not marked either.
+TEST_F(CadastrosNaExportacaoTest, UuidGravadoInvalidoEncerraSemMarcarNada) {
+    teste::insereCidadao(banco, 124,
+                         "'2345678-da1cb4c9-0004-0000-XXXX-00000000124', 'Sim', "
+                         "NULL, 1");
+    const std::vector<std::string> antes = registros();
+
+    try {
+        exportaArquivos(parametros, ini, operador, relogio);
+        ADD_FAILURE() << "esperava erro de conversão";
+    } catch (const ErroConversao& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("FichaCadastroIndividual_124 (unidade 2345678): ", 0),
+                  0u)
+            << e.what();
+    }
+    EXPECT_EQ(registros(), antes);
+    EXPECT_EQ(linhaGravadaDoRegistro(banco, "pessoastransmissao", 124),
+              "2345678-da1cb4c9-0004-0000-XXXX-00000000124 | Sim |  | 1");
+    EXPECT_FALSE(fs::exists(zip()));
+}
+
+// Without a generic professional each registration tells the operator and the run goes on
+// with the next kind; nothing is marked.
+TEST_F(CadastrosNaExportacaoTest, SemProfissionalGenericoAExecucaoSegue) {
+    const std::vector<std::string> antes = registros();
+    parametros.ProfissionalGenerico = "";
+
+    const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
+
+    ASSERT_TRUE(r.arquivoZip);
+    EXPECT_EQ(entradasDoZip(zip()),
+              std::vector<std::string>{"FichaAtendimentoIndividual_1.esus.xml"});
+    const std::string aviso =
+        "Atenção! é importante informar um profissional responsável pelas fichas de cadastros!";
+    const std::vector<ChamadaOperador> mensagens = operador.mensagens();
+    ASSERT_EQ(mensagens.size(), 3u);
+    EXPECT_EQ(mensagens[0].texto, aviso);
+    EXPECT_EQ(mensagens[1].texto, aviso);
+    EXPECT_EQ(registros(), antes);
+}
+
+// erros.txt goes beside config.ini with the registrations' lines, saved as each registration
+// ends; a later kind's lines stay in the window's list only.
+TEST_F(CadastrosNaExportacaoTest, ErrosTxtAoLadoDoConfigIni) {
+    banco.executa("UPDATE pessoas SET dtnascimento = NULL WHERE codigo = 123");
+    banco.executa("UPDATE PROFISSIONAIS SET INE = NULL WHERE CODIGO = 10");
+    teste::escreveArquivo(pasta / kNomeArquivoErros, "de uma execução anterior\r\n");
+
+    const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
+
+    ASSERT_TRUE(r.arquivoZip);
+    EXPECT_EQ(teste::leArquivo(pasta / kNomeArquivoErros),
+              "Data de nascimento n\xE3o encontrada para a pessoa Joana Silva & Souza\r\n");
+    EXPECT_EQ(r.ErrosCadastro, std::vector<std::string>{"Dra. Ana Lúcia - INE não cadastrado!"});
+    EXPECT_EQ(operador.errosCadastroAtuais(), r.ErrosCadastro);
+}
+
+}  // namespace
+}  // namespace cds
