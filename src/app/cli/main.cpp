@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "comum/erro.hpp"
+#include "comum/versao.hpp"
 #include "export/abertura.hpp"
 #include "export/arquivo_ini.hpp"
 #include "export/exportacao.hpp"
@@ -41,7 +42,8 @@ Opções (uma opção omitida assume o que a janela mostraria ao abrir):
   --fichas LISTA                tipos de ficha, separados por vírgula:
 )";
 
-constexpr const char* kAjudaFim = R"(  --help                        mostra esta ajuda
+constexpr const char* kAjudaFim = R"(  --version                     mostra a versão do programa
+  --help                        mostra esta ajuda
 
 Os arquivos vão para a subpasta arquivosXML da pasta de saída (criada se faltar) e o
 arquivo compactado para a própria pasta de saída. As linhas do log saem na saída padrão;
@@ -128,6 +130,7 @@ struct Opcoes {
     std::optional<std::string> config;
     std::map<std::string, std::string> valores;
     bool ajuda = false;
+    bool versao = false;
 };
 
 Opcoes leOpcoes(int argc, char** argv) {
@@ -138,6 +141,10 @@ Opcoes leOpcoes(int argc, char** argv) {
     Opcoes o;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
+        if (arg == "--version") {
+            o.versao = true;
+            continue;
+        }
         if (arg == "--help" || arg == "-h") {
             o.ajuda = true;
             continue;
@@ -201,6 +208,10 @@ int main(int argc, char** argv) {
     } catch (const ErroUso& e) {
         std::cerr << "exportador-cds: " << e.what() << "\nUse --help para ver as opções.\n";
         return 2;
+    }
+    if (opcoes.versao) {
+        std::cout << "exportador-cds " << kVersao << '\n';
+        return 0;
     }
     if (opcoes.ajuda) {
         std::cout << ajuda();
