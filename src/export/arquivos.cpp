@@ -11,11 +11,19 @@ namespace cds {
 namespace fs = std::filesystem;
 
 void DeletaArquivosDir(const std::string& RootDir) {
+    // The folder itself, not what a trailing separator would resolve it to.
+    std::string pasta = RootDir;
+    while (pasta.size() > 1 && pasta.back() == fs::path::preferred_separator) pasta.pop_back();
+    std::error_code ecLink;
+    if (fs::is_symlink(pasta, ecLink))
+        throw ErroArquivo("A pasta " + pasta +
+                          " é um link simbólico para outra pasta; ela não será esvaziada. Use "
+                          "uma pasta arquivosXML de verdade na pasta de saída.");
     // Listed first, deleted after, so that deleting does not disturb the listing. A listing
     // that breaks off leaves the rest of the folder as it is, like a failed deletion.
     std::vector<fs::path> arquivos;
     std::error_code ec;
-    for (fs::directory_iterator it(RootDir, ec), fim; !ec && it != fim; it.increment(ec)) {
+    for (fs::directory_iterator it(pasta, ec), fim; !ec && it != fim; it.increment(ec)) {
         std::error_code ecTipo;
         // fs::remove would take an empty folder too; only files go.
         if (!it->is_directory(ecTipo)) arquivos.push_back(it->path());

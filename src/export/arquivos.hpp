@@ -11,7 +11,8 @@ inline constexpr char kNomeArquivoErros[] = "erros.txt";
 
 // Deletes every file directly in RootDir. What cannot be deleted stays (subfolders, files in
 // use) and the rest goes on; subfolders are not entered; a missing folder is no error; the
-// folder itself stays.
+// folder itself stays. A RootDir that is a symbolic link is not followed: it raises
+// ErroArquivo and nothing is deleted, since the folder it leads to is someone else's.
 void DeletaArquivosDir(const std::string& RootDir);
 
 // Replaces `arquivo` with one line per entry, each ending in CR LF, in Windows-1252 as the

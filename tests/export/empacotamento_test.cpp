@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <minizip/unzip.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -75,6 +77,14 @@ std::optional<std::vector<EntradaZip>> leZip(const fs::path& arquivo) {
 std::vector<std::string> nomes(const std::vector<EntradaZip>& entradas) {
     std::vector<std::string> lista;
     for (const EntradaZip& e : entradas) lista.push_back(e.nome);
+    return lista;
+}
+
+// Every name in a folder, hidden ones too, sorted.
+std::vector<std::string> conteudoDe(const fs::path& pasta) {
+    std::vector<std::string> lista;
+    for (const auto& e : fs::directory_iterator(pasta)) lista.push_back(e.path().filename());
+    std::sort(lista.begin(), lista.end());
     return lista;
 }
 
@@ -170,9 +180,16 @@ TEST_F(ZipaXml, EmpacotaAsFichasNaOrdemDaListaComNomeSimplesDeflateEDataLocal) {
     EXPECT_EQ((*entradas)[1].data, (std::vector<unsigned>{2019, 10, 31, 23, 0, 0}));
     EXPECT_EQ((*entradas)[2].data, (std::vector<unsigned>{2019, 11, 3, 14, 4, 58}));
 
+    // The success is the run's to tell, once it has committed.
+    EXPECT_EQ(operador.chamadas, (std::vector<ChamadaOperador>{
+                                     ChamadaOperador::status("Compactando Arquivo..."),
+                                 }));
+}
+
+TEST_F(ZipaXml, AvisoDeSucessoDizConcluidoMostraACaixaELimpaOStatus) {
+    avisaArquivoGerado(operador);
     EXPECT_EQ(operador.chamadas,
               (std::vector<ChamadaOperador>{
-                  ChamadaOperador::status("Compactando Arquivo..."),
                   ChamadaOperador::status("Concluído!"),
                   ChamadaOperador::mensagem(kSucesso, "Informação!", TipoMensagem::Informacao),
                   ChamadaOperador::status(""),
@@ -223,7 +240,7 @@ TEST_F(ZipaXml, NomeDoArquivoTrazOMomentoEOPeriodo) {
     }
 }
 
-TEST_F(ZipaXml, ListaVaziaDaUmArquivoValidoSemEntradasEAvisaSucesso) {
+TEST_F(ZipaXml, ListaVaziaDaUmArquivoValidoSemEntradas) {
     const ResultadoZip resultado = zipaXML(parametros, {}, operador, relogio);
 
     EXPECT_TRUE(resultado.gravado);
@@ -231,28 +248,56 @@ TEST_F(ZipaXml, ListaVaziaDaUmArquivoValidoSemEntradasEAvisaSucesso) {
     // entries, zero-sized directory at offset zero, no comment. (minizip's own reader refuses
     // it, since it takes a directory end found at offset zero for one not found at all.)
     EXPECT_EQ(leArquivo(resultado.arquivo), std::string("PK\x05\x06", 4) + std::string(18, '\0'));
-    EXPECT_EQ(operador.mensagens(), (std::vector<ChamadaOperador>{ChamadaOperador::mensagem(
-                                        kSucesso, "Informação!", TipoMensagem::Informacao)}));
-    EXPECT_EQ(operador.statusAtual(), "");
+    EXPECT_TRUE(operador.mensagens().empty());
 }
 
-TEST_F(ZipaXml, ArquivoQueNaoExisteMaisFicaDeFora) {
-    const std::vector<std::string> ListaArquivos = {
-        ficha("FichaProcedimento_1.esus.xml", "1"),
-        (pasta / "arquivosXML" / "FichaProcedimento_2.esus.xml").string(),
-        ficha("FichaProcedimento_3.esus.xml", "3"),
+TEST_F(ZipaXml, ArquivoDaListaQueNaoPodeSerLidoFalhaSemDeixarArquivo) {
+    // What may stand at a listed path by packing time, instead of the file the run wrote.
+    struct Caso {
+        const char* descricao;
+        std::function<void(const fs::path&)> troca;
     };
+    const Caso casos[] = {
+        {"apagado", [](const fs::path& p) { fs::remove(p); }},
+        {"uma pasta no lugar",
+         [](const fs::path& p) {
+             fs::remove(p);
+             fs::create_directory(p);
+         }},
+        {"um link quebrado",
+         [](const fs::path& p) {
+             fs::remove(p);
+             fs::create_symlink(p.string() + ".sumiu", p);
+         }},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.descricao);
+        PastaTemporaria saida;
+        fs::create_directory(saida / "arquivosXML");
+        ParametrosExportacao p = parametros;
+        p.Caminho = saida.caminho().string();
+        std::vector<std::string> ListaArquivos;
+        for (int i = 1; i <= 3; ++i) {
+            const fs::path arquivo =
+                saida / "arquivosXML" / ("FichaProcedimento_" + std::to_string(i) + ".esus.xml");
+            escreveArquivo(arquivo, std::to_string(i));
+            ListaArquivos.push_back(arquivo.string());
+        }
+        c.troca(ListaArquivos[1]);
+        OperadorGravador operador;
 
-    const ResultadoZip resultado = zipaXML(parametros, ListaArquivos, operador, relogio);
+        const ResultadoZip resultado = zipaXML(p, ListaArquivos, operador, relogio);
 
-    EXPECT_TRUE(resultado.gravado);
-    const auto entradas = leZip(resultado.arquivo);
-    ASSERT_TRUE(entradas.has_value());
-    EXPECT_EQ(nomes(*entradas), (std::vector<std::string>{"FichaProcedimento_1.esus.xml",
-                                                          "FichaProcedimento_3.esus.xml"}));
-    // Only the success message: the missing file goes unmentioned.
-    EXPECT_EQ(operador.mensagens(), (std::vector<ChamadaOperador>{ChamadaOperador::mensagem(
-                                        kSucesso, "Informação!", TipoMensagem::Informacao)}));
+        EXPECT_FALSE(resultado.gravado);
+        // No archive, whole or partial, is left behind.
+        EXPECT_EQ(conteudoDe(saida.caminho()), std::vector<std::string>{"arquivosXML"});
+        ASSERT_EQ(operador.mensagens().size(), 1u);
+        const ChamadaOperador caixa = operador.mensagens()[0];
+        EXPECT_EQ(caixa.titulo, kTituloFalha);
+        EXPECT_EQ(caixa.tipoMensagem, TipoMensagem::Erro);
+        EXPECT_NE(caixa.texto.find(ListaArquivos[1]), std::string::npos) << caixa.texto;
+        EXPECT_EQ(operador.statusAtual(), "Compactando Arquivo...");
+    }
 }
 
 TEST_F(ZipaXml, CaminhoRepetidoNaListaEEmpacotadoUmaVezNoPrimeiroLugar) {
@@ -270,26 +315,37 @@ TEST_F(ZipaXml, CaminhoRepetidoNaListaEEmpacotadoUmaVezNoPrimeiroLugar) {
     EXPECT_EQ((*entradas)[0].conteudo, "segunda gravação");
 }
 
-TEST_F(ZipaXml, ArquivoDeMesmoNomeESubstituido) {
-    const std::string primeira = ficha("FichaVisitaDomiciliar_1.esus.xml", "primeira");
-    ASSERT_TRUE(zipaXML(parametros, {primeira}, operador, relogio).gravado);
+TEST_F(ZipaXml, ArquivoDeMesmoNomeNuncaESubstituido) {
+    const std::string base = "FichasValmo_03112019_1405_01102019_31102019";
+    const std::string visita = ficha("FichaVisitaDomiciliar_1.esus.xml", "visita");
+    const ResultadoZip primeiro = zipaXML(parametros, {visita}, operador, relogio);
+    ASSERT_TRUE(primeiro.gravado);
+    EXPECT_EQ(primeiro.arquivo, arquivoEsperado(base + ".zip"));
+    const std::string bytesDoPrimeiro = leArquivo(primeiro.arquivo);
+    // Something of the operator's, no archive, under the name the third would take.
+    escreveArquivo(pasta / (base + "_3.zip"), "do operador");
 
-    // A second run in the same minute for the same period.
-    fs::remove(primeira);
-    const std::string segunda = ficha("FichaVisitaDomiciliar_2.esus.xml", "segunda");
-    const ResultadoZip resultado = zipaXML(parametros, {segunda}, operador, relogio);
+    // Runs later in the same minute, for the same period, of other kinds.
+    const std::string coletiva = ficha("FichaAtivColetiva_1.esus.xml", "coletiva");
+    const ResultadoZip segundo = zipaXML(parametros, {coletiva}, operador, relogio);
+    const std::string vacina = ficha("FichaVacinacao_1.esus.xml", "vacina");
+    const ResultadoZip terceiro = zipaXML(parametros, {vacina}, operador, relogio);
 
-    EXPECT_TRUE(resultado.gravado);
-    const auto entradas = leZip(resultado.arquivo);
-    ASSERT_TRUE(entradas.has_value());
-    EXPECT_EQ(nomes(*entradas), (std::vector<std::string>{"FichaVisitaDomiciliar_2.esus.xml"}));
-
-    // Whatever was there before, even something that is no archive.
-    escreveArquivo(resultado.arquivo, std::string(100000, 'x'));
-    EXPECT_TRUE(zipaXML(parametros, {segunda}, operador, relogio).gravado);
-    const auto deNovo = leZip(resultado.arquivo);
-    ASSERT_TRUE(deNovo.has_value());
-    EXPECT_EQ(nomes(*deNovo), (std::vector<std::string>{"FichaVisitaDomiciliar_2.esus.xml"}));
+    ASSERT_TRUE(segundo.gravado);
+    ASSERT_TRUE(terceiro.gravado);
+    EXPECT_EQ(segundo.arquivo, arquivoEsperado(base + "_2.zip"));
+    EXPECT_EQ(terceiro.arquivo, arquivoEsperado(base + "_4.zip"));
+    EXPECT_EQ(leArquivo(primeiro.arquivo), bytesDoPrimeiro);
+    EXPECT_EQ(leArquivo(pasta / (base + "_3.zip")), "do operador");
+    const auto entradas2 = leZip(segundo.arquivo);
+    const auto entradas4 = leZip(terceiro.arquivo);
+    ASSERT_TRUE(entradas2.has_value());
+    ASSERT_TRUE(entradas4.has_value());
+    EXPECT_EQ(nomes(*entradas2), std::vector<std::string>{"FichaAtivColetiva_1.esus.xml"});
+    EXPECT_EQ(nomes(*entradas4), std::vector<std::string>{"FichaVacinacao_1.esus.xml"});
+    EXPECT_EQ(conteudoDe(pasta.caminho()),
+              (std::vector<std::string>{base + ".zip", base + "_2.zip", base + "_3.zip",
+                                        base + "_4.zip", "arquivosXML"}));
 }
 
 TEST_F(ZipaXml, PastaDeSaidaInexistenteAvisaOProblemaERetornaFalha) {

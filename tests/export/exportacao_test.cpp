@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "comum/erro.hpp"
 #include "export/abertura.hpp"
@@ -281,21 +282,94 @@ class FimDaTransacaoTest : public ExportacaoTest {
     }
 };
 
+// An operator that, when packing starts, takes away a record file the run wrote, or runs
+// whatever the test asks at a message box.
+class OperadorIntruso : public OperadorGravador {
+  public:
+    fs::path apagarAoCompactar;
+    std::function<void(const std::string&)> aoMostrarMensagem;
+
+    void status(const std::string& texto) override {
+        OperadorGravador::status(texto);
+        if (texto == "Compactando Arquivo..." && !apagarAoCompactar.empty())
+            fs::remove(apagarAoCompactar);
+    }
+    void mensagem(const std::string& texto, const std::string& titulo, TipoMensagem tipo) override {
+        if (aoMostrarMensagem) aoMostrarMensagem(texto);
+        OperadorGravador::mensagem(texto, titulo, tipo);
+    }
+};
+
 TEST_F(FimDaTransacaoTest, ConfirmadaSoDepoisDoArquivoGravado) {
     ASSERT_TRUE(exportaArquivos(parametros, ini, operador, relogio).arquivoZip);
     EXPECT_EQ(fins(), std::vector<std::string>{"COMMIT"});
 
-    // An archive that cannot be written (a folder stands in its place): nothing is confirmed.
-    fs::remove(zipEsperado());
-    fs::create_directory(zipEsperado());
-    EXPECT_FALSE(exportaArquivos(parametros, ini, operador, relogio).arquivoZip);
+    // An archive that cannot be written whole (a file of the run gone by packing time):
+    // nothing is confirmed.
+    OperadorIntruso intruso;
+    intruso.apagarAoCompactar =
+        fs::path(pastaXml(parametros.Caminho)) / "FichaAtendimentoIndividual_1.esus.xml";
+    EXPECT_FALSE(exportaArquivos(parametros, ini, intruso, relogio).arquivoZip);
     EXPECT_EQ(fins(), (std::vector<std::string>{"COMMIT", "ROLLBACK"}));
-    EXPECT_EQ(operador.mensagens().back().titulo, "Problema encontrado ao zipar o arquivo KVW.");
+    EXPECT_EQ(intruso.mensagens().back().titulo, "Problema encontrado ao zipar o arquivo KVW.");
 
-    // An error half-way through the run: nothing is confirmed either.
-    parametros.Caminho = (pasta.caminho() / "sumiu").string();
+    // An error half-way through the run (the output subfolder gone): nothing is confirmed
+    // either.
+    parametros.Caminho = (pasta.caminho() / "sem-subpasta").string();
+    fs::create_directory(parametros.Caminho);
     EXPECT_THROW(exportaArquivos(parametros, ini, operador, relogio), ErroArquivo);
     EXPECT_EQ(fins(), (std::vector<std::string>{"COMMIT", "ROLLBACK", "ROLLBACK"}));
+}
+
+TEST_F(FimDaTransacaoTest, SucessoSoDepoisDeConfirmada) {
+    OperadorIntruso intruso;
+    std::vector<std::vector<std::string>> finsVistos;
+    bool arquivoNoLugar = false;
+    intruso.aoMostrarMensagem = [&](const std::string&) {
+        finsVistos.push_back(fins());
+        arquivoNoLugar = fs::is_regular_file(zipEsperado());
+    };
+
+    ASSERT_TRUE(exportaArquivos(parametros, ini, intruso, relogio).arquivoZip);
+
+    // One box, the success, and when it came the archive was in place and the work confirmed.
+    ASSERT_EQ(intruso.mensagens().size(), 1u);
+    EXPECT_EQ(intruso.mensagens()[0].texto, "Arquivo de importação do esus gerado com sucesso!");
+    EXPECT_EQ(finsVistos, (std::vector<std::vector<std::string>>{{"COMMIT"}}));
+    EXPECT_TRUE(arquivoNoLugar);
+}
+
+TEST_F(FimDaTransacaoTest, ConfirmacaoQueFalhaApagaOArquivoEFalhaAExecucao) {
+    // The server refuses the run's commit.
+    unsetenv("ISC_USER");
+    banco.executa("CREATE EXCEPTION CONFIRMACAO_RECUSADA 'confirmação recusada pelo servidor'");
+    banco.executa(
+        "CREATE TRIGGER RECUSA_COMMIT ACTIVE ON TRANSACTION COMMIT POSITION 10 AS BEGIN "
+        "IF (CURRENT_USER = 'EXPORTADOR' AND "
+        "RDB$GET_CONTEXT('USER_SESSION', 'REGISTRANDO') IS NULL) THEN "
+        "EXCEPTION CONFIRMACAO_RECUSADA; END");
+    banco.desconecta();
+    setenv("ISC_USER", "EXPORTADOR", 1);
+
+    try {
+        exportaArquivos(parametros, ini, operador, relogio);
+        ADD_FAILURE() << "a confirmação recusada passou por sucesso";
+    } catch (const ErroBanco& e) {
+        const std::string texto = e.what();
+        EXPECT_NE(texto.find("não foi confirmada"), std::string::npos) << texto;
+        EXPECT_NE(texto.find(zipEsperado().string() + " foi apagado"), std::string::npos) << texto;
+        EXPECT_NE(texto.find("confirmação recusada pelo servidor"), std::string::npos) << texto;
+    }
+
+    // No archive of registrations left unmarked, and no word of success.
+    EXPECT_FALSE(fs::exists(zipEsperado()));
+    EXPECT_EQ(arquivosEm(parametros.Caminho), std::vector<std::string>{"arquivosXML"});
+    EXPECT_TRUE(operador.mensagens().empty());
+    EXPECT_EQ(operador.statusAtual(), "Compactando Arquivo...");
+    // The run's transaction ended in a rollback (the commit trigger that records may have run
+    // before the one that refused).
+    ASSERT_FALSE(fins().empty());
+    EXPECT_EQ(fins().back(), "ROLLBACK");
 }
 
 }  // namespace

@@ -219,6 +219,8 @@ int main(int argc, char** argv) {
 
     OperadorTerminal operador;
     try {
+        // Refused before anything is made or written, arquivosXML included.
+        validaExecucao(parametros, ini);
         criaPastaXml(parametros.Caminho);
         const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
         resumo(r);
