@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -77,6 +78,34 @@ std::string motivoDaRecusa(std::string_view bytes) {
                    ")";
     }
     return {};
+}
+
+// The comment lines after the file's last section or key, with LF line ends; empty when there
+// are none. SimpleIni keeps a comment only with the entry that follows it, and would drop
+// these when it saves.
+std::string caudaDeComentarios(std::string_view bytes) {
+    if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+    std::size_t inicioDaCauda = 0;
+    bool temComentario = false;
+    for (std::size_t inicio = 0; inicio < bytes.size();) {
+        std::size_t fim = bytes.find('\n', inicio);
+        if (fim == std::string_view::npos) fim = bytes.size();
+        const std::string_view linha = apara(bytes.substr(inicio, fim - inicio));
+        inicio = fim + 1;
+        if (linha.empty()) continue;
+        if (linha.front() == ';' || linha.front() == '#') {
+            temComentario = true;
+            continue;
+        }
+        inicioDaCauda = std::min(inicio, bytes.size());
+        temComentario = false;
+    }
+    if (!temComentario) return {};
+    std::string cauda;
+    for (const char c : bytes.substr(inicioDaCauda))
+        if (c != '\r') cauda += c;
+    if (!cauda.ends_with('\n')) cauda += '\n';
+    return cauda;
 }
 
 // Replaces `arquivo` with `bytes` whole or not at all: a file that fills up the disk or dies
@@ -157,6 +186,8 @@ struct ArquivoIni::Estado {
     fs::file_time_type modificado{};
     // Why the file cannot be read as settings; empty when it can, or is missing.
     std::string recusa;
+    // The comments at the end of the file, written back after what SimpleIni saves.
+    std::string cauda;
 
     Estado() {
         ini.SetSpaces(false);
@@ -165,6 +196,7 @@ struct ArquivoIni::Estado {
 
     bool recusada(std::string motivo) {
         ini.Reset();
+        cauda.clear();
         recusa = std::move(motivo);
         return false;
     }
@@ -176,6 +208,7 @@ struct ArquivoIni::Estado {
         const fs::file_status tipo = fs::status(caminho, ec);
         if (!fs::exists(tipo)) {
             if (existia || !emDia) ini.Reset();
+            cauda.clear();
             existia = false;
             emDia = true;
             recusa.clear();
@@ -214,6 +247,7 @@ struct ArquivoIni::Estado {
         emDia = true;
         if (!motivo.empty()) return recusada(std::move(motivo));
         recusa.clear();
+        cauda = caudaDeComentarios(bytes);
         return true;
     }
 };
@@ -257,6 +291,10 @@ void ArquivoIni::grava(const std::string& secao, const std::string& chave,
     }
     std::string texto;
     estado->ini.Save(texto);
+    if (!estado->cauda.empty()) {
+        if (!texto.empty() && !texto.ends_with('\n')) texto += '\n';
+        texto += estado->cauda;
+    }
     // SimpleIni ends lines the platform's way; the file keeps the Windows line ends.
     std::string crlf;
     crlf.reserve(texto.size() + texto.size() / 16);
