@@ -2,18 +2,26 @@
 
 #include <gtest/gtest.h>
 #include <minizip/unzip.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
 #include <functional>
 #include <optional>
+#include <random>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "suporte/arquivos_teste.hpp"
 #include "suporte/banco_teste.hpp"
+#include "suporte/disco_teste.hpp"
 #include "suporte/operador_gravador.hpp"
 #include "suporte/relogio_fixo.hpp"
 
@@ -85,6 +93,35 @@ std::vector<std::string> conteudoDe(const fs::path& pasta) {
     std::vector<std::string> lista;
     for (const auto& e : fs::directory_iterator(pasta)) lista.push_back(e.path().filename());
     std::sort(lista.begin(), lista.end());
+    return lista;
+}
+
+// Bytes that deflate cannot shrink, the same for every run of the test.
+std::string bytesAleatorios(std::size_t tamanho, unsigned semente) {
+    std::mt19937 gerador(semente);
+    std::string bytes(tamanho, '\0');
+    for (char& c : bytes) c = static_cast<char>(gerador() & 0xFF);
+    return bytes;
+}
+
+// Whether the zip tool's own test passes on the archive: every entry read and its CRC checked.
+::testing::AssertionResult unzipAprova(const fs::path& arquivo) {
+    if (teste::executaComando("command -v unzip >/dev/null") != 0)
+        return ::testing::AssertionFailure()
+               << "falta o programa unzip (instalado por scripts/instala-dependencias.sh)";
+    std::string saida;
+    const int status = teste::executaComando("unzip -tqq '" + arquivo.string() + "'", &saida);
+    if (status == 0) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "unzip -t " << arquivo << " saiu com " << status << ":\n"
+           << saida.substr(0, 2000);
+}
+
+// The archives (non-hidden *.zip) in a folder, sorted.
+std::vector<std::string> arquivosZip(const fs::path& pasta) {
+    std::vector<std::string> lista;
+    for (const std::string& nome : conteudoDe(pasta))
+        if (!nome.starts_with(".") && nome.ends_with(".zip")) lista.push_back(nome);
     return lista;
 }
 
@@ -368,6 +405,132 @@ TEST_F(ZipaXml, PastaDeSaidaInexistenteAvisaOProblemaERetornaFalha) {
     EXPECT_NE(caixa.texto.find(resultado.arquivo), std::string::npos) << caixa.texto;
     // The record files stay.
     EXPECT_TRUE(fs::exists(registro));
+}
+
+}  // namespace
+}  // namespace cds
+
+namespace cds {
+namespace {
+
+// The output folder on a disk too small for the archive: the packing fails, nothing is left
+// under an archive's name, and the archive of an earlier run in the same minute stays whole.
+TEST_F(ZipaXml, DiscoCheioNaoDeixaArquivoQuebradoNemTocaNoAnterior) {
+    teste::DiscoPequeno disco(1024 * 1024);
+    if (!disco.montado()) GTEST_SKIP() << disco.motivo();
+    parametros.Caminho = disco.caminho().string();
+    fs::create_directory(disco / "arquivosXML");
+    const fs::path primeira = disco / "arquivosXML" / "FichaVisitaDomiciliar_1.esus.xml";
+    escreveArquivo(primeira, "<visita/>");
+    const ResultadoZip anterior = zipaXML(parametros, {primeira.string()}, operador, relogio);
+    ASSERT_TRUE(anterior.gravado);
+    const std::string bytesDoAnterior = leArquivo(anterior.arquivo);
+
+    std::vector<std::string> ListaArquivos;
+    for (unsigned i = 1; i <= 3; ++i) {
+        const fs::path arquivo = disco / "arquivosXML" /
+                                 ("FichaAtendimentoIndividual_" + std::to_string(i) + ".esus.xml");
+        escreveArquivo(arquivo, bytesAleatorios(100 * 1024, i));
+        ListaArquivos.push_back(arquivo.string());
+    }
+    disco.enche(150 * 1024);
+    OperadorGravador operador;
+
+    const ResultadoZip resultado = zipaXML(parametros, ListaArquivos, operador, relogio);
+
+    EXPECT_FALSE(resultado.gravado);
+    ASSERT_EQ(operador.mensagens().size(), 1u);
+    const ChamadaOperador caixa = operador.mensagens()[0];
+    EXPECT_EQ(caixa.titulo, kTituloFalha);
+    EXPECT_NE(caixa.texto.find(std::generic_category().message(ENOSPC)), std::string::npos)
+        << caixa.texto;
+    EXPECT_EQ(leArquivo(anterior.arquivo), bytesDoAnterior);
+    EXPECT_TRUE(unzipAprova(anterior.arquivo));
+    // Nothing else: no archive of this run, whole or not, and no file of its own.
+    EXPECT_EQ(conteudoDe(disco.caminho()),
+              (std::vector<std::string>{".enchimento", fs::path(anterior.arquivo).filename(),
+                                        "arquivosXML"}));
+}
+
+// A run killed half-way through its packing, here by the kernel when the archive passes the
+// size the process may write (a real process, stopped at a chosen byte): what it leaves is no
+// archive under an archive's name, and the archive of an earlier run stays whole.
+TEST_F(ZipaXml, MortoNoMeioDaCompactacaoNaoDeixaArquivoQuebrado) {
+    const std::string primeira = ficha("FichaVisitaDomiciliar_1.esus.xml", "<visita/>");
+    const ResultadoZip anterior = zipaXML(parametros, {primeira}, operador, relogio);
+    ASSERT_TRUE(anterior.gravado);
+    const std::string bytesDoAnterior = leArquivo(anterior.arquivo);
+    std::vector<std::string> ListaArquivos;
+    for (unsigned i = 1; i <= 4; ++i)
+        ListaArquivos.push_back(
+            ficha("FichaAtendimentoIndividual_" + std::to_string(i) + ".esus.xml",
+                  bytesAleatorios(64 * 1024, i)));
+    constexpr rlim_t kLimite = 100 * 1024;
+
+    const pid_t filho = ::fork();
+    ASSERT_GE(filho, 0);
+    if (filho == 0) {
+        const rlimit semCore{0, 0};
+        const rlimit limite{kLimite, kLimite};
+        ::setrlimit(RLIMIT_CORE, &semCore);
+        ::setrlimit(RLIMIT_FSIZE, &limite);
+        OperadorGravador operadorDoFilho;
+        const ResultadoZip r = zipaXML(parametros, ListaArquivos, operadorDoFilho, relogio);
+        ::_exit(r.gravado ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(filho, &status, 0), filho);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "o filho terminou sozinho, com " << WEXITSTATUS(status);
+    ASSERT_EQ(WTERMSIG(status), SIGXFSZ);
+
+    EXPECT_EQ(arquivosZip(pasta.caminho()),
+              std::vector<std::string>{fs::path(anterior.arquivo).filename()});
+    EXPECT_EQ(leArquivo(anterior.arquivo), bytesDoAnterior);
+    EXPECT_TRUE(unzipAprova(anterior.arquivo));
+    // The next run takes its own name, the leftover of the killed one notwithstanding.
+    const ResultadoZip seguinte = zipaXML(parametros, ListaArquivos, operador, relogio);
+    ASSERT_TRUE(seguinte.gravado);
+    EXPECT_EQ(seguinte.arquivo,
+              arquivoEsperado("FichasValmo_03112019_1405_01102019_31102019_2.zip"));
+    EXPECT_TRUE(unzipAprova(seguinte.arquivo));
+}
+
+// A month of many episodes: more entries than the classic end record can count.
+TEST_F(ZipaXml, MaisDe65535ArquivosFazemUmZip64QueAsFerramentasLeem) {
+    constexpr std::size_t kArquivos = 70000;
+    std::vector<std::string> ListaArquivos;
+    ListaArquivos.reserve(kArquivos);
+    for (std::size_t i = 1; i <= kArquivos; ++i)
+        ListaArquivos.push_back(
+            ficha("FichaAtendimentoIndividual_" + std::to_string(i) + ".esus.xml",
+                  "<n>" + std::to_string(i) + "</n>"));
+
+    const ResultadoZip resultado = zipaXML(parametros, ListaArquivos, operador, relogio);
+
+    ASSERT_TRUE(resultado.gravado);
+    EXPECT_TRUE(unzipAprova(resultado.arquivo));
+    // Python's zipfile: the count, every CRC, and the names in order.
+    std::string saida;
+    const int status = teste::executaComando(
+        "python3 -c 'import sys, zipfile\n"
+        "z = zipfile.ZipFile(sys.argv[1])\n"
+        "nomes = z.namelist()\n"
+        "print(len(nomes), z.testzip(), nomes[0], nomes[-1])' '" +
+            resultado.arquivo + "'",
+        &saida);
+    EXPECT_EQ(status, 0) << saida;
+    EXPECT_EQ(saida,
+              "70000 None FichaAtendimentoIndividual_1.esus.xml "
+              "FichaAtendimentoIndividual_70000.esus.xml\n");
+    // Read back here too, entry by entry.
+    const auto entradas = leZip(resultado.arquivo);
+    ASSERT_TRUE(entradas.has_value());
+    ASSERT_EQ(entradas->size(), kArquivos);
+    for (std::size_t i = 0; i < kArquivos; ++i) {
+        const std::string numero = std::to_string(i + 1);
+        ASSERT_EQ((*entradas)[i].nome, "FichaAtendimentoIndividual_" + numero + ".esus.xml");
+        ASSERT_EQ((*entradas)[i].conteudo, "<n>" + numero + "</n>");
+    }
 }
 
 }  // namespace
