@@ -336,29 +336,57 @@ TEST_F(ExportacaoTest, RecusadaAntesDeGravarQualquerCoisa) {
     }
 }
 
+// Another process holding an output folder as a run does, until it is killed; killed too
+// when the test ends, however it ends.
+class OutroProcessoComATrava {
+  public:
+    explicit OutroProcessoComATrava(const std::string& Caminho) {
+        const std::string trava = Caminho + "/" + kNomeArquivoTrava;
+        int canal[2];
+        if (::pipe(canal) != 0) return;
+        pid = ::fork();
+        if (pid == 0) {
+            // Only system calls here, and nothing kept of the test process's files (its
+            // database engine's among them): the process holds the lock and waits.
+            for (int fd = 3; fd < 1024; ++fd)
+                if (fd != canal[1]) ::close(fd);
+            const int fd = ::open(trava.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+            const char pronto = (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) ? '1' : '0';
+            if (::write(canal[1], &pronto, 1) != 1) ::_exit(2);
+            for (;;) ::pause();
+        }
+        ::close(canal[1]);
+        char pronto = 0;
+        travou = pid > 0 && ::read(canal[0], &pronto, 1) == 1 && pronto == '1';
+        ::close(canal[0]);
+    }
+    ~OutroProcessoComATrava() { mata(); }
+    OutroProcessoComATrava(const OutroProcessoComATrava&) = delete;
+    OutroProcessoComATrava& operator=(const OutroProcessoComATrava&) = delete;
+
+    // Dies without a word, as a crash.
+    void mata() {
+        if (pid <= 0) return;
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        pid = -1;
+    }
+
+    bool travou = false;
+
+  private:
+    pid_t pid = -1;
+};
+
 // Two runs on one output folder at once: the second is refused and the first one's files
 // stay. The first run is another process, holding the folder as a run does, until it dies.
 TEST_F(ExportacaoTest, OutraExecucaoNaMesmaPastaERecusadaAteElaTerminar) {
     teste::insereEpisodio(banco, 1);
+    banco.desconecta();
     const fs::path subpasta = pastaXml(parametros.Caminho);
     teste::escreveArquivo(subpasta / "FichaAtendimentoIndividual_33549.esus.xml", "da primeira");
-    const std::string trava = parametros.Caminho + "/" + kNomeArquivoTrava;
-    int canal[2];
-    ASSERT_EQ(::pipe(canal), 0);
-    const pid_t primeira = ::fork();
-    ASSERT_GE(primeira, 0);
-    if (primeira == 0) {
-        // Only system calls here: the test process may have threads of the database engine.
-        const int fd = ::open(trava.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-        const char pronto = (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) ? '1' : '0';
-        if (::write(canal[1], &pronto, 1) != 1) ::_exit(2);
-        for (;;) ::pause();
-    }
-    ::close(canal[1]);
-    char pronto = 0;
-    ASSERT_EQ(::read(canal[0], &pronto, 1), 1);
-    ::close(canal[0]);
-    ASSERT_EQ(pronto, '1');
+    OutroProcessoComATrava primeira(parametros.Caminho);
+    ASSERT_TRUE(primeira.travou);
     const std::string configAntes = teste::leArquivo(pasta / "config.ini");
 
     try {
@@ -375,14 +403,12 @@ TEST_F(ExportacaoTest, OutraExecucaoNaMesmaPastaERecusadaAteElaTerminar) {
     EXPECT_EQ(teste::leArquivo(pasta / "config.ini"), configAntes);
     EXPECT_TRUE(operador.chamadas.empty());
 
-    // The first run dies without a word: its lock goes with it.
-    ::kill(primeira, SIGKILL);
-    int status = 0;
-    ASSERT_EQ(::waitpid(primeira, &status, 0), primeira);
+    // Its lock goes with it.
+    primeira.mata();
     const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
     EXPECT_TRUE(r.arquivoZip);
     EXPECT_FALSE(fs::exists(subpasta / "FichaAtendimentoIndividual_33549.esus.xml"));
-    EXPECT_FALSE(fs::exists(trava));
+    EXPECT_FALSE(fs::exists(fs::path(parametros.Caminho) / kNomeArquivoTrava));
 }
 
 // Two runs in one minute, one kind and then another: both archives are kept.
