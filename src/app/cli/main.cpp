@@ -47,8 +47,8 @@ Os arquivos vão para a subpasta arquivosXML da pasta de saída (criada se falta
 arquivo compactado para a própria pasta de saída. As linhas do log saem na saída padrão;
 as mensagens de andamento e os avisos, na saída de erros.
 
-Código de saída: 0 quando o arquivo compactado foi gravado; 1 quando a execução terminou de
-outro modo; 2 para uso incorreto.
+Código de saída: 0 quando o arquivo compactado foi gravado e a exportação confirmada no banco
+de dados; 1 quando a execução terminou de outro modo; 2 para uso incorreto.
 )";
 
 // The help, with the record kinds of the registry: two names a line, then "todas".
