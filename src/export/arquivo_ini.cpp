@@ -18,6 +18,7 @@
 
 #include "comum/erro.hpp"
 #include "comum/texto.hpp"
+#include "export/arquivos.hpp"
 
 namespace cds {
 
@@ -125,17 +126,15 @@ void gravaPorInteiro(const fs::path& arquivo, const std::string& bytes) {
         return ErroArquivo("Não foi possível gravar o arquivo " + arquivo.string() + ": " +
                            textoDoErro(erro) + ". O arquivo ficou como estava.");
     };
-    std::string modelo =
-        (destino.parent_path() / ("." + destino.filename().string() + ".XXXXXX")).string();
-    const int descritor = ::mkstemp(modelo.data());
+    fs::path temporario;
+    const int descritor = criaArquivoAoLado(destino, temporario);
     if (descritor < 0) throw falha(errno);
-    const fs::path temporario = modelo;
     int erro = 0;
-    // The new file takes the old one's permissions; mkstemp makes it readable by its owner only.
+    // The new file takes the old one's permissions.
     struct stat anterior {};
-    const mode_t permissoes =
-        ::stat(destino.c_str(), &anterior) == 0 ? anterior.st_mode & 07777 : 0644;
-    if (::fchmod(descritor, permissoes) != 0) erro = errno;
+    if (::stat(destino.c_str(), &anterior) == 0 &&
+        ::fchmod(descritor, anterior.st_mode & 07777) != 0)
+        erro = errno;
     for (std::size_t feitos = 0; erro == 0 && feitos < bytes.size();) {
         const ssize_t n = ::write(descritor, bytes.data() + feitos, bytes.size() - feitos);
         if (n < 0 && errno != EINTR) erro = errno;

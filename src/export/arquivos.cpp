@@ -1,6 +1,12 @@
 #include "export/arquivos.hpp"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
 #include <fstream>
+#include <random>
 #include <system_error>
 
 #include "comum/cp1252.hpp"
@@ -42,6 +48,23 @@ void salvaErrosCadastro(const fs::path& arquivo, const std::vector<std::string>&
     saida.write(texto.data(), static_cast<std::streamsize>(texto.size()));
     saida.close();
     if (!saida) throw ErroArquivo("Não foi possível gravar o arquivo " + arquivo.string() + ".");
+}
+
+int criaArquivoAoLado(const fs::path& arquivo, fs::path& criado) {
+    static std::atomic<unsigned> contador{0};
+    std::random_device aleatorio;
+    for (;;) {
+        const fs::path nome =
+            arquivo.parent_path() /
+            ("." + arquivo.filename().string() + "." + std::to_string(::getpid()) + "-" +
+             std::to_string(contador++) + "-" + std::to_string(aleatorio() % 1000000));
+        const int descritor = ::open(nome.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (descritor >= 0) {
+            criado = nome;
+            return descritor;
+        }
+        if (errno != EEXIST) return -1;
+    }
 }
 
 }  // namespace cds

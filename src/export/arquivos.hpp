@@ -21,4 +21,9 @@ void DeletaArquivosDir(const std::string& RootDir);
 void salvaErrosCadastro(const std::filesystem::path& arquivo,
                         const std::vector<std::string>& linhas);
 
+// Creates and opens for writing a new, hidden file beside `arquivo`, named after it with a
+// random ending, with the permissions any new file gets (0666 less the umask). Returns its
+// descriptor and sets `criado`; returns -1, with errno set, when it cannot.
+int criaArquivoAoLado(const std::filesystem::path& arquivo, std::filesystem::path& criado);
+
 }  // namespace cds

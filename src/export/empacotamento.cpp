@@ -17,6 +17,7 @@
 #include <unordered_set>
 
 #include "comum/erro.hpp"
+#include "export/arquivos.hpp"
 
 namespace cds {
 
@@ -86,14 +87,12 @@ tm_zip dataDoArquivo(const fs::path& arquivo) {
 class ArquivoTemporario {
   public:
     explicit ArquivoTemporario(const std::string& final) : final(final) {
-        const fs::path destino(final);
-        std::string modelo =
-            (destino.parent_path() / ("." + destino.filename().string() + ".XXXXXX")).string();
-        const int descritor = ::mkstemp(modelo.data());
+        fs::path criado;
+        const int descritor = criaArquivoAoLado(final, criado);
         if (descritor < 0)
             throw ErroArquivo(mensagemDoErro("Não foi possível criar o arquivo " + final, errno));
         ::close(descritor);
-        caminho = modelo;
+        caminho = criado.string();
     }
     ~ArquivoTemporario() {
         if (!caminho.empty()) {

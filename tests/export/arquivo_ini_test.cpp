@@ -105,6 +105,10 @@ TEST(ArquivoIni, PrimeiraGravacaoCriaOArquivo) {
               "[GERAL]\r\nCAMINHOXML=C:\\temp\\sa\xC3\xAD"
               "da\r\n");
 
+    escreveArquivo(pasta / "novo", "");
+    EXPECT_EQ(fs::status(pasta / "config.ini").permissions(),
+              fs::status(pasta / "novo").permissions());
+
     ini.grava(kSecaoEsus, kChaveProfissionalGenerico, "7");
     EXPECT_EQ(linhasCrlf(leArquivo(pasta / "config.ini")),
               (std::vector<std::string>{"[GERAL]", "CAMINHOXML=C:\\temp\\saída", "[ESUS]",

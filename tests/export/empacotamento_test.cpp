@@ -203,6 +203,11 @@ TEST_F(ZipaXml, EmpacotaAsFichasNaOrdemDaListaComNomeSimplesDeflateEDataLocal) {
     EXPECT_TRUE(resultado.gravado);
     EXPECT_EQ(resultado.arquivo,
               arquivoEsperado("FichasValmo_03112019_1405_01102019_31102019.zip"));
+    // Readable by whoever may read a new file here, as the operator hands it on.
+    escreveArquivo(pasta / "novo", "");
+    EXPECT_EQ(fs::status(resultado.arquivo).permissions(),
+              fs::status(pasta / "novo").permissions());
+    fs::remove(pasta / "novo");
     const auto entradas = leZip(resultado.arquivo);
     ASSERT_TRUE(entradas.has_value());
     ASSERT_EQ(nomes(*entradas), (std::vector<std::string>{"FichaCadastroIndividual_10.esus.xml",
