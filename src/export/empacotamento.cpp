@@ -113,9 +113,11 @@ class ArquivoTemporario {
         for (int n = 1; n < 10000; ++n) {
             const std::string nome = n == 1 ? final : base + "_" + std::to_string(n) + ".zip";
             if (renomeiaSemSubstituir(nome)) {
-                caminho.clear();
-                // The new name reaches the disk before the run commits.
+                // Still removed on failure until the new name has reached the disk, before
+                // the run commits.
+                caminho = nome;
                 sincroniza(fs::path(nome).parent_path().string());
+                caminho.clear();
                 return nome;
             }
         }
