@@ -14,6 +14,7 @@ pacotes=(
     qt6-base-dev fonts-dejavu-core     # the window, and a font for offscreen screenshots
     libgtest-dev                       # the tests
     python3                            # XML well-formedness checks in the tests
+    unzip                              # the zip tool's own test of the archives, in the tests
 )
 
 # Nothing to do when every package is there already (a second run, or the demo after the tests).

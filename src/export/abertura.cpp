@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "comum/erro.hpp"
+#include "comum/texto.hpp"
 #include "fichas/registro.hpp"
 
 namespace cds {
@@ -36,6 +37,9 @@ ParametrosExportacao parametrosIniciais(const ArquivoIni& ini, const Relogio& re
 }
 
 void criaPastaXml(const std::string& Caminho) {
+    // A blank Caminho would put arquivosXML at the root of the file system.
+    if (apara(Caminho).empty())
+        throw ErroArquivo("Informe a pasta de saída (Caminho): ela está em branco.");
     const std::filesystem::path pasta = pastaXml(Caminho);
     std::error_code erro;
     std::filesystem::create_directories(pasta, erro);

@@ -22,7 +22,7 @@ struct Periodo {
 Periodo mesAnterior(const DataHora& hoje);
 
 // Creates Caminho + separator + "arquivosXML" when it is missing, as the window does when it
-// is shown. Raises ErroArquivo when it cannot.
+// is shown. Raises ErroArquivo when it cannot, or when Caminho is blank.
 void criaPastaXml(const std::string& Caminho);
 
 // The kinds of "todas": what the window ticks at first and "Todas" ticks again.

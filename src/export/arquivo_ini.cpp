@@ -4,16 +4,152 @@
 // file that uses it.
 #define SI_IMPLEMENTATION
 #include <SimpleIni.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
+#include <set>
 #include <system_error>
 
 #include "comum/erro.hpp"
+#include "comum/texto.hpp"
+#include "export/arquivos.hpp"
 
 namespace cds {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// A settings file of two sections is a few hundred bytes; a file this large is something else.
+constexpr std::uintmax_t kTamanhoMaximo = 1024 * 1024;
+
+std::string textoDoErro(int erro) {
+    return std::generic_category().message(erro);
+}
+
+// Why these bytes are no settings file, or empty when they are one. SimpleIni would take
+// almost anything and, on the next save, drop what it did not understand.
+std::string motivoDaRecusa(std::string_view bytes) {
+    if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF"))
+        return "está gravado em UTF-16 (Unicode); salve-o como UTF-8 ou ANSI";
+    if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+    std::size_t numero = 0;
+    for (std::size_t inicio = 0; inicio <= bytes.size(); ++numero) {
+        std::size_t fim = bytes.find('\n', inicio);
+        if (fim == std::string_view::npos) fim = bytes.size();
+        std::string_view linha = bytes.substr(inicio, fim - inicio);
+        inicio = fim + 1;
+        if (linha.ends_with('\r')) linha.remove_suffix(1);
+        for (const char c : linha) {
+            if (c == '\0') return "contém bytes nulos: não é um arquivo de texto";
+            if (c != '\t' && temCaractereDeControle(std::string_view(&c, 1)))
+                return "tem um caractere de controle na linha " + std::to_string(numero + 1) +
+                       ": não é um arquivo de texto";
+        }
+    }
+    // Every line a blank, a comment, a section or a key: the parser keeps nothing else.
+    std::set<std::string> chaves;
+    std::string secao;
+    numero = 0;
+    for (std::size_t inicio = 0; inicio < bytes.size(); ++numero) {
+        std::size_t fim = bytes.find('\n', inicio);
+        if (fim == std::string_view::npos) fim = bytes.size();
+        const std::string_view linha = apara(bytes.substr(inicio, fim - inicio));
+        inicio = fim + 1;
+        const std::string onde = "a linha " + std::to_string(numero + 1);
+        if (linha.empty() || linha.front() == ';' || linha.front() == '#') continue;
+        if (linha.front() == '[') {
+            if (linha.back() != ']' || apara(linha.substr(1, linha.size() - 2)).empty())
+                return onde + " não é um nome de seção completo, como [GERAL]";
+            secao = maiusculas(apara(linha.substr(1, linha.size() - 2)));
+            continue;
+        }
+        const std::size_t igual = linha.find('=');
+        if (igual == std::string_view::npos || apara(linha.substr(0, igual)).empty())
+            return onde + " não é uma seção, uma chave=valor nem um comentário";
+        const std::string chave = maiusculas(apara(linha.substr(0, igual)));
+        if (!chaves.insert(secao + "\n" + chave).second)
+            return "a chave " + chave + " aparece duas vezes na seção [" + secao + "] (" + onde +
+                   ")";
+    }
+    return {};
+}
+
+// The comment lines after the file's last section or key, with LF line ends; empty when there
+// are none. SimpleIni keeps a comment only with the entry that follows it, and would drop
+// these when it saves.
+std::string caudaDeComentarios(std::string_view bytes) {
+    if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+    std::size_t inicioDaCauda = 0;
+    bool temComentario = false;
+    for (std::size_t inicio = 0; inicio < bytes.size();) {
+        std::size_t fim = bytes.find('\n', inicio);
+        if (fim == std::string_view::npos) fim = bytes.size();
+        const std::string_view linha = apara(bytes.substr(inicio, fim - inicio));
+        inicio = fim + 1;
+        if (linha.empty()) continue;
+        if (linha.front() == ';' || linha.front() == '#') {
+            temComentario = true;
+            continue;
+        }
+        inicioDaCauda = std::min(inicio, bytes.size());
+        temComentario = false;
+    }
+    if (!temComentario) return {};
+    std::string cauda;
+    for (const char c : bytes.substr(inicioDaCauda))
+        if (c != '\r') cauda += c;
+    if (!cauda.ends_with('\n')) cauda += '\n';
+    return cauda;
+}
+
+// Replaces `arquivo` with `bytes` whole or not at all: a file that fills up the disk or dies
+// half-way is the new one beside it, never the operator's settings.
+void gravaPorInteiro(const fs::path& arquivo, const std::string& bytes) {
+    std::error_code ec;
+    // A config.ini that is a link to a shared file keeps being that link. (A file not there
+    // yet is no link; what else the status call says, the writing says better.)
+    fs::path destino = arquivo;
+    if (fs::is_symlink(fs::symlink_status(arquivo, ec))) {
+        destino = fs::weakly_canonical(arquivo, ec);
+        if (ec)
+            throw ErroArquivo("Não foi possível gravar o arquivo " + arquivo.string() + ": " +
+                              ec.message() + ".");
+    }
+    const auto falha = [&](int erro) {
+        return ErroArquivo("Não foi possível gravar o arquivo " + arquivo.string() + ": " +
+                           textoDoErro(erro) + ". O arquivo ficou como estava.");
+    };
+    fs::path temporario;
+    const int descritor = criaArquivoAoLado(destino, temporario);
+    if (descritor < 0) throw falha(errno);
+    int erro = 0;
+    // The new file takes the old one's permissions.
+    struct stat anterior {};
+    if (::stat(destino.c_str(), &anterior) == 0 &&
+        ::fchmod(descritor, anterior.st_mode & 07777) != 0)
+        erro = errno;
+    for (std::size_t feitos = 0; erro == 0 && feitos < bytes.size();) {
+        const ssize_t n = ::write(descritor, bytes.data() + feitos, bytes.size() - feitos);
+        if (n < 0 && errno != EINTR) erro = errno;
+        if (n > 0) feitos += static_cast<std::size_t>(n);
+    }
+    if (erro == 0 && ::fsync(descritor) != 0) erro = errno;
+    if (::close(descritor) != 0 && erro == 0) erro = errno;
+    if (erro == 0 && ::rename(temporario.c_str(), destino.c_str()) != 0) erro = errno;
+    if (erro != 0) {
+        fs::remove(temporario, ec);
+        throw falha(erro);
+    }
+}
+
+}  // namespace
 
 std::string caminhoXmlPadrao() {
 #ifdef _WIN32
@@ -27,61 +163,90 @@ std::string caminhoXmlPadrao() {
 #endif
 }
 
+bool temCaractereDeControle(std::string_view texto) {
+    for (const char c : texto) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) return true;
+    }
+    return false;
+}
+
 // The file is kept in UTF-8, the program's own text. Windows' profile functions would write
 // the ANSI code page, but here the operator edits config.ini with a UTF-8 editor, and the
-// values that matter (paths, codes) read the same either way.
+// values that matter (paths, codes) read the same either way; the bytes of a file in ANSI are
+// kept as they are.
 struct ArquivoIni::Estado {
     CSimpleIniA ini;
-    // Whether `ini` holds what the file held when it had this size and time; a missing file
-    // is remembered as such, so that reading it again costs one status call.
+    // Whether `ini` and `recusa` tell what the file held when it had this size and time; a
+    // missing file is remembered as such, so that reading it again costs one status call.
     bool emDia = false;
     bool existia = false;
     std::uintmax_t tamanho = 0;
     fs::file_time_type modificado{};
+    // Why the file cannot be read as settings; empty when it can, or is missing.
+    std::string recusa;
+    // The comments at the end of the file, written back after what SimpleIni saves.
+    std::string cauda;
 
     Estado() {
         ini.SetSpaces(false);
         ini.SetQuotes(true);
     }
 
-    void esquece() {
+    bool recusada(std::string motivo) {
         ini.Reset();
-        emDia = false;
+        cauda.clear();
+        recusa = std::move(motivo);
+        return false;
     }
 
-    // Brings the cache in line with the file. False when the file exists but cannot be read.
+    // Brings the cache in line with the file. False, with `recusa` said, when the file exists
+    // but cannot be read as settings.
     bool atualiza(const fs::path& caminho) {
         std::error_code ec;
         const fs::file_status tipo = fs::status(caminho, ec);
         if (!fs::exists(tipo)) {
             if (existia || !emDia) ini.Reset();
+            cauda.clear();
             existia = false;
             emDia = true;
+            recusa.clear();
             return true;
         }
-        if (!fs::is_regular_file(tipo)) {
-            esquece();
-            return false;
-        }
+        emDia = false;
+        if (!fs::is_regular_file(tipo)) return recusada("não é um arquivo comum");
         const std::uintmax_t tamanhoAgora = fs::file_size(caminho, ec);
         const fs::file_time_type modificadoAgora =
             ec ? fs::file_time_type{} : fs::last_write_time(caminho, ec);
-        if (ec) {
-            esquece();
-            return false;
+        if (ec) return recusada(ec.message());
+        if (existia && tamanhoAgora == tamanho && modificadoAgora == modificado) {
+            emDia = true;
+            return recusa.empty();
         }
-        if (emDia && existia && tamanhoAgora == tamanho && modificadoAgora == modificado) {
-            return true;
+        std::string bytes;
+        {
+            std::ifstream entrada(caminho, std::ios::binary);
+            if (!entrada) return recusada("não pôde ser aberto para leitura");
+            bytes.resize(static_cast<std::size_t>(std::min(tamanhoAgora, kTamanhoMaximo + 1)));
+            entrada.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+            bytes.resize(static_cast<std::size_t>(entrada.gcount()));
+            if (entrada.bad()) return recusada("não pôde ser lido");
         }
+        std::string motivo = motivoDaRecusa(bytes);
+        if (motivo.empty() && bytes.size() > kTamanhoMaximo)
+            motivo = "tem " + std::to_string(tamanhoAgora) +
+                     " bytes, muito mais do que um arquivo de configuração";
         ini.Reset();
-        if (ini.LoadFile(caminho.c_str()) < 0) {
-            esquece();
-            return false;
-        }
-        emDia = true;
+        if (motivo.empty() && ini.LoadData(bytes.data(), bytes.size()) < 0)
+            motivo = "não pôde ser interpretado";
+        // Remembered either way: a file refused stays refused until it changes.
         existia = true;
         tamanho = tamanhoAgora;
         modificado = modificadoAgora;
+        emDia = true;
+        if (!motivo.empty()) return recusada(std::move(motivo));
+        recusa.clear();
+        cauda = caudaDeComentarios(bytes);
         return true;
     }
 };
@@ -97,17 +262,38 @@ std::string ArquivoIni::le(const std::string& secao, const std::string& chave,
     return estado->ini.GetValue(secao.c_str(), chave.c_str(), padrao.c_str());
 }
 
+void ArquivoIni::verifica() const {
+    if (!estado->atualiza(caminho))
+        throw ErroArquivo("O arquivo de configuração " + caminho.string() +
+                          " não pode ser lido como tal: " + estado->recusa +
+                          ". Nada foi gravado nele.");
+}
+
+bool ArquivoIni::existe() const {
+    std::error_code ec;
+    return fs::exists(caminho, ec);
+}
+
 void ArquivoIni::grava(const std::string& secao, const std::string& chave,
                        const std::string& valor) {
-    if (!estado->atualiza(caminho)) {
-        throw ErroArquivo("Não foi possível ler o arquivo " + caminho.string() + ".");
+    if (temCaractereDeControle(secao) || temCaractereDeControle(chave) ||
+        temCaractereDeControle(valor)) {
+        throw ErroArquivo("O valor de " + secao + "/" + chave +
+                          " tem uma quebra de linha ou outro caractere de controle e não foi "
+                          "gravado em " +
+                          caminho.string() + ".");
     }
+    verifica();
     if (estado->ini.SetValue(secao.c_str(), chave.c_str(), valor.c_str()) < 0) {
         throw ErroArquivo("Não foi possível gravar " + secao + "/" + chave + " em " +
                           caminho.string() + ".");
     }
     std::string texto;
     estado->ini.Save(texto);
+    if (!estado->cauda.empty()) {
+        if (!texto.empty() && !texto.ends_with('\n')) texto += '\n';
+        texto += estado->cauda;
+    }
     // SimpleIni ends lines the platform's way; the file keeps the Windows line ends.
     std::string crlf;
     crlf.reserve(texto.size() + texto.size() / 16);
@@ -115,21 +301,23 @@ void ArquivoIni::grava(const std::string& secao, const std::string& chave,
         if (c == '\n') crlf += '\r';
         crlf += c;
     }
-    {
-        std::ofstream saida(caminho, std::ios::binary | std::ios::trunc);
-        saida.write(crlf.data(), static_cast<std::streamsize>(crlf.size()));
-        saida.close();
-        if (!saida) {
-            estado->esquece();
-            throw ErroArquivo("Não foi possível gravar o arquivo " + caminho.string() + ".");
-        }
+    try {
+        gravaPorInteiro(caminho, crlf);
+    } catch (const ErroArquivo&) {
+        // The cache holds a value the file does not: read the file again next time.
+        estado->emDia = false;
+        estado->existia = false;
+        throw;
     }
     // The cache already holds what was written; remember the file's new stamp.
     std::error_code ecTamanho, ecData;
     estado->existia = true;
     estado->tamanho = fs::file_size(caminho, ecTamanho);
     estado->modificado = fs::last_write_time(caminho, ecData);
-    if (ecTamanho || ecData) estado->esquece();
+    if (ecTamanho || ecData) {
+        estado->emDia = false;
+        estado->existia = false;
+    }
 }
 
 }  // namespace cds

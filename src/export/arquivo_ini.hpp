@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace cds {
 
@@ -20,9 +21,18 @@ inline constexpr char kChaveProfissionalGenerico[] = "PROFISSIONALGENERICO";
 // without a trailing separator since paths are built by appending one.
 std::string caminhoXmlPadrao();
 
+// True when the text holds a byte below 0x20 or DEL: in config.ini a line break would start a
+// line of its own (a section, another key), and the other control characters are no text.
+bool temCaractereDeControle(std::string_view texto);
+
 // The settings file, with the manners of a Windows profile file: section and key names match
 // without regard to case, values are kept verbatim (backslashes included), a missing file or
 // key reads as the default, the first write creates the file and a write keeps the rest of it.
+//
+// Only a file read as settings is ever written: text in lines that are each blank, a comment,
+// a [section] or a key=value, no key twice in a section. Anything else (a database named by
+// mistake, a file saved in UTF-16, a line the parser would drop) is left as it is, since
+// rewriting it would lose what it holds.
 //
 // Every call goes to the file, since the operator may edit it by hand while the program runs;
 // the file is parsed again only when its size or modification time changed.
@@ -33,12 +43,19 @@ class ArquivoIni {
     ArquivoIni(const ArquivoIni&) = delete;
     ArquivoIni& operator=(const ArquivoIni&) = delete;
 
-    // Never fails: a file that cannot be read reads as missing.
+    // Never fails: a file that cannot be read as settings reads as missing.
     std::string le(const std::string& secao, const std::string& chave,
                    const std::string& padrao) const;
-    // Throws ErroArquivo when the file cannot be written, or exists but cannot be read (a
-    // write then would lose its other settings).
+    // Replaces the file whole or not at all (a new file beside it, renamed over it). Throws
+    // ErroArquivo, and writes nothing, when the value holds a line break or another control
+    // character, when the file exists but cannot be read as settings, or when it cannot be
+    // written.
     void grava(const std::string& secao, const std::string& chave, const std::string& valor);
+
+    // Throws ErroArquivo naming the file and why, when it exists but cannot be read as
+    // settings. A missing file passes.
+    void verifica() const;
+    bool existe() const;
 
     const std::filesystem::path& arquivo() const { return caminho; }
 

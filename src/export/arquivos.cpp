@@ -1,6 +1,12 @@
 #include "export/arquivos.hpp"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
 #include <fstream>
+#include <random>
 #include <system_error>
 
 #include "comum/cp1252.hpp"
@@ -11,11 +17,19 @@ namespace cds {
 namespace fs = std::filesystem;
 
 void DeletaArquivosDir(const std::string& RootDir) {
+    // The folder itself, not what a trailing separator would resolve it to.
+    std::string pasta = RootDir;
+    while (pasta.size() > 1 && pasta.back() == fs::path::preferred_separator) pasta.pop_back();
+    std::error_code ecLink;
+    if (fs::is_symlink(pasta, ecLink))
+        throw ErroArquivo("A pasta " + pasta +
+                          " é um link simbólico para outra pasta; ela não será esvaziada. Use "
+                          "uma pasta arquivosXML de verdade na pasta de saída.");
     // Listed first, deleted after, so that deleting does not disturb the listing. A listing
     // that breaks off leaves the rest of the folder as it is, like a failed deletion.
     std::vector<fs::path> arquivos;
     std::error_code ec;
-    for (fs::directory_iterator it(RootDir, ec), fim; !ec && it != fim; it.increment(ec)) {
+    for (fs::directory_iterator it(pasta, ec), fim; !ec && it != fim; it.increment(ec)) {
         std::error_code ecTipo;
         // fs::remove would take an empty folder too; only files go.
         if (!it->is_directory(ecTipo)) arquivos.push_back(it->path());
@@ -42,6 +56,23 @@ void salvaErrosCadastro(const fs::path& arquivo, const std::vector<std::string>&
     if (!saida || ec) {
         fs::remove(temporario, ec);
         throw ErroArquivo("Não foi possível gravar o arquivo " + arquivo.string() + ".");
+    }
+}
+
+int criaArquivoAoLado(const fs::path& arquivo, fs::path& criado) {
+    static std::atomic<unsigned> contador{0};
+    std::random_device aleatorio;
+    for (;;) {
+        const fs::path nome =
+            arquivo.parent_path() /
+            ("." + arquivo.filename().string() + "." + std::to_string(::getpid()) + "-" +
+             std::to_string(contador++) + "-" + std::to_string(aleatorio() % 1000000));
+        const int descritor = ::open(nome.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (descritor >= 0) {
+            criado = nome;
+            return descritor;
+        }
+        if (errno != EEXIST) return -1;
     }
 }
 

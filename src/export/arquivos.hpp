@@ -11,7 +11,8 @@ inline constexpr char kNomeArquivoErros[] = "erros.txt";
 
 // Deletes every file directly in RootDir. What cannot be deleted stays (subfolders, files in
 // use) and the rest goes on; subfolders are not entered; a missing folder is no error; the
-// folder itself stays.
+// folder itself stays. A RootDir that is a symbolic link is not followed: it raises
+// ErroArquivo and nothing is deleted, since the folder it leads to is someone else's.
 void DeletaArquivosDir(const std::string& RootDir);
 
 // Replaces `arquivo` with one line per entry, each ending in CR LF, in Windows-1252 as the
@@ -20,5 +21,10 @@ void DeletaArquivosDir(const std::string& RootDir);
 // whole or not at all. Throws ErroArquivo when it cannot write.
 void salvaErrosCadastro(const std::filesystem::path& arquivo,
                         const std::vector<std::string>& linhas);
+
+// Creates and opens for writing a new, hidden file beside `arquivo`, named after it with a
+// random ending, with the permissions any new file gets (0666 less the umask). Returns its
+// descriptor and sets `criado`; returns -1, with errno set, when it cannot.
+int criaArquivoAoLado(const std::filesystem::path& arquivo, std::filesystem::path& criado);
 
 }  // namespace cds

@@ -1,17 +1,22 @@
 #include "export/exportacao.hpp"
 
 #include <cstdio>
+#include <filesystem>
 #include <set>
+#include <system_error>
 
 #include "comum/erro.hpp"
 #include "comum/texto.hpp"
 #include "export/arquivos.hpp"
+#include "export/trava_pasta.hpp"
 #include "fichas/registro.hpp"
 #include "source/conexao.hpp"
 
 namespace cds {
 
 namespace {
+
+namespace fs = std::filesystem;
 
 std::string dataCurta(const std::chrono::year_month_day& d) {
     char texto[16];
@@ -31,6 +36,23 @@ void conecta(Conexao& conexao, ArquivoIni& ini, Operador& operador) {
     }
 }
 
+// The archive is in place: the run's work is confirmed, or the archive goes, since its
+// registrations stay unmarked and would be sent again by the next run.
+void confirma(Transacao& transacao, const std::string& arquivoZip) {
+    try {
+        transacao.commit();
+    } catch (Erro& e) {
+        std::error_code ec;
+        fs::remove(arquivoZip, ec);
+        e.acrescentaContexto(
+            ec ? "A exportação não foi confirmada no banco de dados, e o arquivo " + arquivoZip +
+                     " não pôde ser apagado (" + ec.message() + "): não o envie"
+               : "A exportação não foi confirmada no banco de dados e o arquivo " + arquivoZip +
+                     " foi apagado");
+        throw;
+    }
+}
+
 // The generators of the chosen kinds, in the order their files reach the archive.
 void geraFichas(Execucao& ex) {
     for (const DescricaoFicha& d : registroFichas())
@@ -38,6 +60,34 @@ void geraFichas(Execucao& ex) {
 }
 
 }  // namespace
+
+void validaExecucao(const ParametrosExportacao& parametros, const ArquivoIni& ini) {
+    validaCodProf(parametros.CodProf);
+    ini.verifica();
+    const std::string arquivo = ini.arquivo().string();
+    if (!ini.existe())
+        throw ErroArquivo("O arquivo de configuração não foi encontrado: " + arquivo +
+                          ". Ele deve dizer o banco de dados da clínica em DATABASE, na seção "
+                          "[GERAL].");
+    if (apara(ini.le(kSecaoGeral, kChaveDatabase, "")).empty())
+        throw ErroArquivo("O arquivo de configuração " + arquivo +
+                          " não diz o banco de dados da clínica: falta DATABASE na seção [GERAL].");
+    if (temCaractereDeControle(parametros.Caminho))
+        throw ErroArquivo(
+            "A pasta de saída (Caminho) tem uma quebra de linha ou outro caractere de controle; "
+            "corrija-a. Nada foi gravado.");
+    if (temCaractereDeControle(parametros.ProfissionalGenerico))
+        throw ErroArquivo(
+            "O código do profissional genérico tem uma quebra de linha ou outro caractere de "
+            "controle; corrija-o. Nada foi gravado.");
+    if (apara(parametros.Caminho).empty())
+        throw ErroArquivo("Informe a pasta de saída (Caminho): ela está em branco.");
+    std::error_code ec;
+    if (fs::is_symlink(pastaXml(parametros.Caminho), ec))
+        throw ErroArquivo("A pasta " + pastaXml(parametros.Caminho) +
+                          " é um link simbólico; a exportação não esvazia a pasta a que ele leva. "
+                          "Use uma pasta arquivosXML de verdade na pasta de saída.");
+}
 
 void validaCodProf(const std::string& CodProf) {
     if (!soDigitos(CodProf))
@@ -47,7 +97,10 @@ void validaCodProf(const std::string& CodProf) {
 
 ResultadoExportacao exportaArquivos(const ParametrosExportacao& parametros, ArquivoIni& ini,
                                     Operador& operador, const Relogio& relogio) {
-    validaCodProf(parametros.CodProf);
+    validaExecucao(parametros, ini);
+    // Held to the end of the run: another run on this folder would empty arquivosXML under
+    // this one's packing.
+    const TravaPasta trava(parametros.Caminho);
     ResultadoExportacao resultado;
     operador.limpaLog();
     ini.grava(kSecaoGeral, kChaveCaminhoXml, parametros.Caminho);
@@ -75,10 +128,12 @@ ResultadoExportacao exportaArquivos(const ParametrosExportacao& parametros, Arqu
     caminhos.reserve(ex.ListaArquivos.size());
     for (const ArquivoGerado& a : ex.ListaArquivos) caminhos.push_back(a.caminho);
     resultado.arquivoZip = zipaXML(parametros, caminhos, operador, relogio);
-    if (resultado.arquivoZip)
-        transacao.commit();
-    else
+    if (!resultado.arquivoZip) {
         transacao.rollback();
+    } else {
+        confirma(transacao, resultado.arquivoZip.arquivo);
+        avisaArquivoGerado(operador);
+    }
 
     resultado.ListaArquivos = std::move(ex.ListaArquivos);
     resultado.LogExecucao = std::move(ex.LogExecucao);

@@ -18,15 +18,25 @@ struct ResultadoExportacao {
     std::vector<std::string> ErrosCadastro;
 };
 
-// "Gerar Arquivos": saves two settings, connects, empties the output subfolder, runs the
-// generators of the chosen kinds in their fixed order and packs their files.
+// "Gerar Arquivos": checks what it is given (validaExecucao), holds the output folder against
+// another run, saves two settings, connects, empties the output subfolder, runs the
+// generators of the chosen kinds in their fixed order, packs their files, commits, and only
+// then tells the operator that the archive is ready.
 //
-// The database work is committed only once the archive has been written whole; a run that
+// The database work is committed only once the archive is whole and in place; a run that
 // ends in an error, or whose packaging fails, rolls it back, so no registration is marked
-// sent that was not delivered. Errors (ErroConversao, ErroBanco, ErroArquivo) leave the
-// record files already written in place and reach the caller.
+// sent that was not delivered. A commit that fails removes the run's archive and raises the
+// database's error. Errors (ErroConversao, ErroBanco, ErroArquivo) leave the record files
+// already written in place and reach the caller.
 ResultadoExportacao exportaArquivos(const ParametrosExportacao& parametros, ArquivoIni& ini,
                                     Operador& operador, const Relogio& relogio);
+
+// What a run refuses before it writes anything, settings included, with the error that says
+// why: a professional code that is not a whole number (ErroConversao); a settings file that is
+// missing, has no GERAL/DATABASE or cannot be read as one; a Caminho or generic professional
+// that config.ini cannot hold (a line break); a blank Caminho; an arquivosXML that is a
+// symbolic link (ErroArquivo). The command line calls it before making arquivosXML.
+void validaExecucao(const ParametrosExportacao& parametros, const ArquivoIni& ini);
 
 // A professional code is empty or a whole number; anything else is refused before the run
 // touches settings or the database. Raises ErroConversao naming the value.

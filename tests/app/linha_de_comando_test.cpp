@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <string>
 
 #include "export/arquivo_ini.hpp"
 #include "suporte/arquivos_teste.hpp"
@@ -122,6 +124,110 @@ TEST_F(LinhaDeComandoTest, UsoIncorretoEAjuda) {
          {"--config", "--data-inicial", "--data-final", "--unidade", "--cod-prof", "--caminho",
           "--uuid", "--profissional-generico", "--fichas", "atendimento-odontologico", "todas"})
         EXPECT_NE(ajuda.saida.find(opcao), std::string::npos) << opcao;
+}
+
+}  // namespace
+}  // namespace cds
+
+namespace cds {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Every file under a folder with its bytes, to tell whether anything was touched.
+std::map<std::string, std::string> conteudoDe(const fs::path& pasta) {
+    std::map<std::string, std::string> tudo;
+    for (const auto& e : fs::recursive_directory_iterator(pasta))
+        if (e.is_regular_file())
+            tudo[fs::relative(e.path(), pasta).string()] = teste::leArquivo(e.path());
+    return tudo;
+}
+
+// Run as a hostile or clumsy operator would: the command line refuses before it writes
+// anything, config.ini and arquivosXML included, and says why.
+TEST_F(LinhaDeComandoTest, RecusaAntesDeGravarQualquerCoisa) {
+    if (fs::exists("/arquivosXML"))
+        GTEST_SKIP() << "/arquivosXML já existe nesta máquina: o teste não saberia dizer se "
+                        "a execução a criou";
+    banco.desconecta();
+    // A database of 3 MB or so, as --config might name by mistake.
+    fs::copy_file(banco.arquivo(), pasta.caminho() / "clinica.fdb");
+    std::string utf16 = "\xFF\xFE";
+    for (const char c : teste::leArquivo(config())) utf16 += std::string{c, '\0'};
+    teste::escreveArquivo(pasta.caminho() / "config-utf16.ini", utf16);
+    teste::escreveArquivo(
+        pasta.caminho() / "config-sem-caminho.ini",
+        "[GERAL]\r\nDATABASE=" + banco.caminho() + "\r\nCNESPRINCIPAL=2345678\r\nCAMINHOXML=\r\n");
+    const auto emAspas = [](const fs::path& p) { return "'" + p.string() + "'"; };
+    const std::string periodo = " --data-inicial 01/10/2019 --data-final 31/10/2019";
+    struct Caso {
+        const char* descricao;
+        std::string argumentos;
+        std::string motivo;
+    };
+    const Caso casos[] = {
+        {"--config de um banco de dados",
+         "--config " + emAspas(pasta.caminho() / "clinica.fdb") + periodo,
+         "clinica.fdb não pode ser lido como tal"},
+        {"--config em UTF-16",
+         "--config " + emAspas(pasta.caminho() / "config-utf16.ini") + periodo, "UTF-16"},
+        {"--config ausente", "--config " + emAspas(pasta.caminho() / "nao-existe.ini") + periodo,
+         "não foi encontrado: " + (pasta.caminho() / "nao-existe.ini").string()},
+        {"profissional genérico com quebra de linha",
+         comConfig("--profissional-generico '9\n[GERAL]\nDATABASE=/outro.fdb'"),
+         "profissional genérico tem uma quebra de linha"},
+        {"caminho com quebra de linha",
+         comConfig("--caminho '" + saida().string() + "\n[GERAL]\nDATABASE=/outro.fdb'"),
+         "(Caminho) tem uma quebra de linha"},
+        {"--caminho vazio", comConfig("--caminho ''"), "está em branco"},
+        {"CAMINHOXML vazio em config.ini",
+         "--config " + emAspas(pasta.caminho() / "config-sem-caminho.ini") + periodo,
+         "está em branco"},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.descricao);
+        const auto antes = conteudoDe(pasta.caminho());
+
+        const Saida r = executa(c.argumentos);
+
+        EXPECT_EQ(r.status, 1) << r.erros;
+        EXPECT_NE(r.erros.find(c.motivo), std::string::npos) << r.erros;
+        auto depois = conteudoDe(pasta.caminho());
+        depois.erase("stdout.txt");
+        depois.erase("stderr.txt");
+        auto esperado = antes;
+        esperado.erase("stdout.txt");
+        esperado.erase("stderr.txt");
+        EXPECT_TRUE(depois == esperado) << "a execução recusada mexeu na pasta";
+        EXPECT_FALSE(fs::exists(saida()));
+        EXPECT_FALSE(fs::exists(pasta.caminho() / "nao-existe.ini"));
+        EXPECT_FALSE(fs::exists("/arquivosXML"));
+    }
+}
+
+// The server refuses the run's commit: the archive goes, the operator reads no success, and
+// the exit status says the run failed.
+TEST_F(LinhaDeComandoTest, ConfirmacaoRecusadaTerminaSemSucessoESemArquivo) {
+    banco.executa("CREATE EXCEPTION CONFIRMACAO_RECUSADA 'confirmação recusada pelo servidor'");
+    banco.executa(
+        "CREATE TRIGGER RECUSA_COMMIT ACTIVE ON TRANSACTION COMMIT AS BEGIN "
+        "IF (CURRENT_USER = 'EXPORTADOR') THEN EXCEPTION CONFIRMACAO_RECUSADA; END");
+    // The embedded engine takes any user name; this one may do what SYSDBA may with the tables.
+    banco.executa(
+        "EXECUTE BLOCK AS DECLARE t VARCHAR(63); BEGIN "
+        "FOR SELECT TRIM(RDB$RELATION_NAME) FROM RDB$RELATIONS WHERE RDB$SYSTEM_FLAG = 0 "
+        "INTO t DO EXECUTE STATEMENT 'GRANT ALL ON ' || t || ' TO EXPORTADOR'; END");
+    setenv("ISC_USER", "EXPORTADOR", 1);
+    const Saida r = executa(comConfig("--fichas atendimento-individual"));
+    unsetenv("ISC_USER");
+
+    EXPECT_EQ(r.status, 1) << r.erros;
+    EXPECT_NE(r.erros.find("não foi confirmada no banco de dados"), std::string::npos) << r.erros;
+    EXPECT_NE(r.erros.find("confirmação recusada pelo servidor"), std::string::npos) << r.erros;
+    EXPECT_EQ(r.erros.find("gerado com sucesso"), std::string::npos) << r.erros;
+    EXPECT_TRUE(fs::exists(saida() / "arquivosXML" / "FichaAtendimentoIndividual_1.esus.xml"));
+    for (const auto& e : fs::directory_iterator(saida()))
+        EXPECT_NE(e.path().extension(), ".zip") << e.path();
 }
 
 }  // namespace

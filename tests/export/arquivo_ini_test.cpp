@@ -2,14 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "comum/erro.hpp"
 #include "suporte/arquivos_teste.hpp"
 #include "suporte/banco_teste.hpp"
+#include "suporte/disco_teste.hpp"
 
 namespace cds {
 namespace {
@@ -100,6 +104,10 @@ TEST(ArquivoIni, PrimeiraGravacaoCriaOArquivo) {
     EXPECT_EQ(leArquivo(pasta / "config.ini"),
               "[GERAL]\r\nCAMINHOXML=C:\\temp\\sa\xC3\xAD"
               "da\r\n");
+
+    escreveArquivo(pasta / "novo", "");
+    EXPECT_EQ(fs::status(pasta / "config.ini").permissions(),
+              fs::status(pasta / "novo").permissions());
 
     ini.grava(kSecaoEsus, kChaveProfissionalGenerico, "7");
     EXPECT_EQ(linhasCrlf(leArquivo(pasta / "config.ini")),
@@ -197,6 +205,162 @@ TEST(ArquivoIni, PastaPadraoESaidaTemporariaSemSeparadorNoFim) {
         ::unsetenv("TMPDIR");
     }
     EXPECT_EQ(padrao, pasta.caminho().string());
+}
+
+}  // namespace
+}  // namespace cds
+
+namespace cds {
+namespace {
+
+using teste::escreveArquivo;
+using teste::leArquivo;
+using teste::PastaTemporaria;
+namespace fs = std::filesystem;
+
+// Bytes as a Firebird database begins: a page header, mostly zeros.
+std::string comoUmBancoDeDados() {
+    std::string bytes("\x01\x00\x39\x30\x00\x00\x00\x00", 8);
+    for (int i = 0; i < 4096; ++i) bytes += static_cast<char>((i * 7) % 256);
+    return bytes;
+}
+
+std::string emUtf16(const std::string& ascii, bool marca) {
+    std::string bytes = marca ? std::string("\xFF\xFE") : std::string();
+    for (const char c : ascii) {
+        bytes += c;
+        bytes += '\0';
+    }
+    return bytes;
+}
+
+TEST(ArquivoIni, ArquivoQueNaoSeLeComoConfiguracaoNaoEReescrito) {
+    struct Caso {
+        const char* descricao;
+        std::string bytes;
+        // Part of what the error says of the file.
+        std::string motivo;
+    };
+    const std::string config = "[GERAL]\r\nDATABASE=/dados/clinica.fdb\r\nCAMINHOXML=/srv\r\n";
+    const Caso casos[] = {
+        {"um banco de dados", comoUmBancoDeDados(), "não é um arquivo de texto"},
+        {"UTF-16 do Bloco de Notas", emUtf16(config, true), "UTF-16"},
+        {"UTF-16 sem marca", emUtf16(config, false), "bytes nulos"},
+        {"lixo com caracteres de controle", config + "\x1B[2J\x07\r\n", "caractere de controle"},
+        {"uma linha solta", config + "lembrar de trocar a senha\r\n", "linha 4"},
+        {"uma seção sem fecho", config + "[ESUS\r\nPROFISSIONALGENERICO=9\r\n", "linha 4"},
+        {"uma chave sem nome", config + "=9\r\n", "linha 4"},
+        {"uma chave repetida", config + "database=/outro.fdb\r\n", "DATABASE aparece duas vezes"},
+        {"grande demais", config + std::string(1024 * 1024, ';') + "\r\n", "bytes"},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.descricao);
+        PastaTemporaria pasta;
+        const fs::path arquivo = pasta / "config.ini";
+        escreveArquivo(arquivo, c.bytes);
+        ArquivoIni ini(arquivo);
+
+        EXPECT_EQ(ini.le(kSecaoGeral, kChaveCaminhoXml, "padrão"), "padrão");
+        for (const auto& acao :
+             {std::function<void()>([&] { ini.verifica(); }),
+              std::function<void()>([&] { ini.grava(kSecaoGeral, kChaveCaminhoXml, "/outra"); })}) {
+            try {
+                acao();
+                ADD_FAILURE() << "aceitou o arquivo";
+            } catch (const ErroArquivo& e) {
+                const std::string texto = e.what();
+                EXPECT_NE(texto.find(arquivo.string()), std::string::npos) << texto;
+                EXPECT_NE(texto.find(c.motivo), std::string::npos) << texto;
+            }
+        }
+        EXPECT_EQ(leArquivo(arquivo), c.bytes);
+        // Nothing else was left in the folder.
+        EXPECT_EQ(std::distance(fs::directory_iterator(pasta.caminho()), fs::directory_iterator()),
+                  1);
+    }
+}
+
+TEST(ArquivoIni, ArquivoEmAnsiEComentariosDoFimSaoMantidos) {
+    // Saved by Notepad in the ANSI code page: not UTF-8, and still a settings file whose bytes
+    // are kept.
+    PastaTemporaria pasta;
+    const fs::path arquivo = pasta / "config.ini";
+    escreveArquivo(arquivo,
+                   "; cl\xEDnica S\xE3o Jos\xE9\r\n[GERAL]\r\nNOME=S\xE3o Jos\xE9\r\n\r\n"
+                   "; no fim do arquivo\r\n;DATABASE=/antigo.fdb\r\n");
+    ArquivoIni ini(arquivo);
+    EXPECT_NO_THROW(ini.verifica());
+    ini.grava(kSecaoGeral, kChaveIbge, "4216602");
+    const std::string bytes = leArquivo(arquivo);
+    EXPECT_NE(bytes.find("; cl\xEDnica S\xE3o Jos\xE9\r\n"), std::string::npos);
+    EXPECT_NE(bytes.find("NOME=S\xE3o Jos\xE9\r\n"), std::string::npos);
+    EXPECT_NE(bytes.find("IBGE=4216602\r\n"), std::string::npos);
+    // The comments after the last key stay, after what was written.
+    EXPECT_TRUE(bytes.ends_with("\r\n; no fim do arquivo\r\n;DATABASE=/antigo.fdb\r\n")) << bytes;
+    ini.grava(kSecaoEsus, kChaveProfissionalGenerico, "9");
+    EXPECT_TRUE(leArquivo(arquivo).ends_with("; no fim do arquivo\r\n;DATABASE=/antigo.fdb\r\n"));
+}
+
+TEST(ArquivoIni, ValorComQuebraDeLinhaOuControleERecusado) {
+    const std::string antes = "[GERAL]\r\nDATABASE=/dados/clinica.fdb\r\n";
+    for (const std::string& valor :
+         {std::string("9\n[GERAL]\nDATABASE=/outro.fdb"), std::string("/srv\r\nIBGE=1"),
+          std::string("a\rb"), std::string("a\tb"), std::string("a\x01"), std::string("a\x7F"),
+          std::string("a\0b", 3)}) {
+        SCOPED_TRACE(testing::PrintToString(valor));
+        PastaTemporaria pasta;
+        escreveArquivo(pasta / "config.ini", antes);
+        ArquivoIni ini(pasta / "config.ini");
+        EXPECT_THROW(ini.grava(kSecaoEsus, kChaveProfissionalGenerico, valor), ErroArquivo);
+        EXPECT_EQ(leArquivo(pasta / "config.ini"), antes);
+        EXPECT_EQ(ini.le(kSecaoEsus, kChaveProfissionalGenerico, "ausente"), "ausente");
+    }
+}
+
+TEST(ArquivoIni, DiscoCheioDeixaOArquivoComoEstava) {
+    teste::DiscoPequeno disco(64 * 1024);
+    if (!disco.montado()) GTEST_SKIP() << disco.motivo();
+    // Settings of 20 KiB, on a disk with less than that left free.
+    std::string antes = "[GERAL]\r\nDATABASE=/dados/clinica.fdb\r\n";
+    for (int i = 0; antes.size() < 20 * 1024; ++i)
+        antes += "CHAVE" + std::to_string(i) + "=um valor que ocupa lugar\r\n";
+    const fs::path arquivo = disco / "config.ini";
+    escreveArquivo(arquivo, antes);
+    disco.enche(8 * 1024);
+    ArquivoIni ini(arquivo);
+
+    try {
+        ini.grava(kSecaoGeral, kChaveCaminhoXml, "/srv/esus");
+        ADD_FAILURE() << "gravou num disco cheio";
+    } catch (const ErroArquivo& e) {
+        EXPECT_NE(std::string(e.what()).find(arquivo.string()), std::string::npos) << e.what();
+    }
+
+    EXPECT_EQ(leArquivo(arquivo), antes);
+    std::vector<std::string> nomes;
+    for (const auto& e : fs::directory_iterator(disco.caminho()))
+        nomes.push_back(e.path().filename());
+    std::sort(nomes.begin(), nomes.end());
+    EXPECT_EQ(nomes, (std::vector<std::string>{".enchimento", "config.ini"}));
+    EXPECT_EQ(ini.le(kSecaoGeral, kChaveDatabase, ""), "/dados/clinica.fdb");
+    EXPECT_EQ(ini.le(kSecaoGeral, kChaveCaminhoXml, "ausente"), "ausente");
+}
+
+TEST(ArquivoIni, GravacaoMantemAsPermissoesEOLink) {
+    PastaTemporaria pasta;
+    fs::create_directory(pasta / "comum");
+    const fs::path alvo = pasta / "comum" / "config.ini";
+    escreveArquivo(alvo, "[GERAL]\r\nDATABASE=/dados/clinica.fdb\r\n");
+    fs::permissions(alvo, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink(alvo, pasta / "config.ini");
+
+    ArquivoIni ini(pasta / "config.ini");
+    ini.grava(kSecaoGeral, kChaveIbge, "1");
+
+    EXPECT_TRUE(fs::is_symlink(pasta / "config.ini"));
+    EXPECT_NE(leArquivo(alvo).find("IBGE=1\r\n"), std::string::npos);
+    EXPECT_EQ(fs::status(alvo).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
 }  // namespace

@@ -113,3 +113,35 @@ TEST(SalvaErrosCadastro, SubstituicaoQueFalhaNaoDeixaTemporario) {
 
 }  // namespace
 }  // namespace cds
+
+namespace cds {
+namespace {
+
+using teste::escreveArquivo;
+using teste::leArquivo;
+using teste::PastaTemporaria;
+namespace fs = std::filesystem;
+
+TEST(DeletaArquivosDir, PastaQueELinkSimbolicoNaoESeguida) {
+    for (const char* grafia : {"/arquivosXML", "/arquivosXML/", "//arquivosXML//"}) {
+        SCOPED_TRACE(grafia);
+        PastaTemporaria base;
+        // The operator's documents, and an arquivosXML that leads to them.
+        fs::create_directory(base / "documentos");
+        escreveArquivo(base / "documentos" / "contrato.pdf", "contrato");
+        escreveArquivo(base / "documentos" / "FichaAntiga_1.esus.xml", "antiga");
+        fs::create_directory_symlink(base / "documentos", base / "arquivosXML");
+
+        try {
+            DeletaArquivosDir(base.caminho().string() + grafia);
+            ADD_FAILURE() << "esvaziou a pasta do link";
+        } catch (const ErroArquivo& e) {
+            EXPECT_NE(std::string(e.what()).find("link simbólico"), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(leArquivo(base / "documentos" / "contrato.pdf"), "contrato");
+        EXPECT_EQ(leArquivo(base / "documentos" / "FichaAntiga_1.esus.xml"), "antiga");
+    }
+}
+
+}  // namespace
+}  // namespace cds

@@ -2,16 +2,26 @@
 
 #include <gtest/gtest.h>
 #include <minizip/unzip.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <optional>
+#include <random>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "suporte/arquivos_teste.hpp"
 #include "suporte/banco_teste.hpp"
+#include "suporte/disco_teste.hpp"
 #include "suporte/operador_gravador.hpp"
 #include "suporte/relogio_fixo.hpp"
 
@@ -75,6 +85,43 @@ std::optional<std::vector<EntradaZip>> leZip(const fs::path& arquivo) {
 std::vector<std::string> nomes(const std::vector<EntradaZip>& entradas) {
     std::vector<std::string> lista;
     for (const EntradaZip& e : entradas) lista.push_back(e.nome);
+    return lista;
+}
+
+// Every name in a folder, hidden ones too, sorted.
+std::vector<std::string> conteudoDe(const fs::path& pasta) {
+    std::vector<std::string> lista;
+    for (const auto& e : fs::directory_iterator(pasta)) lista.push_back(e.path().filename());
+    std::sort(lista.begin(), lista.end());
+    return lista;
+}
+
+// Bytes that deflate cannot shrink, the same for every run of the test.
+std::string bytesAleatorios(std::size_t tamanho, unsigned semente) {
+    std::mt19937 gerador(semente);
+    std::string bytes(tamanho, '\0');
+    for (char& c : bytes) c = static_cast<char>(gerador() & 0xFF);
+    return bytes;
+}
+
+// Whether the zip tool's own test passes on the archive: every entry read and its CRC checked.
+::testing::AssertionResult unzipAprova(const fs::path& arquivo) {
+    if (teste::executaComando("command -v unzip >/dev/null") != 0)
+        return ::testing::AssertionFailure()
+               << "falta o programa unzip (instalado por scripts/instala-dependencias.sh)";
+    std::string saida;
+    const int status = teste::executaComando("unzip -tqq '" + arquivo.string() + "'", &saida);
+    if (status == 0) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "unzip -t " << arquivo << " saiu com " << status << ":\n"
+           << saida.substr(0, 2000);
+}
+
+// The archives (non-hidden *.zip) in a folder, sorted.
+std::vector<std::string> arquivosZip(const fs::path& pasta) {
+    std::vector<std::string> lista;
+    for (const std::string& nome : conteudoDe(pasta))
+        if (!nome.starts_with(".") && nome.ends_with(".zip")) lista.push_back(nome);
     return lista;
 }
 
@@ -156,6 +203,11 @@ TEST_F(ZipaXml, EmpacotaAsFichasNaOrdemDaListaComNomeSimplesDeflateEDataLocal) {
     EXPECT_TRUE(resultado.gravado);
     EXPECT_EQ(resultado.arquivo,
               arquivoEsperado("FichasValmo_03112019_1405_01102019_31102019.zip"));
+    // Readable by whoever may read a new file here, as the operator hands it on.
+    escreveArquivo(pasta / "novo", "");
+    EXPECT_EQ(fs::status(resultado.arquivo).permissions(),
+              fs::status(pasta / "novo").permissions());
+    fs::remove(pasta / "novo");
     const auto entradas = leZip(resultado.arquivo);
     ASSERT_TRUE(entradas.has_value());
     ASSERT_EQ(nomes(*entradas), (std::vector<std::string>{"FichaCadastroIndividual_10.esus.xml",
@@ -170,9 +222,16 @@ TEST_F(ZipaXml, EmpacotaAsFichasNaOrdemDaListaComNomeSimplesDeflateEDataLocal) {
     EXPECT_EQ((*entradas)[1].data, (std::vector<unsigned>{2019, 10, 31, 23, 0, 0}));
     EXPECT_EQ((*entradas)[2].data, (std::vector<unsigned>{2019, 11, 3, 14, 4, 58}));
 
+    // The success is the run's to tell, once it has committed.
+    EXPECT_EQ(operador.chamadas, (std::vector<ChamadaOperador>{
+                                     ChamadaOperador::status("Compactando Arquivo..."),
+                                 }));
+}
+
+TEST_F(ZipaXml, AvisoDeSucessoDizConcluidoMostraACaixaELimpaOStatus) {
+    avisaArquivoGerado(operador);
     EXPECT_EQ(operador.chamadas,
               (std::vector<ChamadaOperador>{
-                  ChamadaOperador::status("Compactando Arquivo..."),
                   ChamadaOperador::status("Concluído!"),
                   ChamadaOperador::mensagem(kSucesso, "Informação!", TipoMensagem::Informacao),
                   ChamadaOperador::status(""),
@@ -223,7 +282,7 @@ TEST_F(ZipaXml, NomeDoArquivoTrazOMomentoEOPeriodo) {
     }
 }
 
-TEST_F(ZipaXml, ListaVaziaDaUmArquivoValidoSemEntradasEAvisaSucesso) {
+TEST_F(ZipaXml, ListaVaziaDaUmArquivoValidoSemEntradas) {
     const ResultadoZip resultado = zipaXML(parametros, {}, operador, relogio);
 
     EXPECT_TRUE(resultado.gravado);
@@ -231,28 +290,56 @@ TEST_F(ZipaXml, ListaVaziaDaUmArquivoValidoSemEntradasEAvisaSucesso) {
     // entries, zero-sized directory at offset zero, no comment. (minizip's own reader refuses
     // it, since it takes a directory end found at offset zero for one not found at all.)
     EXPECT_EQ(leArquivo(resultado.arquivo), std::string("PK\x05\x06", 4) + std::string(18, '\0'));
-    EXPECT_EQ(operador.mensagens(), (std::vector<ChamadaOperador>{ChamadaOperador::mensagem(
-                                        kSucesso, "Informação!", TipoMensagem::Informacao)}));
-    EXPECT_EQ(operador.statusAtual(), "");
+    EXPECT_TRUE(operador.mensagens().empty());
 }
 
-TEST_F(ZipaXml, ArquivoQueNaoExisteMaisFicaDeFora) {
-    const std::vector<std::string> ListaArquivos = {
-        ficha("FichaProcedimento_1.esus.xml", "1"),
-        (pasta / "arquivosXML" / "FichaProcedimento_2.esus.xml").string(),
-        ficha("FichaProcedimento_3.esus.xml", "3"),
+TEST_F(ZipaXml, ArquivoDaListaQueNaoPodeSerLidoFalhaSemDeixarArquivo) {
+    // What may stand at a listed path by packing time, instead of the file the run wrote.
+    struct Caso {
+        const char* descricao;
+        std::function<void(const fs::path&)> troca;
     };
+    const Caso casos[] = {
+        {"apagado", [](const fs::path& p) { fs::remove(p); }},
+        {"uma pasta no lugar",
+         [](const fs::path& p) {
+             fs::remove(p);
+             fs::create_directory(p);
+         }},
+        {"um link quebrado",
+         [](const fs::path& p) {
+             fs::remove(p);
+             fs::create_symlink(p.string() + ".sumiu", p);
+         }},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.descricao);
+        PastaTemporaria saida;
+        fs::create_directory(saida / "arquivosXML");
+        ParametrosExportacao p = parametros;
+        p.Caminho = saida.caminho().string();
+        std::vector<std::string> ListaArquivos;
+        for (int i = 1; i <= 3; ++i) {
+            const fs::path arquivo =
+                saida / "arquivosXML" / ("FichaProcedimento_" + std::to_string(i) + ".esus.xml");
+            escreveArquivo(arquivo, std::to_string(i));
+            ListaArquivos.push_back(arquivo.string());
+        }
+        c.troca(ListaArquivos[1]);
+        OperadorGravador operador;
 
-    const ResultadoZip resultado = zipaXML(parametros, ListaArquivos, operador, relogio);
+        const ResultadoZip resultado = zipaXML(p, ListaArquivos, operador, relogio);
 
-    EXPECT_TRUE(resultado.gravado);
-    const auto entradas = leZip(resultado.arquivo);
-    ASSERT_TRUE(entradas.has_value());
-    EXPECT_EQ(nomes(*entradas), (std::vector<std::string>{"FichaProcedimento_1.esus.xml",
-                                                          "FichaProcedimento_3.esus.xml"}));
-    // Only the success message: the missing file goes unmentioned.
-    EXPECT_EQ(operador.mensagens(), (std::vector<ChamadaOperador>{ChamadaOperador::mensagem(
-                                        kSucesso, "Informação!", TipoMensagem::Informacao)}));
+        EXPECT_FALSE(resultado.gravado);
+        // No archive, whole or partial, is left behind.
+        EXPECT_EQ(conteudoDe(saida.caminho()), std::vector<std::string>{"arquivosXML"});
+        ASSERT_EQ(operador.mensagens().size(), 1u);
+        const ChamadaOperador caixa = operador.mensagens()[0];
+        EXPECT_EQ(caixa.titulo, kTituloFalha);
+        EXPECT_EQ(caixa.tipoMensagem, TipoMensagem::Erro);
+        EXPECT_NE(caixa.texto.find(ListaArquivos[1]), std::string::npos) << caixa.texto;
+        EXPECT_EQ(operador.statusAtual(), "Compactando Arquivo...");
+    }
 }
 
 TEST_F(ZipaXml, CaminhoRepetidoNaListaEEmpacotadoUmaVezNoPrimeiroLugar) {
@@ -270,26 +357,37 @@ TEST_F(ZipaXml, CaminhoRepetidoNaListaEEmpacotadoUmaVezNoPrimeiroLugar) {
     EXPECT_EQ((*entradas)[0].conteudo, "segunda gravação");
 }
 
-TEST_F(ZipaXml, ArquivoDeMesmoNomeESubstituido) {
-    const std::string primeira = ficha("FichaVisitaDomiciliar_1.esus.xml", "primeira");
-    ASSERT_TRUE(zipaXML(parametros, {primeira}, operador, relogio).gravado);
+TEST_F(ZipaXml, ArquivoDeMesmoNomeNuncaESubstituido) {
+    const std::string base = "FichasValmo_03112019_1405_01102019_31102019";
+    const std::string visita = ficha("FichaVisitaDomiciliar_1.esus.xml", "visita");
+    const ResultadoZip primeiro = zipaXML(parametros, {visita}, operador, relogio);
+    ASSERT_TRUE(primeiro.gravado);
+    EXPECT_EQ(primeiro.arquivo, arquivoEsperado(base + ".zip"));
+    const std::string bytesDoPrimeiro = leArquivo(primeiro.arquivo);
+    // Something of the operator's, no archive, under the name the third would take.
+    escreveArquivo(pasta / (base + "_3.zip"), "do operador");
 
-    // A second run in the same minute for the same period.
-    fs::remove(primeira);
-    const std::string segunda = ficha("FichaVisitaDomiciliar_2.esus.xml", "segunda");
-    const ResultadoZip resultado = zipaXML(parametros, {segunda}, operador, relogio);
+    // Runs later in the same minute, for the same period, of other kinds.
+    const std::string coletiva = ficha("FichaAtivColetiva_1.esus.xml", "coletiva");
+    const ResultadoZip segundo = zipaXML(parametros, {coletiva}, operador, relogio);
+    const std::string vacina = ficha("FichaVacinacao_1.esus.xml", "vacina");
+    const ResultadoZip terceiro = zipaXML(parametros, {vacina}, operador, relogio);
 
-    EXPECT_TRUE(resultado.gravado);
-    const auto entradas = leZip(resultado.arquivo);
-    ASSERT_TRUE(entradas.has_value());
-    EXPECT_EQ(nomes(*entradas), (std::vector<std::string>{"FichaVisitaDomiciliar_2.esus.xml"}));
-
-    // Whatever was there before, even something that is no archive.
-    escreveArquivo(resultado.arquivo, std::string(100000, 'x'));
-    EXPECT_TRUE(zipaXML(parametros, {segunda}, operador, relogio).gravado);
-    const auto deNovo = leZip(resultado.arquivo);
-    ASSERT_TRUE(deNovo.has_value());
-    EXPECT_EQ(nomes(*deNovo), (std::vector<std::string>{"FichaVisitaDomiciliar_2.esus.xml"}));
+    ASSERT_TRUE(segundo.gravado);
+    ASSERT_TRUE(terceiro.gravado);
+    EXPECT_EQ(segundo.arquivo, arquivoEsperado(base + "_2.zip"));
+    EXPECT_EQ(terceiro.arquivo, arquivoEsperado(base + "_4.zip"));
+    EXPECT_EQ(leArquivo(primeiro.arquivo), bytesDoPrimeiro);
+    EXPECT_EQ(leArquivo(pasta / (base + "_3.zip")), "do operador");
+    const auto entradas2 = leZip(segundo.arquivo);
+    const auto entradas4 = leZip(terceiro.arquivo);
+    ASSERT_TRUE(entradas2.has_value());
+    ASSERT_TRUE(entradas4.has_value());
+    EXPECT_EQ(nomes(*entradas2), std::vector<std::string>{"FichaAtivColetiva_1.esus.xml"});
+    EXPECT_EQ(nomes(*entradas4), std::vector<std::string>{"FichaVacinacao_1.esus.xml"});
+    EXPECT_EQ(conteudoDe(pasta.caminho()),
+              (std::vector<std::string>{base + ".zip", base + "_2.zip", base + "_3.zip",
+                                        base + "_4.zip", "arquivosXML"}));
 }
 
 TEST_F(ZipaXml, PastaDeSaidaInexistenteAvisaOProblemaERetornaFalha) {
@@ -312,6 +410,132 @@ TEST_F(ZipaXml, PastaDeSaidaInexistenteAvisaOProblemaERetornaFalha) {
     EXPECT_NE(caixa.texto.find(resultado.arquivo), std::string::npos) << caixa.texto;
     // The record files stay.
     EXPECT_TRUE(fs::exists(registro));
+}
+
+}  // namespace
+}  // namespace cds
+
+namespace cds {
+namespace {
+
+// The output folder on a disk too small for the archive: the packing fails, nothing is left
+// under an archive's name, and the archive of an earlier run in the same minute stays whole.
+TEST_F(ZipaXml, DiscoCheioNaoDeixaArquivoQuebradoNemTocaNoAnterior) {
+    teste::DiscoPequeno disco(1024 * 1024);
+    if (!disco.montado()) GTEST_SKIP() << disco.motivo();
+    parametros.Caminho = disco.caminho().string();
+    fs::create_directory(disco / "arquivosXML");
+    const fs::path primeira = disco / "arquivosXML" / "FichaVisitaDomiciliar_1.esus.xml";
+    escreveArquivo(primeira, "<visita/>");
+    const ResultadoZip anterior = zipaXML(parametros, {primeira.string()}, operador, relogio);
+    ASSERT_TRUE(anterior.gravado);
+    const std::string bytesDoAnterior = leArquivo(anterior.arquivo);
+
+    std::vector<std::string> ListaArquivos;
+    for (unsigned i = 1; i <= 3; ++i) {
+        const fs::path arquivo = disco / "arquivosXML" /
+                                 ("FichaAtendimentoIndividual_" + std::to_string(i) + ".esus.xml");
+        escreveArquivo(arquivo, bytesAleatorios(100 * 1024, i));
+        ListaArquivos.push_back(arquivo.string());
+    }
+    disco.enche(150 * 1024);
+    OperadorGravador operador;
+
+    const ResultadoZip resultado = zipaXML(parametros, ListaArquivos, operador, relogio);
+
+    EXPECT_FALSE(resultado.gravado);
+    ASSERT_EQ(operador.mensagens().size(), 1u);
+    const ChamadaOperador caixa = operador.mensagens()[0];
+    EXPECT_EQ(caixa.titulo, kTituloFalha);
+    EXPECT_NE(caixa.texto.find(std::generic_category().message(ENOSPC)), std::string::npos)
+        << caixa.texto;
+    EXPECT_EQ(leArquivo(anterior.arquivo), bytesDoAnterior);
+    EXPECT_TRUE(unzipAprova(anterior.arquivo));
+    // Nothing else: no archive of this run, whole or not, and no file of its own.
+    EXPECT_EQ(conteudoDe(disco.caminho()),
+              (std::vector<std::string>{".enchimento", fs::path(anterior.arquivo).filename(),
+                                        "arquivosXML"}));
+}
+
+// A run killed half-way through its packing, here by the kernel when the archive passes the
+// size the process may write (a real process, stopped at a chosen byte): what it leaves is no
+// archive under an archive's name, and the archive of an earlier run stays whole.
+TEST_F(ZipaXml, MortoNoMeioDaCompactacaoNaoDeixaArquivoQuebrado) {
+    const std::string primeira = ficha("FichaVisitaDomiciliar_1.esus.xml", "<visita/>");
+    const ResultadoZip anterior = zipaXML(parametros, {primeira}, operador, relogio);
+    ASSERT_TRUE(anterior.gravado);
+    const std::string bytesDoAnterior = leArquivo(anterior.arquivo);
+    std::vector<std::string> ListaArquivos;
+    for (unsigned i = 1; i <= 4; ++i)
+        ListaArquivos.push_back(
+            ficha("FichaAtendimentoIndividual_" + std::to_string(i) + ".esus.xml",
+                  bytesAleatorios(64 * 1024, i)));
+    constexpr rlim_t kLimite = 100 * 1024;
+
+    const pid_t filho = ::fork();
+    ASSERT_GE(filho, 0);
+    if (filho == 0) {
+        const rlimit semCore{0, 0};
+        const rlimit limite{kLimite, kLimite};
+        ::setrlimit(RLIMIT_CORE, &semCore);
+        ::setrlimit(RLIMIT_FSIZE, &limite);
+        OperadorGravador operadorDoFilho;
+        const ResultadoZip r = zipaXML(parametros, ListaArquivos, operadorDoFilho, relogio);
+        ::_exit(r.gravado ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(filho, &status, 0), filho);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "o filho terminou sozinho, com " << WEXITSTATUS(status);
+    ASSERT_EQ(WTERMSIG(status), SIGXFSZ);
+
+    EXPECT_EQ(arquivosZip(pasta.caminho()),
+              std::vector<std::string>{fs::path(anterior.arquivo).filename()});
+    EXPECT_EQ(leArquivo(anterior.arquivo), bytesDoAnterior);
+    EXPECT_TRUE(unzipAprova(anterior.arquivo));
+    // The next run takes its own name, the leftover of the killed one notwithstanding.
+    const ResultadoZip seguinte = zipaXML(parametros, ListaArquivos, operador, relogio);
+    ASSERT_TRUE(seguinte.gravado);
+    EXPECT_EQ(seguinte.arquivo,
+              arquivoEsperado("FichasValmo_03112019_1405_01102019_31102019_2.zip"));
+    EXPECT_TRUE(unzipAprova(seguinte.arquivo));
+}
+
+// A month of many episodes: more entries than the classic end record can count.
+TEST_F(ZipaXml, MaisDe65535ArquivosFazemUmZip64QueAsFerramentasLeem) {
+    constexpr std::size_t kArquivos = 70000;
+    std::vector<std::string> ListaArquivos;
+    ListaArquivos.reserve(kArquivos);
+    for (std::size_t i = 1; i <= kArquivos; ++i)
+        ListaArquivos.push_back(
+            ficha("FichaAtendimentoIndividual_" + std::to_string(i) + ".esus.xml",
+                  "<n>" + std::to_string(i) + "</n>"));
+
+    const ResultadoZip resultado = zipaXML(parametros, ListaArquivos, operador, relogio);
+
+    ASSERT_TRUE(resultado.gravado);
+    EXPECT_TRUE(unzipAprova(resultado.arquivo));
+    // Python's zipfile: the count, every CRC, and the names in order.
+    std::string saida;
+    const int status = teste::executaComando(
+        "python3 -c 'import sys, zipfile\n"
+        "z = zipfile.ZipFile(sys.argv[1])\n"
+        "nomes = z.namelist()\n"
+        "print(len(nomes), z.testzip(), nomes[0], nomes[-1])' '" +
+            resultado.arquivo + "'",
+        &saida);
+    EXPECT_EQ(status, 0) << saida;
+    EXPECT_EQ(saida,
+              "70000 None FichaAtendimentoIndividual_1.esus.xml "
+              "FichaAtendimentoIndividual_70000.esus.xml\n");
+    // Read back here too, entry by entry.
+    const auto entradas = leZip(resultado.arquivo);
+    ASSERT_TRUE(entradas.has_value());
+    ASSERT_EQ(entradas->size(), kArquivos);
+    for (std::size_t i = 0; i < kArquivos; ++i) {
+        const std::string numero = std::to_string(i + 1);
+        ASSERT_EQ((*entradas)[i].nome, "FichaAtendimentoIndividual_" + numero + ".esus.xml");
+        ASSERT_EQ((*entradas)[i].conteudo, "<n>" + numero + "</n>");
+    }
 }
 
 }  // namespace

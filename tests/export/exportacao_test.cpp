@@ -1,16 +1,25 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <minizip/unzip.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
 
 #include "comum/erro.hpp"
 #include "export/abertura.hpp"
 #include "export/arquivo_ini.hpp"
 #include "export/exportacao.hpp"
+#include "export/trava_pasta.hpp"
 #include "source/conexao.hpp"
 #include "source/consulta.hpp"
+#include "suporte/arquivos_teste.hpp"
 #include "suporte/banco_teste.hpp"
 #include "suporte/clinica.hpp"
 #include "suporte/operador_gravador.hpp"
@@ -210,6 +219,228 @@ TEST_F(ExportacaoTest, CodigoDeProfissionalInvalidoRecusadoAntesDeTudo) {
     EXPECT_NO_THROW(validaCodProf(""));
 }
 
+// What the operator has, as it was before a run that was refused.
+struct Retrato {
+    std::optional<std::string> config;
+    std::vector<std::string> saida;
+    std::vector<std::string> subpasta;
+    friend bool operator==(const Retrato&, const Retrato&) = default;
+};
+
+Retrato retrato(const fs::path& config, const fs::path& saida) {
+    Retrato r;
+    if (fs::exists(config)) r.config = teste::leArquivo(config);
+    if (fs::is_directory(saida)) r.saida = arquivosEm(saida);
+    if (fs::is_directory(saida / "arquivosXML")) r.subpasta = arquivosEm(saida / "arquivosXML");
+    return r;
+}
+
+TEST_F(ExportacaoTest, RecusadaAntesDeGravarQualquerCoisa) {
+    teste::insereEpisodio(banco, 1);
+    const std::string saida = parametros.Caminho;
+    // A file of an earlier run, which a run that starts would delete.
+    teste::escreveArquivo(fs::path(pastaXml(saida)) / "FichaAtendimentoIndividual_9.esus.xml",
+                          "anterior");
+    struct Caso {
+        const char* descricao;
+        // Sets the run up the wrong way; returns the settings file the run is given.
+        std::function<fs::path(ParametrosExportacao&, const fs::path& pasta)> prepara;
+        // Part of the error the operator reads.
+        std::string motivo;
+    };
+    const fs::path bom = pasta.caminho() / "config.ini";
+    const Caso casos[] = {
+        {"config.ini que é um banco de dados",
+         [&](ParametrosExportacao&, const fs::path& p) {
+             fs::copy_file(banco.arquivo(), p / "clinica.fdb");
+             return p / "clinica.fdb";
+         },
+         "não pode ser lido como tal"},
+        {"config.ini em UTF-16",
+         [&](ParametrosExportacao&, const fs::path& p) {
+             std::string utf16 = "\xFF\xFE";
+             for (const char c : teste::leArquivo(bom)) utf16 += std::string{c, '\0'};
+             teste::escreveArquivo(p / "config.ini", utf16);
+             return p / "config.ini";
+         },
+         "UTF-16"},
+        {"config.ini ausente",
+         [&](ParametrosExportacao&, const fs::path& p) { return p / "config.ini"; },
+         "não foi encontrado"},
+        {"config.ini sem DATABASE",
+         [&](ParametrosExportacao&, const fs::path& p) {
+             teste::escreveArquivo(p / "config.ini", "[GERAL]\r\nIBGE=4205407\r\n");
+             return p / "config.ini";
+         },
+         "falta DATABASE"},
+        {"DATABASE em branco",
+         [&](ParametrosExportacao&, const fs::path& p) {
+             teste::escreveArquivo(p / "config.ini", "[GERAL]\r\nDATABASE=  \r\n");
+             return p / "config.ini";
+         },
+         "falta DATABASE"},
+        {"profissional genérico com quebra de linha",
+         [&](ParametrosExportacao& par, const fs::path&) {
+             par.ProfissionalGenerico = "9\n[GERAL]\nDATABASE=/outro.fdb";
+             return bom;
+         },
+         "profissional genérico tem uma quebra de linha"},
+        {"caminho com quebra de linha",
+         [&](ParametrosExportacao& par, const fs::path&) {
+             par.Caminho += "\r\n[GERAL]\r\nDATABASE=/outro.fdb";
+             return bom;
+         },
+         "(Caminho) tem uma quebra de linha"},
+        {"caminho vazio",
+         [&](ParametrosExportacao& par, const fs::path&) {
+             par.Caminho = "";
+             return bom;
+         },
+         "está em branco"},
+        {"caminho em branco",
+         [&](ParametrosExportacao& par, const fs::path&) {
+             par.Caminho = "  ";
+             return bom;
+         },
+         "está em branco"},
+        {"arquivosXML que é um link para os documentos do operador",
+         [&](ParametrosExportacao& par, const fs::path& p) {
+             fs::create_directories(p / "saida" / "documentos");
+             teste::escreveArquivo(p / "saida" / "documentos" / "contrato.pdf", "contrato");
+             fs::create_directory_symlink(p / "saida" / "documentos", p / "saida" / "arquivosXML");
+             par.Caminho = (p / "saida").string();
+             return bom;
+         },
+         "link simbólico"},
+    };
+    banco.desconecta();
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.descricao);
+        PastaTemporaria outra;
+        ParametrosExportacao p = parametros;
+        const fs::path config = c.prepara(p, outra.caminho());
+        const fs::path pastaSaida = p.Caminho.empty() ? fs::path(saida) : fs::path(p.Caminho);
+        const Retrato antes = retrato(config, pastaSaida);
+        const Retrato antesDoBom = retrato(bom, saida);
+        const Retrato antesDosDocumentos = retrato(config, outra / "saida" / "documentos");
+        ArquivoIni iniDoCaso(config);
+        OperadorGravador operador;
+
+        try {
+            exportaArquivos(p, iniDoCaso, operador, relogio);
+            ADD_FAILURE() << "a exportação começou";
+        } catch (const ErroArquivo& e) {
+            const std::string texto = e.what();
+            EXPECT_NE(texto.find(c.motivo), std::string::npos) << texto;
+        }
+
+        EXPECT_EQ(retrato(config, pastaSaida), antes);
+        EXPECT_EQ(retrato(bom, saida), antesDoBom);
+        EXPECT_EQ(retrato(config, outra / "saida" / "documentos"), antesDosDocumentos);
+        EXPECT_TRUE(operador.chamadas.empty());
+    }
+}
+
+// Another process holding an output folder as a run does, until it is killed; killed too
+// when the test ends, however it ends.
+class OutroProcessoComATrava {
+  public:
+    explicit OutroProcessoComATrava(const std::string& Caminho) {
+        const std::string trava = Caminho + "/" + kNomeArquivoTrava;
+        int canal[2];
+        if (::pipe(canal) != 0) return;
+        pid = ::fork();
+        if (pid == 0) {
+            // Only system calls here, and nothing kept of the test process's files (its
+            // database engine's among them): the process holds the lock and waits.
+            for (int fd = 3; fd < 1024; ++fd)
+                if (fd != canal[1]) ::close(fd);
+            const int fd = ::open(trava.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+            const char pronto = (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) ? '1' : '0';
+            if (::write(canal[1], &pronto, 1) != 1) ::_exit(2);
+            for (;;) ::pause();
+        }
+        ::close(canal[1]);
+        char pronto = 0;
+        travou = pid > 0 && ::read(canal[0], &pronto, 1) == 1 && pronto == '1';
+        ::close(canal[0]);
+    }
+    ~OutroProcessoComATrava() { mata(); }
+    OutroProcessoComATrava(const OutroProcessoComATrava&) = delete;
+    OutroProcessoComATrava& operator=(const OutroProcessoComATrava&) = delete;
+
+    // Dies without a word, as a crash.
+    void mata() {
+        if (pid <= 0) return;
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        pid = -1;
+    }
+
+    bool travou = false;
+
+  private:
+    pid_t pid = -1;
+};
+
+// Two runs on one output folder at once: the second is refused and the first one's files
+// stay. The first run is another process, holding the folder as a run does, until it dies.
+TEST_F(ExportacaoTest, OutraExecucaoNaMesmaPastaERecusadaAteElaTerminar) {
+    teste::insereEpisodio(banco, 1);
+    banco.desconecta();
+    const fs::path subpasta = pastaXml(parametros.Caminho);
+    teste::escreveArquivo(subpasta / "FichaAtendimentoIndividual_33549.esus.xml", "da primeira");
+    OutroProcessoComATrava primeira(parametros.Caminho);
+    ASSERT_TRUE(primeira.travou);
+    const std::string configAntes = teste::leArquivo(pasta / "config.ini");
+
+    try {
+        exportaArquivos(parametros, ini, operador, relogio);
+        ADD_FAILURE() << "duas exportações na mesma pasta";
+    } catch (const ErroArquivo& e) {
+        EXPECT_NE(std::string(e.what()).find("Outra exportação está em andamento"),
+                  std::string::npos)
+            << e.what();
+    }
+    EXPECT_EQ(teste::leArquivo(subpasta / "FichaAtendimentoIndividual_33549.esus.xml"),
+              "da primeira");
+    EXPECT_FALSE(fs::exists(zipEsperado()));
+    EXPECT_EQ(teste::leArquivo(pasta / "config.ini"), configAntes);
+    EXPECT_TRUE(operador.chamadas.empty());
+
+    // Its lock goes with it.
+    primeira.mata();
+    const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
+    EXPECT_TRUE(r.arquivoZip);
+    EXPECT_FALSE(fs::exists(subpasta / "FichaAtendimentoIndividual_33549.esus.xml"));
+    EXPECT_FALSE(fs::exists(fs::path(parametros.Caminho) / kNomeArquivoTrava));
+}
+
+// Two runs in one minute, one kind and then another: both archives are kept.
+TEST_F(ExportacaoTest, DuasExecucoesNoMesmoMinutoGuardamOsDoisArquivos) {
+    teste::insereEpisodio(banco, 1);
+    parametros.Fichas = {TipoFicha::AtendimentoIndividual};
+    const ResultadoExportacao primeira = exportaArquivos(parametros, ini, operador, relogio);
+    parametros.Fichas = {TipoFicha::Vacinacao};
+    const ResultadoExportacao segunda = exportaArquivos(parametros, ini, operador, relogio);
+
+    ASSERT_TRUE(primeira.arquivoZip);
+    ASSERT_TRUE(segunda.arquivoZip);
+    EXPECT_EQ(primeira.arquivoZip.arquivo, zipEsperado().string());
+    const fs::path outro =
+        fs::path(parametros.Caminho) / "FichasValmo_03112019_1405_01102019_31102019_2.zip";
+    EXPECT_EQ(segunda.arquivoZip.arquivo, outro.string());
+    EXPECT_EQ(entradasDoZip(zipEsperado()),
+              std::vector<std::string>{"FichaAtendimentoIndividual_1.esus.xml"});
+    EXPECT_EQ(entradasDoZip(outro), std::vector<std::string>{"FichaVacinacao_1.esus.xml"});
+}
+
+TEST(Abertura, PastaXmlNaoECriadaParaUmCaminhoEmBranco) {
+    for (const char* Caminho : {"", " ", "\t"}) {
+        EXPECT_THROW(criaPastaXml(Caminho), ErroArquivo) << "'" << Caminho << "'";
+    }
+}
+
 TEST(Abertura, MesAnterior) {
     using std::chrono::year;
     struct Caso {
@@ -286,21 +517,94 @@ class FimDaTransacaoTest : public ExportacaoTest {
     }
 };
 
+// An operator that, when packing starts, takes away a record file the run wrote, or runs
+// whatever the test asks at a message box.
+class OperadorIntruso : public OperadorGravador {
+  public:
+    fs::path apagarAoCompactar;
+    std::function<void(const std::string&)> aoMostrarMensagem;
+
+    void status(const std::string& texto) override {
+        OperadorGravador::status(texto);
+        if (texto == "Compactando Arquivo..." && !apagarAoCompactar.empty())
+            fs::remove(apagarAoCompactar);
+    }
+    void mensagem(const std::string& texto, const std::string& titulo, TipoMensagem tipo) override {
+        if (aoMostrarMensagem) aoMostrarMensagem(texto);
+        OperadorGravador::mensagem(texto, titulo, tipo);
+    }
+};
+
 TEST_F(FimDaTransacaoTest, ConfirmadaSoDepoisDoArquivoGravado) {
     ASSERT_TRUE(exportaArquivos(parametros, ini, operador, relogio).arquivoZip);
     EXPECT_EQ(fins(), std::vector<std::string>{"COMMIT"});
 
-    // An archive that cannot be written (a folder stands in its place): nothing is confirmed.
-    fs::remove(zipEsperado());
-    fs::create_directory(zipEsperado());
-    EXPECT_FALSE(exportaArquivos(parametros, ini, operador, relogio).arquivoZip);
+    // An archive that cannot be written whole (a file of the run gone by packing time):
+    // nothing is confirmed.
+    OperadorIntruso intruso;
+    intruso.apagarAoCompactar =
+        fs::path(pastaXml(parametros.Caminho)) / "FichaAtendimentoIndividual_1.esus.xml";
+    EXPECT_FALSE(exportaArquivos(parametros, ini, intruso, relogio).arquivoZip);
     EXPECT_EQ(fins(), (std::vector<std::string>{"COMMIT", "ROLLBACK"}));
-    EXPECT_EQ(operador.mensagens().back().titulo, "Problema encontrado ao zipar o arquivo KVW.");
+    EXPECT_EQ(intruso.mensagens().back().titulo, "Problema encontrado ao zipar o arquivo KVW.");
 
-    // An error half-way through the run: nothing is confirmed either.
-    parametros.Caminho = (pasta.caminho() / "sumiu").string();
+    // An error half-way through the run (the output subfolder gone): nothing is confirmed
+    // either.
+    parametros.Caminho = (pasta.caminho() / "sem-subpasta").string();
+    fs::create_directory(parametros.Caminho);
     EXPECT_THROW(exportaArquivos(parametros, ini, operador, relogio), ErroArquivo);
     EXPECT_EQ(fins(), (std::vector<std::string>{"COMMIT", "ROLLBACK", "ROLLBACK"}));
+}
+
+TEST_F(FimDaTransacaoTest, SucessoSoDepoisDeConfirmada) {
+    OperadorIntruso intruso;
+    std::vector<std::vector<std::string>> finsVistos;
+    bool arquivoNoLugar = false;
+    intruso.aoMostrarMensagem = [&](const std::string&) {
+        finsVistos.push_back(fins());
+        arquivoNoLugar = fs::is_regular_file(zipEsperado());
+    };
+
+    ASSERT_TRUE(exportaArquivos(parametros, ini, intruso, relogio).arquivoZip);
+
+    // One box, the success, and when it came the archive was in place and the work confirmed.
+    ASSERT_EQ(intruso.mensagens().size(), 1u);
+    EXPECT_EQ(intruso.mensagens()[0].texto, "Arquivo de importação do esus gerado com sucesso!");
+    EXPECT_EQ(finsVistos, (std::vector<std::vector<std::string>>{{"COMMIT"}}));
+    EXPECT_TRUE(arquivoNoLugar);
+}
+
+TEST_F(FimDaTransacaoTest, ConfirmacaoQueFalhaApagaOArquivoEFalhaAExecucao) {
+    // The server refuses the run's commit.
+    unsetenv("ISC_USER");
+    banco.executa("CREATE EXCEPTION CONFIRMACAO_RECUSADA 'confirmação recusada pelo servidor'");
+    banco.executa(
+        "CREATE TRIGGER RECUSA_COMMIT ACTIVE ON TRANSACTION COMMIT POSITION 10 AS BEGIN "
+        "IF (CURRENT_USER = 'EXPORTADOR' AND "
+        "RDB$GET_CONTEXT('USER_SESSION', 'REGISTRANDO') IS NULL) THEN "
+        "EXCEPTION CONFIRMACAO_RECUSADA; END");
+    banco.desconecta();
+    setenv("ISC_USER", "EXPORTADOR", 1);
+
+    try {
+        exportaArquivos(parametros, ini, operador, relogio);
+        ADD_FAILURE() << "a confirmação recusada passou por sucesso";
+    } catch (const ErroBanco& e) {
+        const std::string texto = e.what();
+        EXPECT_NE(texto.find("não foi confirmada"), std::string::npos) << texto;
+        EXPECT_NE(texto.find(zipEsperado().string() + " foi apagado"), std::string::npos) << texto;
+        EXPECT_NE(texto.find("confirmação recusada pelo servidor"), std::string::npos) << texto;
+    }
+
+    // No archive of registrations left unmarked, and no word of success.
+    EXPECT_FALSE(fs::exists(zipEsperado()));
+    EXPECT_EQ(arquivosEm(parametros.Caminho), std::vector<std::string>{"arquivosXML"});
+    EXPECT_TRUE(operador.mensagens().empty());
+    EXPECT_EQ(operador.statusAtual(), "Compactando Arquivo...");
+    // The run's transaction ended in a rollback (the commit trigger that records may have run
+    // before the one that refused).
+    ASSERT_FALSE(fins().empty());
+    EXPECT_EQ(fins().back(), "ROLLBACK");
 }
 
 }  // namespace

@@ -49,8 +49,8 @@ Os arquivos vão para a subpasta arquivosXML da pasta de saída (criada se falta
 arquivo compactado para a própria pasta de saída. As linhas do log saem na saída padrão;
 as mensagens de andamento e os avisos, na saída de erros.
 
-Código de saída: 0 quando o arquivo compactado foi gravado; 1 quando a execução terminou de
-outro modo; 2 para uso incorreto.
+Código de saída: 0 quando o arquivo compactado foi gravado e a exportação confirmada no banco
+de dados; 1 quando a execução terminou de outro modo; 2 para uso incorreto.
 )";
 
 // The help, with the record kinds of the registry: two names a line, then "todas".
@@ -231,6 +231,8 @@ int main(int argc, char** argv) {
 
     OperadorTerminal operador;
     try {
+        // Refused before anything is made or written, arquivosXML included.
+        validaExecucao(parametros, ini);
         criaPastaXml(parametros.Caminho);
         const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
         resumo(r);

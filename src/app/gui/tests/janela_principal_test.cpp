@@ -15,6 +15,7 @@
 #include <QStringList>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -34,6 +35,7 @@
 #include "fichas/registro.hpp"
 #include "suporte/banco_teste.hpp"
 #include "suporte/clinica.hpp"
+#include "suporte/disco_teste.hpp"
 #include "suporte/relogio_fixo.hpp"
 
 // Failures show the text, not its bytes.
@@ -787,16 +789,24 @@ TEST_F(JanelaComBancoTest, FalhaAoConectarMostraAsDuasCaixas) {
 }
 
 TEST_F(JanelaComBancoTest, FalhaAoCompactarMostraACaixaDoZip) {
+    // An output folder on a disk with no room left: with no record kind chosen, the archive
+    // is the first thing the run writes there.
+    teste::DiscoPequeno disco(64 * 1024);
+    if (!disco.montado()) GTEST_SKIP() << disco.motivo();
+    fs::create_directory(disco / "arquivosXML");
+    disco.enche();
     teste::insereEpisodio(banco, 1);
     JanelaPrincipal& j = abreJanela();
-    // Changed after the window opened: the subfolder is not made for it, and with no record
-    // kind chosen the archive is the first thing the run writes there.
-    const fs::path outra = pasta.caminho() / "outra";
-    j.caminho->setText(QString::fromStdString(outra.string()));
+    j.caminho->setText(QString::fromStdString(disco.caminho().string()));
     QTest::mouseClick(j.opcaoEscolher, Qt::LeftButton);
     ASSERT_TRUE(geraArquivos());
 
-    EXPECT_FALSE(fs::exists(outra));
+    // Nothing of the archive is left on the disk.
+    std::vector<std::string> restantes;
+    for (const auto& e : fs::directory_iterator(disco.caminho()))
+        restantes.push_back(e.path().filename().string());
+    std::sort(restantes.begin(), restantes.end());
+    EXPECT_EQ(restantes, (std::vector<std::string>{".enchimento", "arquivosXML"}));
     ASSERT_EQ(caixa.caixas.size(), 1u);
     const CaixaVista& falha = caixa.caixas[0];
     EXPECT_EQ(falha.titulo, QStringLiteral("Problema encontrado ao zipar o arquivo KVW."));
