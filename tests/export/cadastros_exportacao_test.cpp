@@ -89,9 +89,13 @@ TEST_F(CadastrosNaExportacaoTest, ExecucaoCompletaMarcaOsEnviados) {
 // registration is marked as sent, so the next run sends them again.
 TEST_F(CadastrosNaExportacaoTest, ArquivoCompactadoNaoGravadoNaoMarcaNada) {
     const std::vector<std::string> antes = registros();
-    fs::create_directory(zip());
+    // A record file of the run gone by packing time: the archive cannot be written whole.
+    OperadorIntruso intruso;
+    intruso.apagarAoCompactar =
+        fs::path(pastaXml(parametros.Caminho)) / "FichaAtendimentoIndividual_1.esus.xml";
 
-    EXPECT_FALSE(exportaArquivos(parametros, ini, operador, relogio).arquivoZip);
+    EXPECT_FALSE(exportaArquivos(parametros, ini, intruso, relogio).arquivoZip);
+    EXPECT_FALSE(fs::exists(zip()));
 
     EXPECT_TRUE(fs::exists(pastaXml(parametros.Caminho) + "/" +
                            "FichaCadastroIndividual_00000000123.esus.xml"));

@@ -517,24 +517,6 @@ class FimDaTransacaoTest : public ExportacaoTest {
     }
 };
 
-// An operator that, when packing starts, takes away a record file the run wrote, or runs
-// whatever the test asks at a message box.
-class OperadorIntruso : public OperadorGravador {
-  public:
-    fs::path apagarAoCompactar;
-    std::function<void(const std::string&)> aoMostrarMensagem;
-
-    void status(const std::string& texto) override {
-        OperadorGravador::status(texto);
-        if (texto == "Compactando Arquivo..." && !apagarAoCompactar.empty())
-            fs::remove(apagarAoCompactar);
-    }
-    void mensagem(const std::string& texto, const std::string& titulo, TipoMensagem tipo) override {
-        if (aoMostrarMensagem) aoMostrarMensagem(texto);
-        OperadorGravador::mensagem(texto, titulo, tipo);
-    }
-};
-
 TEST_F(FimDaTransacaoTest, ConfirmadaSoDepoisDoArquivoGravado) {
     ASSERT_TRUE(exportaArquivos(parametros, ini, operador, relogio).arquivoZip);
     EXPECT_EQ(fins(), std::vector<std::string>{"COMMIT"});

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -160,6 +162,24 @@ class OperadorGravador : public Operador {
         for (const ChamadaOperador& c : chamadas)
             if (c.tipo == ChamadaOperador::Tipo::Progresso) lista.emplace_back(c.feitos, c.total);
         return lista;
+    }
+};
+
+// An operator that, when packing starts, takes away a record file the run wrote, or runs
+// whatever the test asks at a message box.
+class OperadorIntruso : public OperadorGravador {
+  public:
+    std::filesystem::path apagarAoCompactar;
+    std::function<void(const std::string&)> aoMostrarMensagem;
+
+    void status(const std::string& texto) override {
+        OperadorGravador::status(texto);
+        if (texto == "Compactando Arquivo..." && !apagarAoCompactar.empty())
+            std::filesystem::remove(apagarAoCompactar);
+    }
+    void mensagem(const std::string& texto, const std::string& titulo, TipoMensagem tipo) override {
+        if (aoMostrarMensagem) aoMostrarMensagem(texto);
+        OperadorGravador::mensagem(texto, titulo, tipo);
     }
 };
 
