@@ -16,6 +16,7 @@
 #include "suporte/clinica.hpp"
 #include "suporte/operador_gravador.hpp"
 #include "suporte/relogio_fixo.hpp"
+#include "suporte/zip_teste.hpp"
 
 namespace cds {
 namespace {
@@ -23,18 +24,7 @@ namespace {
 namespace fs = std::filesystem;
 using teste::linhaGravadaDoRegistro;
 
-std::vector<std::string> entradasDoZip(const fs::path& arquivo) {
-    std::vector<std::string> nomes;
-    unzFile zip = unzOpen64(arquivo.c_str());
-    if (!zip) return nomes;
-    for (int r = unzGoToFirstFile(zip); r == UNZ_OK; r = unzGoToNextFile(zip)) {
-        char nome[256];
-        unzGetCurrentFileInfo64(zip, nullptr, nome, sizeof nome, nullptr, 0, nullptr, 0);
-        nomes.emplace_back(nome);
-    }
-    unzClose(zip);
-    return nomes;
-}
+using teste::entradasDoZip;
 
 class CadastrosNaExportacaoTest : public ::testing::Test {
   protected:
