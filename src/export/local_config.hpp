@@ -12,9 +12,9 @@ inline constexpr char kPastaConfigUsuario[] = "exportador-cds";
 
 // Which config.ini a run uses, and where it was looked for.
 struct LocalConfig {
-    // A file named by the operator: looked for nowhere else.
-    LocalConfig(std::filesystem::path arquivo)  // NOLINT: a path is a named file
-        : arquivo(arquivo), procurados{std::move(arquivo)} {}
+    // A file named by the operator: looked for nowhere else. Implicit, so that a path serves
+    // wherever the file is named.
+    LocalConfig(std::filesystem::path arquivo) : arquivo(arquivo), procurados{std::move(arquivo)} {}
     LocalConfig(std::filesystem::path arquivo, std::vector<std::filesystem::path> procurados)
         : arquivo(std::move(arquivo)), procurados(std::move(procurados)) {}
 
