@@ -15,6 +15,8 @@ pacotes=(
     libgtest-dev                       # the tests
     python3                            # XML well-formedness checks in the tests
     unzip                              # the zip tool's own test of the archives, in the tests
+    g++-mingw-w64-x86-64               # the core compiled for Windows (scripts/compila-windows.sh)
+    libz-mingw-w64-dev                 # zlib for that compile: minizip's headers include it
 )
 
 # Nothing to do when every package is there already (a second run, or the demo after the tests).

@@ -29,3 +29,13 @@ with zipfile.ZipFile(sys.argv[1]) as z:
     assert z.testzip() is None, "entrada corrompida"
     print(f"{sys.argv[1]}: {len(z.namelist())} fichas")
 PY
+
+# Without --config, the installed program finds config.ini in the user's configuration folder
+# (nothing is beside /usr/bin/exportador-cds) and says where it looks.
+mkdir -p "$fora/xdg/exportador-cds" "$fora/saida-xdg"
+sed "s|^CAMINHOXML=.*|CAMINHOXML=$fora/saida-xdg\r|" "$fora/config.ini" \
+    >"$fora/xdg/exportador-cds/config.ini"
+XDG_CONFIG_HOME="$fora/xdg" exportador-cds --help | grep -F "  $fora/xdg/exportador-cds/config.ini"
+XDG_CONFIG_HOME="$fora/xdg" exportador-cds --data-inicial 01/11/2026 --data-final 30/11/2026 \
+    --fichas atendimento-individual
+ls "$fora"/saida-xdg/FichasValmo_*.zip

@@ -4,12 +4,8 @@
 // file that uses it.
 #define SI_IMPLEMENTATION
 #include <SimpleIni.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -17,6 +13,7 @@
 #include <system_error>
 
 #include "comum/erro.hpp"
+#include "comum/plataforma_arquivos.hpp"
 #include "comum/texto.hpp"
 #include "export/arquivos.hpp"
 
@@ -28,10 +25,6 @@ namespace {
 
 // A settings file of two sections is a few hundred bytes; a file this large is something else.
 constexpr std::uintmax_t kTamanhoMaximo = 1024 * 1024;
-
-std::string textoDoErro(int erro) {
-    return std::generic_category().message(erro);
-}
 
 // Why these bytes are no settings file, or empty when they are one. SimpleIni would take
 // almost anything and, on the next save, drop what it did not understand.
@@ -122,28 +115,21 @@ void gravaPorInteiro(const fs::path& arquivo, const std::string& bytes) {
             throw ErroArquivo("Não foi possível gravar o arquivo " + arquivo.string() + ": " +
                               ec.message() + ".");
     }
-    const auto falha = [&](int erro) {
+    const auto falha = [&](const std::error_code& erro) {
         return ErroArquivo("Não foi possível gravar o arquivo " + arquivo.string() + ": " +
-                           textoDoErro(erro) + ". O arquivo ficou como estava.");
+                           erro.message() + ". O arquivo ficou como estava.");
     };
     fs::path temporario;
-    const int descritor = criaArquivoAoLado(destino, temporario);
-    if (descritor < 0) throw falha(errno);
-    int erro = 0;
+    std::error_code erro;
+    ArquivoAberto novo = criaArquivoAoLado(destino, temporario, erro);
+    if (erro) throw falha(erro);
     // The new file takes the old one's permissions.
-    struct stat anterior {};
-    if (::stat(destino.c_str(), &anterior) == 0 &&
-        ::fchmod(descritor, anterior.st_mode & 07777) != 0)
-        erro = errno;
-    for (std::size_t feitos = 0; erro == 0 && feitos < bytes.size();) {
-        const ssize_t n = ::write(descritor, bytes.data() + feitos, bytes.size() - feitos);
-        if (n < 0 && errno != EINTR) erro = errno;
-        if (n > 0) feitos += static_cast<std::size_t>(n);
-    }
-    if (erro == 0 && ::fsync(descritor) != 0) erro = errno;
-    if (::close(descritor) != 0 && erro == 0) erro = errno;
-    if (erro == 0 && ::rename(temporario.c_str(), destino.c_str()) != 0) erro = errno;
-    if (erro != 0) {
+    erro = novo.copiaPermissoesDe(destino);
+    if (!erro) erro = novo.grava(bytes);
+    if (!erro) erro = novo.sincroniza();
+    if (const std::error_code fechou = novo.fecha(); !erro) erro = fechou;
+    if (!erro) erro = substituiArquivo(temporario, destino);
+    if (erro) {
         fs::remove(temporario, ec);
         throw falha(erro);
     }
@@ -251,8 +237,12 @@ struct ArquivoIni::Estado {
     }
 };
 
-ArquivoIni::ArquivoIni(fs::path arquivo)
-    : caminho(std::move(arquivo)), estado(std::make_unique<Estado>()) {}
+ArquivoIni::ArquivoIni(fs::path arquivo) : ArquivoIni(LocalConfig(std::move(arquivo))) {}
+
+ArquivoIni::ArquivoIni(LocalConfig local)
+    : caminho(std::move(local.arquivo)),
+      procurados(std::move(local.procurados)),
+      estado(std::make_unique<Estado>()) {}
 
 ArquivoIni::~ArquivoIni() = default;
 

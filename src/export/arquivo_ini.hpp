@@ -4,6 +4,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "export/local_config.hpp"
 
 namespace cds {
 
@@ -39,6 +42,8 @@ bool temCaractereDeControle(std::string_view texto);
 class ArquivoIni {
   public:
     explicit ArquivoIni(std::filesystem::path arquivo);
+    // The file localizaConfig chose, which remembers where it was looked for.
+    explicit ArquivoIni(LocalConfig local);
     ~ArquivoIni();
     ArquivoIni(const ArquivoIni&) = delete;
     ArquivoIni& operator=(const ArquivoIni&) = delete;
@@ -58,10 +63,13 @@ class ArquivoIni {
     bool existe() const;
 
     const std::filesystem::path& arquivo() const { return caminho; }
+    // Where the file was looked for, in order, for the message that it is missing.
+    const std::vector<std::filesystem::path>& locaisProcurados() const { return procurados; }
 
   private:
     struct Estado;
     std::filesystem::path caminho;
+    std::vector<std::filesystem::path> procurados;
     std::unique_ptr<Estado> estado;
 };
 

@@ -1,16 +1,13 @@
 #include "export/arquivos.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <atomic>
-#include <cerrno>
 #include <fstream>
 #include <random>
 #include <system_error>
 
 #include "comum/cp1252.hpp"
 #include "comum/erro.hpp"
+#include "comum/plataforma_arquivos.hpp"
 
 namespace cds {
 
@@ -59,20 +56,20 @@ void salvaErrosCadastro(const fs::path& arquivo, const std::vector<std::string>&
     }
 }
 
-int criaArquivoAoLado(const fs::path& arquivo, fs::path& criado) {
+ArquivoAberto criaArquivoAoLado(const fs::path& arquivo, fs::path& criado, std::error_code& erro) {
     static std::atomic<unsigned> contador{0};
     std::random_device aleatorio;
     for (;;) {
         const fs::path nome =
             arquivo.parent_path() /
-            ("." + arquivo.filename().string() + "." + std::to_string(::getpid()) + "-" +
+            ("." + arquivo.filename().string() + "." + std::to_string(idDoProcesso()) + "-" +
              std::to_string(contador++) + "-" + std::to_string(aleatorio() % 1000000));
-        const int descritor = ::open(nome.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (descritor >= 0) {
+        ArquivoAberto novo = ArquivoAberto::criaNovo(nome, erro);
+        if (!erro) {
             criado = nome;
-            return descritor;
+            return novo;
         }
-        if (errno != EEXIST) return -1;
+        if (erro != std::errc::file_exists) return novo;
     }
 }
 

@@ -2,7 +2,10 @@
 
 #include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
+
+#include "comum/plataforma_arquivos.hpp"
 
 namespace cds {
 
@@ -23,8 +26,9 @@ void salvaErrosCadastro(const std::filesystem::path& arquivo,
                         const std::vector<std::string>& linhas);
 
 // Creates and opens for writing a new, hidden file beside `arquivo`, named after it with a
-// random ending, with the permissions any new file gets (0666 less the umask). Returns its
-// descriptor and sets `criado`; returns -1, with errno set, when it cannot.
-int criaArquivoAoLado(const std::filesystem::path& arquivo, std::filesystem::path& criado);
+// random ending, with the permissions any new file gets (0666 less the umask). Returns it open
+// and sets `criado`; returns it closed, with `erro` set, when it cannot.
+ArquivoAberto criaArquivoAoLado(const std::filesystem::path& arquivo, std::filesystem::path& criado,
+                                std::error_code& erro);
 
 }  // namespace cds

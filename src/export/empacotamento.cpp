@@ -1,9 +1,6 @@
 #include "export/empacotamento.hpp"
 
-#include <fcntl.h>
 #include <minizip/zip.h>
-#include <stdio.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -17,6 +14,8 @@
 #include <unordered_set>
 
 #include "comum/erro.hpp"
+#include "comum/plataforma_arquivos.hpp"
+#include "comum/plataforma_hora.hpp"
 #include "export/arquivos.hpp"
 
 namespace cds {
@@ -43,9 +42,14 @@ std::string ddMMyyyy(const std::chrono::year_month_day& data) {
                     static_cast<int>(data.year()));
 }
 
-std::string mensagemDoErro(const std::string& texto, int erro) {
-    if (erro == 0) return texto + ".";
-    return texto + ": " + std::generic_category().message(erro) + ".";
+std::string mensagemDoErro(const std::string& texto, const std::error_code& erro) {
+    if (!erro) return texto + ".";
+    return texto + ": " + erro.message() + ".";
+}
+
+// errno as minizip's C library calls left it: a full disk says so.
+std::error_code erroDaBiblioteca() {
+    return {errno, std::generic_category()};
 }
 
 std::string nomeDoArquivo(const ParametrosExportacao& parametros, const DataHora& agora) {
@@ -62,8 +66,7 @@ tm_zip dataDoArquivo(const fs::path& arquivo) {
     if (ec) throw ErroArquivo("Não foi possível ler a data do arquivo " + arquivo.string() + ".");
     const std::time_t t =
         std::chrono::system_clock::to_time_t(std::chrono::file_clock::to_sys(quando));
-    std::tm local{};
-    localtime_r(&t, &local);
+    const std::tm local = horaLocal(t);
     tm_zip data{};
     const int ano = local.tm_year + 1900;
     if (ano < 1980) {
@@ -88,10 +91,11 @@ class ArquivoTemporario {
   public:
     explicit ArquivoTemporario(const std::string& final) : final(final) {
         fs::path criado;
-        const int descritor = criaArquivoAoLado(final, criado);
-        if (descritor < 0)
-            throw ErroArquivo(mensagemDoErro("Não foi possível criar o arquivo " + final, errno));
-        ::close(descritor);
+        std::error_code erro;
+        // Closed at once: minizip opens it again by name.
+        criaArquivoAoLado(final, criado, erro);
+        if (erro)
+            throw ErroArquivo(mensagemDoErro("Não foi possível criar o arquivo " + final, erro));
         caminho = criado.string();
     }
     ~ArquivoTemporario() {
@@ -108,50 +112,30 @@ class ArquivoTemporario {
     // Gives the file the final name, or the first free one after it, without replacing
     // anything; returns the name taken.
     std::string poeNoLugar() {
-        sincroniza(caminho);
+        sincroniza(sincronizaArquivo(caminho));
         const std::string base = final.substr(0, final.size() - 4);
         for (int n = 1; n < 10000; ++n) {
             const std::string nome = n == 1 ? final : base + "_" + std::to_string(n) + ".zip";
-            if (renomeiaSemSubstituir(nome)) {
+            std::error_code erro;
+            if (renomeiaSemSubstituir(caminho, nome, erro)) {
                 // Still removed on failure until the new name has reached the disk, before
                 // the run commits.
                 caminho = nome;
-                sincroniza(fs::path(nome).parent_path().string());
+                sincroniza(sincronizaPasta(fs::path(nome).parent_path()));
                 caminho.clear();
                 return nome;
             }
+            if (erro)
+                throw ErroArquivo(
+                    mensagemDoErro("Não foi possível gravar o arquivo " + nome, erro));
         }
         throw ErroArquivo("Não há um nome livre para o arquivo " + final + ".");
     }
 
   private:
-    // False when `nome` is taken.
-    bool renomeiaSemSubstituir(const std::string& nome) {
-        if (::renameat2(AT_FDCWD, caminho.c_str(), AT_FDCWD, nome.c_str(), RENAME_NOREPLACE) == 0)
-            return true;
-        int erro = errno;
-        if (erro == EEXIST) return false;
-        if (erro == EINVAL || erro == ENOSYS || erro == EOPNOTSUPP) {
-            // A file system without the no-replace rename: a new link refuses a taken name too.
-            if (::link(caminho.c_str(), nome.c_str()) == 0) {
-                ::unlink(caminho.c_str());
-                return true;
-            }
-            erro = errno;
-            if (erro == EEXIST) return false;
-        }
-        throw ErroArquivo(mensagemDoErro("Não foi possível gravar o arquivo " + nome, erro));
-    }
-
     // What was written reaches the disk, or the packing fails.
-    void sincroniza(const std::string& quem) const {
-        const int descritor = ::open(quem.c_str(), O_RDONLY | O_CLOEXEC);
-        int erro = descritor < 0 ? errno : 0;
-        if (descritor >= 0) {
-            if (::fsync(descritor) != 0) erro = errno;
-            ::close(descritor);
-        }
-        if (erro != 0)
+    void sincroniza(const std::error_code& erro) const {
+        if (erro)
             throw ErroArquivo(mensagemDoErro("Não foi possível gravar o arquivo " + final, erro));
     }
 
@@ -177,28 +161,26 @@ std::uint64_t leInteiro(const unsigned char* bytes, int largura) {
 void completaFimZip64(const std::string& arquivo, std::uint64_t entradas,
                       const std::string& final) {
     constexpr std::size_t kFim = 22, kLocalizador = 20;
-    const auto falha = [&](int erro) {
+    const auto falha = [&](const std::error_code& erro) {
         return ErroArquivo(mensagemDoErro("Não foi possível gravar o arquivo " + final, erro));
     };
-    const int descritor = ::open(arquivo.c_str(), O_RDWR | O_CLOEXEC);
-    if (descritor < 0) throw falha(errno);
-    struct Fecha {
-        int d;
-        ~Fecha() { ::close(d); }
-    } fecha{descritor};
-    const off_t tamanho = ::lseek(descritor, 0, SEEK_END);
-    if (tamanho < static_cast<off_t>(kFim + kLocalizador)) throw falha(EIO);
+    const auto estragado = std::make_error_code(std::errc::io_error);
+    std::error_code erro;
+    ArquivoAberto zip = ArquivoAberto::abreParaAlterar(arquivo, erro);
+    if (erro) throw falha(erro);
+    const std::uint64_t tamanho = zip.tamanho(erro);
+    if (erro) throw falha(erro);
+    if (tamanho < kFim + kLocalizador) throw falha(estragado);
     unsigned char cauda[kFim + kLocalizador];
-    if (::pread(descritor, cauda, sizeof cauda, tamanho - static_cast<off_t>(sizeof cauda)) !=
-        static_cast<ssize_t>(sizeof cauda))
-        throw falha(errno);
+    erro = zip.leEm(tamanho - sizeof cauda, cauda, sizeof cauda);
+    if (erro) throw falha(erro);
     const unsigned char* fim = cauda + kLocalizador;
-    if (leInteiro(fim, 4) != 0x06054b50 || leInteiro(fim + 20, 2) != 0) throw falha(EIO);
+    if (leInteiro(fim, 4) != 0x06054b50 || leInteiro(fim + 20, 2) != 0) throw falha(estragado);
     if (leInteiro(cauda, 4) == 0x07064b50) return;
     const std::uint64_t tamanhoDiretorio = leInteiro(fim + 12, 4);
     const std::uint64_t inicioDiretorio = leInteiro(fim + 16, 4);
-    const std::uint64_t posicao = static_cast<std::uint64_t>(tamanho) - kFim;
-    if (inicioDiretorio + tamanhoDiretorio != posicao) throw falha(EIO);
+    const std::uint64_t posicao = tamanho - kFim;
+    if (inicioDiretorio + tamanhoDiretorio != posicao) throw falha(estragado);
 
     std::string registros;
     poeInteiro(registros, 0x06064b50, 4);  // Zip64 end of central directory
@@ -222,9 +204,8 @@ void completaFimZip64(const std::string& arquivo, std::uint64_t entradas,
     poeInteiro(registros, tamanhoDiretorio, 4);
     poeInteiro(registros, inicioDiretorio, 4);
     poeInteiro(registros, 0, 2);  // no comment
-    if (::pwrite(descritor, registros.data(), registros.size(), static_cast<off_t>(posicao)) !=
-        static_cast<ssize_t>(registros.size()))
-        throw falha(errno);
+    erro = zip.gravaEm(posicao, registros);
+    if (erro) throw falha(erro);
 }
 
 // The archive being written. Left without `fecha`, as when an error stops the packing, it is
@@ -236,7 +217,8 @@ class ArquivoZip {
         errno = 0;
         zip = zipOpen64(caminho.c_str(), APPEND_STATUS_CREATE);
         if (zip == nullptr)
-            throw ErroArquivo(mensagemDoErro("Não foi possível criar o arquivo " + final, errno));
+            throw ErroArquivo(
+                mensagemDoErro("Não foi possível criar o arquivo " + final, erroDaBiblioteca()));
     }
     ~ArquivoZip() {
         if (zip != nullptr) zipClose(zip, nullptr);
@@ -292,7 +274,8 @@ class ArquivoZip {
   private:
     // errno as the failing call left it: a full disk says so.
     ErroArquivo falhaDeGravacao() const {
-        return ErroArquivo(mensagemDoErro("Não foi possível gravar o arquivo " + final, errno));
+        return ErroArquivo(
+            mensagemDoErro("Não foi possível gravar o arquivo " + final, erroDaBiblioteca()));
     }
 
     std::string caminho;

@@ -65,6 +65,15 @@ void validaExecucao(const ParametrosExportacao& parametros, const ArquivoIni& in
     validaCodProf(parametros.CodProf);
     ini.verifica();
     const std::string arquivo = ini.arquivo().string();
+    if (!ini.existe() && ini.locaisProcurados().size() > 1) {
+        std::string locais;
+        for (const fs::path& local : ini.locaisProcurados())
+            locais += (locais.empty() ? "" : "; ") + local.string();
+        throw ErroArquivo(std::string("O arquivo de configuração ") + kNomeArquivoIni +
+                          " não foi encontrado. Ele foi procurado, nesta ordem, em: " + locais +
+                          ". Crie-o em um desses lugares, ou indique-o com --config; ele deve "
+                          "dizer o banco de dados da clínica em DATABASE, na seção [GERAL].");
+    }
     if (!ini.existe())
         throw ErroArquivo("O arquivo de configuração não foi encontrado: " + arquivo +
                           ". Ele deve dizer o banco de dados da clínica em DATABASE, na seção "

@@ -2,9 +2,12 @@
 
 #include <string>
 
+#include "comum/plataforma_trava.hpp"
+
 namespace cds {
 
-// The lock file a run keeps in its output folder; hidden, and gone when the run ends.
+// The lock file a run keeps in its output folder; hidden, and gone when the run ends (on
+// Windows it stays, unlocked: see TravaDeArquivo).
 inline constexpr char kNomeArquivoTrava[] = ".exportador-cds.trava";
 
 // The output folder held by one run: a second run on the same folder, from this program or
@@ -15,13 +18,9 @@ class TravaPasta {
     // Raises ErroArquivo when another run holds the folder, or the folder cannot be locked
     // (it does not exist, say).
     explicit TravaPasta(const std::string& Caminho);
-    ~TravaPasta();
-    TravaPasta(const TravaPasta&) = delete;
-    TravaPasta& operator=(const TravaPasta&) = delete;
 
   private:
-    std::string arquivo;
-    int descritor = -1;
+    TravaDeArquivo trava;
 };
 
 }  // namespace cds

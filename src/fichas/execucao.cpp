@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "comum/plataforma_hora.hpp"
+
 namespace cds {
 
 namespace {
@@ -12,8 +14,7 @@ constexpr char kSeparador = static_cast<char>(std::filesystem::path::preferred_s
 
 DataHora RelogioSistema::agora() const {
     const std::time_t t = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&t, &local);
+    const std::tm local = horaLocal(t);
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
             local.tm_hour,        local.tm_min,     local.tm_sec};
 }

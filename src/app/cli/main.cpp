@@ -1,7 +1,5 @@
 // exportador-cds: the monthly export from the command line, the same run as the window's.
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -17,6 +15,7 @@
 #include "export/abertura.hpp"
 #include "export/arquivo_ini.hpp"
 #include "export/exportacao.hpp"
+#include "export/local_config.hpp"
 #include "fichas/registro.hpp"
 
 namespace fs = std::filesystem;
@@ -30,7 +29,7 @@ Gera os arquivos XML das fichas CDS (layout e-SUS AB 2.2) a partir do banco de d
 clínica e os compacta em FichasValmo_<data>_<hora>_<início>_<fim>.zip na pasta de saída.
 
 Opções (uma opção omitida assume o que a janela mostraria ao abrir):
-  --config ARQ                  arquivo de configuração (padrão: config.ini ao lado do programa)
+  --config ARQ                  arquivo de configuração (padrão: veja abaixo)
   --data-inicial DD/MM/AAAA     primeiro dia do período (padrão: 1º dia do mês anterior)
   --data-final DD/MM/AAAA       último dia do período (padrão: último dia do mês anterior)
   --unidade CNES                CNES da unidade (padrão: GERAL/CNESPRINCIPAL)
@@ -70,7 +69,12 @@ std::string ajuda() {
     if (naLinha != 0) texto += "\n";
     texto += recuo + "ou todas (as da janela" + (fora.empty() ? "" : ", sem " + fora) +
              "; é o padrão)\n";
-    return texto + kAjudaFim;
+    texto += kAjudaFim;
+    texto += "\nSem --config, o arquivo de configuração é o primeiro destes que existir:\n";
+    for (const fs::path& local : locaisDoConfig()) texto += "  " + local.string() + "\n";
+    return texto +
+           "O arquivo erros.txt, com os erros de cadastro, é gravado ao lado do arquivo de\n"
+           "configuração usado.\n";
 }
 
 struct ErroUso : std::runtime_error {
@@ -91,12 +95,6 @@ class OperadorTerminal : public Operador {
         std::cerr << titulo << ": " << texto << '\n';
     }
 };
-
-fs::path pastaDoExecutavel() {
-    std::error_code erro;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", erro);
-    return erro ? fs::current_path() : exe.parent_path();
-}
 
 std::chrono::year_month_day leData(const std::string& opcao, const std::string& texto) {
     unsigned d = 0, m = 0;
@@ -219,8 +217,8 @@ int main(int argc, char** argv) {
     }
 
     RelogioSistema relogio;
-    ArquivoIni ini(opcoes.config ? fs::path(*opcoes.config)
-                                 : pastaDoExecutavel() / kNomeArquivoIni);
+    ArquivoIni ini(
+        localizaConfig(opcoes.config ? std::optional<fs::path>(*opcoes.config) : std::nullopt));
     ParametrosExportacao parametros;
     try {
         parametros = parametrosDaLinha(opcoes, ini, relogio);

@@ -237,7 +237,7 @@ class JanelaPrincipal::OperadorJanela : public Operador {
     std::chrono::steady_clock::time_point ultimoProgresso;
 };
 
-JanelaPrincipal::JanelaPrincipal(std::filesystem::path arquivoIni, const Relogio& relogio,
+JanelaPrincipal::JanelaPrincipal(LocalConfig arquivoIni, const Relogio& relogio,
                                  CaixaMensagem& caixa, QWidget* parent)
     : QWidget(parent),
       caminhoIni(std::move(arquivoIni)),

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/gui/caixa_mensagem.hpp"
+#include "export/local_config.hpp"
 #include "fichas/execucao.hpp"
 
 class QCheckBox;
@@ -34,10 +35,10 @@ class JanelaPrincipal : public QWidget {
     Q_OBJECT
 
   public:
-    // `arquivoIni` is config.ini, read when the window is first shown and by each run;
-    // `relogio` gives the default period and the run's clock, and must outlive the window;
-    // every modal box goes through `caixa`, on the window's thread.
-    JanelaPrincipal(std::filesystem::path arquivoIni, const Relogio& relogio, CaixaMensagem& caixa,
+    // `arquivoIni` is config.ini (and where it was looked for), read when the window is first
+    // shown and by each run; `relogio` gives the default period and the run's clock, and must
+    // outlive the window; every modal box goes through `caixa`, on the window's thread.
+    JanelaPrincipal(LocalConfig arquivoIni, const Relogio& relogio, CaixaMensagem& caixa,
                     QWidget* parent = nullptr);
     ~JanelaPrincipal() override;
 
@@ -115,7 +116,7 @@ class JanelaPrincipal : public QWidget {
     void mostraProgresso(std::size_t feitos, std::size_t total);
     void mostraCaixa(const std::string& texto, const std::string& titulo, QMessageBox::Icon icone);
 
-    std::filesystem::path caminhoIni;
+    LocalConfig caminhoIni;
     const Relogio& relogio;
     CaixaMensagem& caixa;
     // Called on the run's thread; the window's thread does the rest.

@@ -5,20 +5,28 @@
 #include <QPixmap>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 
 #include "app/gui/caixa_mensagem.hpp"
 #include "app/gui/janela_principal.hpp"
-#include "export/arquivo_ini.hpp"
+#include "export/local_config.hpp"
 
 namespace fs = std::filesystem;
 using namespace cds;
 
 namespace {
 
-fs::path pastaDoExecutavel() {
-    std::error_code erro;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", erro);
-    return erro ? fs::current_path() : exe.parent_path();
+// The usual places of config.ini, as this machine has them. A path's UTF-8 is its bytes on
+// Linux and its wide name converted on Windows.
+QString locaisDoConfigTexto() {
+    QString texto;
+    for (const fs::path& local : locaisDoConfig()) {
+        const std::u8string utf8 = local.u8string();
+        texto += (texto.isEmpty() ? QString() : QStringLiteral("; ")) +
+                 QString::fromUtf8(reinterpret_cast<const char*>(utf8.data()),
+                                   static_cast<qsizetype>(utf8.size()));
+    }
+    return texto;
 }
 
 }  // namespace
@@ -34,7 +42,9 @@ int main(int argc, char** argv) {
     linha.addHelpOption();
     const QCommandLineOption config(
         QStringLiteral("config"),
-        QStringLiteral("arquivo de configuração (padrão: config.ini ao lado do programa)"),
+        QStringLiteral("arquivo de configuração (padrão: o primeiro destes que existir: %1; "
+                       "erros.txt é gravado ao lado dele)")
+            .arg(locaisDoConfigTexto()),
         QStringLiteral("ARQ"));
     const QCommandLineOption captura(
         QStringLiteral("captura"),
@@ -44,8 +54,9 @@ int main(int argc, char** argv) {
     linha.addOption(captura);
     linha.process(app);
 
-    const fs::path arquivoIni = linha.isSet(config) ? fs::path(linha.value(config).toStdString())
-                                                    : pastaDoExecutavel() / kNomeArquivoIni;
+    const LocalConfig arquivoIni = localizaConfig(
+        linha.isSet(config) ? std::optional<fs::path>(linha.value(config).toStdU16String())
+                            : std::nullopt);
     RelogioSistema relogio;
     CaixaMensagem caixa;
     JanelaPrincipal janela(arquivoIni, relogio, caixa);

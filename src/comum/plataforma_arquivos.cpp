@@ -1,0 +1,338 @@
+#include "comum/plataforma_arquivos.hpp"
+
+#include <utility>
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
+namespace cds {
+
+namespace fs = std::filesystem;
+
+ArquivoAberto::ArquivoAberto(ArquivoAberto&& outro) noexcept {
+    *this = std::move(outro);
+}
+
+#ifdef _WIN32
+
+namespace {
+
+// The two failures the callers act on come back as the portable conditions; the rest keep
+// the system's own number, and its text.
+std::error_code erroDoSistema(DWORD erro = GetLastError()) {
+    switch (erro) {
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            return std::make_error_code(std::errc::file_exists);
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return std::make_error_code(std::errc::no_such_file_or_directory);
+        default:
+            return {static_cast<int>(erro), std::system_category()};
+    }
+}
+
+constexpr DWORD kCompartilhaTudo = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+OVERLAPPED naPosicao(std::uint64_t posicao) {
+    OVERLAPPED onde{};
+    onde.Offset = static_cast<DWORD>(posicao & 0xFFFFFFFFu);
+    onde.OffsetHigh = static_cast<DWORD>(posicao >> 32);
+    return onde;
+}
+
+// WriteFile takes at most a DWORD of bytes at a time.
+DWORD pedaco(std::size_t resto) {
+    return static_cast<DWORD>(resto < 0x40000000u ? resto : 0x40000000u);
+}
+
+}  // namespace
+
+ArquivoAberto::~ArquivoAberto() {
+    if (alca != nullptr) CloseHandle(alca);
+}
+
+ArquivoAberto& ArquivoAberto::operator=(ArquivoAberto&& outro) noexcept {
+    if (this != &outro) {
+        if (alca != nullptr) CloseHandle(alca);
+        alca = std::exchange(outro.alca, nullptr);
+    }
+    return *this;
+}
+
+ArquivoAberto ArquivoAberto::criaNovo(const fs::path& nome, std::error_code& erro) {
+    ArquivoAberto arquivo;
+    HANDLE h = CreateFileW(nome.c_str(), GENERIC_READ | GENERIC_WRITE, kCompartilhaTudo, nullptr,
+                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    erro = h == INVALID_HANDLE_VALUE ? erroDoSistema() : std::error_code();
+    if (!erro) arquivo.alca = h;
+    return arquivo;
+}
+
+ArquivoAberto ArquivoAberto::abreParaAlterar(const fs::path& nome, std::error_code& erro) {
+    ArquivoAberto arquivo;
+    HANDLE h = CreateFileW(nome.c_str(), GENERIC_READ | GENERIC_WRITE, kCompartilhaTudo, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    erro = h == INVALID_HANDLE_VALUE ? erroDoSistema() : std::error_code();
+    if (!erro) arquivo.alca = h;
+    return arquivo;
+}
+
+bool ArquivoAberto::aberto() const {
+    return alca != nullptr;
+}
+
+std::error_code ArquivoAberto::grava(std::string_view bytes) {
+    while (!bytes.empty()) {
+        DWORD feitos = 0;
+        if (!WriteFile(alca, bytes.data(), pedaco(bytes.size()), &feitos, nullptr))
+            return erroDoSistema();
+        if (feitos == 0) return std::make_error_code(std::errc::io_error);
+        bytes.remove_prefix(feitos);
+    }
+    return {};
+}
+
+std::error_code ArquivoAberto::gravaEm(std::uint64_t posicao, std::string_view bytes) {
+    while (!bytes.empty()) {
+        OVERLAPPED onde = naPosicao(posicao);
+        DWORD feitos = 0;
+        if (!WriteFile(alca, bytes.data(), pedaco(bytes.size()), &feitos, &onde))
+            return erroDoSistema();
+        if (feitos == 0) return std::make_error_code(std::errc::io_error);
+        bytes.remove_prefix(feitos);
+        posicao += feitos;
+    }
+    return {};
+}
+
+std::error_code ArquivoAberto::leEm(std::uint64_t posicao, void* destino, std::size_t tamanho) {
+    auto* bytes = static_cast<char*>(destino);
+    while (tamanho > 0) {
+        OVERLAPPED onde = naPosicao(posicao);
+        DWORD lidos = 0;
+        if (!ReadFile(alca, bytes, pedaco(tamanho), &lidos, &onde)) {
+            const DWORD erro = GetLastError();
+            if (erro == ERROR_HANDLE_EOF) return std::make_error_code(std::errc::io_error);
+            return erroDoSistema(erro);
+        }
+        if (lidos == 0) return std::make_error_code(std::errc::io_error);
+        bytes += lidos;
+        tamanho -= lidos;
+        posicao += lidos;
+    }
+    return {};
+}
+
+std::uint64_t ArquivoAberto::tamanho(std::error_code& erro) const {
+    LARGE_INTEGER tamanho{};
+    erro = GetFileSizeEx(alca, &tamanho) ? std::error_code() : erroDoSistema();
+    return erro ? 0 : static_cast<std::uint64_t>(tamanho.QuadPart);
+}
+
+std::error_code ArquivoAberto::copiaPermissoesDe(const fs::path&) {
+    return {};
+}
+
+std::error_code ArquivoAberto::sincroniza() {
+    return FlushFileBuffers(alca) ? std::error_code() : erroDoSistema();
+}
+
+std::error_code ArquivoAberto::fecha() {
+    const bool fechou = CloseHandle(std::exchange(alca, nullptr));
+    return fechou ? std::error_code() : erroDoSistema();
+}
+
+std::error_code sincronizaArquivo(const fs::path& arquivo) {
+    // FlushFileBuffers needs a handle open for writing.
+    HANDLE h = CreateFileW(arquivo.c_str(), GENERIC_WRITE, kCompartilhaTudo, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return erroDoSistema();
+    const std::error_code erro = FlushFileBuffers(h) ? std::error_code() : erroDoSistema();
+    CloseHandle(h);
+    return erro;
+}
+
+std::error_code sincronizaPasta(const fs::path&) {
+    return {};
+}
+
+std::error_code substituiArquivo(const fs::path& de, const fs::path& para) {
+    // Write-through: the call returns once the new name is on the disk.
+    if (MoveFileExW(de.c_str(), para.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return {};
+    return erroDoSistema();
+}
+
+bool renomeiaSemSubstituir(const fs::path& de, const fs::path& para, std::error_code& erro) {
+    erro.clear();
+    // Without MOVEFILE_REPLACE_EXISTING a taken name is refused.
+    if (MoveFileExW(de.c_str(), para.c_str(), MOVEFILE_WRITE_THROUGH)) return true;
+    erro = erroDoSistema();
+    if (erro == std::errc::file_exists) erro.clear();
+    return false;
+}
+
+unsigned long idDoProcesso() {
+    return GetCurrentProcessId();
+}
+
+#else
+
+namespace {
+
+std::error_code erroDoSistema(int erro = errno) {
+    return {erro, std::generic_category()};
+}
+
+std::error_code sincronizaPeloNome(const fs::path& caminho) {
+    const int descritor = ::open(caminho.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descritor < 0) return erroDoSistema();
+    std::error_code erro;
+    if (::fsync(descritor) != 0) erro = erroDoSistema();
+    ::close(descritor);
+    return erro;
+}
+
+}  // namespace
+
+ArquivoAberto::~ArquivoAberto() {
+    if (descritor >= 0) ::close(descritor);
+}
+
+ArquivoAberto& ArquivoAberto::operator=(ArquivoAberto&& outro) noexcept {
+    if (this != &outro) {
+        if (descritor >= 0) ::close(descritor);
+        descritor = std::exchange(outro.descritor, -1);
+    }
+    return *this;
+}
+
+ArquivoAberto ArquivoAberto::criaNovo(const fs::path& nome, std::error_code& erro) {
+    ArquivoAberto arquivo;
+    arquivo.descritor = ::open(nome.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    erro = arquivo.descritor < 0 ? erroDoSistema() : std::error_code();
+    return arquivo;
+}
+
+ArquivoAberto ArquivoAberto::abreParaAlterar(const fs::path& nome, std::error_code& erro) {
+    ArquivoAberto arquivo;
+    arquivo.descritor = ::open(nome.c_str(), O_RDWR | O_CLOEXEC);
+    erro = arquivo.descritor < 0 ? erroDoSistema() : std::error_code();
+    return arquivo;
+}
+
+bool ArquivoAberto::aberto() const {
+    return descritor >= 0;
+}
+
+std::error_code ArquivoAberto::grava(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(descritor, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return erroDoSistema();
+        if (n == 0) return std::make_error_code(std::errc::io_error);
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return {};
+}
+
+std::error_code ArquivoAberto::gravaEm(std::uint64_t posicao, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n =
+            ::pwrite(descritor, bytes.data(), bytes.size(), static_cast<off_t>(posicao));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return erroDoSistema();
+        if (n == 0) return std::make_error_code(std::errc::io_error);
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+        posicao += static_cast<std::uint64_t>(n);
+    }
+    return {};
+}
+
+std::error_code ArquivoAberto::leEm(std::uint64_t posicao, void* destino, std::size_t tamanho) {
+    auto* bytes = static_cast<char*>(destino);
+    while (tamanho > 0) {
+        const ssize_t n = ::pread(descritor, bytes, tamanho, static_cast<off_t>(posicao));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return erroDoSistema();
+        if (n == 0) return std::make_error_code(std::errc::io_error);
+        bytes += n;
+        tamanho -= static_cast<std::size_t>(n);
+        posicao += static_cast<std::uint64_t>(n);
+    }
+    return {};
+}
+
+std::uint64_t ArquivoAberto::tamanho(std::error_code& erro) const {
+    struct stat dados {};
+    erro = ::fstat(descritor, &dados) == 0 ? std::error_code() : erroDoSistema();
+    return erro ? 0 : static_cast<std::uint64_t>(dados.st_size);
+}
+
+std::error_code ArquivoAberto::copiaPermissoesDe(const fs::path& modelo) {
+    // No model (a file written for the first time) keeps the new file's own permissions.
+    struct stat anterior {};
+    if (::stat(modelo.c_str(), &anterior) != 0) return {};
+    if (::fchmod(descritor, anterior.st_mode & 07777) != 0) return erroDoSistema();
+    return {};
+}
+
+std::error_code ArquivoAberto::sincroniza() {
+    return ::fsync(descritor) == 0 ? std::error_code() : erroDoSistema();
+}
+
+std::error_code ArquivoAberto::fecha() {
+    return ::close(std::exchange(descritor, -1)) == 0 ? std::error_code() : erroDoSistema();
+}
+
+std::error_code sincronizaArquivo(const fs::path& arquivo) {
+    return sincronizaPeloNome(arquivo);
+}
+
+std::error_code sincronizaPasta(const fs::path& pasta) {
+    return sincronizaPeloNome(pasta);
+}
+
+std::error_code substituiArquivo(const fs::path& de, const fs::path& para) {
+    return ::rename(de.c_str(), para.c_str()) == 0 ? std::error_code() : erroDoSistema();
+}
+
+bool renomeiaSemSubstituir(const fs::path& de, const fs::path& para, std::error_code& erro) {
+    erro.clear();
+    if (::renameat2(AT_FDCWD, de.c_str(), AT_FDCWD, para.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    int codigo = errno;
+    if (codigo == EINVAL || codigo == ENOSYS || codigo == EOPNOTSUPP) {
+        // A file system without the no-replace rename: a new link refuses a taken name too.
+        if (::link(de.c_str(), para.c_str()) == 0) {
+            ::unlink(de.c_str());
+            return true;
+        }
+        codigo = errno;
+    }
+    if (codigo != EEXIST) erro = erroDoSistema(codigo);
+    return false;
+}
+
+unsigned long idDoProcesso() {
+    return static_cast<unsigned long>(::getpid());
+}
+
+#endif
+
+}  // namespace cds
