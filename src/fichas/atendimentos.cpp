@@ -44,7 +44,6 @@ AND ((FCIAP.CODCIAP IS NOT NULL AND FCIAP.CODCIAP NOT LIKE '%X%')
   OR EXISTS(SELECT FIRST 1 FAACID.CODCID FROM FAACID
     WHERE FAA.CODUNIDADE = FAACID.CODUNIDADE and FAA.NUMFAA = FAACID.NUMFAA ))
 AND COALESCE(FAA.CARATER,'')<>'8' AND COALESCE(FAA.CARATER,'')<>'7'
-ORDER BY FAA.DATA
 )";
 
 Consulta consultaEpisodios(Execucao& ex) {
@@ -52,6 +51,7 @@ Consulta consultaEpisodios(Execucao& ex) {
     std::string sql(kSelecao);
     if (!p.CodProf.empty()) sql += kDoProfissional;
     sql += kDoPeriodo;
+    sql += kOrdemDosEpisodios;
     Consulta q(ex.transacao, sql);
     if (!p.CodProf.empty()) q.parametro("pcodprof", p.CodProf);
     vinculaPeriodo(q, p);
@@ -63,8 +63,27 @@ Consulta consultaEpisodios(Execucao& ex) {
 FichaDeAtendimentos::FichaDeAtendimentos(Execucao& execucao, TipoFicha tipo)
     : execucao(execucao), tipo(tipo), episodios(consultaEpisodios(execucao)) {}
 
-const std::vector<Linha>& FichaDeAtendimentos::registros() {
-    return episodios.abre();
+std::optional<std::size_t> FichaDeAtendimentos::abreRegistros() {
+    episodios.percorre();
+    return std::nullopt;
+}
+
+const Linha* FichaDeAtendimentos::proximoRegistro() {
+    return episodios.proxima();
+}
+
+ChaveRegistro chaveDoEpisodio(const Linha& a) {
+    return {a.dataHora("DATA"), a.inteiro("NUMFAA"), a.texto("CODUNIDADE")};
+}
+
+ConsultaPorRegistro consultaPorEpisodio(Execucao& ex, std::string_view sql,
+                                        std::string_view episodios, std::string_view tabela) {
+    std::string texto(sql);
+    texto += episodios;
+    texto += "ORDER BY FAA.DATA, FAA.NUMFAA, FAA.CODUNIDADE, " + ordemDeGravacao(tabela) + "\n";
+    ConsultaPorRegistro q(ex.transacao, texto);
+    vinculaPeriodo(q.consulta(), ex.parametros);
+    return q;
 }
 
 IdentidadeRegistro FichaDeAtendimentos::identidade(const Linha& a) const {

@@ -1,13 +1,34 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "fichas/consulta_por_registro.hpp"
 #include "fichas/gerador.hpp"
 #include "source/consulta.hpp"
 
 namespace cds {
+
+// The order of every main query over episodes: by date, then number and unit, so that the rows
+// of one episode come together and the look-ups over episodes can follow them.
+inline constexpr std::string_view kOrdemDosEpisodios = R"(
+ORDER BY FAA.DATA, FAA.NUMFAA, FAA.CODUNIDADE
+)";
+
+// The key of an episode row of a main query, for its look-ups.
+ChaveRegistro chaveDoEpisodio(const Linha& episodio);
+
+// A look-up over episodes read once for the period. `sql` selects the look-up's rows joined to
+// FAA, with the episode's key (FAA.DATA AS CHAVE_DATA, FAA.NUMFAA AS CHAVE_NUMERO,
+// FAA.CODUNIDADE AS CHAVE_UNIDADE), and ends in its WHERE conditions; `episodios` ("AND ...")
+// narrows FAA to the period's episodes among which the main query finds its own, the period
+// bound here. The rows go in the main queries' order and, within an episode, in the order
+// `tabela` keeps them, which is the order the per-episode statement read them in.
+ConsultaPorRegistro consultaPorEpisodio(Execucao& execucao, std::string_view sql,
+                                        std::string_view episodios, std::string_view tabela);
 
 // The medical care episodes of the period, one record each: the main query of the individual
 // care record, which the vaccination record reads too. Gives the envelope, the identity and
@@ -16,7 +37,8 @@ class FichaDeAtendimentos : public Ficha {
   public:
     explicit FichaDeAtendimentos(Execucao& execucao, TipoFicha tipo);
 
-    const std::vector<Linha>& registros() override;
+    std::optional<std::size_t> abreRegistros() override;
+    const Linha* proximoRegistro() override;
     IdentidadeRegistro identidade(const Linha& atendimento) const override;
     ValoresEnvelope envelope(const Linha& atendimento) const override;
     std::optional<std::string> avisoSemIne(const Linha& atendimento) const override;

@@ -157,8 +157,14 @@ bool FichaDeCadastro::inicia() {
     return true;
 }
 
-const std::vector<Linha>& FichaDeCadastro::registros() {
-    return selecao.abre();
+std::optional<std::size_t> FichaDeCadastro::abreRegistros() {
+    proxima = 0;
+    return selecao.abre().size();
+}
+
+const Linha* FichaDeCadastro::proximoRegistro() {
+    const std::vector<Linha>& linhas = selecao.linhas();
+    return proxima < linhas.size() ? &linhas[proxima++] : nullptr;
 }
 
 IdentidadeRegistro FichaDeCadastro::identidade(const Linha& registro) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -84,7 +85,10 @@ class FichaDeCadastro : public Ficha {
     FichaDeCadastro(Execucao& execucao, TipoFicha tipo, std::string_view selecao);
 
     bool inicia() override;
-    const std::vector<Linha>& registros() override;
+    // The rows are fetched whole before the first record: each record's register row is
+    // written back while the walk goes on.
+    std::optional<std::size_t> abreRegistros() override;
+    const Linha* proximoRegistro() override;
     IdentidadeRegistro identidade(const Linha& registro) const override;
     void preparaRegistro(const Linha& registro) override;
     // The registrations report a missing team in their own words.
@@ -111,6 +115,7 @@ class FichaDeCadastro : public Ficha {
     TipoFicha tipo;
     VarianteCadastro variante;
     Consulta selecao;
+    std::size_t proxima = 0;
     RegistroTransmissao registroTransmissao;
 };
 
