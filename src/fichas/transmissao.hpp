@@ -52,7 +52,7 @@ struct TransmissaoCadastro {
     bool fichaAtualizada() const { return !uuidAnterior.empty(); }
 };
 
-// The register's write-back for one variant, its statements prepared once.
+// The register's write-back for one variant, its statement prepared once.
 class RegistroTransmissao {
   public:
     RegistroTransmissao(Transacao& transacao, VarianteCadastro variante);
@@ -63,9 +63,7 @@ class RegistroTransmissao {
                           const std::chrono::year_month_day& hoje);
 
   private:
-    Consulta registro;
-    Consulta atualizacao;
-    Consulta insercao;
+    Consulta gravacao;
 };
 
 // The generic professional of the registrations, as found (all empty when not found).
