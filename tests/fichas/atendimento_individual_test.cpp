@@ -311,6 +311,45 @@ TEST_F(AtendimentoIndividualTest, MesmoNumeroEmDuasUnidadesNaoSeSubstituem) {
     EXPECT_EQ(valorDe(b, "dataAtendimento"), "1571236500000");
 }
 
+// The same number in two units on the same day: each file has its own episode's codes and
+// exams, however the rows of the two lie in the tables.
+TEST_F(AtendimentoIndividualTest, MesmoNumeroEmDuasUnidadesNoMesmoDia) {
+    insereEpisodio(c.banco, 70, "'09:00:00'", "7654321");
+    insereEpisodio(c.banco, 70, "'10:00:00'", "2345678");
+    c.banco.executa(
+        "INSERT INTO SUSPROCEDUNIF (CODIGO, DESCRICAO, ehexame, CODPROCESUS) VALUES "
+        "('0202010473', 'Glicemia', 'S', '0202010473')");
+    const std::pair<const char*, const char*> ciaps[] = {
+        {"2345678", "A01"}, {"7654321", "ABP009"}, {"2345678", "ABP001"}, {"7654321", "K86"}};
+    for (const auto& [unidade, ciap] : ciaps)
+        c.banco.executa(
+            std::string("INSERT INTO FAACIAPS (CODUNIDADE, NUMFAA, CODCIAP) VALUES ('") + unidade +
+            "', 70, '" + ciap + "')");
+    c.banco.executa(
+        "INSERT INTO FAAPROCED (CODUNIDADE, NUMFAA, CODPROCEDUNIF, ExameSolicitado, ExameAvaliado) "
+        "VALUES ('7654321', 70, '0202010473', 'S', 'N')");
+    c.banco.executa("UPDATE FAACID SET CODCID = 'A00.1' WHERE CODUNIDADE = '7654321'");
+    Execucao& ex = c.gera(TipoFicha::AtendimentoIndividual);
+
+    // The unit breaks the tie of day and number.
+    EXPECT_EQ(
+        c.caminhosListados(),
+        (std::vector<std::string>{ex.caminhoArquivo("FichaAtendimentoIndividual_70.esus.xml"),
+                                  ex.caminhoArquivo("FichaAtendimentoIndividual_70_2.esus.xml")}));
+    const std::string centro = c.arquivo("FichaAtendimentoIndividual_70.esus.xml");
+    const std::string norte = c.arquivo("FichaAtendimentoIndividual_70_2.esus.xml");
+    EXPECT_EQ(valorDe(centro, "uuidFicha"), "2345678-da1cb4c9-0004-0000-0000-070");
+    EXPECT_EQ(valorDe(centro, "ciaps"), "ABP001");
+    EXPECT_EQ(valorDe(centro, "outroCiap1"), "A01");
+    EXPECT_EQ(valorDe(centro, "cid10"), "J459");
+    EXPECT_EQ(valorDe(centro, "examesSolicitados"), std::nullopt);
+    EXPECT_EQ(valorDe(norte, "uuidFicha"), "7654321-da1cb4c9-0004-0000-0000-070");
+    EXPECT_EQ(valorDe(norte, "ciaps"), "ABP009");
+    EXPECT_EQ(valorDe(norte, "outroCiap1"), "K86");
+    EXPECT_EQ(valorDe(norte, "cid10"), "A001");
+    EXPECT_EQ(valorDe(norte, "examesSolicitados"), "0202010473");
+}
+
 // The period takes whole days also where the clinic's date column is a TIMESTAMP: late on
 // the last day is in, midnight of the day after is out, the first day counts from 00:00.
 TEST_F(AtendimentoIndividualTest, PeriodoDeDiasInteirosComColunaTimestamp) {
