@@ -633,8 +633,9 @@ TEST_F(ConsultaTest, ComandosExecutadosContaCadaExecucao) {
 
 // Rows of a key read by the key alone come in the order ORDER BY key, ordemDeGravacao gives:
 // in a table without an index (a natural scan), through an index, and as the outer stream of
-// a join. The table is past the first 256 records, and rows deleted and written again fill
-// old room, so that neither the order of insertion nor RDB$DB_KEY gives that order.
+// a join. The table is past the first 256 records, its rows went in out of the order of their
+// values, and rows deleted and written again may fill old room, so that neither the values nor
+// RDB$DB_KEY give that order.
 TEST(OrdemDeGravacao, IgualALeituraSemOrdem) {
     BancoTeste banco;
     banco.executa("CREATE TABLE SEM_INDICE (K INTEGER, V INTEGER)");
@@ -657,7 +658,7 @@ TEST(OrdemDeGravacao, IgualALeituraSemOrdem) {
     preenche(0, 6000);
     banco.executa("DELETE FROM SEM_INDICE WHERE MOD(V, 3) = 0");
     banco.executa("DELETE FROM COM_INDICE WHERE MOD(V, 3) = 0");
-    // Read through once, so that the deleted versions are collected and their room reused.
+    // Read through once, so that the deleted versions can be collected and their room reused.
     banco.executa("UPDATE SEM_INDICE SET K = K WHERE V < 0");
     banco.executa("UPDATE COM_INDICE SET K = K WHERE V < 0");
     preenche(6000, 7000);
@@ -685,16 +686,16 @@ TEST(OrdemDeGravacao, IgualALeituraSemOrdem) {
         for (const Linha& l : todas) ordenadas[l.inteiro("K")].push_back(l.inteiro("V"));
         ASSERT_EQ(ordenadas.size(), 13u);
         Consulta porChave(t, caso.porChave);
-        bool foraDaInsercao = false;
+        bool foraDosValores = false;
         for (const auto& [k, esperadas] : ordenadas) {
             porChave.parametro("k", k);
             std::vector<std::int64_t> lidas;
             for (const Linha& l : porChave.abre()) lidas.push_back(l.inteiro("V"));
             EXPECT_EQ(lidas, esperadas) << "chave " << k;
-            foraDaInsercao = foraDaInsercao || !std::is_sorted(lidas.begin(), lidas.end());
+            foraDosValores = foraDosValores || !std::is_sorted(lidas.begin(), lidas.end());
         }
-        // The reused room shows: storage order is not the order of insertion here.
-        EXPECT_TRUE(foraDaInsercao);
+        // Storage order is not the order of the values here.
+        EXPECT_TRUE(foraDosValores);
     }
     // Whereas ordering by RDB$DB_KEY itself takes the low byte first.
     const auto porDbKey =
