@@ -63,13 +63,32 @@ Consulta consultaEpisodios(Execucao& ex) {
 FichaDeAtendimentos::FichaDeAtendimentos(Execucao& execucao, TipoFicha tipo)
     : execucao(execucao), tipo(tipo), episodios(consultaEpisodios(execucao)) {}
 
+FichaDeAtendimentos::~FichaDeAtendimentos() = default;
+
 std::optional<std::size_t> FichaDeAtendimentos::abreRegistros() {
+    if (tipo == TipoFicha::Vacinacao && execucao.episodiosGuardados) {
+        guardados = std::move(execucao.episodiosGuardados);
+        guardados->voltaAoInicio();
+        lidosDosGuardados = true;
+        return guardados->quantas();
+    }
     episodios.percorre();
+    // Without a temporary file the vaccination record runs the query again.
+    if (tipo == TipoFicha::AtendimentoIndividual &&
+        execucao.parametros.escolhida(TipoFicha::Vacinacao))
+        guardados = LinhasGuardadas::cria();
     return std::nullopt;
 }
 
 const Linha* FichaDeAtendimentos::proximoRegistro() {
-    return episodios.proxima();
+    if (lidosDosGuardados) return guardados->proxima();
+    const Linha* episodio = episodios.proxima();
+    if (episodio && guardados && !guardados->guarda(*episodio)) guardados.reset();
+    return episodio;
+}
+
+void FichaDeAtendimentos::termina() {
+    if (!lidosDosGuardados) execucao.episodiosGuardados = std::move(guardados);
 }
 
 ChaveRegistro chaveDoEpisodio(const Linha& a) {

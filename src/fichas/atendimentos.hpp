@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,6 +10,7 @@
 #include "fichas/consulta_por_registro.hpp"
 #include "fichas/gerador.hpp"
 #include "source/consulta.hpp"
+#include "source/linhas_guardadas.hpp"
 
 namespace cds {
 
@@ -31,14 +33,19 @@ ConsultaPorRegistro consultaPorEpisodio(Execucao& execucao, std::string_view sql
                                         std::string_view episodios, std::string_view tabela);
 
 // The medical care episodes of the period, one record each: the main query of the individual
-// care record, which the vaccination record reads too. Gives the envelope, the identity and
-// the missing-team message of such a row; the kinds give their bodies.
+// care record, which the vaccination record reads too. When a run writes both, the care record
+// puts its rows aside as it reads them (Execucao::episodiosGuardados) and the vaccination
+// record reads them back from there, in the same order, instead of running the query again.
+// Gives the envelope, the identity and the missing-team message of such a row; the kinds give
+// their bodies.
 class FichaDeAtendimentos : public Ficha {
   public:
     explicit FichaDeAtendimentos(Execucao& execucao, TipoFicha tipo);
+    ~FichaDeAtendimentos() override;
 
     std::optional<std::size_t> abreRegistros() override;
     const Linha* proximoRegistro() override;
+    void termina() override;
     IdentidadeRegistro identidade(const Linha& atendimento) const override;
     ValoresEnvelope envelope(const Linha& atendimento) const override;
     std::optional<std::string> avisoSemIne(const Linha& atendimento) const override;
@@ -49,6 +56,9 @@ class FichaDeAtendimentos : public Ficha {
   private:
     TipoFicha tipo;
     Consulta episodios;
+    // The rows put aside while walking the query, or read back instead of it.
+    std::unique_ptr<LinhasGuardadas> guardados;
+    bool lidosDosGuardados = false;
 };
 
 // Any care episode row (FAA with its professional): its number and unit, and the envelope of

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "source/linhas_guardadas.hpp"
+
 namespace cds {
 
 namespace {
@@ -25,6 +27,8 @@ Execucao::Execucao(const ParametrosExportacao& parametros, Transacao& transacao,
       operador(operador),
       relogio(relogio),
       leIbge(std::move(ibge)) {}
+
+Execucao::~Execucao() = default;
 
 std::string pastaXml(const std::string& Caminho) {
     return Caminho + kSeparador + "arquivosXML";

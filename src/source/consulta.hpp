@@ -37,6 +37,7 @@ class Linha {
 
   private:
     friend class Consulta;
+    friend class LinhasGuardadas;
     // A column of this row, found by name, with where its value sits.
     struct Campo;
     Campo campo(std::string_view coluna) const;

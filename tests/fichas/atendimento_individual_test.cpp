@@ -4,6 +4,8 @@
 #include <utility>
 
 #include "fichas/cenario.hpp"
+#include "source/consulta.hpp"
+#include "source/linhas_guardadas.hpp"
 #include "suporte/clinica.hpp"
 
 namespace cds {
@@ -348,6 +350,61 @@ TEST_F(AtendimentoIndividualTest, MesmoNumeroEmDuasUnidadesNoMesmoDia) {
     EXPECT_EQ(valorDe(norte, "outroCiap1"), "K86");
     EXPECT_EQ(valorDe(norte, "cid10"), "A001");
     EXPECT_EQ(valorDe(norte, "examesSolicitados"), "0202010473");
+}
+
+// With both kinds in the run, vaccination writes from the rows the care record read, without
+// a statement of its own, and its files and list are those it writes alone: every row of the
+// query, a record repeated by its helps, one number in two units.
+TEST(VacinacaoComAtendimento, LeOsEpisodiosDoAtendimentoUmaVezSo) {
+    auto prepara = [](CenarioFichas& c) {
+        insereClinica(c.banco);
+        insereEpisodioCompleto(c.banco);
+        insereEpisodio(c.banco, 11, "'08:00:00'");
+        for (int auxilio : {1, 2})
+            c.banco.executa(
+                "INSERT INTO SOLICPROCEDS (CODUNIDADE, NUMFAA, CODTIPOAUXILIO) VALUES ('2345678', "
+                "11, " +
+                std::to_string(auxilio) + ")");
+        insereEpisodio(c.banco, 50, "'09:00:00'", "2345678");
+        insereEpisodio(c.banco, 50, "'14:35:00'", "7654321");
+    };
+    CenarioFichas so;
+    prepara(so);
+    so.parametros.Fichas = {TipoFicha::Vacinacao};
+    const std::uint64_t antesSo = comandosExecutados();
+    so.gera(TipoFicha::Vacinacao);
+    EXPECT_EQ(comandosExecutados() - antesSo, 1u);
+
+    CenarioFichas juntas;
+    prepara(juntas);
+    juntas.parametros.Fichas = {TipoFicha::AtendimentoIndividual, TipoFicha::Vacinacao};
+    juntas.gera(TipoFicha::AtendimentoIndividual);
+    const std::size_t doAtendimento = juntas.execucao().ListaArquivos.size();
+    const std::uint64_t antes = comandosExecutados();
+    juntas.gera(TipoFicha::Vacinacao);
+    EXPECT_EQ(comandosExecutados() - antes, 0u);
+
+    const std::vector<std::string> listados = juntas.caminhosListados();
+    const std::vector<std::string> vacinacao(listados.begin() + static_cast<long>(doAtendimento),
+                                             listados.end());
+    std::vector<std::string> nomes;
+    for (const std::string& caminho : vacinacao) {
+        const std::string nome = std::filesystem::path(caminho).filename();
+        nomes.push_back(nome);
+        EXPECT_EQ(juntas.arquivo(nome), so.arquivo(nome)) << nome;
+    }
+    std::vector<std::string> nomesSo;
+    for (const std::string& caminho : so.caminhosListados())
+        nomesSo.push_back(std::filesystem::path(caminho).filename());
+    EXPECT_EQ(nomes, nomesSo);
+    EXPECT_EQ(nomes, (std::vector<std::string>{
+                         "FichaVacinacao_11.esus.xml", "FichaVacinacao_11.esus.xml",
+                         "FichaVacinacao_50.esus.xml", "FichaVacinacao_50_2.esus.xml",
+                         "FichaVacinacao_345.esus.xml"}));
+    EXPECT_EQ(juntas.arquivo("FichaVacinacao_345.esus.xml"),
+              teste::leDadoEsperado("FichaVacinacao_345.esus.xml"));
+    // Taken by vaccination, the rows are not kept past it.
+    EXPECT_EQ(juntas.execucao().episodiosGuardados, nullptr);
 }
 
 // The period takes whole days also where the clinic's date column is a TIMESTAMP: late on
