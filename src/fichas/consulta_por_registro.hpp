@@ -40,8 +40,8 @@ class ConsultaPorRegistro {
 
     // The rows of the record with this key. Keys come in the main query's order: a key before
     // the one asked last, or rows of the look-up out of that order, are a program error
-    // (std::logic_error). The same key again, a record
-    // the main query gives on several rows, gets the same rows.
+    // (std::logic_error). The same key again, a record the main query gives on several rows,
+    // gets the same rows.
     const std::vector<Linha>& de(const ChaveRegistro& chave);
 
   private:
