@@ -1,5 +1,6 @@
 #pragma once
 
+#include <compare>
 #include <optional>
 #include <string_view>
 
@@ -12,6 +13,8 @@ struct DataHora {
     int hora = 0, minuto = 0, segundo = 0;
 
     friend bool operator==(const DataHora&, const DataHora&) = default;
+    // Field by field, which is the order of time.
+    friend auto operator<=>(const DataHora&, const DataHora&) = default;
 };
 
 // What a date or time text held, read by leDataHora.

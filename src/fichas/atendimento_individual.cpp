@@ -10,47 +10,64 @@
 namespace cds {
 namespace {
 
-// Episode numbers repeat across units, so every per-episode look-up matches the unit too.
+// The look-ups of the care record, each read once for the medical episodes of the period; each
+// episode's rows are those of its number and unit, since episode numbers repeat across units.
 constexpr std::string_view kCiaps = R"(
-SELECT FAACIAPS.CODCIAP FROM FAACIAPS
-WHERE FAACIAPS.NUMFAA=:pnumfaa
-AND FAACIAPS.CODUNIDADE=:pcodunidade
-AND COALESCE(FAACIAPS.CODCIAP,'')<>'XXX'
+SELECT FAACIAPS.CODCIAP,
+  FAA.DATA AS CHAVE_DATA, FAA.NUMFAA AS CHAVE_NUMERO, FAA.CODUNIDADE AS CHAVE_UNIDADE
+FROM FAA
+INNER JOIN FAACIAPS ON FAACIAPS.NUMFAA=FAA.NUMFAA AND FAACIAPS.CODUNIDADE=FAA.CODUNIDADE
+WHERE COALESCE(FAACIAPS.CODCIAP,'')<>'XXX'
 AND COALESCE(FAACIAPS.CODCIAP,'')<>'X'
 )";
 
+// The first one counts.
 constexpr std::string_view kCid = R"(
-SELECT first 1 FAACID.CODCID FROM FAACID
-WHERE FAACID.NUMFAA=:pnumfaa
-AND FAACID.CODUNIDADE=:pcodunidade
-AND COALESCE(FAACID.CODCID,'')<>'XXX'
+SELECT FAACID.CODCID,
+  FAA.DATA AS CHAVE_DATA, FAA.NUMFAA AS CHAVE_NUMERO, FAA.CODUNIDADE AS CHAVE_UNIDADE
+FROM FAA
+INNER JOIN FAACID ON FAACID.NUMFAA=FAA.NUMFAA AND FAACID.CODUNIDADE=FAA.CODUNIDADE
+WHERE COALESCE(FAACID.CODCID,'')<>'XXX'
 )";
 
 // The exams asked for or evaluated in an episode; those without a SIGTAP code go apart.
 constexpr std::string_view kExames = R"(
-select fp.*, s.ehexame, s.codproceSus
-from faaproced fp
+select fp.*, s.ehexame, s.codproceSus,
+  FAA.DATA AS CHAVE_DATA, FAA.NUMFAA AS CHAVE_NUMERO, FAA.CODUNIDADE AS CHAVE_UNIDADE
+from FAA
+inner join faaproced fp on fp.numfaa = FAA.NUMFAA and fp.codunidade = FAA.CODUNIDADE
 inner join susprocedunif s on s.codigo = fp.codprocedunif
-where fp.numfaa = :pnumfaa
+where (fp.ExameSolicitado = 'S' or fp.ExameAvaliado = 'S')
 )";
 
 constexpr std::string_view kSemCodigoSigtap = R"(
 and (s.codprocesus is null or s.codprocesus = '')
 )";
 
-constexpr std::string_view kExamesDoEpisodio = R"(
-and fp.codunidade = :pcodunidade
-and (fp.ExameSolicitado = :pexamesolicitado or fp.ExameAvaliado = :pexameAvaliado)
+// The medical episodes of the period, which hold those of the main query.
+constexpr std::string_view kEpisodiosMedicos = R"(
+AND FAA.ESPECIEATEND='MEDICO' AND FAA.DATA >= :pdatainicial AND FAA.DATA < :pdiaposfinal
+AND COALESCE(FAA.CARATER,'')<>'8' AND COALESCE(FAA.CARATER,'')<>'7'
 )";
 
-Consulta consultaDeExames(Transacao& transacao, bool semCodigoSigtap) {
+constexpr std::string_view kDoProfissional = R"(
+AND FAA.CODPROFISSIONAL=:pcodprof
+)";
+
+ConsultaPorRegistro consultaDeEpisodios(Execucao& ex, std::string_view sql,
+                                        std::string_view tabela) {
+    const std::string& codProf = ex.parametros.CodProf;
+    std::string episodios(kEpisodiosMedicos);
+    if (!codProf.empty()) episodios += kDoProfissional;
+    ConsultaPorRegistro q = consultaPorEpisodio(ex, sql, episodios, tabela);
+    if (!codProf.empty()) q.consulta().parametro("pcodprof", codProf);
+    return q;
+}
+
+ConsultaPorRegistro consultaDeExames(Execucao& ex, bool semCodigoSigtap) {
     std::string sql(kExames);
     if (semCodigoSigtap) sql += kSemCodigoSigtap;
-    sql += kExamesDoEpisodio;
-    Consulta q(transacao, sql);
-    q.parametro("pexamesolicitado", std::string_view("S"));
-    q.parametro("pexameAvaliado", std::string_view("S"));
-    return q;
+    return consultaDeEpisodios(ex, sql, "fp");
 }
 
 void escreveAvaliacaoNutricional(const Linha& a, RegistroBuffer& b) {
@@ -94,16 +111,18 @@ class FichaAtendimentoIndividual : public FichaDeAtendimentos {
   public:
     explicit FichaAtendimentoIndividual(Execucao& ex)
         : FichaDeAtendimentos(ex, TipoFicha::AtendimentoIndividual),
-          ciaps(ex.transacao, kCiaps),
-          cid(ex.transacao, kCid),
-          examesSigtap(consultaDeExames(ex.transacao, false)),
-          examesSemSigtap(consultaDeExames(ex.transacao, true)) {}
+          ciaps(consultaDeEpisodios(ex, kCiaps, "FAACIAPS")),
+          cid(consultaDeEpisodios(ex, kCid, "FAACID")),
+          examesSigtap(consultaDeExames(ex, false)),
+          examesSemSigtap(consultaDeExames(ex, true)) {}
+
+    std::optional<std::size_t> abreRegistros() override {
+        for (ConsultaPorRegistro* q : {&ciaps, &cid, &examesSigtap, &examesSemSigtap}) q->abre();
+        return FichaDeAtendimentos::abreRegistros();
+    }
 
     bool corpo(const Linha& a, RegistroBuffer& b) override {
-        for (Consulta* q : {&ciaps, &cid, &examesSigtap, &examesSemSigtap}) {
-            q->parametro("pnumfaa", a.texto("NUMFAA"));
-            q->parametro("pcodunidade", a.texto("CODUNIDADE"));
-        }
+        const ChaveRegistro chave = chaveDoEpisodio(a);
         b.adiciona("<atendimentosIndividuais>");
         b.adicionaNumero("dataNascimento", DataParaLong(a.dataHora("DTNASCIMENTO")));
         b.adiciona("<localDeAtendimento>1</localDeAtendimento>");
@@ -114,29 +133,29 @@ class FichaAtendimentoIndividual : public FichaDeAtendimentos {
         escreveAvaliacaoNutricional(a, b);
         escreveGestacao(a, b);
         b.adiciona("<atencaoDomiciliarModalidade>1</atencaoDomiciliarModalidade>");
-        escreveProblemaAvaliado(b);
+        escreveProblemaAvaliado(chave, b);
         b.adicionaVazia();
-        escreveExamesSigtap(b);
-        escreveOutrosExames(b);
+        escreveExamesSigtap(chave, b);
+        escreveOutrosExames(chave, b);
         escreveDesfecho(a, b);
         b.adiciona("</atendimentosIndividuais>");
         return true;
     }
 
   private:
-    void escreveProblemaAvaliado(RegistroBuffer& b) {
+    void escreveProblemaAvaliado(const ChaveRegistro& chave, RegistroBuffer& b) {
         b.adiciona("<problemaCondicaoAvaliada>");
-        escreveCiaps(b);
-        escreveCid(b);
+        escreveCiaps(chave, b);
+        escreveCid(chave, b);
         b.adiciona("</problemaCondicaoAvaliada>");
     }
 
     // The "ABP" code kept last wins; the first two other codes follow; further ones are
     // dropped.
-    void escreveCiaps(RegistroBuffer& b) {
+    void escreveCiaps(const ChaveRegistro& chave, RegistroBuffer& b) {
         std::string ciap, outro1, outro2;
         int outros = 0;
-        for (const Linha& l : ciaps.abre()) {
+        for (const Linha& l : ciaps.de(chave)) {
             std::string codigo = l.texto("CODCIAP");
             if (codigo.starts_with("ABP")) {
                 ciap = std::move(codigo);
@@ -151,16 +170,16 @@ class FichaAtendimentoIndividual : public FichaDeAtendimentos {
         if (!outro2.empty()) b.adicionaElemento("outroCiap2", outro2);
     }
 
-    void escreveCid(RegistroBuffer& b) {
-        const std::vector<Linha>& linhas = cid.abre();
+    void escreveCid(const ChaveRegistro& chave, RegistroBuffer& b) {
+        const std::vector<Linha>& linhas = cid.de(chave);
         if (linhas.empty()) return;
         std::string codigo = linhas.front().texto("CODCID");
         std::erase(codigo, '.');
         b.adicionaElemento("cid10", apara(codigo));
     }
 
-    void escreveExamesSigtap(RegistroBuffer& b) {
-        const std::vector<Linha>& exames = examesSigtap.abre();
+    void escreveExamesSigtap(const ChaveRegistro& chave, RegistroBuffer& b) {
+        const std::vector<Linha>& exames = examesSigtap.de(chave);
         for (const Linha& e : exames)
             if (const auto c = e.texto("codprocesus");
                 !c.empty() && e.texto("exameSolicitado") == "S")
@@ -172,8 +191,8 @@ class FichaAtendimentoIndividual : public FichaDeAtendimentos {
     }
 
     // The layout allows one exam code per outrosSia block; the block repeats.
-    void escreveOutrosExames(RegistroBuffer& b) {
-        for (const Linha& e : examesSemSigtap.abre()) {
+    void escreveOutrosExames(const ChaveRegistro& chave, RegistroBuffer& b) {
+        for (const Linha& e : examesSemSigtap.de(chave)) {
             b.adiciona("<outrosSia>");
             b.adicionaElemento("codigoExame", e.texto("codprocedunif"));
             if (e.texto("examesolicitado") == "S")
@@ -184,10 +203,10 @@ class FichaAtendimentoIndividual : public FichaDeAtendimentos {
         }
     }
 
-    Consulta ciaps;
-    Consulta cid;
-    Consulta examesSigtap;
-    Consulta examesSemSigtap;
+    ConsultaPorRegistro ciaps;
+    ConsultaPorRegistro cid;
+    ConsultaPorRegistro examesSigtap;
+    ConsultaPorRegistro examesSemSigtap;
 };
 
 }  // namespace

@@ -32,32 +32,35 @@ constexpr std::string_view kDoProfissional = R"(
 AND FAA.CODPROFISSIONAL=:pcodprof
 )";
 
-constexpr std::string_view kOrdem = R"(
-ORDER BY FAA.DATA
-)";
-
-// The per-episode look-ups: episode numbers repeat across units, so each matches the unit
-// too. The professional code does not restrict them: the whole episode is the dentist's.
+// The per-episode look-ups, each read once for the period: episode numbers repeat across
+// units, so an episode's rows are those of its number and unit. No professional column
+// restricts them: the whole episode is the dentist's.
 constexpr std::string_view kFornecimentos = R"(
-SELECT FAAFORNECIMENTOS.CODFORNEC FROM FAAFORNECIMENTOS
-WHERE FAAFORNECIMENTOS.NUMFAA=:pnumfaa
-AND FAAFORNECIMENTOS.CODUNIDADE=:pcodunidade
+SELECT FAAFORNECIMENTOS.CODFORNEC,
+  FAA.DATA AS CHAVE_DATA, FAA.NUMFAA AS CHAVE_NUMERO, FAA.CODUNIDADE AS CHAVE_UNIDADE
+FROM FAA
+INNER JOIN FAAFORNECIMENTOS ON FAAFORNECIMENTOS.NUMFAA=FAA.NUMFAA
+  AND FAAFORNECIMENTOS.CODUNIDADE=FAA.CODUNIDADE
+WHERE FAA.DATA >= :pdatainicial AND FAA.DATA < :pdiaposfinal
 )";
 
 constexpr std::string_view kVigilancias = R"(
-SELECT FAAVIGBUCAL.CODVIGBUCAL FROM FAAVIGBUCAL
-WHERE FAAVIGBUCAL.NUMFAA=:pnumfaa
-AND FAAVIGBUCAL.CODUNIDADE=:pcodunidade
+SELECT FAAVIGBUCAL.CODVIGBUCAL,
+  FAA.DATA AS CHAVE_DATA, FAA.NUMFAA AS CHAVE_NUMERO, FAA.CODUNIDADE AS CHAVE_UNIDADE
+FROM FAA
+INNER JOIN FAAVIGBUCAL ON FAAVIGBUCAL.NUMFAA=FAA.NUMFAA AND FAAVIGBUCAL.CODUNIDADE=FAA.CODUNIDADE
+WHERE FAA.DATA >= :pdatainicial AND FAA.DATA < :pdiaposfinal
 )";
 
 // The episode's procedures, split by whether the SIGTAP code has a primary-care code: every
 // procedure lands in exactly one of the two lists.
 constexpr std::string_view kProcedimentos = R"(
-SELECT FP.CODPROCEDUNIF, FP.QUANTIDADE, COALESCE(SUSPROCEDUNIF.CODPROCESUS,'') AS CODPROCESUS
-FROM FAAPROCED FP
+SELECT FP.CODPROCEDUNIF, FP.QUANTIDADE, COALESCE(SUSPROCEDUNIF.CODPROCESUS,'') AS CODPROCESUS,
+  FAA.DATA AS CHAVE_DATA, FAA.NUMFAA AS CHAVE_NUMERO, FAA.CODUNIDADE AS CHAVE_UNIDADE
+FROM FAA
+INNER JOIN FAAPROCED FP ON FP.NUMFAA=FAA.NUMFAA AND FP.CODUNIDADE=FAA.CODUNIDADE
 LEFT OUTER JOIN SUSPROCEDUNIF ON (SUSPROCEDUNIF.CODIGO=FP.CODPROCEDUNIF)
-WHERE FP.NUMFAA=:pnumfaa
-AND FP.CODUNIDADE=:pcodunidade
+WHERE FAA.DATA >= :pdatainicial AND FAA.DATA < :pdiaposfinal
 )";
 
 constexpr std::string_view kComCodigoAB = R"(
@@ -68,19 +71,36 @@ constexpr std::string_view kSemCodigoAB = R"(
 AND COALESCE(SUSPROCEDUNIF.CODPROCESUS,'')=''
 )";
 
+// The episodes of the period that are neither 7 nor 8, which hold those of the main query.
+constexpr std::string_view kEpisodios = R"(
+AND COALESCE(FAA.CARATER,'')<>'8' AND COALESCE(FAA.CARATER,'')<>'7'
+)";
+
 Consulta consultaAtendimentos(Execucao& ex) {
     const ParametrosExportacao& p = ex.parametros;
     std::string sql(kSelecao);
     if (!p.CodProf.empty()) sql += kDoProfissional;
-    sql += kOrdem;
+    sql += kOrdemDosEpisodios;
     Consulta q(ex.transacao, sql);
     if (!p.CodProf.empty()) q.parametro("pcodprof", p.CodProf);
     vinculaPeriodo(q, p);
     return q;
 }
 
-Consulta consultaProcedimentos(Transacao& transacao, std::string_view condicao) {
-    return Consulta(transacao, std::string(kProcedimentos) + std::string(condicao));
+// Under the operator's professional code, only that professional's episodes are the main
+// query's.
+ConsultaPorRegistro consultaDeEpisodios(Execucao& ex, std::string_view sql,
+                                        std::string_view tabela) {
+    const std::string& codProf = ex.parametros.CodProf;
+    std::string episodios(kEpisodios);
+    if (!codProf.empty()) episodios += kDoProfissional;
+    ConsultaPorRegistro q = consultaPorEpisodio(ex, sql, episodios, tabela);
+    if (!codProf.empty()) q.consulta().parametro("pcodprof", codProf);
+    return q;
+}
+
+ConsultaPorRegistro consultaProcedimentos(Execucao& ex, std::string_view condicao) {
+    return consultaDeEpisodios(ex, std::string(kProcedimentos) + std::string(condicao), "FP");
 }
 
 // The episode's character is copied when it is one of the four kinds of care the dental form
@@ -107,12 +127,20 @@ class FichaAtendimentoOdontologico : public Ficha {
     explicit FichaAtendimentoOdontologico(Execucao& ex)
         : execucao(ex),
           atendimentos(consultaAtendimentos(ex)),
-          fornecimentos(ex.transacao, kFornecimentos),
-          vigilancias(ex.transacao, kVigilancias),
-          procedimentosRealizados(consultaProcedimentos(ex.transacao, kComCodigoAB)),
-          outrosSiaProcedimentos(consultaProcedimentos(ex.transacao, kSemCodigoAB)) {}
+          fornecimentos(consultaDeEpisodios(ex, kFornecimentos, "FAAFORNECIMENTOS")),
+          vigilancias(consultaDeEpisodios(ex, kVigilancias, "FAAVIGBUCAL")),
+          procedimentosRealizados(consultaProcedimentos(ex, kComCodigoAB)),
+          outrosSiaProcedimentos(consultaProcedimentos(ex, kSemCodigoAB)) {}
 
-    const std::vector<Linha>& registros() override { return atendimentos.abre(); }
+    std::optional<std::size_t> abreRegistros() override {
+        for (ConsultaPorRegistro* q :
+             {&fornecimentos, &vigilancias, &procedimentosRealizados, &outrosSiaProcedimentos})
+            q->abre();
+        atendimentos.percorre();
+        return std::nullopt;
+    }
+
+    const Linha* proximoRegistro() override { return atendimentos.proxima(); }
 
     IdentidadeRegistro identidade(const Linha& a) const override { return identidadeDoEpisodio(a); }
 
@@ -126,11 +154,7 @@ class FichaAtendimentoOdontologico : public Ficha {
     }
 
     bool corpo(const Linha& a, RegistroBuffer& b) override {
-        for (Consulta* q :
-             {&fornecimentos, &vigilancias, &procedimentosRealizados, &outrosSiaProcedimentos}) {
-            q->parametro("pnumfaa", a.texto("NUMFAA"));
-            q->parametro("pcodunidade", a.texto("CODUNIDADE"));
-        }
+        const ChaveRegistro chave = chaveDoEpisodio(a);
         b.adiciona("<atendimentosOdontologicos>");
         b.adicionaElemento("cnsCidadao", a.texto("CARTAOSUS"));
         b.adicionaNumero("dtNascimento", DataParaLong(a.dataHora("DTNASCIMENTO")));
@@ -140,13 +164,15 @@ class FichaAtendimentoOdontologico : public Ficha {
             b.adiciona("<necessidadesEspeciais>true</necessidadesEspeciais>");
         b.adicionaNumero("tipoAtendimento", tipoAtendimento(a.texto("CARATER")));
         b.adicionaNumero("tiposEncamOdonto", tiposEncamOdonto(a.texto("ESUS_CONDUTA")));
-        for (const Linha& f : fornecimentos.abre())
+        for (const Linha& f : fornecimentos.de(chave))
             b.adicionaNumero("tiposFornecimOdonto", f.texto("CODFORNEC"));
-        for (const Linha& v : vigilancias.abre())
+        for (const Linha& v : vigilancias.de(chave))
             b.adicionaNumero("tiposVigilanciaSaudeBucal", v.texto("CODVIGBUCAL"));
         escreveTipoConsulta(a, b);
-        escreveProcedimentos(b, "procedimentosRealizados", procedimentosRealizados, "CODPROCESUS");
-        escreveProcedimentos(b, "outrosSiaProcedimentos", outrosSiaProcedimentos, "CODPROCEDUNIF");
+        escreveProcedimentos(b, "procedimentosRealizados", procedimentosRealizados.de(chave),
+                             "CODPROCESUS");
+        escreveProcedimentos(b, "outrosSiaProcedimentos", outrosSiaProcedimentos.de(chave),
+                             "CODPROCEDUNIF");
         if (const auto hora = a.dataHora("HORA"))
             b.adicionaNumero("turno", std::to_string(turnoDaHora(hora->hora)));
         b.adicionaNumero("sexo", sexoOdontologico(a));
@@ -163,9 +189,10 @@ class FichaAtendimentoOdontologico : public Ficha {
     }
 
     // One block per procedure row, with its code and, when there is one, its quantity.
-    static void escreveProcedimentos(RegistroBuffer& b, std::string_view bloco, Consulta& q,
+    static void escreveProcedimentos(RegistroBuffer& b, std::string_view bloco,
+                                     const std::vector<Linha>& linhas,
                                      std::string_view colunaCodigo) {
-        for (const Linha& p : q.abre()) {
+        for (const Linha& p : linhas) {
             b.adiciona("<" + std::string(bloco) + ">");
             b.adicionaElemento("coMsProcedimento", p.texto(colunaCodigo));
             b.adicionaNumero("quantidade", p.texto("QUANTIDADE"));
@@ -175,10 +202,10 @@ class FichaAtendimentoOdontologico : public Ficha {
 
     Execucao& execucao;
     Consulta atendimentos;
-    Consulta fornecimentos;
-    Consulta vigilancias;
-    Consulta procedimentosRealizados;
-    Consulta outrosSiaProcedimentos;
+    ConsultaPorRegistro fornecimentos;
+    ConsultaPorRegistro vigilancias;
+    ConsultaPorRegistro procedimentosRealizados;
+    ConsultaPorRegistro outrosSiaProcedimentos;
 };
 
 }  // namespace

@@ -44,7 +44,6 @@ AND ((FCIAP.CODCIAP IS NOT NULL AND FCIAP.CODCIAP NOT LIKE '%X%')
   OR EXISTS(SELECT FIRST 1 FAACID.CODCID FROM FAACID
     WHERE FAA.CODUNIDADE = FAACID.CODUNIDADE and FAA.NUMFAA = FAACID.NUMFAA ))
 AND COALESCE(FAA.CARATER,'')<>'8' AND COALESCE(FAA.CARATER,'')<>'7'
-ORDER BY FAA.DATA
 )";
 
 Consulta consultaEpisodios(Execucao& ex) {
@@ -52,6 +51,7 @@ Consulta consultaEpisodios(Execucao& ex) {
     std::string sql(kSelecao);
     if (!p.CodProf.empty()) sql += kDoProfissional;
     sql += kDoPeriodo;
+    sql += kOrdemDosEpisodios;
     Consulta q(ex.transacao, sql);
     if (!p.CodProf.empty()) q.parametro("pcodprof", p.CodProf);
     vinculaPeriodo(q, p);
@@ -63,8 +63,46 @@ Consulta consultaEpisodios(Execucao& ex) {
 FichaDeAtendimentos::FichaDeAtendimentos(Execucao& execucao, TipoFicha tipo)
     : execucao(execucao), tipo(tipo), episodios(consultaEpisodios(execucao)) {}
 
-const std::vector<Linha>& FichaDeAtendimentos::registros() {
-    return episodios.abre();
+FichaDeAtendimentos::~FichaDeAtendimentos() = default;
+
+std::optional<std::size_t> FichaDeAtendimentos::abreRegistros() {
+    if (tipo == TipoFicha::Vacinacao && execucao.episodiosGuardados) {
+        guardados = std::move(execucao.episodiosGuardados);
+        guardados->voltaAoInicio();
+        lidosDosGuardados = true;
+        return guardados->quantas();
+    }
+    episodios.percorre();
+    // Without a temporary file the vaccination record runs the query again.
+    if (tipo == TipoFicha::AtendimentoIndividual &&
+        execucao.parametros.escolhida(TipoFicha::Vacinacao))
+        guardados = LinhasGuardadas::cria();
+    return std::nullopt;
+}
+
+const Linha* FichaDeAtendimentos::proximoRegistro() {
+    if (lidosDosGuardados) return guardados->proxima();
+    const Linha* episodio = episodios.proxima();
+    if (episodio && guardados && !guardados->guarda(*episodio)) guardados.reset();
+    return episodio;
+}
+
+void FichaDeAtendimentos::termina() {
+    if (!lidosDosGuardados) execucao.episodiosGuardados = std::move(guardados);
+}
+
+ChaveRegistro chaveDoEpisodio(const Linha& a) {
+    return {a.dataHora("DATA"), a.inteiro("NUMFAA"), a.texto("CODUNIDADE")};
+}
+
+ConsultaPorRegistro consultaPorEpisodio(Execucao& ex, std::string_view sql,
+                                        std::string_view episodios, std::string_view tabela) {
+    std::string texto(sql);
+    texto += episodios;
+    texto += "ORDER BY FAA.DATA, FAA.NUMFAA, FAA.CODUNIDADE, " + ordemDeGravacao(tabela) + "\n";
+    ConsultaPorRegistro q(ex.transacao, texto);
+    vinculaPeriodo(q.consulta(), ex.parametros);
+    return q;
 }
 
 IdentidadeRegistro FichaDeAtendimentos::identidade(const Linha& a) const {

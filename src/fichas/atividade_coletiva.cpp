@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "comum/texto.hpp"
+#include "fichas/consulta_por_registro.hpp"
 #include "fichas/gerador.hpp"
 #include "record/codificacao.hpp"
 
@@ -15,11 +16,16 @@ namespace cds {
 namespace {
 
 // A meeting's responsible professional is its group's; a group without one leaves the
-// professional's columns empty. There is no unit exclusion and no professional filter.
+// professional's columns empty. There is no unit exclusion and no professional filter. Counts
+// "S" in either case among the meeting's evaluations, but not the "X" of old rows, which a
+// participant's own evaluation does take as altered.
 constexpr std::string_view kEncontros = R"(
 SELECT E.ID_ENCONTRO, E.DATA, e.turno, P.CNS AS CNSRESPONSAVEL, P.CBO,
   p.nome as nomeprofissional, P.INE, E.TIPOATIVCOLETIVA, E.PARTICIPANTES, E.PARTICPROGRAMADO,
-  COALESCE(P.CODUNIDADE,'') AS CODUNIDADE, G.INEP
+  COALESCE(P.CODUNIDADE,'') AS CODUNIDADE, G.INEP,
+  (SELECT COUNT(TRIAGENS.AVALTERADA) FROM TRIAGENS
+    WHERE TRIAGENS.ID_ENCONTRO=E.ID_ENCONTRO
+    AND upper(TRIAGENS.AVALTERADA)='S') AS ALTERADAS
 FROM ENCONTROSGRUPOS E
 LEFT OUTER JOIN GRUPOSDERISCO G ON E.SIGLAGRUPO=G.SIGLA
 LEFT OUTER JOIN PROFISSIONAIS P ON G.CODPROFRESPONSAVEL=P.CODIGO
@@ -30,53 +36,63 @@ AND (EXISTS (SELECT * FROM encontros_temasaude
     WHERE encontros_publico.ID_ENCONTRO=E.ID_ENCONTRO) OR
   EXISTS (SELECT * FROM ENCONTROS_TEMA
     WHERE ENCONTROS_TEMA.ID_ENCONTRO=E.ID_ENCONTRO))
-ORDER BY E.DATA
+ORDER BY E.DATA, E.ID_ENCONTRO
 )";
 
-// Counts "S" in either case, but not the "X" of old rows, which a participant's own
-// evaluation does take as altered.
-constexpr std::string_view kAlteradas = R"(
-SELECT COUNT(TRIAGENS.AVALTERADA) ALTERADAS
-FROM TRIAGENS
-WHERE TRIAGENS.ID_ENCONTRO=:pidencontro
-AND upper(TRIAGENS.AVALTERADA)='S'
-)";
-
+// The look-ups of a meeting, each read once for the meetings of the period, a meeting's rows
+// being those of its number.
 constexpr std::string_view kProfissionais = R"(
-SELECT PROFISSIONAIS.CNS, PROFISSIONAIS.CBO
-FROM ENCONTROS_PROFISSIONAIS
+SELECT PROFISSIONAIS.CNS, PROFISSIONAIS.CBO,
+  E.DATA AS CHAVE_DATA, E.ID_ENCONTRO AS CHAVE_NUMERO, '' AS CHAVE_UNIDADE
+FROM ENCONTROSGRUPOS E
+INNER JOIN ENCONTROS_PROFISSIONAIS ON ENCONTROS_PROFISSIONAIS.ID_ENCONTRO=E.ID_ENCONTRO
 INNER JOIN PROFISSIONAIS ON (PROFISSIONAIS.codigo=ENCONTROS_PROFISSIONAIS.codprofissional)
-WHERE ENCONTROS_PROFISSIONAIS.ID_ENCONTRO=:pidencontro
+WHERE E.DATA >= :pdatainicial AND E.DATA < :pdiaposfinal
 )";
 
 constexpr std::string_view kTemas = R"(
-SELECT encontros_tema.codtema FROM encontros_tema
-WHERE ENCONTROS_TEMA.ID_ENCONTRO=:pidencontro
+SELECT encontros_tema.codtema,
+  E.DATA AS CHAVE_DATA, E.ID_ENCONTRO AS CHAVE_NUMERO, '' AS CHAVE_UNIDADE
+FROM ENCONTROSGRUPOS E
+INNER JOIN encontros_tema ON ENCONTROS_TEMA.ID_ENCONTRO=E.ID_ENCONTRO
+WHERE E.DATA >= :pdatainicial AND E.DATA < :pdiaposfinal
 )";
 
 constexpr std::string_view kPublico = R"(
-SELECT encontros_publico.codpublico FROM encontros_publico
-WHERE encontros_publico.ID_ENCONTRO=:pidencontro
+SELECT encontros_publico.codpublico,
+  E.DATA AS CHAVE_DATA, E.ID_ENCONTRO AS CHAVE_NUMERO, '' AS CHAVE_UNIDADE
+FROM ENCONTROSGRUPOS E
+INNER JOIN encontros_publico ON encontros_publico.ID_ENCONTRO=E.ID_ENCONTRO
+WHERE E.DATA >= :pdatainicial AND E.DATA < :pdiaposfinal
 )";
 
 // Those marked absent ("F" in either case) or not marked at all are not participants.
 constexpr std::string_view kParticipantes = R"(
-SELECT PE.CODPESSOA, P.CARTAOSUS, P.DTNASCIMENTO, p.sexo
-FROM PRESENCAENCONTROS PE
+SELECT PE.CODPESSOA, P.CARTAOSUS, P.DTNASCIMENTO, p.sexo,
+  E.DATA AS CHAVE_DATA, E.ID_ENCONTRO AS CHAVE_NUMERO, '' AS CHAVE_UNIDADE
+FROM ENCONTROSGRUPOS E
+INNER JOIN PRESENCAENCONTROS PE ON PE.ID_ENCONTRO=E.ID_ENCONTRO
 INNER JOIN PESSOAS P on (PE.codPESSOA=P.codigo)
-WHERE upper(PE.PRESENCA) <> 'F' and PE.ID_ENCONTRO=:pidencontro
+WHERE upper(PE.PRESENCA) <> 'F'
+AND E.DATA >= :pdatainicial AND E.DATA < :pdiaposfinal
 )";
 
-constexpr std::string_view kTriagem = R"(
-SELECT Peso, Altura, AvAlterada FROM triagens
-WHERE ID_ENCONTRO=:pidencontro
-AND CODPESSOA=:pcodpessoa
+// The triage rows of the meeting; a participant's is the first of them with their code.
+constexpr std::string_view kTriagens = R"(
+SELECT TRIAGENS.CODPESSOA, TRIAGENS.Peso, TRIAGENS.Altura, TRIAGENS.AvAlterada,
+  E.DATA AS CHAVE_DATA, E.ID_ENCONTRO AS CHAVE_NUMERO, '' AS CHAVE_UNIDADE
+FROM ENCONTROSGRUPOS E
+INNER JOIN TRIAGENS ON TRIAGENS.ID_ENCONTRO=E.ID_ENCONTRO
+WHERE E.DATA >= :pdatainicial AND E.DATA < :pdiaposfinal
 )";
 
 // Health themes and health practices share one table; each list keeps the codes of its own set.
 constexpr std::string_view kTemasSaude = R"(
-SELECT encontros_temasaude.codtema FROM encontros_temasaude
-WHERE encontros_temasaude.ID_ENCONTRO=:pidencontro
+SELECT encontros_temasaude.codtema,
+  E.DATA AS CHAVE_DATA, E.ID_ENCONTRO AS CHAVE_NUMERO, '' AS CHAVE_UNIDADE
+FROM ENCONTROSGRUPOS E
+INNER JOIN encontros_temasaude ON encontros_temasaude.ID_ENCONTRO=E.ID_ENCONTRO
+WHERE E.DATA >= :pdatainicial AND E.DATA < :pdiaposfinal
 )";
 
 // Practice 30 is the one that carries a procedure.
@@ -93,8 +109,11 @@ and (codtema in (2, 3, 9, 11, 12, 20, 22, 23, 24, 25, 26, 27, 28, 30))
 )";
 
 constexpr std::string_view kProcedimentos = R"(
-SELECT encontros_profissionais.codprocedimento FROM encontros_profissionais
-WHERE encontros_profissionais.ID_ENCONTRO=:pidencontro
+SELECT encontros_profissionais.codprocedimento,
+  E.DATA AS CHAVE_DATA, E.ID_ENCONTRO AS CHAVE_NUMERO, '' AS CHAVE_UNIDADE
+FROM ENCONTROSGRUPOS E
+INNER JOIN encontros_profissionais ON encontros_profissionais.ID_ENCONTRO=E.ID_ENCONTRO
+WHERE E.DATA >= :pdatainicial AND E.DATA < :pdiaposfinal
 and codprocedimento in ('0101010044', '0101020082', '0101010052', '0101010060', '0101010079',
   '0101010087', '0101020023', '0101020040')
 )";
@@ -105,8 +124,23 @@ Consulta consultaEncontros(Execucao& ex) {
     return q;
 }
 
-Consulta consultaTemasSaude(Execucao& ex, std::string_view condicao) {
-    return Consulta(ex.transacao, std::string(kTemasSaude) + std::string(condicao));
+ChaveRegistro chaveDoEncontro(const Linha& e) {
+    return {e.dataHora("DATA"), e.inteiro("ID_ENCONTRO"), {}};
+}
+
+// In the main query's order and, within a meeting, in the order `tabela` keeps its rows, which
+// is the order the per-meeting statement read them in.
+ConsultaPorRegistro consultaPorEncontro(Execucao& ex, std::string_view sql,
+                                        std::string_view tabela) {
+    ConsultaPorRegistro q(ex.transacao, std::string(sql) + "ORDER BY E.DATA, E.ID_ENCONTRO, " +
+                                            ordemDeGravacao(tabela) + "\n");
+    vinculaPeriodo(q.consulta(), ex.parametros);
+    return q;
+}
+
+ConsultaPorRegistro consultaTemasSaude(Execucao& ex, std::string_view condicao) {
+    return consultaPorEncontro(ex, std::string(kTemasSaude) + std::string(condicao),
+                               "encontros_temasaude");
 }
 
 bool tipoEntre(const std::string& tipo, std::initializer_list<std::string_view> tipos) {
@@ -154,18 +188,25 @@ class FichaAtivColetiva : public Ficha {
     explicit FichaAtivColetiva(Execucao& ex)
         : execucao(ex),
           encontros(consultaEncontros(ex)),
-          alteradas(ex.transacao, kAlteradas),
-          profissionais(ex.transacao, kProfissionais),
-          temas(ex.transacao, kTemas),
-          publico(ex.transacao, kPublico),
-          participantes(ex.transacao, kParticipantes),
-          triagem(ex.transacao, kTriagem),
+          profissionais(consultaPorEncontro(ex, kProfissionais, "ENCONTROS_PROFISSIONAIS")),
+          temas(consultaPorEncontro(ex, kTemas, "ENCONTROS_TEMA")),
+          publico(consultaPorEncontro(ex, kPublico, "ENCONTROS_PUBLICO")),
+          participantes(consultaPorEncontro(ex, kParticipantes, "PE")),
+          triagens(consultaPorEncontro(ex, kTriagens, "TRIAGENS")),
           tema30(consultaTemasSaude(ex, kTema30)),
-          procedimentos(ex.transacao, kProcedimentos),
+          procedimentos(consultaPorEncontro(ex, kProcedimentos, "encontros_profissionais")),
           temasSaude(consultaTemasSaude(ex, kDeTemasSaude)),
           praticas(consultaTemasSaude(ex, kDePraticas)) {}
 
-    const std::vector<Linha>& registros() override { return encontros.abre(); }
+    std::optional<std::size_t> abreRegistros() override {
+        for (ConsultaPorRegistro* q : {&profissionais, &temas, &publico, &participantes, &triagens,
+                                       &tema30, &procedimentos, &temasSaude, &praticas})
+            q->abre();
+        encontros.percorre();
+        return std::nullopt;
+    }
+
+    const Linha* proximoRegistro() override { return encontros.proxima(); }
 
     IdentidadeRegistro identidade(const Linha& e) const override {
         return {e.texto("ID_ENCONTRO"), e.texto("CODUNIDADE")};
@@ -191,10 +232,7 @@ class FichaAtivColetiva : public Ficha {
 
     // The envelope writes uuidFicha before this and the two empty lines after it.
     bool corpo(const Linha& e, RegistroBuffer& b) override {
-        const std::string id = e.texto("ID_ENCONTRO");
-        for (Consulta* q : {&alteradas, &profissionais, &temas, &publico, &participantes, &triagem,
-                            &tema30, &procedimentos, &temasSaude, &praticas})
-            q->parametro("pidencontro", id);
+        const ChaveRegistro chave = chaveDoEncontro(e);
         const std::string tipo = e.texto("TIPOATIVCOLETIVA");
         const ValoresEnvelope valores = envelope(e);
 
@@ -204,34 +242,36 @@ class FichaAtivColetiva : public Ficha {
         b.adicionaNumero("inep", inep);
         if (e.inteiro("PARTICIPANTES") > 0)
             b.adicionaNumero("numParticipantes", e.texto("PARTICIPANTES"));
-        b.adicionaNumero("numAvaliacoesAlteradas", alteradas.abre().front().texto("ALTERADAS"));
-        escreveProfissionais(e, b);
+        b.adicionaNumero("numAvaliacoesAlteradas", e.texto("ALTERADAS"));
+        escreveProfissionais(e, profissionais.de(chave), b);
         b.adicionaNumero("atividadeTipo", tipo);
         if (tipoEntre(tipo, {"1", "2", "3"}))
-            escreveCodigos(temas, "codtema", "temasParaReuniao", b);
+            escreveCodigos(temas.de(chave), "codtema", "temasParaReuniao", b);
         else
-            escreveCodigos(publico, "codpublico", "publicoAlvo", b);
-        if (tipoEntre(tipo, {"5", "6"})) escreveParticipantes(b);
+            escreveCodigos(publico.de(chave), "codpublico", "publicoAlvo", b);
+        if (tipoEntre(tipo, {"5", "6"}))
+            escreveParticipantes(participantes.de(chave), triagens.de(chave), b);
         b.adiciona("<tbCdsOrigem>3</tbCdsOrigem>");
         if (const std::string unidade = unidadeDaFicha(valores); !temInep && !unidade.empty())
             b.adicionaElemento("cnesLocalAtividade", ZeroEsquerda(unidade, 7));
-        escreveProcedimento(b);
+        escreveProcedimento(chave, b);
         b.adicionaNumero("turno", turnoDoEncontro(e));
         escreveHeaderTransport(b, valores);
         if (tipoEntre(tipo, {"4", "5", "7"}))
-            escreveCodigos(temasSaude, "codtema", "temasParaSaude", b);
-        if (tipo == "6") escreveCodigos(praticas, "codtema", "praticasEmSaude", b);
+            escreveCodigos(temasSaude.de(chave), "codtema", "temasParaSaude", b);
+        if (tipo == "6") escreveCodigos(praticas.de(chave), "codtema", "praticasEmSaude", b);
         return true;
     }
 
   private:
     // Professionals with a whole CNS and CBO; the responsible one last unless listed already
     // with the same CNS and CBO.
-    void escreveProfissionais(const Linha& e, RegistroBuffer& b) {
+    static void escreveProfissionais(const Linha& e, const std::vector<Linha>& profissionais,
+                                     RegistroBuffer& b) {
         const std::string cnsResponsavel = e.texto("CNSRESPONSAVEL");
         const std::string cboResponsavel = e.texto("CBO");
         bool responsavelListado = false;
-        for (const Linha& p : profissionais.abre()) {
+        for (const Linha& p : profissionais) {
             const std::string cns = p.texto("CNS");
             const std::string cbo = p.texto("CBO");
             if (comprimento(cns) != 15 || comprimento(cbo) != 6) continue;
@@ -241,52 +281,58 @@ class FichaAtivColetiva : public Ficha {
         if (!responsavelListado) escreveProfissional(b, cnsResponsavel, cboResponsavel);
     }
 
-    static void escreveCodigos(Consulta& consulta, std::string_view coluna, std::string_view tag,
-                               RegistroBuffer& b) {
-        for (const Linha& l : consulta.abre()) b.adicionaNumero(tag, l.texto(coluna));
+    static void escreveCodigos(const std::vector<Linha>& linhas, std::string_view coluna,
+                               std::string_view tag, RegistroBuffer& b) {
+        for (const Linha& l : linhas) b.adicionaNumero(tag, l.texto(coluna));
+    }
+
+    // A participant's triage: the first of the meeting's rows with their code, if any.
+    static const Linha* triagemDe(const Linha& participante, const std::vector<Linha>& triagens) {
+        const std::int64_t codigo = participante.inteiro("CODPESSOA");
+        for (const Linha& t : triagens)
+            if (!t.nulo("CODPESSOA") && t.inteiro("CODPESSOA") == codigo) return &t;
+        return nullptr;
     }
 
     // Only those with a whole health card; a card with an "X" is none.
-    void escreveParticipantes(RegistroBuffer& b) {
-        for (const Linha& p : participantes.abre()) {
+    static void escreveParticipantes(const std::vector<Linha>& participantes,
+                                     const std::vector<Linha>& triagens, RegistroBuffer& b) {
+        for (const Linha& p : participantes) {
             const std::string cns = p.texto("CartaoSUS");
             if (comprimento(cns) != 15 || maiusculas(cns).find('X') != std::string::npos) continue;
-            triagem.parametro("pcodpessoa", p.texto("CODPESSOA"));
-            const std::vector<Linha>& triagens = triagem.abre();
-            const std::string avaliacao =
-                triagens.empty() ? "" : triagens.front().texto("AvAlterada");
+            const Linha* triagem = triagemDe(p, triagens);
+            const std::string avaliacao = triagem ? triagem->texto("AvAlterada") : "";
             b.adiciona("<participantes>");
             b.adicionaElemento("cnsParticipante", cns);
             b.adicionaNumero("dataNascimento", DataParaLong(p.dataHora("DTNASCIMENTO")));
             b.adiciona(avaliacao == "S" || avaliacao == "X"
                            ? "<avaliacaoAlterada>true</avaliacaoAlterada>"
                            : "<avaliacaoAlterada>false</avaliacaoAlterada>");
-            if (!triagens.empty()) escreveMedidas(triagens.front(), b);
+            if (triagem) escreveMedidas(*triagem, b);
             b.adicionaNumero("sexo", sexoDoParticipante(p));
             b.adiciona("</participantes>");
         }
     }
 
     // The first of the meeting's procedures when practice 30 was among its health themes.
-    void escreveProcedimento(RegistroBuffer& b) {
-        if (tema30.abre().empty()) return;
-        const std::vector<Linha>& codigos = procedimentos.abre();
+    void escreveProcedimento(const ChaveRegistro& chave, RegistroBuffer& b) {
+        if (tema30.de(chave).empty()) return;
+        const std::vector<Linha>& codigos = procedimentos.de(chave);
         if (!codigos.empty())
             b.adicionaElemento("procedimento", codigos.front().texto("codprocedimento"));
     }
 
     Execucao& execucao;
     Consulta encontros;
-    Consulta alteradas;
-    Consulta profissionais;
-    Consulta temas;
-    Consulta publico;
-    Consulta participantes;
-    Consulta triagem;
-    Consulta tema30;
-    Consulta procedimentos;
-    Consulta temasSaude;
-    Consulta praticas;
+    ConsultaPorRegistro profissionais;
+    ConsultaPorRegistro temas;
+    ConsultaPorRegistro publico;
+    ConsultaPorRegistro participantes;
+    ConsultaPorRegistro triagens;
+    ConsultaPorRegistro tema30;
+    ConsultaPorRegistro procedimentos;
+    ConsultaPorRegistro temasSaude;
+    ConsultaPorRegistro praticas;
 };
 
 }  // namespace

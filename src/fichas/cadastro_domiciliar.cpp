@@ -17,7 +17,10 @@ select cns, cbo, ine from profissionais where codigo = :pcodigo
 )";
 
 // Households whose register row says "Sim", with their responsible person, neighbourhood and
-// responsible professional.
+// responsible professional, and the look-ups of each household in the same statement: its
+// members, the citizens whose head is its responsible person (counted as rows and as codes),
+// and the municipality of the residence's postcode, the first match with its code (NULL when
+// none).
 constexpr std::string_view kFamilias = R"(
 select f.codigo, f.abastecimentoagua, f.sedeterreno,
 f.propriterreno, f.destinolixo, f.destinofezes, f.sedeterreno,
@@ -28,29 +31,21 @@ ft.uuid, ft.CodigoTransmissaoEsus,
 b.nome as nomebairro, p.nome, p.profissionalresponsavel,
 p.cepresidencia, p.endereco, p.endnum, p.microarea,
 p.dtnascimento, p.cartaosus, profissionais.nome as nomeprofissional,
-PROFISSIONAIS.CNS, PROFISSIONAIS.CBO, PROFISSIONAIS.ine
+PROFISSIONAIS.CNS, PROFISSIONAIS.CBO, PROFISSIONAIS.ine,
+(select count(*) from pessoas m where m.codtitular = f.codigo) as moradores,
+(select count(m.codigo) from pessoas m where m.codtitular = f.codigo) as membros,
+(select first 1 l.codigo from cep c
+  inner join localidade l on l.codigo = c.codlocalidade
+  where c.codcep = p.cepresidencia) as localidadecepresidencia,
+(select first 1 l.codibge from cep c
+  inner join localidade l on l.codigo = c.codlocalidade
+  where c.codcep = p.cepresidencia) as ibgecepresidencia
 from familias f
 left outer join familiastransmissao ft on ft.codigo = f.codigo
 inner join pessoas p on p.codigo = f.codigo
 left outer join bairros b on b.codigo = p.codbairro
 left outer join PROFISSIONAIS ON PROFISSIONAIS.CODIGO=f.profissionalresponsavel
 where ft.transmitiresus = :ptransmitir
-)";
-
-// The household's members are the citizens whose head is its responsible person.
-constexpr std::string_view kMoradores = R"(
-select count(*) as contagem from pessoas
-where codtitular = :pcodtitular
-)";
-
-constexpr std::string_view kMembros = R"(
-select count(codigo) as contagem from pessoas where codtitular = :ptitular
-)";
-
-constexpr std::string_view kCepDeResidencia = R"(
-select l.* from cep c
-inner join localidade l on l.codigo = c.codlocalidade
-where c.codcep = :pcep
 )";
 
 // One answer of the registration screen, as stored, and its e-SUS AB code.
@@ -132,10 +127,7 @@ class FichaCadastroDomiciliar : public FichaDeCadastro {
   public:
     explicit FichaCadastroDomiciliar(Execucao& ex)
         : FichaDeCadastro(ex, TipoFicha::CadastroDomiciliar, kFamilias),
-          profissionalGenerico(ex.transacao, kProfissionalGenerico),
-          moradores(ex.transacao, kMoradores),
-          membros(ex.transacao, kMembros),
-          cepDeResidencia(ex.transacao, kCepDeResidencia) {}
+          profissionalGenerico(ex.transacao, kProfissionalGenerico) {}
 
     // The team code of ineDadoSerializado: the household professional's, else the generic
     // one's, else none.
@@ -222,8 +214,7 @@ class FichaCadastroDomiciliar : public FichaDeCadastro {
             b.adicionaElemento("nuComodos", r.texto("numpecas"));
         else
             execucao.log("Informe o número de cômodos para o codigo: " + codigo);
-        moradores.parametro("pcodtitular", codigo);
-        const std::int64_t quantos = moradores.abre().front().inteiro("contagem");
+        const std::int64_t quantos = r.inteiro("moradores");
         b.adicionaElemento("nuMoradores", quantos < 1 ? "1" : std::to_string(quantos));
         escreveCodigo(r, {"situacaoMoradiaPosseTerra", kPosseTerra, {}, " (Propriedade)"},
                       "CasaPropria", b);
@@ -245,10 +236,8 @@ class FichaCadastroDomiciliar : public FichaDeCadastro {
         b.adicionaElemento("bairro", r.texto("nomebairro"));
         b.adicionaElemento("cep", cep);
         if (!cep.empty()) {
-            cepDeResidencia.parametro("pcep", cep);
-            const std::vector<Linha>& linhas = cepDeResidencia.abre();
-            if (!linhas.empty())
-                b.adicionaElemento("codigoIbgeMunicipio", linhas.front().texto("codibge"));
+            if (!r.nulo("localidadecepresidencia"))
+                b.adicionaElemento("codigoIbgeMunicipio", r.texto("ibgecepresidencia"));
             else
                 execucao.erroELog("CEP de residencia não encontrado para a pessoa " +
                                   r.texto("nome"));
@@ -272,8 +261,7 @@ class FichaCadastroDomiciliar : public FichaDeCadastro {
         b.adiciona("<familias>");
         b.adicionaNumero("dataNascimentoResponsavel", DataParaLong(r.dataHora("dtnascimento")));
         b.adicionaElemento("numeroCnsResponsavel", r.texto("cartaosus"));
-        membros.parametro("ptitular", codigo);
-        const std::int64_t quantos = membros.abre().front().inteiro("contagem");
+        const std::int64_t quantos = r.inteiro("membros");
         if (quantos == 0)
             execucao.erroELog("Família de codigo " + codigo + " está com 0 integrantes!");
         b.adicionaNumero("numeroMembrosFamilia", std::to_string(quantos));
@@ -295,9 +283,6 @@ class FichaCadastroDomiciliar : public FichaDeCadastro {
     }
 
     Consulta profissionalGenerico;
-    Consulta moradores;
-    Consulta membros;
-    Consulta cepDeResidencia;
 };
 
 }  // namespace

@@ -16,7 +16,11 @@ select cns, cbo, ine, nome from profissionais where codigo = :pcodigo
 )";
 
 // Citizens still in the unit's care whose register row says "Sim"; the citizen's household
-// head, country, ethnic group, disability and responsible professional come along.
+// head, country, ethnic group, disability and responsible professional come along, and so do
+// the look-ups of each citizen, in the same statement: the health conditions of the
+// registration (one row per citizen at most, its code in codigocondicoes) and the municipality
+// of birth, by the birth postcode and by the birthplace's name and state, each the first match
+// with its code (NULL when none).
 constexpr std::string_view kPessoas = R"(
 select p.codigo, p.microarea, p.fone, pt.uuid, pt.CodigoTransmissaoEsus, p.nome, p.cepmunicnasc,
 p.nacionalidade, p.naturalidade, p.ufnaturalidade, p.dtnascimento,
@@ -24,7 +28,18 @@ p.nomemae, p.nomepai, p.cartaosus, t.cartaosus as cartaosustitular,
 pa.codigoesus as codigopaisesus, p.raca, p.sexo, e.codigo as codigoetnia,
 p.FrequentaEscola, d.descricao as nomedeficiencia, p.profissionalresponsavel,
 d.codigoesus as codigoesusdeficiencia, PROFISSIONAIS.CNS, PROFISSIONAIS.CBO,
-PROFISSIONAIS.ine, profissionais.nome as nomeprofissional
+PROFISSIONAIS.ine, profissionais.nome as nomeprofissional,
+(select first 1 l.codigo from cep c
+  inner join localidade l on l.codigo = c.codlocalidade
+  where c.codcep = p.cepmunicnasc) as localidadecepnascimento,
+(select first 1 l.codibge from cep c
+  inner join localidade l on l.codigo = c.codlocalidade
+  where c.codcep = p.cepmunicnasc) as ibgecepnascimento,
+(select first 1 l.codigo from localidade l
+  where upper(l.nome) = p.naturalidade and upper(l.uf) = p.ufnaturalidade) as localidadenascimento,
+(select first 1 l.codibge from localidade l
+  where upper(l.nome) = p.naturalidade and upper(l.uf) = p.ufnaturalidade) as ibgenascimento,
+s.codigo as codigocondicoes, s.*
 from pessoas p
 left outer join pessoastransmissao pt on pt.codigo = p.codigo
 left outer join pessoas t on t.codigo = p.codtitular
@@ -32,22 +47,8 @@ left outer join paises pa on pa.codigo = p.nacionalidade
 left outer join etnias e on e.codigo = p.etnia
 left outer join deficiencias d on d.codigo = p.coddeficiencia
 left outer join PROFISSIONAIS ON PROFISSIONAIS.CODIGO=p.profissionalresponsavel
+left outer join PessoasCondSaude s on s.codigo = p.codigo
 where p.datadesativado is null and pt.transmitiresus = :ptransmitir
-)";
-
-constexpr std::string_view kCondicoesDeSaude = R"(
-select * from PessoasCondSaude where codigo = :pcodigo
-)";
-
-constexpr std::string_view kCepDeNascimento = R"(
-select l.* from cep c
-inner join localidade l on l.codigo = c.codlocalidade
-where c.codcep = :pcep
-)";
-
-constexpr std::string_view kLocalidadeDeNascimento = R"(
-select l.* from localidade l
-where upper(l.nome) = :pnome and upper(l.uf) = :puf
 )";
 
 constexpr std::string_view kMascaraDataVazia = "  /  /    ";
@@ -145,10 +146,7 @@ class FichaCadastroIndividual : public FichaDeCadastro {
   public:
     explicit FichaCadastroIndividual(Execucao& ex)
         : FichaDeCadastro(ex, TipoFicha::CadastroIndividual, kPessoas),
-          profissionalGenerico(ex.transacao, kProfissionalGenerico),
-          condicoesDeSaude(ex.transacao, kCondicoesDeSaude),
-          cepDeNascimento(ex.transacao, kCepDeNascimento),
-          localidadeDeNascimento(ex.transacao, kLocalidadeDeNascimento) {}
+          profissionalGenerico(ex.transacao, kProfissionalGenerico) {}
 
     // The team code of ineDadoSerializado: the responsible professional's, else the generic
     // one's, else none.
@@ -202,11 +200,10 @@ class FichaCadastroIndividual : public FichaDeCadastro {
         return g;
     }
 
-    void escreveCondicoesDeSaude(const Linha& r, RegistroBuffer& b) {
-        condicoesDeSaude.parametro("pcodigo", r.texto("codigo"));
-        const std::vector<Linha>& linhas = condicoesDeSaude.abre();
-        if (linhas.empty()) return;
-        const Linha& s = linhas.front();
+    // The conditions' columns come on the citizen's row.
+    static void escreveCondicoesDeSaude(const Linha& r, RegistroBuffer& b) {
+        if (r.nulo("codigocondicoes")) return;
+        const Linha& s = r;
         b.adiciona("<condicoesDeSaude>");
         if (sim(s, "Internacao12Meses"))
             b.adicionaElemento("descricaoCausaInternacaoEm12Meses",
@@ -272,20 +269,14 @@ class FichaCadastroIndividual : public FichaDeCadastro {
     // By the birth postcode when there is one, else by the birthplace's name and state.
     std::optional<std::string> municipioDeNascimento(const Linha& r) {
         if (const std::string cep = r.texto("cepmunicnasc"); !cep.empty()) {
-            cepDeNascimento.parametro("pcep", cep);
-            const std::vector<Linha>& linhas = cepDeNascimento.abre();
-            if (!linhas.empty()) return linhas.front().texto("codibge");
+            if (!r.nulo("localidadecepnascimento")) return r.texto("ibgecepnascimento");
             execucao.erroELog("CEP de nascimento não encontrado para a pessoa " + r.texto("nome"));
             return std::nullopt;
         }
-        const std::string naturalidade = r.texto("naturalidade");
-        const std::string uf = r.texto("ufnaturalidade");
-        if (naturalidade.empty() || uf.empty()) return std::nullopt;
-        localidadeDeNascimento.parametro("pnome", naturalidade);
-        localidadeDeNascimento.parametro("puf", uf);
-        const std::vector<Linha>& linhas = localidadeDeNascimento.abre();
-        if (linhas.empty()) return std::nullopt;
-        return linhas.front().texto("codibge");
+        if (r.texto("naturalidade").empty() || r.texto("ufnaturalidade").empty())
+            return std::nullopt;
+        if (r.nulo("localidadenascimento")) return std::nullopt;
+        return r.texto("ibgenascimento");
     }
 
     // Empty, after its message, when the citizen has no birth date.
@@ -328,9 +319,6 @@ class FichaCadastroIndividual : public FichaDeCadastro {
     }
 
     Consulta profissionalGenerico;
-    Consulta condicoesDeSaude;
-    Consulta cepDeNascimento;
-    Consulta localidadeDeNascimento;
 };
 
 }  // namespace

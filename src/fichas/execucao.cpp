@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "comum/plataforma_hora.hpp"
+#include "source/linhas_guardadas.hpp"
 
 namespace cds {
 
@@ -26,6 +27,8 @@ Execucao::Execucao(const ParametrosExportacao& parametros, Transacao& transacao,
       operador(operador),
       relogio(relogio),
       leIbge(std::move(ibge)) {}
+
+Execucao::~Execucao() = default;
 
 std::string pastaXml(const std::string& Caminho) {
     return Caminho + kSeparador + "arquivosXML";

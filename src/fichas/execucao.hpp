@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 
 namespace cds {
 
+class LinhasGuardadas;
 class Transacao;
 
 // A record file written in a run, and the kind it holds.
@@ -24,6 +26,7 @@ struct ArquivoGerado {
 struct Execucao {
     Execucao(const ParametrosExportacao& parametros, Transacao& transacao, Operador& operador,
              const Relogio& relogio, std::function<std::string()> ibge);
+    ~Execucao();
 
     const ParametrosExportacao parametros;
     Transacao& transacao;
@@ -31,6 +34,11 @@ struct Execucao {
     const Relogio& relogio;
 
     std::vector<ArquivoGerado> ListaArquivos;
+    // The care episodes of the period as the individual care record read them, put aside on
+    // disk for the vaccination record of the same run, which writes a file for every row of
+    // that same query: so the query runs once. Left by the care record at the end of its
+    // walk when vaccination is chosen too; taken by the vaccination record.
+    std::unique_ptr<LinhasGuardadas> episodiosGuardados;
     std::vector<std::string> LogExecucao;
     std::vector<std::string> ErrosCadastro;
     std::string DataInicialTexto;

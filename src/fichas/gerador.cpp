@@ -1,8 +1,8 @@
 #include "fichas/gerador.hpp"
 
 #include <chrono>
-#include <map>
-#include <set>
+#include <optional>
+#include <unordered_map>
 #include <utility>
 
 #include "comum/erro.hpp"
@@ -17,27 +17,26 @@ constexpr std::string_view kExtensao = ".esus.xml";
 // carries the number alone, so two records could claim one path and the later file would
 // replace the earlier. A record keeps the first path it gets (its further rows rewrite that
 // one file); another record finding the path taken gets "<name>_2.esus.xml", "_3", ..., the
-// first free one.
+// first free one. Only the names taken are kept, each with its record: walking a name's
+// suffixes finds a record's own name before any free one.
 class ArquivosDoTipo {
   public:
     std::string caminho(const Execucao& ex, const IdentidadeRegistro& id, std::string nome) {
-        auto chave = std::make_pair(std::string(apara(id.unidade)), id.numero);
-        if (auto it = porRegistro.find(chave); it != porRegistro.end()) return it->second;
-        std::string caminho = ex.caminhoArquivo(nome);
-        if (ocupados.contains(caminho)) {
-            if (nome.ends_with(kExtensao)) nome.resize(nome.size() - kExtensao.size());
-            for (int n = 2; ocupados.contains(caminho); ++n)
-                caminho =
-                    ex.caminhoArquivo(nome + "_" + std::to_string(n) + std::string(kExtensao));
+        std::string dono = std::string(apara(id.unidade));
+        dono += '\0';
+        dono += id.numero;
+        std::string base = nome;
+        if (base.ends_with(kExtensao)) base.resize(base.size() - kExtensao.size());
+        for (int n = 2;; ++n) {
+            const auto [onde, novo] = tomados.try_emplace(nome, dono);
+            if (novo || onde->second == dono) return ex.caminhoArquivo(nome);
+            nome = base + "_" + std::to_string(n) + std::string(kExtensao);
         }
-        ocupados.insert(caminho);
-        porRegistro.emplace(std::move(chave), caminho);
-        return caminho;
     }
 
   private:
-    std::map<std::pair<std::string, std::string>, std::string> porRegistro;
-    std::set<std::string> ocupados;
+    // File name -> unit and number of the record that has it.
+    std::unordered_map<std::string, std::string> tomados;
 };
 
 void gravaRegistro(Execucao& ex, TipoFicha tipo, Ficha& ficha, const Linha& registro,
@@ -67,22 +66,23 @@ void vinculaPeriodo(Consulta& q, const ParametrosExportacao& p) {
 
 void geraRegistros(Execucao& ex, TipoFicha tipo, Ficha& ficha) {
     if (!ficha.inicia()) return;
-    const std::vector<Linha>& registros = ficha.registros();
+    const std::optional<std::size_t> total = ficha.abreRegistros();
     RegistroBuffer buffer;
     ArquivosDoTipo arquivos;
     std::size_t feitos = 0;
-    for (const Linha& registro : registros) {
+    while (const Linha* registro = ficha.proximoRegistro()) {
         try {
-            gravaRegistro(ex, tipo, ficha, registro, buffer, arquivos);
+            gravaRegistro(ex, tipo, ficha, *registro, buffer, arquivos);
         } catch (Erro& e) {
             // Which record it was, so the operator can find and mend it in the clinical system.
-            const IdentidadeRegistro id = ficha.identidade(registro);
+            const IdentidadeRegistro id = ficha.identidade(*registro);
             e.acrescentaContexto(std::string(dadosTipo(tipo).prefixoArquivo) + id.numero +
                                  " (unidade " + id.unidade + ")");
             throw;
         }
-        ex.operador.progresso(++feitos, registros.size());
+        ex.operador.progresso(++feitos, total.value_or(0));
     }
+    if (!total && feitos > 0) ex.operador.progresso(feitos, feitos);
     ficha.termina();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,8 +28,13 @@ class Ficha {
     // Before the main query: false ends the kind's turn with nothing written (a registration
     // without its generic professional, say).
     virtual bool inicia() { return true; }
-    // Runs the kind's main query: one record per row, in order.
-    virtual const std::vector<Linha>& registros() = 0;
+    // Runs the kind's main query, one record per row, and its look-ups. Gives how many rows
+    // there are when the kind fetches them whole before the first record; none when they are
+    // read as the records are written.
+    virtual std::optional<std::size_t> abreRegistros() = 0;
+    // The next row of the main query; none after the last. It stays as it is until the next
+    // call.
+    virtual const Linha* proximoRegistro() = 0;
     virtual IdentidadeRegistro identidade(const Linha& registro) const = 0;
     // Before a record's file is begun, ahead of everything else of the record (a registration
     // takes its transmission code and identifiers here).
@@ -51,6 +57,9 @@ class Ficha {
 // file saved under the kind's name and listed in ListaArquivos, the kind's after-save step and the
 // progress; at last the kind's end. An error names the record it stopped at
 // ("FichaAtendimentoIndividual_2 (unidade 45): ...") and ends the run.
+//
+// The progress gives the total of rows when the kind knows it; while the rows are read as they
+// come it gives 0 for the total, and the rows done as the total after the last one.
 void geraRegistros(Execucao& execucao, TipoFicha tipo, Ficha& ficha);
 
 // Binds the run's period to a statement that selects it as

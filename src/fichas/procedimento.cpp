@@ -30,35 +30,41 @@ AND FAA.DATA >= :pdatainicial AND FAA.DATA < :pdiaposfinal
 AND COALESCE(FAA.SEXO, '')<>''
 AND PESSOAS.DTNASCIMENTO <= FAA.DATA AND PESSOAS.DTNASCIMENTO > '01/01/1900'
 and (select u.nome from unidades u where FAA.codunidade=u.codigo) not like '%CRAS%'
-ORDER BY FAA.DATA
 )";
 
-// The episode's procedures with their primary-care code, if any. A professional code given
-// by the operator restricts these alone: the episodes are walked all the same.
+// The episodes' procedures with their primary-care code, if any, read once for the period; an
+// episode's are those of its number and unit. A professional code given by the operator
+// restricts these alone: the episodes are walked all the same.
 constexpr std::string_view kProcedimentos = R"(
-SELECT FAAPROCED.CODPROCEDUNIF, COALESCE(SUSPROCEDUNIF.CODPROCESUS,'') AS CODPROCESUS
-FROM FAAPROCED
+SELECT FAAPROCED.CODPROCEDUNIF, COALESCE(SUSPROCEDUNIF.CODPROCESUS,'') AS CODPROCESUS,
+  FAA.DATA AS CHAVE_DATA, FAA.NUMFAA AS CHAVE_NUMERO, FAA.CODUNIDADE AS CHAVE_UNIDADE
+FROM FAA
+INNER JOIN FAAPROCED ON FAAPROCED.NUMFAA=FAA.NUMFAA AND FAAPROCED.CODUNIDADE=FAA.CODUNIDADE
 LEFT OUTER JOIN SUSPROCEDUNIF ON (SUSPROCEDUNIF.CODIGO=FAAPROCED.CODPROCEDUNIF)
-WHERE FAAPROCED.NUMFAA=:pnumfaa
-AND FAAPROCED.CODUNIDADE=:pcodunidade
+WHERE FAA.DATA >= :pdatainicial AND FAA.DATA < :pdiaposfinal
 )";
 
 constexpr std::string_view kDoProfissional = R"(
 AND FAAPROCED.CODPROFISSIONAL=:pcodprof
 )";
 
+// The episodes of the period that are neither 7 nor 8, which hold those of the main query.
+constexpr std::string_view kEpisodios = R"(
+AND COALESCE(FAA.CARATER,'')<>'8' AND COALESCE(FAA.CARATER,'')<>'7'
+)";
+
 Consulta consultaAtendimentos(Execucao& ex) {
-    Consulta q(ex.transacao, kAtendimentos);
+    Consulta q(ex.transacao, std::string(kAtendimentos) + std::string(kOrdemDosEpisodios));
     vinculaPeriodo(q, ex.parametros);
     return q;
 }
 
-Consulta consultaProcedimentos(Execucao& ex) {
+ConsultaPorRegistro consultaProcedimentos(Execucao& ex) {
     const ParametrosExportacao& p = ex.parametros;
     std::string sql(kProcedimentos);
     if (!p.CodProf.empty()) sql += kDoProfissional;
-    Consulta q(ex.transacao, sql);
-    if (!p.CodProf.empty()) q.parametro("pcodprof", p.CodProf);
+    ConsultaPorRegistro q = consultaPorEpisodio(ex, sql, kEpisodios, "FAAPROCED");
+    if (!p.CodProf.empty()) q.consulta().parametro("pcodprof", p.CodProf);
     return q;
 }
 
@@ -135,7 +141,13 @@ class FichaProcedimento : public Ficha {
           atendimentos(consultaAtendimentos(ex)),
           procedimentos(consultaProcedimentos(ex)) {}
 
-    const std::vector<Linha>& registros() override { return atendimentos.abre(); }
+    std::optional<std::size_t> abreRegistros() override {
+        procedimentos.abre();
+        atendimentos.percorre();
+        return std::nullopt;
+    }
+
+    const Linha* proximoRegistro() override { return atendimentos.proxima(); }
 
     IdentidadeRegistro identidade(const Linha& a) const override { return identidadeDoEpisodio(a); }
 
@@ -159,9 +171,7 @@ class FichaProcedimento : public Ficha {
         if (const auto hora = a.dataHora("HORA"))
             b.adicionaNumero("turno", std::to_string(turnoDaHora(hora->hora)));
         contaMedicoes(a, totais);
-        procedimentos.parametro("pnumfaa", a.texto("NUMFAA"));
-        procedimentos.parametro("pcodunidade", a.texto("CODUNIDADE"));
-        const std::vector<Linha>& linhas = procedimentos.abre();
+        const std::vector<Linha>& linhas = procedimentos.de(chaveDoEpisodio(a));
         bool escrito = false;
         // Both passes walk the rows in the order the database gave them.
         for (const Linha& p : linhas) {
@@ -191,7 +201,7 @@ class FichaProcedimento : public Ficha {
 
     Execucao& execucao;
     Consulta atendimentos;
-    Consulta procedimentos;
+    ConsultaPorRegistro procedimentos;
 };
 
 }  // namespace

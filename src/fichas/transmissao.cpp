@@ -22,30 +22,18 @@ constexpr std::int64_t kLimiteCodigo = 9999;
 constexpr std::string_view kAvisoSemGenerico =
     "Atenção! é importante informar um profissional responsável pelas fichas de cadastros!";
 
-// The same three statements on each register.
-constexpr std::string_view kRegistroPessoa = R"(
-select * from pessoastransmissao where codigo = :pcodigo
-)";
-constexpr std::string_view kAtualizaPessoa = R"(
-update pessoastransmissao set uuid = :puuid, transmitiresus = :ptransmitiresus,
-datatransmissaoesus = :pdatatransmissao, CodigoTransmissaoEsus = :pCodigoTransmissaoEsus
-where codigo = :pcodigo
-)";
-constexpr std::string_view kInserePessoa = R"(
-insert into pessoastransmissao (codigo, uuid, transmitiresus, datatransmissaoesus, codigotransmissaoesus)
+// The same statement on each register: the record's row updated, or made when it has none.
+constexpr std::string_view kGravaPessoa = R"(
+update or insert into pessoastransmissao
+(codigo, uuid, transmitiresus, datatransmissaoesus, CodigoTransmissaoEsus)
 values (:pcodigo, :puuid, :ptransmitiresus, :pdatatransmissao, :pCodigoTransmissaoEsus)
+matching (codigo)
 )";
-constexpr std::string_view kRegistroFamilia = R"(
-select * from familiastransmissao where codigo = :pcodigo
-)";
-constexpr std::string_view kAtualizaFamilia = R"(
-update familiastransmissao set uuid = :puuid, transmitiresus = :ptransmitiresus,
-datatransmissaoesus = :pdatatransmissao, CodigoTransmissaoEsus = :pCodigoTransmissaoEsus
-where codigo = :pcodigo
-)";
-constexpr std::string_view kInsereFamilia = R"(
-insert into familiastransmissao (codigo, uuid, transmitiresus, datatransmissaoesus, codigotransmissaoesus)
+constexpr std::string_view kGravaFamilia = R"(
+update or insert into familiastransmissao
+(codigo, uuid, transmitiresus, datatransmissaoesus, CodigoTransmissaoEsus)
 values (:pcodigo, :puuid, :ptransmitiresus, :pdatatransmissao, :pCodigoTransmissaoEsus)
+matching (codigo)
 )";
 
 bool cidadao(VarianteCadastro v) {
@@ -117,21 +105,17 @@ std::int64_t ProximoCodigoTransmissao(std::int64_t armazenado, VarianteCadastro 
 }
 
 RegistroTransmissao::RegistroTransmissao(Transacao& transacao, VarianteCadastro variante)
-    : registro(transacao, cidadao(variante) ? kRegistroPessoa : kRegistroFamilia),
-      atualizacao(transacao, cidadao(variante) ? kAtualizaPessoa : kAtualizaFamilia),
-      insercao(transacao, cidadao(variante) ? kInserePessoa : kInsereFamilia) {}
+    : gravacao(transacao, cidadao(variante) ? kGravaPessoa : kGravaFamilia) {}
 
 void RegistroTransmissao::GravaTransmissao(std::string_view codigo, std::string_view uuid,
                                            std::int64_t C,
                                            const std::chrono::year_month_day& hoje) {
-    registro.parametro("pcodigo", codigo);
-    Consulta& escrita = registro.abre().empty() ? insercao : atualizacao;
-    escrita.parametro("pcodigo", codigo);
-    escrita.parametro("puuid", uuid);
-    escrita.parametro("ptransmitiresus", std::string_view("Não"));
-    escrita.parametro("pdatatransmissao", hoje);
-    escrita.parametro("pCodigoTransmissaoEsus", C);
-    escrita.executa();
+    gravacao.parametro("pcodigo", codigo);
+    gravacao.parametro("puuid", uuid);
+    gravacao.parametro("ptransmitiresus", std::string_view("Não"));
+    gravacao.parametro("pdatatransmissao", hoje);
+    gravacao.parametro("pCodigoTransmissaoEsus", C);
+    gravacao.executa();
 }
 
 FichaDeCadastro::FichaDeCadastro(Execucao& ex, TipoFicha tipoFicha, std::string_view sqlSelecao)
@@ -157,8 +141,14 @@ bool FichaDeCadastro::inicia() {
     return true;
 }
 
-const std::vector<Linha>& FichaDeCadastro::registros() {
-    return selecao.abre();
+std::optional<std::size_t> FichaDeCadastro::abreRegistros() {
+    proxima = 0;
+    return selecao.abre().size();
+}
+
+const Linha* FichaDeCadastro::proximoRegistro() {
+    const std::vector<Linha>& linhas = selecao.linhas();
+    return proxima < linhas.size() ? &linhas[proxima++] : nullptr;
 }
 
 IdentidadeRegistro FichaDeCadastro::identidade(const Linha& registro) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -51,7 +52,7 @@ struct TransmissaoCadastro {
     bool fichaAtualizada() const { return !uuidAnterior.empty(); }
 };
 
-// The register's write-back for one variant, its statements prepared once.
+// The register's write-back for one variant, its statement prepared once.
 class RegistroTransmissao {
   public:
     RegistroTransmissao(Transacao& transacao, VarianteCadastro variante);
@@ -62,9 +63,7 @@ class RegistroTransmissao {
                           const std::chrono::year_month_day& hoje);
 
   private:
-    Consulta registro;
-    Consulta atualizacao;
-    Consulta insercao;
+    Consulta gravacao;
 };
 
 // The generic professional of the registrations, as found (all empty when not found).
@@ -84,7 +83,10 @@ class FichaDeCadastro : public Ficha {
     FichaDeCadastro(Execucao& execucao, TipoFicha tipo, std::string_view selecao);
 
     bool inicia() override;
-    const std::vector<Linha>& registros() override;
+    // The rows are fetched whole before the first record: each record's register row is
+    // written back while the walk goes on.
+    std::optional<std::size_t> abreRegistros() override;
+    const Linha* proximoRegistro() override;
     IdentidadeRegistro identidade(const Linha& registro) const override;
     void preparaRegistro(const Linha& registro) override;
     // The registrations report a missing team in their own words.
@@ -111,6 +113,7 @@ class FichaDeCadastro : public Ficha {
     TipoFicha tipo;
     VarianteCadastro variante;
     Consulta selecao;
+    std::size_t proxima = 0;
     RegistroTransmissao registroTransmissao;
 };
 

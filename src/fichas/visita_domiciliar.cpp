@@ -40,15 +40,20 @@ constexpr std::string_view kDoProfissional = R"(
 AND FAA.CODPROFISSIONAL=:pcodprof
 )";
 
-constexpr std::string_view kOrdem = R"(
-ORDER BY FAA.DATA
+// The visits' reasons, read once for the period: visit numbers repeat across units, so a
+// visit's reasons are those of its own number and unit.
+constexpr std::string_view kMotivos = R"(
+SELECT FAAMOTVISITAS.CODMOTIVO,
+  FAA.DATA AS CHAVE_DATA, FAA.NUMFAA AS CHAVE_NUMERO, FAA.CODUNIDADE AS CHAVE_UNIDADE
+FROM FAA
+INNER JOIN FAAMOTVISITAS ON FAAMOTVISITAS.NUMFAA=FAA.NUMFAA
+  AND FAAMOTVISITAS.CODUNIDADE=FAA.CODUNIDADE
+WHERE FAA.ESPECIEATEND='VISITA'
 )";
 
-// Visit numbers repeat across units: the reasons are the visit's own number and unit.
-constexpr std::string_view kMotivos = R"(
-SELECT FAAMOTVISITAS.CODMOTIVO FROM FAAMOTVISITAS
-WHERE FAAMOTVISITAS.NUMFAA=:pnumfaa
-AND FAAMOTVISITAS.CODUNIDADE=:pcodunidade
+// The visits of the period, which hold those of the main query.
+constexpr std::string_view kVisitasDoPeriodo = R"(
+AND FAA.DATA >= :pdatainicial AND FAA.DATA < :pdiaposfinal
 )";
 
 // Reason 26 never goes to the file; a visit made without any reason recorded goes with 29.
@@ -59,19 +64,34 @@ Consulta consultaVisitas(Execucao& ex) {
     const ParametrosExportacao& p = ex.parametros;
     std::string sql(kSelecao);
     if (!p.CodProf.empty()) sql += kDoProfissional;
-    sql += kOrdem;
+    sql += kOrdemDosEpisodios;
     Consulta q(ex.transacao, sql);
     if (!p.CodProf.empty()) q.parametro("pcodprof", p.CodProf);
     vinculaPeriodo(q, p);
     return q;
 }
 
+ConsultaPorRegistro consultaMotivos(Execucao& ex) {
+    const std::string& codProf = ex.parametros.CodProf;
+    std::string visitas(kVisitasDoPeriodo);
+    if (!codProf.empty()) visitas += kDoProfissional;
+    ConsultaPorRegistro q = consultaPorEpisodio(ex, kMotivos, visitas, "FAAMOTVISITAS");
+    if (!codProf.empty()) q.consulta().parametro("pcodprof", codProf);
+    return q;
+}
+
 class FichaVisitaDomiciliar : public Ficha {
   public:
     explicit FichaVisitaDomiciliar(Execucao& ex)
-        : execucao(ex), visitas(consultaVisitas(ex)), motivos(ex.transacao, kMotivos) {}
+        : execucao(ex), visitas(consultaVisitas(ex)), motivos(consultaMotivos(ex)) {}
 
-    const std::vector<Linha>& registros() override { return visitas.abre(); }
+    std::optional<std::size_t> abreRegistros() override {
+        motivos.abre();
+        visitas.percorre();
+        return std::nullopt;
+    }
+
+    const Linha* proximoRegistro() override { return visitas.proxima(); }
 
     IdentidadeRegistro identidade(const Linha& v) const override {
         return {v.texto("NUMFAA"), v.texto("CODUNIDADE")};
@@ -120,9 +140,7 @@ class FichaVisitaDomiciliar : public Ficha {
 
   private:
     void escreveMotivos(const Linha& v, RegistroBuffer& b) {
-        motivos.parametro("pnumfaa", v.texto("NUMFAA"));
-        motivos.parametro("pcodunidade", v.texto("CODUNIDADE"));
-        const std::vector<Linha>& linhas = motivos.abre();
+        const std::vector<Linha>& linhas = motivos.de(chaveDoEpisodio(v));
         if (linhas.empty()) b.adicionaNumero("motivosVisita", kMotivoOutros);
         for (const Linha& m : linhas)
             if (const std::string codigo = m.texto("CODMOTIVO"); codigo != kMotivoSemCodigo)
@@ -131,7 +149,7 @@ class FichaVisitaDomiciliar : public Ficha {
 
     Execucao& execucao;
     Consulta visitas;
-    Consulta motivos;
+    ConsultaPorRegistro motivos;
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "source/consulta.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -158,6 +159,8 @@ std::string leBlob(Firebird::IAttachment* anexo, Firebird::ITransaction* transac
     blob.encerra([](auto* b) { b->close(&status()); });
     return conteudo;
 }
+
+std::atomic<std::uint64_t> execucoes{0};
 
 struct ValorNulo {};
 using Valor = std::variant<ValorNulo, std::string, std::int64_t, std::chrono::year_month_day>;
@@ -390,6 +393,12 @@ struct Consulta::Impl {
     std::shared_ptr<const FormatoLinha> formato;
     bool cursor = false;
     std::vector<Linha> linhas;
+    // The walk begun by percorre() and its current row; a statement without a cursor walks
+    // the row it gave, kept in `linhas`.
+    Posse<Firebird::IResultSet> aberto;
+    Linha atual;
+    std::size_t proximaGuardada = kSemPercurso;
+    static constexpr std::size_t kSemPercurso = static_cast<std::size_t>(-1);
 
     void prepara();
     void leFormato();
@@ -397,6 +406,9 @@ struct Consulta::Impl {
     std::vector<unsigned char> mensagemEntrada(Posse<Firebird::IMessageMetadata>& metadados);
     // Runs the statement; its rows go to `destino` when given.
     void corre(std::vector<Linha>* destino);
+    void abreCursor();
+    const Linha* proxima();
+    void fechaCursor();
     void leBlobs(Linha& linha, Firebird::ITransaction* t) const;
     Linha linhaVazia() const;
 };
@@ -404,6 +416,7 @@ struct Consulta::Impl {
 Consulta::Impl::~Impl() {
     if (!comando) return;
     try {
+        if (aberto) aberto.encerra([](auto* r) { r->close(&status()); });
         comando.encerra([](auto* c) { c->free(&status()); });
     } catch (const Firebird::FbException&) {
         // The attachment is already gone and took the statement with it; `comando` still
@@ -536,10 +549,17 @@ void Consulta::Impl::leBlobs(Linha& linha, Firebird::ITransaction* t) const {
     }
 }
 
+void Consulta::Impl::fechaCursor() {
+    proximaGuardada = kSemPercurso;
+    if (aberto) aberto.encerra([](auto* r) { r->close(&status()); });
+}
+
 void Consulta::Impl::corre(std::vector<Linha>* destino) {
     linhas.clear();
     Firebird::ITransaction* t = transacao.handle();
     protegido([&] {
+        fechaCursor();
+        ++execucoes;
         auto& st = status();
         Posse<Firebird::IMessageMetadata> metadados;
         std::vector<unsigned char> mensagem = mensagemEntrada(metadados);
@@ -567,6 +587,39 @@ void Consulta::Impl::corre(std::vector<Linha>* destino) {
                 destino->push_back(std::move(linha));
             }
         }
+    });
+}
+
+void Consulta::Impl::abreCursor() {
+    if (!cursor) {
+        // EXECUTE PROCEDURE and RETURNING give their one row at once.
+        corre(&linhas);
+        proximaGuardada = 0;
+        return;
+    }
+    linhas.clear();
+    Firebird::ITransaction* t = transacao.handle();
+    protegido([&] {
+        fechaCursor();
+        ++execucoes;
+        auto& st = status();
+        Posse<Firebird::IMessageMetadata> metadados;
+        std::vector<unsigned char> mensagem = mensagemEntrada(metadados);
+        atual = linhaVazia();
+        aberto = Posse(comando->openCursor(
+            &st, t, metadados.get(), mensagem.empty() ? nullptr : mensagem.data(), saida.get(), 0));
+    });
+}
+
+const Linha* Consulta::Impl::proxima() {
+    if (!aberto) return proximaGuardada < linhas.size() ? &linhas[proximaGuardada++] : nullptr;
+    return protegido([&]() -> const Linha* {
+        if (aberto->fetchNext(&status(), atual.dados.data()) == Firebird::IStatus::RESULT_OK) {
+            leBlobs(atual, transacao.handle());
+            return &atual;
+        }
+        fechaCursor();
+        return nullptr;
     });
 }
 
@@ -613,8 +666,32 @@ void Consulta::executa() {
     impl->corre(nullptr);
 }
 
+void Consulta::percorre() {
+    impl->abreCursor();
+}
+
+const Linha* Consulta::proxima() {
+    return impl->proxima();
+}
+
 const std::vector<Linha>& Consulta::linhas() const {
     return impl->linhas;
+}
+
+std::uint64_t comandosExecutados() {
+    return execucoes;
+}
+
+std::string ordemDeGravacao(std::string_view tabela) {
+    // RDB$DB_KEY holds the relation's number in two bytes, the upper byte of the 40-bit record
+    // number, a spare byte, then the lower 32 bits of the record number, as the server's
+    // little-endian machine stores them.
+    const std::string chave = std::string(tabela) + ".RDB$DB_KEY";
+    const auto octeto = [&](int posicao) {
+        return "ASCII_VAL(SUBSTRING(" + chave + " FROM " + std::to_string(posicao) + " FOR 1))";
+    };
+    return "(" + octeto(5) + " + 256 * " + octeto(6) + " + 65536 * " + octeto(7) +
+           " + 16777216 * " + octeto(8) + " + 4294967296 * " + octeto(3) + ")";
 }
 
 }  // namespace cds

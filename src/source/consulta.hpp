@@ -37,6 +37,7 @@ class Linha {
 
   private:
     friend class Consulta;
+    friend class LinhasGuardadas;
     // A column of this row, found by name, with where its value sits.
     struct Campo;
     Campo campo(std::string_view coluna) const;
@@ -73,6 +74,15 @@ class Consulta {
 
     // Runs the statement and fetches every row; the rows of an earlier run are dropped.
     const std::vector<Linha>& abre();
+    // Runs the statement and leaves its rows with the server, to be read one at a time with
+    // proxima(): however long the result, one row of it is in memory here (the client
+    // library fetches them in batches). The rows of an earlier run are dropped, and a walk
+    // still open is closed.
+    void percorre();
+    // The next row of the walk percorre() began, or none after the last; the walk then stays
+    // over until percorre() runs again. The row is overwritten by the next call: a copy of it
+    // keeps it.
+    const Linha* proxima();
     // Runs a statement that returns no rows (update, insert).
     void executa();
     // The rows of the last run.
@@ -90,5 +100,16 @@ struct SqlPosicional {
     std::vector<std::string> nomes;
 };
 SqlPosicional traduzParametros(std::string_view sql);
+
+// The statements this process has run so far (each abre, executa and percorre counts one),
+// so that a benchmark can show how they grow with a run.
+std::uint64_t comandosExecutados();
+
+// An SQL expression, for a row of `tabela` (its name or alias in the statement), that orders
+// the rows as the engine keeps them: the order in which a statement without ORDER BY reads
+// them, through a natural scan or through an index, whose matches the engine fetches in
+// storage order. RDB$DB_KEY does not order so by itself: it holds the record number least
+// significant byte first.
+std::string ordemDeGravacao(std::string_view tabela);
 
 }  // namespace cds

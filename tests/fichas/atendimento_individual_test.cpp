@@ -4,6 +4,8 @@
 #include <utility>
 
 #include "fichas/cenario.hpp"
+#include "source/consulta.hpp"
+#include "source/linhas_guardadas.hpp"
 #include "suporte/clinica.hpp"
 
 namespace cds {
@@ -309,6 +311,100 @@ TEST_F(AtendimentoIndividualTest, MesmoNumeroEmDuasUnidadesNaoSeSubstituem) {
     // The identifiers inside the file are the record's own, whatever its file is called.
     EXPECT_EQ(valorDe(b, "uuidFicha"), "7654321-da1cb4c9-0004-0000-0000-050");
     EXPECT_EQ(valorDe(b, "dataAtendimento"), "1571236500000");
+}
+
+// The same number in two units on the same day: each file has its own episode's codes and
+// exams, however the rows of the two lie in the tables.
+TEST_F(AtendimentoIndividualTest, MesmoNumeroEmDuasUnidadesNoMesmoDia) {
+    insereEpisodio(c.banco, 70, "'09:00:00'", "7654321");
+    insereEpisodio(c.banco, 70, "'10:00:00'", "2345678");
+    c.banco.executa(
+        "INSERT INTO SUSPROCEDUNIF (CODIGO, DESCRICAO, ehexame, CODPROCESUS) VALUES "
+        "('0202010473', 'Glicemia', 'S', '0202010473')");
+    const std::pair<const char*, const char*> ciaps[] = {
+        {"2345678", "A01"}, {"7654321", "ABP009"}, {"2345678", "ABP001"}, {"7654321", "K86"}};
+    for (const auto& [unidade, ciap] : ciaps)
+        c.banco.executa(
+            std::string("INSERT INTO FAACIAPS (CODUNIDADE, NUMFAA, CODCIAP) VALUES ('") + unidade +
+            "', 70, '" + ciap + "')");
+    c.banco.executa(
+        "INSERT INTO FAAPROCED (CODUNIDADE, NUMFAA, CODPROCEDUNIF, ExameSolicitado, ExameAvaliado) "
+        "VALUES ('7654321', 70, '0202010473', 'S', 'N')");
+    c.banco.executa("UPDATE FAACID SET CODCID = 'A00.1' WHERE CODUNIDADE = '7654321'");
+    Execucao& ex = c.gera(TipoFicha::AtendimentoIndividual);
+
+    // The unit breaks the tie of day and number.
+    EXPECT_EQ(
+        c.caminhosListados(),
+        (std::vector<std::string>{ex.caminhoArquivo("FichaAtendimentoIndividual_70.esus.xml"),
+                                  ex.caminhoArquivo("FichaAtendimentoIndividual_70_2.esus.xml")}));
+    const std::string centro = c.arquivo("FichaAtendimentoIndividual_70.esus.xml");
+    const std::string norte = c.arquivo("FichaAtendimentoIndividual_70_2.esus.xml");
+    EXPECT_EQ(valorDe(centro, "uuidFicha"), "2345678-da1cb4c9-0004-0000-0000-070");
+    EXPECT_EQ(valorDe(centro, "ciaps"), "ABP001");
+    EXPECT_EQ(valorDe(centro, "outroCiap1"), "A01");
+    EXPECT_EQ(valorDe(centro, "cid10"), "J459");
+    EXPECT_EQ(valorDe(centro, "examesSolicitados"), std::nullopt);
+    EXPECT_EQ(valorDe(norte, "uuidFicha"), "7654321-da1cb4c9-0004-0000-0000-070");
+    EXPECT_EQ(valorDe(norte, "ciaps"), "ABP009");
+    EXPECT_EQ(valorDe(norte, "outroCiap1"), "K86");
+    EXPECT_EQ(valorDe(norte, "cid10"), "A001");
+    EXPECT_EQ(valorDe(norte, "examesSolicitados"), "0202010473");
+}
+
+// With both kinds in the run, vaccination writes from the rows the care record read, without
+// a statement of its own, and its files and list are those it writes alone: every row of the
+// query, a record repeated by its helps, one number in two units.
+TEST(VacinacaoComAtendimento, LeOsEpisodiosDoAtendimentoUmaVezSo) {
+    auto prepara = [](CenarioFichas& c) {
+        insereClinica(c.banco);
+        insereEpisodioCompleto(c.banco);
+        insereEpisodio(c.banco, 11, "'08:00:00'");
+        for (int auxilio : {1, 2})
+            c.banco.executa(
+                "INSERT INTO SOLICPROCEDS (CODUNIDADE, NUMFAA, CODTIPOAUXILIO) VALUES ('2345678', "
+                "11, " +
+                std::to_string(auxilio) + ")");
+        insereEpisodio(c.banco, 50, "'09:00:00'", "2345678");
+        insereEpisodio(c.banco, 50, "'14:35:00'", "7654321");
+    };
+    CenarioFichas so;
+    prepara(so);
+    so.parametros.Fichas = {TipoFicha::Vacinacao};
+    const std::uint64_t antesSo = comandosExecutados();
+    so.gera(TipoFicha::Vacinacao);
+    EXPECT_EQ(comandosExecutados() - antesSo, 1u);
+
+    CenarioFichas juntas;
+    prepara(juntas);
+    juntas.parametros.Fichas = {TipoFicha::AtendimentoIndividual, TipoFicha::Vacinacao};
+    juntas.gera(TipoFicha::AtendimentoIndividual);
+    const std::size_t doAtendimento = juntas.execucao().ListaArquivos.size();
+    const std::uint64_t antes = comandosExecutados();
+    juntas.gera(TipoFicha::Vacinacao);
+    EXPECT_EQ(comandosExecutados() - antes, 0u);
+
+    const std::vector<std::string> listados = juntas.caminhosListados();
+    const std::vector<std::string> vacinacao(listados.begin() + static_cast<long>(doAtendimento),
+                                             listados.end());
+    std::vector<std::string> nomes;
+    for (const std::string& caminho : vacinacao) {
+        const std::string nome = std::filesystem::path(caminho).filename();
+        nomes.push_back(nome);
+        EXPECT_EQ(juntas.arquivo(nome), so.arquivo(nome)) << nome;
+    }
+    std::vector<std::string> nomesSo;
+    for (const std::string& caminho : so.caminhosListados())
+        nomesSo.push_back(std::filesystem::path(caminho).filename());
+    EXPECT_EQ(nomes, nomesSo);
+    EXPECT_EQ(nomes, (std::vector<std::string>{
+                         "FichaVacinacao_11.esus.xml", "FichaVacinacao_11.esus.xml",
+                         "FichaVacinacao_50.esus.xml", "FichaVacinacao_50_2.esus.xml",
+                         "FichaVacinacao_345.esus.xml"}));
+    EXPECT_EQ(juntas.arquivo("FichaVacinacao_345.esus.xml"),
+              teste::leDadoEsperado("FichaVacinacao_345.esus.xml"));
+    // Taken by vaccination, the rows are not kept past it.
+    EXPECT_EQ(juntas.execucao().episodiosGuardados, nullptr);
 }
 
 // The period takes whole days also where the clinic's date column is a TIMESTAMP: late on

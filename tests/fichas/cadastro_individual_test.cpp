@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <optional>
 
@@ -258,6 +259,46 @@ TEST_F(CadastroIndividualTest, NaturalidadePeloNomeEUf) {
     EXPECT_EQ(valorDe(ficha(902), "codigoIbgeMunicipioNascimento"), std::nullopt);
     EXPECT_EQ(valorDe(ficha(903), "codigoIbgeMunicipioNascimento"), std::nullopt);
     EXPECT_TRUE(ex.LogExecucao.empty());
+}
+
+// The birth municipality comes from the first place that matches: a postcode's place found
+// gives its code even when empty, a postcode whose place is missing is not found, and of two
+// places of one name and state the first stored wins.
+TEST_F(CadastroIndividualTest, MunicipioDeNascimentoDoPrimeiroLugarAchado) {
+    c.banco.executa(
+        "INSERT INTO localidade (codigo, nome, uf, codibge) VALUES (2, 'X', 'SC', NULL)");
+    c.banco.executa("INSERT INTO cep (codcep, codlocalidade) VALUES ('88000002', 2)");
+    c.banco.executa("INSERT INTO cep (codcep, codlocalidade) VALUES ('88000003', 77)");
+    for (const char* valores : {"(5, 'LAGES', 'SC', '4209300')", "(4, 'LAGES', 'SC', '9999999')"})
+        c.banco.executa("INSERT INTO localidade (codigo, nome, uf, codibge) VALUES " +
+                        std::string(valores));
+    struct Caso {
+        int codigo;
+        const char* mudanca;
+        std::optional<std::string> ibge;
+        bool naoEncontrado;
+    };
+    const Caso casos[] = {
+        {911, "cepmunicnasc = '88000000'", "4205407", false},
+        {912, "cepmunicnasc = '88000002'", "", false},
+        {913, "cepmunicnasc = '88000003'", std::nullopt, true},
+        {914, "naturalidade = 'LAGES', ufnaturalidade = 'SC'", "4209300", false},
+    };
+    for (const Caso& caso : casos) {
+        teste::insereCidadao(c.banco, caso.codigo);
+        c.banco.executa("UPDATE pessoas SET " + std::string(caso.mudanca) +
+                        " WHERE codigo = " + std::to_string(caso.codigo));
+    }
+    Execucao& ex = c.gera(TipoFicha::CadastroIndividual);
+    for (const Caso& caso : casos) {
+        EXPECT_EQ(valorDe(ficha(caso.codigo), "codigoIbgeMunicipioNascimento"), caso.ibge)
+            << caso.mudanca;
+        const std::string aviso =
+            "CEP de nascimento não encontrado para a pessoa Cidadão " + std::to_string(caso.codigo);
+        EXPECT_EQ(std::count(ex.ErrosCadastro.begin(), ex.ErrosCadastro.end(), aviso),
+                  caso.naoEncontrado ? 1 : 0)
+            << caso.mudanca;
+    }
 }
 
 // Without a generic professional neither registration starts: the operator is told, the

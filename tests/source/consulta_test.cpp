@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -484,6 +486,228 @@ TEST_F(ConsultaTest, FalhasNaoDeixamNadaAberto) {
             .at(0)
             .inteiro("N");
     EXPECT_EQ(transacoes, 1);
+}
+
+// A long result read row by row gives what the whole read gives, in the same order, with its
+// blobs; a row copied keeps its values while the walk goes on.
+TEST_F(ConsultaTest, PercorreDaAsLinhasDaLeituraInteira) {
+    {
+        Consulta insere(transacao(), "INSERT INTO TIPOS (ID, TEXTO, NOTA) VALUES (:id, :t, :n)");
+        for (int i = 1; i <= 2500; ++i) {
+            insere.parametro("id", i);
+            insere.parametro("t", "ação " + std::to_string(i));
+            insere.parametro("n", "nota " + std::to_string(i));
+            insere.executa();
+        }
+    }
+    Consulta c(transacao(), "SELECT ID, TEXTO, NOTA FROM TIPOS WHERE ID > :de ORDER BY ID DESC");
+    c.parametro("de", 10);
+    const std::vector<Linha> inteiras = c.abre();
+    ASSERT_EQ(inteiras.size(), 2490u);
+
+    c.percorre();
+    EXPECT_TRUE(c.linhas().empty());
+    std::optional<Linha> primeira;
+    std::size_t n = 0;
+    while (const Linha* l = c.proxima()) {
+        ASSERT_LT(n, inteiras.size());
+        EXPECT_EQ(l->inteiro("ID"), inteiras[n].inteiro("ID"));
+        EXPECT_EQ(l->texto("TEXTO"), inteiras[n].texto("TEXTO"));
+        EXPECT_EQ(l->texto("NOTA"), inteiras[n].texto("NOTA"));
+        if (!primeira) primeira = *l;
+        ++n;
+    }
+    EXPECT_EQ(n, inteiras.size());
+    // Past the last row the walk stays over.
+    EXPECT_EQ(c.proxima(), nullptr);
+    ASSERT_TRUE(primeira);
+    EXPECT_EQ(primeira->inteiro("ID"), 2500);
+    EXPECT_EQ(primeira->texto("NOTA"), "nota 2500");
+
+    // Walked again with another value, from its first row; a walk left halfway is closed by
+    // the next run, whole or walked.
+    c.parametro("de", 2497);
+    c.percorre();
+    ASSERT_NE(c.proxima(), nullptr);
+    c.percorre();
+    std::vector<std::int64_t> ids;
+    while (const Linha* l = c.proxima()) ids.push_back(l->inteiro("ID"));
+    EXPECT_EQ(ids, (std::vector<std::int64_t>{2500, 2499, 2498}));
+    c.percorre();
+    ASSERT_NE(c.proxima(), nullptr);
+    EXPECT_EQ(c.abre().size(), 3u);
+    EXPECT_EQ(c.proxima(), nullptr);
+}
+
+// Walks of several statements of one transaction go on side by side, as the records of a kind
+// and their look-ups are read together; an empty result ends at once.
+TEST_F(ConsultaTest, PercursosLadoALado) {
+    for (int i = 1; i <= 1200; ++i)
+        if (i % 100 == 0)
+            banco.executa("INSERT INTO TIPOS (ID) VALUES (" + std::to_string(i) + ")");
+    Consulta pares(transacao(), "SELECT ID FROM TIPOS WHERE MOD(ID, 200) = 0 ORDER BY ID");
+    Consulta impares(transacao(), "SELECT ID FROM TIPOS WHERE MOD(ID, 200) <> 0 ORDER BY ID");
+    Consulta nenhuma(transacao(), "SELECT ID FROM TIPOS WHERE ID < 0");
+    pares.percorre();
+    impares.percorre();
+    nenhuma.percorre();
+    EXPECT_EQ(nenhuma.proxima(), nullptr);
+    std::vector<std::int64_t> intercaladas;
+    for (;;) {
+        const Linha* a = impares.proxima();
+        const Linha* b = pares.proxima();
+        if (!a && !b) break;
+        if (a) intercaladas.push_back(a->inteiro("ID"));
+        if (b) intercaladas.push_back(b->inteiro("ID"));
+    }
+    std::vector<std::int64_t> esperadas;
+    for (int i = 100; i <= 1200; i += 100) esperadas.push_back(i);
+    EXPECT_EQ(intercaladas, esperadas);
+}
+
+// A statement without a cursor walks its one row; a failure in the middle of a walk reaches
+// the caller with the server's text, and the statement walks again afterwards.
+TEST_F(ConsultaTest, PercursoDeProcedimentoEFalhaNoMeio) {
+    banco.executa("CREATE PROCEDURE DOBRO (X INTEGER) RETURNS (Y INTEGER) AS BEGIN Y = X * 2; END");
+    for (int id : {1, 2, 3})
+        banco.executa("INSERT INTO TIPOS (ID) VALUES (" + std::to_string(id) + ")");
+    Consulta dobro(transacao(), "EXECUTE PROCEDURE DOBRO(:x)");
+    dobro.parametro("x", 21);
+    dobro.percorre();
+    const Linha* y = dobro.proxima();
+    ASSERT_NE(y, nullptr);
+    EXPECT_EQ(y->inteiro("Y"), 42);
+    EXPECT_EQ(dobro.proxima(), nullptr);
+
+    Consulta divide(transacao(),
+                    "SELECT 10 / (ID - CAST(:zero AS INTEGER)) Q FROM TIPOS ORDER BY ID");
+    divide.parametro("zero", 2);
+    divide.percorre();
+    ASSERT_NE(divide.proxima(), nullptr);
+    EXPECT_NE(mensagemDe([&] { divide.proxima(); }).find("divi"), std::string::npos);
+    divide.parametro("zero", 99);
+    divide.percorre();
+    int n = 0;
+    while (divide.proxima()) ++n;
+    EXPECT_EQ(n, 3);
+}
+
+// Each run of a statement counts one, whole, walked or for its effect; reading rows counts
+// nothing.
+TEST_F(ConsultaTest, ComandosExecutadosContaCadaExecucao) {
+    for (int id : {1, 2, 3})
+        banco.executa("INSERT INTO TIPOS (ID) VALUES (" + std::to_string(id) + ")");
+    Consulta todas(transacao(), "SELECT ID FROM TIPOS");
+    Consulta insere(transacao(), "INSERT INTO TIPOS (ID) VALUES (:id)");
+    struct Caso {
+        const char* nome;
+        std::function<void()> faz;
+        std::uint64_t comandos;
+    };
+    const Caso casos[] = {
+        {"preparar", [&] { Consulta(transacao(), "SELECT 1 FROM RDB$DATABASE"); }, 0},
+        {"abre", [&] { todas.abre(); }, 1},
+        {"percorre e lê tudo",
+         [&] {
+             todas.percorre();
+             while (todas.proxima()) {
+             }
+         },
+         1},
+        {"executa duas vezes",
+         [&] {
+             insere.parametro("id", 10);
+             insere.executa();
+             insere.parametro("id", 11);
+             insere.executa();
+         },
+         2},
+        {"lê as linhas guardadas", [&] { todas.linhas(); }, 0},
+    };
+    for (const Caso& caso : casos) {
+        const std::uint64_t antes = comandosExecutados();
+        caso.faz();
+        EXPECT_EQ(comandosExecutados() - antes, caso.comandos) << caso.nome;
+    }
+}
+
+// Rows of a key read by the key alone come in the order ORDER BY key, ordemDeGravacao gives:
+// in a table without an index (a natural scan), through an index, and as the outer stream of
+// a join. The table is past the first 256 records, its rows went in out of the order of their
+// values, and rows deleted and written again may fill old room, so that neither the values nor
+// RDB$DB_KEY give that order.
+TEST(OrdemDeGravacao, IgualALeituraSemOrdem) {
+    BancoTeste banco;
+    banco.executa("CREATE TABLE SEM_INDICE (K INTEGER, V INTEGER)");
+    banco.executa("CREATE TABLE COM_INDICE (K INTEGER, V INTEGER)");
+    banco.executa("CREATE INDEX IX_COM_INDICE ON COM_INDICE (K)");
+    banco.executa("CREATE TABLE PARES (V INTEGER NOT NULL PRIMARY KEY, NOME VARCHAR(10))");
+    banco.executa("CREATE TABLE DIGITOS (D INTEGER)");
+    for (int d = 0; d < 10; ++d)
+        banco.executa("INSERT INTO DIGITOS VALUES (" + std::to_string(d) + ")");
+    auto preenche = [&](int de, int ate) {
+        const std::string numeros =
+            "(SELECT A.D + 10 * B.D + 100 * C.D + 1000 * M.D AS N "
+            "FROM DIGITOS A, DIGITOS B, DIGITOS C, DIGITOS M) WHERE N >= " +
+            std::to_string(de) + " AND N < " + std::to_string(ate);
+        for (const char* tabela : {"SEM_INDICE", "COM_INDICE"})
+            banco.executa("INSERT INTO " + std::string(tabela) +
+                          " SELECT MOD(N * 7919, 13), N FROM " + numeros);
+        banco.executa("INSERT INTO PARES SELECT N, 'v' || N FROM " + numeros);
+    };
+    preenche(0, 6000);
+    banco.executa("DELETE FROM SEM_INDICE WHERE MOD(V, 3) = 0");
+    banco.executa("DELETE FROM COM_INDICE WHERE MOD(V, 3) = 0");
+    // Read through once, so that the deleted versions can be collected and their room reused.
+    banco.executa("UPDATE SEM_INDICE SET K = K WHERE V < 0");
+    banco.executa("UPDATE COM_INDICE SET K = K WHERE V < 0");
+    preenche(6000, 7000);
+
+    Conexao conexao;
+    conexao.abre(banco.caminho());
+    Transacao t(conexao);
+    struct Caso {
+        std::string porChave;  // :k, rows in the order the engine reads them
+        std::string todas;     // every key, ordered
+    };
+    const Caso casos[] = {
+        {"SELECT V FROM SEM_INDICE WHERE K = :k",
+         "SELECT K, V FROM SEM_INDICE S ORDER BY K, " + ordemDeGravacao("S")},
+        {"SELECT V FROM COM_INDICE WHERE K = :k",
+         "SELECT K, V FROM COM_INDICE C ORDER BY K, " + ordemDeGravacao("C")},
+        {"SELECT C.V FROM COM_INDICE C INNER JOIN PARES P ON P.V = C.V WHERE C.K = :k",
+         "SELECT C.K, C.V FROM COM_INDICE C INNER JOIN PARES P ON P.V = C.V ORDER BY C.K, " +
+             ordemDeGravacao("C")},
+    };
+    for (const Caso& caso : casos) {
+        SCOPED_TRACE(caso.porChave);
+        std::map<std::int64_t, std::vector<std::int64_t>> ordenadas;
+        const std::vector<Linha> todas = Consulta(t, caso.todas).abre();
+        for (const Linha& l : todas) ordenadas[l.inteiro("K")].push_back(l.inteiro("V"));
+        ASSERT_EQ(ordenadas.size(), 13u);
+        Consulta porChave(t, caso.porChave);
+        bool foraDosValores = false;
+        for (const auto& [k, esperadas] : ordenadas) {
+            porChave.parametro("k", k);
+            std::vector<std::int64_t> lidas;
+            for (const Linha& l : porChave.abre()) lidas.push_back(l.inteiro("V"));
+            EXPECT_EQ(lidas, esperadas) << "chave " << k;
+            foraDosValores = foraDosValores || !std::is_sorted(lidas.begin(), lidas.end());
+        }
+        // Storage order is not the order of the values here.
+        EXPECT_TRUE(foraDosValores);
+    }
+    // Whereas ordering by RDB$DB_KEY itself takes the low byte first.
+    const auto porDbKey =
+        Consulta(t, "SELECT V FROM SEM_INDICE WHERE K = 0 ORDER BY RDB$DB_KEY").abre();
+    const auto porGravacao =
+        Consulta(t, "SELECT V FROM SEM_INDICE S WHERE K = 0 ORDER BY " + ordemDeGravacao("S"))
+            .abre();
+    ASSERT_EQ(porDbKey.size(), porGravacao.size());
+    bool diferem = false;
+    for (std::size_t i = 0; i < porDbKey.size(); ++i)
+        diferem = diferem || porDbKey[i].inteiro("V") != porGravacao[i].inteiro("V");
+    EXPECT_TRUE(diferem);
 }
 
 TEST(ConsultaEmThreads, CadaThreadComSeuErro) {

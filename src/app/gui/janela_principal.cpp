@@ -202,9 +202,11 @@ class JanelaPrincipal::OperadorJanela : public Operador {
     void progresso(std::size_t feitos, std::size_t total) override {
         // A row takes a fraction of a millisecond, and the bar repaints at each new value:
         // one value per row would keep the window's thread painting far behind the run. The
-        // first and the last of a kind always go.
+        // first and the last of a kind always go; while the total is unknown (0) no row is
+        // the last.
         const auto agora = std::chrono::steady_clock::now();
-        if (feitos > 1 && feitos < total && agora - ultimoProgresso < kIntervaloProgresso) return;
+        const bool ultimo = total != 0 && feitos >= total;
+        if (feitos > 1 && !ultimo && agora - ultimoProgresso < kIntervaloProgresso) return;
         ultimoProgresso = agora;
         naJanela([this, feitos, total] { janela.mostraProgresso(feitos, total); });
     }
@@ -492,7 +494,11 @@ void JanelaPrincipal::aoTerminarExecucao(const std::optional<std::string>& falha
 
 void JanelaPrincipal::mostraProgresso(std::size_t feitos, std::size_t total) {
     if (total == 0) {
-        barraProgresso->reset();
+        // Rows done of a total not known yet: the bar shows work going on.
+        if (feitos > 0)
+            barraProgresso->setRange(0, 0);
+        else
+            barraProgresso->reset();
         return;
     }
     const auto limite = [](std::size_t n) {

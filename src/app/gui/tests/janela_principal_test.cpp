@@ -566,6 +566,36 @@ TEST_F(JanelaTest, ChamadasDaExecucaoChegamNaOrdemEmQueForamFeitas) {
     EXPECT_EQ(linhasNaLista, kEtapas / 2);
 }
 
+// While a kind's records are read as they come their number is unknown: the bar shows work
+// going on, and it fills at the last record, however soon that comes after the one before.
+TEST_F(JanelaTest, ProgressoSemTotalAteOUltimo) {
+    JanelaPrincipal& j = abreJanela();
+    struct Barra {
+        int minimo, maximo, valor;
+        QString texto;
+    };
+    std::vector<Barra> vistas;
+    caixa.enquantoAberta = [&] {
+        const QProgressBar* b = j.barraProgresso;
+        vistas.push_back({b->minimum(), b->maximum(), b->value(), b->text()});
+    };
+    QSignalSpy fim(&j, &JanelaPrincipal::execucaoTerminada);
+    ASSERT_TRUE(j.iniciaExecucao([](Operador& operador) {
+        operador.status("Gerando");
+        for (std::size_t i = 1; i <= 300; ++i) operador.progresso(i, 0);
+        operador.mensagem("durante", "Aviso", TipoMensagem::Simples);
+        operador.progresso(300, 300);
+        operador.mensagem("no fim", "Aviso", TipoMensagem::Simples);
+    }));
+    ASSERT_TRUE(fim.wait(kPrazo));
+    ASSERT_EQ(vistas.size(), 2u);
+    EXPECT_EQ(vistas[0].minimo, 0);
+    EXPECT_EQ(vistas[0].maximo, 0);
+    EXPECT_EQ(vistas[1].maximo, 300);
+    EXPECT_EQ(vistas[1].valor, 300);
+    EXPECT_EQ(vistas[1].texto, QStringLiteral("300 de 300"));
+}
+
 TEST_F(JanelaTest, JanelaSegueRespondendoDuranteAExecucao) {
     JanelaPrincipal& j = abreJanela();
     // Shared with the run, which may outlive this test's frame if the test fails.

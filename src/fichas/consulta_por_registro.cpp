@@ -1,0 +1,68 @@
+#include "fichas/consulta_por_registro.hpp"
+
+#include <algorithm>
+#include <stdexcept>
+#include <tuple>
+
+namespace cds {
+namespace {
+
+auto posicao(const ChaveRegistro& c) {
+    return std::tie(c.data, c.numero);
+}
+
+ChaveRegistro chaveDaLinha(const Linha& l) {
+    return {l.dataHora("CHAVE_DATA"), l.inteiro("CHAVE_NUMERO"), l.texto("CHAVE_UNIDADE")};
+}
+
+const std::vector<Linha> kNenhuma;
+
+}  // namespace
+
+ConsultaPorRegistro::ConsultaPorRegistro(Transacao& transacao, std::string_view sql)
+    : leitura(transacao, sql) {}
+
+void ConsultaPorRegistro::abre() {
+    grupo.reset();
+    ultimaLida.reset();
+    linhasDoGrupo.clear();
+    unidadesDoGrupo.clear();
+    linhasDoRegistro.clear();
+    leitura.percorre();
+    seguinte = leitura.proxima();
+}
+
+void ConsultaPorRegistro::avancaAte(const ChaveRegistro& chave) {
+    if (grupo && posicao(chave) < posicao(*grupo))
+        throw std::logic_error("registros fora da ordem da consulta: " + leitura.texto());
+    linhasDoGrupo.clear();
+    unidadesDoGrupo.clear();
+    while (seguinte) {
+        ChaveRegistro daLinha = chaveDaLinha(*seguinte);
+        if (ultimaLida && posicao(daLinha) < posicao(*ultimaLida))
+            throw std::logic_error("consulta fora da ordem dos registros: " + leitura.texto());
+        ultimaLida = ChaveRegistro{daLinha.data, daLinha.numero, {}};
+        if (posicao(daLinha) > posicao(chave)) break;
+        if (posicao(daLinha) == posicao(chave)) {
+            linhasDoGrupo.push_back(*seguinte);
+            unidadesDoGrupo.push_back(std::move(daLinha.unidade));
+        }
+        seguinte = leitura.proxima();
+    }
+    grupo = ChaveRegistro{chave.data, chave.numero, {}};
+}
+
+const std::vector<Linha>& ConsultaPorRegistro::de(const ChaveRegistro& chave) {
+    if (!grupo || posicao(chave) != posicao(*grupo)) avancaAte(chave);
+    const auto daUnidade = [&](const std::string& u) { return u == chave.unidade; };
+    // Nearly always one unit has the number that day: its rows are the whole group.
+    if (std::all_of(unidadesDoGrupo.begin(), unidadesDoGrupo.end(), daUnidade))
+        return linhasDoGrupo;
+    if (std::none_of(unidadesDoGrupo.begin(), unidadesDoGrupo.end(), daUnidade)) return kNenhuma;
+    linhasDoRegistro.clear();
+    for (std::size_t i = 0; i < linhasDoGrupo.size(); ++i)
+        if (daUnidade(unidadesDoGrupo[i])) linhasDoRegistro.push_back(linhasDoGrupo[i]);
+    return linhasDoRegistro;
+}
+
+}  // namespace cds

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "comum/datahora.hpp"
+#include "source/consulta.hpp"
+
+namespace cds {
+
+// Where a record stands in the order a kind's main query and its look-ups share: its date
+// (with the time of day where the column has one), its number, then its unit. Date and number
+// are compared as values; units are only told apart, never ranked, so that the program need
+// not know how the database collates text.
+struct ChaveRegistro {
+    std::optional<DataHora> data;
+    std::int64_t numero = 0;
+    std::string unidade;
+};
+
+// A per-record look-up read once for the whole period instead of once per record. Its
+// statement selects the look-up's rows of every record the main query may give (and maybe of
+// others), with the record's key in the columns CHAVE_DATA, CHAVE_NUMERO and CHAVE_UNIDADE,
+// ordered by date and number as the main query orders its records and, within a record, as
+// the per-record statement gave them (ordemDeGravacao of its table where it had no ORDER BY).
+// Walked alongside the main rows, it hands each record its own rows and passes over the rows
+// of records the main query left out. It holds the rows of one date and number at a time.
+class ConsultaPorRegistro {
+  public:
+    ConsultaPorRegistro(Transacao& transacao, std::string_view sql);
+
+    // For the statement's parameters (the period, a professional).
+    Consulta& consulta() { return leitura; }
+
+    // Runs the statement; the walk starts before the first record.
+    void abre();
+
+    // The rows of the record with this key. Keys come in the main query's order: a key before
+    // the one asked last, or rows of the look-up out of that order, are a program error
+    // (std::logic_error). The same key again, a record the main query gives on several rows,
+    // gets the same rows.
+    const std::vector<Linha>& de(const ChaveRegistro& chave);
+
+  private:
+    void avancaAte(const ChaveRegistro& chave);
+
+    Consulta leitura;
+    // The next row of the walk not yet taken into a group, if any, and the key of the last
+    // row read, which the next may not come before.
+    const Linha* seguinte = nullptr;
+    std::optional<ChaveRegistro> ultimaLida;
+    // The rows of the last date and number asked for, and the unit of each.
+    std::optional<ChaveRegistro> grupo;
+    std::vector<Linha> linhasDoGrupo;
+    std::vector<std::string> unidadesDoGrupo;
+    // The rows of the last record asked for, when its group holds other units too.
+    std::vector<Linha> linhasDoRegistro;
+};
+
+}  // namespace cds
