@@ -3,18 +3,28 @@
 #include <fcntl.h>
 #include <minizip/zip.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
+#include <deque>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string_view>
 #include <system_error>
+#include <thread>
 #include <unordered_set>
+#include <utility>
 
 #include "comum/erro.hpp"
 #include "export/arquivos.hpp"
@@ -55,13 +65,8 @@ std::string nomeDoArquivo(const ParametrosExportacao& parametros, const DataHora
            ddMMyyyy(parametros.DataFinal) + ".zip";
 }
 
-// The file's last-write time as local civil time, in the range a zip header can hold.
-tm_zip dataDoArquivo(const fs::path& arquivo) {
-    std::error_code ec;
-    const fs::file_time_type quando = fs::last_write_time(arquivo, ec);
-    if (ec) throw ErroArquivo("Não foi possível ler a data do arquivo " + arquivo.string() + ".");
-    const std::time_t t =
-        std::chrono::system_clock::to_time_t(std::chrono::file_clock::to_sys(quando));
+// A last-write time as local civil time, in the range a zip header can hold.
+tm_zip dataZip(std::time_t t) {
     std::tm local{};
     localtime_r(&t, &local);
     tm_zip data{};
@@ -81,11 +86,19 @@ tm_zip dataDoArquivo(const fs::path& arquivo) {
     return data;
 }
 
+tm_zip dataDoArquivo(const fs::path& arquivo) {
+    std::error_code ec;
+    const fs::file_time_type quando = fs::last_write_time(arquivo, ec);
+    if (ec) throw ErroArquivo("Não foi possível ler a data do arquivo " + arquivo.string() + ".");
+    return dataZip(std::chrono::system_clock::to_time_t(std::chrono::file_clock::to_sys(quando)));
+}
+
 // The archive's file before it is whole: a hidden name beside the final one, made unique, so
 // that neither a crash nor a full disk leaves a broken archive under an archive's name. Removed
 // on the way out unless it has been put in place.
 class ArquivoTemporario {
   public:
+    // Hidden beside `final`, the archive's name as far as it is known.
     explicit ArquivoTemporario(const std::string& final) : final(final) {
         fs::path criado;
         const int descritor = criaArquivoAoLado(final, criado);
@@ -104,6 +117,9 @@ class ArquivoTemporario {
     ArquivoTemporario& operator=(const ArquivoTemporario&) = delete;
 
     const std::string& nome() const { return caminho; }
+
+    // An archive begun before the moment that names it is put in place under that name.
+    void renomeiaFinal(const std::string& nome) { final = nome; }
 
     // Gives the file the final name, or the first free one after it, without replacing
     // anything; returns the name taken.
@@ -244,6 +260,9 @@ class ArquivoZip {
     ArquivoZip(const ArquivoZip&) = delete;
     ArquivoZip& operator=(const ArquivoZip&) = delete;
 
+    // The name the archive is to have, for the messages.
+    void renomeiaFinal(const std::string& nome) { final = nome; }
+
     void adiciona(const fs::path& arquivo) {
         std::error_code ec;
         if (!fs::is_regular_file(arquivo, ec))
@@ -252,32 +271,27 @@ class ArquivoZip {
         std::ifstream entrada(arquivo, std::ios::binary);
         if (!entrada) throw ErroArquivo("Não foi possível ler o arquivo " + arquivo.string() + ".");
         const std::uintmax_t tamanho = fs::file_size(arquivo, ec);
-        const int zip64 = (!ec && tamanho >= 0xFFFFFFFFu) ? 1 : 0;
-
-        zip_fileinfo info{};
-        info.tmz_date = dataDoArquivo(arquivo);
-        const std::string nome = arquivo.filename().string();
-        errno = 0;
-        if (zipOpenNewFileInZip64(zip, nome.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
-                                  Z_DEFLATED, Z_DEFAULT_COMPRESSION, zip64) != ZIP_OK) {
-            throw falhaDeGravacao();
-        }
-        std::vector<char> bloco(64 * 1024);
+        abreEntrada(arquivo.filename().string(), dataDoArquivo(arquivo),
+                    !ec && tamanho >= 0xFFFFFFFFu);
+        std::vector<char> bloco(kBloco);
         while (entrada) {
             entrada.read(bloco.data(), static_cast<std::streamsize>(bloco.size()));
             const std::streamsize lidos = entrada.gcount();
-            errno = 0;
-            if (lidos > 0 &&
-                zipWriteInFileInZip(zip, bloco.data(), static_cast<unsigned>(lidos)) != ZIP_OK) {
-                throw falhaDeGravacao();
-            }
+            if (lidos > 0) escreve(bloco.data(), static_cast<std::size_t>(lidos));
         }
         if (!entrada.eof()) {
             throw ErroArquivo("Não foi possível ler o arquivo " + arquivo.string() + ".");
         }
-        errno = 0;
-        if (zipCloseFileInZip(zip) != ZIP_OK) throw falhaDeGravacao();
-        ++entradas;
+        fechaEntrada();
+    }
+
+    // The same entry from the file's content already in memory: deflate is fed the blocks a
+    // read of the file would give, so the bytes are those of `adiciona`.
+    void adiciona(const std::string& nome, std::string_view conteudo, const tm_zip& data) {
+        abreEntrada(nome, data, conteudo.size() >= 0xFFFFFFFFu);
+        for (std::size_t inicio = 0; inicio < conteudo.size(); inicio += kBloco)
+            escreve(conteudo.data() + inicio, std::min(kBloco, conteudo.size() - inicio));
+        fechaEntrada();
     }
 
     // Writes the directory and the end records; only after this is the archive whole.
@@ -290,6 +304,30 @@ class ArquivoZip {
     }
 
   private:
+    static constexpr std::size_t kBloco = 64 * 1024;
+
+    void abreEntrada(const std::string& nome, const tm_zip& data, bool zip64) {
+        zip_fileinfo info{};
+        info.tmz_date = data;
+        errno = 0;
+        if (zipOpenNewFileInZip64(zip, nome.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
+                                  Z_DEFLATED, Z_DEFAULT_COMPRESSION, zip64 ? 1 : 0) != ZIP_OK) {
+            throw falhaDeGravacao();
+        }
+    }
+
+    void escreve(const char* bytes, std::size_t tamanho) {
+        errno = 0;
+        if (zipWriteInFileInZip(zip, bytes, static_cast<unsigned>(tamanho)) != ZIP_OK)
+            throw falhaDeGravacao();
+    }
+
+    void fechaEntrada() {
+        errno = 0;
+        if (zipCloseFileInZip(zip) != ZIP_OK) throw falhaDeGravacao();
+        ++entradas;
+    }
+
     // errno as the failing call left it: a full disk says so.
     ErroArquivo falhaDeGravacao() const {
         return ErroArquivo(mensagemDoErro("Não foi possível gravar o arquivo " + final, errno));
@@ -301,6 +339,45 @@ class ArquivoZip {
     std::uint64_t entradas = 0;
 };
 
+// zipaXML's packing once the archive has its name: every listed file read from the disk, in
+// order, a path listed again packed once at its first place. Returns the name taken.
+template <class Lista, class CaminhoDe>
+std::string empacotaEmSequencia(const std::string& final, const Lista& lista, CaminhoDe caminhoDe) {
+    ArquivoTemporario temporario(final);
+    {
+        ArquivoZip zip(temporario.nome(), final);
+        // A file saved twice in a run is listed twice but is one file.
+        std::unordered_set<std::string_view> empacotados;
+        for (const auto& item : lista) {
+            const std::string& caminho = caminhoDe(item);
+            if (empacotados.insert(caminho).second) zip.adiciona(caminho);
+        }
+        zip.fecha();
+    }
+    return temporario.poeNoLugar();
+}
+
+// What tells one file from another at a path: a file replaced has another inode, and a file
+// written, truncated, renamed or given another date or mode has another status-change time.
+struct Instantaneo {
+    std::uint64_t inode = 0;
+    std::int64_t tamanho = -1;
+    std::int64_t mudanca = 0;
+
+    friend bool operator==(const Instantaneo&, const Instantaneo&) = default;
+};
+
+// A regular file's, after symbolic links; nothing when there is none to read at `caminho`.
+std::optional<Instantaneo> instantaneo(const std::string& caminho,
+                                       std::time_t* gravacao = nullptr) {
+    struct stat st {};
+    if (::stat(caminho.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    if (gravacao != nullptr) *gravacao = st.st_mtim.tv_sec;
+    return Instantaneo{
+        static_cast<std::uint64_t>(st.st_ino), static_cast<std::int64_t>(st.st_size),
+        static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};
+}
+
 }  // namespace
 
 ResultadoZip zipaXML(const ParametrosExportacao& parametros,
@@ -310,18 +387,200 @@ ResultadoZip zipaXML(const ParametrosExportacao& parametros,
     resultado.arquivo = nomeDoArquivo(parametros, relogio.agora());
     operador.status("Compactando Arquivo...");
     try {
-        ArquivoTemporario temporario(resultado.arquivo);
-        {
-            ArquivoZip zip(temporario.nome(), resultado.arquivo);
-            // A file saved twice in a run is listed twice but is one file.
-            std::unordered_set<std::string> empacotados;
-            for (const std::string& caminho : ListaArquivos)
-                if (empacotados.insert(caminho).second) zip.adiciona(caminho);
-            zip.fecha();
-        }
-        resultado.arquivo = temporario.poeNoLugar();
+        resultado.arquivo =
+            empacotaEmSequencia(resultado.arquivo, ListaArquivos,
+                                [](const std::string& c) -> const std::string& { return c; });
     } catch (const std::exception& e) {
         // Packaging is the one step that reports its own failure; the status keeps its text.
+        operador.mensagem(e.what(), kTituloFalha, TipoMensagem::Erro);
+        return resultado;
+    }
+    resultado.gravado = true;
+    return resultado;
+}
+
+// The thread and the hidden archive it writes. Entries go to the archive as the files come,
+// so memory holds a bounded queue of files and a few words per entry, never the month's
+// compressed bytes. A path saved again right after itself (a record's further rows) replaces
+// the file still waiting; one saved again after other files cannot be put back in its first
+// place in an archive written front to back, and `conclui` then packs anew from the disk, as
+// it does for a file changed or gone since it was saved.
+class EmpacotamentoSimultaneo::Estado {
+  public:
+    explicit Estado(const std::string& provisorio)
+        : temporario(provisorio), zip(temporario.nome(), provisorio) {
+        trabalhador = std::thread([this] { trabalha(); });
+    }
+    ~Estado() {
+        {
+            std::lock_guard<std::mutex> trava(mutex);
+            cancelado = true;
+        }
+        temPedido.notify_one();
+        if (trabalhador.joinable()) trabalhador.join();
+    }
+    Estado(const Estado&) = delete;
+    Estado& operator=(const Estado&) = delete;
+
+    void adiciona(const std::string& caminho, const std::string& texto) {
+        if (falhou.load(std::memory_order_relaxed)) return;
+        Pedido pedido{caminho, texto, {}, 0};
+        // Taken here, on the run's thread, right after the save: the status of the very file
+        // whose text is in hand.
+        pedido.instantaneo = instantaneo(caminho, &pedido.gravacao);
+        std::unique_lock<std::mutex> trava(mutex);
+        temVaga.wait(trava, [this] { return fila.size() < kFila; });
+        const bool estavaVazia = fila.empty();
+        fila.push_back(std::move(pedido));
+        trava.unlock();
+        if (estavaVazia) temPedido.notify_one();
+    }
+
+    // Once the last file has been given: waits for the thread to write every entry, then closes
+    // the archive and puts it in place as `final` when it is the archive of ListaArquivos as
+    // the disk holds it now. Nothing when it is not, or when it could not be written whole.
+    std::optional<std::string> poeNoLugar(const std::vector<ArquivoGerado>& ListaArquivos,
+                                          const std::string& final) {
+        {
+            std::lock_guard<std::mutex> trava(mutex);
+            fim = true;
+        }
+        temPedido.notify_one();
+        trabalhador.join();
+        if (falhou || !mesmosArquivos(ListaArquivos)) return std::nullopt;
+        zip.renomeiaFinal(final);
+        temporario.renomeiaFinal(final);
+        try {
+            zip.fecha();
+        } catch (const ErroArquivo&) {
+            // Packed anew, whose failure, if it fails again, is the one told.
+            return std::nullopt;
+        }
+        return temporario.poeNoLugar();
+    }
+
+  private:
+    // Files waiting for the thread: enough to keep it busy, few enough to stay a few MiB.
+    static constexpr std::size_t kFila = 512;
+
+    struct Pedido {
+        std::string caminho;
+        std::string texto;
+        std::optional<Instantaneo> instantaneo;
+        std::time_t gravacao;
+    };
+
+    void trabalha() {
+        std::deque<Pedido> lote;
+        std::optional<Pedido> pendente;
+        for (;;) {
+            {
+                std::unique_lock<std::mutex> trava(mutex);
+                temPedido.wait(trava, [this] { return !fila.empty() || fim || cancelado; });
+                if (cancelado) return;
+                if (fila.empty()) break;
+                lote.swap(fila);
+            }
+            temVaga.notify_all();
+            for (Pedido& pedido : lote) {
+                if (pendente && pendente->caminho == pedido.caminho) {
+                    pendente = std::move(pedido);
+                    continue;
+                }
+                if (pendente) grava(*pendente);
+                pendente = std::move(pedido);
+            }
+            lote.clear();
+        }
+        if (pendente) grava(*pendente);
+    }
+
+    void grava(const Pedido& pedido) {
+        if (falhou) return;
+        try {
+            if (!pedido.instantaneo) throw ErroArquivo("arquivo sumido");
+            zip.adiciona(fs::path(pedido.caminho).filename().string(), pedido.texto,
+                         dataZip(pedido.gravacao));
+            gravados.push_back(*pedido.instantaneo);
+        } catch (const std::exception&) {
+            // Not told here: `conclui` packs from the disk instead, and that packing's own
+            // failure, if any, is the one the operator sees.
+            falhou = true;
+        }
+    }
+
+    // Whether the archive's entries are those zipaXML would write now: one per path of
+    // ListaArquivos, in its order, each path listed once (a path listed twice in a row was
+    // written once, the later text), each file still the one that was deflated.
+    bool mesmosArquivos(const std::vector<ArquivoGerado>& ListaArquivos) const {
+        std::vector<std::pair<std::size_t, std::size_t>> porHash;
+        std::size_t entrada = 0;
+        for (std::size_t i = 0; i < ListaArquivos.size(); ++i) {
+            const std::string& caminho = ListaArquivos[i].caminho;
+            if (i > 0 && caminho == ListaArquivos[i - 1].caminho) continue;
+            if (entrada >= gravados.size() || instantaneo(caminho) != gravados[entrada])
+                return false;
+            porHash.emplace_back(std::hash<std::string>{}(caminho), i);
+            ++entrada;
+        }
+        if (entrada != gravados.size()) return false;
+        std::sort(porHash.begin(), porHash.end());
+        for (std::size_t i = 1; i < porHash.size(); ++i)
+            if (porHash[i].first == porHash[i - 1].first &&
+                ListaArquivos[porHash[i].second].caminho ==
+                    ListaArquivos[porHash[i - 1].second].caminho)
+                return false;
+        return true;
+    }
+
+    ArquivoTemporario temporario;
+    ArquivoZip zip;
+    // One per entry written, in the archive's order.
+    std::vector<Instantaneo> gravados;
+    std::atomic<bool> falhou{false};
+
+    std::mutex mutex;
+    std::condition_variable temPedido;
+    std::condition_variable temVaga;
+    std::deque<Pedido> fila;
+    bool fim = false;
+    bool cancelado = false;
+    std::thread trabalhador;
+};
+
+EmpacotamentoSimultaneo::EmpacotamentoSimultaneo(const ParametrosExportacao& parametros,
+                                                 const Relogio& relogio)
+    : parametros(parametros) {
+    try {
+        estado = std::make_unique<Estado>(nomeDoArquivo(parametros, relogio.agora()));
+    } catch (const ErroArquivo&) {
+        // No hidden archive here (a folder gone, a full disk): the packing at the end meets
+        // the same folder and tells what it finds.
+    }
+}
+
+EmpacotamentoSimultaneo::~EmpacotamentoSimultaneo() = default;
+
+void EmpacotamentoSimultaneo::adiciona(const std::string& caminho, const std::string& texto) {
+    if (estado) estado->adiciona(caminho, texto);
+}
+
+ResultadoZip EmpacotamentoSimultaneo::conclui(const std::vector<ArquivoGerado>& ListaArquivos,
+                                              Operador& operador, const Relogio& relogio) {
+    ResultadoZip resultado;
+    resultado.arquivo = nomeDoArquivo(parametros, relogio.agora());
+    operador.status("Compactando Arquivo...");
+    try {
+        std::optional<std::string> nome;
+        if (estado) nome = estado->poeNoLugar(ListaArquivos, resultado.arquivo);
+        // The hidden archive goes before the files are packed again, which may need its room.
+        estado.reset();
+        resultado.arquivo =
+            nome ? *nome
+                 : empacotaEmSequencia(
+                       resultado.arquivo, ListaArquivos,
+                       [](const ArquivoGerado& a) -> const std::string& { return a.caminho; });
+    } catch (const std::exception& e) {
         operador.mensagem(e.what(), kTituloFalha, TipoMensagem::Erro);
         return resultado;
     }

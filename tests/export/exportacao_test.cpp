@@ -134,6 +134,26 @@ TEST_F(ExportacaoTest, MesmoNumeroEmDuasUnidadesChegaAoArquivoCompactado) {
                                         "FichaAtendimentoIndividual_7_2.esus.xml"}));
 }
 
+// The archive deflated while the run writes is the one packing the listed files afterwards
+// would give, byte for byte: entries, order, names, dates and contents.
+TEST_F(ExportacaoTest, ArquivoDaExecucaoIgualAoEmpacotadoDepois) {
+    for (int n = 1; n <= 5; ++n)
+        teste::insereEpisodio(banco, n, "'0" + std::to_string(n + 3) + ":00:00'");
+    parametros.Fichas.insert(TipoFicha::Vacinacao);
+
+    const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
+
+    ASSERT_TRUE(r.arquivoZip);
+    ASSERT_EQ(r.ListaArquivos.size(), 10u);
+    std::vector<std::string> caminhos;
+    for (const ArquivoGerado& a : r.ListaArquivos) caminhos.push_back(a.caminho);
+    OperadorGravador depois;
+    const ResultadoZip empacotado = zipaXML(parametros, caminhos, depois, relogio);
+    ASSERT_TRUE(empacotado.gravado);
+    EXPECT_NE(empacotado.arquivo, r.arquivoZip.arquivo);
+    EXPECT_TRUE(teste::leArquivo(r.arquivoZip.arquivo) == teste::leArquivo(empacotado.arquivo));
+}
+
 TEST_F(ExportacaoTest, SemTiposAindaGeraArquivoVazioValido) {
     parametros.Fichas.clear();
     std::ofstream(pastaXml(parametros.Caminho) + "/FichaAntiga_1.esus.xml") << "x";
