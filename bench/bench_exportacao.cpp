@@ -2,7 +2,7 @@
 //
 //   bench_exportacao [--cidadaos N] [--domicilios N] [--atendimentos N] [--odontologicos N]
 //                    [--procedimentos N] [--visitas N] [--encontros N] [--execucoes N]
-//                    [--servidor HOST/PORTA] [--so-servidor] [--pequeno]
+//                    [--escala F] [--servidor HOST/PORTA] [--so-servidor] [--pequeno]
 //
 // Makes the demo clinic (db/demo.sql) and copies its rows of each kind, with new keys and dates
 // spread over November 2026, up to the sizes asked: citizens and households marked for sending,
@@ -18,8 +18,9 @@
 //     one statement, the run's files written again (same bytes, same number of files, each to
 //     a sibling renamed over its name, as the run saves them) and packed into the same archive
 //     by the packing in sequence; and the run's time over the floor.
-// Minimum and median of the runs. --pequeno is the smoke test of CI: a hundredth of the sizes
-// and one run; it prints the figures and asserts nothing about speed.
+// Minimum and median of the runs. --escala multiplies every size given before it (0.1 for a
+// tenth of the month). --pequeno is the smoke test of CI: a hundredth of the sizes and one run;
+// it prints the figures and asserts nothing about speed.
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -99,9 +100,11 @@ void replica(Transacao& t, const std::string& tabela, const std::string& filtro,
         valores += (valores.empty() ? "" : ", ") + valor;
     }
     if (nomes.empty()) throw std::runtime_error("tabela sem colunas: " + tabela);
+    // The outer join keeps the few rows copied outside, so that the copies are a range of the
+    // numbers' index for each of them, whatever indexes the table has.
     Consulta(t, "INSERT INTO " + tabela + " (" + nomes + ") SELECT " + valores + " FROM " + tabela +
-                    " r CROSS JOIN BENCH_N n WHERE n.K < " + std::to_string(copias) + " AND (" +
-                    filtro + ")")
+                    " r LEFT JOIN BENCH_N n ON n.K < " + std::to_string(copias) + " WHERE " +
+                    filtro)
         .executa();
 }
 
@@ -474,7 +477,8 @@ int uso() {
     std::fprintf(stderr,
                  "uso: bench_exportacao [--cidadaos N] [--domicilios N] [--atendimentos N] "
                  "[--odontologicos N] [--procedimentos N] [--visitas N] [--encontros N] "
-                 "[--execucoes N] [--servidor HOST/PORTA] [--so-servidor] [--pequeno]\n");
+                 "[--execucoes N] [--escala F] [--servidor HOST/PORTA] [--so-servidor] "
+                 "[--pequeno]\n");
     return 2;
 }
 
@@ -497,11 +501,12 @@ int main(int argc, char** argv) {
             {"--procedimentos", &n.procedimentos}, {"--visitas", &n.visitas},
             {"--encontros", &n.encontros},         {"--execucoes", &execucoes}};
         for (std::size_t i = 0; i < args.size(); ++i) {
-            if (args[i] == "--pequeno") {
+            if (args[i] == "--pequeno" || (args[i] == "--escala" && i + 1 < args.size())) {
+                const double fator = args[i] == "--pequeno" ? 0.01 : std::stod(args[++i]);
                 for (int* v : {&n.cidadaos, &n.domicilios, &n.atendimentos, &n.odontologicos,
                                &n.procedimentos, &n.visitas, &n.encontros})
-                    *v = std::max(2, *v / 100);
-                execucoes = 1;
+                    *v = std::max(2, static_cast<int>(*v * fator));
+                if (args[i] == "--pequeno") execucoes = 1;
             } else if (args[i] == "--so-servidor") {
                 soServidor = true;
             } else if (args[i] == "--servidor" && i + 1 < args.size()) {

@@ -1,6 +1,7 @@
 #include "export/empacotamento.hpp"
 
 #include <fcntl.h>
+#include <minizip/unzip.h>
 #include <minizip/zip.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -18,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string_view>
@@ -294,6 +296,39 @@ class ArquivoZip {
         fechaEntrada();
     }
 
+    // The entry `origem` stands at, copied as it is deflated: name, date, CRC and bytes.
+    void copiaDeflatada(unzFile origem) {
+        unz_file_info64 info{};
+        char nome[4096];
+        int metodo = 0;
+        int nivel = 0;
+        if (unzGetCurrentFileInfo64(origem, &info, nome, sizeof nome, nullptr, 0, nullptr, 0) !=
+                UNZ_OK ||
+            unzOpenCurrentFile2(origem, &metodo, &nivel, 1) != UNZ_OK)
+            throw ErroArquivo("Não foi possível reler o arquivo " + final + ".");
+        // The text flag deflate set when it wrote the entry goes along.
+        zip_fileinfo data{};
+        data.dosDate = info.dosDate;
+        data.internal_fa = info.internal_fa;
+        errno = 0;
+        if (zipOpenNewFileInZip2_64(zip, nome, &data, nullptr, 0, nullptr, 0, nullptr, metodo,
+                                    Z_DEFAULT_COMPRESSION, 1,
+                                    info.uncompressed_size >= 0xFFFFFFFFu ? 1 : 0) != ZIP_OK) {
+            unzCloseCurrentFile(origem);
+            throw falhaDeGravacao();
+        }
+        std::vector<char> bloco(kBloco);
+        int lidos = 0;
+        while ((lidos = unzReadCurrentFile(origem, bloco.data(), kBloco)) > 0)
+            escreve(bloco.data(), static_cast<std::size_t>(lidos));
+        unzCloseCurrentFile(origem);
+        if (lidos < 0) throw ErroArquivo("Não foi possível reler o arquivo " + final + ".");
+        errno = 0;
+        if (zipCloseFileInZipRaw64(zip, info.uncompressed_size, info.crc) != ZIP_OK)
+            throw falhaDeGravacao();
+        ++entradas;
+    }
+
     // Writes the directory and the end records; only after this is the archive whole.
     void fecha() {
         errno = 0;
@@ -402,9 +437,10 @@ ResultadoZip zipaXML(const ParametrosExportacao& parametros,
 // The thread and the hidden archive it writes. Entries go to the archive as the files come,
 // so memory holds a bounded queue of files and a few words per entry, never the month's
 // compressed bytes. A path saved again right after itself (a record's further rows) replaces
-// the file still waiting; one saved again after other files cannot be put back in its first
-// place in an archive written front to back, and `conclui` then packs anew from the disk, as
-// it does for a file changed or gone since it was saved.
+// the file still waiting. One saved again after other files cannot be put back in its first
+// place in an archive written front to back: at the end the deflated entries are copied into
+// a new archive in zipaXML's order, the stale ones left out, which reads back only compressed
+// bytes. A file changed or gone since it was saved makes `conclui` pack anew from the disk.
 class EmpacotamentoSimultaneo::Estado {
   public:
     explicit Estado(const std::string& provisorio)
@@ -436,9 +472,9 @@ class EmpacotamentoSimultaneo::Estado {
         if (estavaVazia) temPedido.notify_one();
     }
 
-    // Once the last file has been given: waits for the thread to write every entry, then closes
-    // the archive and puts it in place as `final` when it is the archive of ListaArquivos as
-    // the disk holds it now. Nothing when it is not, or when it could not be written whole.
+    // Once the last file has been given: waits for the thread to write every entry, then puts
+    // in place as `final` the archive of ListaArquivos as the disk holds it now. Nothing when
+    // the entries written are not that archive's, or when it could not be written whole.
     std::optional<std::string> poeNoLugar(const std::vector<ArquivoGerado>& ListaArquivos,
                                           const std::string& final) {
         {
@@ -447,16 +483,20 @@ class EmpacotamentoSimultaneo::Estado {
         }
         temPedido.notify_one();
         trabalhador.join();
-        if (falhou || !mesmosArquivos(ListaArquivos)) return std::nullopt;
+        if (falhou) return std::nullopt;
+        const std::optional<std::vector<std::uint32_t>> ordem = ordemDasEntradas(ListaArquivos);
+        if (!ordem) return std::nullopt;
         zip.renomeiaFinal(final);
         temporario.renomeiaFinal(final);
+        std::unique_ptr<ArquivoTemporario> reescrito;
         try {
             zip.fecha();
+            if (!emOrdem(*ordem)) reescrito = reescreve(*ordem, final);
         } catch (const ErroArquivo&) {
             // Packed anew, whose failure, if it fails again, is the one told.
             return std::nullopt;
         }
-        return temporario.poeNoLugar();
+        return reescrito ? reescrito->poeNoLugar() : temporario.poeNoLugar();
     }
 
   private:
@@ -509,29 +549,94 @@ class EmpacotamentoSimultaneo::Estado {
         }
     }
 
-    // Whether the archive's entries are those zipaXML would write now: one per path of
-    // ListaArquivos, in its order, each path listed once (a path listed twice in a row was
-    // written once, the later text), each file still the one that was deflated.
-    bool mesmosArquivos(const std::vector<ArquivoGerado>& ListaArquivos) const {
-        std::vector<std::pair<std::size_t, std::size_t>> porHash;
-        std::size_t entrada = 0;
-        for (std::size_t i = 0; i < ListaArquivos.size(); ++i) {
-            const std::string& caminho = ListaArquivos[i].caminho;
-            if (i > 0 && caminho == ListaArquivos[i - 1].caminho) continue;
-            if (entrada >= gravados.size() || instantaneo(caminho) != gravados[entrada])
-                return false;
-            porHash.emplace_back(std::hash<std::string>{}(caminho), i);
-            ++entrada;
+    // The entries written, in the order zipaXML would pack the listed paths now: one per path,
+    // at its first place, the entry of its last save. Nothing when the entries are not the
+    // saves of ListaArquivos (a path listed twice in a row was written once, the later text)
+    // or a file is no longer the one that was deflated.
+    std::optional<std::vector<std::uint32_t>> ordemDasEntradas(
+        const std::vector<ArquivoGerado>& ListaArquivos) const {
+        const auto mesmo = [&](std::size_t a, std::size_t b) {
+            return ListaArquivos[a].caminho == ListaArquivos[b].caminho;
+        };
+        // The entry of each listed path, and the paths grouped by hash.
+        std::vector<std::uint32_t> entradaDe(ListaArquivos.size());
+        std::vector<std::pair<std::size_t, std::uint32_t>> porHash;
+        porHash.reserve(ListaArquivos.size());
+        std::uint32_t entradas = 0;
+        for (std::uint32_t i = 0; i < ListaArquivos.size(); ++i) {
+            entradaDe[i] = i > 0 && mesmo(i, i - 1) ? entradaDe[i - 1] : entradas++;
+            porHash.emplace_back(std::hash<std::string>{}(ListaArquivos[i].caminho), i);
         }
-        if (entrada != gravados.size()) return false;
+        if (entradas != gravados.size()) return std::nullopt;
         std::sort(porHash.begin(), porHash.end());
-        for (std::size_t i = 1; i < porHash.size(); ++i)
-            if (porHash[i].first == porHash[i - 1].first &&
-                ListaArquivos[porHash[i].second].caminho ==
-                    ListaArquivos[porHash[i - 1].second].caminho)
-                return false;
+        // For a path's first listing, the entry of its last; kJaVisto for its later ones.
+        std::vector<std::uint32_t> ultima(ListaArquivos.size(), kNenhuma);
+        for (std::size_t inicio = 0, fim = 0; inicio < porHash.size(); inicio = fim) {
+            fim = inicio + 1;
+            while (fim < porHash.size() && porHash[fim].first == porHash[inicio].first) ++fim;
+            // Same hash: the same path, but for a collision, which is told apart here.
+            for (std::size_t a = inicio; a < fim; ++a) {
+                const std::uint32_t primeira = porHash[a].second;
+                if (ultima[primeira] == kJaVisto) continue;
+                std::uint32_t ultimaListagem = primeira;
+                for (std::size_t b = a + 1; b < fim; ++b) {
+                    if (!mesmo(porHash[b].second, primeira)) continue;
+                    ultimaListagem = porHash[b].second;
+                    ultima[porHash[b].second] = kJaVisto;
+                }
+                ultima[primeira] = entradaDe[ultimaListagem];
+            }
+        }
+        std::vector<std::uint32_t> ordem;
+        for (std::uint32_t i = 0; i < ListaArquivos.size(); ++i) {
+            if (ultima[i] == kJaVisto || ultima[i] == kNenhuma) continue;
+            if (instantaneo(ListaArquivos[i].caminho) != gravados[ultima[i]]) return std::nullopt;
+            ordem.push_back(ultima[i]);
+        }
+        return ordem;
+    }
+
+    static bool emOrdem(const std::vector<std::uint32_t>& ordem) {
+        for (std::uint32_t i = 0; i < ordem.size(); ++i)
+            if (ordem[i] != i) return false;
         return true;
     }
+
+    // A path saved again after other files: the entries already deflated are copied, as they
+    // are, into a new archive in the order given, the stale ones left out. Only the compressed
+    // bytes are read back, in one pass over the hidden archive.
+    std::unique_ptr<ArquivoTemporario> reescreve(const std::vector<std::uint32_t>& ordem,
+                                                 const std::string& final) const {
+        struct Origem {
+            unzFile zip;
+            ~Origem() {
+                if (zip != nullptr) unzClose(zip);
+            }
+        } origem{unzOpen64(temporario.nome().c_str())};
+        if (origem.zip == nullptr)
+            throw ErroArquivo("Não foi possível reler o arquivo " + final + ".");
+        std::vector<unz64_file_pos> posicoes;
+        posicoes.reserve(gravados.size());
+        for (int r = unzGoToFirstFile(origem.zip); r == UNZ_OK; r = unzGoToNextFile(origem.zip)) {
+            unz64_file_pos posicao{};
+            unzGetFilePos64(origem.zip, &posicao);
+            posicoes.push_back(posicao);
+        }
+        if (posicoes.size() != gravados.size())
+            throw ErroArquivo("Não foi possível reler o arquivo " + final + ".");
+        auto novo = std::make_unique<ArquivoTemporario>(final);
+        ArquivoZip destino(novo->nome(), final);
+        for (const std::uint32_t entrada : ordem) {
+            if (unzGoToFilePos64(origem.zip, &posicoes[entrada]) != UNZ_OK)
+                throw ErroArquivo("Não foi possível reler o arquivo " + final + ".");
+            destino.copiaDeflatada(origem.zip);
+        }
+        destino.fecha();
+        return novo;
+    }
+
+    static constexpr std::uint32_t kNenhuma = 0xFFFFFFFFu;
+    static constexpr std::uint32_t kJaVisto = 0xFFFFFFFEu;
 
     ArquivoTemporario temporario;
     ArquivoZip zip;

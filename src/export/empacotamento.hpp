@@ -39,11 +39,11 @@ struct ResultadoZip {
 
 // The packing of a run done while the run writes its files: each file is deflated into a
 // hidden archive on a thread of its own as soon as it is saved, so that the archive is whole
-// soon after the last record. `conclui` keeps zipaXML's contract to the byte: the archive
-// built meanwhile is put in place only when it is the one zipaXML would write from the listed
-// files at that moment (every listed file still the very file that was deflated, none listed
-// again after another); otherwise it is dropped and the files are packed by zipaXML's own
-// steps, whose result and messages are then the run's.
+// soon after the last record. `conclui` keeps zipaXML's contract to the byte: the entries
+// deflated meanwhile make the archive only when every listed file is still the very file that
+// was deflated (a path saved again after other files has its last entry copied to its first
+// place); otherwise they are dropped and the files are packed by zipaXML's own steps, whose
+// result and messages are then the run's.
 class EmpacotamentoSimultaneo {
   public:
     // Starts the thread and the hidden archive in the output folder. A folder where it cannot

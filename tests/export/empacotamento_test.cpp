@@ -709,20 +709,65 @@ TEST_F(EmpacotamentoSimultaneoTest, ArquivoCresceEnquantoAsFichasSaoGravadas) {
 
 // The files are not read back at the end: what goes into the archive is the text handed over
 // with each save (here, unlike any real save, not what the disk holds, so the two can be told
-// apart), as long as each file is still the one saved.
+// apart), as long as each file is still the one saved; a path saved again after other files
+// too, whose last text takes its first place.
 TEST_F(EmpacotamentoSimultaneoTest, TextoEntregueVaiSemReleituraDoDisco) {
-    const std::string caminho = ficha("FichaVacinacao_1.esus.xml", "<no disco/>");
-    EmpacotamentoSimultaneo empacotamento(parametros, relogio);
-    empacotamento.adiciona(caminho, "<entregue/>");
+    struct Salvamento {
+        std::string nome;
+        std::string noDisco;
+        std::string entregue;
+    };
+    struct Caso {
+        const char* descricao;
+        std::vector<Salvamento> salvamentos;
+        std::vector<std::pair<std::string, std::string>> entradas;
+    };
+    const Caso casos[] = {
+        {"uma ficha",
+         {{"FichaVacinacao_1.esus.xml", "<no disco/>", "<entregue/>"}},
+         {{"FichaVacinacao_1.esus.xml", "<entregue/>"}}},
+        {"regravada depois de outras",
+         {{"FichaVacinacao_1.esus.xml", "<disco 1a/>", "<dado 1a/>"},
+          {"FichaVacinacao_2.esus.xml", "<disco 2/>", "<dado 2/>"},
+          {"FichaVacinacao_3.esus.xml", "<disco 3/>", "<dado 3/>"},
+          {"FichaVacinacao_1.esus.xml", "<disco 1b/>", "<dado 1b/>"},
+          {"FichaVacinacao_4.esus.xml", "<disco 4/>", "<dado 4/>"}},
+         {{"FichaVacinacao_1.esus.xml", "<dado 1b/>"},
+          {"FichaVacinacao_2.esus.xml", "<dado 2/>"},
+          {"FichaVacinacao_3.esus.xml", "<dado 3/>"},
+          {"FichaVacinacao_4.esus.xml", "<dado 4/>"}}},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.descricao);
+        PastaTemporaria saida;
+        fs::create_directory(saida / "arquivosXML");
+        ParametrosExportacao p = parametros;
+        p.Caminho = saida.caminho().string();
+        std::vector<ArquivoGerado> lista;
+        ResultadoZip resultado;
+        {
+            EmpacotamentoSimultaneo empacotamento(p, relogio);
+            for (const Salvamento& s : c.salvamentos) {
+                const fs::path arquivo = saida / "arquivosXML" / s.nome;
+                escreveArquivo(arquivo, s.noDisco);
+                lista.push_back({arquivo.string(), TipoFicha::Vacinacao});
+                empacotamento.adiciona(arquivo.string(), s.entregue);
+            }
+            resultado = empacotamento.conclui(lista, operador, relogio);
+        }
 
-    const ResultadoZip resultado =
-        empacotamento.conclui({{caminho, TipoFicha::Vacinacao}}, operador, relogio);
-
-    ASSERT_TRUE(resultado.gravado);
-    const auto entradas = leZip(resultado.arquivo);
-    ASSERT_TRUE(entradas.has_value());
-    ASSERT_EQ(entradas->size(), 1u);
-    EXPECT_EQ((*entradas)[0].conteudo, "<entregue/>");
+        ASSERT_TRUE(resultado.gravado);
+        const auto entradas = leZip(resultado.arquivo);
+        ASSERT_TRUE(entradas.has_value());
+        std::vector<std::pair<std::string, std::string>> lidas;
+        for (const EntradaZip& e : *entradas) lidas.emplace_back(e.nome, e.conteudo);
+        EXPECT_EQ(lidas, c.entradas);
+        EXPECT_TRUE(unzipAprova(resultado.arquivo));
+        // The hidden archives, the first one and the one rewritten from it, are gone.
+        EXPECT_EQ(
+            conteudoDe(saida.caminho()),
+            (std::vector<std::string>{fs::path(resultado.arquivo).filename(), "arquivosXML"}));
+    }
 }
 
 TEST_F(EmpacotamentoSimultaneoTest, ArquivoQueSumiuAteACompactacaoFalhaSemDeixarNada) {
@@ -827,25 +872,37 @@ TEST_F(EmpacotamentoSimultaneoTest, PastaDeSaidaInexistenteFalhaComoEmSequencia)
 }
 
 // Past 65,534 entries, written while the files come: the Zip64 end records, byte for byte as
-// the packing in sequence writes them.
+// the packing in sequence writes them; and so when the first file is saved again at the end,
+// which has the whole archive copied anew from the first one.
 TEST_F(EmpacotamentoSimultaneoTest, MaisDe65535ArquivosIguaisAoEmpacotamentoEmSequencia) {
     constexpr std::size_t kArquivos = 65600;
-    std::vector<ArquivoGerado> lista;
-    lista.reserve(kArquivos);
-    ResultadoZip simultaneo;
-    {
-        EmpacotamentoSimultaneo empacotamento(parametros, relogio);
-        for (std::size_t i = 1; i <= kArquivos; ++i)
-            salva(empacotamento, lista, pasta / "arquivosXML",
-                  {"FichaAtendimentoIndividual_" + std::to_string(i) + ".esus.xml",
-                   "<n>" + std::to_string(i) + "</n>"});
-        simultaneo = empacotamento.conclui(lista, operador, relogio);
+    for (const bool regravaAPrimeira : {false, true}) {
+        SCOPED_TRACE(regravaAPrimeira ? "a primeira regravada no fim" : "cada uma uma vez");
+        PastaTemporaria saida;
+        const fs::path pastaXml = saida / "arquivosXML";
+        fs::create_directory(pastaXml);
+        ParametrosExportacao p = parametros;
+        p.Caminho = saida.caminho().string();
+        std::vector<ArquivoGerado> lista;
+        lista.reserve(kArquivos + 1);
+        ResultadoZip simultaneo;
+        {
+            EmpacotamentoSimultaneo empacotamento(p, relogio);
+            for (std::size_t i = 1; i <= kArquivos; ++i)
+                salva(empacotamento, lista, pastaXml,
+                      {"FichaAtendimentoIndividual_" + std::to_string(i) + ".esus.xml",
+                       "<n>" + std::to_string(i) + "</n>"});
+            if (regravaAPrimeira)
+                salva(empacotamento, lista, pastaXml,
+                      {"FichaAtendimentoIndividual_1.esus.xml", "<n>de novo</n>"});
+            simultaneo = empacotamento.conclui(lista, operador, relogio);
+        }
+        ASSERT_TRUE(simultaneo.gravado);
+        const ResultadoZip sequencial = zipaXML(p, caminhos(lista), operador, relogio);
+        ASSERT_TRUE(sequencial.gravado);
+        EXPECT_TRUE(leArquivo(simultaneo.arquivo) == leArquivo(sequencial.arquivo));
+        EXPECT_TRUE(unzipAprova(simultaneo.arquivo));
     }
-    ASSERT_TRUE(simultaneo.gravado);
-    const ResultadoZip sequencial = zipaXML(parametros, caminhos(lista), operador, relogio);
-    ASSERT_TRUE(sequencial.gravado);
-    EXPECT_TRUE(leArquivo(simultaneo.arquivo) == leArquivo(sequencial.arquivo));
-    EXPECT_TRUE(unzipAprova(simultaneo.arquivo));
 }
 
 }  // namespace
