@@ -109,12 +109,7 @@ class ArquivoTemporario {
         ::close(descritor);
         caminho = criado.string();
     }
-    ~ArquivoTemporario() {
-        if (!caminho.empty()) {
-            std::error_code ec;
-            fs::remove(caminho, ec);
-        }
-    }
+    ~ArquivoTemporario() { remove(); }
     ArquivoTemporario(const ArquivoTemporario&) = delete;
     ArquivoTemporario& operator=(const ArquivoTemporario&) = delete;
 
@@ -122,6 +117,13 @@ class ArquivoTemporario {
 
     // An archive begun before the moment that names it is put in place under that name.
     void renomeiaFinal(const std::string& nome) { final = nome; }
+
+    // Gone before its owner goes.
+    void remove() {
+        std::error_code ec;
+        if (!caminho.empty()) fs::remove(caminho, ec);
+        caminho.clear();
+    }
 
     // Gives the file the final name, or the first free one after it, without replacing
     // anything; returns the name taken.
@@ -256,14 +258,18 @@ class ArquivoZip {
         if (zip == nullptr)
             throw ErroArquivo(mensagemDoErro("Não foi possível criar o arquivo " + final, errno));
     }
-    ~ArquivoZip() {
-        if (zip != nullptr) zipClose(zip, nullptr);
-    }
+    ~ArquivoZip() { abandona(); }
     ArquivoZip(const ArquivoZip&) = delete;
     ArquivoZip& operator=(const ArquivoZip&) = delete;
 
     // The name the archive is to have, for the messages.
     void renomeiaFinal(const std::string& nome) { final = nome; }
+
+    // Closed as far as it got, without a word: the archive is being thrown away.
+    void abandona() {
+        if (zip != nullptr) zipClose(zip, nullptr);
+        zip = nullptr;
+    }
 
     void adiciona(const fs::path& arquivo) {
         std::error_code ec;
@@ -544,8 +550,11 @@ class EmpacotamentoSimultaneo::Estado {
             gravados.push_back(*pedido.instantaneo);
         } catch (const std::exception&) {
             // Not told here: `conclui` packs from the disk instead, and that packing's own
-            // failure, if any, is the one the operator sees.
+            // failure, if any, is the one the operator sees. The hidden archive goes at once:
+            // on a full disk its room is the records'.
             falhou = true;
+            zip.abandona();
+            temporario.remove();
         }
     }
 

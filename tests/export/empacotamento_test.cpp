@@ -817,6 +817,48 @@ TEST_F(EmpacotamentoSimultaneoTest, ArquivoQueSumiuAteACompactacaoFalhaSemDeixar
     }
 }
 
+// A disk that fills while the run writes: the hidden archive cannot take the entries, goes,
+// and the packing at the end fails as the packing in sequence does, leaving nothing behind
+// and the archive of an earlier run whole.
+TEST_F(EmpacotamentoSimultaneoTest, DiscoCheioDuranteAExecucaoNaoDeixaNada) {
+    teste::DiscoPequeno disco(1024 * 1024);
+    if (!disco.montado()) GTEST_SKIP() << disco.motivo();
+    parametros.Caminho = disco.caminho().string();
+    const fs::path pastaXml = disco / "arquivosXML";
+    fs::create_directory(pastaXml);
+    escreveArquivo(pastaXml / "FichaVisitaDomiciliar_1.esus.xml", "<visita/>");
+    const ResultadoZip anterior = zipaXML(
+        parametros, {(pastaXml / "FichaVisitaDomiciliar_1.esus.xml").string()}, operador, relogio);
+    ASSERT_TRUE(anterior.gravado);
+    const std::string bytesDoAnterior = leArquivo(anterior.arquivo);
+    fs::remove(pastaXml / "FichaVisitaDomiciliar_1.esus.xml");
+    // Room for the record files, not for them and their archive too.
+    disco.enche(200 * 1024);
+
+    std::vector<ArquivoGerado> lista;
+    OperadorGravador operadorDaExecucao;
+    ResultadoZip resultado;
+    {
+        EmpacotamentoSimultaneo empacotamento(parametros, relogio);
+        for (unsigned i = 1; i <= 4; ++i)
+            salva(empacotamento, lista, pastaXml,
+                  {"FichaAtendimentoIndividual_" + std::to_string(i) + ".esus.xml",
+                   bytesAleatorios(40 * 1024, i)});
+        resultado = empacotamento.conclui(lista, operadorDaExecucao, relogio);
+    }
+
+    EXPECT_FALSE(resultado.gravado);
+    ASSERT_EQ(operadorDaExecucao.mensagens().size(), 1u);
+    const ChamadaOperador caixa = operadorDaExecucao.mensagens()[0];
+    EXPECT_EQ(caixa.titulo, kTituloFalha);
+    EXPECT_NE(caixa.texto.find(std::generic_category().message(ENOSPC)), std::string::npos)
+        << caixa.texto;
+    EXPECT_EQ(leArquivo(anterior.arquivo), bytesDoAnterior);
+    EXPECT_EQ(conteudoDe(disco.caminho()),
+              (std::vector<std::string>{".enchimento", fs::path(anterior.arquivo).filename(),
+                                        "arquivosXML"}));
+}
+
 // A run that ends in an error never reaches the packing's end: what was packed so far goes.
 TEST_F(EmpacotamentoSimultaneoTest, ExecucaoInterrompidaNaoDeixaArquivoOculto) {
     {
