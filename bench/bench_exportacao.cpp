@@ -1,94 +1,70 @@
-// How fast a month of care episodes goes out, and how much memory it takes.
+// A municipality's month through the whole run, and the floor it is measured against.
 //
-//   bench_exportacao [EPISODIOS] [HOST]
+//   bench_exportacao [--cidadaos N] [--domicilios N] [--atendimentos N] [--odontologicos N]
+//                    [--procedimentos N] [--visitas N] [--encontros N] [--execucoes N]
+//                    [--escala F] [--servidor HOST/PORTA] [--so-servidor] [--pequeno]
 //
-// Makes a clinic with EPISODIOS medical episodes (default 5000), each with triage, CIAP and
-// CID codes and two exams, then runs the export of the individual care and vaccination
-// records and prints the figures. With HOST (127.0.0.1, say) the database is reached through
-// that Firebird server instead of the embedded engine.
+// Makes the demo clinic (db/demo.sql) and copies its rows of each kind, with new keys and dates
+// spread over November 2026, up to the sizes asked: citizens and households marked for sending,
+// medical episodes with triage, CIAP, CID and exams, dental episodes, nursing episodes with
+// procedures, home visits, and group meetings with participants. Then it exports every kind
+// (`--fichas todas,vacinacao`) with the embedded engine and, with --servidor, through that
+// Firebird server, several times, each on a fresh copy of the database and in a process of its
+// own, and prints:
+//   - files/s, µs per file and the peak memory of the run;
+//   - the time of each kind (from its status text to the next) and of packing (from
+//     "Compactando Arquivo..." to "Concluído!", the commit included);
+//   - the floor, measured in the same session on a fresh copy: each source table read once by
+//     one statement, the run's files written again (same bytes, same number of files, each to
+//     a sibling renamed over its name, as the run saves them) and packed into the same archive
+//     by the packing in sequence; and the run's time over the floor.
+// Minimum and median of the runs. --escala multiplies every size given before it (0.1 for a
+// tenth of the month). --pequeno is the smoke test of CI: a hundredth of the sizes and one run;
+// it prints the figures and asserts nothing about speed.
 
 #include <sys/resource.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "export/abertura.hpp"
 #include "export/arquivo_ini.hpp"
+#include "export/empacotamento.hpp"
 #include "export/exportacao.hpp"
+#include "fichas/registro.hpp"
 #include "source/conexao.hpp"
 #include "source/consulta.hpp"
+#include "suporte/arquivos_teste.hpp"
 #include "suporte/banco_teste.hpp"
-#include "suporte/clinica.hpp"
 
 using namespace cds;
 namespace fs = std::filesystem;
+using Relogio_ = std::chrono::steady_clock;
 
 namespace {
 
-class OperadorSilencioso : public Operador {
-  public:
-    void status(const std::string&) override {}
-    void limpaLog() override {}
-    void log(const std::string&) override {}
-    void erroCadastro(const std::string&) override {}
-    void limpaErrosCadastro() override {}
-    void mensagem(const std::string&, const std::string&, TipoMensagem) override {}
+struct Tamanhos {
+    int cidadaos = 50000;
+    int domicilios = 15000;
+    int atendimentos = 100000;
+    int odontologicos = 10000;
+    int procedimentos = 20000;
+    int visitas = 10000;
+    int encontros = 500;
 };
 
-class RelogioParado : public Relogio {
-  public:
-    DataHora agora() const override { return {2019, 11, 3, 14, 5, 0}; }
-};
-
-// Synthetic rows, inserted with prepared statements in one transaction.
-void populaClinica(const std::string& caminho, int episodios) {
-    Conexao c;
-    c.abre(caminho);
-    Transacao t(c);
-    Consulta faa(t, R"(
-INSERT INTO FAA (CODUNIDADE, NUMFAA, DATA, HORA, CODPESSOA, CODPROFISSIONAL, ESPECIEATEND,
-  CARATER, CODCONDUTA, VACINAEMDIA)
-VALUES ('2345678', :n, :data, :hora, 100, 10, 'MEDICO', '1', 1, 'S')
-)");
-    Consulta triagem(t, R"(
-INSERT INTO TRIAGENS (CODUNIDADE, NUMFAA, PESO, ALTURA, pc)
-VALUES ('2345678', :n, :peso, 1.68, 35)
-)");
-    Consulta ciap(t,
-                  "INSERT INTO FAACIAPS (CODUNIDADE, NUMFAA, CODCIAP) "
-                  "VALUES ('2345678', :n, :codigo)");
-    Consulta cid(t,
-                 "INSERT INTO FAACID (CODUNIDADE, NUMFAA, CODCID) "
-                 "VALUES ('2345678', :n, 'J45.9')");
-    Consulta exame(t, R"(
-INSERT INTO FAAPROCED (CODUNIDADE, NUMFAA, CODPROCEDUNIF, ExameSolicitado, ExameAvaliado)
-VALUES ('2345678', :n, :codigo, 'S', 'S')
-)");
-    for (int n = 1; n <= episodios; ++n) {
-        faa.parametro("n", n);
-        faa.parametro("data", std::chrono::year{2019} / 10 / (1 + n % 31));
-        faa.parametro("hora", std::to_string(7 + n % 12) + ":15:00");
-        faa.executa();
-        triagem.parametro("n", n);
-        triagem.parametro("peso", std::to_string(50 + n % 40) + ".5");
-        triagem.executa();
-        for (const char* codigo : {"ABP001", "A01", "K86"}) {
-            ciap.parametro("n", n);
-            ciap.parametro("codigo", std::string_view(codigo));
-            ciap.executa();
-        }
-        cid.parametro("n", n);
-        cid.executa();
-        for (const char* codigo : {"0202010473", "0000000001"}) {
-            exame.parametro("n", n);
-            exame.parametro("codigo", std::string_view(codigo));
-            exame.executa();
-        }
-    }
-    t.commit();
+double segundos(Relogio_::time_point a, Relogio_::time_point b) {
+    return std::chrono::duration<double>(b - a).count();
 }
 
 double picoMemoriaMiB() {
@@ -97,53 +73,485 @@ double picoMemoriaMiB() {
     return static_cast<double>(uso.ru_maxrss) / 1024.0;
 }
 
+// ---------- The synthetic month ----------
+
+// Copies the rows of `tabela` that `filtro` picks (as "r"), `copias` times: copy k (from 0)
+// has the columns of `trocas` given by their expression, where DESLOC stands for (k + 1) *
+// passo. Identity columns are left to the table. One statement, on the server's side.
+void replica(Transacao& t, const std::string& tabela, const std::string& filtro, int copias,
+             int passo, const std::map<std::string, std::string>& trocas) {
+    if (copias <= 0) return;
+    Consulta colunas(t,
+                     "SELECT TRIM(RDB$FIELD_NAME) AS NOME FROM RDB$RELATION_FIELDS "
+                     "WHERE RDB$RELATION_NAME = :ptabela AND RDB$IDENTITY_TYPE IS NULL "
+                     "ORDER BY RDB$FIELD_POSITION");
+    colunas.parametro("ptabela", tabela);
+    std::string nomes, valores;
+    const std::string desloc = "((n.K + 1) * " + std::to_string(passo) + ")";
+    for (const Linha& l : colunas.abre()) {
+        const std::string coluna = l.texto("NOME");
+        std::string valor = "r.\"" + coluna + "\"";
+        if (auto it = trocas.find(coluna); it != trocas.end()) {
+            valor = it->second;
+            for (std::size_t p; (p = valor.find("DESLOC")) != std::string::npos;)
+                valor.replace(p, 6, desloc);
+        }
+        nomes += (nomes.empty() ? "\"" : ", \"") + coluna + "\"";
+        valores += (valores.empty() ? "" : ", ") + valor;
+    }
+    if (nomes.empty()) throw std::runtime_error("tabela sem colunas: " + tabela);
+    // The outer join keeps the few rows copied outside, so that the copies are a range of the
+    // numbers' index for each of them, whatever indexes the table has.
+    Consulta(t, "INSERT INTO " + tabela + " (" + nomes + ") SELECT " + valores + " FROM " + tabela +
+                    " r LEFT JOIN BENCH_N n ON n.K < " + std::to_string(copias) + " WHERE " +
+                    filtro)
+        .executa();
+}
+
+// Copies of demo rows: the citizens 101 and 103 (first sending, 101 with health conditions)
+// with household 101; medical episodes 1001 and 1004 (triage, two CIAP codes, a CID code,
+// exams); nursing episodes 1010 and 1011 (procedures); dental episodes 2001 and 2002; home
+// visits 3001 and 3002; meetings 17 and 18 (participants, triage, themes, audience).
+void populaMes(const std::string& banco, const Tamanhos& n) {
+    Conexao c;
+    c.abre(banco);
+    {
+        Transacao t(c);
+        Consulta(t, "CREATE TABLE BENCH_N (K INTEGER NOT NULL PRIMARY KEY)").executa();
+        t.commit();
+    }
+    Transacao t(c);
+    const int maior = std::max({n.cidadaos, n.domicilios, n.atendimentos, n.odontologicos,
+                                n.procedimentos, n.visitas, n.encontros, 1});
+    Consulta numero(t, "INSERT INTO BENCH_N VALUES (:k)");
+    for (int k = 0; k < maior; ++k) {
+        numero.parametro("k", k);
+        numero.executa();
+    }
+
+    const std::map<std::string, std::string> codigo = {{"CODIGO", "r.CODIGO + DESLOC"}};
+    const int pares = n.cidadaos / 2;
+    replica(t, "PESSOAS", "r.CODIGO IN (101, 103)", pares, 1000,
+            {{"CODIGO", "r.CODIGO + DESLOC"}, {"CODTITULAR", "r.CODTITULAR + DESLOC"}});
+    replica(t, "PESSOASCONDSAUDE", "r.CODIGO IN (101, 103)", pares, 1000, codigo);
+    replica(t, "PESSOASTRANSMISSAO", "r.CODIGO IN (101, 103)", pares, 1000, codigo);
+    const int domicilios = std::min(n.domicilios, pares);
+    replica(t, "FAMILIAS", "r.CODIGO = 101", domicilios, 1000, codigo);
+    replica(t, "FAMILIASTRANSMISSAO", "r.CODIGO = 101", domicilios, 1000, codigo);
+
+    // Episodes: every table keyed by unit and episode number follows its episode.
+    const std::map<std::string, std::string> episodio = {
+        {"NUMFAA", "r.NUMFAA + DESLOC"}, {"DATA", "DATEADD(DAY, MOD(n.K, 30), DATE '2026-11-01')"}};
+    const std::map<std::string, std::string> doEpisodio = {{"NUMFAA", "r.NUMFAA + DESLOC"}};
+    struct Tipo {
+        const char* numeros;
+        int copias;
+        std::vector<const char*> tabelas;
+    };
+    const Tipo tipos[] = {
+        {"1001, 1004",
+         n.atendimentos / 2,
+         {"TRIAGENS", "SOLICPROCEDS", "FAACIAPS", "FAACID", "FAAPROCED"}},
+        {"1010, 1011", n.procedimentos / 2, {"TRIAGENS", "FAAPROCED"}},
+        {"2001, 2002", n.odontologicos / 2, {"FAAFORNECIMENTOS", "FAAVIGBUCAL", "FAAPROCED"}},
+        {"3001, 3002", n.visitas / 2, {"FAAMOTVISITAS"}},
+    };
+    for (const Tipo& tipo : tipos) {
+        const std::string filtro =
+            "r.CODUNIDADE = '2345678' AND r.NUMFAA IN (" + std::string(tipo.numeros) + ")";
+        replica(t, "FAA", filtro, tipo.copias, 10000, episodio);
+        for (const char* tabela : tipo.tabelas)
+            replica(t, tabela, filtro, tipo.copias, 10000, doEpisodio);
+    }
+
+    const std::map<std::string, std::string> encontro = {
+        {"ID_ENCONTRO", "r.ID_ENCONTRO + DESLOC"},
+        {"DATA", "DATEADD(DAY, MOD(n.K, 30), DATE '2026-11-01')"}};
+    const std::map<std::string, std::string> doEncontro = {
+        {"ID_ENCONTRO", "r.ID_ENCONTRO + DESLOC"}};
+    const int encontros = n.encontros / 2;
+    replica(t, "ENCONTROSGRUPOS", "r.ID_ENCONTRO IN (17, 18)", encontros, 100, encontro);
+    for (const char* tabela : {"ENCONTROS_PROFISSIONAIS", "ENCONTROS_TEMA", "ENCONTROS_PUBLICO",
+                               "ENCONTROS_TEMASAUDE", "PRESENCAENCONTROS", "TRIAGENS"})
+        replica(t, tabela, "r.ID_ENCONTRO IN (17, 18)", encontros, 100, doEncontro);
+    t.commit();
+}
+
+// ---------- One export, in a process of its own ----------
+
+// Timestamps every status text: the kinds' starts, the packing's, the end's.
+class OperadorCronometro : public Operador {
+  public:
+    std::vector<std::pair<std::string, Relogio_::time_point>> marcas;
+
+    void status(const std::string& texto) override { marcas.emplace_back(texto, Relogio_::now()); }
+    void limpaLog() override {}
+    void log(const std::string&) override {}
+    void erroCadastro(const std::string&) override {}
+    void limpaErrosCadastro() override {}
+    void mensagem(const std::string&, const std::string&, TipoMensagem) override {}
+};
+
+class RelogioDaDemo : public Relogio {
+  public:
+    DataHora agora() const override { return {2026, 12, 10, 14, 5, 0}; }
+};
+
+ParametrosExportacao parametrosDaDemo(ArquivoIni& ini, const fs::path& saida) {
+    static RelogioDaDemo relogio;
+    ParametrosExportacao p = parametrosIniciais(ini, relogio);
+    p.Unidade = "2345678";
+    p.ProfissionalGenerico = "9";
+    p.Caminho = saida.string();
+    p.DataInicial = std::chrono::year{2026} / 11 / 1;
+    p.DataFinal = std::chrono::year{2026} / 11 / 30;
+    p.Fichas.clear();
+    for (const DescricaoFicha& d : registroFichas()) p.Fichas.insert(d.tipo);
+    return p;
+}
+
+// Prints "chave valor" lines for the parent; the list of files goes to `lista`.
+int filhoExporta(const std::string& banco, const fs::path& pasta) {
+    ArquivoIni ini(pasta / "config.ini");
+    ini.grava(kSecaoGeral, kChaveDatabase, banco);
+    ini.grava(kSecaoGeral, kChaveIbge, "2211001");
+    const fs::path saida = pasta / "saida";
+    const ParametrosExportacao p = parametrosDaDemo(ini, saida);
+    criaPastaXml(p.Caminho);
+    OperadorCronometro operador;
+    RelogioDaDemo relogio;
+
+    const auto inicio = Relogio_::now();
+    const ResultadoExportacao r = exportaArquivos(p, ini, operador, relogio);
+    const auto fim = Relogio_::now();
+
+    std::printf("total %.6f\n", segundos(inicio, fim));
+    std::printf("memoria %.1f\n", picoMemoriaMiB());
+    std::printf("zip %d %s\n", r.arquivoZip ? 1 : 0, r.arquivoZip.arquivo.c_str());
+    std::size_t unicos = 0;
+    for (const auto& [tipo, quantos] : arquivosPorTipo(r.ListaArquivos)) {
+        std::printf("arquivos %s %zu\n", std::string(nomeResumo(tipo)).c_str(), quantos);
+        unicos += quantos;
+    }
+    std::printf("arquivos-total %zu\n", unicos);
+    for (std::size_t i = 0; i < operador.marcas.size(); ++i) {
+        const auto& [texto, quando] = operador.marcas[i];
+        const auto seguinte = i + 1 < operador.marcas.size() ? operador.marcas[i + 1].second : fim;
+        if (texto.empty()) continue;
+        std::printf("etapa %.6f %s\n", segundos(quando, seguinte), texto.c_str());
+    }
+    if (!operador.marcas.empty())
+        std::printf("etapa %.6f %s\n", segundos(inicio, operador.marcas.front().second),
+                    "(início: configurações, conexão, pasta)");
+    std::ofstream lista(pasta / "lista.txt");
+    for (const ArquivoGerado& a : r.ListaArquivos) lista << a.caminho << '\n';
+    return r.arquivoZip ? 0 : 1;
+}
+
+// The source tables of the eight kinds.
+constexpr const char* kTabelasFonte[] = {
+    "PESSOAS",
+    "PESSOASTRANSMISSAO",
+    "PESSOASCONDSAUDE",
+    "FAMILIAS",
+    "FAMILIASTRANSMISSAO",
+    "PAISES",
+    "ETNIAS",
+    "DEFICIENCIAS",
+    "PROFISSIONAIS",
+    "CBO",
+    "UNIDADES",
+    "CEP",
+    "LOCALIDADE",
+    "BAIRROS",
+    "FAA",
+    "TRIAGENS",
+    "SOLICPROCEDS",
+    "FAACIAPS",
+    "FAACID",
+    "CONDUTAS",
+    "FAAPROCED",
+    "SUSPROCEDUNIF",
+    "FAAFORNECIMENTOS",
+    "FAAVIGBUCAL",
+    "FAAMOTVISITAS",
+    "GRUPOSDERISCO",
+    "ENCONTROSGRUPOS",
+    "ENCONTROS_PROFISSIONAIS",
+    "ENCONTROS_TEMA",
+    "ENCONTROS_PUBLICO",
+    "ENCONTROS_TEMASAUDE",
+    "PRESENCAENCONTROS",
+};
+
+// A file saved as the run saves one: written whole to a sibling, renamed over the name.
+void salvaComoARun(const std::string& caminho, const std::string& bytes) {
+    const std::string temporario = caminho + ".tmp";
+    std::ofstream arquivo;
+    arquivo.rdbuf()->pubsetbuf(nullptr, 0);
+    arquivo.open(temporario, std::ios::binary | std::ios::trunc);
+    arquivo.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    arquivo.close();
+    if (!arquivo) throw std::runtime_error("não gravou " + temporario);
+    fs::rename(temporario, caminho);
+}
+
+// The floor: reading, writing and packing the run's work, one after another.
+int filhoPiso(const std::string& banco, const fs::path& daExecucao, const fs::path& pasta) {
+    const auto t0 = Relogio_::now();
+    std::size_t linhas = 0;
+    {
+        Conexao c;
+        c.abre(banco);
+        Transacao t(c);
+        for (const char* tabela : kTabelasFonte) {
+            Consulta q(t, std::string("SELECT * FROM ") + tabela);
+            linhas += q.abre().size();
+        }
+    }
+    const auto t1 = Relogio_::now();
+
+    // The run's files, in its order, read beforehand: not part of the floor.
+    std::vector<std::string> caminhos;
+    std::vector<std::string> conteudos;
+    {
+        std::ifstream lista(daExecucao / "lista.txt");
+        std::map<std::string, std::size_t> vistos;
+        for (std::string caminho; std::getline(lista, caminho);) {
+            const std::string nome = fs::path(caminho).filename().string();
+            if (vistos.emplace(nome, caminhos.size()).second) {
+                caminhos.push_back((pasta / "saida" / "arquivosXML" / nome).string());
+                conteudos.push_back(teste::leArquivo(caminho));
+            }
+        }
+    }
+    fs::create_directories(pasta / "saida" / "arquivosXML");
+    const auto t2 = Relogio_::now();
+    for (std::size_t i = 0; i < caminhos.size(); ++i) salvaComoARun(caminhos[i], conteudos[i]);
+    const auto t3 = Relogio_::now();
+    conteudos.clear();
+    conteudos.shrink_to_fit();
+
+    ArquivoIni ini(pasta / "config.ini");
+    ini.grava(kSecaoGeral, kChaveDatabase, banco);
+    ParametrosExportacao p = parametrosDaDemo(ini, pasta / "saida");
+    OperadorCronometro operador;
+    RelogioDaDemo relogio;
+    const auto t4 = Relogio_::now();
+    const ResultadoZip zip = zipaXML(p, caminhos, operador, relogio);
+    const auto t5 = Relogio_::now();
+
+    std::printf("piso-leitura %.6f\n", segundos(t0, t1));
+    std::printf("piso-linhas %zu\n", linhas);
+    std::printf("piso-escrita %.6f\n", segundos(t2, t3));
+    std::printf("piso-compactacao %.6f\n", segundos(t4, t5));
+    std::printf("piso-arquivos %zu\n", caminhos.size());
+    return zip ? 0 : 1;
+}
+
+// ---------- The parent: runs, figures ----------
+
+using Saida = std::multimap<std::string, std::string>;
+
+Saida executaFilho(const std::string& argumentos) {
+    const std::string comando =
+        "'" + fs::read_symlink("/proc/self/exe").string() + "' " + argumentos;
+    FILE* filho = ::popen(comando.c_str(), "r");
+    if (filho == nullptr) throw std::runtime_error("não executou " + comando);
+    Saida saida;
+    char linha[4096];
+    while (std::fgets(linha, sizeof linha, filho) != nullptr) {
+        std::string texto(linha);
+        if (!texto.empty() && texto.back() == '\n') texto.pop_back();
+        const auto espaco = texto.find(' ');
+        saida.emplace(texto.substr(0, espaco),
+                      espaco == std::string::npos ? "" : texto.substr(espaco + 1));
+    }
+    if (::pclose(filho) != 0) throw std::runtime_error("falhou: " + comando);
+    return saida;
+}
+
+double numero(const Saida& s, const std::string& chave) {
+    const auto it = s.find(chave);
+    if (it == s.end()) throw std::runtime_error("sem " + chave);
+    return std::stod(it->second);
+}
+
+struct Amostras {
+    std::vector<double> valores;
+    void soma(double v) { valores.push_back(v); }
+    double minimo() const { return *std::min_element(valores.begin(), valores.end()); }
+    double mediana() const {
+        std::vector<double> v = valores;
+        std::sort(v.begin(), v.end());
+        const std::size_t m = v.size() / 2;
+        return v.size() % 2 ? v[m] : (v[m - 1] + v[m]) / 2;
+    }
+};
+
+void copia(const fs::path& de, const fs::path& para) {
+    fs::copy_file(de, para, fs::copy_options::overwrite_existing);
+}
+
+void medeMotor(const std::string& motor, const std::string& servidor,
+               const teste::BancoTeste& modelo, int execucoes) {
+    const auto caminhoDo = [&](const fs::path& arquivo) {
+        return servidor.empty() ? arquivo.string() : servidor + ":" + arquivo.string();
+    };
+    std::map<std::string, Amostras> etapas;
+    std::vector<std::string> ordemEtapas;
+    Amostras total, porArquivo, taxa, memoria, leitura, escrita, compactacao, piso, razao;
+    Saida ultima;
+    for (int e = 1; e <= execucoes; ++e) {
+        const fs::path banco = modelo.pasta() / "execucao.fdb";
+        teste::PastaTemporaria pasta;
+        copia(modelo.arquivo(), banco);
+        const Saida s = executaFilho("--filho-exporta '" + caminhoDo(banco) + "' '" +
+                                     pasta.caminho().string() + "'");
+        if (numero(s, "zip") != 1) throw std::runtime_error("a exportação não gravou o zip");
+        copia(modelo.arquivo(), banco);
+        teste::PastaTemporaria pastaPiso;
+        const Saida sp =
+            executaFilho("--filho-piso '" + caminhoDo(banco) + "' '" + pasta.caminho().string() +
+                         "' '" + pastaPiso.caminho().string() + "'");
+        const double t = numero(s, "total");
+        const double arquivos = numero(s, "arquivos-total");
+        const double p = numero(sp, "piso-leitura") + numero(sp, "piso-escrita") +
+                         numero(sp, "piso-compactacao");
+        total.soma(t);
+        taxa.soma(arquivos / t);
+        porArquivo.soma(1e6 * t / arquivos);
+        memoria.soma(numero(s, "memoria"));
+        leitura.soma(numero(sp, "piso-leitura"));
+        escrita.soma(numero(sp, "piso-escrita"));
+        compactacao.soma(numero(sp, "piso-compactacao"));
+        piso.soma(p);
+        razao.soma(t / p);
+        const auto [de, ate] = s.equal_range("etapa");
+        for (auto it = de; it != ate; ++it) {
+            const auto espaco = it->second.find(' ');
+            const std::string nome = it->second.substr(espaco + 1);
+            if (!etapas.contains(nome)) ordemEtapas.push_back(nome);
+            etapas[nome].soma(std::stod(it->second.substr(0, espaco)));
+        }
+        std::printf("  execução %d: %.2f s, %.0f arquivos/s, piso %.2f s, razão %.2f\n", e, t,
+                    arquivos / t, p, t / p);
+        std::fflush(stdout);
+        ultima = s;
+        fs::remove(banco);
+    }
+
+    std::printf("\n%s — mínimo e mediana de %d execuções\n", motor.c_str(), execucoes);
+    std::printf("  arquivos:            %.0f (", numero(ultima, "arquivos-total"));
+    const auto [de, ate] = ultima.equal_range("arquivos");
+    for (auto it = de; it != ate; ++it)
+        std::printf("%s%s", it == de ? "" : ", ", it->second.c_str());
+    std::printf(")\n");
+    const auto linha = [](const char* rotulo, const Amostras& a, const char* unidade,
+                          const char* formato = "%10.2f") {
+        std::printf("  %-34s", rotulo);
+        std::printf(formato, a.minimo());
+        std::printf("  ");
+        std::printf(formato, a.mediana());
+        std::printf("  %s\n", unidade);
+    };
+    std::printf("  %-34s%10s  %10s\n", "", "mínimo", "mediana");
+    linha("execução inteira", total, "s");
+    // The best rate is that of the shortest run.
+    Amostras taxaInvertida;
+    for (double v : taxa.valores) taxaInvertida.soma(-v);
+    std::printf("  %-34s%10.0f  %10.0f  arquivos/s\n", "vazão", -taxaInvertida.minimo(),
+                taxa.mediana());
+    linha("por arquivo", porArquivo, "µs", "%10.1f");
+    linha("pico de memória", memoria, "MiB", "%10.1f");
+    for (const std::string& nome : ordemEtapas) linha(nome.c_str(), etapas[nome], "s");
+    linha("piso: leitura (uma por tabela)", leitura, "s");
+    linha("piso: escrita dos arquivos", escrita, "s");
+    linha("piso: compactação em sequência", compactacao, "s");
+    linha("piso inteiro", piso, "s");
+    linha("execução / piso", razao, "×");
+    std::fflush(stdout);
+}
+
+int uso() {
+    std::fprintf(stderr,
+                 "uso: bench_exportacao [--cidadaos N] [--domicilios N] [--atendimentos N] "
+                 "[--odontologicos N] [--procedimentos N] [--visitas N] [--encontros N] "
+                 "[--execucoes N] [--escala F] [--servidor HOST/PORTA] [--so-servidor] "
+                 "[--pequeno]\n");
+    return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int episodios = argc > 1 ? std::atoi(argv[1]) : 5000;
-    if (argc > 2) setenv("EXPORTADOR_TESTE_SERVIDOR", argv[2], 1);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    try {
+        if (args.size() == 3 && args[0] == "--filho-exporta") return filhoExporta(args[1], args[2]);
+        if (args.size() == 4 && args[0] == "--filho-piso")
+            return filhoPiso(args[1], args[2], args[3]);
 
-    teste::BancoTeste banco;
-    teste::insereClinica(banco);
-    banco.executa(
-        "INSERT INTO SUSPROCEDUNIF (CODIGO, DESCRICAO, ehexame, CODPROCESUS) VALUES "
-        "('0202010473', 'Glicemia', 'S', '0202010473')");
-    banco.executa(
-        "INSERT INTO SUSPROCEDUNIF (CODIGO, DESCRICAO, ehexame, CODPROCESUS) VALUES "
-        "('0000000001', 'Exame local', 'S', NULL)");
-    banco.desconecta();
-    const auto t0 = std::chrono::steady_clock::now();
-    populaClinica(banco.caminho(), episodios);
-    const auto t1 = std::chrono::steady_clock::now();
+        Tamanhos n;
+        int execucoes = 3;
+        std::string servidor;
+        bool soServidor = false;
+        const std::map<std::string, int*> opcoes = {
+            {"--cidadaos", &n.cidadaos},           {"--domicilios", &n.domicilios},
+            {"--atendimentos", &n.atendimentos},   {"--odontologicos", &n.odontologicos},
+            {"--procedimentos", &n.procedimentos}, {"--visitas", &n.visitas},
+            {"--encontros", &n.encontros},         {"--execucoes", &execucoes}};
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            if (args[i] == "--pequeno" || (args[i] == "--escala" && i + 1 < args.size())) {
+                const double fator = args[i] == "--pequeno" ? 0.01 : std::stod(args[++i]);
+                for (int* v : {&n.cidadaos, &n.domicilios, &n.atendimentos, &n.odontologicos,
+                               &n.procedimentos, &n.visitas, &n.encontros})
+                    *v = std::max(2, static_cast<int>(*v * fator));
+                if (args[i] == "--pequeno") execucoes = 1;
+            } else if (args[i] == "--so-servidor") {
+                soServidor = true;
+            } else if (args[i] == "--servidor" && i + 1 < args.size()) {
+                servidor = args[++i];
+            } else if (auto it = opcoes.find(args[i]); it != opcoes.end() && i + 1 < args.size()) {
+                *it->second = std::stoi(args[++i]);
+            } else {
+                return uso();
+            }
+        }
+        if (execucoes < 1 || (soServidor && servidor.empty())) return uso();
 
-    teste::PastaTemporaria pasta;
-    ArquivoIni ini(pasta.caminho() / "config.ini");
-    ini.grava(kSecaoGeral, kChaveDatabase, banco.caminho());
-    ini.grava(kSecaoGeral, kChaveIbge, "2211001");
-    RelogioParado relogio;
-    ParametrosExportacao p = parametrosIniciais(ini, relogio);
-    p.Unidade = "2345678";
-    p.Caminho = (pasta.caminho() / "saida").string();
-    p.Fichas = {TipoFicha::AtendimentoIndividual, TipoFicha::Vacinacao};
-    criaPastaXml(p.Caminho);
-    OperadorSilencioso operador;
+        std::printf("máquina: %ld núcleos; carga média ao começar: ",
+                    sysconf(_SC_NPROCESSORS_ONLN));
+        {
+            std::ifstream carga("/proc/loadavg");
+            std::string a, b, c;
+            carga >> a >> b >> c;
+            std::printf("%s %s %s\n", a.c_str(), b.c_str(), c.c_str());
+        }
+        std::printf(
+            "mês: %d cidadãos e %d domicílios a enviar, %d atendimentos médicos, %d "
+            "odontológicos, %d com procedimentos, %d visitas, %d encontros (e as linhas da demo)\n",
+            n.cidadaos, n.domicilios, n.atendimentos, n.odontologicos, n.procedimentos, n.visitas,
+            n.encontros);
+        std::fflush(stdout);
 
-    const auto t2 = std::chrono::steady_clock::now();
-    const ResultadoExportacao r = exportaArquivos(p, ini, operador, relogio);
-    const auto t3 = std::chrono::steady_clock::now();
+        teste::BancoTeste modelo(teste::Conteudo::Demonstracao);
+        modelo.desconecta();
+        const auto c0 = Relogio_::now();
+        populaMes(modelo.arquivo().string(), n);
+        std::printf("carga: %.1f s (não medida)\n", segundos(c0, Relogio_::now()));
+        std::fflush(stdout);
 
-    const auto segundos = [](auto a, auto b) {
-        return std::chrono::duration<double>(b - a).count();
-    };
-    const double exportacao = segundos(t2, t3);
-    std::printf("motor:               %s\n", argc > 2 ? argv[2] : "embarcado");
-    std::printf("episódios:           %d (carga em %.2f s)\n", episodios, segundos(t0, t1));
-    std::printf("arquivos gravados:   %zu, zip %s (%.1f MiB)\n", r.ListaArquivos.size(),
-                r.arquivoZip ? "gravado" : "FALHOU",
-                static_cast<double>(fs::file_size(r.arquivoZip.arquivo)) / 1048576.0);
-    std::printf("exportação:          %.2f s, %.0f arquivos/s, %.3f ms por arquivo\n", exportacao,
-                static_cast<double>(r.ListaArquivos.size()) / exportacao,
-                1000.0 * exportacao / static_cast<double>(r.ListaArquivos.size()));
-    std::printf("pico de memória:     %.1f MiB\n", picoMemoriaMiB());
-    return r.arquivoZip ? 0 : 1;
+        if (!soServidor) {
+            std::printf("\nembarcado\n");
+            medeMotor("embarcado", "", modelo, execucoes);
+        }
+        if (!servidor.empty()) {
+            std::printf("\nservidor %s (TCP)\n", servidor.c_str());
+            medeMotor("servidor " + servidor, servidor, modelo, execucoes);
+        }
+        return 0;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "bench_exportacao: %s\n", e.what());
+        return 1;
+    }
 }

@@ -191,6 +191,29 @@ unsigned long idDoProcesso() {
     return GetCurrentProcessId();
 }
 
+std::optional<EstadoArquivo> estadoArquivo(const fs::path& caminho) {
+    HANDLE h =
+        CreateFileW(caminho.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool lido = GetFileInformationByHandle(h, &info) != 0;
+    CloseHandle(h);
+    if (!lido || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return std::nullopt;
+    const auto junta = [](DWORD alto, DWORD baixo) {
+        return (static_cast<std::uint64_t>(alto) << 32) | baixo;
+    };
+    // FILETIME counts 100 ns from 1601; 11644473600 s separate 1601 from 1970.
+    const std::uint64_t escrita =
+        junta(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime);
+    EstadoArquivo e;
+    e.identidade = junta(info.nFileIndexHigh, info.nFileIndexLow);
+    e.tamanho = static_cast<std::int64_t>(junta(info.nFileSizeHigh, info.nFileSizeLow));
+    e.mudanca = static_cast<std::int64_t>(escrita) * 100;
+    e.gravacao = static_cast<std::int64_t>(escrita / 10000000) - 11644473600LL;
+    return e;
+}
+
 #else
 
 namespace {
@@ -331,6 +354,17 @@ bool renomeiaSemSubstituir(const fs::path& de, const fs::path& para, std::error_
 
 unsigned long idDoProcesso() {
     return static_cast<unsigned long>(::getpid());
+}
+
+std::optional<EstadoArquivo> estadoArquivo(const fs::path& caminho) {
+    struct stat st {};
+    if (::stat(caminho.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    EstadoArquivo e;
+    e.identidade = static_cast<std::uint64_t>(st.st_ino);
+    e.tamanho = static_cast<std::int64_t>(st.st_size);
+    e.mudanca = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    e.gravacao = static_cast<std::int64_t>(st.st_mtim.tv_sec);
+    return e;
 }
 
 #endif

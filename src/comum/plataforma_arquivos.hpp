@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string_view>
 #include <system_error>
 
@@ -65,5 +66,17 @@ bool renomeiaSemSubstituir(const std::filesystem::path& de, const std::filesyste
                            std::error_code& erro);
 // This process's number, to make names no other running process makes.
 unsigned long idDoProcesso();
+
+// What tells one state of a regular file from another: which file it is (its inode, or
+// Windows' file index), its size and the moment of its last change; and its last-write time.
+struct EstadoArquivo {
+    std::uint64_t identidade = 0;
+    std::int64_t tamanho = -1;
+    std::int64_t mudanca = 0;
+    std::int64_t gravacao = 0;  // seconds since 1970, UTC
+};
+// The state of the regular file at `caminho`, after symbolic links; nothing when there is no
+// regular file to read there.
+std::optional<EstadoArquivo> estadoArquivo(const std::filesystem::path& caminho);
 
 }  // namespace cds

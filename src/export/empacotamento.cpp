@@ -1,17 +1,28 @@
 #include "export/empacotamento.hpp"
 
+#include <minizip/unzip.h>
 #include <minizip/zip.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
+#include <deque>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string_view>
 #include <system_error>
+#include <thread>
 #include <unordered_set>
+#include <utility>
 
 #include "comum/erro.hpp"
 #include "comum/plataforma_arquivos.hpp"
@@ -59,13 +70,8 @@ std::string nomeDoArquivo(const ParametrosExportacao& parametros, const DataHora
            ddMMyyyy(parametros.DataFinal) + ".zip";
 }
 
-// The file's last-write time as local civil time, in the range a zip header can hold.
-tm_zip dataDoArquivo(const fs::path& arquivo) {
-    std::error_code ec;
-    const fs::file_time_type quando = fs::last_write_time(arquivo, ec);
-    if (ec) throw ErroArquivo("Não foi possível ler a data do arquivo " + arquivo.string() + ".");
-    const std::time_t t =
-        std::chrono::system_clock::to_time_t(std::chrono::file_clock::to_sys(quando));
+// A last-write time as local civil time, in the range a zip header can hold.
+tm_zip dataZip(std::time_t t) {
     const std::tm local = horaLocal(t);
     tm_zip data{};
     const int ano = local.tm_year + 1900;
@@ -84,11 +90,19 @@ tm_zip dataDoArquivo(const fs::path& arquivo) {
     return data;
 }
 
+tm_zip dataDoArquivo(const fs::path& arquivo) {
+    std::error_code ec;
+    const fs::file_time_type quando = fs::last_write_time(arquivo, ec);
+    if (ec) throw ErroArquivo("Não foi possível ler a data do arquivo " + arquivo.string() + ".");
+    return dataZip(std::chrono::system_clock::to_time_t(std::chrono::file_clock::to_sys(quando)));
+}
+
 // The archive's file before it is whole: a hidden name beside the final one, made unique, so
 // that neither a crash nor a full disk leaves a broken archive under an archive's name. Removed
 // on the way out unless it has been put in place.
 class ArquivoTemporario {
   public:
+    // Hidden beside `final`, the archive's name as far as it is known.
     explicit ArquivoTemporario(const std::string& final) : final(final) {
         fs::path criado;
         std::error_code erro;
@@ -98,16 +112,21 @@ class ArquivoTemporario {
             throw ErroArquivo(mensagemDoErro("Não foi possível criar o arquivo " + final, erro));
         caminho = criado.string();
     }
-    ~ArquivoTemporario() {
-        if (!caminho.empty()) {
-            std::error_code ec;
-            fs::remove(caminho, ec);
-        }
-    }
+    ~ArquivoTemporario() { remove(); }
     ArquivoTemporario(const ArquivoTemporario&) = delete;
     ArquivoTemporario& operator=(const ArquivoTemporario&) = delete;
 
     const std::string& nome() const { return caminho; }
+
+    // An archive begun before the moment that names it is put in place under that name.
+    void renomeiaFinal(const std::string& nome) { final = nome; }
+
+    // Gone before its owner goes.
+    void remove() {
+        std::error_code ec;
+        if (!caminho.empty()) fs::remove(caminho, ec);
+        caminho.clear();
+    }
 
     // Gives the file the final name, or the first free one after it, without replacing
     // anything; returns the name taken.
@@ -220,11 +239,18 @@ class ArquivoZip {
             throw ErroArquivo(
                 mensagemDoErro("Não foi possível criar o arquivo " + final, erroDaBiblioteca()));
     }
-    ~ArquivoZip() {
-        if (zip != nullptr) zipClose(zip, nullptr);
-    }
+    ~ArquivoZip() { abandona(); }
     ArquivoZip(const ArquivoZip&) = delete;
     ArquivoZip& operator=(const ArquivoZip&) = delete;
+
+    // The name the archive is to have, for the messages.
+    void renomeiaFinal(const std::string& nome) { final = nome; }
+
+    // Closed as far as it got, without a word: the archive is being thrown away.
+    void abandona() {
+        if (zip != nullptr) zipClose(zip, nullptr);
+        zip = nullptr;
+    }
 
     void adiciona(const fs::path& arquivo) {
         std::error_code ec;
@@ -234,31 +260,59 @@ class ArquivoZip {
         std::ifstream entrada(arquivo, std::ios::binary);
         if (!entrada) throw ErroArquivo("Não foi possível ler o arquivo " + arquivo.string() + ".");
         const std::uintmax_t tamanho = fs::file_size(arquivo, ec);
-        const int zip64 = (!ec && tamanho >= 0xFFFFFFFFu) ? 1 : 0;
-
-        zip_fileinfo info{};
-        info.tmz_date = dataDoArquivo(arquivo);
-        const std::string nome = arquivo.filename().string();
-        errno = 0;
-        if (zipOpenNewFileInZip64(zip, nome.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
-                                  Z_DEFLATED, Z_DEFAULT_COMPRESSION, zip64) != ZIP_OK) {
-            throw falhaDeGravacao();
-        }
-        std::vector<char> bloco(64 * 1024);
+        abreEntrada(arquivo.filename().string(), dataDoArquivo(arquivo),
+                    !ec && tamanho >= 0xFFFFFFFFu);
+        std::vector<char> bloco(kBloco);
         while (entrada) {
             entrada.read(bloco.data(), static_cast<std::streamsize>(bloco.size()));
             const std::streamsize lidos = entrada.gcount();
-            errno = 0;
-            if (lidos > 0 &&
-                zipWriteInFileInZip(zip, bloco.data(), static_cast<unsigned>(lidos)) != ZIP_OK) {
-                throw falhaDeGravacao();
-            }
+            if (lidos > 0) escreve(bloco.data(), static_cast<std::size_t>(lidos));
         }
         if (!entrada.eof()) {
             throw ErroArquivo("Não foi possível ler o arquivo " + arquivo.string() + ".");
         }
+        fechaEntrada();
+    }
+
+    // The same entry from the file's content already in memory: deflate is fed the blocks a
+    // read of the file would give, so the bytes are those of `adiciona`.
+    void adiciona(const std::string& nome, std::string_view conteudo, const tm_zip& data) {
+        abreEntrada(nome, data, conteudo.size() >= 0xFFFFFFFFu);
+        for (std::size_t inicio = 0; inicio < conteudo.size(); inicio += kBloco)
+            escreve(conteudo.data() + inicio, std::min(kBloco, conteudo.size() - inicio));
+        fechaEntrada();
+    }
+
+    // The entry `origem` stands at, copied as it is deflated: name, date, CRC and bytes.
+    void copiaDeflatada(unzFile origem) {
+        unz_file_info64 info{};
+        char nome[4096];
+        int metodo = 0;
+        int nivel = 0;
+        if (unzGetCurrentFileInfo64(origem, &info, nome, sizeof nome, nullptr, 0, nullptr, 0) !=
+                UNZ_OK ||
+            unzOpenCurrentFile2(origem, &metodo, &nivel, 1) != UNZ_OK)
+            throw ErroArquivo("Não foi possível reler o arquivo " + final + ".");
+        // The text flag deflate set when it wrote the entry goes along.
+        zip_fileinfo data{};
+        data.dosDate = info.dosDate;
+        data.internal_fa = info.internal_fa;
         errno = 0;
-        if (zipCloseFileInZip(zip) != ZIP_OK) throw falhaDeGravacao();
+        if (zipOpenNewFileInZip2_64(zip, nome, &data, nullptr, 0, nullptr, 0, nullptr, metodo,
+                                    Z_DEFAULT_COMPRESSION, 1,
+                                    info.uncompressed_size >= 0xFFFFFFFFu ? 1 : 0) != ZIP_OK) {
+            unzCloseCurrentFile(origem);
+            throw falhaDeGravacao();
+        }
+        std::vector<char> bloco(kBloco);
+        int lidos = 0;
+        while ((lidos = unzReadCurrentFile(origem, bloco.data(), kBloco)) > 0)
+            escreve(bloco.data(), static_cast<std::size_t>(lidos));
+        unzCloseCurrentFile(origem);
+        if (lidos < 0) throw ErroArquivo("Não foi possível reler o arquivo " + final + ".");
+        errno = 0;
+        if (zipCloseFileInZipRaw64(zip, info.uncompressed_size, info.crc) != ZIP_OK)
+            throw falhaDeGravacao();
         ++entradas;
     }
 
@@ -272,6 +326,30 @@ class ArquivoZip {
     }
 
   private:
+    static constexpr std::size_t kBloco = 64 * 1024;
+
+    void abreEntrada(const std::string& nome, const tm_zip& data, bool zip64) {
+        zip_fileinfo info{};
+        info.tmz_date = data;
+        errno = 0;
+        if (zipOpenNewFileInZip64(zip, nome.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
+                                  Z_DEFLATED, Z_DEFAULT_COMPRESSION, zip64 ? 1 : 0) != ZIP_OK) {
+            throw falhaDeGravacao();
+        }
+    }
+
+    void escreve(const char* bytes, std::size_t tamanho) {
+        errno = 0;
+        if (zipWriteInFileInZip(zip, bytes, static_cast<unsigned>(tamanho)) != ZIP_OK)
+            throw falhaDeGravacao();
+    }
+
+    void fechaEntrada() {
+        errno = 0;
+        if (zipCloseFileInZip(zip) != ZIP_OK) throw falhaDeGravacao();
+        ++entradas;
+    }
+
     // errno as the failing call left it: a full disk says so.
     ErroArquivo falhaDeGravacao() const {
         return ErroArquivo(
@@ -284,6 +362,43 @@ class ArquivoZip {
     std::uint64_t entradas = 0;
 };
 
+// zipaXML's packing once the archive has its name: every listed file read from the disk, in
+// order, a path listed again packed once at its first place. Returns the name taken.
+template <class Lista, class CaminhoDe>
+std::string empacotaEmSequencia(const std::string& final, const Lista& lista, CaminhoDe caminhoDe) {
+    ArquivoTemporario temporario(final);
+    {
+        ArquivoZip zip(temporario.nome(), final);
+        // A file saved twice in a run is listed twice but is one file.
+        std::unordered_set<std::string_view> empacotados;
+        for (const auto& item : lista) {
+            const std::string& caminho = caminhoDe(item);
+            if (empacotados.insert(caminho).second) zip.adiciona(caminho);
+        }
+        zip.fecha();
+    }
+    return temporario.poeNoLugar();
+}
+
+// What tells one file from another at a path: a file replaced has another inode, and a file
+// written, truncated, renamed or given another date or mode has another status-change time.
+struct Instantaneo {
+    std::uint64_t inode = 0;
+    std::int64_t tamanho = -1;
+    std::int64_t mudanca = 0;
+
+    friend bool operator==(const Instantaneo&, const Instantaneo&) = default;
+};
+
+// A regular file's, after symbolic links; nothing when there is none to read at `caminho`.
+std::optional<Instantaneo> instantaneo(const std::string& caminho,
+                                       std::time_t* gravacao = nullptr) {
+    const std::optional<EstadoArquivo> e = estadoArquivo(fs::path(caminho));
+    if (!e) return std::nullopt;
+    if (gravacao != nullptr) *gravacao = static_cast<std::time_t>(e->gravacao);
+    return Instantaneo{e->identidade, e->tamanho, e->mudanca};
+}
+
 }  // namespace
 
 ResultadoZip zipaXML(const ParametrosExportacao& parametros,
@@ -293,18 +408,273 @@ ResultadoZip zipaXML(const ParametrosExportacao& parametros,
     resultado.arquivo = nomeDoArquivo(parametros, relogio.agora());
     operador.status("Compactando Arquivo...");
     try {
-        ArquivoTemporario temporario(resultado.arquivo);
-        {
-            ArquivoZip zip(temporario.nome(), resultado.arquivo);
-            // A file saved twice in a run is listed twice but is one file.
-            std::unordered_set<std::string> empacotados;
-            for (const std::string& caminho : ListaArquivos)
-                if (empacotados.insert(caminho).second) zip.adiciona(caminho);
-            zip.fecha();
-        }
-        resultado.arquivo = temporario.poeNoLugar();
+        resultado.arquivo =
+            empacotaEmSequencia(resultado.arquivo, ListaArquivos,
+                                [](const std::string& c) -> const std::string& { return c; });
     } catch (const std::exception& e) {
         // Packaging is the one step that reports its own failure; the status keeps its text.
+        operador.mensagem(e.what(), kTituloFalha, TipoMensagem::Erro);
+        return resultado;
+    }
+    resultado.gravado = true;
+    return resultado;
+}
+
+// The thread and the hidden archive it writes. Entries go to the archive as the files come,
+// so memory holds a bounded queue of files and a few words per entry, never the month's
+// compressed bytes. A path saved again right after itself (a record's further rows) replaces
+// the file still waiting. One saved again after other files cannot be put back in its first
+// place in an archive written front to back: at the end the deflated entries are copied into
+// a new archive in zipaXML's order, the stale ones left out, which reads back only compressed
+// bytes. A file changed or gone since it was saved makes `conclui` pack anew from the disk.
+class EmpacotamentoSimultaneo::Estado {
+  public:
+    explicit Estado(const std::string& provisorio)
+        : temporario(provisorio), zip(temporario.nome(), provisorio) {
+        trabalhador = std::thread([this] { trabalha(); });
+    }
+    ~Estado() {
+        {
+            std::lock_guard<std::mutex> trava(mutex);
+            cancelado = true;
+        }
+        temPedido.notify_one();
+        if (trabalhador.joinable()) trabalhador.join();
+    }
+    Estado(const Estado&) = delete;
+    Estado& operator=(const Estado&) = delete;
+
+    void adiciona(const std::string& caminho, const std::string& texto) {
+        if (falhou.load(std::memory_order_relaxed)) return;
+        Pedido pedido{caminho, texto, {}, 0};
+        // Taken here, on the run's thread, right after the save: the status of the very file
+        // whose text is in hand.
+        pedido.instantaneo = instantaneo(caminho, &pedido.gravacao);
+        std::unique_lock<std::mutex> trava(mutex);
+        temVaga.wait(trava, [this] { return fila.size() < kFila; });
+        const bool estavaVazia = fila.empty();
+        fila.push_back(std::move(pedido));
+        trava.unlock();
+        if (estavaVazia) temPedido.notify_one();
+    }
+
+    // Once the last file has been given: waits for the thread to write every entry, then puts
+    // in place as `final` the archive of ListaArquivos as the disk holds it now. Nothing when
+    // the entries written are not that archive's, or when it could not be written whole.
+    std::optional<std::string> poeNoLugar(const std::vector<ArquivoGerado>& ListaArquivos,
+                                          const std::string& final) {
+        {
+            std::lock_guard<std::mutex> trava(mutex);
+            fim = true;
+        }
+        temPedido.notify_one();
+        trabalhador.join();
+        if (falhou) return std::nullopt;
+        const std::optional<std::vector<std::uint32_t>> ordem = ordemDasEntradas(ListaArquivos);
+        if (!ordem) return std::nullopt;
+        zip.renomeiaFinal(final);
+        temporario.renomeiaFinal(final);
+        std::unique_ptr<ArquivoTemporario> reescrito;
+        try {
+            zip.fecha();
+            if (!emOrdem(*ordem)) reescrito = reescreve(*ordem, final);
+        } catch (const ErroArquivo&) {
+            // Packed anew, whose failure, if it fails again, is the one told.
+            return std::nullopt;
+        }
+        return reescrito ? reescrito->poeNoLugar() : temporario.poeNoLugar();
+    }
+
+  private:
+    // Files waiting for the thread: enough to keep it busy, few enough to stay a few MiB.
+    static constexpr std::size_t kFila = 512;
+
+    struct Pedido {
+        std::string caminho;
+        std::string texto;
+        std::optional<Instantaneo> instantaneo;
+        std::time_t gravacao;
+    };
+
+    void trabalha() {
+        std::deque<Pedido> lote;
+        std::optional<Pedido> pendente;
+        for (;;) {
+            {
+                std::unique_lock<std::mutex> trava(mutex);
+                temPedido.wait(trava, [this] { return !fila.empty() || fim || cancelado; });
+                if (cancelado) return;
+                if (fila.empty()) break;
+                lote.swap(fila);
+            }
+            temVaga.notify_all();
+            for (Pedido& pedido : lote) {
+                if (pendente && pendente->caminho == pedido.caminho) {
+                    pendente = std::move(pedido);
+                    continue;
+                }
+                if (pendente) grava(*pendente);
+                pendente = std::move(pedido);
+            }
+            lote.clear();
+        }
+        if (pendente) grava(*pendente);
+    }
+
+    void grava(const Pedido& pedido) {
+        if (falhou) return;
+        try {
+            if (!pedido.instantaneo) throw ErroArquivo("arquivo sumido");
+            zip.adiciona(fs::path(pedido.caminho).filename().string(), pedido.texto,
+                         dataZip(pedido.gravacao));
+            gravados.push_back(*pedido.instantaneo);
+        } catch (const std::exception&) {
+            // Not told here: `conclui` packs from the disk instead, and that packing's own
+            // failure, if any, is the one the operator sees. The hidden archive goes at once:
+            // on a full disk its room is the records'.
+            falhou = true;
+            zip.abandona();
+            temporario.remove();
+        }
+    }
+
+    // The entries written, in the order zipaXML would pack the listed paths now: one per path,
+    // at its first place, the entry of its last save. Nothing when the entries are not the
+    // saves of ListaArquivos (a path listed twice in a row was written once, the later text)
+    // or a file is no longer the one that was deflated.
+    std::optional<std::vector<std::uint32_t>> ordemDasEntradas(
+        const std::vector<ArquivoGerado>& ListaArquivos) const {
+        const auto mesmo = [&](std::size_t a, std::size_t b) {
+            return ListaArquivos[a].caminho == ListaArquivos[b].caminho;
+        };
+        // The entry of each listed path, and the paths grouped by hash.
+        std::vector<std::uint32_t> entradaDe(ListaArquivos.size());
+        std::vector<std::pair<std::size_t, std::uint32_t>> porHash;
+        porHash.reserve(ListaArquivos.size());
+        std::uint32_t entradas = 0;
+        for (std::uint32_t i = 0; i < ListaArquivos.size(); ++i) {
+            entradaDe[i] = i > 0 && mesmo(i, i - 1) ? entradaDe[i - 1] : entradas++;
+            porHash.emplace_back(std::hash<std::string>{}(ListaArquivos[i].caminho), i);
+        }
+        if (entradas != gravados.size()) return std::nullopt;
+        std::sort(porHash.begin(), porHash.end());
+        // For a path's first listing, the entry of its last; kJaVisto for its later ones.
+        std::vector<std::uint32_t> ultima(ListaArquivos.size(), kNenhuma);
+        for (std::size_t inicio = 0, fim = 0; inicio < porHash.size(); inicio = fim) {
+            fim = inicio + 1;
+            while (fim < porHash.size() && porHash[fim].first == porHash[inicio].first) ++fim;
+            // Same hash: the same path, but for a collision, which is told apart here.
+            for (std::size_t a = inicio; a < fim; ++a) {
+                const std::uint32_t primeira = porHash[a].second;
+                if (ultima[primeira] == kJaVisto) continue;
+                std::uint32_t ultimaListagem = primeira;
+                for (std::size_t b = a + 1; b < fim; ++b) {
+                    if (!mesmo(porHash[b].second, primeira)) continue;
+                    ultimaListagem = porHash[b].second;
+                    ultima[porHash[b].second] = kJaVisto;
+                }
+                ultima[primeira] = entradaDe[ultimaListagem];
+            }
+        }
+        std::vector<std::uint32_t> ordem;
+        for (std::uint32_t i = 0; i < ListaArquivos.size(); ++i) {
+            if (ultima[i] == kJaVisto || ultima[i] == kNenhuma) continue;
+            if (instantaneo(ListaArquivos[i].caminho) != gravados[ultima[i]]) return std::nullopt;
+            ordem.push_back(ultima[i]);
+        }
+        return ordem;
+    }
+
+    static bool emOrdem(const std::vector<std::uint32_t>& ordem) {
+        for (std::uint32_t i = 0; i < ordem.size(); ++i)
+            if (ordem[i] != i) return false;
+        return true;
+    }
+
+    // A path saved again after other files: the entries already deflated are copied, as they
+    // are, into a new archive in the order given, the stale ones left out. Only the compressed
+    // bytes are read back, in one pass over the hidden archive.
+    std::unique_ptr<ArquivoTemporario> reescreve(const std::vector<std::uint32_t>& ordem,
+                                                 const std::string& final) const {
+        struct Origem {
+            unzFile zip;
+            ~Origem() {
+                if (zip != nullptr) unzClose(zip);
+            }
+        } origem{unzOpen64(temporario.nome().c_str())};
+        if (origem.zip == nullptr)
+            throw ErroArquivo("Não foi possível reler o arquivo " + final + ".");
+        std::vector<unz64_file_pos> posicoes;
+        posicoes.reserve(gravados.size());
+        for (int r = unzGoToFirstFile(origem.zip); r == UNZ_OK; r = unzGoToNextFile(origem.zip)) {
+            unz64_file_pos posicao{};
+            unzGetFilePos64(origem.zip, &posicao);
+            posicoes.push_back(posicao);
+        }
+        if (posicoes.size() != gravados.size())
+            throw ErroArquivo("Não foi possível reler o arquivo " + final + ".");
+        auto novo = std::make_unique<ArquivoTemporario>(final);
+        ArquivoZip destino(novo->nome(), final);
+        for (const std::uint32_t entrada : ordem) {
+            if (unzGoToFilePos64(origem.zip, &posicoes[entrada]) != UNZ_OK)
+                throw ErroArquivo("Não foi possível reler o arquivo " + final + ".");
+            destino.copiaDeflatada(origem.zip);
+        }
+        destino.fecha();
+        return novo;
+    }
+
+    static constexpr std::uint32_t kNenhuma = 0xFFFFFFFFu;
+    static constexpr std::uint32_t kJaVisto = 0xFFFFFFFEu;
+
+    ArquivoTemporario temporario;
+    ArquivoZip zip;
+    // One per entry written, in the archive's order.
+    std::vector<Instantaneo> gravados;
+    std::atomic<bool> falhou{false};
+
+    std::mutex mutex;
+    std::condition_variable temPedido;
+    std::condition_variable temVaga;
+    std::deque<Pedido> fila;
+    bool fim = false;
+    bool cancelado = false;
+    std::thread trabalhador;
+};
+
+EmpacotamentoSimultaneo::EmpacotamentoSimultaneo(const ParametrosExportacao& parametros,
+                                                 const Relogio& relogio)
+    : parametros(parametros) {
+    try {
+        estado = std::make_unique<Estado>(nomeDoArquivo(parametros, relogio.agora()));
+    } catch (const ErroArquivo&) {
+        // No hidden archive here (a folder gone, a full disk): the packing at the end meets
+        // the same folder and tells what it finds.
+    }
+}
+
+EmpacotamentoSimultaneo::~EmpacotamentoSimultaneo() = default;
+
+void EmpacotamentoSimultaneo::adiciona(const std::string& caminho, const std::string& texto) {
+    if (estado) estado->adiciona(caminho, texto);
+}
+
+ResultadoZip EmpacotamentoSimultaneo::conclui(const std::vector<ArquivoGerado>& ListaArquivos,
+                                              Operador& operador, const Relogio& relogio) {
+    ResultadoZip resultado;
+    resultado.arquivo = nomeDoArquivo(parametros, relogio.agora());
+    operador.status("Compactando Arquivo...");
+    try {
+        std::optional<std::string> nome;
+        if (estado) nome = estado->poeNoLugar(ListaArquivos, resultado.arquivo);
+        // The hidden archive goes before the files are packed again, which may need its room.
+        estado.reset();
+        resultado.arquivo =
+            nome ? *nome
+                 : empacotaEmSequencia(
+                       resultado.arquivo, ListaArquivos,
+                       [](const ArquivoGerado& a) -> const std::string& { return a.caminho; });
+    } catch (const std::exception& e) {
         operador.mensagem(e.what(), kTituloFalha, TipoMensagem::Erro);
         return resultado;
     }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "fichas/execucao.hpp"
 #include "fichas/parametros.hpp"
 
 namespace cds {
@@ -34,6 +36,39 @@ struct ResultadoZip {
 [[nodiscard]] ResultadoZip zipaXML(const ParametrosExportacao& parametros,
                                    const std::vector<std::string>& ListaArquivos,
                                    Operador& operador, const Relogio& relogio);
+
+// The packing of a run done while the run writes its files: each file is deflated into a
+// hidden archive on a thread of its own as soon as it is saved, so that the archive is whole
+// soon after the last record. `conclui` keeps zipaXML's contract to the byte: the entries
+// deflated meanwhile make the archive only when every listed file is still the very file that
+// was deflated (a path saved again after other files has its last entry copied to its first
+// place); otherwise they are dropped and the files are packed by zipaXML's own steps, whose
+// result and messages are then the run's.
+class EmpacotamentoSimultaneo {
+  public:
+    // Starts the thread and the hidden archive in the output folder. A folder where it cannot
+    // be made is no error here: the packing then happens at the end.
+    EmpacotamentoSimultaneo(const ParametrosExportacao& parametros, const Relogio& relogio);
+    // Without `conclui` (the run ended in an error), the thread stops and the hidden archive
+    // goes.
+    ~EmpacotamentoSimultaneo();
+    EmpacotamentoSimultaneo(const EmpacotamentoSimultaneo&) = delete;
+    EmpacotamentoSimultaneo& operator=(const EmpacotamentoSimultaneo&) = delete;
+
+    // A record file just saved at `caminho` with `texto` as its whole content, in the order
+    // of ListaArquivos. Waits while the thread is too far behind, so memory stays bounded.
+    void adiciona(const std::string& caminho, const std::string& texto);
+
+    // zipaXML for the run's ListaArquivos, every file of which was given to `adiciona`.
+    [[nodiscard]] ResultadoZip conclui(const std::vector<ArquivoGerado>& ListaArquivos,
+                                       Operador& operador, const Relogio& relogio);
+
+  private:
+    class Estado;
+
+    const ParametrosExportacao parametros;
+    std::unique_ptr<Estado> estado;
+};
 
 // "Concluído!", the success box, and the status cleared after it.
 void avisaArquivoGerado(Operador& operador);

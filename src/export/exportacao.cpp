@@ -131,12 +131,15 @@ ResultadoExportacao exportaArquivos(const ParametrosExportacao& parametros, Arqu
     DeletaArquivosDir(ex.pastaXml());
     ex.ListaArquivos.clear();
 
+    // The archive is deflated on a second core while the records are written.
+    EmpacotamentoSimultaneo empacotamento(parametros, relogio);
+    ex.aoGravarArquivo = [&empacotamento](const std::string& caminho, const std::string& texto) {
+        empacotamento.adiciona(caminho, texto);
+    };
     geraFichas(ex);
+    ex.aoGravarArquivo = nullptr;
 
-    std::vector<std::string> caminhos;
-    caminhos.reserve(ex.ListaArquivos.size());
-    for (const ArquivoGerado& a : ex.ListaArquivos) caminhos.push_back(a.caminho);
-    resultado.arquivoZip = zipaXML(parametros, caminhos, operador, relogio);
+    resultado.arquivoZip = empacotamento.conclui(ex.ListaArquivos, operador, relogio);
     if (!resultado.arquivoZip) {
         transacao.rollback();
     } else {

@@ -59,6 +59,10 @@ struct Execucao {
     // Empties the hidden error list, here and on the operator's side.
     void limpaErrosCadastro();
 
+    // Told of every record file once it is saved and listed, with the text saved; the run
+    // packs it into the archive meanwhile. Unset, nobody is told.
+    std::function<void(const std::string& caminho, const std::string& texto)> aoGravarArquivo;
+
     // Writes the hidden error list to erros.txt beside config.ini; the run sets it.
     std::function<void(const std::vector<std::string>&)> gravaErrosCadastro;
     // Saves ErrosCadastro when it holds lines; an empty list leaves an earlier erros.txt as

@@ -53,6 +53,7 @@ void gravaRegistro(Execucao& ex, TipoFicha tipo, Ficha& ficha, const Linha& regi
         arquivos.caminho(ex, ficha.identidade(registro), nomeArquivo(tipo, valores.numero));
     buffer.salva(caminho);
     ex.ListaArquivos.push_back({caminho, tipo});
+    if (ex.aoGravarArquivo) ex.aoGravarArquivo(caminho, buffer.texto());
     ficha.gravado(registro, caminho);
 }
 

@@ -17,8 +17,10 @@
 #include <random>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
+#include "record/buffer.hpp"
 #include "suporte/arquivos_teste.hpp"
 #include "suporte/banco_teste.hpp"
 #include "suporte/disco_teste.hpp"
@@ -535,6 +537,413 @@ TEST_F(ZipaXml, MaisDe65535ArquivosFazemUmZip64QueAsFerramentasLeem) {
         const std::string numero = std::to_string(i + 1);
         ASSERT_EQ((*entradas)[i].nome, "FichaAtendimentoIndividual_" + numero + ".esus.xml");
         ASSERT_EQ((*entradas)[i].conteudo, "<n>" + numero + "</n>");
+    }
+}
+
+}  // namespace
+}  // namespace cds
+
+namespace cds {
+namespace {
+
+// The packing done while a run writes its files. Each case saves files as the driver does
+// (written whole, listed, handed over), lets the packing finish, and packs the same list again
+// with zipaXML: the two archives are one and the same, byte for byte.
+class EmpacotamentoSimultaneoTest : public ZipaXml {
+  protected:
+    struct Gravacao {
+        std::string nome;
+        std::string linha;
+    };
+
+    // A save as the driver makes it; returns the path.
+    static std::string salva(EmpacotamentoSimultaneo& empacotamento,
+                             std::vector<ArquivoGerado>& lista, const fs::path& pastaXml,
+                             const Gravacao& g) {
+        RegistroBuffer buffer;
+        buffer.adiciona(g.linha);
+        const std::string caminho = (pastaXml / g.nome).string();
+        buffer.salva(caminho);
+        lista.push_back({caminho, TipoFicha::AtendimentoIndividual});
+        empacotamento.adiciona(caminho, buffer.texto());
+        return caminho;
+    }
+
+    static std::vector<std::string> caminhos(const std::vector<ArquivoGerado>& lista) {
+        std::vector<std::string> c;
+        for (const ArquivoGerado& a : lista) c.push_back(a.caminho);
+        return c;
+    }
+
+    // The size of the largest hidden file of a folder: an archive being written.
+    static std::uintmax_t maiorOculto(const fs::path& pasta) {
+        std::uintmax_t maior = 0;
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(pasta, ec)) {
+            if (!e.path().filename().string().starts_with(".")) continue;
+            const std::uintmax_t tamanho = fs::file_size(e.path(), ec);
+            if (!ec) maior = std::max(maior, tamanho);
+        }
+        return maior;
+    }
+};
+
+TEST_F(EmpacotamentoSimultaneoTest, MesmosBytesQueOEmpacotamentoEmSequencia) {
+    const std::string grande = bytesAleatorios(200 * 1024, 7);
+    struct Caso {
+        const char* descricao;
+        std::vector<Gravacao> gravacoes;
+        // Done to the folder after the last save, before the packing ends.
+        std::function<void(const fs::path& pastaXml)> depois;
+        std::vector<std::string> nomes;
+        // The entry whose content is checked, and that content as the file ends with CRLF.
+        std::size_t conferida;
+        std::string conteudo;
+    };
+    const Caso casos[] = {
+        {"três fichas",
+         {{"FichaCadastroIndividual_1.esus.xml", "<a/>"},
+          {"FichaAtendimentoIndividual_2.esus.xml", "<b>São José</b>"},
+          {"FichaVacinacao_3.esus.xml", "<c/>"}},
+         nullptr,
+         {"FichaCadastroIndividual_1.esus.xml", "FichaAtendimentoIndividual_2.esus.xml",
+          "FichaVacinacao_3.esus.xml"},
+         1,
+         "<b>São José</b>\r\n"},
+        {"regravada logo em seguida, como nas linhas seguintes de um registro",
+         {{"FichaAtendimentoIndividual_1.esus.xml", "<primeira/>"},
+          {"FichaAtendimentoIndividual_1.esus.xml", "<segunda/>"},
+          {"FichaAtendimentoIndividual_2.esus.xml", "<b/>"}},
+         nullptr,
+         {"FichaAtendimentoIndividual_1.esus.xml", "FichaAtendimentoIndividual_2.esus.xml"},
+         0,
+         "<segunda/>\r\n"},
+        {"regravada depois de outras: no primeiro lugar, com o último conteúdo",
+         {{"FichaProcedimento_1.esus.xml", "<primeira/>"},
+          {"FichaProcedimento_2.esus.xml", "<b/>"},
+          {"FichaProcedimento_3.esus.xml", "<c/>"},
+          {"FichaProcedimento_1.esus.xml", "<segunda/>"}},
+         nullptr,
+         {"FichaProcedimento_1.esus.xml", "FichaProcedimento_2.esus.xml",
+          "FichaProcedimento_3.esus.xml"},
+         0,
+         "<segunda/>\r\n"},
+        {"maior que um bloco de leitura",
+         {{"FichaVisitaDomiciliar_1.esus.xml", grande}, {"FichaVisitaDomiciliar_2.esus.xml", ""}},
+         nullptr,
+         {"FichaVisitaDomiciliar_1.esus.xml", "FichaVisitaDomiciliar_2.esus.xml"},
+         0,
+         grande + "\r\n"},
+        {"mudada por fora depois de gravada: vai o que o disco tem",
+         {{"FichaAtivColetiva_1.esus.xml", "<a/>"}, {"FichaAtivColetiva_2.esus.xml", "<b/>"}},
+         [](const fs::path& p) { escreveArquivo(p / "FichaAtivColetiva_1.esus.xml", "<outra/>"); },
+         {"FichaAtivColetiva_1.esus.xml", "FichaAtivColetiva_2.esus.xml"},
+         0,
+         "<outra/>"},
+        {"nenhuma ficha", {}, nullptr, {}, 0, ""},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.descricao);
+        PastaTemporaria saida;
+        const fs::path pastaXml = saida / "arquivosXML";
+        fs::create_directory(pastaXml);
+        ParametrosExportacao p = parametros;
+        p.Caminho = saida.caminho().string();
+        std::vector<ArquivoGerado> lista;
+        ResultadoZip simultaneo;
+        {
+            EmpacotamentoSimultaneo empacotamento(p, relogio);
+            for (const Gravacao& g : c.gravacoes) salva(empacotamento, lista, pastaXml, g);
+            if (c.depois) c.depois(pastaXml);
+            OperadorGravador operador;
+            simultaneo = empacotamento.conclui(lista, operador, relogio);
+            EXPECT_EQ(operador.chamadas, (std::vector<ChamadaOperador>{
+                                             ChamadaOperador::status("Compactando Arquivo..."),
+                                         }));
+        }
+        ASSERT_TRUE(simultaneo.gravado);
+        EXPECT_EQ(simultaneo.arquivo,
+                  p.Caminho + "/FichasValmo_03112019_1405_01102019_31102019.zip");
+        const ResultadoZip sequencial = zipaXML(p, caminhos(lista), operador, relogio);
+        ASSERT_TRUE(sequencial.gravado);
+        EXPECT_TRUE(leArquivo(simultaneo.arquivo) == leArquivo(sequencial.arquivo));
+        // Nothing else is left in the folder: no hidden archive.
+        EXPECT_EQ(
+            conteudoDe(saida.caminho()),
+            (std::vector<std::string>{fs::path(simultaneo.arquivo).filename(),
+                                      fs::path(sequencial.arquivo).filename(), "arquivosXML"}));
+        if (c.nomes.empty()) continue;
+        const auto entradas = leZip(simultaneo.arquivo);
+        ASSERT_TRUE(entradas.has_value());
+        EXPECT_EQ(nomes(*entradas), c.nomes);
+        EXPECT_TRUE((*entradas)[c.conferida].conteudo == c.conteudo);
+    }
+}
+
+// The archive is written while the files come, not after the last one: before the packing is
+// told that the run is over, a hidden archive in the output folder already holds much of a
+// file that deflate cannot shrink. (The latest file waits for the next, which may be the same
+// record's file saved again.)
+TEST_F(EmpacotamentoSimultaneoTest, ArquivoCresceEnquantoAsFichasSaoGravadas) {
+    constexpr std::uintmax_t kTamanho = 300 * 1024;
+    std::vector<ArquivoGerado> lista;
+    EmpacotamentoSimultaneo empacotamento(parametros, relogio);
+    salva(empacotamento, lista, pasta / "arquivosXML",
+          {"FichaCadastroDomiciliar_1.esus.xml", bytesAleatorios(kTamanho, 3)});
+    salva(empacotamento, lista, pasta / "arquivosXML",
+          {"FichaCadastroDomiciliar_2.esus.xml", "<d/>"});
+
+    // A generous bound: the thread only has to get its turn on a loaded machine.
+    const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (maiorOculto(pasta.caminho()) < kTamanho / 2 && std::chrono::steady_clock::now() < limite)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_GE(maiorOculto(pasta.caminho()), kTamanho / 2);
+
+    const ResultadoZip resultado = empacotamento.conclui(lista, operador, relogio);
+    ASSERT_TRUE(resultado.gravado);
+    const auto entradas = leZip(resultado.arquivo);
+    ASSERT_TRUE(entradas.has_value());
+    EXPECT_EQ(nomes(*entradas), (std::vector<std::string>{"FichaCadastroDomiciliar_1.esus.xml",
+                                                          "FichaCadastroDomiciliar_2.esus.xml"}));
+}
+
+// The files are not read back at the end: what goes into the archive is the text handed over
+// with each save (here, unlike any real save, not what the disk holds, so the two can be told
+// apart), as long as each file is still the one saved; a path saved again after other files
+// too, whose last text takes its first place.
+TEST_F(EmpacotamentoSimultaneoTest, TextoEntregueVaiSemReleituraDoDisco) {
+    struct Salvamento {
+        std::string nome;
+        std::string noDisco;
+        std::string entregue;
+    };
+    struct Caso {
+        const char* descricao;
+        std::vector<Salvamento> salvamentos;
+        std::vector<std::pair<std::string, std::string>> entradas;
+    };
+    const Caso casos[] = {
+        {"uma ficha",
+         {{"FichaVacinacao_1.esus.xml", "<no disco/>", "<entregue/>"}},
+         {{"FichaVacinacao_1.esus.xml", "<entregue/>"}}},
+        {"regravada depois de outras",
+         {{"FichaVacinacao_1.esus.xml", "<disco 1a/>", "<dado 1a/>"},
+          {"FichaVacinacao_2.esus.xml", "<disco 2/>", "<dado 2/>"},
+          {"FichaVacinacao_3.esus.xml", "<disco 3/>", "<dado 3/>"},
+          {"FichaVacinacao_1.esus.xml", "<disco 1b/>", "<dado 1b/>"},
+          {"FichaVacinacao_4.esus.xml", "<disco 4/>", "<dado 4/>"}},
+         {{"FichaVacinacao_1.esus.xml", "<dado 1b/>"},
+          {"FichaVacinacao_2.esus.xml", "<dado 2/>"},
+          {"FichaVacinacao_3.esus.xml", "<dado 3/>"},
+          {"FichaVacinacao_4.esus.xml", "<dado 4/>"}}},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.descricao);
+        PastaTemporaria saida;
+        fs::create_directory(saida / "arquivosXML");
+        ParametrosExportacao p = parametros;
+        p.Caminho = saida.caminho().string();
+        std::vector<ArquivoGerado> lista;
+        ResultadoZip resultado;
+        {
+            EmpacotamentoSimultaneo empacotamento(p, relogio);
+            for (const Salvamento& s : c.salvamentos) {
+                const fs::path arquivo = saida / "arquivosXML" / s.nome;
+                escreveArquivo(arquivo, s.noDisco);
+                lista.push_back({arquivo.string(), TipoFicha::Vacinacao});
+                empacotamento.adiciona(arquivo.string(), s.entregue);
+            }
+            resultado = empacotamento.conclui(lista, operador, relogio);
+        }
+
+        ASSERT_TRUE(resultado.gravado);
+        const auto entradas = leZip(resultado.arquivo);
+        ASSERT_TRUE(entradas.has_value());
+        std::vector<std::pair<std::string, std::string>> lidas;
+        for (const EntradaZip& e : *entradas) lidas.emplace_back(e.nome, e.conteudo);
+        EXPECT_EQ(lidas, c.entradas);
+        EXPECT_TRUE(unzipAprova(resultado.arquivo));
+        // The hidden archives, the first one and the one rewritten from it, are gone.
+        EXPECT_EQ(
+            conteudoDe(saida.caminho()),
+            (std::vector<std::string>{fs::path(resultado.arquivo).filename(), "arquivosXML"}));
+    }
+}
+
+TEST_F(EmpacotamentoSimultaneoTest, ArquivoQueSumiuAteACompactacaoFalhaSemDeixarNada) {
+    struct Caso {
+        const char* descricao;
+        std::function<void(const fs::path&)> troca;
+    };
+    const Caso casos[] = {
+        {"apagado", [](const fs::path& p) { fs::remove(p); }},
+        {"uma pasta no lugar",
+         [](const fs::path& p) {
+             fs::remove(p);
+             fs::create_directory(p);
+         }},
+        {"um link quebrado",
+         [](const fs::path& p) {
+             fs::remove(p);
+             fs::create_symlink(p.string() + ".sumiu", p);
+         }},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.descricao);
+        PastaTemporaria saida;
+        fs::create_directory(saida / "arquivosXML");
+        ParametrosExportacao p = parametros;
+        p.Caminho = saida.caminho().string();
+        std::vector<ArquivoGerado> lista;
+        OperadorGravador operador;
+        ResultadoZip resultado;
+        {
+            EmpacotamentoSimultaneo empacotamento(p, relogio);
+            for (int i = 1; i <= 3; ++i)
+                salva(empacotamento, lista, saida / "arquivosXML",
+                      {"FichaProcedimento_" + std::to_string(i) + ".esus.xml", std::to_string(i)});
+            c.troca(lista[1].caminho);
+            resultado = empacotamento.conclui(lista, operador, relogio);
+        }
+
+        EXPECT_FALSE(resultado.gravado);
+        EXPECT_EQ(conteudoDe(saida.caminho()), std::vector<std::string>{"arquivosXML"});
+        ASSERT_EQ(operador.mensagens().size(), 1u);
+        const ChamadaOperador caixa = operador.mensagens()[0];
+        EXPECT_EQ(caixa.titulo, kTituloFalha);
+        EXPECT_EQ(caixa.tipoMensagem, TipoMensagem::Erro);
+        EXPECT_NE(caixa.texto.find(lista[1].caminho), std::string::npos) << caixa.texto;
+        EXPECT_EQ(operador.statusAtual(), "Compactando Arquivo...");
+    }
+}
+
+// A disk that fills while the run writes: the hidden archive cannot take the entries, goes,
+// and the packing at the end fails as the packing in sequence does, leaving nothing behind
+// and the archive of an earlier run whole.
+TEST_F(EmpacotamentoSimultaneoTest, DiscoCheioDuranteAExecucaoNaoDeixaNada) {
+    teste::DiscoPequeno disco(1024 * 1024);
+    if (!disco.montado()) GTEST_SKIP() << disco.motivo();
+    parametros.Caminho = disco.caminho().string();
+    const fs::path pastaXml = disco / "arquivosXML";
+    fs::create_directory(pastaXml);
+    escreveArquivo(pastaXml / "FichaVisitaDomiciliar_1.esus.xml", "<visita/>");
+    const ResultadoZip anterior = zipaXML(
+        parametros, {(pastaXml / "FichaVisitaDomiciliar_1.esus.xml").string()}, operador, relogio);
+    ASSERT_TRUE(anterior.gravado);
+    const std::string bytesDoAnterior = leArquivo(anterior.arquivo);
+    fs::remove(pastaXml / "FichaVisitaDomiciliar_1.esus.xml");
+    // Room for the record files, not for them and their archive too.
+    disco.enche(200 * 1024);
+
+    std::vector<ArquivoGerado> lista;
+    OperadorGravador operadorDaExecucao;
+    ResultadoZip resultado;
+    {
+        EmpacotamentoSimultaneo empacotamento(parametros, relogio);
+        for (unsigned i = 1; i <= 4; ++i)
+            salva(empacotamento, lista, pastaXml,
+                  {"FichaAtendimentoIndividual_" + std::to_string(i) + ".esus.xml",
+                   bytesAleatorios(40 * 1024, i)});
+        resultado = empacotamento.conclui(lista, operadorDaExecucao, relogio);
+    }
+
+    EXPECT_FALSE(resultado.gravado);
+    ASSERT_EQ(operadorDaExecucao.mensagens().size(), 1u);
+    const ChamadaOperador caixa = operadorDaExecucao.mensagens()[0];
+    EXPECT_EQ(caixa.titulo, kTituloFalha);
+    EXPECT_NE(caixa.texto.find(std::generic_category().message(ENOSPC)), std::string::npos)
+        << caixa.texto;
+    EXPECT_EQ(leArquivo(anterior.arquivo), bytesDoAnterior);
+    EXPECT_EQ(conteudoDe(disco.caminho()),
+              (std::vector<std::string>{".enchimento", fs::path(anterior.arquivo).filename(),
+                                        "arquivosXML"}));
+}
+
+// A run that ends in an error never reaches the packing's end: what was packed so far goes.
+TEST_F(EmpacotamentoSimultaneoTest, ExecucaoInterrompidaNaoDeixaArquivoOculto) {
+    {
+        std::vector<ArquivoGerado> lista;
+        EmpacotamentoSimultaneo empacotamento(parametros, relogio);
+        for (unsigned i = 1; i <= 20; ++i)
+            salva(empacotamento, lista, pasta / "arquivosXML",
+                  {"FichaVacinacao_" + std::to_string(i) + ".esus.xml",
+                   bytesAleatorios(16 * 1024, i)});
+    }
+    EXPECT_EQ(conteudoDe(pasta.caminho()), std::vector<std::string>{"arquivosXML"});
+    EXPECT_TRUE(operador.chamadas.empty());
+}
+
+// The archive is named at the moment of packing, not when the run began, and takes the next
+// free name rather than replace what is there.
+TEST_F(EmpacotamentoSimultaneoTest, NomeDoMomentoDaCompactacaoSemSubstituirNada) {
+    const std::string ocupado = arquivoEsperado("FichasValmo_03112019_1407_01102019_31102019.zip");
+    escreveArquivo(ocupado, "do operador");
+    std::vector<ArquivoGerado> lista;
+    EmpacotamentoSimultaneo empacotamento(parametros, relogio);
+    salva(empacotamento, lista, pasta / "arquivosXML", {"FichaVacinacao_1.esus.xml", "<v/>"});
+    relogio.momento.minuto = 7;
+
+    const ResultadoZip resultado = empacotamento.conclui(lista, operador, relogio);
+
+    ASSERT_TRUE(resultado.gravado);
+    EXPECT_EQ(resultado.arquivo,
+              arquivoEsperado("FichasValmo_03112019_1407_01102019_31102019_2.zip"));
+    EXPECT_EQ(leArquivo(ocupado), "do operador");
+    EXPECT_EQ(conteudoDe(pasta.caminho()),
+              (std::vector<std::string>{"FichasValmo_03112019_1407_01102019_31102019.zip",
+                                        "FichasValmo_03112019_1407_01102019_31102019_2.zip",
+                                        "arquivosXML"}));
+}
+
+// An output folder missing from the start: the same failure, told the same way, as zipaXML's.
+TEST_F(EmpacotamentoSimultaneoTest, PastaDeSaidaInexistenteFalhaComoEmSequencia) {
+    const std::string registro = ficha("FichaVacinacao_1.esus.xml", "v");
+    parametros.Caminho = (pasta / "nao-existe").string();
+    OperadorGravador emSequencia;
+    const ResultadoZip esperado = zipaXML(parametros, {registro}, emSequencia, relogio);
+
+    EmpacotamentoSimultaneo empacotamento(parametros, relogio);
+    empacotamento.adiciona(registro, "v");
+    const ResultadoZip resultado =
+        empacotamento.conclui({{registro, TipoFicha::Vacinacao}}, operador, relogio);
+
+    EXPECT_FALSE(resultado.gravado);
+    EXPECT_EQ(resultado.arquivo, esperado.arquivo);
+    EXPECT_EQ(operador.chamadas, emSequencia.chamadas);
+    EXPECT_EQ(operador.mensagens().size(), 1u);
+}
+
+// Past 65,534 entries, written while the files come: the Zip64 end records, byte for byte as
+// the packing in sequence writes them; and so when the first file is saved again at the end,
+// which has the whole archive copied anew from the first one.
+TEST_F(EmpacotamentoSimultaneoTest, MaisDe65535ArquivosIguaisAoEmpacotamentoEmSequencia) {
+    constexpr std::size_t kArquivos = 65600;
+    for (const bool regravaAPrimeira : {false, true}) {
+        SCOPED_TRACE(regravaAPrimeira ? "a primeira regravada no fim" : "cada uma uma vez");
+        PastaTemporaria saida;
+        const fs::path pastaXml = saida / "arquivosXML";
+        fs::create_directory(pastaXml);
+        ParametrosExportacao p = parametros;
+        p.Caminho = saida.caminho().string();
+        std::vector<ArquivoGerado> lista;
+        lista.reserve(kArquivos + 1);
+        ResultadoZip simultaneo;
+        {
+            EmpacotamentoSimultaneo empacotamento(p, relogio);
+            for (std::size_t i = 1; i <= kArquivos; ++i)
+                salva(empacotamento, lista, pastaXml,
+                      {"FichaAtendimentoIndividual_" + std::to_string(i) + ".esus.xml",
+                       "<n>" + std::to_string(i) + "</n>"});
+            if (regravaAPrimeira)
+                salva(empacotamento, lista, pastaXml,
+                      {"FichaAtendimentoIndividual_1.esus.xml", "<n>de novo</n>"});
+            simultaneo = empacotamento.conclui(lista, operador, relogio);
+        }
+        ASSERT_TRUE(simultaneo.gravado);
+        const ResultadoZip sequencial = zipaXML(p, caminhos(lista), operador, relogio);
+        ASSERT_TRUE(sequencial.gravado);
+        EXPECT_TRUE(leArquivo(simultaneo.arquivo) == leArquivo(sequencial.arquivo));
+        EXPECT_TRUE(unzipAprova(simultaneo.arquivo));
     }
 }
 

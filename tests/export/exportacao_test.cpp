@@ -11,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <thread>
 
 #include "comum/erro.hpp"
 #include "export/abertura.hpp"
@@ -122,6 +123,66 @@ TEST_F(ExportacaoTest, MesmoNumeroEmDuasUnidadesChegaAoArquivoCompactado) {
     EXPECT_EQ(entradasDoZip(zipEsperado()),
               (std::vector<std::string>{"FichaAtendimentoIndividual_7.esus.xml",
                                         "FichaAtendimentoIndividual_7_2.esus.xml"}));
+}
+
+// The archive deflated while the run writes is the one packing the listed files afterwards
+// would give, byte for byte: entries, order, names, dates and contents.
+TEST_F(ExportacaoTest, ArquivoDaExecucaoIgualAoEmpacotadoDepois) {
+    for (int n = 1; n <= 5; ++n)
+        teste::insereEpisodio(banco, n, "'0" + std::to_string(n + 3) + ":00:00'");
+    parametros.Fichas.insert(TipoFicha::Vacinacao);
+
+    const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
+
+    ASSERT_TRUE(r.arquivoZip);
+    ASSERT_EQ(r.ListaArquivos.size(), 10u);
+    std::vector<std::string> caminhos;
+    for (const ArquivoGerado& a : r.ListaArquivos) caminhos.push_back(a.caminho);
+    OperadorGravador depois;
+    const ResultadoZip empacotado = zipaXML(parametros, caminhos, depois, relogio);
+    ASSERT_TRUE(empacotado.gravado);
+    EXPECT_NE(empacotado.arquivo, r.arquivoZip.arquivo);
+    EXPECT_TRUE(teste::leArquivo(r.arquivoZip.arquivo) == teste::leArquivo(empacotado.arquivo));
+}
+
+// The packing does not wait for the last record: when the last kind starts, the files of the
+// first are already being deflated into a hidden archive in the output folder.
+TEST_F(ExportacaoTest, CompactacaoComecaAntesDaUltimaFicha) {
+    for (int n = 1; n <= 40; ++n) teste::insereEpisodio(banco, n);
+    parametros.Fichas.insert(TipoFicha::Vacinacao);
+    // The largest hidden file of the output folder, the run's lock aside.
+    const auto arquivoOculto = [this] {
+        std::uintmax_t maior = 0;
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(parametros.Caminho, ec)) {
+            const std::string nome = e.path().filename().string();
+            if (nome.starts_with(".") && nome != kNomeArquivoTrava)
+                maior = std::max(maior, fs::file_size(e.path(), ec));
+        }
+        return maior;
+    };
+    class OperadorAtento : public OperadorGravador {
+      public:
+        std::function<void()> naVacinacao;
+        void status(const std::string& texto) override {
+            OperadorGravador::status(texto);
+            if (texto == "Gerando Fichas de Vacinação...") naVacinacao();
+        }
+    } atento;
+    std::uintmax_t tamanhoNaVacinacao = 0;
+    atento.naVacinacao = [&] {
+        // A generous bound: the packing thread only has to get its turn on a loaded machine.
+        const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (arquivoOculto() == 0 && std::chrono::steady_clock::now() < limite)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        tamanhoNaVacinacao = arquivoOculto();
+    };
+
+    const ResultadoExportacao r = exportaArquivos(parametros, ini, atento, relogio);
+
+    ASSERT_TRUE(r.arquivoZip);
+    EXPECT_GT(tamanhoNaVacinacao, 0u);
+    EXPECT_EQ(entradasDoZip(r.arquivoZip.arquivo).size(), 80u);
 }
 
 TEST_F(ExportacaoTest, SemTiposAindaGeraArquivoVazioValido) {
