@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "comum/erro.hpp"
 #include "record/buffer.hpp"
 #include "suporte/arquivos_teste.hpp"
 #include "suporte/banco_teste.hpp"
@@ -838,21 +839,34 @@ TEST_F(EmpacotamentoSimultaneoTest, DiscoCheioDuranteAExecucaoNaoDeixaNada) {
     std::vector<ArquivoGerado> lista;
     OperadorGravador operadorDaExecucao;
     ResultadoZip resultado;
+    // Which fills the disk first, a record or the archive being deflated beside it, depends on
+    // how far the packing thread has got: a record that cannot be saved ends the run with its
+    // error, an archive that cannot take an entry fails the packing. Either way nothing of the
+    // run's archive is left, and the earlier archive stays as it was.
+    bool fichaRecusada = false;
     {
         EmpacotamentoSimultaneo empacotamento(parametros, relogio);
-        for (unsigned i = 1; i <= 4; ++i)
-            salva(empacotamento, lista, pastaXml,
-                  {"FichaAtendimentoIndividual_" + std::to_string(i) + ".esus.xml",
-                   bytesAleatorios(40 * 1024, i)});
-        resultado = empacotamento.conclui(lista, operadorDaExecucao, relogio);
+        try {
+            for (unsigned i = 1; i <= 4; ++i)
+                salva(empacotamento, lista, pastaXml,
+                      {"FichaAtendimentoIndividual_" + std::to_string(i) + ".esus.xml",
+                       bytesAleatorios(40 * 1024, i)});
+            resultado = empacotamento.conclui(lista, operadorDaExecucao, relogio);
+        } catch (const ErroArquivo& e) {
+            fichaRecusada = true;
+            EXPECT_NE(std::string(e.what()).find("FichaAtendimentoIndividual_"), std::string::npos)
+                << e.what();
+        }
     }
 
     EXPECT_FALSE(resultado.gravado);
-    ASSERT_EQ(operadorDaExecucao.mensagens().size(), 1u);
-    const ChamadaOperador caixa = operadorDaExecucao.mensagens()[0];
-    EXPECT_EQ(caixa.titulo, kTituloFalha);
-    EXPECT_NE(caixa.texto.find(std::generic_category().message(ENOSPC)), std::string::npos)
-        << caixa.texto;
+    if (!fichaRecusada) {
+        ASSERT_EQ(operadorDaExecucao.mensagens().size(), 1u);
+        const ChamadaOperador caixa = operadorDaExecucao.mensagens()[0];
+        EXPECT_EQ(caixa.titulo, kTituloFalha);
+        EXPECT_NE(caixa.texto.find(std::generic_category().message(ENOSPC)), std::string::npos)
+            << caixa.texto;
+    }
     EXPECT_EQ(leArquivo(anterior.arquivo), bytesDoAnterior);
     EXPECT_EQ(conteudoDe(disco.caminho()),
               (std::vector<std::string>{".enchimento", fs::path(anterior.arquivo).filename(),
