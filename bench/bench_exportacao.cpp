@@ -11,7 +11,7 @@
 // (`--fichas todas,vacinacao`) with the embedded engine and, with --servidor, through that
 // Firebird server, several times, each on a fresh copy of the database and in a process of its
 // own, and prints:
-//   - files/s, µs per file and the peak memory of the run;
+//   - files/s, µs per file, the CPU time and the peak memory of the run's process;
 //   - the time of each kind (from its status text to the next) and of packing (from
 //     "Compactando Arquivo..." to "Concluído!", the commit included);
 //   - the floor, measured in the same session on a fresh copy: each source table read once by
@@ -32,7 +32,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -49,7 +48,7 @@
 
 using namespace cds;
 namespace fs = std::filesystem;
-using Relogio_ = std::chrono::steady_clock;
+using RelogioMonotono = std::chrono::steady_clock;
 
 namespace {
 
@@ -63,7 +62,7 @@ struct Tamanhos {
     int encontros = 500;
 };
 
-double segundos(Relogio_::time_point a, Relogio_::time_point b) {
+double segundos(RelogioMonotono::time_point a, RelogioMonotono::time_point b) {
     return std::chrono::duration<double>(b - a).count();
 }
 
@@ -71,6 +70,17 @@ double picoMemoriaMiB() {
     rusage uso{};
     getrusage(RUSAGE_SELF, &uso);
     return static_cast<double>(uso.ru_maxrss) / 1024.0;
+}
+
+// User and system time of every thread of the process: what the run cost the machine,
+// whatever else was running.
+double tempoDeCpu() {
+    rusage uso{};
+    getrusage(RUSAGE_SELF, &uso);
+    const auto s = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return s(uso.ru_utime) + s(uso.ru_stime);
 }
 
 // ---------- The synthetic month ----------
@@ -182,9 +192,11 @@ void populaMes(const std::string& banco, const Tamanhos& n) {
 // Timestamps every status text: the kinds' starts, the packing's, the end's.
 class OperadorCronometro : public Operador {
   public:
-    std::vector<std::pair<std::string, Relogio_::time_point>> marcas;
+    std::vector<std::pair<std::string, RelogioMonotono::time_point>> marcas;
 
-    void status(const std::string& texto) override { marcas.emplace_back(texto, Relogio_::now()); }
+    void status(const std::string& texto) override {
+        marcas.emplace_back(texto, RelogioMonotono::now());
+    }
     void limpaLog() override {}
     void log(const std::string&) override {}
     void erroCadastro(const std::string&) override {}
@@ -221,11 +233,13 @@ int filhoExporta(const std::string& banco, const fs::path& pasta) {
     OperadorCronometro operador;
     RelogioDaDemo relogio;
 
-    const auto inicio = Relogio_::now();
+    const double cpuAntes = tempoDeCpu();
+    const auto inicio = RelogioMonotono::now();
     const ResultadoExportacao r = exportaArquivos(p, ini, operador, relogio);
-    const auto fim = Relogio_::now();
+    const auto fim = RelogioMonotono::now();
 
     std::printf("total %.6f\n", segundos(inicio, fim));
+    std::printf("cpu %.6f\n", tempoDeCpu() - cpuAntes);
     std::printf("memoria %.1f\n", picoMemoriaMiB());
     std::printf("zip %d %s\n", r.arquivoZip ? 1 : 0, r.arquivoZip.arquivo.c_str());
     std::size_t unicos = 0;
@@ -298,7 +312,7 @@ void salvaComoARun(const std::string& caminho, const std::string& bytes) {
 
 // The floor: reading, writing and packing the run's work, one after another.
 int filhoPiso(const std::string& banco, const fs::path& daExecucao, const fs::path& pasta) {
-    const auto t0 = Relogio_::now();
+    const auto t0 = RelogioMonotono::now();
     std::size_t linhas = 0;
     {
         Conexao c;
@@ -309,7 +323,7 @@ int filhoPiso(const std::string& banco, const fs::path& daExecucao, const fs::pa
             linhas += q.abre().size();
         }
     }
-    const auto t1 = Relogio_::now();
+    const auto t1 = RelogioMonotono::now();
 
     // The run's files, in its order, read beforehand: not part of the floor.
     std::vector<std::string> caminhos;
@@ -326,9 +340,9 @@ int filhoPiso(const std::string& banco, const fs::path& daExecucao, const fs::pa
         }
     }
     fs::create_directories(pasta / "saida" / "arquivosXML");
-    const auto t2 = Relogio_::now();
+    const auto t2 = RelogioMonotono::now();
     for (std::size_t i = 0; i < caminhos.size(); ++i) salvaComoARun(caminhos[i], conteudos[i]);
-    const auto t3 = Relogio_::now();
+    const auto t3 = RelogioMonotono::now();
     conteudos.clear();
     conteudos.shrink_to_fit();
 
@@ -337,9 +351,9 @@ int filhoPiso(const std::string& banco, const fs::path& daExecucao, const fs::pa
     ParametrosExportacao p = parametrosDaDemo(ini, pasta / "saida");
     OperadorCronometro operador;
     RelogioDaDemo relogio;
-    const auto t4 = Relogio_::now();
+    const auto t4 = RelogioMonotono::now();
     const ResultadoZip zip = zipaXML(p, caminhos, operador, relogio);
-    const auto t5 = Relogio_::now();
+    const auto t5 = RelogioMonotono::now();
 
     std::printf("piso-leitura %.6f\n", segundos(t0, t1));
     std::printf("piso-linhas %zu\n", linhas);
@@ -400,7 +414,7 @@ void medeMotor(const std::string& motor, const std::string& servidor,
     };
     std::map<std::string, Amostras> etapas;
     std::vector<std::string> ordemEtapas;
-    Amostras total, porArquivo, taxa, memoria, leitura, escrita, compactacao, piso, razao;
+    Amostras total, cpu, porArquivo, taxa, memoria, leitura, escrita, compactacao, piso, razao;
     Saida ultima;
     for (int e = 1; e <= execucoes; ++e) {
         const fs::path banco = modelo.pasta() / "execucao.fdb";
@@ -419,6 +433,7 @@ void medeMotor(const std::string& motor, const std::string& servidor,
         const double p = numero(sp, "piso-leitura") + numero(sp, "piso-escrita") +
                          numero(sp, "piso-compactacao");
         total.soma(t);
+        cpu.soma(numero(s, "cpu"));
         taxa.soma(arquivos / t);
         porArquivo.soma(1e6 * t / arquivos);
         memoria.soma(numero(s, "memoria"));
@@ -434,8 +449,9 @@ void medeMotor(const std::string& motor, const std::string& servidor,
             if (!etapas.contains(nome)) ordemEtapas.push_back(nome);
             etapas[nome].soma(std::stod(it->second.substr(0, espaco)));
         }
-        std::printf("  execução %d: %.2f s, %.0f arquivos/s, piso %.2f s, razão %.2f\n", e, t,
-                    arquivos / t, p, t / p);
+        std::printf(
+            "  execução %d: %.2f s (CPU %.2f s), %.0f arquivos/s, piso %.2f s, razão %.2f\n", e, t,
+            numero(s, "cpu"), arquivos / t, p, t / p);
         std::fflush(stdout);
         ultima = s;
         fs::remove(banco);
@@ -457,6 +473,7 @@ void medeMotor(const std::string& motor, const std::string& servidor,
     };
     std::printf("  %-34s%10s  %10s\n", "", "mínimo", "mediana");
     linha("execução inteira", total, "s");
+    linha("tempo de CPU do processo", cpu, "s");
     // The best rate is that of the shortest run.
     Amostras taxaInvertida;
     for (double v : taxa.valores) taxaInvertida.soma(-v);
@@ -536,9 +553,9 @@ int main(int argc, char** argv) {
 
         teste::BancoTeste modelo(teste::Conteudo::Demonstracao);
         modelo.desconecta();
-        const auto c0 = Relogio_::now();
+        const auto c0 = RelogioMonotono::now();
         populaMes(modelo.arquivo().string(), n);
-        std::printf("carga: %.1f s (não medida)\n", segundos(c0, Relogio_::now()));
+        std::printf("carga: %.1f s (não medida)\n", segundos(c0, RelogioMonotono::now()));
         std::fflush(stdout);
 
         if (!soServidor) {

@@ -1,0 +1,22 @@
+#include "comum/plataforma_tarefa.hpp"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
+namespace cds {
+
+void baixaPrioridadeDestaTarefa() {
+#ifdef _WIN32
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+#else
+    // On Linux a thread's nice value is its own: 10 is below the run's 0 without starving it.
+    constexpr int kNice = 10;
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kNice);
+#endif
+}
+
+}  // namespace cds
