@@ -62,7 +62,6 @@ void geraFichas(Execucao& ex) {
 }  // namespace
 
 void validaExecucao(const ParametrosExportacao& parametros, const ArquivoIni& ini) {
-    validaCodProf(parametros.CodProf);
     ini.verifica();
     const std::string arquivo = ini.arquivo().string();
     if (!ini.existe())
@@ -72,14 +71,11 @@ void validaExecucao(const ParametrosExportacao& parametros, const ArquivoIni& in
     if (apara(ini.le(kSecaoGeral, kChaveDatabase, "")).empty())
         throw ErroArquivo("O arquivo de configuração " + arquivo +
                           " não diz o banco de dados da clínica: falta DATABASE na seção [GERAL].");
+    validaParametros(parametros);
     if (temCaractereDeControle(parametros.Caminho))
         throw ErroArquivo(
             "A pasta de saída (Caminho) tem uma quebra de linha ou outro caractere de controle; "
             "corrija-a. Nada foi gravado.");
-    if (temCaractereDeControle(parametros.ProfissionalGenerico))
-        throw ErroArquivo(
-            "O código do profissional genérico tem uma quebra de linha ou outro caractere de "
-            "controle; corrija-o. Nada foi gravado.");
     if (apara(parametros.Caminho).empty())
         throw ErroArquivo("Informe a pasta de saída (Caminho): ela está em branco.");
     std::error_code ec;
@@ -87,12 +83,6 @@ void validaExecucao(const ParametrosExportacao& parametros, const ArquivoIni& in
         throw ErroArquivo("A pasta " + pastaXml(parametros.Caminho) +
                           " é um link simbólico; a exportação não esvazia a pasta a que ele leva. "
                           "Use uma pasta arquivosXML de verdade na pasta de saída.");
-}
-
-void validaCodProf(const std::string& CodProf) {
-    if (!soDigitos(CodProf))
-        throw ErroConversao("Código do profissional inválido: '" + CodProf +
-                            "'. Informe somente números, ou deixe em branco para todos.");
 }
 
 ResultadoExportacao exportaArquivos(const ParametrosExportacao& parametros, ArquivoIni& ini,

@@ -6,6 +6,7 @@
 
 #include "export/arquivo_ini.hpp"
 #include "export/empacotamento.hpp"
+#include "export/entradas.hpp"
 #include "fichas/execucao.hpp"
 
 namespace cds {
@@ -32,15 +33,12 @@ ResultadoExportacao exportaArquivos(const ParametrosExportacao& parametros, Arqu
                                     Operador& operador, const Relogio& relogio);
 
 // What a run refuses before it writes anything, settings included, with the error that says
-// why: a professional code that is not a whole number (ErroConversao); a settings file that is
-// missing, has no GERAL/DATABASE or cannot be read as one; a Caminho or generic professional
-// that config.ini cannot hold (a line break); a blank Caminho; an arquivosXML that is a
-// symbolic link (ErroArquivo). The command line calls it before making arquivosXML.
+// why: a settings file that is missing, has no GERAL/DATABASE, cannot be read as one or holds
+// a connection timeout that is no number of seconds (ErroArquivo); then the inputs
+// validaParametros refuses (ErroParametro); then a Caminho that config.ini cannot hold (a line
+// break), a blank Caminho, an arquivosXML that is a symbolic link (ErroArquivo). The command
+// line calls it before making arquivosXML.
 void validaExecucao(const ParametrosExportacao& parametros, const ArquivoIni& ini);
-
-// A professional code is empty or a whole number; anything else is refused before the run
-// touches settings or the database. Raises ErroConversao naming the value.
-void validaCodProf(const std::string& CodProf);
 
 // How many files of each kind a run wrote, in the run's order; a file saved twice (an
 // episode with several rows) counts once, and kinds without files are left out.

@@ -105,7 +105,7 @@ TEST_F(LinhaDeComandoTest, FalhasTerminamComStatusDiferenteDeZero) {
         << r.erros;
 
     r = executa(comConfig("--cod-prof '1 OR 1=1'"));
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.erros.find("'1 OR 1=1'"), std::string::npos) << r.erros;
 }
 
@@ -173,9 +173,6 @@ TEST_F(LinhaDeComandoTest, RecusaAntesDeGravarQualquerCoisa) {
          "--config " + emAspas(pasta.caminho() / "config-utf16.ini") + periodo, "UTF-16"},
         {"--config ausente", "--config " + emAspas(pasta.caminho() / "nao-existe.ini") + periodo,
          "não foi encontrado: " + (pasta.caminho() / "nao-existe.ini").string()},
-        {"profissional genérico com quebra de linha",
-         comConfig("--profissional-generico '9\n[GERAL]\nDATABASE=/outro.fdb'"),
-         "profissional genérico tem uma quebra de linha"},
         {"caminho com quebra de linha",
          comConfig("--caminho '" + saida().string() + "\n[GERAL]\nDATABASE=/outro.fdb'"),
          "(Caminho) tem uma quebra de linha"},
@@ -202,6 +199,64 @@ TEST_F(LinhaDeComandoTest, RecusaAntesDeGravarQualquerCoisa) {
         EXPECT_FALSE(fs::exists(saida()));
         EXPECT_FALSE(fs::exists(pasta.caminho() / "nao-existe.ini"));
         EXPECT_FALSE(fs::exists("/arquivosXML"));
+    }
+}
+
+// Options a run cannot use are usage errors, refused before any setting is written or any
+// connection made, naming the option and the value as typed.
+TEST_F(LinhaDeComandoTest, OpcoesRecusadasComoUsoIncorretoAntesDeTudo) {
+    teste::escreveArquivo(pasta.caminho() / "config-sem-cnes.ini",
+                          "[GERAL]\r\nDATABASE=" + banco.caminho() +
+                              "\r\nCNESPRINCIPAL=\r\nCAMINHOXML=" + saida().string() + "\r\n");
+    struct Caso {
+        std::string argumentos;
+        // What standard error says after "exportador-cds: ".
+        std::string motivo;
+    };
+    const Caso casos[] = {
+        {comConfig("--uuid 'caf\xE9'"), "--uuid: Valor inválido: 'caf\\xE9': não é texto UTF-8 válido"},
+        {comConfig("--unidade '23\xE9'"), "--unidade: Valor inválido: '23\\xE9'"},
+        {comConfig("--caminho '/tmp/sa\xED"
+                   "da'"),
+         "--caminho: Valor inválido: '/tmp/sa\\xEDda'"},
+        {"--config '/tmp/c\xE9.ini'", "--config: Valor inválido: '/tmp/c\\xE9.ini'"},
+        {comConfig("--unidade 23x"), "--unidade: CNES da unidade inválido: '23x'"},
+        {comConfig("--unidade 12345678"), "--unidade: CNES da unidade inválido: '12345678'"},
+        {comConfig("--unidade ''"), "--unidade: O CNES da unidade está em branco"},
+        {"--config '" + (pasta.caminho() / "config-sem-cnes.ini").string() +
+             "' --data-inicial 01/10/2019 --data-final 31/10/2019",
+         "--unidade: O CNES da unidade está em branco"},
+        {comConfig("--cod-prof 12345678901234567890"),
+         "--cod-prof: Código do profissional inválido: '12345678901234567890'"},
+        {comConfig("--cod-prof 2147483648"),
+         "--cod-prof: Código do profissional inválido: '2147483648'"},
+        {comConfig("--profissional-generico 99999999999"),
+         "--profissional-generico: Código do profissional genérico inválido: '99999999999'"},
+        {comConfig("--profissional-generico '9\n[GERAL]\nDATABASE=/outro.fdb'"),
+         "--profissional-generico: Código do profissional genérico inválido: "
+         "'9\\n[GERAL]\\nDATABASE=/outro.fdb'"},
+        {comConfig("--uuid 'a\tb'"), "--uuid: UUID inválido: 'a\\tb'"},
+        {"--config '" + config().string() + "' --data-inicial 01/01/0000",
+         "--data-inicial: Data inicial fora do intervalo aceito: '01/01/0000'"},
+        {"--config '" + config().string() + "' --data-inicial 01/01/-201",
+         "--data-inicial: Data inválida: '01/01/-201'"},
+        {"--config '" + config().string() + "' --data-inicial 01/01/2019 --data-final 31/12/9999",
+         "--data-final: Data final fora do intervalo aceito: '31/12/9999'"},
+        {comConfig("--data-inicial 01/11/2019"),
+         "--data-inicial: A data inicial '01/11/2019' é posterior à data final '31/10/2019'"},
+        {comConfig("--fichas ''"), "--fichas: Nenhum tipo de ficha informado: ''"},
+        {comConfig("--fichas ,"), "--fichas: Nenhum tipo de ficha informado: ','"},
+    };
+    const std::string configAntes = teste::leArquivo(config());
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.argumentos);
+        const Saida r = executa(c.argumentos);
+        EXPECT_EQ(r.status, 2) << r.erros;
+        EXPECT_NE(r.erros.find("exportador-cds: " + c.motivo), std::string::npos) << r.erros;
+        EXPECT_NE(r.erros.find("--help"), std::string::npos) << r.erros;
+        EXPECT_EQ(r.saida, "");
+        EXPECT_EQ(teste::leArquivo(config()), configAntes);
+        EXPECT_FALSE(fs::exists(saida()));
     }
 }
 

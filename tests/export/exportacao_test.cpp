@@ -168,26 +168,30 @@ TEST_F(ExportacaoTest, FalhaDeConexaoAvisaESoGravaAsDuasConfiguracoes) {
 }
 
 TEST_F(ExportacaoTest, ErroNoMeioGuardaArquivosESemZip) {
-    // The first episode's unit is its own; the second's is too short, so the typed unit is
-    // used, and a typed unit with a letter cannot be padded.
+    // The second episode's file cannot be written: a folder of its name is in the way, and
+    // the run's clean-up of arquivosXML leaves folders alone.
     teste::insereEpisodio(banco, 1, "'08:00:00'");
     banco.executa("INSERT INTO unidades (codigo, nome) VALUES ('45', 'Posto rural')");
     teste::insereEpisodio(banco, 2, "'09:00:00'", "45");
     banco.executa("UPDATE FAA SET DATA = '2019-10-20' WHERE NUMFAA = 2");
-    parametros.Unidade = "12X";
+    const fs::path noCaminho =
+        fs::path(pastaXml(parametros.Caminho)) / "FichaAtendimentoIndividual_2.esus.xml";
+    fs::create_directory(noCaminho);
 
     try {
         exportaArquivos(parametros, ini, operador, relogio);
-        ADD_FAILURE() << "esperava erro de conversão";
-    } catch (const ErroConversao& e) {
-        // The operator learns which record to mend, and why.
-        EXPECT_STREQ(e.what(),
-                     "FichaAtendimentoIndividual_2 (unidade 45): '12X' não é um valor inteiro "
-                     "válido");
+        ADD_FAILURE() << "esperava erro de arquivo";
+    } catch (const ErroArquivo& e) {
+        // The operator learns which record it was, and which file.
+        const std::string texto = e.what();
+        EXPECT_EQ(texto.rfind("FichaAtendimentoIndividual_2 (unidade 45): ", 0), 0u) << texto;
+        EXPECT_NE(texto.find(noCaminho.string()), std::string::npos) << texto;
     }
 
     EXPECT_EQ(arquivosEm(pastaXml(parametros.Caminho)),
-              std::vector<std::string>{"FichaAtendimentoIndividual_1.esus.xml"});
+              (std::vector<std::string>{"FichaAtendimentoIndividual_1.esus.xml",
+                                        "FichaAtendimentoIndividual_2.esus.xml"}));
+    EXPECT_TRUE(fs::is_directory(noCaminho));
     EXPECT_FALSE(fs::exists(zipEsperado()));
     EXPECT_TRUE(operador.mensagens().empty());
 }
@@ -199,14 +203,15 @@ TEST_F(ExportacaoTest, PastaDeSaidaSumiuEncerraComErroDeArquivo) {
 }
 
 TEST_F(ExportacaoTest, CodigoDeProfissionalInvalidoRecusadoAntesDeTudo) {
-    for (const char* codigo : {" ", "10 OR 1=1", "1a", "-1", " 10"}) {
+    for (const char* codigo : {" ", "10 OR 1=1", "1a", "-1", " 10", "2147483648"}) {
         OperadorGravador operador;
         parametros.CodProf = codigo;
         parametros.Caminho = "nao-gravado";
         try {
             exportaArquivos(parametros, ini, operador, relogio);
             ADD_FAILURE() << "aceitou '" << codigo << "'";
-        } catch (const ErroConversao& e) {
+        } catch (const ErroParametro& e) {
+            EXPECT_EQ(e.opcao(), "--cod-prof");
             EXPECT_NE(std::string(e.what()).find(std::string("'") + codigo + "'"),
                       std::string::npos)
                 << e.what();
@@ -284,7 +289,7 @@ TEST_F(ExportacaoTest, RecusadaAntesDeGravarQualquerCoisa) {
              par.ProfissionalGenerico = "9\n[GERAL]\nDATABASE=/outro.fdb";
              return bom;
          },
-         "profissional genérico tem uma quebra de linha"},
+         "profissional genérico inválido: '9\\n[GERAL]\\nDATABASE=/outro.fdb'"},
         {"caminho com quebra de linha",
          [&](ParametrosExportacao& par, const fs::path&) {
              par.Caminho += "\r\n[GERAL]\r\nDATABASE=/outro.fdb";
@@ -330,6 +335,9 @@ TEST_F(ExportacaoTest, RecusadaAntesDeGravarQualquerCoisa) {
             exportaArquivos(p, iniDoCaso, operador, relogio);
             ADD_FAILURE() << "a exportação começou";
         } catch (const ErroArquivo& e) {
+            const std::string texto = e.what();
+            EXPECT_NE(texto.find(c.motivo), std::string::npos) << texto;
+        } catch (const ErroParametro& e) {
             const std::string texto = e.what();
             EXPECT_NE(texto.find(c.motivo), std::string::npos) << texto;
         }

@@ -2,13 +2,10 @@
 
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <map>
 #include <optional>
-#include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,6 +13,7 @@
 #include "comum/versao.hpp"
 #include "export/abertura.hpp"
 #include "export/arquivo_ini.hpp"
+#include "export/entradas.hpp"
 #include "export/exportacao.hpp"
 #include "fichas/registro.hpp"
 
@@ -77,6 +75,11 @@ struct ErroUso : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+int usoIncorreto(const std::string& motivo) {
+    std::cerr << "exportador-cds: " << motivo << "\nUse --help para ver as opções.\n";
+    return 2;
+}
+
 // The command line's operator: the log on standard output, everything else on standard error.
 class OperadorTerminal : public Operador {
   public:
@@ -96,34 +99,6 @@ fs::path pastaDoExecutavel() {
     std::error_code erro;
     const fs::path exe = fs::read_symlink("/proc/self/exe", erro);
     return erro ? fs::current_path() : exe.parent_path();
-}
-
-std::chrono::year_month_day leData(const std::string& opcao, const std::string& texto) {
-    unsigned d = 0, m = 0;
-    int a = 0;
-    char resto = 0;
-    if (texto.size() != 10 || std::sscanf(texto.c_str(), "%2u/%2u/%4d%c", &d, &m, &a, &resto) != 3)
-        throw ErroUso(opcao + ": data inválida '" + texto + "' (use DD/MM/AAAA)");
-    const std::chrono::year_month_day data{std::chrono::year{a}, std::chrono::month{m},
-                                           std::chrono::day{d}};
-    if (!data.ok()) throw ErroUso(opcao + ": data inexistente '" + texto + "'");
-    return data;
-}
-
-void escolheFichas(ParametrosExportacao& p, const std::string& lista) {
-    p.Fichas.clear();
-    std::stringstream partes(lista);
-    std::string nome;
-    while (std::getline(partes, nome, ',')) {
-        if (nome == "todas") {
-            const std::set<TipoFicha> todas = fichasDeTodas();
-            p.Fichas.insert(todas.begin(), todas.end());
-        } else if (const DescricaoFicha* d = fichaPorNome(nome)) {
-            p.Fichas.insert(d->tipo);
-        } else {
-            throw ErroUso("--fichas: tipo de ficha desconhecido '" + nome + "'");
-        }
-    }
 }
 
 struct Opcoes {
@@ -161,6 +136,7 @@ Opcoes leOpcoes(int argc, char** argv) {
             if (i + 1 >= argc) throw ErroUso(arg + ": falta o valor");
             valor = argv[++i];
         }
+        validaTextoDaOpcao(arg, *valor);
         if (arg == "--config")
             o.config = *valor;
         else
@@ -176,14 +152,14 @@ ParametrosExportacao parametrosDaLinha(const Opcoes& o, const ArquivoIni& ini,
         auto it = o.valores.find(opcao);
         return it == o.valores.end() ? nullptr : &it->second;
     };
-    if (auto v = valor("--data-inicial")) p.DataInicial = leData("--data-inicial", *v);
-    if (auto v = valor("--data-final")) p.DataFinal = leData("--data-final", *v);
-    if (auto v = valor("--unidade")) p.Unidade = *v;
-    if (auto v = valor("--cod-prof")) p.CodProf = *v;
-    if (auto v = valor("--caminho")) p.Caminho = *v;
-    if (auto v = valor("--uuid")) p.UUID = *v;
-    if (auto v = valor("--profissional-generico")) p.ProfissionalGenerico = *v;
-    if (auto v = valor("--fichas")) escolheFichas(p, *v);
+    if (auto v = valor(kOpcaoDataInicial)) p.DataInicial = leDataDaOpcao(kOpcaoDataInicial, *v);
+    if (auto v = valor(kOpcaoDataFinal)) p.DataFinal = leDataDaOpcao(kOpcaoDataFinal, *v);
+    if (auto v = valor(kOpcaoUnidade)) p.Unidade = *v;
+    if (auto v = valor(kOpcaoCodProf)) p.CodProf = *v;
+    if (auto v = valor(kOpcaoCaminho)) p.Caminho = *v;
+    if (auto v = valor(kOpcaoUuid)) p.UUID = *v;
+    if (auto v = valor(kOpcaoProfissionalGenerico)) p.ProfissionalGenerico = *v;
+    if (auto v = valor(kOpcaoFichas)) p.Fichas = leFichasDaOpcao(*v);
     return p;
 }
 
@@ -206,8 +182,9 @@ int main(int argc, char** argv) {
     try {
         opcoes = leOpcoes(argc, argv);
     } catch (const ErroUso& e) {
-        std::cerr << "exportador-cds: " << e.what() << "\nUse --help para ver as opções.\n";
-        return 2;
+        return usoIncorreto(e.what());
+    } catch (const ErroParametro& e) {
+        return usoIncorreto(e.opcao() + ": " + e.what());
     }
     if (opcoes.versao) {
         std::cout << "exportador-cds " << kVersao << '\n';
@@ -221,22 +198,17 @@ int main(int argc, char** argv) {
     RelogioSistema relogio;
     ArquivoIni ini(opcoes.config ? fs::path(*opcoes.config)
                                  : pastaDoExecutavel() / kNomeArquivoIni);
-    ParametrosExportacao parametros;
-    try {
-        parametros = parametrosDaLinha(opcoes, ini, relogio);
-    } catch (const ErroUso& e) {
-        std::cerr << "exportador-cds: " << e.what() << "\nUse --help para ver as opções.\n";
-        return 2;
-    }
-
     OperadorTerminal operador;
     try {
+        const ParametrosExportacao parametros = parametrosDaLinha(opcoes, ini, relogio);
         // Refused before anything is made or written, arquivosXML included.
         validaExecucao(parametros, ini);
         criaPastaXml(parametros.Caminho);
         const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
         resumo(r);
         return r.arquivoZip ? 0 : 1;
+    } catch (const ErroParametro& e) {
+        return usoIncorreto(e.opcao() + ": " + e.what());
     } catch (const Erro& e) {
         std::cerr << kTituloAplicacao << ": " << e.what() << '\n';
         return 1;
