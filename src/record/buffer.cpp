@@ -35,6 +35,10 @@ void RegistroBuffer::adicionaNumero(std::string_view tag, std::string_view valor
 }
 
 void RegistroBuffer::salva(const std::string& caminho) const {
+    // The file declares UTF-8: a byte that is not would make every reader refuse it whole.
+    if (!utf8Valido(conteudo))
+        throw ErroConversao("O registro tem um texto que não é UTF-8 válido; o arquivo " + caminho +
+                            " não foi gravado.");
     const std::filesystem::path destino = caminhoUtf8(caminho);
     std::filesystem::path temporario = destino;
     temporario += ".tmp";

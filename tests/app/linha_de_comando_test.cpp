@@ -214,7 +214,8 @@ TEST_F(LinhaDeComandoTest, OpcoesRecusadasComoUsoIncorretoAntesDeTudo) {
         std::string motivo;
     };
     const Caso casos[] = {
-        {comConfig("--uuid 'caf\xE9'"), "--uuid: Valor inválido: 'caf\\xE9': não é texto UTF-8 válido"},
+        {comConfig("--uuid 'caf\xE9'"),
+         "--uuid: Valor inválido: 'caf\\xE9': não é texto UTF-8 válido"},
         {comConfig("--unidade '23\xE9'"), "--unidade: Valor inválido: '23\\xE9'"},
         {comConfig("--caminho '/tmp/sa\xED"
                    "da'"),
@@ -258,6 +259,34 @@ TEST_F(LinhaDeComandoTest, OpcoesRecusadasComoUsoIncorretoAntesDeTudo) {
         EXPECT_EQ(teste::leArquivo(config()), configAntes);
         EXPECT_FALSE(fs::exists(saida()));
     }
+}
+
+// Whether an XML parser accepts the file.
+bool xmlBemFormado(const fs::path& arquivo) {
+    const std::string comando =
+        "python3 -c 'import sys, xml.dom.minidom; xml.dom.minidom.parse(sys.argv[1])' '" +
+        arquivo.string() + "' 2>/dev/null";
+    return std::system(comando.c_str()) == 0;
+}
+
+// An IBGE saved by an editor of Windows in its code page, and accents typed on the command
+// line: every record file is still one an XML parser reads, with the text as it was meant.
+TEST_F(LinhaDeComandoTest, TextoQueNaoEUtf8NuncaChegaAUmaFicha) {
+    std::string config = teste::leArquivo(this->config());
+    config += "IBGE=S\xE3o Lu\xEDs\r\n";
+    teste::escreveArquivo(this->config(), config);
+
+    const Saida r = executa(comConfig("--uuid 'São-'"));
+
+    ASSERT_EQ(r.status, 0) << r.erros;
+    int fichas = 0;
+    for (const auto& e : fs::directory_iterator(saida() / "arquivosXML")) {
+        ++fichas;
+        EXPECT_TRUE(xmlBemFormado(e.path())) << e.path();
+        const std::string texto = teste::leArquivo(e.path());
+        EXPECT_NE(texto.find("<codIbge>São Luís</codIbge>"), std::string::npos) << e.path();
+    }
+    EXPECT_GT(fichas, 0);
 }
 
 // The server refuses the run's commit: the archive goes, the operator reads no success, and

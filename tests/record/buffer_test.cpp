@@ -142,5 +142,25 @@ TEST_F(RegistroBufferArquivo, ArquivoQueNaoPodeSerCriadoLevantaErroComOCaminho) 
     EXPECT_TRUE(fs::is_directory(ocupado));
 }
 
+// A byte that is not UTF-8 (a Windows-1252 "é", a sequence cut short) would make the whole file
+// unreadable to the importer: the file is not written, and an earlier one stays as it was.
+TEST_F(RegistroBufferArquivo, TextoQueNaoEUtf8NaoEGravado) {
+    const fs::path caminho = pasta / "FichaVacinacao_7.esus.xml";
+    std::ofstream(caminho, std::ios::binary) << "anterior";
+    for (const char* valor : {"caf\xE9", "S\xE3o Lu\xEDs", "\xC3", "\xED\xA0\x80"}) {
+        RegistroBuffer buffer;
+        buffer.adicionaElemento("codIbge", valor);
+        try {
+            buffer.salva(utf8(caminho));
+            ADD_FAILURE() << "gravou " << valor;
+        } catch (const ErroConversao& e) {
+            EXPECT_THAT(e.what(), HasSubstr("não é UTF-8 válido"));
+            EXPECT_THAT(e.what(), HasSubstr(utf8(caminho)));
+        }
+        EXPECT_EQ(leArquivo(caminho), "anterior");
+        EXPECT_THAT(arquivos(), ::testing::ElementsAre("FichaVacinacao_7.esus.xml"));
+    }
+}
+
 }  // namespace
 }  // namespace cds
