@@ -18,6 +18,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
+constexpr char kAvisoSemIbge[] =
+    "IBGE não informado em config.ini (IBGE, na seção [GERAL]): as fichas vão sem o código do "
+    "município, e o e-SUS pode recusá-las.";
+
 std::string dataCurta(const std::chrono::year_month_day& d) {
     char texto[16];
     std::snprintf(texto, sizeof texto, "%02u/%02u/%04d", static_cast<unsigned>(d.day()),
@@ -109,6 +113,9 @@ ResultadoExportacao exportaArquivos(const ParametrosExportacao& parametros, Arqu
     };
     ex.DataInicialTexto = dataCurta(parametros.DataInicial);
     ex.DataFinalTexto = dataCurta(parametros.DataFinal);
+    // The records still go, with the empty element the layout has for it; the operator learns
+    // before the importer refuses them.
+    if (apara(ex.ibge()).empty()) ex.log(kAvisoSemIbge);
     DeletaArquivosDir(ex.pastaXml());
     ex.ListaArquivos.clear();
 

@@ -29,6 +29,7 @@ class LinhaDeComandoTest : public ::testing::Test {
         ini.grava(kSecaoGeral, kChaveDatabase, banco.caminho());
         ini.grava(kSecaoGeral, kChaveCnesPrincipal, "2345678");
         ini.grava(kSecaoGeral, kChaveCaminhoXml, saida().string());
+        ini.grava(kSecaoGeral, kChaveIbge, "4205407");
     }
 
     fs::path config() const { return pasta.caminho() / "config.ini"; }
@@ -107,6 +108,15 @@ TEST_F(LinhaDeComandoTest, FalhasTerminamComStatusDiferenteDeZero) {
     r = executa(comConfig("--cod-prof '1 OR 1=1'"));
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.erros.find("'1 OR 1=1'"), std::string::npos) << r.erros;
+}
+
+// An empty IBGE is warned on standard output, with the log, as the run starts; the run goes on.
+TEST_F(LinhaDeComandoTest, IbgeEmBrancoAvisadoNoInicioDoLog) {
+    ArquivoIni(config()).grava(kSecaoGeral, kChaveIbge, "");
+    const Saida r = executa(comConfig("--fichas atendimento-individual"));
+    EXPECT_EQ(r.status, 0) << r.erros;
+    EXPECT_TRUE(r.saida.starts_with("IBGE não informado em config.ini")) << r.saida;
+    EXPECT_TRUE(fs::exists(saida() / "arquivosXML" / "FichaAtendimentoIndividual_1.esus.xml"));
 }
 
 TEST_F(LinhaDeComandoTest, UsoIncorretoEAjuda) {
@@ -273,7 +283,7 @@ bool xmlBemFormado(const fs::path& arquivo) {
 // line: every record file is still one an XML parser reads, with the text as it was meant.
 TEST_F(LinhaDeComandoTest, TextoQueNaoEUtf8NuncaChegaAUmaFicha) {
     std::string config = teste::leArquivo(this->config());
-    config += "IBGE=S\xE3o Lu\xEDs\r\n";
+    config.replace(config.find("IBGE=4205407"), 12, "IBGE=S\xE3o Lu\xEDs");
     teste::escreveArquivo(this->config(), config);
 
     const Saida r = executa(comConfig("--uuid 'São-'"));

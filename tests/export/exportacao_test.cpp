@@ -146,6 +146,43 @@ TEST_F(ExportacaoTest, SemTiposAindaGeraArquivoVazioValido) {
     EXPECT_EQ(operador.mensagens().size(), 1u);
 }
 
+// Without the municipality's code the importer refuses the records: the log says so first, and
+// the run goes on.
+TEST_F(ExportacaoTest, IbgeEmBrancoAvisadoNoLogNoInicio) {
+    teste::insereEpisodio(banco, 1);
+    parametros.Fichas = {TipoFicha::AtendimentoIndividual};
+    const std::string aviso = "IBGE não informado em config.ini";
+    const std::pair<const char*, bool> casos[] = {
+        {nullptr, true}, {"", true}, {"   ", true}, {"4205407", false}};
+    for (const auto& [ibge, avisa] : casos) {
+        SCOPED_TRACE(ibge ? std::string("'") + ibge + "'" : "sem IBGE");
+        PastaTemporaria outra;
+        ArquivoIni iniDoCaso(outra / "config.ini");
+        iniDoCaso.grava(kSecaoGeral, kChaveDatabase, banco.caminho());
+        if (ibge) iniDoCaso.grava(kSecaoGeral, kChaveIbge, ibge);
+        OperadorGravador operador;
+
+        const ResultadoExportacao r = exportaArquivos(parametros, iniDoCaso, operador, relogio);
+
+        EXPECT_TRUE(r.arquivoZip);
+        const std::vector<std::string> log = operador.logVisivel();
+        const auto avisos = std::count_if(log.begin(), log.end(), [&](const std::string& linha) {
+            return linha.starts_with(aviso);
+        });
+        EXPECT_EQ(avisos, avisa ? 1 : 0);
+        EXPECT_EQ(r.LogExecucao, log);
+        if (avisa) {
+            // Right after the log was cleared, before the first kind's turn.
+            ASSERT_GE(operador.chamadas.size(), 2u);
+            EXPECT_EQ(operador.chamadas[0], ChamadaOperador::limpaLog());
+            EXPECT_EQ(operador.chamadas[1], ChamadaOperador::log(log.front()));
+            EXPECT_TRUE(log.front().starts_with(aviso));
+        }
+        EXPECT_TRUE(
+            fs::exists(pastaXml(parametros.Caminho) + "/FichaAtendimentoIndividual_1.esus.xml"));
+    }
+}
+
 TEST_F(ExportacaoTest, FalhaDeConexaoAvisaESoGravaAsDuasConfiguracoes) {
     const std::string semBanco = (pasta.caminho() / "nao-existe.fdb").string();
     ini.grava(kSecaoGeral, kChaveDatabase, semBanco);
