@@ -26,7 +26,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr char kSeparador = static_cast<char>(fs::path::preferred_separator);
-constexpr char kTituloFalha[] = "Problema encontrado ao zipar o arquivo KVW.";
 
 std::string comZeros(long valor, std::size_t largura) {
     std::string texto = std::to_string(valor);
@@ -45,7 +44,7 @@ std::string ddMMyyyy(const std::chrono::year_month_day& data) {
 
 std::string mensagemDoErro(const std::string& texto, int erro) {
     if (erro == 0) return texto + ".";
-    return texto + ": " + std::generic_category().message(erro) + ".";
+    return texto + ": " + motivoDoSistema(erro) + ".";
 }
 
 std::string nomeDoArquivo(const ParametrosExportacao& parametros, const DataHora& agora) {
@@ -59,7 +58,9 @@ std::string nomeDoArquivo(const ParametrosExportacao& parametros, const DataHora
 tm_zip dataDoArquivo(const fs::path& arquivo) {
     std::error_code ec;
     const fs::file_time_type quando = fs::last_write_time(arquivo, ec);
-    if (ec) throw ErroArquivo("Não foi possível ler a data do arquivo " + arquivo.string() + ".");
+    if (ec)
+        throw ErroArquivo(mensagemDoErro(
+            "Não foi possível ler a data do arquivo " + arquivo.string(), ec.value()));
     const std::time_t t =
         std::chrono::system_clock::to_time_t(std::chrono::file_clock::to_sys(quando));
     std::tm local{};
@@ -249,8 +250,11 @@ class ArquivoZip {
         if (!fs::is_regular_file(arquivo, ec))
             throw ErroArquivo("O arquivo " + arquivo.string() +
                               ", gerado nesta exportação, não foi encontrado para ser compactado.");
+        errno = 0;
         std::ifstream entrada(arquivo, std::ios::binary);
-        if (!entrada) throw ErroArquivo("Não foi possível ler o arquivo " + arquivo.string() + ".");
+        if (!entrada)
+            throw ErroArquivo(
+                mensagemDoErro("Não foi possível ler o arquivo " + arquivo.string(), errno));
         const std::uintmax_t tamanho = fs::file_size(arquivo, ec);
         const int zip64 = (!ec && tamanho >= 0xFFFFFFFFu) ? 1 : 0;
 
@@ -263,8 +267,11 @@ class ArquivoZip {
             throw falhaDeGravacao();
         }
         std::vector<char> bloco(64 * 1024);
+        int erroDeLeitura = 0;
         while (entrada) {
+            errno = 0;
             entrada.read(bloco.data(), static_cast<std::streamsize>(bloco.size()));
+            if (entrada.bad()) erroDeLeitura = errno;
             const std::streamsize lidos = entrada.gcount();
             errno = 0;
             if (lidos > 0 &&
@@ -273,7 +280,8 @@ class ArquivoZip {
             }
         }
         if (!entrada.eof()) {
-            throw ErroArquivo("Não foi possível ler o arquivo " + arquivo.string() + ".");
+            throw ErroArquivo(mensagemDoErro("Não foi possível ler o arquivo " + arquivo.string(),
+                                             erroDeLeitura));
         }
         errno = 0;
         if (zipCloseFileInZip(zip) != ZIP_OK) throw falhaDeGravacao();
@@ -303,30 +311,27 @@ class ArquivoZip {
 
 }  // namespace
 
-ResultadoZip zipaXML(const ParametrosExportacao& parametros,
-                     const std::vector<std::string>& ListaArquivos, Operador& operador,
-                     const Relogio& relogio) {
-    ResultadoZip resultado;
-    resultado.arquivo = nomeDoArquivo(parametros, relogio.agora());
+std::string zipaXML(const ParametrosExportacao& parametros,
+                    const std::vector<std::string>& ListaArquivos, Operador& operador,
+                    const Relogio& relogio, const Cancelamento* cancelamento) {
+    const std::string nome = nomeDoArquivo(parametros, relogio.agora());
     operador.status("Compactando Arquivo...");
-    try {
-        ArquivoTemporario temporario(resultado.arquivo);
-        {
-            ArquivoZip zip(temporario.nome(), resultado.arquivo);
-            // A file saved twice in a run is listed twice but is one file.
-            std::unordered_set<std::string> empacotados;
-            for (const std::string& caminho : ListaArquivos)
-                if (empacotados.insert(caminho).second) zip.adiciona(caminho);
-            zip.fecha();
+    const auto verificaInterrupcao = [cancelamento] {
+        if (cancelamento) cancelamento->verifica();
+    };
+    ArquivoTemporario temporario(nome);
+    {
+        ArquivoZip zip(temporario.nome(), nome);
+        // A file saved twice in a run is listed twice but is one file.
+        std::unordered_set<std::string> empacotados;
+        for (const std::string& caminho : ListaArquivos) {
+            verificaInterrupcao();
+            if (empacotados.insert(caminho).second) zip.adiciona(caminho);
         }
-        resultado.arquivo = temporario.poeNoLugar();
-    } catch (const std::exception& e) {
-        // Packaging is the one step that reports its own failure; the status keeps its text.
-        operador.mensagem(e.what(), kTituloFalha, TipoMensagem::Erro);
-        return resultado;
+        zip.fecha();
     }
-    resultado.gravado = true;
-    return resultado;
+    verificaInterrupcao();
+    return temporario.poeNoLugar();
 }
 
 void avisaArquivoGerado(Operador& operador) {

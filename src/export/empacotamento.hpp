@@ -3,19 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "comum/cancelamento.hpp"
 #include "fichas/parametros.hpp"
 
 namespace cds {
-
-struct ResultadoZip {
-    // Full path of the archive: the name it took, or, when it could not be written, the name
-    // it was to have.
-    std::string arquivo;
-    // Written, closed whole and in place under its name; the run commits only then.
-    bool gravado = false;
-
-    explicit operator bool() const { return gravado; }
-};
 
 // Packs the run's record files into Caminho + separator + "FichasValmo_" + ddMMyyyy_HHmm of
 // now + "_" + DataInicial ddMMyyyy + "_" + DataFinal ddMMyyyy + ".zip". Nothing in the folder
@@ -29,11 +20,15 @@ struct ResultadoZip {
 // Every listed file is packed: one that is gone or cannot be read fails the packing, since an
 // archive without it would lack records the run marked as sent.
 //
-// A failure is told to the operator in the packaging's own message box and not thrown. The
-// success is told by avisaArquivoGerado, once the run has committed.
-[[nodiscard]] ResultadoZip zipaXML(const ParametrosExportacao& parametros,
-                                   const std::vector<std::string>& ListaArquivos,
-                                   Operador& operador, const Relogio& relogio);
+// Returns the full path of the archive, under the name it took. A failure raises ErroArquivo
+// naming the file and the system's reason, and leaves no archive; the run ends with it. The
+// operator's request to stop (`cancelamento`) is checked before each entry and before the
+// archive takes its name, and raises ErroInterrompido, leaving no archive either. The success is
+// told by avisaArquivoGerado, once the run has committed.
+[[nodiscard]] std::string zipaXML(const ParametrosExportacao& parametros,
+                                  const std::vector<std::string>& ListaArquivos, Operador& operador,
+                                  const Relogio& relogio,
+                                  const Cancelamento* cancelamento = nullptr);
 
 // "Concluído!", the success box, and the status cleared after it.
 void avisaArquivoGerado(Operador& operador);

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "comum/cancelamento.hpp"
 #include "export/arquivo_ini.hpp"
 #include "export/empacotamento.hpp"
 #include "export/entradas.hpp"
@@ -13,7 +14,8 @@ namespace cds {
 
 // What a run leaves behind, for the front end's summary.
 struct ResultadoExportacao {
-    ResultadoZip arquivoZip;
+    // The archive's full path, under the name it took.
+    std::string arquivoZip;
     std::vector<ArquivoGerado> ListaArquivos;
     std::vector<std::string> LogExecucao;
     std::vector<std::string> ErrosCadastro;
@@ -26,12 +28,19 @@ struct ResultadoExportacao {
 // then tells the operator that the archive is ready.
 //
 // The database work is committed only once the archive is whole and in place; a run that
-// ends in an error, or whose packaging fails, rolls it back, so no registration is marked
+// ends in an error, its packaging's included, rolls it back, so no registration is marked
 // sent that was not delivered. A commit that fails removes the run's archive and raises the
 // database's error. Errors (ErroConversao, ErroBanco, ErroArquivo) leave the record files
-// already written in place and reach the caller.
+// already written in place and reach the caller; the operator is told of them by the caller
+// alone, once. The connection waits GERAL/TEMPOCONEXAO seconds for the server (15 when
+// absent).
+//
+// `cancelamento`, when given, is the operator's request to stop, made from another thread: the
+// database call under way is cancelled, no further record is begun, an archive being written
+// or already in place is removed, the work is rolled back, and ErroInterrompido is raised.
 ResultadoExportacao exportaArquivos(const ParametrosExportacao& parametros, ArquivoIni& ini,
-                                    Operador& operador, const Relogio& relogio);
+                                    Operador& operador, const Relogio& relogio,
+                                    Cancelamento* cancelamento = nullptr);
 
 // What a run refuses before it writes anything, settings included, with the error that says
 // why: a settings file that is missing, has no GERAL/DATABASE, cannot be read as one or holds

@@ -50,7 +50,9 @@ class Ficha {
 // record the kind's preparation, the envelope's head, the team-code check, the body, the tail, the
 // file saved under the kind's name and listed in ListaArquivos, the kind's after-save step and the
 // progress; at last the kind's end. An error names the record it stopped at
-// ("FichaAtendimentoIndividual_2 (unidade 45): ...") and ends the run.
+// ("FichaAtendimentoIndividual_2 (unidade 45): ...") and ends the run, unless it is the
+// connection that was lost. The operator's request to stop, when the run has one, is checked
+// before each record (ErroInterrompido).
 void geraRegistros(Execucao& execucao, TipoFicha tipo, Ficha& ficha);
 
 // Binds the run's period to a statement that selects it as

@@ -417,7 +417,7 @@ void Consulta::Impl::prepara() {
     for (const std::string& nome : nomes) parametros.emplace(nome, ValorNulo{});
     Firebird::ITransaction* t = transacao.handle();
     Firebird::IAttachment* anexo = transacao.conexao().anexo();
-    protegido([&] {
+    protegido("Não foi possível preparar a consulta ao banco de dados", [&] {
         auto& st = status();
         comando =
             Posse(anexo->prepare(&st, t, 0, utf8ParaCp1252(posicional.texto).c_str(),
@@ -539,7 +539,7 @@ void Consulta::Impl::leBlobs(Linha& linha, Firebird::ITransaction* t) const {
 void Consulta::Impl::corre(std::vector<Linha>* destino) {
     linhas.clear();
     Firebird::ITransaction* t = transacao.handle();
-    protegido([&] {
+    protegido("A consulta ao banco de dados falhou", [&] {
         auto& st = status();
         Posse<Firebird::IMessageMetadata> metadados;
         std::vector<unsigned char> mensagem = mensagemEntrada(metadados);

@@ -101,9 +101,14 @@ TEST_F(LinhaDeComandoTest, FalhasTerminamComStatusDiferenteDeZero) {
     ArquivoIni(config()).grava(kSecaoGeral, kChaveDatabase, "/nao/existe.fdb");
     Saida r = executa(comConfig(""));
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.erros.find("Não foi possível conectar ao banco de dados em: /nao/existe.fdb"),
-              std::string::npos)
-        << r.erros;
+    // Said once, with why and the library's text.
+    const std::string conexao =
+        "Não foi possível conectar ao banco de dados em /nao/existe.fdb: "
+        "o arquivo do banco de dados não existe ou não pôde ser aberto. "
+        "Detalhe: I/O error";
+    const auto onde = r.erros.find(conexao);
+    EXPECT_NE(onde, std::string::npos) << r.erros;
+    EXPECT_EQ(r.erros.find("conectar", onde + conexao.size()), std::string::npos) << r.erros;
 
     r = executa(comConfig("--cod-prof '1 OR 1=1'"));
     EXPECT_EQ(r.status, 2);

@@ -2,13 +2,20 @@
 
 #include <unistd.h>
 
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <map>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "app/cli/sinais.hpp"
+#include "comum/cancelamento.hpp"
 #include "comum/erro.hpp"
 #include "comum/versao.hpp"
 #include "export/abertura.hpp"
@@ -47,8 +54,13 @@ Os arquivos vão para a subpasta arquivosXML da pasta de saída (criada se falta
 arquivo compactado para a própria pasta de saída. As linhas do log saem na saída padrão;
 as mensagens de andamento e os avisos, na saída de erros.
 
+Ctrl-C (ou SIGTERM) interrompe a exportação: a consulta em curso é cancelada, o trabalho no
+banco de dados é desfeito e o arquivo compactado por terminar é apagado. Um segundo Ctrl-C
+encerra o programa na hora.
+
 Código de saída: 0 quando o arquivo compactado foi gravado e a exportação confirmada no banco
-de dados; 1 quando a execução terminou de outro modo; 2 para uso incorreto.
+de dados; 1 quando a execução terminou de outro modo; 2 para uso incorreto; 130 (Ctrl-C) ou
+143 (SIGTERM) quando interrompida.
 )";
 
 // The help, with the record kinds of the registry: two names a line, then "todas".
@@ -163,14 +175,41 @@ ParametrosExportacao parametrosDaLinha(const Opcoes& o, const ArquivoIni& ini,
     return p;
 }
 
+// Set by the first Ctrl-C or SIGTERM, for the exit status.
+std::atomic<int> sinalRecebido{0};
+
+// Lives as long as the process: the thread that asks it may still be at it when main returns.
+Cancelamento& cancelamento = *new Cancelamento;
+
+int statusDeInterrupcao() {
+    const int sinal = sinalRecebido.load();
+    return 128 + (sinal != 0 ? sinal : SIGINT);
+}
+
+[[noreturn]] void encerraJa(int sinal) {
+    std::fputs("Exportador CDS: Exportação interrompida pelo operador.\n", stderr);
+    std::fflush(stderr);
+    std::_Exit(128 + sinal);
+}
+
+// The first signal asks the run to stop, and it ends as an error does, its work undone; a run
+// still waiting for the server to accept its connection has done nothing yet and ends at
+// once. A second signal ends the program at once, whatever the run is doing.
+void aoSinal(int sinal, int quantos) {
+    if (quantos > 1) encerraJa(sinal);
+    sinalRecebido = sinal;
+    // From a thread of its own: a cancel sent to a server that does not answer may wait, and a
+    // second signal must still be heard.
+    std::thread([sinal] { cancelamento.pede([sinal] { encerraJa(sinal); }); }).detach();
+}
+
 void resumo(const ResultadoExportacao& r) {
     const auto porTipo = arquivosPorTipo(r.ListaArquivos);
     std::cerr << "\nResumo da exportação\n";
     if (porTipo.empty()) std::cerr << "  nenhuma ficha gerada\n";
     for (const auto& [tipo, n] : porTipo)
         std::cerr << "  " << nomeResumo(tipo) << ": " << n << " arquivo(s)\n";
-    std::cerr << "  arquivo compactado: " << r.arquivoZip.arquivo
-              << (r.arquivoZip ? "" : " (NÃO gravado)") << '\n'
+    std::cerr << "  arquivo compactado: " << r.arquivoZip << '\n'
               << "  linhas no log: " << r.LogExecucao.size() << '\n'
               << "  linhas na lista de erros: " << r.ErrosCadastro.size() << '\n';
 }
@@ -178,6 +217,7 @@ void resumo(const ResultadoExportacao& r) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    instalaTratamentoDeSinais(aoSinal);
     Opcoes opcoes;
     try {
         opcoes = leOpcoes(argc, argv);
@@ -204,13 +244,22 @@ int main(int argc, char** argv) {
         // Refused before anything is made or written, arquivosXML included.
         validaExecucao(parametros, ini);
         criaPastaXml(parametros.Caminho);
-        const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
+        const ResultadoExportacao r =
+            exportaArquivos(parametros, ini, operador, relogio, &cancelamento);
         resumo(r);
-        return r.arquivoZip ? 0 : 1;
+        return 0;
     } catch (const ErroParametro& e) {
         return usoIncorreto(e.opcao() + ": " + e.what());
+    } catch (const ErroInterrompido& e) {
+        std::cerr << kTituloAplicacao << ": " << e.what() << '\n';
+        return statusDeInterrupcao();
     } catch (const Erro& e) {
         std::cerr << kTituloAplicacao << ": " << e.what() << '\n';
+        return 1;
+    } catch (const std::exception& e) {
+        // Not one of the run's own errors, so a fault of the program; still the operator reads
+        // it, and the exit status says the run failed.
+        std::cerr << kTituloAplicacao << ": erro inesperado: " << e.what() << '\n';
         return 1;
     }
 }

@@ -820,31 +820,27 @@ TEST_F(JanelaComBancoTest, GerarArquivosGravaAsFichasEMostraOLog) {
     EXPECT_EQ(ini.le(kSecaoGeral, kChaveCaminhoXml, ""), saida.string());
 }
 
-TEST_F(JanelaComBancoTest, FalhaAoConectarMostraAsDuasCaixas) {
+// One box says it all: where the connection went, why, and the library's text.
+TEST_F(JanelaComBancoTest, FalhaAoConectarMostraUmaCaixa) {
     const std::string semBanco = (pasta.caminho() / "nao-existe.fdb").string();
     grava(kSecaoGeral, kChaveDatabase, semBanco);
     JanelaPrincipal& j = abreJanela();
     ASSERT_TRUE(geraArquivos());
 
-    ASSERT_EQ(caixa.caixas.size(), 2u);
-    const CaixaVista& simples = caixa.caixas[0];
-    EXPECT_EQ(simples.titulo, QString::fromUtf8(kTituloAplicacao));
-    EXPECT_EQ(simples.texto.toStdString(),
-              "Não foi possível conectar ao banco de dados em: " + semBanco);
-    EXPECT_EQ(simples.icone, QMessageBox::NoIcon);
-    EXPECT_EQ(simples.botoes, QMessageBox::Ok);
-    EXPECT_FALSE(simples.botaoHabilitado);
-
-    const CaixaVista& erro = caixa.caixas[1];
+    ASSERT_EQ(caixa.caixas.size(), 1u);
+    const CaixaVista& erro = caixa.caixas[0];
     EXPECT_EQ(erro.titulo, QString::fromUtf8(kTituloAplicacao));
-    EXPECT_FALSE(erro.texto.isEmpty());
+    EXPECT_TRUE(erro.texto.toStdString().starts_with(
+        "Não foi possível conectar ao banco de dados em " + semBanco +
+        ": o arquivo do banco de dados não existe ou não pôde ser aberto. Detalhe: "))
+        << erro.texto.toStdString();
     EXPECT_EQ(erro.icone, QMessageBox::Critical);
     EXPECT_EQ(erro.botoes, QMessageBox::Ok);
     EXPECT_TRUE(erro.botaoHabilitado);
     EXPECT_TRUE(j.botaoGerar->isEnabled());
 }
 
-TEST_F(JanelaComBancoTest, FalhaAoCompactarMostraACaixaDoZip) {
+TEST_F(JanelaComBancoTest, FalhaAoCompactarMostraACaixaDeErro) {
     // An output folder on a disk with no room left: with no record kind chosen, the archive
     // is the first thing the run writes there.
     teste::DiscoPequeno disco(64 * 1024);
@@ -865,13 +861,16 @@ TEST_F(JanelaComBancoTest, FalhaAoCompactarMostraACaixaDoZip) {
     EXPECT_EQ(restantes, (std::vector<std::string>{".enchimento", "arquivosXML"}));
     ASSERT_EQ(caixa.caixas.size(), 1u);
     const CaixaVista& falha = caixa.caixas[0];
-    EXPECT_EQ(falha.titulo, QStringLiteral("Problema encontrado ao zipar o arquivo KVW."));
+    EXPECT_EQ(falha.titulo, QString::fromUtf8(kTituloAplicacao));
+    // The archive, and why, in the operator's words.
     EXPECT_TRUE(falha.texto.contains(QStringLiteral("FichasValmo_03112019_1405_01102019_31102019")))
+        << falha.texto.toStdString();
+    EXPECT_TRUE(falha.texto.contains(QString::fromUtf8("o disco está cheio")))
         << falha.texto.toStdString();
     EXPECT_EQ(falha.icone, QMessageBox::Critical);
     EXPECT_EQ(falha.botoes, QMessageBox::Ok);
     EXPECT_EQ(falha.dono, &j);
-    // The run ends normally after the box; the status keeps the packaging text.
+    // The run ended with the error; the status keeps the packaging text.
     EXPECT_EQ(j.rotuloStatus->text(), QStringLiteral("Compactando Arquivo..."));
     EXPECT_TRUE(j.botaoGerar->isEnabled());
 }
