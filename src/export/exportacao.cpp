@@ -165,8 +165,8 @@ ResultadoExportacao exportaArquivos(const ParametrosExportacao& parametros, Arqu
 
     // Declared before the run's state so that it outlives its statements.
     Conexao conexao;
-    conecta(conexao, ini, cancelamento);
     try {
+        conecta(conexao, ini, cancelamento);
         return geraEEmpacota(parametros, ini, operador, relogio, conexao, cancelamento);
     } catch (const Erro&) {
         // A database call cancelled at the operator's request fails as any call would; what

@@ -1,13 +1,27 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <map>
+#include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "export/arquivo_ini.hpp"
+#include "export/trava_pasta.hpp"
 #include "suporte/arquivos_teste.hpp"
 #include "suporte/banco_teste.hpp"
 #include "suporte/clinica.hpp"
+#include "suporte/servidor_mudo.hpp"
 
 namespace cds {
 namespace {
@@ -325,6 +339,246 @@ TEST_F(LinhaDeComandoTest, ConfirmacaoRecusadaTerminaSemSucessoESemArquivo) {
     EXPECT_NE(r.erros.find("confirmação recusada pelo servidor"), std::string::npos) << r.erros;
     EXPECT_EQ(r.erros.find("gerado com sucesso"), std::string::npos) << r.erros;
     EXPECT_TRUE(fs::exists(saida() / "arquivosXML" / "FichaAtendimentoIndividual_1.esus.xml"));
+    for (const auto& e : fs::directory_iterator(saida()))
+        EXPECT_NE(e.path().extension(), ".zip") << e.path();
+}
+
+// The command line started as a process of its own, as a terminal or a service manager starts
+// it: no signal blocked or ignored, whatever this test process has; standard input empty,
+// standard output to `saida`, standard error to a file.
+class ProcessoCli {
+  public:
+    ProcessoCli(const std::vector<std::string>& argumentos, int saida, const fs::path& erros) {
+        std::vector<char*> argv{const_cast<char*>(EXPORTADOR_CLI)};
+        for (const std::string& a : argumentos) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t acoes;
+        posix_spawn_file_actions_init(&acoes);
+        posix_spawn_file_actions_addopen(&acoes, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_adddup2(&acoes, saida, 1);
+        posix_spawn_file_actions_addopen(&acoes, 2, erros.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawnattr_t atributos;
+        posix_spawnattr_init(&atributos);
+        sigset_t nenhum, padrao;
+        sigemptyset(&nenhum);
+        sigemptyset(&padrao);
+        for (const int s : {SIGINT, SIGTERM, SIGPIPE}) sigaddset(&padrao, s);
+        posix_spawnattr_setsigmask(&atributos, &nenhum);
+        posix_spawnattr_setsigdefault(&atributos, &padrao);
+        posix_spawnattr_setflags(&atributos, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+        if (posix_spawn(&pid, EXPORTADOR_CLI, &acoes, &atributos, argv.data(), environ) != 0)
+            pid = -1;
+        posix_spawn_file_actions_destroy(&acoes);
+        posix_spawnattr_destroy(&atributos);
+    }
+    ~ProcessoCli() {
+        if (pid > 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+    ProcessoCli(const ProcessoCli&) = delete;
+    ProcessoCli& operator=(const ProcessoCli&) = delete;
+
+    void sinal(int numero) const { ::kill(pid, numero); }
+
+    // The status waitpid gives, once the process has ended; none if it is still running after
+    // `prazo`, far beyond what it takes here (it is killed then).
+    std::optional<int> espera(std::chrono::seconds prazo) {
+        const auto limite = std::chrono::steady_clock::now() + prazo;
+        while (std::chrono::steady_clock::now() < limite) {
+            int status = 0;
+            if (::waitpid(pid, &status, WNOHANG) == pid) {
+                pid = -1;
+                return status;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return std::nullopt;
+    }
+
+    pid_t pid = -1;
+};
+
+constexpr std::chrono::seconds kPrazo{120};
+
+// A line of the log per care record: a physician without a team, with `n` episodes.
+void insereEpisodiosSemEquipe(teste::BancoTeste& banco, int n) {
+    banco.executa(
+        "INSERT INTO PROFISSIONAIS (CODIGO, nome, CNS, CBO, INE) VALUES "
+        "(11, 'Dr. Sem Equipe', '700000000000002', '225142', NULL)");
+    banco.executa(
+        "INSERT INTO FAA (CODUNIDADE, NUMFAA, DATA, HORA, CODPESSOA, CODPROFISSIONAL, "
+        "ESPECIEATEND, CARATER, CODCONDUTA) "
+        "SELECT '2345678', 99 + ROW_NUMBER() OVER (), DATE '2019-10-15', TIME '10:00:00', 100, 11, "
+        "'MEDICO', '1', 1 FROM RDB$TYPES A CROSS JOIN RDB$TYPES B ROWS " +
+        std::to_string(n));
+    banco.executa(
+        "INSERT INTO FAACID (CODUNIDADE, NUMFAA, CODCID) "
+        "SELECT CODUNIDADE, NUMFAA, 'J45.9' FROM FAA WHERE CODPROFISSIONAL = 11");
+}
+
+// Standard output closed before the run writes its log (piped into a program that has gone):
+// the export still runs to its end and says so.
+TEST_F(LinhaDeComandoTest, SaidaPadraoFechadaNaoParaAExportacao) {
+    insereEpisodiosSemEquipe(banco, 1);
+    banco.desconecta();
+    int canal[2];
+    ASSERT_EQ(::pipe2(canal, O_CLOEXEC), 0);
+    ::close(canal[0]);
+    ProcessoCli cli({"--config", config().string(), "--data-inicial", "01/10/2019", "--data-final",
+                     "31/10/2019"},
+                    canal[1], pasta.caminho() / "stderr.txt");
+    ::close(canal[1]);
+    ASSERT_GT(cli.pid, 0);
+
+    const std::optional<int> status = cli.espera(kPrazo);
+
+    ASSERT_TRUE(status.has_value());
+    EXPECT_TRUE(WIFEXITED(*status)) << "terminado pelo sinal " << WTERMSIG(*status);
+    EXPECT_EQ(WEXITSTATUS(*status), 0) << teste::leArquivo(pasta.caminho() / "stderr.txt");
+    bool arquivo = false;
+    for (const auto& e : fs::directory_iterator(saida()))
+        if (e.path().extension() == ".zip") arquivo = true;
+    EXPECT_TRUE(arquivo);
+    EXPECT_NE(teste::leArquivo(pasta.caminho() / "stderr.txt").find("gerado com sucesso"),
+              std::string::npos);
+}
+
+// Ctrl-C while a server that never answers holds the connection: the program ends at once,
+// says why, and its exit status says it was stopped.
+TEST_F(LinhaDeComandoTest, CtrlCComOServidorSemResponderEncerraNaHora) {
+    teste::ServidorMudo mudo;
+    {
+        ArquivoIni ini(config());
+        ini.grava(kSecaoGeral, kChaveDatabase, mudo.banco());
+        ini.grava(kSecaoGeral, kChaveTempoConexao, "600");
+    }
+    const int saidaPadrao = ::open((pasta.caminho() / "stdout.txt").c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ProcessoCli cli({"--config", config().string()}, saidaPadrao, pasta.caminho() / "stderr.txt");
+    ::close(saidaPadrao);
+    ASSERT_GT(cli.pid, 0);
+    ASSERT_TRUE(mudo.esperaCliente(kPrazo));
+
+    cli.sinal(SIGINT);
+    const std::optional<int> status = cli.espera(kPrazo);
+
+    ASSERT_TRUE(status.has_value()) << "o Ctrl-C não encerrou a espera";
+    ASSERT_TRUE(WIFEXITED(*status)) << "terminado pelo sinal " << WTERMSIG(*status);
+    EXPECT_EQ(WEXITSTATUS(*status), 128 + SIGINT);
+    EXPECT_NE(teste::leArquivo(pasta.caminho() / "stderr.txt")
+                  .find("Exportação interrompida pelo operador."),
+              std::string::npos)
+        << teste::leArquivo(pasta.caminho() / "stderr.txt");
+}
+
+// SIGTERM, or Ctrl-C, in the middle of the records: the run stops, undoes its work, leaves no
+// archive, says why, and its exit status says it was stopped. The run is held in its middle by
+// its own log: standard output is a pipe read only after the signal.
+TEST_F(LinhaDeComandoTest, SinalNoMeioDaExportacaoParaSemArquivo) {
+    insereEpisodiosSemEquipe(banco, 3000);
+    banco.desconecta();
+    for (const int sinal : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(sinal);
+        fs::remove_all(saida());
+        int canal[2];
+        ASSERT_EQ(::pipe2(canal, O_CLOEXEC), 0);
+        ProcessoCli cli({"--config", config().string(), "--data-inicial", "01/10/2019",
+                         "--data-final", "31/10/2019", "--fichas", "atendimento-individual"},
+                        canal[1], pasta.caminho() / "stderr.txt");
+        ::close(canal[1]);
+        ASSERT_GT(cli.pid, 0);
+        // The first of the log: the run is among its records, and cannot end before the rest
+        // of its log, more than the pipe holds, is read.
+        char bloco[4096];
+        ASSERT_GT(::read(canal[0], bloco, sizeof bloco), 0);
+
+        cli.sinal(sinal);
+        while (::read(canal[0], bloco, sizeof bloco) > 0) {
+        }
+        ::close(canal[0]);
+        const std::optional<int> status = cli.espera(kPrazo);
+
+        ASSERT_TRUE(status.has_value());
+        ASSERT_TRUE(WIFEXITED(*status)) << "terminado pelo sinal " << WTERMSIG(*status);
+        EXPECT_EQ(WEXITSTATUS(*status), 128 + sinal);
+        const std::string erros = teste::leArquivo(pasta.caminho() / "stderr.txt");
+        EXPECT_NE(erros.find("Exportador CDS: Exportação interrompida pelo operador."),
+                  std::string::npos)
+            << erros;
+        EXPECT_EQ(erros.find("gerado com sucesso"), std::string::npos) << erros;
+        std::vector<std::string> sobra;
+        for (const auto& e : fs::directory_iterator(saida())) sobra.push_back(e.path().filename());
+        EXPECT_EQ(sobra, std::vector<std::string>{"arquivosXML"});
+    }
+}
+
+// Where the kernel says a process sleeps; empty where it does not say.
+std::string ondeDorme(pid_t pid) {
+    std::ifstream entrada("/proc/" + std::to_string(pid) + "/wchan");
+    std::string onde;
+    std::getline(entrada, onde);
+    return onde == "0" ? std::string() : onde;
+}
+
+// Whether a signal sent to the process waits to be taken.
+bool sinalPendente(pid_t pid, int sinal) {
+    std::ifstream entrada("/proc/" + std::to_string(pid) + "/status");
+    for (std::string linha; std::getline(entrada, linha);)
+        if (linha.starts_with("ShdPnd:"))
+            return (std::stoull(linha.substr(7), nullptr, 16) >> (sinal - 1)) & 1;
+    return false;
+}
+
+// A second Ctrl-C ends the program at once, whatever the run is doing: here it waits to write
+// its log to a pipe nobody reads, where the first one's request cannot reach it.
+TEST_F(LinhaDeComandoTest, SegundoCtrlCEncerraNaHora) {
+    insereEpisodiosSemEquipe(banco, 3000);
+    banco.desconecta();
+    int canal[2];
+    ASSERT_EQ(::pipe2(canal, O_CLOEXEC), 0);
+    ProcessoCli cli({"--config", config().string(), "--data-inicial", "01/10/2019", "--data-final",
+                     "31/10/2019", "--fichas", "atendimento-individual"},
+                    canal[1], pasta.caminho() / "stderr.txt");
+    ::close(canal[1]);
+    ASSERT_GT(cli.pid, 0);
+    // Waits until it sleeps writing to the full pipe.
+    const auto limite = std::chrono::steady_clock::now() + kPrazo;
+    std::string onde;
+    bool algumaVez = false;
+    while ((onde = ondeDorme(cli.pid)).find("pipe_write") == std::string::npos &&
+           std::chrono::steady_clock::now() < limite) {
+        algumaVez = algumaVez || !onde.empty();
+        int cheio = 0;
+        if (!algumaVez && ::ioctl(canal[0], FIONREAD, &cheio) == 0 &&
+            cheio >= ::fcntl(canal[0], F_GETPIPE_SZ)) {
+            // Full, so the writer sleeps, and the kernel does not say where.
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            if (ondeDorme(cli.pid).empty()) {
+                ::close(canal[0]);
+                GTEST_SKIP() << "o kernel não diz onde um processo dorme (/proc/PID/wchan)";
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_NE(onde.find("pipe_write"), std::string::npos) << onde;
+
+    // Two signals of a kind sent together are one: the second goes once the first was taken.
+    cli.sinal(SIGINT);
+    while (sinalPendente(cli.pid, SIGINT) && std::chrono::steady_clock::now() < limite)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    cli.sinal(SIGINT);
+    const std::optional<int> status = cli.espera(kPrazo);
+    ::close(canal[0]);
+
+    ASSERT_TRUE(status.has_value()) << "o segundo Ctrl-C não encerrou o programa";
+    ASSERT_TRUE(WIFEXITED(*status)) << "terminado pelo sinal " << WTERMSIG(*status);
+    EXPECT_EQ(WEXITSTATUS(*status), 128 + SIGINT);
+    EXPECT_NE(teste::leArquivo(pasta.caminho() / "stderr.txt")
+                  .find("Exportação interrompida pelo operador."),
+              std::string::npos);
     for (const auto& e : fs::directory_iterator(saida()))
         EXPECT_NE(e.path().extension(), ".zip") << e.path();
 }

@@ -6,11 +6,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <thread>
 
 #include "comum/erro.hpp"
 #include "export/abertura.hpp"
@@ -24,6 +27,7 @@
 #include "suporte/clinica.hpp"
 #include "suporte/operador_gravador.hpp"
 #include "suporte/relogio_fixo.hpp"
+#include "suporte/servidor_mudo.hpp"
 
 namespace cds {
 namespace {
@@ -642,6 +646,125 @@ TEST_F(FimDaTransacaoTest, ConfirmacaoQueFalhaApagaOArquivoEFalhaAExecucao) {
     // before the one that refused).
     ASSERT_FALSE(fins().empty());
     EXPECT_EQ(fins().back(), "ROLLBACK");
+}
+
+// Everything in a folder, hidden files too: what a stopped run may have left.
+std::vector<std::string> tudoEm(const fs::path& pasta) {
+    std::vector<std::string> nomes;
+    for (const auto& e : fs::directory_iterator(pasta)) nomes.push_back(e.path().filename());
+    std::sort(nomes.begin(), nomes.end());
+    return nomes;
+}
+
+// The operator stops the run at a given point: it ends with ErroInterrompido, no archive whole
+// or partial is left, and nothing is committed.
+TEST_F(FimDaTransacaoTest, InterrompidaNaoConfirmaNemDeixaArquivo) {
+    teste::insereEpisodio(banco, 2, "'15:00:00'");
+    struct Caso {
+        const char* descricao;
+        // Sets the operator up to ask for the stop.
+        std::function<void(OperadorIntruso&, Cancelamento&)> prepara;
+        // Whether the run had begun its transaction, which then ends in a rollback.
+        bool transacao;
+    };
+    const Caso casos[] = {
+        {"antes da conexão", [](OperadorIntruso&, Cancelamento& c) { c.pede(); }, false},
+        {"depois da primeira ficha",
+         [](OperadorIntruso& o, Cancelamento& c) {
+             o.aoProgredir = [&c](std::size_t feitos, std::size_t) {
+                 if (feitos == 1) c.pede();
+             };
+         },
+         true},
+        {"ao compactar",
+         [](OperadorIntruso& o, Cancelamento& c) {
+             o.aoMudarStatus = [&c](const std::string& texto) {
+                 if (texto == "Compactando Arquivo...") c.pede();
+             };
+         },
+         true},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.descricao);
+        Cancelamento cancelamento;
+        OperadorIntruso intruso;
+        c.prepara(intruso, cancelamento);
+        const auto finsAntes = fins();
+
+        try {
+            exportaArquivos(parametros, ini, intruso, relogio, &cancelamento);
+            ADD_FAILURE() << "a exportação não parou";
+        } catch (const ErroInterrompido& e) {
+            EXPECT_STREQ(e.what(), "Exportação interrompida pelo operador.");
+        }
+
+        EXPECT_EQ(tudoEm(parametros.Caminho), std::vector<std::string>{"arquivosXML"});
+        auto esperado = finsAntes;
+        if (c.transacao) esperado.push_back("ROLLBACK");
+        EXPECT_EQ(fins(), esperado);
+        EXPECT_TRUE(intruso.mensagens().empty());
+    }
+    // Not asked, the same run goes through.
+    Cancelamento cancelamento;
+    const ResultadoExportacao r =
+        exportaArquivos(parametros, ini, operador, relogio, &cancelamento);
+    EXPECT_TRUE(fs::is_regular_file(r.arquivoZip));
+    EXPECT_EQ(fins().back(), "COMMIT");
+}
+
+// Asked while the server has not yet answered the connection, which no call can cancel: the
+// front end's own step runs then, and the run ends as stopped once the attempt is over.
+TEST_F(ExportacaoTest, InterrompidaDuranteAConexao) {
+    teste::ServidorMudo mudo;
+    ini.grava(kSecaoGeral, kChaveDatabase, mudo.banco());
+    ini.grava(kSecaoGeral, kChaveTempoConexao, "2");
+    Cancelamento cancelamento;
+    std::atomic<bool> aoConectar = false;
+    std::thread operadorQueDesiste([&] {
+        if (mudo.esperaCliente(std::chrono::seconds(60)))
+            cancelamento.pede([&] { aoConectar = true; });
+    });
+
+    EXPECT_THROW(exportaArquivos(parametros, ini, operador, relogio, &cancelamento),
+                 ErroInterrompido);
+    operadorQueDesiste.join();
+
+    EXPECT_TRUE(aoConectar);
+    EXPECT_EQ(tudoEm(parametros.Caminho), std::vector<std::string>{"arquivosXML"});
+}
+
+// A server that never answers: the run gives up after GERAL/TEMPOCONEXAO seconds, and says so.
+TEST_F(ExportacaoTest, ServidorQueNaoRespondeDesisteNoTempoDoConfig) {
+    teste::ServidorMudo mudo;
+    ini.grava(kSecaoGeral, kChaveDatabase, mudo.banco());
+    ini.grava(kSecaoGeral, kChaveTempoConexao, "1");
+    try {
+        exportaArquivos(parametros, ini, operador, relogio);
+        ADD_FAILURE() << "conectou a um servidor que não responde";
+    } catch (const ErroBanco& e) {
+        EXPECT_NE(std::string(e.what()).find("o servidor não respondeu a tempo"), std::string::npos)
+            << e.what();
+    }
+}
+
+TEST_F(ExportacaoTest, TempoDeConexaoQueNaoESegundosERecusado) {
+    for (const char* valor : {"0", "-1", "15s", "3601", "99999", "1.5"}) {
+        SCOPED_TRACE(valor);
+        ini.grava(kSecaoGeral, kChaveTempoConexao, valor);
+        try {
+            validaExecucao(parametros, ini);
+            ADD_FAILURE() << "aceito";
+        } catch (const ErroArquivo& e) {
+            EXPECT_NE(std::string(e.what()).find(std::string("TEMPOCONEXAO, na seção [GERAL], '") +
+                                                 valor + "'"),
+                      std::string::npos)
+                << e.what();
+        }
+    }
+    for (const char* valor : {"", "1", " 30 ", "3600"}) {
+        ini.grava(kSecaoGeral, kChaveTempoConexao, valor);
+        EXPECT_NO_THROW(validaExecucao(parametros, ini)) << valor;
+    }
 }
 
 }  // namespace
