@@ -30,10 +30,6 @@ namespace {
 // A settings file of two sections is a few hundred bytes; a file this large is something else.
 constexpr std::uintmax_t kTamanhoMaximo = 1024 * 1024;
 
-std::string textoDoErro(int erro) {
-    return std::generic_category().message(erro);
-}
-
 // Why these bytes are no settings file, or empty when they are one. SimpleIni would take
 // almost anything and, on the next save, drop what it did not understand.
 std::string motivoDaRecusa(std::string_view bytes) {
@@ -121,11 +117,11 @@ void gravaPorInteiro(const fs::path& arquivo, const std::string& bytes) {
         destino = fs::weakly_canonical(arquivo, ec);
         if (ec)
             throw ErroArquivo("Não foi possível gravar o arquivo " + arquivo.string() + ": " +
-                              ec.message() + ".");
+                              motivoDoSistema(ec.value()) + ".");
     }
     const auto falha = [&](int erro) {
         return ErroArquivo("Não foi possível gravar o arquivo " + arquivo.string() + ": " +
-                           textoDoErro(erro) + ". O arquivo ficou como estava.");
+                           motivoDoSistema(erro) + ". O arquivo ficou como estava.");
     };
     fs::path temporario;
     const int descritor = criaArquivoAoLado(destino, temporario);

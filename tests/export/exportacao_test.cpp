@@ -7,12 +7,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 #include "comum/erro.hpp"
@@ -231,10 +233,11 @@ TEST_F(ExportacaoTest, ErroNoMeioGuardaArquivosESemZip) {
         exportaArquivos(parametros, ini, operador, relogio);
         ADD_FAILURE() << "esperava erro de arquivo";
     } catch (const ErroArquivo& e) {
-        // The operator learns which record it was, and which file.
-        const std::string texto = e.what();
-        EXPECT_EQ(texto.rfind("FichaAtendimentoIndividual_2 (unidade 45): ", 0), 0u) << texto;
-        EXPECT_NE(texto.find(noCaminho.string()), std::string::npos) << texto;
+        // The operator learns which record it was, which file, and why.
+        EXPECT_EQ(std::string(e.what()),
+                  "FichaAtendimentoIndividual_2 (unidade 45): Não foi possível criar o arquivo " +
+                      noCaminho.string() + ": há uma pasta com esse nome no lugar. Detalhe: " +
+                      std::generic_category().message(EISDIR) + ".");
     }
 
     EXPECT_EQ(arquivosEm(pastaXml(parametros.Caminho)),
@@ -765,6 +768,33 @@ TEST_F(ExportacaoTest, TempoDeConexaoQueNaoESegundosERecusado) {
         ini.grava(kSecaoGeral, kChaveTempoConexao, valor);
         EXPECT_NO_THROW(validaExecucao(parametros, ini)) << valor;
     }
+}
+
+// The connection ends from the server's side in the middle of the records (an administrator
+// ends it, the server stops): the operator reads that the connection was lost, with no record
+// named, since no record is at fault; nothing is left of the archive.
+TEST_F(ExportacaoTest, ConexaoPerdidaNoMeioDizQueFoiPerdidaSemNomearFicha) {
+    teste::insereEpisodio(banco, 1, "'08:00:00'");
+    teste::insereEpisodio(banco, 2, "'09:00:00'");
+    parametros.Fichas = {TipoFicha::AtendimentoIndividual};
+    OperadorIntruso intruso;
+    intruso.aoProgredir = [&](std::size_t feitos, std::size_t) {
+        if (feitos == 1)
+            banco.executa(
+                "DELETE FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID <> CURRENT_CONNECTION AND "
+                "MON$SYSTEM_FLAG = 0");
+    };
+
+    try {
+        exportaArquivos(parametros, ini, intruso, relogio);
+        ADD_FAILURE() << "a exportação seguiu sem conexão";
+    } catch (const ErroConexaoPerdida& e) {
+        const std::string texto = e.what();
+        EXPECT_EQ(texto.rfind("A conexão com o banco de dados foi perdida. Detalhe: ", 0), 0u)
+            << texto;
+        EXPECT_EQ(texto.find("FichaAtendimentoIndividual_"), std::string::npos) << texto;
+    }
+    EXPECT_FALSE(fs::exists(zipEsperado()));
 }
 
 }  // namespace

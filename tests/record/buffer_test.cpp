@@ -3,14 +3,18 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "comum/erro.hpp"
+#include "suporte/disco_teste.hpp"
 
 namespace cds {
 namespace {
@@ -159,6 +163,52 @@ TEST_F(RegistroBufferArquivo, TextoQueNaoEUtf8NaoEGravado) {
         }
         EXPECT_EQ(leArquivo(caminho), "anterior");
         EXPECT_THAT(arquivos(), ::testing::ElementsAre("FichaVacinacao_7.esus.xml"));
+    }
+}
+
+// What failed and why: the file's name, the reason in Portuguese, the system's own text.
+TEST_F(RegistroBufferArquivo, ArquivoQueNaoPodeSerCriadoDizPorQue) {
+    RegistroBuffer buffer;
+    buffer.adiciona("<a/>");
+    fs::create_directories(pasta / "F_2.esus.xml" / "dentro");
+    std::ofstream(pasta / "nota.txt") << "x";
+    teste::DiscoPequeno disco(64 * 1024);
+    if (disco.montado()) disco.enche();
+    struct Caso {
+        const char* descricao;
+        fs::path caminho;
+        int erro;
+        std::string motivo;
+    };
+    const Caso casos[] = {
+        {"pasta que não existe", pasta / "arquivosXML" / "F_1.esus.xml", ENOENT,
+         "o arquivo ou a pasta não existe"},
+        {"uma pasta no lugar", pasta / "F_2.esus.xml", EISDIR,
+         "há uma pasta com esse nome no lugar"},
+        {"um arquivo no caminho", pasta / "nota.txt" / "F_3.esus.xml", ENOTDIR,
+         "uma parte do caminho não é uma pasta"},
+        {"disco cheio", disco / "F_4.esus.xml", ENOSPC, "o disco está cheio"},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.descricao);
+        if (c.erro == ENOSPC && !disco.montado()) {
+            std::cout << "[ PULADO ] " << c.descricao << ": " << disco.motivo() << '\n';
+            continue;
+        }
+        try {
+            buffer.salva(utf8(c.caminho));
+            ADD_FAILURE() << "gravou";
+        } catch (const ErroArquivo& e) {
+            EXPECT_EQ(std::string(e.what()), "Não foi possível criar o arquivo " + utf8(c.caminho) +
+                                                 ": " + c.motivo +
+                                                 ". Detalhe: " + std::strerror(c.erro) + ".");
+        }
+    }
+    // Nothing was left behind, a temporary included.
+    EXPECT_EQ(arquivos().size(), 2u);
+    if (disco.montado()) {
+        for (const auto& e : fs::directory_iterator(disco.caminho()))
+            EXPECT_EQ(e.path().filename(), ".enchimento");
     }
 }
 
