@@ -129,6 +129,25 @@ TEST_F(LinhaDeComandoTest, FalhasTerminamComStatusDiferenteDeZero) {
     EXPECT_NE(r.erros.find("'1 OR 1=1'"), std::string::npos) << r.erros;
 }
 
+// An error that is none of the program's own (here the system refuses it a thread, its thread
+// stacks being made larger than the memory it may use) still reaches the operator, with an
+// exit status that says the run failed, instead of an abort.
+TEST_F(LinhaDeComandoTest, ErroInesperadoChegaAoOperador) {
+    banco.desconecta();
+    const fs::path erros = pasta.caminho() / "stderr.txt";
+    const std::string comando = "ulimit -v 1048576 && ulimit -s 2097152 && exec " +
+                                std::string(EXPORTADOR_CLI) + " " + comConfig("") +
+                                " >/dev/null 2>'" + erros.string() + "' </dev/null";
+    const int r = std::system(("sh -c \"" + comando + "\"").c_str());
+
+    ASSERT_TRUE(WIFEXITED(r));
+    // The shell says 128 + the signal when the program is killed by one.
+    EXPECT_EQ(WEXITSTATUS(r), 1) << teste::leArquivo(erros);
+    EXPECT_TRUE(teste::leArquivo(erros).starts_with("Exportador CDS: erro inesperado: "))
+        << teste::leArquivo(erros);
+    EXPECT_FALSE(fs::exists(saida()));
+}
+
 // An empty IBGE is warned on standard output, with the log, as the run starts; the run goes on.
 TEST_F(LinhaDeComandoTest, IbgeEmBrancoAvisadoNoInicioDoLog) {
     ArquivoIni(config()).grava(kSecaoGeral, kChaveIbge, "");

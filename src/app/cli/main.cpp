@@ -214,10 +214,9 @@ void resumo(const ResultadoExportacao& r) {
               << "  linhas na lista de erros: " << r.ErrosCadastro.size() << '\n';
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    instalaTratamentoDeSinais(aoSinal);
+// The program once its signals are taken care of; the run's own errors end it here, each
+// with its exit status.
+int executa(int argc, char** argv) {
     Opcoes opcoes;
     try {
         opcoes = leOpcoes(argc, argv);
@@ -256,9 +255,18 @@ int main(int argc, char** argv) {
     } catch (const Erro& e) {
         std::cerr << kTituloAplicacao << ": " << e.what() << '\n';
         return 1;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        instalaTratamentoDeSinais(aoSinal);
+        return executa(argc, argv);
     } catch (const std::exception& e) {
-        // Not one of the run's own errors, so a fault of the program; still the operator reads
-        // it, and the exit status says the run failed.
+        // Not one of the program's own errors (a thread the system would not start, memory
+        // that ran out): the operator still reads it, and the exit status says it failed.
         std::cerr << kTituloAplicacao << ": erro inesperado: " << e.what() << '\n';
         return 1;
     }
