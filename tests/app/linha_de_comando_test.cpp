@@ -263,6 +263,13 @@ TEST_F(LinhaDeComandoTest, OpcoesRecusadasComoUsoIncorretoAntesDeTudo) {
     teste::escreveArquivo(pasta.caminho() / "config-sem-cnes.ini",
                           "[GERAL]\r\nDATABASE=" + banco.caminho() +
                               "\r\nCNESPRINCIPAL=\r\nCAMINHOXML=" + saida().string() + "\r\n");
+    teste::escreveArquivo(pasta.caminho() / "config-com-erros.ini",
+                          "[GERAL]\r\nDATABASE=" + banco.caminho() +
+                              "\r\nCNESPRINCIPAL=23x\r\nCAMINHOXML=" + saida().string() +
+                              "\r\n[ESUS]\r\nPROFISSIONALGENERICO=abc\r\n");
+    const std::string comErros = "--config '" +
+                                 (pasta.caminho() / "config-com-erros.ini").string() +
+                                 "' --data-inicial 01/10/2019 --data-final 31/10/2019";
     struct Caso {
         std::string argumentos;
         // What standard error says after "exportador-cds: ".
@@ -282,6 +289,13 @@ TEST_F(LinhaDeComandoTest, OpcoesRecusadasComoUsoIncorretoAntesDeTudo) {
         {"--config '" + (pasta.caminho() / "config-sem-cnes.ini").string() +
              "' --data-inicial 01/10/2019 --data-final 31/10/2019",
          "--unidade: O CNES da unidade está em branco"},
+        {comErros,
+         "--unidade: CNES da unidade inválido: '23x'. Informe somente números, até 7 dígitos. "
+         "(de CNESPRINCIPAL, na seção [GERAL] de config.ini)"},
+        {comErros + " --unidade 2345678",
+         "--profissional-generico: Código do profissional genérico inválido: 'abc'. Informe "
+         "somente números (até 2147483647), ou deixe em branco. (de PROFISSIONALGENERICO, na "
+         "seção [ESUS] de config.ini)"},
         {comConfig("--cod-prof 12345678901234567890"),
          "--cod-prof: Código do profissional inválido: '12345678901234567890'"},
         {comConfig("--cod-prof 2147483648"),

@@ -175,6 +175,17 @@ ParametrosExportacao parametrosDaLinha(const Opcoes& o, const ArquivoIni& ini,
     return p;
 }
 
+// Where a refused value came from when its option was not given: config.ini's key, so that
+// the operator knows what to mend.
+std::string origem(const Opcoes& o, const std::string& opcao) {
+    if (o.valores.contains(opcao)) return {};
+    if (opcao == kOpcaoUnidade) return " (de CNESPRINCIPAL, na seção [GERAL] de config.ini)";
+    if (opcao == kOpcaoCaminho) return " (de CAMINHOXML, na seção [GERAL] de config.ini)";
+    if (opcao == kOpcaoProfissionalGenerico)
+        return " (de PROFISSIONALGENERICO, na seção [ESUS] de config.ini)";
+    return {};
+}
+
 // Set by the first Ctrl-C or SIGTERM, for the exit status.
 std::atomic<int> sinalRecebido{0};
 
@@ -248,7 +259,7 @@ int executa(int argc, char** argv) {
         resumo(r);
         return 0;
     } catch (const ErroParametro& e) {
-        return usoIncorreto(e.opcao() + ": " + e.what());
+        return usoIncorreto(e.opcao() + ": " + e.what() + origem(opcoes, e.opcao()));
     } catch (const ErroInterrompido& e) {
         std::cerr << kTituloAplicacao << ": " << e.what() << '\n';
         return statusDeInterrupcao();
