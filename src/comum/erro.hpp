@@ -2,6 +2,8 @@
 
 #include <exception>
 #include <string>
+#include <system_error>
+#include <utility>
 
 namespace cds {
 
@@ -30,10 +32,43 @@ class ErroBanco : public Erro {
     using Erro::Erro;
 };
 
+// The connection to the database was lost while the run used it (the server went down, the
+// network fell, an administrator ended the connection). No record is at fault, so none is named.
+class ErroConexaoPerdida : public ErroBanco {
+  public:
+    using ErroBanco::ErroBanco;
+};
+
 // A file or folder that cannot be created, written or read.
 class ErroArquivo : public Erro {
   public:
     using Erro::Erro;
 };
+
+// An input of the run that is refused before anything is written or connected: a value typed
+// in a box of the window or given to an option of the command line. `opcao` is the option that
+// takes it ("--unidade"); the message names the value and says what is expected.
+class ErroParametro : public Erro {
+  public:
+    ErroParametro(std::string opcao, std::string mensagem)
+        : Erro(std::move(mensagem)), nomeOpcao(std::move(opcao)) {}
+    const std::string& opcao() const { return nomeOpcao; }
+
+  private:
+    std::string nomeOpcao;
+};
+
+// The operator asked the run to stop (Ctrl-C, SIGTERM): the database call under way was
+// cancelled and the run's work undone.
+class ErroInterrompido : public Erro {
+  public:
+    ErroInterrompido() : Erro("Exportação interrompida pelo operador.") {}
+};
+
+// Why a call of the system failed, from its errno, in the operator's words, with the system's
+// own text after "Detalhe:": "o disco está cheio. Detalhe: No space left on device".
+std::string motivoDoSistema(int erro);
+// The same from a std::error_code of the filesystem library or the platform files.
+std::string motivoDoSistema(const std::error_code& erro);
 
 }  // namespace cds

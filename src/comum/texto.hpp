@@ -26,4 +26,14 @@ std::size_t comprimento(std::string_view texto);
 // True when the text is made of the digits 0 to 9 only (the empty text too).
 bool soDigitos(std::string_view texto);
 
+// True when the text is well-formed UTF-8: no stray continuation byte, no sequence cut short,
+// no overlong form, no surrogate, nothing past U+10FFFF. A byte of Windows-1252 text ("S\xE3o")
+// is not.
+bool utf8Valido(std::string_view texto);
+
+// The text as it can be shown in a message: control characters as \n, \r, \t or \xNN, and
+// bytes that are not UTF-8 as \xNN, so that a refused value is seen as typed and the message
+// itself stays text.
+std::string textoVisivel(std::string_view texto);
+
 }  // namespace cds

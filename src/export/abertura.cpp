@@ -45,7 +45,7 @@ void criaPastaXml(const std::string& Caminho) {
     std::filesystem::create_directories(pasta, erro);
     if (erro)
         throw ErroArquivo("Não foi possível criar a pasta " + pasta.string() + ": " +
-                          erro.message());
+                          motivoDoSistema(erro.value()) + ".");
 }
 
 }  // namespace cds

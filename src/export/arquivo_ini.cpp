@@ -12,6 +12,7 @@
 #include <set>
 #include <system_error>
 
+#include "comum/cp1252.hpp"
 #include "comum/erro.hpp"
 #include "comum/plataforma_arquivos.hpp"
 #include "comum/texto.hpp"
@@ -113,11 +114,11 @@ void gravaPorInteiro(const fs::path& arquivo, const std::string& bytes) {
         destino = fs::weakly_canonical(arquivo, ec);
         if (ec)
             throw ErroArquivo("Não foi possível gravar o arquivo " + arquivo.string() + ": " +
-                              ec.message() + ".");
+                              motivoDoSistema(ec.value()) + ".");
     }
     const auto falha = [&](const std::error_code& erro) {
         return ErroArquivo("Não foi possível gravar o arquivo " + arquivo.string() + ": " +
-                           erro.message() + ". O arquivo ficou como estava.");
+                           motivoDoSistema(erro) + ". O arquivo ficou como estava.");
     };
     fs::path temporario;
     std::error_code erro;
@@ -157,10 +158,9 @@ bool temCaractereDeControle(std::string_view texto) {
     return false;
 }
 
-// The file is kept in UTF-8, the program's own text. Windows' profile functions would write
-// the ANSI code page, but here the operator edits config.ini with a UTF-8 editor, and the
-// values that matter (paths, codes) read the same either way; the bytes of a file in ANSI are
-// kept as they are.
+// The file is kept in UTF-8, the program's own text. A file that is not valid UTF-8 was saved
+// by an editor of Windows in its ANSI code page: it is read as Windows-1252, and written back
+// in it, so that its other bytes stay as they were and the values reach the records as text.
 struct ArquivoIni::Estado {
     CSimpleIniA ini;
     // Whether `ini` and `recusa` tell what the file held when it had this size and time; a
@@ -173,6 +173,9 @@ struct ArquivoIni::Estado {
     std::string recusa;
     // The comments at the end of the file, written back after what SimpleIni saves.
     std::string cauda;
+    // The file is in Windows-1252: `ini` holds its text in UTF-8, and it is saved back in
+    // Windows-1252.
+    bool emCp1252 = false;
 
     Estado() {
         ini.SetSpaces(false);
@@ -223,6 +226,9 @@ struct ArquivoIni::Estado {
             motivo = "tem " + std::to_string(tamanhoAgora) +
                      " bytes, muito mais do que um arquivo de configuração";
         ini.Reset();
+        // A byte-order mark says UTF-8 whatever follows.
+        emCp1252 = !bytes.starts_with("\xEF\xBB\xBF") && !utf8Valido(bytes);
+        if (emCp1252) bytes = cp1252ParaUtf8(bytes);
         if (motivo.empty() && ini.LoadData(bytes.data(), bytes.size()) < 0)
             motivo = "não pôde ser interpretado";
         // Remembered either way: a file refused stays refused until it changes.
@@ -249,7 +255,10 @@ ArquivoIni::~ArquivoIni() = default;
 std::string ArquivoIni::le(const std::string& secao, const std::string& chave,
                            const std::string& padrao) const {
     if (!estado->atualiza(caminho)) return padrao;
-    return estado->ini.GetValue(secao.c_str(), chave.c_str(), padrao.c_str());
+    std::string valor = estado->ini.GetValue(secao.c_str(), chave.c_str(), padrao.c_str());
+    // A file that starts as UTF-8 (its byte-order mark) and goes on in Windows-1252.
+    if (!utf8Valido(valor)) valor = cp1252ParaUtf8(valor);
+    return valor;
 }
 
 void ArquivoIni::verifica() const {
@@ -274,6 +283,13 @@ void ArquivoIni::grava(const std::string& secao, const std::string& chave,
                           caminho.string() + ".");
     }
     verifica();
+    if (estado->emCp1252 && cp1252ParaUtf8(utf8ParaCp1252(valor)) != valor) {
+        throw ErroArquivo("O arquivo de configuração " + caminho.string() +
+                          " está gravado em ANSI (Windows-1252), que não tem todos os caracteres "
+                          "do valor de " +
+                          secao + "/" + chave + " ('" + valor +
+                          "'); nada foi gravado. Salve-o como UTF-8 e tente de novo.");
+    }
     if (estado->ini.SetValue(secao.c_str(), chave.c_str(), valor.c_str()) < 0) {
         throw ErroArquivo("Não foi possível gravar " + secao + "/" + chave + " em " +
                           caminho.string() + ".");
@@ -291,6 +307,7 @@ void ArquivoIni::grava(const std::string& secao, const std::string& chave,
         if (c == '\n') crlf += '\r';
         crlf += c;
     }
+    if (estado->emCp1252) crlf = utf8ParaCp1252(crlf);
     try {
         gravaPorInteiro(caminho, crlf);
     } catch (const ErroArquivo&) {

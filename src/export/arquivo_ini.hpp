@@ -19,6 +19,8 @@ inline constexpr char kChaveCnesPrincipal[] = "CNESPRINCIPAL";
 inline constexpr char kChaveDatabase[] = "DATABASE";
 inline constexpr char kChaveIbge[] = "IBGE";
 inline constexpr char kChaveProfissionalGenerico[] = "PROFISSIONALGENERICO";
+// Seconds the database server has to answer a connection (GERAL); 15 when absent.
+inline constexpr char kChaveTempoConexao[] = "TEMPOCONEXAO";
 
 // Default of GERAL/CAMINHOXML: "C:\temp" on Windows, the system's temporary folder elsewhere,
 // without a trailing separator since paths are built by appending one.

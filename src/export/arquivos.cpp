@@ -45,14 +45,18 @@ void salvaErrosCadastro(const fs::path& arquivo, const std::vector<std::string>&
     // list whole rather than half of the new one.
     fs::path temporario = arquivo;
     temporario += ".tmp";
+    errno = 0;
     std::ofstream saida(temporario, std::ios::binary | std::ios::trunc);
     saida.write(texto.data(), static_cast<std::streamsize>(texto.size()));
     saida.close();
+    int erro = saida ? 0 : errno;
     std::error_code ec;
     if (saida) fs::rename(temporario, arquivo, ec);
+    if (ec) erro = ec.value();
     if (!saida || ec) {
         fs::remove(temporario, ec);
-        throw ErroArquivo("Não foi possível gravar o arquivo " + arquivo.string() + ".");
+        throw ErroArquivo("Não foi possível gravar o arquivo " + arquivo.string() +
+                          (erro != 0 ? ": " + motivoDoSistema(erro) : std::string()) + ".");
     }
 }
 

@@ -37,7 +37,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr char kSeparador = static_cast<char>(fs::path::preferred_separator);
-constexpr char kTituloFalha[] = "Problema encontrado ao zipar o arquivo KVW.";
 
 std::string comZeros(long valor, std::size_t largura) {
     std::string texto = std::to_string(valor);
@@ -56,7 +55,7 @@ std::string ddMMyyyy(const std::chrono::year_month_day& data) {
 
 std::string mensagemDoErro(const std::string& texto, const std::error_code& erro) {
     if (!erro) return texto + ".";
-    return texto + ": " + erro.message() + ".";
+    return texto + ": " + motivoDoSistema(erro) + ".";
 }
 
 // errno as minizip's C library calls left it: a full disk says so.
@@ -94,7 +93,9 @@ tm_zip dataZip(std::time_t t) {
 tm_zip dataDoArquivo(const fs::path& arquivo) {
     std::error_code ec;
     const fs::file_time_type quando = fs::last_write_time(arquivo, ec);
-    if (ec) throw ErroArquivo("Não foi possível ler a data do arquivo " + arquivo.string() + ".");
+    if (ec)
+        throw ErroArquivo(
+            mensagemDoErro("Não foi possível ler a data do arquivo " + arquivo.string(), ec));
     return dataZip(std::chrono::system_clock::to_time_t(std::chrono::file_clock::to_sys(quando)));
 }
 
@@ -258,19 +259,26 @@ class ArquivoZip {
         if (!fs::is_regular_file(arquivo, ec))
             throw ErroArquivo("O arquivo " + arquivo.string() +
                               ", gerado nesta exportação, não foi encontrado para ser compactado.");
+        errno = 0;
         std::ifstream entrada(arquivo, std::ios::binary);
-        if (!entrada) throw ErroArquivo("Não foi possível ler o arquivo " + arquivo.string() + ".");
+        if (!entrada)
+            throw ErroArquivo(mensagemDoErro("Não foi possível ler o arquivo " + arquivo.string(),
+                                             erroDaBiblioteca()));
         const std::uintmax_t tamanho = fs::file_size(arquivo, ec);
         abreEntrada(arquivo.filename().string(), dataDoArquivo(arquivo),
                     !ec && tamanho >= 0xFFFFFFFFu);
         std::vector<char> bloco(kBloco);
+        std::error_code erroDeLeitura;
         while (entrada) {
+            errno = 0;
             entrada.read(bloco.data(), static_cast<std::streamsize>(bloco.size()));
+            if (entrada.bad()) erroDeLeitura = erroDaBiblioteca();
             const std::streamsize lidos = entrada.gcount();
             if (lidos > 0) escreve(bloco.data(), static_cast<std::size_t>(lidos));
         }
         if (!entrada.eof()) {
-            throw ErroArquivo("Não foi possível ler o arquivo " + arquivo.string() + ".");
+            throw ErroArquivo(mensagemDoErro("Não foi possível ler o arquivo " + arquivo.string(),
+                                             erroDeLeitura));
         }
         fechaEntrada();
     }
@@ -363,21 +371,29 @@ class ArquivoZip {
     std::uint64_t entradas = 0;
 };
 
+void verificaInterrupcao(const Cancelamento* cancelamento) {
+    if (cancelamento) cancelamento->verifica();
+}
+
 // zipaXML's packing once the archive has its name: every listed file read from the disk, in
-// order, a path listed again packed once at its first place. Returns the name taken.
+// order, a path listed again packed once at its first place. The operator's request to stop
+// is heeded before each file and before the archive takes its name. Returns the name taken.
 template <class Lista, class CaminhoDe>
-std::string empacotaEmSequencia(const std::string& final, const Lista& lista, CaminhoDe caminhoDe) {
+std::string empacotaEmSequencia(const std::string& final, const Lista& lista, CaminhoDe caminhoDe,
+                                const Cancelamento* cancelamento) {
     ArquivoTemporario temporario(final);
     {
         ArquivoZip zip(temporario.nome(), final);
         // A file saved twice in a run is listed twice but is one file.
         std::unordered_set<std::string_view> empacotados;
         for (const auto& item : lista) {
+            verificaInterrupcao(cancelamento);
             const std::string& caminho = caminhoDe(item);
             if (empacotados.insert(caminho).second) zip.adiciona(caminho);
         }
         zip.fecha();
     }
+    verificaInterrupcao(cancelamento);
     return temporario.poeNoLugar();
 }
 
@@ -402,23 +418,14 @@ std::optional<Instantaneo> instantaneo(const std::string& caminho,
 
 }  // namespace
 
-ResultadoZip zipaXML(const ParametrosExportacao& parametros,
-                     const std::vector<std::string>& ListaArquivos, Operador& operador,
-                     const Relogio& relogio) {
-    ResultadoZip resultado;
-    resultado.arquivo = nomeDoArquivo(parametros, relogio.agora());
+std::string zipaXML(const ParametrosExportacao& parametros,
+                    const std::vector<std::string>& ListaArquivos, Operador& operador,
+                    const Relogio& relogio, const Cancelamento* cancelamento) {
+    const std::string nome = nomeDoArquivo(parametros, relogio.agora());
     operador.status("Compactando Arquivo...");
-    try {
-        resultado.arquivo =
-            empacotaEmSequencia(resultado.arquivo, ListaArquivos,
-                                [](const std::string& c) -> const std::string& { return c; });
-    } catch (const std::exception& e) {
-        // Packaging is the one step that reports its own failure; the status keeps its text.
-        operador.mensagem(e.what(), kTituloFalha, TipoMensagem::Erro);
-        return resultado;
-    }
-    resultado.gravado = true;
-    return resultado;
+    return empacotaEmSequencia(
+        nome, ListaArquivos, [](const std::string& c) -> const std::string& { return c; },
+        cancelamento);
 }
 
 // The thread and the hidden archive it writes. Entries go to the archive as the files come,
@@ -673,27 +680,20 @@ void EmpacotamentoSimultaneo::adiciona(const std::string& caminho, const std::st
     if (estado) estado->adiciona(caminho, texto);
 }
 
-ResultadoZip EmpacotamentoSimultaneo::conclui(const std::vector<ArquivoGerado>& ListaArquivos,
-                                              Operador& operador, const Relogio& relogio) {
-    ResultadoZip resultado;
-    resultado.arquivo = nomeDoArquivo(parametros, relogio.agora());
+std::string EmpacotamentoSimultaneo::conclui(const std::vector<ArquivoGerado>& ListaArquivos,
+                                             Operador& operador, const Relogio& relogio,
+                                             const Cancelamento* cancelamento) {
+    const std::string nome = nomeDoArquivo(parametros, relogio.agora());
     operador.status("Compactando Arquivo...");
-    try {
-        std::optional<std::string> nome;
-        if (estado) nome = estado->poeNoLugar(ListaArquivos, resultado.arquivo);
-        // The hidden archive goes before the files are packed again, which may need its room.
-        estado.reset();
-        resultado.arquivo =
-            nome ? *nome
-                 : empacotaEmSequencia(
-                       resultado.arquivo, ListaArquivos,
-                       [](const ArquivoGerado& a) -> const std::string& { return a.caminho; });
-    } catch (const std::exception& e) {
-        operador.mensagem(e.what(), kTituloFalha, TipoMensagem::Erro);
-        return resultado;
-    }
-    resultado.gravado = true;
-    return resultado;
+    verificaInterrupcao(cancelamento);
+    std::optional<std::string> posto;
+    if (estado) posto = estado->poeNoLugar(ListaArquivos, nome);
+    // The hidden archive goes before the files are packed again, which may need its room.
+    estado.reset();
+    if (posto) return *posto;
+    return empacotaEmSequencia(
+        nome, ListaArquivos, [](const ArquivoGerado& a) -> const std::string& { return a.caminho; },
+        cancelamento);
 }
 
 void avisaArquivoGerado(Operador& operador) {

@@ -4,20 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "comum/cancelamento.hpp"
 #include "fichas/execucao.hpp"
 #include "fichas/parametros.hpp"
 
 namespace cds {
-
-struct ResultadoZip {
-    // Full path of the archive: the name it took, or, when it could not be written, the name
-    // it was to have.
-    std::string arquivo;
-    // Written, closed whole and in place under its name; the run commits only then.
-    bool gravado = false;
-
-    explicit operator bool() const { return gravado; }
-};
 
 // Packs the run's record files into Caminho + separator + "FichasValmo_" + ddMMyyyy_HHmm of
 // now + "_" + DataInicial ddMMyyyy + "_" + DataFinal ddMMyyyy + ".zip". Nothing in the folder
@@ -31,11 +22,15 @@ struct ResultadoZip {
 // Every listed file is packed: one that is gone or cannot be read fails the packing, since an
 // archive without it would lack records the run marked as sent.
 //
-// A failure is told to the operator in the packaging's own message box and not thrown. The
-// success is told by avisaArquivoGerado, once the run has committed.
-[[nodiscard]] ResultadoZip zipaXML(const ParametrosExportacao& parametros,
-                                   const std::vector<std::string>& ListaArquivos,
-                                   Operador& operador, const Relogio& relogio);
+// Returns the full path of the archive, under the name it took. A failure raises ErroArquivo
+// naming the file and the system's reason, and leaves no archive; the run ends with it. The
+// operator's request to stop (`cancelamento`) is checked before each entry and before the
+// archive takes its name, and raises ErroInterrompido, leaving no archive either. The success is
+// told by avisaArquivoGerado, once the run has committed.
+[[nodiscard]] std::string zipaXML(const ParametrosExportacao& parametros,
+                                  const std::vector<std::string>& ListaArquivos, Operador& operador,
+                                  const Relogio& relogio,
+                                  const Cancelamento* cancelamento = nullptr);
 
 // The packing of a run done while the run writes its files: each file is deflated into a
 // hidden archive on a thread of its own as soon as it is saved, so that the archive is whole
@@ -43,7 +38,7 @@ struct ResultadoZip {
 // deflated meanwhile make the archive only when every listed file is still the very file that
 // was deflated (a path saved again after other files has its last entry copied to its first
 // place); otherwise they are dropped and the files are packed by zipaXML's own steps, whose
-// result and messages are then the run's.
+// result and errors are then the run's.
 class EmpacotamentoSimultaneo {
   public:
     // Starts the thread and the hidden archive in the output folder. A folder where it cannot
@@ -60,8 +55,9 @@ class EmpacotamentoSimultaneo {
     void adiciona(const std::string& caminho, const std::string& texto);
 
     // zipaXML for the run's ListaArquivos, every file of which was given to `adiciona`.
-    [[nodiscard]] ResultadoZip conclui(const std::vector<ArquivoGerado>& ListaArquivos,
-                                       Operador& operador, const Relogio& relogio);
+    [[nodiscard]] std::string conclui(const std::vector<ArquivoGerado>& ListaArquivos,
+                                      Operador& operador, const Relogio& relogio,
+                                      const Cancelamento* cancelamento = nullptr);
 
   private:
     class Estado;

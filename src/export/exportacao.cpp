@@ -1,7 +1,9 @@
 #include "export/exportacao.hpp"
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <system_error>
 
@@ -18,6 +20,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// An hour: a server that has not answered by then will not.
+constexpr int kMaiorEspera = 3600;
+
+constexpr char kAvisoSemIbge[] =
+    "IBGE não informado em config.ini (IBGE, na seção [GERAL]): as fichas vão sem o código do "
+    "município, e o e-SUS pode recusá-las.";
+
 std::string dataCurta(const std::chrono::year_month_day& d) {
     char texto[16];
     std::snprintf(texto, sizeof texto, "%02u/%02u/%04d", static_cast<unsigned>(d.day()),
@@ -25,15 +34,24 @@ std::string dataCurta(const std::chrono::year_month_day& d) {
     return texto;
 }
 
-void conecta(Conexao& conexao, ArquivoIni& ini, Operador& operador) {
-    try {
-        conexao.abre(ini.le(kSecaoGeral, kChaveDatabase, ""));
-    } catch (const ErroBanco&) {
-        operador.mensagem("Não foi possível conectar ao banco de dados em: " +
-                              ini.le(kSecaoGeral, kChaveDatabase, ""),
-                          kTituloAplicacao, TipoMensagem::Simples);
-        throw;
-    }
+// Seconds the server has to answer the connection: GERAL/TEMPOCONEXAO, 15 when absent.
+// Returns none when the setting is not a number of seconds from 1 to kMaiorEspera.
+std::optional<std::chrono::seconds> esperaConexao(const ArquivoIni& ini) {
+    const std::string texto(apara(ini.le(kSecaoGeral, kChaveTempoConexao, "")));
+    if (texto.empty()) return OpcoesConexao{}.espera;
+    if (!soDigitos(texto) || texto.size() > 4) return std::nullopt;
+    const int segundos = std::stoi(texto);
+    if (segundos < 1 || segundos > kMaiorEspera) return std::nullopt;
+    return std::chrono::seconds{segundos};
+}
+
+// The connection's own error says where it went and why: the operator reads it once, from the
+// front end.
+void conecta(Conexao& conexao, const ArquivoIni& ini, Cancelamento* cancelamento) {
+    OpcoesConexao opcoes;
+    opcoes.espera = esperaConexao(ini).value_or(opcoes.espera);
+    opcoes.cancelamento = cancelamento;
+    conexao.abre(std::string(apara(ini.le(kSecaoGeral, kChaveDatabase, ""))), opcoes);
 }
 
 // The archive is in place: the run's work is confirmed, or the archive goes, since its
@@ -59,10 +77,55 @@ void geraFichas(Execucao& ex) {
         if (d.gera && ex.parametros.escolhida(d.tipo)) d.gera(ex, d);
 }
 
+// The run once connected: its transaction, the record files, the archive, the commit. A
+// transaction still open when this is left (an error on the way) is rolled back.
+ResultadoExportacao geraEEmpacota(const ParametrosExportacao& parametros, ArquivoIni& ini,
+                                  Operador& operador, const Relogio& relogio, Conexao& conexao,
+                                  const Cancelamento* cancelamento) {
+    Transacao transacao(conexao);
+    Execucao ex(parametros, transacao, operador, relogio,
+                [&ini] { return ini.le(kSecaoGeral, kChaveIbge, ""); });
+    ex.gravaErrosCadastro = [&ini](const std::vector<std::string>& linhas) {
+        salvaErrosCadastro(ini.arquivo().parent_path() / kNomeArquivoErros, linhas);
+    };
+    ex.cancelamento = cancelamento;
+    ex.DataInicialTexto = dataCurta(parametros.DataInicial);
+    ex.DataFinalTexto = dataCurta(parametros.DataFinal);
+    // The records still go, with the empty element the layout has for it; the operator learns
+    // before the importer refuses them.
+    if (apara(ex.ibge()).empty()) ex.log(kAvisoSemIbge);
+    if (cancelamento) cancelamento->verifica();
+    DeletaArquivosDir(ex.pastaXml());
+    ex.ListaArquivos.clear();
+
+    // The archive is deflated on a second core while the records are written.
+    EmpacotamentoSimultaneo empacotamento(parametros, relogio);
+    ex.aoGravarArquivo = [&empacotamento](const std::string& caminho, const std::string& texto) {
+        empacotamento.adiciona(caminho, texto);
+    };
+    geraFichas(ex);
+    ex.aoGravarArquivo = nullptr;
+
+    ResultadoExportacao resultado;
+    resultado.arquivoZip = empacotamento.conclui(ex.ListaArquivos, operador, relogio, cancelamento);
+    if (cancelamento && cancelamento->pedido()) {
+        // Stopped with the archive in place: it goes, since its registrations stay unmarked.
+        std::error_code ec;
+        fs::remove(resultado.arquivoZip, ec);
+        cancelamento->verifica();
+    }
+    confirma(transacao, resultado.arquivoZip);
+    avisaArquivoGerado(operador);
+
+    resultado.ListaArquivos = std::move(ex.ListaArquivos);
+    resultado.LogExecucao = std::move(ex.LogExecucao);
+    resultado.ErrosCadastro = std::move(ex.ErrosCadastro);
+    return resultado;
+}
+
 }  // namespace
 
 void validaExecucao(const ParametrosExportacao& parametros, const ArquivoIni& ini) {
-    validaCodProf(parametros.CodProf);
     ini.verifica();
     const std::string arquivo = ini.arquivo().string();
     if (!ini.existe() && ini.locaisProcurados().size() > 1) {
@@ -81,14 +144,17 @@ void validaExecucao(const ParametrosExportacao& parametros, const ArquivoIni& in
     if (apara(ini.le(kSecaoGeral, kChaveDatabase, "")).empty())
         throw ErroArquivo("O arquivo de configuração " + arquivo +
                           " não diz o banco de dados da clínica: falta DATABASE na seção [GERAL].");
+    if (!esperaConexao(ini))
+        throw ErroArquivo("O arquivo de configuração " + arquivo +
+                          " diz em TEMPOCONEXAO, na seção " + "[GERAL], '" +
+                          ini.le(kSecaoGeral, kChaveTempoConexao, "") +
+                          "', que não é um número de segundos de 1 a " +
+                          std::to_string(kMaiorEspera) + ". Corrija-o, ou apague-o para 15 s.");
+    validaParametros(parametros);
     if (temCaractereDeControle(parametros.Caminho))
         throw ErroArquivo(
             "A pasta de saída (Caminho) tem uma quebra de linha ou outro caractere de controle; "
             "corrija-a. Nada foi gravado.");
-    if (temCaractereDeControle(parametros.ProfissionalGenerico))
-        throw ErroArquivo(
-            "O código do profissional genérico tem uma quebra de linha ou outro caractere de "
-            "controle; corrija-o. Nada foi gravado.");
     if (apara(parametros.Caminho).empty())
         throw ErroArquivo("Informe a pasta de saída (Caminho): ela está em branco.");
     std::error_code ec;
@@ -98,59 +164,28 @@ void validaExecucao(const ParametrosExportacao& parametros, const ArquivoIni& in
                           "Use uma pasta arquivosXML de verdade na pasta de saída.");
 }
 
-void validaCodProf(const std::string& CodProf) {
-    if (!soDigitos(CodProf))
-        throw ErroConversao("Código do profissional inválido: '" + CodProf +
-                            "'. Informe somente números, ou deixe em branco para todos.");
-}
-
 ResultadoExportacao exportaArquivos(const ParametrosExportacao& parametros, ArquivoIni& ini,
-                                    Operador& operador, const Relogio& relogio) {
+                                    Operador& operador, const Relogio& relogio,
+                                    Cancelamento* cancelamento) {
     validaExecucao(parametros, ini);
     // Held to the end of the run: another run on this folder would empty arquivosXML under
     // this one's packing.
     const TravaPasta trava(parametros.Caminho);
-    ResultadoExportacao resultado;
     operador.limpaLog();
     ini.grava(kSecaoGeral, kChaveCaminhoXml, parametros.Caminho);
     ini.grava(kSecaoEsus, kChaveProfissionalGenerico, parametros.ProfissionalGenerico);
 
-    // Declared before the run's state so that they outlive its statements; a transaction
-    // still open when it goes (an error on the way) is rolled back.
+    // Declared before the run's state so that it outlives its statements.
     Conexao conexao;
-    conecta(conexao, ini, operador);
-    Transacao transacao(conexao);
-
-    Execucao ex(parametros, transacao, operador, relogio,
-                [&ini] { return ini.le(kSecaoGeral, kChaveIbge, ""); });
-    ex.gravaErrosCadastro = [&ini](const std::vector<std::string>& linhas) {
-        salvaErrosCadastro(ini.arquivo().parent_path() / kNomeArquivoErros, linhas);
-    };
-    ex.DataInicialTexto = dataCurta(parametros.DataInicial);
-    ex.DataFinalTexto = dataCurta(parametros.DataFinal);
-    DeletaArquivosDir(ex.pastaXml());
-    ex.ListaArquivos.clear();
-
-    // The archive is deflated on a second core while the records are written.
-    EmpacotamentoSimultaneo empacotamento(parametros, relogio);
-    ex.aoGravarArquivo = [&empacotamento](const std::string& caminho, const std::string& texto) {
-        empacotamento.adiciona(caminho, texto);
-    };
-    geraFichas(ex);
-    ex.aoGravarArquivo = nullptr;
-
-    resultado.arquivoZip = empacotamento.conclui(ex.ListaArquivos, operador, relogio);
-    if (!resultado.arquivoZip) {
-        transacao.rollback();
-    } else {
-        confirma(transacao, resultado.arquivoZip.arquivo);
-        avisaArquivoGerado(operador);
+    try {
+        conecta(conexao, ini, cancelamento);
+        return geraEEmpacota(parametros, ini, operador, relogio, conexao, cancelamento);
+    } catch (const Erro&) {
+        // A database call cancelled at the operator's request fails as any call would; what
+        // the operator reads is that the run was stopped. The work went with the transaction.
+        if (cancelamento) cancelamento->verifica();
+        throw;
     }
-
-    resultado.ListaArquivos = std::move(ex.ListaArquivos);
-    resultado.LogExecucao = std::move(ex.LogExecucao);
-    resultado.ErrosCadastro = std::move(ex.ErrosCadastro);
-    return resultado;
 }
 
 std::vector<std::pair<TipoFicha, std::size_t>> arquivosPorTipo(

@@ -11,6 +11,7 @@
 namespace cds {
 
 class LinhasGuardadas;
+class Cancelamento;
 class Transacao;
 
 // A record file written in a run, and the kind it holds.
@@ -43,6 +44,9 @@ struct Execucao {
     std::vector<std::string> ErrosCadastro;
     std::string DataInicialTexto;
     std::string DataFinalTexto;
+    // The operator's request to stop, checked between records; none when nobody can stop the
+    // run.
+    const Cancelamento* cancelamento = nullptr;
 
     // GERAL/IBGE of the settings file, read when it is written.
     std::string ibge() const { return leIbge(); }

@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "comum/cancelamento.hpp"
 #include "comum/erro.hpp"
 #include "comum/texto.hpp"
 
@@ -72,8 +73,13 @@ void geraRegistros(Execucao& ex, TipoFicha tipo, Ficha& ficha) {
     ArquivosDoTipo arquivos;
     std::size_t feitos = 0;
     while (const Linha* registro = ficha.proximoRegistro()) {
+        // The operator asked the run to stop: no further record is begun.
+        if (ex.cancelamento) ex.cancelamento->verifica();
         try {
             gravaRegistro(ex, tipo, ficha, *registro, buffer, arquivos);
+        } catch (const ErroConexaoPerdida&) {
+            // The connection failed, not the record: the operator has nothing to mend there.
+            throw;
         } catch (Erro& e) {
             // Which record it was, so the operator can find and mend it in the clinical system.
             const IdentidadeRegistro id = ficha.identidade(*registro);

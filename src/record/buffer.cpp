@@ -1,5 +1,6 @@
 #include "record/buffer.hpp"
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -15,8 +16,10 @@ std::filesystem::path caminhoUtf8(const std::string& caminho) {
     return std::filesystem::path(std::u8string(caminho.begin(), caminho.end()));
 }
 
-[[noreturn]] void falhaGravacao(const std::string& caminho) {
-    throw ErroArquivo("Não foi possível criar o arquivo " + caminho);
+// Names the file and, when the system said it, why.
+[[noreturn]] void falhaGravacao(const std::string& caminho, int erro) {
+    throw ErroArquivo("Não foi possível criar o arquivo " + caminho +
+                      (erro != 0 ? ": " + motivoDoSistema(erro) : std::string()) + ".");
 }
 
 }  // namespace
@@ -35,6 +38,10 @@ void RegistroBuffer::adicionaNumero(std::string_view tag, std::string_view valor
 }
 
 void RegistroBuffer::salva(const std::string& caminho) const {
+    // The file declares UTF-8: a byte that is not would make every reader refuse it whole.
+    if (!utf8Valido(conteudo))
+        throw ErroConversao("O registro tem um texto que não é UTF-8 válido; o arquivo " + caminho +
+                            " não foi gravado.");
     const std::filesystem::path destino = caminhoUtf8(caminho);
     std::filesystem::path temporario = destino;
     temporario += ".tmp";
@@ -43,15 +50,17 @@ void RegistroBuffer::salva(const std::string& caminho) const {
         std::ofstream arquivo;
         // Unbuffered: the whole text goes down in one write.
         arquivo.rdbuf()->pubsetbuf(nullptr, 0);
+        errno = 0;
         arquivo.open(temporario, std::ios::binary | std::ios::trunc);
-        if (!arquivo) falhaGravacao(caminho);
+        if (!arquivo) falhaGravacao(caminho, errno);
         arquivo.write(conteudo.data(), static_cast<std::streamsize>(conteudo.size()));
         arquivo.close();
         if (!arquivo) {
+            const int erro = errno;
             // The save has failed already; a temporary left behind goes with the next clean-up.
             std::error_code ignorado;
             std::filesystem::remove(temporario, ignorado);
-            falhaGravacao(caminho);
+            falhaGravacao(caminho, erro);
         }
     }
 
@@ -60,7 +69,7 @@ void RegistroBuffer::salva(const std::string& caminho) const {
     if (erro) {
         std::error_code ignorado;
         std::filesystem::remove(temporario, ignorado);
-        falhaGravacao(caminho);
+        falhaGravacao(caminho, erro.value());
     }
 }
 

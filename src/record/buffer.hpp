@@ -23,7 +23,9 @@ class RegistroBuffer {
 
     // Writes the file whole at `caminho` (UTF-8 path), replacing any file of that name. The text
     // goes to a sibling first and is renamed over the target, so a failed save never leaves
-    // half a record behind. Raises ErroArquivo naming the path when it cannot be written.
+    // half a record behind. Raises ErroArquivo naming the path and the system's reason when it
+    // cannot be written, and
+    // ErroConversao, writing nothing, when the text is not valid UTF-8.
     void salva(const std::string& caminho) const;
 
   private:

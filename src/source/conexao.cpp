@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -43,6 +44,17 @@ struct Conexao::Impl {
     Posse<Firebird::IAttachment> anexo;
     // The transactions alive on this connection, so that closing it ends them first.
     std::vector<Transacao*> transacoes;
+    // Held while the attachment changes hands and while a call runs that is let finish
+    // (commit, rollback, detach); cancela() only tries it, so a request to stop never waits.
+    std::mutex semCancelar;
+    // The cancellation this connection answers to, if any.
+    Cancelamento* cancelamento = nullptr;
+
+    // This connection no longer answers to its cancellation.
+    void solta() {
+        if (cancelamento) cancelamento->solta();
+        cancelamento = nullptr;
+    }
 };
 
 struct Transacao::Impl {
@@ -54,6 +66,7 @@ struct Transacao::Impl {
 Conexao::Conexao() : impl(std::make_unique<Impl>()) {}
 
 Conexao::~Conexao() {
+    impl->solta();
     try {
         fecha();
     } catch (const ErroBanco&) {
@@ -73,19 +86,49 @@ Firebird::IAttachment* Conexao::anexo() const {
     return impl->anexo.get();
 }
 
-void Conexao::abre(const std::string& caminho) {
+void Conexao::abre(const std::string& caminho, const OpcoesConexao& opcoes) {
     fecha();
-    protegido([&] {
-        auto bloco = firebird::novoBloco(Firebird::IXpbBuilder::DPB);
-        auto& st = status();
-        bloco->insertString(&st, isc_dpb_user_name, variavelOu("ISC_USER", "SYSDBA").c_str());
-        bloco->insertString(&st, isc_dpb_password, variavelOu("ISC_PASSWORD", "masterkey").c_str());
-        bloco->insertString(&st, isc_dpb_lc_ctype, "WIN1252");
-        if (!impl->provedor) impl->provedor = Posse(firebird::mestre()->getDispatcher());
-        impl->anexo = Posse(impl->provedor->attachDatabase(&st, utf8ParaCp1252(caminho).c_str(),
-                                                           bloco->getBufferLength(&st),
-                                                           bloco->getBuffer(&st)));
-    });
+    impl->solta();
+    Cancelamento* const cancelamento = opcoes.cancelamento;
+    if (cancelamento) {
+        cancelamento->conectando();
+        impl->cancelamento = cancelamento;
+    }
+    // A connection not made answers to nothing.
+    struct Tentativa {
+        Impl& impl;
+        bool feita = false;
+        ~Tentativa() {
+            if (!feita) impl.solta();
+        }
+    } tentativa{*impl};
+    Posse<Firebird::IAttachment> anexo;
+    protegido(
+        "Não foi possível conectar ao banco de dados em " + caminho,
+        [&] {
+            auto bloco = firebird::novoBloco(Firebird::IXpbBuilder::DPB);
+            auto& st = status();
+            bloco->insertString(&st, isc_dpb_user_name, variavelOu("ISC_USER", "SYSDBA").c_str());
+            bloco->insertString(&st, isc_dpb_password,
+                                variavelOu("ISC_PASSWORD", "masterkey").c_str());
+            bloco->insertString(&st, isc_dpb_lc_ctype, "WIN1252");
+            bloco->insertInt(&st, isc_dpb_connect_timeout, static_cast<int>(opcoes.espera.count()));
+            if (!impl->provedor) impl->provedor = Posse(firebird::mestre()->getDispatcher());
+            anexo = Posse(impl->provedor->attachDatabase(&st, utf8ParaCp1252(caminho).c_str(),
+                                                         bloco->getBufferLength(&st),
+                                                         bloco->getBuffer(&st)));
+        },
+        firebird::Momento::Conectando);
+    tentativa.feita = true;
+    {
+        const std::lock_guard trava(impl->semCancelar);
+        impl->anexo = std::move(anexo);
+    }
+    if (cancelamento) {
+        cancelamento->conectada([this] { cancela(); });
+        // Asked for while the server was being reached: the caller closes the connection.
+        cancelamento->verifica();
+    }
 }
 
 void Conexao::fecha() {
@@ -93,16 +136,29 @@ void Conexao::fecha() {
     for (Transacao* t : impl->transacoes)
         if (t->ativa()) guardaFalha(falha, [&] { t->rollback(); });
     if (impl->anexo) {
+        const std::lock_guard trava(impl->semCancelar);
         Posse<Firebird::IAttachment> anexo = std::move(impl->anexo);
         guardaFalha(falha, [&] {
-            protegido([&] { anexo.encerra([](auto* a) { a->detach(&status()); }); });
+            protegido("Não foi possível encerrar a conexão com o banco de dados",
+                      [&] { anexo.encerra([](auto* a) { a->detach(&status()); }); });
         });
     }
     if (falha) throw *falha;
 }
 
+void Conexao::cancela() {
+    std::unique_lock trava(impl->semCancelar, std::try_to_lock);
+    if (!trava || !impl->anexo) return;
+    try {
+        impl->anexo->cancelOperation(&status(), fb_cancel_raise);
+    } catch (const Firebird::FbException&) {
+        // No call was under way ("nothing to cancel"), or the connection is gone: there is
+        // nothing to stop here, and the run stops at its next check of the request.
+    }
+}
+
 Transacao::Transacao(Conexao& conexao) : con(conexao), impl(std::make_unique<Impl>()) {
-    protegido([&] {
+    protegido("Não foi possível iniciar a transação no banco de dados", [&] {
         auto bloco = firebird::novoBloco(Firebird::IXpbBuilder::TPB);
         auto& st = status();
         bloco->insertTag(&st, isc_tpb_concurrency);
@@ -137,21 +193,34 @@ Firebird::ITransaction* Transacao::handle() const {
     return impl->transacao.get();
 }
 
+std::unique_lock<std::mutex> Transacao::semCancelar() const {
+    if (!impl->dono) return {};
+    return std::unique_lock(impl->dono->impl->semCancelar);
+}
+
 void Transacao::commit() {
     handle();
+    const auto trava = semCancelar();
     // A commit that fails leaves the transaction going, to be rolled back.
-    protegido([&] { impl->transacao.encerra([](auto* t) { t->commit(&status()); }); });
+    protegido("Não foi possível confirmar o trabalho no banco de dados",
+              [&] { impl->transacao.encerra([](auto* t) { t->commit(&status()); }); });
 }
 
 void Transacao::commitRetaining() {
-    protegido([&] { handle()->commitRetaining(&status()); });
+    Firebird::ITransaction* t = handle();
+    const auto trava = semCancelar();
+    protegido("Não foi possível confirmar o trabalho no banco de dados",
+              [&] { t->commitRetaining(&status()); });
 }
 
 void Transacao::rollback() {
     handle();
+    // Not cancelled: it is what a cancelled run needs done.
+    const auto trava = semCancelar();
     // Over even when the server does not answer: the handle goes with `fim`.
     Posse<Firebird::ITransaction> fim = std::move(impl->transacao);
-    protegido([&] { fim.encerra([](auto* t) { t->rollback(&status()); }); });
+    protegido("Não foi possível desfazer o trabalho no banco de dados",
+              [&] { fim.encerra([](auto* t) { t->rollback(&status()); }); });
 }
 
 }  // namespace cds

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace Firebird {
@@ -9,7 +11,19 @@ class IProvider;
 class ITransaction;
 }  // namespace Firebird
 
+#include "comum/cancelamento.hpp"
+
 namespace cds {
+
+// How a connection is made.
+struct OpcoesConexao {
+    // How long the server has to answer before the attempt gives up; a server that accepts
+    // the network connection and never answers would hold the run for good.
+    std::chrono::seconds espera{15};
+    // Where the operator's request to stop reaches the connection; none when nobody can stop
+    // the run (a test, the window).
+    Cancelamento* cancelamento = nullptr;
+};
 
 // The one connection of a run to the clinic's database.
 //
@@ -23,11 +37,19 @@ class Conexao {
     Conexao(const Conexao&) = delete;
     Conexao& operator=(const Conexao&) = delete;
 
-    void abre(const std::string& caminho);
+    // Raises ErroBanco saying the connection could not be made, where to and why; ErroInterrompido
+    // when the cancellation of `opcoes` was asked for before the connection was made.
+    void abre(const std::string& caminho, const OpcoesConexao& opcoes = {});
     // Detaches. A transaction of this connection should have ended before (its destructor
     // rolls it back); one still active is rolled back here first.
     void fecha();
     bool aberta() const;
+
+    // Cancels the database call under way on this connection, from any thread: it fails with
+    // ErroBanco ("a operação foi cancelada"), and the connection and its transactions stay
+    // usable. Nothing happens when no call is under way, or while a commit, a rollback or the
+    // detach runs, which are let finish.
+    void cancela();
 
     // For the transactions and statements of this connection.
     Firebird::IAttachment* anexo() const;
@@ -63,6 +85,8 @@ class Transacao {
   private:
     friend class Conexao;
     struct Impl;
+    // The connection's lock against cancelling, while a commit or a rollback runs.
+    std::unique_lock<std::mutex> semCancelar() const;
     Conexao& con;
     std::unique_ptr<Impl> impl;
 };

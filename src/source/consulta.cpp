@@ -430,7 +430,7 @@ void Consulta::Impl::prepara() {
     for (const std::string& nome : nomes) parametros.emplace(nome, ValorNulo{});
     Firebird::ITransaction* t = transacao.handle();
     Firebird::IAttachment* anexo = transacao.conexao().anexo();
-    protegido([&] {
+    protegido("Não foi possível preparar a consulta ao banco de dados", [&] {
         auto& st = status();
         comando =
             Posse(anexo->prepare(&st, t, 0, utf8ParaCp1252(posicional.texto).c_str(),
@@ -557,7 +557,7 @@ void Consulta::Impl::fechaCursor() {
 void Consulta::Impl::corre(std::vector<Linha>* destino) {
     linhas.clear();
     Firebird::ITransaction* t = transacao.handle();
-    protegido([&] {
+    protegido("A consulta ao banco de dados falhou", [&] {
         fechaCursor();
         ++execucoes;
         auto& st = status();
@@ -599,7 +599,7 @@ void Consulta::Impl::abreCursor() {
     }
     linhas.clear();
     Firebird::ITransaction* t = transacao.handle();
-    protegido([&] {
+    protegido("A consulta ao banco de dados falhou", [&] {
         fechaCursor();
         ++execucoes;
         auto& st = status();
@@ -613,7 +613,7 @@ void Consulta::Impl::abreCursor() {
 
 const Linha* Consulta::Impl::proxima() {
     if (!aberto) return proximaGuardada < linhas.size() ? &linhas[proximaGuardada++] : nullptr;
-    return protegido([&]() -> const Linha* {
+    return protegido("A consulta ao banco de dados falhou", [&]() -> const Linha* {
         if (aberto->fetchNext(&status(), atual.dados.data()) == Firebird::IStatus::RESULT_OK) {
             leBlobs(atual, transacao.handle());
             return &atual;

@@ -6,6 +6,7 @@
 #include <firebird/Interface.h>
 
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <utility>
 
@@ -18,16 +19,24 @@ Firebird::IUtil* util();
 // go on a worker thread while the window keeps its own, so no two threads share one.
 Firebird::ThrowStatusWrapper& status();
 
-// The server's text for a failed call, in UTF-8, raised as ErroBanco.
-[[noreturn]] void lancaErroBanco(const Firebird::FbException& e);
+// Whether the failing call was made on a connection, or was making it: the same network error
+// means the connection was lost in the one case, and the server never reached in the other.
+enum class Momento { Conectado, Conectando };
 
-// Runs calls of the client library; a failure becomes ErroBanco with the server's text.
+// A failed call, raised with what failed (`oQue`, the caller's words), why, in Portuguese,
+// from the status's error codes, and the library's text, in UTF-8, after "Detalhe:". A
+// connection that was lost raises ErroConexaoPerdida; anything else ErroBanco.
+[[noreturn]] void lancaErroBanco(const Firebird::FbException& e, std::string_view oQue,
+                                 Momento momento = Momento::Conectado);
+
+// Runs calls of the client library; a failure becomes ErroBanco as lancaErroBanco says.
 template <typename F>
-auto protegido(F&& f) -> decltype(f()) {
+auto protegido(std::string_view oQue, F&& f, Momento momento = Momento::Conectado)
+    -> decltype(f()) {
     try {
         return std::forward<F>(f)();
     } catch (const Firebird::FbException& e) {
-        lancaErroBanco(e);
+        lancaErroBanco(e, oQue, momento);
     }
 }
 

@@ -55,6 +55,44 @@ TEST(SoDigitos, SoZeroANove) {
         EXPECT_FALSE(soDigitos(t)) << t;
 }
 
+TEST(Utf8Valido, SoSequenciasBemFormadas) {
+    const std::pair<std::string, bool> casos[] = {
+        {"", true},
+        {"São Luís", true},
+        {"€ – “x” 😀", true},
+        {"\x7F\t\r\n", true},
+        {"\xF4\x8F\xBF\xBF", true},  // U+10FFFF, the last code point
+        // Windows-1252, as an editor of Windows saves "São Luís" and "café".
+        {"S\xE3o Lu\xEDs", false},
+        {"caf\xE9", false},
+        {"23\xE9", false},
+        {"\x80", false},  // a continuation byte alone
+        {"\xC3", false},  // a sequence cut short
+        {"\xE2\x82", false},
+        {"\xC0\xAF", false},  // an overlong "/"
+        {"\xE0\x80\xAF", false},
+        {"\xF0\x80\x80\xAF", false},
+        {"\xED\xA0\x80", false},      // a surrogate
+        {"\xF4\x90\x80\x80", false},  // past U+10FFFF
+        {"\xF8\x88\x80\x80\x80", false},
+        {"\xFF", false},
+    };
+    for (const auto& [texto, valido] : casos)
+        EXPECT_EQ(utf8Valido(texto), valido) << textoVisivel(texto);
+}
+
+TEST(TextoVisivel, ControlesEBytesSoltosFicamVisiveis) {
+    const Caso casos[] = {
+        {"São Luís", "São Luís"},
+        {"caf\xE9", "caf\\xE9"},
+        {"9\n[GERAL]\r\nDATABASE=x", "9\\n[GERAL]\\r\\nDATABASE=x"},
+        {"a\tb\x01\x7F", "a\\tb\\x01\\x7F"},
+        {"\xC3", "\\xC3"},
+        {"", ""},
+    };
+    for (const auto& c : casos) EXPECT_EQ(textoVisivel(c.entrada), c.esperado) << c.esperado;
+}
+
 TEST(LeDataHora, FormasAceitas) {
     struct CasoData {
         const char* texto;

@@ -301,6 +301,49 @@ TEST(ArquivoIni, ArquivoEmAnsiEComentariosDoFimSaoMantidos) {
     EXPECT_TRUE(leArquivo(arquivo).ends_with("; no fim do arquivo\r\n;DATABASE=/antigo.fdb\r\n"));
 }
 
+// Text that is not UTF-8 was saved by an editor of Windows in its ANSI code page: it is read as
+// Windows-1252, so that the values reach the records as text, and written back in it.
+TEST(ArquivoIni, ArquivoEmAnsiLidoComoWindows1252) {
+    PastaTemporaria pasta;
+    const fs::path arquivo = pasta / "config.ini";
+    const std::string antes =
+        "; S\xE3o Lu\xEDs\r\n[GERAL]\r\nIBGE=S\xE3o Lu\xEDs\r\nCAMINHOXML=C:\\Exporta\xE7\xE3o\r\n"
+        "NOTA=\x80 \x93x\x94 \x81\r\n";
+    escreveArquivo(arquivo, antes);
+    ArquivoIni ini(arquivo);
+    const std::pair<const char*, const char*> casos[] = {
+        {kChaveIbge, "São Luís"},
+        {kChaveCaminhoXml, "C:\\Exportação"},
+        {"NOTA", "€ “x” \u0081"},
+    };
+    for (const auto& [chave, valor] : casos) EXPECT_EQ(ini.le(kSecaoGeral, chave, ""), valor);
+
+    // Written back in Windows-1252: the new value in it, every other byte as it was.
+    ini.grava(kSecaoGeral, kChaveCaminhoXml, "D:\\Saída");
+    const std::string depois = leArquivo(arquivo);
+    EXPECT_EQ(depois.find("\xC3"), std::string::npos) << depois;
+    for (const char* linha : {"; S\xE3o Lu\xEDs\r\n", "IBGE=S\xE3o Lu\xEDs\r\n",
+                              "CAMINHOXML=D:\\Sa\xED"
+                              "da\r\n",
+                              "NOTA=\x80 \x93x\x94 \x81\r\n"})
+        EXPECT_NE(depois.find(linha), std::string::npos) << linha;
+    EXPECT_EQ(ArquivoIni(arquivo).le(kSecaoGeral, kChaveCaminhoXml, ""), "D:\\Saída");
+
+    // A value Windows-1252 cannot hold is not written, rather than written as "?".
+    EXPECT_THROW(ini.grava(kSecaoGeral, kChaveCaminhoXml, "D:\\日本"), ErroArquivo);
+    EXPECT_EQ(leArquivo(arquivo), depois);
+}
+
+// A file that starts as UTF-8, with its byte-order mark, and has a value typed in ANSI.
+TEST(ArquivoIni, ValorQueNaoEUtf8NumArquivoUtf8) {
+    PastaTemporaria pasta;
+    const fs::path arquivo = pasta / "config.ini";
+    escreveArquivo(arquivo, "\xEF\xBB\xBF[GERAL]\r\nNOME=Jos\xC3\xA9\r\nIBGE=S\xE3o Lu\xEDs\r\n");
+    const ArquivoIni ini(arquivo);
+    EXPECT_EQ(ini.le(kSecaoGeral, "NOME", ""), "José");
+    EXPECT_EQ(ini.le(kSecaoGeral, kChaveIbge, ""), "São Luís");
+}
+
 TEST(ArquivoIni, ValorComQuebraDeLinhaOuControleERecusado) {
     const std::string antes = "[GERAL]\r\nDATABASE=/dados/clinica.fdb\r\n";
     for (const std::string& valor :

@@ -64,7 +64,7 @@ class CadastrosNaExportacaoTest : public ::testing::Test {
 TEST_F(CadastrosNaExportacaoTest, ExecucaoCompletaMarcaOsEnviados) {
     const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
 
-    ASSERT_TRUE(r.arquivoZip);
+    ASSERT_TRUE(fs::is_regular_file(r.arquivoZip)) << r.arquivoZip;
     EXPECT_EQ(entradasDoZip(zip()),
               (std::vector<std::string>{"FichaCadastroIndividual_00000000123.esus.xml",
                                         "FichaCadastroDomiciliar_000000000045.esus.xml",
@@ -84,7 +84,7 @@ TEST_F(CadastrosNaExportacaoTest, ArquivoCompactadoNaoGravadoNaoMarcaNada) {
     intruso.apagarAoCompactar =
         fs::path(pastaXml(parametros.Caminho)) / "FichaAtendimentoIndividual_1.esus.xml";
 
-    EXPECT_FALSE(exportaArquivos(parametros, ini, intruso, relogio).arquivoZip);
+    EXPECT_THROW(exportaArquivos(parametros, ini, intruso, relogio), ErroArquivo);
     EXPECT_FALSE(fs::exists(zip()));
 
     EXPECT_TRUE(fs::exists(pastaXml(parametros.Caminho) + "/" +
@@ -125,7 +125,7 @@ TEST_F(CadastrosNaExportacaoTest, SemProfissionalGenericoAExecucaoSegue) {
 
     const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
 
-    ASSERT_TRUE(r.arquivoZip);
+    ASSERT_TRUE(fs::is_regular_file(r.arquivoZip)) << r.arquivoZip;
     EXPECT_EQ(entradasDoZip(zip()),
               std::vector<std::string>{"FichaAtendimentoIndividual_1.esus.xml"});
     const std::string aviso =
@@ -146,7 +146,7 @@ TEST_F(CadastrosNaExportacaoTest, ErrosTxtAoLadoDoConfigIni) {
 
     const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
 
-    ASSERT_TRUE(r.arquivoZip);
+    ASSERT_TRUE(fs::is_regular_file(r.arquivoZip)) << r.arquivoZip;
     EXPECT_EQ(teste::leArquivo(pasta / kNomeArquivoErros),
               "Data de nascimento n\xE3o encontrada para a pessoa Joana Silva & Souza\r\n");
     EXPECT_EQ(r.ErrosCadastro, std::vector<std::string>{"Dra. Ana Lúcia - INE não cadastrado!"});

@@ -6,11 +6,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 #include "comum/erro.hpp"
@@ -25,6 +29,7 @@
 #include "suporte/clinica.hpp"
 #include "suporte/operador_gravador.hpp"
 #include "suporte/relogio_fixo.hpp"
+#include "suporte/servidor_mudo.hpp"
 #include "suporte/zip_teste.hpp"
 
 namespace cds {
@@ -78,8 +83,8 @@ TEST_F(ExportacaoTest, ExportaEmpacotaENaOrdemDosTipos) {
 
     const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
 
-    ASSERT_TRUE(r.arquivoZip);
-    EXPECT_EQ(r.arquivoZip.arquivo, zipEsperado().string());
+    ASSERT_TRUE(fs::is_regular_file(r.arquivoZip)) << r.arquivoZip;
+    EXPECT_EQ(r.arquivoZip, zipEsperado().string());
     // Episodes by date; on the same date the server's order, so only the kinds' order is fixed.
     const std::vector<std::string> entradas = entradasDoZip(zipEsperado());
     ASSERT_EQ(entradas.size(), 4u);
@@ -119,7 +124,7 @@ TEST_F(ExportacaoTest, MesmoNumeroEmDuasUnidadesChegaAoArquivoCompactado) {
     banco.executa("UPDATE FAA SET DATA = '2019-10-16' WHERE CODUNIDADE = '7654321'");
     parametros.Fichas = {TipoFicha::AtendimentoIndividual};
     const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
-    ASSERT_TRUE(r.arquivoZip);
+    ASSERT_TRUE(fs::is_regular_file(r.arquivoZip)) << r.arquivoZip;
     EXPECT_EQ(entradasDoZip(zipEsperado()),
               (std::vector<std::string>{"FichaAtendimentoIndividual_7.esus.xml",
                                         "FichaAtendimentoIndividual_7_2.esus.xml"}));
@@ -134,15 +139,13 @@ TEST_F(ExportacaoTest, ArquivoDaExecucaoIgualAoEmpacotadoDepois) {
 
     const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
 
-    ASSERT_TRUE(r.arquivoZip);
     ASSERT_EQ(r.ListaArquivos.size(), 10u);
     std::vector<std::string> caminhos;
     for (const ArquivoGerado& a : r.ListaArquivos) caminhos.push_back(a.caminho);
     OperadorGravador depois;
-    const ResultadoZip empacotado = zipaXML(parametros, caminhos, depois, relogio);
-    ASSERT_TRUE(empacotado.gravado);
-    EXPECT_NE(empacotado.arquivo, r.arquivoZip.arquivo);
-    EXPECT_TRUE(teste::leArquivo(r.arquivoZip.arquivo) == teste::leArquivo(empacotado.arquivo));
+    const std::string empacotado = zipaXML(parametros, caminhos, depois, relogio);
+    EXPECT_NE(empacotado, r.arquivoZip);
+    EXPECT_TRUE(teste::leArquivo(r.arquivoZip) == teste::leArquivo(empacotado));
 }
 
 // The packing does not wait for the last record: when the last kind starts, the files of the
@@ -180,16 +183,15 @@ TEST_F(ExportacaoTest, CompactacaoComecaAntesDaUltimaFicha) {
 
     const ResultadoExportacao r = exportaArquivos(parametros, ini, atento, relogio);
 
-    ASSERT_TRUE(r.arquivoZip);
     EXPECT_GT(tamanhoNaVacinacao, 0u);
-    EXPECT_EQ(entradasDoZip(r.arquivoZip.arquivo).size(), 80u);
+    EXPECT_EQ(entradasDoZip(r.arquivoZip).size(), 80u);
 }
 
 TEST_F(ExportacaoTest, SemTiposAindaGeraArquivoVazioValido) {
     parametros.Fichas.clear();
     std::ofstream(pastaXml(parametros.Caminho) + "/FichaAntiga_1.esus.xml") << "x";
     const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
-    ASSERT_TRUE(r.arquivoZip);
+    ASSERT_TRUE(fs::is_regular_file(r.arquivoZip)) << r.arquivoZip;
     EXPECT_TRUE(r.ListaArquivos.empty());
     EXPECT_TRUE(arquivosEm(pastaXml(parametros.Caminho)).empty());
     // An archive with no entries is the 22-byte end record alone.
@@ -197,18 +199,63 @@ TEST_F(ExportacaoTest, SemTiposAindaGeraArquivoVazioValido) {
     EXPECT_EQ(operador.mensagens().size(), 1u);
 }
 
-TEST_F(ExportacaoTest, FalhaDeConexaoAvisaESoGravaAsDuasConfiguracoes) {
+// Without the municipality's code the importer refuses the records: the log says so first, and
+// the run goes on.
+TEST_F(ExportacaoTest, IbgeEmBrancoAvisadoNoLogNoInicio) {
+    teste::insereEpisodio(banco, 1);
+    parametros.Fichas = {TipoFicha::AtendimentoIndividual};
+    const std::string aviso = "IBGE não informado em config.ini";
+    const std::pair<const char*, bool> casos[] = {
+        {nullptr, true}, {"", true}, {"   ", true}, {"4205407", false}};
+    for (const auto& [ibge, avisa] : casos) {
+        SCOPED_TRACE(ibge ? std::string("'") + ibge + "'" : "sem IBGE");
+        PastaTemporaria outra;
+        ArquivoIni iniDoCaso(outra / "config.ini");
+        iniDoCaso.grava(kSecaoGeral, kChaveDatabase, banco.caminho());
+        if (ibge) iniDoCaso.grava(kSecaoGeral, kChaveIbge, ibge);
+        OperadorGravador operador;
+
+        const ResultadoExportacao r = exportaArquivos(parametros, iniDoCaso, operador, relogio);
+
+        EXPECT_TRUE(fs::is_regular_file(r.arquivoZip)) << r.arquivoZip;
+        const std::vector<std::string> log = operador.logVisivel();
+        const auto avisos = std::count_if(log.begin(), log.end(), [&](const std::string& linha) {
+            return linha.starts_with(aviso);
+        });
+        EXPECT_EQ(avisos, avisa ? 1 : 0);
+        EXPECT_EQ(r.LogExecucao, log);
+        if (avisa) {
+            // Right after the log was cleared, before the first kind's turn.
+            ASSERT_GE(operador.chamadas.size(), 2u);
+            EXPECT_EQ(operador.chamadas[0], ChamadaOperador::limpaLog());
+            EXPECT_EQ(operador.chamadas[1], ChamadaOperador::log(log.front()));
+            EXPECT_TRUE(log.front().starts_with(aviso));
+        }
+        EXPECT_TRUE(
+            fs::exists(pastaXml(parametros.Caminho) + "/FichaAtendimentoIndividual_1.esus.xml"));
+    }
+}
+
+// The connection's error is the one message: where it went, why, and the library's text.
+TEST_F(ExportacaoTest, FalhaDeConexaoAvisaUmaVezESoGravaAsDuasConfiguracoes) {
     const std::string semBanco = (pasta.caminho() / "nao-existe.fdb").string();
     ini.grava(kSecaoGeral, kChaveDatabase, semBanco);
     std::ofstream(pastaXml(parametros.Caminho) + "/FichaAntiga_1.esus.xml") << "x";
 
-    EXPECT_THROW(exportaArquivos(parametros, ini, operador, relogio), ErroBanco);
+    try {
+        exportaArquivos(parametros, ini, operador, relogio);
+        ADD_FAILURE() << "conectou a um banco que não existe";
+    } catch (const ErroBanco& e) {
+        const std::string texto = e.what();
+        EXPECT_EQ(texto.rfind("Não foi possível conectar ao banco de dados em " + semBanco +
+                                  ": o arquivo do banco de dados não existe ou não pôde ser "
+                                  "aberto. Detalhe: I/O error",
+                              0),
+                  0u)
+            << texto;
+    }
 
-    ASSERT_EQ(operador.mensagens().size(), 1u);
-    EXPECT_EQ(
-        operador.mensagens()[0],
-        ChamadaOperador::mensagem("Não foi possível conectar ao banco de dados em: " + semBanco,
-                                  kTituloAplicacao, TipoMensagem::Simples));
+    EXPECT_TRUE(operador.mensagens().empty());
     EXPECT_EQ(ini.le(kSecaoGeral, kChaveCaminhoXml, ""), parametros.Caminho);
     EXPECT_EQ(ini.le(kSecaoEsus, kChaveProfissionalGenerico, ""), "10");
     // Nothing of the output was touched.
@@ -219,26 +266,31 @@ TEST_F(ExportacaoTest, FalhaDeConexaoAvisaESoGravaAsDuasConfiguracoes) {
 }
 
 TEST_F(ExportacaoTest, ErroNoMeioGuardaArquivosESemZip) {
-    // The first episode's unit is its own; the second's is too short, so the typed unit is
-    // used, and a typed unit with a letter cannot be padded.
+    // The second episode's file cannot be written: a folder of its name is in the way, and
+    // the run's clean-up of arquivosXML leaves folders alone.
     teste::insereEpisodio(banco, 1, "'08:00:00'");
     banco.executa("INSERT INTO unidades (codigo, nome) VALUES ('45', 'Posto rural')");
     teste::insereEpisodio(banco, 2, "'09:00:00'", "45");
     banco.executa("UPDATE FAA SET DATA = '2019-10-20' WHERE NUMFAA = 2");
-    parametros.Unidade = "12X";
+    const fs::path noCaminho =
+        fs::path(pastaXml(parametros.Caminho)) / "FichaAtendimentoIndividual_2.esus.xml";
+    fs::create_directory(noCaminho);
 
     try {
         exportaArquivos(parametros, ini, operador, relogio);
-        ADD_FAILURE() << "esperava erro de conversão";
-    } catch (const ErroConversao& e) {
-        // The operator learns which record to mend, and why.
-        EXPECT_STREQ(e.what(),
-                     "FichaAtendimentoIndividual_2 (unidade 45): '12X' não é um valor inteiro "
-                     "válido");
+        ADD_FAILURE() << "esperava erro de arquivo";
+    } catch (const ErroArquivo& e) {
+        // The operator learns which record it was, which file, and why.
+        EXPECT_EQ(std::string(e.what()),
+                  "FichaAtendimentoIndividual_2 (unidade 45): Não foi possível criar o arquivo " +
+                      noCaminho.string() + ": há uma pasta com esse nome no lugar. Detalhe: " +
+                      std::generic_category().message(EISDIR) + ".");
     }
 
     EXPECT_EQ(arquivosEm(pastaXml(parametros.Caminho)),
-              std::vector<std::string>{"FichaAtendimentoIndividual_1.esus.xml"});
+              (std::vector<std::string>{"FichaAtendimentoIndividual_1.esus.xml",
+                                        "FichaAtendimentoIndividual_2.esus.xml"}));
+    EXPECT_TRUE(fs::is_directory(noCaminho));
     EXPECT_FALSE(fs::exists(zipEsperado()));
     EXPECT_TRUE(operador.mensagens().empty());
 }
@@ -250,14 +302,15 @@ TEST_F(ExportacaoTest, PastaDeSaidaSumiuEncerraComErroDeArquivo) {
 }
 
 TEST_F(ExportacaoTest, CodigoDeProfissionalInvalidoRecusadoAntesDeTudo) {
-    for (const char* codigo : {" ", "10 OR 1=1", "1a", "-1", " 10"}) {
+    for (const char* codigo : {" ", "10 OR 1=1", "1a", "-1", " 10", "2147483648"}) {
         OperadorGravador operador;
         parametros.CodProf = codigo;
         parametros.Caminho = "nao-gravado";
         try {
             exportaArquivos(parametros, ini, operador, relogio);
             ADD_FAILURE() << "aceitou '" << codigo << "'";
-        } catch (const ErroConversao& e) {
+        } catch (const ErroParametro& e) {
+            EXPECT_EQ(e.opcao(), "--cod-prof");
             EXPECT_NE(std::string(e.what()).find(std::string("'") + codigo + "'"),
                       std::string::npos)
                 << e.what();
@@ -335,7 +388,7 @@ TEST_F(ExportacaoTest, RecusadaAntesDeGravarQualquerCoisa) {
              par.ProfissionalGenerico = "9\n[GERAL]\nDATABASE=/outro.fdb";
              return bom;
          },
-         "profissional genérico tem uma quebra de linha"},
+         "profissional genérico inválido: '9\\n[GERAL]\\nDATABASE=/outro.fdb'"},
         {"caminho com quebra de linha",
          [&](ParametrosExportacao& par, const fs::path&) {
              par.Caminho += "\r\n[GERAL]\r\nDATABASE=/outro.fdb";
@@ -381,6 +434,9 @@ TEST_F(ExportacaoTest, RecusadaAntesDeGravarQualquerCoisa) {
             exportaArquivos(p, iniDoCaso, operador, relogio);
             ADD_FAILURE() << "a exportação começou";
         } catch (const ErroArquivo& e) {
+            const std::string texto = e.what();
+            EXPECT_NE(texto.find(c.motivo), std::string::npos) << texto;
+        } catch (const ErroParametro& e) {
             const std::string texto = e.what();
             EXPECT_NE(texto.find(c.motivo), std::string::npos) << texto;
         }
@@ -462,7 +518,7 @@ TEST_F(ExportacaoTest, OutraExecucaoNaMesmaPastaERecusadaAteElaTerminar) {
     // Its lock goes with it.
     primeira.mata();
     const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
-    EXPECT_TRUE(r.arquivoZip);
+    EXPECT_TRUE(fs::is_regular_file(r.arquivoZip)) << r.arquivoZip;
     EXPECT_FALSE(fs::exists(subpasta / "FichaAtendimentoIndividual_33549.esus.xml"));
     EXPECT_FALSE(fs::exists(fs::path(parametros.Caminho) / kNomeArquivoTrava));
 }
@@ -475,12 +531,12 @@ TEST_F(ExportacaoTest, DuasExecucoesNoMesmoMinutoGuardamOsDoisArquivos) {
     parametros.Fichas = {TipoFicha::Vacinacao};
     const ResultadoExportacao segunda = exportaArquivos(parametros, ini, operador, relogio);
 
-    ASSERT_TRUE(primeira.arquivoZip);
-    ASSERT_TRUE(segunda.arquivoZip);
-    EXPECT_EQ(primeira.arquivoZip.arquivo, zipEsperado().string());
+    ASSERT_TRUE(fs::is_regular_file(primeira.arquivoZip)) << primeira.arquivoZip;
+    ASSERT_TRUE(fs::is_regular_file(segunda.arquivoZip)) << segunda.arquivoZip;
+    EXPECT_EQ(primeira.arquivoZip, zipEsperado().string());
     const fs::path outro =
         fs::path(parametros.Caminho) / "FichasValmo_03112019_1405_01102019_31102019_2.zip";
-    EXPECT_EQ(segunda.arquivoZip.arquivo, outro.string());
+    EXPECT_EQ(segunda.arquivoZip, outro.string());
     EXPECT_EQ(entradasDoZip(zipEsperado()),
               std::vector<std::string>{"FichaAtendimentoIndividual_1.esus.xml"});
     EXPECT_EQ(entradasDoZip(outro), std::vector<std::string>{"FichaVacinacao_1.esus.xml"});
@@ -569,7 +625,8 @@ class FimDaTransacaoTest : public ExportacaoTest {
 };
 
 TEST_F(FimDaTransacaoTest, ConfirmadaSoDepoisDoArquivoGravado) {
-    ASSERT_TRUE(exportaArquivos(parametros, ini, operador, relogio).arquivoZip);
+    ASSERT_TRUE(
+        fs::is_regular_file(exportaArquivos(parametros, ini, operador, relogio).arquivoZip));
     EXPECT_EQ(fins(), std::vector<std::string>{"COMMIT"});
 
     // An archive that cannot be written whole (a file of the run gone by packing time):
@@ -577,9 +634,10 @@ TEST_F(FimDaTransacaoTest, ConfirmadaSoDepoisDoArquivoGravado) {
     OperadorIntruso intruso;
     intruso.apagarAoCompactar =
         fs::path(pastaXml(parametros.Caminho)) / "FichaAtendimentoIndividual_1.esus.xml";
-    EXPECT_FALSE(exportaArquivos(parametros, ini, intruso, relogio).arquivoZip);
+    EXPECT_THROW(exportaArquivos(parametros, ini, intruso, relogio), ErroArquivo);
     EXPECT_EQ(fins(), (std::vector<std::string>{"COMMIT", "ROLLBACK"}));
-    EXPECT_EQ(intruso.mensagens().back().titulo, "Problema encontrado ao zipar o arquivo KVW.");
+    // The packing's error reaches the caller; the run shows no box of its own.
+    EXPECT_TRUE(intruso.mensagens().empty());
 
     // An error half-way through the run (the output subfolder gone): nothing is confirmed
     // either.
@@ -598,7 +656,7 @@ TEST_F(FimDaTransacaoTest, SucessoSoDepoisDeConfirmada) {
         arquivoNoLugar = fs::is_regular_file(zipEsperado());
     };
 
-    ASSERT_TRUE(exportaArquivos(parametros, ini, intruso, relogio).arquivoZip);
+    ASSERT_TRUE(fs::is_regular_file(exportaArquivos(parametros, ini, intruso, relogio).arquivoZip));
 
     // One box, the success, and when it came the archive was in place and the work confirmed.
     ASSERT_EQ(intruso.mensagens().size(), 1u);
@@ -638,6 +696,152 @@ TEST_F(FimDaTransacaoTest, ConfirmacaoQueFalhaApagaOArquivoEFalhaAExecucao) {
     // before the one that refused).
     ASSERT_FALSE(fins().empty());
     EXPECT_EQ(fins().back(), "ROLLBACK");
+}
+
+// Everything in a folder, hidden files too: what a stopped run may have left.
+std::vector<std::string> tudoEm(const fs::path& pasta) {
+    std::vector<std::string> nomes;
+    for (const auto& e : fs::directory_iterator(pasta)) nomes.push_back(e.path().filename());
+    std::sort(nomes.begin(), nomes.end());
+    return nomes;
+}
+
+// The operator stops the run at a given point: it ends with ErroInterrompido, no archive whole
+// or partial is left, and nothing is committed.
+TEST_F(FimDaTransacaoTest, InterrompidaNaoConfirmaNemDeixaArquivo) {
+    teste::insereEpisodio(banco, 2, "'15:00:00'");
+    struct Caso {
+        const char* descricao;
+        // Sets the operator up to ask for the stop.
+        std::function<void(OperadorIntruso&, Cancelamento&)> prepara;
+        // Whether the run had begun its transaction, which then ends in a rollback.
+        bool transacao;
+    };
+    const Caso casos[] = {
+        {"antes da conexão", [](OperadorIntruso&, Cancelamento& c) { c.pede(); }, false},
+        {"depois da primeira ficha",
+         [](OperadorIntruso& o, Cancelamento& c) {
+             o.aoProgredir = [&c](std::size_t feitos, std::size_t) {
+                 if (feitos == 1) c.pede();
+             };
+         },
+         true},
+        {"ao compactar",
+         [](OperadorIntruso& o, Cancelamento& c) {
+             o.aoMudarStatus = [&c](const std::string& texto) {
+                 if (texto == "Compactando Arquivo...") c.pede();
+             };
+         },
+         true},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.descricao);
+        Cancelamento cancelamento;
+        OperadorIntruso intruso;
+        c.prepara(intruso, cancelamento);
+        const auto finsAntes = fins();
+
+        try {
+            exportaArquivos(parametros, ini, intruso, relogio, &cancelamento);
+            ADD_FAILURE() << "a exportação não parou";
+        } catch (const ErroInterrompido& e) {
+            EXPECT_STREQ(e.what(), "Exportação interrompida pelo operador.");
+        }
+
+        EXPECT_EQ(tudoEm(parametros.Caminho), std::vector<std::string>{"arquivosXML"});
+        auto esperado = finsAntes;
+        if (c.transacao) esperado.push_back("ROLLBACK");
+        EXPECT_EQ(fins(), esperado);
+        EXPECT_TRUE(intruso.mensagens().empty());
+    }
+    // Not asked, the same run goes through.
+    Cancelamento cancelamento;
+    const ResultadoExportacao r =
+        exportaArquivos(parametros, ini, operador, relogio, &cancelamento);
+    EXPECT_TRUE(fs::is_regular_file(r.arquivoZip));
+    EXPECT_EQ(fins().back(), "COMMIT");
+}
+
+// Asked while the server has not yet answered the connection, which no call can cancel: the
+// front end's own step runs then, and the run ends as stopped once the attempt is over.
+TEST_F(ExportacaoTest, InterrompidaDuranteAConexao) {
+    teste::ServidorMudo mudo;
+    ini.grava(kSecaoGeral, kChaveDatabase, mudo.banco());
+    ini.grava(kSecaoGeral, kChaveTempoConexao, "2");
+    Cancelamento cancelamento;
+    std::atomic<bool> aoConectar = false;
+    std::thread operadorQueDesiste([&] {
+        if (mudo.esperaCliente(std::chrono::seconds(60)))
+            cancelamento.pede([&] { aoConectar = true; });
+    });
+
+    EXPECT_THROW(exportaArquivos(parametros, ini, operador, relogio, &cancelamento),
+                 ErroInterrompido);
+    operadorQueDesiste.join();
+
+    EXPECT_TRUE(aoConectar);
+    EXPECT_EQ(tudoEm(parametros.Caminho), std::vector<std::string>{"arquivosXML"});
+}
+
+// A server that never answers: the run gives up after GERAL/TEMPOCONEXAO seconds, and says so.
+TEST_F(ExportacaoTest, ServidorQueNaoRespondeDesisteNoTempoDoConfig) {
+    teste::ServidorMudo mudo;
+    ini.grava(kSecaoGeral, kChaveDatabase, mudo.banco());
+    ini.grava(kSecaoGeral, kChaveTempoConexao, "1");
+    try {
+        exportaArquivos(parametros, ini, operador, relogio);
+        ADD_FAILURE() << "conectou a um servidor que não responde";
+    } catch (const ErroBanco& e) {
+        EXPECT_NE(std::string(e.what()).find("o servidor não respondeu a tempo"), std::string::npos)
+            << e.what();
+    }
+}
+
+TEST_F(ExportacaoTest, TempoDeConexaoQueNaoESegundosERecusado) {
+    for (const char* valor : {"0", "-1", "15s", "3601", "99999", "1.5"}) {
+        SCOPED_TRACE(valor);
+        ini.grava(kSecaoGeral, kChaveTempoConexao, valor);
+        try {
+            validaExecucao(parametros, ini);
+            ADD_FAILURE() << "aceito";
+        } catch (const ErroArquivo& e) {
+            EXPECT_NE(std::string(e.what()).find(std::string("TEMPOCONEXAO, na seção [GERAL], '") +
+                                                 valor + "'"),
+                      std::string::npos)
+                << e.what();
+        }
+    }
+    for (const char* valor : {"", "1", " 30 ", "3600"}) {
+        ini.grava(kSecaoGeral, kChaveTempoConexao, valor);
+        EXPECT_NO_THROW(validaExecucao(parametros, ini)) << valor;
+    }
+}
+
+// The connection ends from the server's side in the middle of the records (an administrator
+// ends it, the server stops): the operator reads that the connection was lost, with no record
+// named, since no record is at fault; nothing is left of the archive.
+TEST_F(ExportacaoTest, ConexaoPerdidaNoMeioDizQueFoiPerdidaSemNomearFicha) {
+    teste::insereEpisodio(banco, 1, "'08:00:00'");
+    teste::insereEpisodio(banco, 2, "'09:00:00'");
+    parametros.Fichas = {TipoFicha::AtendimentoIndividual};
+    OperadorIntruso intruso;
+    intruso.aoProgredir = [&](std::size_t feitos, std::size_t) {
+        if (feitos == 1)
+            banco.executa(
+                "DELETE FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID <> CURRENT_CONNECTION AND "
+                "MON$SYSTEM_FLAG = 0");
+    };
+
+    try {
+        exportaArquivos(parametros, ini, intruso, relogio);
+        ADD_FAILURE() << "a exportação seguiu sem conexão";
+    } catch (const ErroConexaoPerdida& e) {
+        const std::string texto = e.what();
+        EXPECT_EQ(texto.rfind("A conexão com o banco de dados foi perdida. Detalhe: ", 0), 0u)
+            << texto;
+        EXPECT_EQ(texto.find("FichaAtendimentoIndividual_"), std::string::npos) << texto;
+    }
+    EXPECT_FALSE(fs::exists(zipEsperado()));
 }
 
 }  // namespace

@@ -3,14 +3,18 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "comum/erro.hpp"
+#include "suporte/disco_teste.hpp"
 
 namespace cds {
 namespace {
@@ -140,6 +144,72 @@ TEST_F(RegistroBufferArquivo, ArquivoQueNaoPodeSerCriadoLevantaErroComOCaminho) 
     EXPECT_THROW(buffer.salva(utf8(ocupado)), ErroArquivo);
     EXPECT_THAT(arquivos(), ::testing::ElementsAre("F_2.esus.xml"));
     EXPECT_TRUE(fs::is_directory(ocupado));
+}
+
+// A byte that is not UTF-8 (a Windows-1252 "é", a sequence cut short) would make the whole file
+// unreadable to the importer: the file is not written, and an earlier one stays as it was.
+TEST_F(RegistroBufferArquivo, TextoQueNaoEUtf8NaoEGravado) {
+    const fs::path caminho = pasta / "FichaVacinacao_7.esus.xml";
+    std::ofstream(caminho, std::ios::binary) << "anterior";
+    for (const char* valor : {"caf\xE9", "S\xE3o Lu\xEDs", "\xC3", "\xED\xA0\x80"}) {
+        RegistroBuffer buffer;
+        buffer.adicionaElemento("codIbge", valor);
+        try {
+            buffer.salva(utf8(caminho));
+            ADD_FAILURE() << "gravou " << valor;
+        } catch (const ErroConversao& e) {
+            EXPECT_THAT(e.what(), HasSubstr("não é UTF-8 válido"));
+            EXPECT_THAT(e.what(), HasSubstr(utf8(caminho)));
+        }
+        EXPECT_EQ(leArquivo(caminho), "anterior");
+        EXPECT_THAT(arquivos(), ::testing::ElementsAre("FichaVacinacao_7.esus.xml"));
+    }
+}
+
+// What failed and why: the file's name, the reason in Portuguese, the system's own text.
+TEST_F(RegistroBufferArquivo, ArquivoQueNaoPodeSerCriadoDizPorQue) {
+    RegistroBuffer buffer;
+    buffer.adiciona("<a/>");
+    fs::create_directories(pasta / "F_2.esus.xml" / "dentro");
+    std::ofstream(pasta / "nota.txt") << "x";
+    teste::DiscoPequeno disco(64 * 1024);
+    if (disco.montado()) disco.enche();
+    struct Caso {
+        const char* descricao;
+        fs::path caminho;
+        int erro;
+        std::string motivo;
+    };
+    const Caso casos[] = {
+        {"pasta que não existe", pasta / "arquivosXML" / "F_1.esus.xml", ENOENT,
+         "o arquivo ou a pasta não existe"},
+        {"uma pasta no lugar", pasta / "F_2.esus.xml", EISDIR,
+         "há uma pasta com esse nome no lugar"},
+        {"um arquivo no caminho", pasta / "nota.txt" / "F_3.esus.xml", ENOTDIR,
+         "uma parte do caminho não é uma pasta"},
+        {"disco cheio", disco / "F_4.esus.xml", ENOSPC, "o disco está cheio"},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.descricao);
+        if (c.erro == ENOSPC && !disco.montado()) {
+            std::cout << "[ PULADO ] " << c.descricao << ": " << disco.motivo() << '\n';
+            continue;
+        }
+        try {
+            buffer.salva(utf8(c.caminho));
+            ADD_FAILURE() << "gravou";
+        } catch (const ErroArquivo& e) {
+            EXPECT_EQ(std::string(e.what()), "Não foi possível criar o arquivo " + utf8(c.caminho) +
+                                                 ": " + c.motivo +
+                                                 ". Detalhe: " + std::strerror(c.erro) + ".");
+        }
+    }
+    // Nothing was left behind, a temporary included.
+    EXPECT_EQ(arquivos().size(), 2u);
+    if (disco.montado()) {
+        for (const auto& e : fs::directory_iterator(disco.caminho()))
+            EXPECT_EQ(e.path().filename(), ".enchimento");
+    }
 }
 
 }  // namespace

@@ -1,14 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "comum/erro.hpp"
 #include "source/conexao.hpp"
 #include "source/consulta.hpp"
 #include "suporte/banco_teste.hpp"
+#include "suporte/servidor_mudo.hpp"
 
 namespace cds {
 namespace {
@@ -189,6 +193,107 @@ TEST(Conexao, UsuarioESenhaDoAmbiente) {
         ::setenv("ISC_PASSWORD", senhaAntes->c_str(), 1);
     else
         ::unsetenv("ISC_PASSWORD");
+}
+
+// A server that takes the connection and never answers: the attempt gives up once its time is
+// up, and says so, instead of holding the run for good.
+TEST(Conexao, ServidorQueNaoRespondeDesisteNoTempoDeEspera) {
+    teste::ServidorMudo mudo;
+    Conexao c;
+    OpcoesConexao opcoes;
+    opcoes.espera = std::chrono::seconds{1};
+    try {
+        c.abre(mudo.banco(), opcoes);
+        FAIL() << "conectou a um servidor que não responde";
+    } catch (const ErroBanco& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("Não foi possível conectar ao banco de dados em " +
+                                                  mudo.banco() +
+                                                  ": o servidor não respondeu a tempo ou recusou a "
+                                                  "conexão. Detalhe: ",
+                                              0),
+                  0u)
+            << e.what();
+    }
+    EXPECT_FALSE(c.aberta());
+}
+
+// Waits, on a connection of its own, until a statement of another connection starting with
+// `inicio` runs on the server. A cancel sent while a call's request is still on its way to a
+// server may be left queued behind it and never read; once the statement runs, it is read.
+void esperaEmExecucao(const std::string& caminho, const std::string& inicio) {
+    Conexao monitor;
+    monitor.abre(caminho);
+    for (;;) {
+        Transacao t(monitor);
+        Consulta q(
+            t,
+            "SELECT COUNT(*) N FROM MON$STATEMENTS WHERE MON$STATE = 1 AND "
+            "MON$ATTACHMENT_ID <> CURRENT_CONNECTION AND MON$SQL_TEXT STARTING WITH :inicio");
+        q.parametro("inicio", inicio);
+        if (q.abre().at(0).inteiro("N") > 0) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+// A statement that would run for good, cancelled from another thread as the command line's
+// signal thread does: it fails saying so, and the connection and its transaction go on.
+TEST_F(ConexaoTest, ConsultaEmCursoCanceladaDeOutraThread) {
+    Conexao c;
+    c.abre(banco.caminho());
+    Transacao t(c);
+    const std::string semFim =
+        "EXECUTE BLOCK AS DECLARE N BIGINT = 0; BEGIN WHILE (N >= 0) DO N = N + 1; END";
+    Consulta consulta(t, semFim);
+    std::atomic<bool> terminou = false;
+    std::thread cancelador([&] {
+        esperaEmExecucao(banco.caminho(), "EXECUTE BLOCK");
+        while (!terminou) {
+            c.cancela();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    std::string mensagem;
+    try {
+        consulta.executa();
+    } catch (const ErroBanco& e) {
+        mensagem = e.what();
+    }
+    terminou = true;
+    cancelador.join();
+
+    EXPECT_EQ(mensagem.rfind("A consulta ao banco de dados falhou: a operação foi cancelada. "
+                             "Detalhe: ",
+                             0),
+              0u)
+        << mensagem;
+    insere(t, 1);
+    t.commit();
+    EXPECT_EQ(contaLinhas(banco.caminho()), 1);
+    // With no call under way there is nothing to cancel, and nothing changes.
+    c.cancela();
+    Transacao outra(c);
+    EXPECT_EQ(Consulta(outra, "SELECT COUNT(*) N FROM T").abre().at(0).inteiro("N"), 1);
+}
+
+// The connection ended from the server's side, as when the server stops or an administrator
+// ends it: the error says the connection was lost, whatever the call was.
+TEST_F(ConexaoTest, ConexaoPerdidaDizQueFoiPerdida) {
+    Conexao c;
+    c.abre(banco.caminho());
+    Transacao t(c);
+    const std::int64_t id =
+        Consulta(t, "SELECT CURRENT_CONNECTION ID FROM RDB$DATABASE").abre().at(0).inteiro("ID");
+    banco.executa("DELETE FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID = " + std::to_string(id));
+
+    try {
+        insere(t, 1);
+        FAIL() << "a conexão encerrada seguiu";
+    } catch (const ErroConexaoPerdida& e) {
+        EXPECT_EQ(
+            std::string(e.what()).rfind("A conexão com o banco de dados foi perdida. Detalhe: ", 0),
+            0u)
+            << e.what();
+    }
 }
 
 }  // namespace

@@ -166,16 +166,23 @@ class OperadorGravador : public Operador {
 };
 
 // An operator that, when packing starts, takes away a record file the run wrote, or runs
-// whatever the test asks at a message box.
+// whatever the test asks at a message box, a status or a record done.
 class OperadorIntruso : public OperadorGravador {
   public:
     std::filesystem::path apagarAoCompactar;
     std::function<void(const std::string&)> aoMostrarMensagem;
+    std::function<void(const std::string&)> aoMudarStatus;
+    std::function<void(std::size_t feitos, std::size_t total)> aoProgredir;
 
     void status(const std::string& texto) override {
         OperadorGravador::status(texto);
         if (texto == "Compactando Arquivo..." && !apagarAoCompactar.empty())
             std::filesystem::remove(apagarAoCompactar);
+        if (aoMudarStatus) aoMudarStatus(texto);
+    }
+    void progresso(std::size_t feitos, std::size_t total) override {
+        OperadorGravador::progresso(feitos, total);
+        if (aoProgredir) aoProgredir(feitos, total);
     }
     void mensagem(const std::string& texto, const std::string& titulo, TipoMensagem tipo) override {
         if (aoMostrarMensagem) aoMostrarMensagem(texto);

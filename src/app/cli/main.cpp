@@ -1,19 +1,24 @@
 // exportador-cds: the monthly export from the command line, the same run as the window's.
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <map>
 #include <optional>
-#include <set>
-#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "app/cli/sinais.hpp"
+#include "comum/cancelamento.hpp"
 #include "comum/erro.hpp"
 #include "comum/versao.hpp"
 #include "export/abertura.hpp"
 #include "export/arquivo_ini.hpp"
+#include "export/entradas.hpp"
 #include "export/exportacao.hpp"
 #include "export/local_config.hpp"
 #include "fichas/registro.hpp"
@@ -48,8 +53,13 @@ Os arquivos vão para a subpasta arquivosXML da pasta de saída (criada se falta
 arquivo compactado para a própria pasta de saída. As linhas do log saem na saída padrão;
 as mensagens de andamento e os avisos, na saída de erros.
 
+Ctrl-C (ou SIGTERM) interrompe a exportação: a consulta em curso é cancelada, o trabalho no
+banco de dados é desfeito e o arquivo compactado por terminar é apagado. Um segundo Ctrl-C
+encerra o programa na hora.
+
 Código de saída: 0 quando o arquivo compactado foi gravado e a exportação confirmada no banco
-de dados; 1 quando a execução terminou de outro modo; 2 para uso incorreto.
+de dados; 1 quando a execução terminou de outro modo; 2 para uso incorreto; 130 (Ctrl-C) ou
+143 (SIGTERM) quando interrompida.
 )";
 
 // The help, with the record kinds of the registry: two names a line, then "todas".
@@ -81,6 +91,11 @@ struct ErroUso : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+int usoIncorreto(const std::string& motivo) {
+    std::cerr << "exportador-cds: " << motivo << "\nUse --help para ver as opções.\n";
+    return 2;
+}
+
 // The command line's operator: the log on standard output, everything else on standard error.
 class OperadorTerminal : public Operador {
   public:
@@ -95,34 +110,6 @@ class OperadorTerminal : public Operador {
         std::cerr << titulo << ": " << texto << '\n';
     }
 };
-
-std::chrono::year_month_day leData(const std::string& opcao, const std::string& texto) {
-    unsigned d = 0, m = 0;
-    int a = 0;
-    char resto = 0;
-    if (texto.size() != 10 || std::sscanf(texto.c_str(), "%2u/%2u/%4d%c", &d, &m, &a, &resto) != 3)
-        throw ErroUso(opcao + ": data inválida '" + texto + "' (use DD/MM/AAAA)");
-    const std::chrono::year_month_day data{std::chrono::year{a}, std::chrono::month{m},
-                                           std::chrono::day{d}};
-    if (!data.ok()) throw ErroUso(opcao + ": data inexistente '" + texto + "'");
-    return data;
-}
-
-void escolheFichas(ParametrosExportacao& p, const std::string& lista) {
-    p.Fichas.clear();
-    std::stringstream partes(lista);
-    std::string nome;
-    while (std::getline(partes, nome, ',')) {
-        if (nome == "todas") {
-            const std::set<TipoFicha> todas = fichasDeTodas();
-            p.Fichas.insert(todas.begin(), todas.end());
-        } else if (const DescricaoFicha* d = fichaPorNome(nome)) {
-            p.Fichas.insert(d->tipo);
-        } else {
-            throw ErroUso("--fichas: tipo de ficha desconhecido '" + nome + "'");
-        }
-    }
-}
 
 struct Opcoes {
     std::optional<std::string> config;
@@ -159,6 +146,7 @@ Opcoes leOpcoes(int argc, char** argv) {
             if (i + 1 >= argc) throw ErroUso(arg + ": falta o valor");
             valor = argv[++i];
         }
+        validaTextoDaOpcao(arg, *valor);
         if (arg == "--config")
             o.config = *valor;
         else
@@ -174,15 +162,54 @@ ParametrosExportacao parametrosDaLinha(const Opcoes& o, const ArquivoIni& ini,
         auto it = o.valores.find(opcao);
         return it == o.valores.end() ? nullptr : &it->second;
     };
-    if (auto v = valor("--data-inicial")) p.DataInicial = leData("--data-inicial", *v);
-    if (auto v = valor("--data-final")) p.DataFinal = leData("--data-final", *v);
-    if (auto v = valor("--unidade")) p.Unidade = *v;
-    if (auto v = valor("--cod-prof")) p.CodProf = *v;
-    if (auto v = valor("--caminho")) p.Caminho = *v;
-    if (auto v = valor("--uuid")) p.UUID = *v;
-    if (auto v = valor("--profissional-generico")) p.ProfissionalGenerico = *v;
-    if (auto v = valor("--fichas")) escolheFichas(p, *v);
+    if (auto v = valor(kOpcaoDataInicial)) p.DataInicial = leDataDaOpcao(kOpcaoDataInicial, *v);
+    if (auto v = valor(kOpcaoDataFinal)) p.DataFinal = leDataDaOpcao(kOpcaoDataFinal, *v);
+    if (auto v = valor(kOpcaoUnidade)) p.Unidade = *v;
+    if (auto v = valor(kOpcaoCodProf)) p.CodProf = *v;
+    if (auto v = valor(kOpcaoCaminho)) p.Caminho = *v;
+    if (auto v = valor(kOpcaoUuid)) p.UUID = *v;
+    if (auto v = valor(kOpcaoProfissionalGenerico)) p.ProfissionalGenerico = *v;
+    if (auto v = valor(kOpcaoFichas)) p.Fichas = leFichasDaOpcao(*v);
     return p;
+}
+
+// Where a refused value came from when its option was not given: config.ini's key, so that
+// the operator knows what to mend.
+std::string origem(const Opcoes& o, const std::string& opcao) {
+    if (o.valores.contains(opcao)) return {};
+    if (opcao == kOpcaoUnidade) return " (de CNESPRINCIPAL, na seção [GERAL] de config.ini)";
+    if (opcao == kOpcaoCaminho) return " (de CAMINHOXML, na seção [GERAL] de config.ini)";
+    if (opcao == kOpcaoProfissionalGenerico)
+        return " (de PROFISSIONALGENERICO, na seção [ESUS] de config.ini)";
+    return {};
+}
+
+// Set by the first Ctrl-C or SIGTERM, for the exit status.
+std::atomic<int> sinalRecebido{0};
+
+// Lives as long as the process: the thread that asks it may still be at it when main returns.
+Cancelamento& cancelamento = *new Cancelamento;
+
+int statusDeInterrupcao() {
+    const int sinal = sinalRecebido.load();
+    return 128 + (sinal != 0 ? sinal : SIGINT);
+}
+
+[[noreturn]] void encerraJa(int sinal) {
+    std::fputs("Exportador CDS: Exportação interrompida pelo operador.\n", stderr);
+    std::fflush(stderr);
+    std::_Exit(128 + sinal);
+}
+
+// The first signal asks the run to stop, and it ends as an error does, its work undone; a run
+// still waiting for the server to accept its connection has done nothing yet and ends at
+// once. A second signal ends the program at once, whatever the run is doing.
+void aoSinal(int sinal, int quantos) {
+    if (quantos > 1) encerraJa(sinal);
+    sinalRecebido = sinal;
+    // From a thread of its own: a cancel sent to a server that does not answer may wait, and a
+    // second signal must still be heard.
+    std::thread([sinal] { cancelamento.pede([sinal] { encerraJa(sinal); }); }).detach();
 }
 
 void resumo(const ResultadoExportacao& r) {
@@ -191,21 +218,21 @@ void resumo(const ResultadoExportacao& r) {
     if (porTipo.empty()) std::cerr << "  nenhuma ficha gerada\n";
     for (const auto& [tipo, n] : porTipo)
         std::cerr << "  " << nomeResumo(tipo) << ": " << n << " arquivo(s)\n";
-    std::cerr << "  arquivo compactado: " << r.arquivoZip.arquivo
-              << (r.arquivoZip ? "" : " (NÃO gravado)") << '\n'
+    std::cerr << "  arquivo compactado: " << r.arquivoZip << '\n'
               << "  linhas no log: " << r.LogExecucao.size() << '\n'
               << "  linhas na lista de erros: " << r.ErrosCadastro.size() << '\n';
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The program once its signals are taken care of; the run's own errors end it here, each
+// with its exit status.
+int executa(int argc, char** argv) {
     Opcoes opcoes;
     try {
         opcoes = leOpcoes(argc, argv);
     } catch (const ErroUso& e) {
-        std::cerr << "exportador-cds: " << e.what() << "\nUse --help para ver as opções.\n";
-        return 2;
+        return usoIncorreto(e.what());
+    } catch (const ErroParametro& e) {
+        return usoIncorreto(e.opcao() + ": " + e.what());
     }
     if (opcoes.versao) {
         std::cout << "exportador-cds " << kVersao << '\n';
@@ -219,24 +246,37 @@ int main(int argc, char** argv) {
     RelogioSistema relogio;
     ArquivoIni ini(
         localizaConfig(opcoes.config ? std::optional<fs::path>(*opcoes.config) : std::nullopt));
-    ParametrosExportacao parametros;
-    try {
-        parametros = parametrosDaLinha(opcoes, ini, relogio);
-    } catch (const ErroUso& e) {
-        std::cerr << "exportador-cds: " << e.what() << "\nUse --help para ver as opções.\n";
-        return 2;
-    }
-
     OperadorTerminal operador;
     try {
+        const ParametrosExportacao parametros = parametrosDaLinha(opcoes, ini, relogio);
         // Refused before anything is made or written, arquivosXML included.
         validaExecucao(parametros, ini);
         criaPastaXml(parametros.Caminho);
-        const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
+        const ResultadoExportacao r =
+            exportaArquivos(parametros, ini, operador, relogio, &cancelamento);
         resumo(r);
-        return r.arquivoZip ? 0 : 1;
+        return 0;
+    } catch (const ErroParametro& e) {
+        return usoIncorreto(e.opcao() + ": " + e.what() + origem(opcoes, e.opcao()));
+    } catch (const ErroInterrompido& e) {
+        std::cerr << kTituloAplicacao << ": " << e.what() << '\n';
+        return statusDeInterrupcao();
     } catch (const Erro& e) {
         std::cerr << kTituloAplicacao << ": " << e.what() << '\n';
+        return 1;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        instalaTratamentoDeSinais(aoSinal);
+        return executa(argc, argv);
+    } catch (const std::exception& e) {
+        // Not one of the program's own errors (a thread the system would not start, memory
+        // that ran out): the operator still reads it, and the exit status says it failed.
+        std::cerr << kTituloAplicacao << ": erro inesperado: " << e.what() << '\n';
         return 1;
     }
 }

@@ -27,6 +27,7 @@
 #include "comum/erro.hpp"
 #include "export/abertura.hpp"
 #include "export/arquivo_ini.hpp"
+#include "export/entradas.hpp"
 #include "export/exportacao.hpp"
 #include "fichas/registro.hpp"
 
@@ -452,7 +453,15 @@ void JanelaPrincipal::habilitaEntradas(bool habilitadas) {
 }
 
 void JanelaPrincipal::aoGerarArquivos() {
+    if (executando) return;
     const ParametrosExportacao p = parametros();
+    try {
+        // The command line's checks, before anything is written or connected.
+        validaParametros(p);
+    } catch (const ErroParametro& e) {
+        mostraCaixa(e.what(), kTituloAplicacao, QMessageBox::Critical);
+        return;
+    }
     iniciaExecucao([p, caminhoIni = caminhoIni, &relogio = relogio](Operador& operador) {
         // The run's own copy of the settings file: it writes two settings, and nothing else
         // in the program holds the object meanwhile.

@@ -48,7 +48,9 @@ class JanelaPrincipal : public QWidget {
     // The box of a record kind.
     QCheckBox* caixaDaFicha(TipoFicha tipo) const;
 
-    // "Gerar Arquivos": the run with the window's values, started as iniciaExecucao() says.
+    // "Gerar Arquivos": the window's values checked as the command line checks its options
+    // (a refusal is an error box, and nothing starts), then the run with them, started as
+    // iniciaExecucao() says.
     void aoGerarArquivos();
 
     // Starts `trabalho` on a thread of its own, with the window's operator, and returns at

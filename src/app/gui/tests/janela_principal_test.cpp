@@ -33,6 +33,7 @@
 #include "export/arquivo_ini.hpp"
 #include "export/exportacao.hpp"
 #include "fichas/registro.hpp"
+#include "suporte/arquivos_teste.hpp"
 #include "suporte/banco_teste.hpp"
 #include "suporte/clinica.hpp"
 #include "suporte/disco_teste.hpp"
@@ -500,9 +501,11 @@ TEST_F(JanelaTest, VoltarParaAJanelaNaoContaComoEntrarNoBotao) {
 
 TEST_F(JanelaTest, CodigoDeProfissionalInvalidoVaiParaACaixaDeErro) {
     JanelaPrincipal& j = abreJanela();
+    j.unidade->setText(QStringLiteral("2345678"));
     j.codProf->setText(QStringLiteral("12a"));
-    ASSERT_TRUE(geraArquivos());
+    QTest::mouseClick(j.botaoGerar, Qt::LeftButton);
 
+    // Refused before the run starts: the box is up at once, and the window takes input.
     ASSERT_EQ(caixa.caixas.size(), 1u);
     const CaixaVista& erro = caixa.caixas[0];
     EXPECT_EQ(erro.titulo, QString::fromUtf8(kTituloAplicacao));
@@ -510,10 +513,63 @@ TEST_F(JanelaTest, CodigoDeProfissionalInvalidoVaiParaACaixaDeErro) {
     EXPECT_EQ(erro.icone, QMessageBox::Critical);
     EXPECT_EQ(erro.botoes, QMessageBox::Ok);
     EXPECT_EQ(erro.dono, &j);
-    // The run is over when the box shows: the window takes input again.
     EXPECT_TRUE(erro.botaoHabilitado);
+    EXPECT_FALSE(j.emExecucao());
     EXPECT_TRUE(j.botaoGerar->isEnabled());
     EXPECT_TRUE(j.codProf->isEnabled());
+}
+
+// The command line's option checks, made by the window before "Gerar Arquivos" runs: a box
+// names the value, and nothing is written, config.ini included.
+TEST_F(JanelaTest, ValoresRecusadosAntesDeGerar) {
+    grava(kSecaoGeral, kChaveDatabase, (pasta.caminho() / "nao-existe.fdb").string());
+    grava(kSecaoGeral, kChaveCaminhoXml, (pasta.caminho() / "saida").string());
+    grava(kSecaoGeral, kChaveCnesPrincipal, "2345678");
+    JanelaPrincipal& j = abreJanela();
+    const std::string configAntes = teste::leArquivo(arquivoIni());
+    struct Caso {
+        const char* descricao;
+        std::function<void(JanelaPrincipal&)> muda;
+        // Part of the box's text.
+        std::string trecho;
+    };
+    const Caso casos[] = {
+        {"CNES com letra", [](auto& j) { j.unidade->setText(QStringLiteral("23x")); }, "'23x'"},
+        {"CNES em branco", [](auto& j) { j.unidade->clear(); }, "CNES da unidade está em branco"},
+        {"CNES de oito dígitos", [](auto& j) { j.unidade->setText(QStringLiteral("12345678")); },
+         "'12345678'"},
+        {"código do profissional além do INTEGER",
+         [](auto& j) { j.codProf->setText(QStringLiteral("12345678901234567890")); },
+         "'12345678901234567890'"},
+        {"profissional genérico com texto",
+         [](auto& j) { j.profissionalGenerico->setText(QStringLiteral("1 OR 1=1")); },
+         "'1 OR 1=1'"},
+        {"UUID com tabulação", [](auto& j) { j.uuid->setText(QStringLiteral("a\tb")); }, "'a\\tb'"},
+        {"data inicial antes de 1900", [](auto& j) { j.dataInicial->setDate(QDate(1800, 1, 1)); },
+         "'01/01/1800'"},
+        {"início depois do fim", [](auto& j) { j.dataInicial->setDate(QDate(2019, 11, 1)); },
+         "'01/11/2019' é posterior à data final '31/10/2019'"},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.descricao);
+        j.unidade->setText(QStringLiteral("2345678"));
+        j.codProf->clear();
+        j.profissionalGenerico->setText(QStringLiteral("10"));
+        j.uuid->setText(QStringLiteral("0"));
+        j.dataInicial->setDate(QDate(2019, 10, 1));
+        j.dataFinal->setDate(QDate(2019, 10, 31));
+        c.muda(j);
+        caixa.caixas.clear();
+
+        QTest::mouseClick(j.botaoGerar, Qt::LeftButton);
+
+        ASSERT_EQ(caixa.caixas.size(), 1u);
+        EXPECT_EQ(caixa.caixas[0].icone, QMessageBox::Critical);
+        EXPECT_TRUE(caixa.caixas[0].texto.toStdString().find(c.trecho) != std::string::npos)
+            << caixa.caixas[0].texto.toStdString();
+        EXPECT_FALSE(j.emExecucao());
+        EXPECT_EQ(teste::leArquivo(arquivoIni()), configAntes);
+    }
 }
 
 TEST_F(JanelaTest, ChamadasDaExecucaoChegamNaOrdemEmQueForamFeitas) {
@@ -794,31 +850,27 @@ TEST_F(JanelaComBancoTest, GerarArquivosGravaAsFichasEMostraOLog) {
     EXPECT_EQ(ini.le(kSecaoGeral, kChaveCaminhoXml, ""), saida.string());
 }
 
-TEST_F(JanelaComBancoTest, FalhaAoConectarMostraAsDuasCaixas) {
+// One box says it all: where the connection went, why, and the library's text.
+TEST_F(JanelaComBancoTest, FalhaAoConectarMostraUmaCaixa) {
     const std::string semBanco = (pasta.caminho() / "nao-existe.fdb").string();
     grava(kSecaoGeral, kChaveDatabase, semBanco);
     JanelaPrincipal& j = abreJanela();
     ASSERT_TRUE(geraArquivos());
 
-    ASSERT_EQ(caixa.caixas.size(), 2u);
-    const CaixaVista& simples = caixa.caixas[0];
-    EXPECT_EQ(simples.titulo, QString::fromUtf8(kTituloAplicacao));
-    EXPECT_EQ(simples.texto.toStdString(),
-              "Não foi possível conectar ao banco de dados em: " + semBanco);
-    EXPECT_EQ(simples.icone, QMessageBox::NoIcon);
-    EXPECT_EQ(simples.botoes, QMessageBox::Ok);
-    EXPECT_FALSE(simples.botaoHabilitado);
-
-    const CaixaVista& erro = caixa.caixas[1];
+    ASSERT_EQ(caixa.caixas.size(), 1u);
+    const CaixaVista& erro = caixa.caixas[0];
     EXPECT_EQ(erro.titulo, QString::fromUtf8(kTituloAplicacao));
-    EXPECT_FALSE(erro.texto.isEmpty());
+    EXPECT_TRUE(erro.texto.toStdString().starts_with(
+        "Não foi possível conectar ao banco de dados em " + semBanco +
+        ": o arquivo do banco de dados não existe ou não pôde ser aberto. Detalhe: "))
+        << erro.texto.toStdString();
     EXPECT_EQ(erro.icone, QMessageBox::Critical);
     EXPECT_EQ(erro.botoes, QMessageBox::Ok);
     EXPECT_TRUE(erro.botaoHabilitado);
     EXPECT_TRUE(j.botaoGerar->isEnabled());
 }
 
-TEST_F(JanelaComBancoTest, FalhaAoCompactarMostraACaixaDoZip) {
+TEST_F(JanelaComBancoTest, FalhaAoCompactarMostraACaixaDeErro) {
     // An output folder on a disk with no room left: with no record kind chosen, the archive
     // is the first thing the run writes there.
     teste::DiscoPequeno disco(64 * 1024);
@@ -839,13 +891,16 @@ TEST_F(JanelaComBancoTest, FalhaAoCompactarMostraACaixaDoZip) {
     EXPECT_EQ(restantes, (std::vector<std::string>{".enchimento", "arquivosXML"}));
     ASSERT_EQ(caixa.caixas.size(), 1u);
     const CaixaVista& falha = caixa.caixas[0];
-    EXPECT_EQ(falha.titulo, QStringLiteral("Problema encontrado ao zipar o arquivo KVW."));
+    EXPECT_EQ(falha.titulo, QString::fromUtf8(kTituloAplicacao));
+    // The archive, and why, in the operator's words.
     EXPECT_TRUE(falha.texto.contains(QStringLiteral("FichasValmo_03112019_1405_01102019_31102019")))
+        << falha.texto.toStdString();
+    EXPECT_TRUE(falha.texto.contains(QString::fromUtf8("o disco está cheio")))
         << falha.texto.toStdString();
     EXPECT_EQ(falha.icone, QMessageBox::Critical);
     EXPECT_EQ(falha.botoes, QMessageBox::Ok);
     EXPECT_EQ(falha.dono, &j);
-    // The run ends normally after the box; the status keeps the packaging text.
+    // The run ended with the error; the status keeps the packaging text.
     EXPECT_EQ(j.rotuloStatus->text(), QStringLiteral("Compactando Arquivo..."));
     EXPECT_TRUE(j.botaoGerar->isEnabled());
 }
