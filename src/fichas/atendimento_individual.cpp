@@ -30,18 +30,16 @@ INNER JOIN FAACID ON FAACID.NUMFAA=FAA.NUMFAA AND FAACID.CODUNIDADE=FAA.CODUNIDA
 WHERE COALESCE(FAACID.CODCID,'')<>'XXX'
 )";
 
-// The exams asked for or evaluated in an episode; those without a SIGTAP code go apart.
+// The exams asked for or evaluated in an episode; those without a SIGTAP code (marked in
+// semcodigosigtap) also go apart.
 constexpr std::string_view kExames = R"(
-select fp.*, s.ehexame, s.codproceSus,
+select fp.codprocedunif, fp.ExameSolicitado, fp.ExameAvaliado, s.codproceSus,
+  case when s.codprocesus is null or s.codprocesus = '' then 1 else 0 end as semcodigosigtap,
   FAA.DATA AS CHAVE_DATA, FAA.NUMFAA AS CHAVE_NUMERO, FAA.CODUNIDADE AS CHAVE_UNIDADE
 from FAA
 inner join faaproced fp on fp.numfaa = FAA.NUMFAA and fp.codunidade = FAA.CODUNIDADE
 inner join susprocedunif s on s.codigo = fp.codprocedunif
 where (fp.ExameSolicitado = 'S' or fp.ExameAvaliado = 'S')
-)";
-
-constexpr std::string_view kSemCodigoSigtap = R"(
-and (s.codprocesus is null or s.codprocesus = '')
 )";
 
 // The medical episodes of the period, which hold those of the main query.
@@ -62,12 +60,6 @@ ConsultaPorRegistro consultaDeEpisodios(Execucao& ex, std::string_view sql,
     ConsultaPorRegistro q = consultaPorEpisodio(ex, sql, episodios, tabela);
     if (!codProf.empty()) q.consulta().parametro("pcodprof", codProf);
     return q;
-}
-
-ConsultaPorRegistro consultaDeExames(Execucao& ex, bool semCodigoSigtap) {
-    std::string sql(kExames);
-    if (semCodigoSigtap) sql += kSemCodigoSigtap;
-    return consultaDeEpisodios(ex, sql, "fp");
 }
 
 void escreveAvaliacaoNutricional(const Linha& a, RegistroBuffer& b) {
@@ -113,11 +105,10 @@ class FichaAtendimentoIndividual : public FichaDeAtendimentos {
         : FichaDeAtendimentos(ex, TipoFicha::AtendimentoIndividual),
           ciaps(consultaDeEpisodios(ex, kCiaps, "FAACIAPS")),
           cid(consultaDeEpisodios(ex, kCid, "FAACID")),
-          examesSigtap(consultaDeExames(ex, false)),
-          examesSemSigtap(consultaDeExames(ex, true)) {}
+          exames(consultaDeEpisodios(ex, kExames, "fp")) {}
 
     std::optional<std::size_t> abreRegistros() override {
-        for (ConsultaPorRegistro* q : {&ciaps, &cid, &examesSigtap, &examesSemSigtap}) q->abre();
+        for (ConsultaPorRegistro* q : {&ciaps, &cid, &exames}) q->abre();
         return FichaDeAtendimentos::abreRegistros();
     }
 
@@ -179,12 +170,12 @@ class FichaAtendimentoIndividual : public FichaDeAtendimentos {
     }
 
     void escreveExamesSigtap(const ChaveRegistro& chave, RegistroBuffer& b) {
-        const std::vector<Linha>& exames = examesSigtap.de(chave);
-        for (const Linha& e : exames)
+        const std::vector<Linha>& linhas = exames.de(chave);
+        for (const Linha& e : linhas)
             if (const auto c = e.texto("codprocesus");
                 !c.empty() && e.texto("exameSolicitado") == "S")
                 b.adicionaElemento("examesSolicitados", c);
-        for (const Linha& e : exames)
+        for (const Linha& e : linhas)
             if (const auto c = e.texto("codprocesus");
                 !c.empty() && e.texto("exameAvaliado") == "S")
                 b.adicionaElemento("examesAvaliados", c);
@@ -192,7 +183,8 @@ class FichaAtendimentoIndividual : public FichaDeAtendimentos {
 
     // The layout allows one exam code per outrosSia block; the block repeats.
     void escreveOutrosExames(const ChaveRegistro& chave, RegistroBuffer& b) {
-        for (const Linha& e : examesSemSigtap.de(chave)) {
+        for (const Linha& e : exames.de(chave)) {
+            if (e.inteiro("semcodigosigtap") != 1) continue;
             b.adiciona("<outrosSia>");
             b.adicionaElemento("codigoExame", e.texto("codprocedunif"));
             if (e.texto("examesolicitado") == "S")
@@ -205,8 +197,7 @@ class FichaAtendimentoIndividual : public FichaDeAtendimentos {
 
     ConsultaPorRegistro ciaps;
     ConsultaPorRegistro cid;
-    ConsultaPorRegistro examesSigtap;
-    ConsultaPorRegistro examesSemSigtap;
+    ConsultaPorRegistro exames;
 };
 
 }  // namespace

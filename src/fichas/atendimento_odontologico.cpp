@@ -52,23 +52,16 @@ INNER JOIN FAAVIGBUCAL ON FAAVIGBUCAL.NUMFAA=FAA.NUMFAA AND FAAVIGBUCAL.CODUNIDA
 WHERE FAA.DATA >= :pdatainicial AND FAA.DATA < :pdiaposfinal
 )";
 
-// The episode's procedures, split by whether the SIGTAP code has a primary-care code: every
-// procedure lands in exactly one of the two lists.
+// The episode's procedures, split by whether the SIGTAP code has a primary-care code
+// (comcodigoab): every procedure lands in exactly one of the two lists.
 constexpr std::string_view kProcedimentos = R"(
 SELECT FP.CODPROCEDUNIF, FP.QUANTIDADE, COALESCE(SUSPROCEDUNIF.CODPROCESUS,'') AS CODPROCESUS,
+  CASE WHEN COALESCE(SUSPROCEDUNIF.CODPROCESUS,'')<>'' THEN 1 ELSE 0 END AS COMCODIGOAB,
   FAA.DATA AS CHAVE_DATA, FAA.NUMFAA AS CHAVE_NUMERO, FAA.CODUNIDADE AS CHAVE_UNIDADE
 FROM FAA
 INNER JOIN FAAPROCED FP ON FP.NUMFAA=FAA.NUMFAA AND FP.CODUNIDADE=FAA.CODUNIDADE
 LEFT OUTER JOIN SUSPROCEDUNIF ON (SUSPROCEDUNIF.CODIGO=FP.CODPROCEDUNIF)
 WHERE FAA.DATA >= :pdatainicial AND FAA.DATA < :pdiaposfinal
-)";
-
-constexpr std::string_view kComCodigoAB = R"(
-AND COALESCE(SUSPROCEDUNIF.CODPROCESUS,'')<>''
-)";
-
-constexpr std::string_view kSemCodigoAB = R"(
-AND COALESCE(SUSPROCEDUNIF.CODPROCESUS,'')=''
 )";
 
 // The episodes of the period that are neither 7 nor 8, which hold those of the main query.
@@ -99,10 +92,6 @@ ConsultaPorRegistro consultaDeEpisodios(Execucao& ex, std::string_view sql,
     return q;
 }
 
-ConsultaPorRegistro consultaProcedimentos(Execucao& ex, std::string_view condicao) {
-    return consultaDeEpisodios(ex, std::string(kProcedimentos) + std::string(condicao), "FP");
-}
-
 // The episode's character is copied when it is one of the four kinds of care the dental form
 // takes from it; any other, an empty one included, goes as 5. Only whole codes count: a
 // character such as "24" is no kind the form knows.
@@ -129,13 +118,10 @@ class FichaAtendimentoOdontologico : public Ficha {
           atendimentos(consultaAtendimentos(ex)),
           fornecimentos(consultaDeEpisodios(ex, kFornecimentos, "FAAFORNECIMENTOS")),
           vigilancias(consultaDeEpisodios(ex, kVigilancias, "FAAVIGBUCAL")),
-          procedimentosRealizados(consultaProcedimentos(ex, kComCodigoAB)),
-          outrosSiaProcedimentos(consultaProcedimentos(ex, kSemCodigoAB)) {}
+          procedimentos(consultaDeEpisodios(ex, kProcedimentos, "FP")) {}
 
     std::optional<std::size_t> abreRegistros() override {
-        for (ConsultaPorRegistro* q :
-             {&fornecimentos, &vigilancias, &procedimentosRealizados, &outrosSiaProcedimentos})
-            q->abre();
+        for (ConsultaPorRegistro* q : {&fornecimentos, &vigilancias, &procedimentos}) q->abre();
         atendimentos.percorre();
         return std::nullopt;
     }
@@ -169,10 +155,9 @@ class FichaAtendimentoOdontologico : public Ficha {
         for (const Linha& v : vigilancias.de(chave))
             b.adicionaNumero("tiposVigilanciaSaudeBucal", v.texto("CODVIGBUCAL"));
         escreveTipoConsulta(a, b);
-        escreveProcedimentos(b, "procedimentosRealizados", procedimentosRealizados.de(chave),
-                             "CODPROCESUS");
-        escreveProcedimentos(b, "outrosSiaProcedimentos", outrosSiaProcedimentos.de(chave),
-                             "CODPROCEDUNIF");
+        const std::vector<Linha>& linhas = procedimentos.de(chave);
+        escreveProcedimentos(b, "procedimentosRealizados", linhas, true, "CODPROCESUS");
+        escreveProcedimentos(b, "outrosSiaProcedimentos", linhas, false, "CODPROCEDUNIF");
         if (const auto hora = a.dataHora("HORA"))
             b.adicionaNumero("turno", std::to_string(turnoDaHora(hora->hora)));
         b.adicionaNumero("sexo", sexoOdontologico(a));
@@ -188,11 +173,13 @@ class FichaAtendimentoOdontologico : public Ficha {
             b.adicionaNumero("tiposConsultaOdonto", tipo);
     }
 
-    // One block per procedure row, with its code and, when there is one, its quantity.
+    // One block per procedure row of the list, with its code and, when there is one, its
+    // quantity.
     static void escreveProcedimentos(RegistroBuffer& b, std::string_view bloco,
-                                     const std::vector<Linha>& linhas,
+                                     const std::vector<Linha>& linhas, bool comCodigoAB,
                                      std::string_view colunaCodigo) {
         for (const Linha& p : linhas) {
+            if ((p.inteiro("COMCODIGOAB") == 1) != comCodigoAB) continue;
             b.adiciona("<" + std::string(bloco) + ">");
             b.adicionaElemento("coMsProcedimento", p.texto(colunaCodigo));
             b.adicionaNumero("quantidade", p.texto("QUANTIDADE"));
@@ -204,8 +191,7 @@ class FichaAtendimentoOdontologico : public Ficha {
     Consulta atendimentos;
     ConsultaPorRegistro fornecimentos;
     ConsultaPorRegistro vigilancias;
-    ConsultaPorRegistro procedimentosRealizados;
-    ConsultaPorRegistro outrosSiaProcedimentos;
+    ConsultaPorRegistro procedimentos;
 };
 
 }  // namespace

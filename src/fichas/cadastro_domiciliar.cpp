@@ -19,8 +19,8 @@ select cns, cbo, ine from profissionais where codigo = :pcodigo
 // Households whose register row says "Sim", with their responsible person, neighbourhood and
 // responsible professional, and the look-ups of each household in the same statement: its
 // members, the citizens whose head is its responsible person (counted as rows and as codes),
-// and the municipality of the residence's postcode, the first match with its code (NULL when
-// none).
+// and the municipality of the residence's postcode, the first place that matches, given as "S"
+// and its IBGE code, which may be empty (NULL when no place matches).
 constexpr std::string_view kFamilias = R"(
 select f.codigo, f.abastecimentoagua, f.sedeterreno,
 f.propriterreno, f.destinolixo, f.destinofezes, f.sedeterreno,
@@ -34,12 +34,9 @@ p.dtnascimento, p.cartaosus, profissionais.nome as nomeprofissional,
 PROFISSIONAIS.CNS, PROFISSIONAIS.CBO, PROFISSIONAIS.ine,
 (select count(*) from pessoas m where m.codtitular = f.codigo) as moradores,
 (select count(m.codigo) from pessoas m where m.codtitular = f.codigo) as membros,
-(select first 1 l.codigo from cep c
+(select first 1 'S' || coalesce(l.codibge, '') from cep c
   inner join localidade l on l.codigo = c.codlocalidade
-  where c.codcep = p.cepresidencia) as localidadecepresidencia,
-(select first 1 l.codibge from cep c
-  inner join localidade l on l.codigo = c.codlocalidade
-  where c.codcep = p.cepresidencia) as ibgecepresidencia
+  where c.codcep = p.cepresidencia) as municipiocepresidencia
 from familias f
 left outer join familiastransmissao ft on ft.codigo = f.codigo
 inner join pessoas p on p.codigo = f.codigo
@@ -236,8 +233,9 @@ class FichaCadastroDomiciliar : public FichaDeCadastro {
         b.adicionaElemento("bairro", r.texto("nomebairro"));
         b.adicionaElemento("cep", cep);
         if (!cep.empty()) {
-            if (!r.nulo("localidadecepresidencia"))
-                b.adicionaElemento("codigoIbgeMunicipio", r.texto("ibgecepresidencia"));
+            if (!r.nulo("municipiocepresidencia"))
+                b.adicionaElemento("codigoIbgeMunicipio",
+                                   r.texto("municipiocepresidencia").substr(1));
             else
                 execucao.erroELog("CEP de residencia não encontrado para a pessoa " +
                                   r.texto("nome"));

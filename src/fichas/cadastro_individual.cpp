@@ -19,8 +19,10 @@ select cns, cbo, ine, nome from profissionais where codigo = :pcodigo
 // head, country, ethnic group, disability and responsible professional come along, and so do
 // the look-ups of each citizen, in the same statement: the health conditions of the
 // registration (one row per citizen at most, its code in codigocondicoes) and the municipality
-// of birth, by the birth postcode and by the birthplace's name and state, each the first match
-// with its code (NULL when none).
+// of birth, by the birth postcode or, without one, by the birthplace's name and state. Each
+// municipality is the first place that matches, given as "S" and its IBGE code, which may be
+// empty; NULL when no place matches. The search by name reads the whole table of places, so it
+// runs only for the citizens that need it.
 constexpr std::string_view kPessoas = R"(
 select p.codigo, p.microarea, p.fone, pt.uuid, pt.CodigoTransmissaoEsus, p.nome, p.cepmunicnasc,
 p.nacionalidade, p.naturalidade, p.ufnaturalidade, p.dtnascimento,
@@ -29,16 +31,14 @@ pa.codigoesus as codigopaisesus, p.raca, p.sexo, e.codigo as codigoetnia,
 p.FrequentaEscola, d.descricao as nomedeficiencia, p.profissionalresponsavel,
 d.codigoesus as codigoesusdeficiencia, PROFISSIONAIS.CNS, PROFISSIONAIS.CBO,
 PROFISSIONAIS.ine, profissionais.nome as nomeprofissional,
-(select first 1 l.codigo from cep c
+(select first 1 'S' || coalesce(l.codibge, '') from cep c
   inner join localidade l on l.codigo = c.codlocalidade
-  where c.codcep = p.cepmunicnasc) as localidadecepnascimento,
-(select first 1 l.codibge from cep c
-  inner join localidade l on l.codigo = c.codlocalidade
-  where c.codcep = p.cepmunicnasc) as ibgecepnascimento,
-(select first 1 l.codigo from localidade l
-  where upper(l.nome) = p.naturalidade and upper(l.uf) = p.ufnaturalidade) as localidadenascimento,
-(select first 1 l.codibge from localidade l
-  where upper(l.nome) = p.naturalidade and upper(l.uf) = p.ufnaturalidade) as ibgenascimento,
+  where c.codcep = p.cepmunicnasc) as municipiocepnascimento,
+case when coalesce(char_length(p.cepmunicnasc), 0) = 0 and char_length(p.naturalidade) > 0
+  and char_length(p.ufnaturalidade) > 0
+then (select first 1 'S' || coalesce(l.codibge, '') from localidade l
+  where upper(l.nome) = p.naturalidade and upper(l.uf) = p.ufnaturalidade)
+end as municipionascimento,
 s.codigo as codigocondicoes, s.*
 from pessoas p
 left outer join pessoastransmissao pt on pt.codigo = p.codigo
@@ -52,6 +52,13 @@ where p.datadesativado is null and pt.transmitiresus = :ptransmitir
 )";
 
 constexpr std::string_view kMascaraDataVazia = "  /  /    ";
+
+// The IBGE code of the place a look-up of the main query found ("S" and the code), none when
+// it found none.
+std::optional<std::string> municipioAchado(const Linha& r, std::string_view coluna) {
+    if (r.nulo(coluna)) return std::nullopt;
+    return r.texto(coluna).substr(1);
+}
 
 // The clinic's screens store "Sim" in any case; an empty mark is never one.
 bool sim(const Linha& l, std::string_view coluna) {
@@ -269,14 +276,13 @@ class FichaCadastroIndividual : public FichaDeCadastro {
     // By the birth postcode when there is one, else by the birthplace's name and state.
     std::optional<std::string> municipioDeNascimento(const Linha& r) {
         if (const std::string cep = r.texto("cepmunicnasc"); !cep.empty()) {
-            if (!r.nulo("localidadecepnascimento")) return r.texto("ibgecepnascimento");
+            if (auto ibge = municipioAchado(r, "municipiocepnascimento")) return ibge;
             execucao.erroELog("CEP de nascimento não encontrado para a pessoa " + r.texto("nome"));
             return std::nullopt;
         }
         if (r.texto("naturalidade").empty() || r.texto("ufnaturalidade").empty())
             return std::nullopt;
-        if (r.nulo("localidadenascimento")) return std::nullopt;
-        return r.texto("ibgenascimento");
+        return municipioAchado(r, "municipionascimento");
     }
 
     // Empty, after its message, when the citizen has no birth date.

@@ -85,7 +85,8 @@ class Consulta {
     const Linha* proxima();
     // Runs a statement that returns no rows (update, insert).
     void executa();
-    // The rows of the last run.
+    // The rows the last run fetched whole: those of abre(), none of a walk but the one row of
+    // a statement without a cursor.
     const std::vector<Linha>& linhas() const;
 
   private:

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "fichas/cenario.hpp"
+#include "source/consulta.hpp"
 
 namespace cds {
 namespace {
@@ -57,6 +58,39 @@ TEST(ConsultasDasFichas, ClinicaDeDemonstracaoTemRegistrosDeCadaTipo) {
         c.gera(d.tipo);
         ASSERT_TRUE(esperados.contains(d.tipo)) << "a kind without rows in the demo clinic";
         EXPECT_EQ(c.execucao().ListaArquivos.size(), esperados.at(d.tipo));
+    }
+}
+
+// A kind runs the same statements however many records it has: its main query and each
+// look-up once. The registrations add one write-back per file. Compared here: the demo clinic's
+// November, and a month without records (the registrations' marks taken away).
+TEST(ConsultasDasFichas, ComandosNaoCrescemComOsRegistros) {
+    auto comandos = [](TipoFicha tipo, bool comRegistros, std::size_t& arquivos) {
+        teste::CenarioFichas c(teste::Conteudo::Demonstracao);
+        const int ano = comRegistros ? 2026 : 2030;
+        c.parametros.DataInicial = std::chrono::year{ano} / 11 / 1;
+        c.parametros.DataFinal = std::chrono::year{ano} / 11 / 30;
+        c.parametros.ProfissionalGenerico = "9";
+        if (!comRegistros)
+            for (const char* tabela : {"pessoastransmissao", "familiastransmissao"})
+                c.banco.executa(std::string("UPDATE ") + tabela + " SET transmitiresus = 'Não'");
+        c.execucao();
+        const std::uint64_t antes = comandosExecutados();
+        c.gera(tipo);
+        arquivos = c.execucao().ListaArquivos.size();
+        return comandosExecutados() - antes;
+    };
+    for (const DescricaoFicha& d : registroFichas()) {
+        if (!d.gera) continue;
+        SCOPED_TRACE(std::string(d.nome));
+        std::size_t arquivos = 0, nenhum = 0;
+        const std::uint64_t com = comandos(d.tipo, true, arquivos);
+        const std::uint64_t sem = comandos(d.tipo, false, nenhum);
+        ASSERT_GT(arquivos, 1u);
+        EXPECT_EQ(nenhum, 0u);
+        const bool cadastro =
+            d.tipo == TipoFicha::CadastroIndividual || d.tipo == TipoFicha::CadastroDomiciliar;
+        EXPECT_EQ(com - sem, cadastro ? arquivos : 0u);
     }
 }
 
