@@ -192,10 +192,16 @@ void populaMes(const std::string& banco, const Tamanhos& n) {
 // Timestamps every status text: the kinds' starts, the packing's, the end's.
 class OperadorCronometro : public Operador {
   public:
-    std::vector<std::pair<std::string, RelogioMonotono::time_point>> marcas;
+    // Each status as it came, with the moment and the peak memory so far.
+    struct Marca {
+        std::string texto;
+        RelogioMonotono::time_point quando;
+        double memoria;
+    };
+    std::vector<Marca> marcas;
 
     void status(const std::string& texto) override {
-        marcas.emplace_back(texto, RelogioMonotono::now());
+        marcas.push_back({texto, RelogioMonotono::now(), picoMemoriaMiB()});
     }
     void limpaLog() override {}
     void log(const std::string&) override {}
@@ -249,14 +255,19 @@ int filhoExporta(const std::string& banco, const fs::path& pasta) {
         unicos += quantos;
     }
     std::printf("arquivos-total %zu\n", unicos);
+    const double memoriaNoFim = picoMemoriaMiB();
     for (std::size_t i = 0; i < operador.marcas.size(); ++i) {
-        const auto& [texto, quando] = operador.marcas[i];
-        const auto seguinte = i + 1 < operador.marcas.size() ? operador.marcas[i + 1].second : fim;
-        if (texto.empty()) continue;
-        std::printf("etapa %.6f %s\n", segundos(quando, seguinte), texto.c_str());
+        const OperadorCronometro::Marca& m = operador.marcas[i];
+        const bool ultima = i + 1 == operador.marcas.size();
+        const auto seguinte = ultima ? fim : operador.marcas[i + 1].quando;
+        if (m.texto.empty()) continue;
+        std::printf("etapa %.6f %s\n", segundos(m.quando, seguinte), m.texto.c_str());
+        // The peak the process had reached when the stage ended.
+        std::printf("memoria-etapa %.1f %s\n",
+                    ultima ? memoriaNoFim : operador.marcas[i + 1].memoria, m.texto.c_str());
     }
     if (!operador.marcas.empty())
-        std::printf("etapa %.6f %s\n", segundos(inicio, operador.marcas.front().second),
+        std::printf("etapa %.6f %s\n", segundos(inicio, operador.marcas.front().quando),
                     "(início: configurações, conexão, pasta)");
     std::ofstream lista(pasta / "lista.txt");
     for (const ArquivoGerado& a : r.ListaArquivos) lista << a.caminho << '\n';
@@ -414,6 +425,7 @@ void medeMotor(const std::string& motor, const std::string& servidor,
         return servidor.empty() ? arquivo.string() : servidor + ":" + arquivo.string();
     };
     std::map<std::string, Amostras> etapas;
+    std::map<std::string, Amostras> memoriaEtapas;
     std::vector<std::string> ordemEtapas;
     Amostras total, cpu, porArquivo, taxa, memoria, leitura, escrita, compactacao, piso, razao;
     Saida ultima;
@@ -450,6 +462,12 @@ void medeMotor(const std::string& motor, const std::string& servidor,
             if (!etapas.contains(nome)) ordemEtapas.push_back(nome);
             etapas[nome].soma(std::stod(it->second.substr(0, espaco)));
         }
+        const auto [deM, ateM] = s.equal_range("memoria-etapa");
+        for (auto it = deM; it != ateM; ++it) {
+            const auto espaco = it->second.find(' ');
+            memoriaEtapas[it->second.substr(espaco + 1)].soma(
+                std::stod(it->second.substr(0, espaco)));
+        }
         std::printf(
             "  execução %d: %.2f s (CPU %.2f s), %.0f arquivos/s, piso %.2f s, razão %.2f\n", e, t,
             numero(s, "cpu"), arquivos / t, p, t / p);
@@ -483,6 +501,10 @@ void medeMotor(const std::string& motor, const std::string& servidor,
     linha("por arquivo", porArquivo, "µs", "%10.1f");
     linha("pico de memória", memoria, "MiB", "%10.1f");
     for (const std::string& nome : ordemEtapas) linha(nome.c_str(), etapas[nome], "s");
+    std::printf("  pico de memória ao fim de cada etapa:\n");
+    for (const std::string& nome : ordemEtapas)
+        if (memoriaEtapas.contains(nome))
+            linha(("  " + nome).c_str(), memoriaEtapas[nome], "MiB", "%10.1f");
     linha("piso: leitura (uma por tabela)", leitura, "s");
     linha("piso: escrita dos arquivos", escrita, "s");
     linha("piso: compactação em sequência", compactacao, "s");
