@@ -55,6 +55,24 @@ OVERLAPPED naPosicao(std::uint64_t posicao) {
     return onde;
 }
 
+std::optional<EstadoArquivo> estadoPelaAlca(HANDLE h) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(h, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return std::nullopt;
+    const auto junta = [](DWORD alto, DWORD baixo) {
+        return (static_cast<std::uint64_t>(alto) << 32) | baixo;
+    };
+    // FILETIME counts 100 ns from 1601; 11644473600 s separate 1601 from 1970.
+    const std::uint64_t escrita =
+        junta(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime);
+    EstadoArquivo e;
+    e.identidade = junta(info.nFileIndexHigh, info.nFileIndexLow);
+    e.tamanho = static_cast<std::int64_t>(junta(info.nFileSizeHigh, info.nFileSizeLow));
+    e.mudanca = static_cast<std::int64_t>(escrita) * 100;
+    e.gravacao = static_cast<std::int64_t>(escrita / 10000000) - 11644473600LL;
+    return e;
+}
+
 // WriteFile takes at most a DWORD of bytes at a time.
 DWORD pedaco(std::size_t resto) {
     return static_cast<DWORD>(resto < 0x40000000u ? resto : 0x40000000u);
@@ -78,6 +96,15 @@ ArquivoAberto ArquivoAberto::criaNovo(const fs::path& nome, std::error_code& err
     ArquivoAberto arquivo;
     HANDLE h = CreateFileW(nome.c_str(), GENERIC_READ | GENERIC_WRITE, kCompartilhaTudo, nullptr,
                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    erro = h == INVALID_HANDLE_VALUE ? erroDoSistema() : std::error_code();
+    if (!erro) arquivo.alca = h;
+    return arquivo;
+}
+
+ArquivoAberto ArquivoAberto::criaOuEsvazia(const fs::path& nome, std::error_code& erro) {
+    ArquivoAberto arquivo;
+    HANDLE h = CreateFileW(nome.c_str(), GENERIC_READ | GENERIC_WRITE, kCompartilhaTudo, nullptr,
+                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     erro = h == INVALID_HANDLE_VALUE ? erroDoSistema() : std::error_code();
     if (!erro) arquivo.alca = h;
     return arquivo;
@@ -152,6 +179,10 @@ std::error_code ArquivoAberto::sincroniza() {
     return FlushFileBuffers(alca) ? std::error_code() : erroDoSistema();
 }
 
+std::optional<EstadoArquivo> ArquivoAberto::estado() const {
+    return estadoPelaAlca(alca);
+}
+
 std::error_code ArquivoAberto::fecha() {
     const bool fechou = CloseHandle(std::exchange(alca, nullptr));
     return fechou ? std::error_code() : erroDoSistema();
@@ -196,21 +227,8 @@ std::optional<EstadoArquivo> estadoArquivo(const fs::path& caminho) {
         CreateFileW(caminho.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return std::nullopt;
-    BY_HANDLE_FILE_INFORMATION info{};
-    const bool lido = GetFileInformationByHandle(h, &info) != 0;
+    const std::optional<EstadoArquivo> e = estadoPelaAlca(h);
     CloseHandle(h);
-    if (!lido || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return std::nullopt;
-    const auto junta = [](DWORD alto, DWORD baixo) {
-        return (static_cast<std::uint64_t>(alto) << 32) | baixo;
-    };
-    // FILETIME counts 100 ns from 1601; 11644473600 s separate 1601 from 1970.
-    const std::uint64_t escrita =
-        junta(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime);
-    EstadoArquivo e;
-    e.identidade = junta(info.nFileIndexHigh, info.nFileIndexLow);
-    e.tamanho = static_cast<std::int64_t>(junta(info.nFileSizeHigh, info.nFileSizeLow));
-    e.mudanca = static_cast<std::int64_t>(escrita) * 100;
-    e.gravacao = static_cast<std::int64_t>(escrita / 10000000) - 11644473600LL;
     return e;
 }
 
@@ -220,6 +238,16 @@ namespace {
 
 std::error_code erroDoSistema(int erro = errno) {
     return {erro, std::generic_category()};
+}
+
+std::optional<EstadoArquivo> estadoDe(const struct stat& st) {
+    if (!S_ISREG(st.st_mode)) return std::nullopt;
+    EstadoArquivo e;
+    e.identidade = static_cast<std::uint64_t>(st.st_ino);
+    e.tamanho = static_cast<std::int64_t>(st.st_size);
+    e.mudanca = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    e.gravacao = static_cast<std::int64_t>(st.st_mtim.tv_sec);
+    return e;
 }
 
 std::error_code sincronizaPeloNome(const fs::path& caminho) {
@@ -248,6 +276,13 @@ ArquivoAberto& ArquivoAberto::operator=(ArquivoAberto&& outro) noexcept {
 ArquivoAberto ArquivoAberto::criaNovo(const fs::path& nome, std::error_code& erro) {
     ArquivoAberto arquivo;
     arquivo.descritor = ::open(nome.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    erro = arquivo.descritor < 0 ? erroDoSistema() : std::error_code();
+    return arquivo;
+}
+
+ArquivoAberto ArquivoAberto::criaOuEsvazia(const fs::path& nome, std::error_code& erro) {
+    ArquivoAberto arquivo;
+    arquivo.descritor = ::open(nome.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     erro = arquivo.descritor < 0 ? erroDoSistema() : std::error_code();
     return arquivo;
 }
@@ -356,15 +391,16 @@ unsigned long idDoProcesso() {
     return static_cast<unsigned long>(::getpid());
 }
 
+std::optional<EstadoArquivo> ArquivoAberto::estado() const {
+    struct stat st {};
+    if (::fstat(descritor, &st) != 0) return std::nullopt;
+    return estadoDe(st);
+}
+
 std::optional<EstadoArquivo> estadoArquivo(const fs::path& caminho) {
     struct stat st {};
-    if (::stat(caminho.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-    EstadoArquivo e;
-    e.identidade = static_cast<std::uint64_t>(st.st_ino);
-    e.tamanho = static_cast<std::int64_t>(st.st_size);
-    e.mudanca = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
-    e.gravacao = static_cast<std::int64_t>(st.st_mtim.tv_sec);
-    return e;
+    if (::stat(caminho.c_str(), &st) != 0) return std::nullopt;
+    return estadoDe(st);
 }
 
 #endif

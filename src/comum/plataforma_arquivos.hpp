@@ -9,6 +9,15 @@
 
 namespace cds {
 
+// What tells one state of a regular file from another: which file it is (its inode, or
+// Windows' file index), its size and the moment of its last change; and its last-write time.
+struct EstadoArquivo {
+    std::uint64_t identidade = 0;
+    std::int64_t tamanho = -1;
+    std::int64_t mudanca = 0;
+    std::int64_t gravacao = 0;  // seconds since 1970, UTC
+};
+
 // What the standard library does not say about files: a new file that must not exist yet,
 // writing in place, and that what was written has reached the disk. No call throws; each
 // says how it failed with the system's own error (errno on Linux, GetLastError on Windows),
@@ -25,6 +34,9 @@ class ArquivoAberto {
     // Creates `nome` and opens it for writing; fails with std::errc::file_exists when the name
     // is taken. The file gets the permissions any new file gets (0666 less the umask).
     static ArquivoAberto criaNovo(const std::filesystem::path& nome, std::error_code& erro);
+    // Creates `nome`, or empties it when it exists, and opens it for writing. The file may be
+    // renamed while it is open.
+    static ArquivoAberto criaOuEsvazia(const std::filesystem::path& nome, std::error_code& erro);
     // Opens an existing file for reading and writing in place.
     static ArquivoAberto abreParaAlterar(const std::filesystem::path& nome, std::error_code& erro);
 
@@ -41,6 +53,9 @@ class ArquivoAberto {
     std::error_code copiaPermissoesDe(const std::filesystem::path& modelo);
     // What was written reaches the disk.
     std::error_code sincroniza();
+    // The open file's state, under whatever name it has now; nothing when the system will not
+    // say.
+    std::optional<EstadoArquivo> estado() const;
     // Closing can report a failed write that the system had kept for later.
     std::error_code fecha();
 
@@ -67,14 +82,6 @@ bool renomeiaSemSubstituir(const std::filesystem::path& de, const std::filesyste
 // This process's number, to make names no other running process makes.
 unsigned long idDoProcesso();
 
-// What tells one state of a regular file from another: which file it is (its inode, or
-// Windows' file index), its size and the moment of its last change; and its last-write time.
-struct EstadoArquivo {
-    std::uint64_t identidade = 0;
-    std::int64_t tamanho = -1;
-    std::int64_t mudanca = 0;
-    std::int64_t gravacao = 0;  // seconds since 1970, UTC
-};
 // The state of the regular file at `caminho`, after symbolic links; nothing when there is no
 // regular file to read there.
 std::optional<EstadoArquivo> estadoArquivo(const std::filesystem::path& caminho);

@@ -407,13 +407,15 @@ struct Instantaneo {
     friend bool operator==(const Instantaneo&, const Instantaneo&) = default;
 };
 
+Instantaneo instantaneoDe(const EstadoArquivo& e) {
+    return Instantaneo{e.identidade, e.tamanho, e.mudanca};
+}
+
 // A regular file's, after symbolic links; nothing when there is none to read at `caminho`.
-std::optional<Instantaneo> instantaneo(const std::string& caminho,
-                                       std::time_t* gravacao = nullptr) {
+std::optional<Instantaneo> instantaneo(const std::string& caminho) {
     const std::optional<EstadoArquivo> e = estadoArquivo(fs::path(caminho));
     if (!e) return std::nullopt;
-    if (gravacao != nullptr) *gravacao = static_cast<std::time_t>(e->gravacao);
-    return Instantaneo{e->identidade, e->tamanho, e->mudanca};
+    return instantaneoDe(*e);
 }
 
 }  // namespace
@@ -452,12 +454,18 @@ class EmpacotamentoSimultaneo::Estado {
     Estado(const Estado&) = delete;
     Estado& operator=(const Estado&) = delete;
 
-    void adiciona(const std::string& caminho, const std::string& texto) {
+    // `estado`: the file's as the save left it; read here when the caller has none.
+    void adiciona(const std::string& caminho, const std::string& texto,
+                  const std::optional<EstadoArquivo>& estado) {
         if (falhou.load(std::memory_order_relaxed)) return;
         Pedido pedido{caminho, texto, {}, 0};
-        // Taken here, on the run's thread, right after the save: the status of the very file
-        // whose text is in hand.
-        pedido.instantaneo = instantaneo(caminho, &pedido.gravacao);
+        // Taken on the run's thread right after the save: the status of the very file whose
+        // text is in hand.
+        const std::optional<EstadoArquivo> e = estado ? estado : estadoArquivo(fs::path(caminho));
+        if (e) {
+            pedido.instantaneo = instantaneoDe(*e);
+            pedido.gravacao = static_cast<std::time_t>(e->gravacao);
+        }
         std::unique_lock<std::mutex> trava(mutex);
         temVaga.wait(trava, [this] { return fila.size() < kFila; });
         fila.push_back(std::move(pedido));
@@ -677,7 +685,12 @@ EmpacotamentoSimultaneo::EmpacotamentoSimultaneo(const ParametrosExportacao& par
 EmpacotamentoSimultaneo::~EmpacotamentoSimultaneo() = default;
 
 void EmpacotamentoSimultaneo::adiciona(const std::string& caminho, const std::string& texto) {
-    if (estado) estado->adiciona(caminho, texto);
+    if (estado) estado->adiciona(caminho, texto, std::nullopt);
+}
+
+void EmpacotamentoSimultaneo::adiciona(const std::string& caminho, const std::string& texto,
+                                       const std::optional<EstadoArquivo>& estadoDoArquivo) {
+    if (estado) estado->adiciona(caminho, texto, estadoDoArquivo);
 }
 
 std::string EmpacotamentoSimultaneo::conclui(const std::vector<ArquivoGerado>& ListaArquivos,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,9 @@ class EmpacotamentoSimultaneo {
     // A record file just saved at `caminho` with `texto` as its whole content, in the order
     // of ListaArquivos. Waits while the thread is too far behind, so memory stays bounded.
     void adiciona(const std::string& caminho, const std::string& texto);
+    // The same with the file's state as the save gave it, which spares reading it again.
+    void adiciona(const std::string& caminho, const std::string& texto,
+                  const std::optional<EstadoArquivo>& estado);
 
     // zipaXML for the run's ListaArquivos, every file of which was given to `adiciona`.
     [[nodiscard]] std::string conclui(const std::vector<ArquivoGerado>& ListaArquivos,

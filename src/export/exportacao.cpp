@@ -100,8 +100,9 @@ ResultadoExportacao geraEEmpacota(const ParametrosExportacao& parametros, Arquiv
 
     // The archive is deflated on a second core while the records are written.
     EmpacotamentoSimultaneo empacotamento(parametros, relogio);
-    ex.aoGravarArquivo = [&empacotamento](const std::string& caminho, const std::string& texto) {
-        empacotamento.adiciona(caminho, texto);
+    ex.aoGravarArquivo = [&empacotamento](const std::string& caminho, const std::string& texto,
+                                          const std::optional<EstadoArquivo>& estado) {
+        empacotamento.adiciona(caminho, texto, estado);
     };
     geraFichas(ex);
     ex.aoGravarArquivo = nullptr;

@@ -64,9 +64,13 @@ LEFT OUTER JOIN SUSPROCEDUNIF ON (SUSPROCEDUNIF.CODIGO=FP.CODPROCEDUNIF)
 WHERE FAA.DATA >= :pdatainicial AND FAA.DATA < :pdiaposfinal
 )";
 
-// The episodes of the period that are neither 7 nor 8, which hold those of the main query.
+// The episodes of the period that are neither 7 nor 8 and whose professional is a dentist,
+// which hold those of the main query: the look-ups leave out the far more numerous episodes
+// of other professionals.
 constexpr std::string_view kEpisodios = R"(
 AND COALESCE(FAA.CARATER,'')<>'8' AND COALESCE(FAA.CARATER,'')<>'7'
+AND EXISTS (SELECT 1 FROM PROFISSIONAIS P INNER JOIN CBO ON P.CBO=CBO.CODIGO
+  WHERE P.CODIGO=FAA.CODPROFISSIONAL AND UPPER(CBO.DESCRICAO) LIKE '%DENTISTA%')
 )";
 
 Consulta consultaAtendimentos(Execucao& ex) {

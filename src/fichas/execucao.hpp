@@ -2,9 +2,11 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "comum/plataforma_arquivos.hpp"
 #include "comum/tipo_ficha.hpp"
 #include "fichas/parametros.hpp"
 
@@ -63,9 +65,12 @@ struct Execucao {
     // Empties the hidden error list, here and on the operator's side.
     void limpaErrosCadastro();
 
-    // Told of every record file once it is saved and listed, with the text saved; the run
-    // packs it into the archive meanwhile. Unset, nobody is told.
-    std::function<void(const std::string& caminho, const std::string& texto)> aoGravarArquivo;
+    // Told of every record file once it is saved and listed, with the text saved and the
+    // file's state as the save left it; the run packs it into the archive meanwhile. Unset,
+    // nobody is told.
+    std::function<void(const std::string& caminho, const std::string& texto,
+                       const std::optional<EstadoArquivo>& estado)>
+        aoGravarArquivo;
 
     // Writes the hidden error list to erros.txt beside config.ini; the run sets it.
     std::function<void(const std::vector<std::string>&)> gravaErrosCadastro;

@@ -52,9 +52,9 @@ void gravaRegistro(Execucao& ex, TipoFicha tipo, Ficha& ficha, const Linha& regi
     escreveRodape(buffer, valores);
     const std::string caminho =
         arquivos.caminho(ex, ficha.identidade(registro), nomeArquivo(tipo, valores.numero));
-    buffer.salva(caminho);
+    const std::optional<EstadoArquivo> estado = buffer.salva(caminho);
     ex.ListaArquivos.push_back({caminho, tipo});
-    if (ex.aoGravarArquivo) ex.aoGravarArquivo(caminho, buffer.texto());
+    if (ex.aoGravarArquivo) ex.aoGravarArquivo(caminho, buffer.texto(), estado);
     ficha.gravado(registro, caminho);
 }
 

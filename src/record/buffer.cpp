@@ -1,8 +1,6 @@
 #include "record/buffer.hpp"
 
-#include <cerrno>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 #include "comum/erro.hpp"
@@ -17,9 +15,9 @@ std::filesystem::path caminhoUtf8(const std::string& caminho) {
 }
 
 // Names the file and, when the system said it, why.
-[[noreturn]] void falhaGravacao(const std::string& caminho, int erro) {
+[[noreturn]] void falhaGravacao(const std::string& caminho, const std::error_code& erro) {
     throw ErroArquivo("Não foi possível criar o arquivo " + caminho +
-                      (erro != 0 ? ": " + motivoDoSistema(erro) : std::string()) + ".");
+                      (erro ? ": " + motivoDoSistema(erro) : std::string()) + ".");
 }
 
 }  // namespace
@@ -37,7 +35,7 @@ void RegistroBuffer::adicionaNumero(std::string_view tag, std::string_view valor
     if (!apara(valor).empty()) adicionaElemento(tag, valor);
 }
 
-void RegistroBuffer::salva(const std::string& caminho) const {
+std::optional<EstadoArquivo> RegistroBuffer::salva(const std::string& caminho) const {
     // The file declares UTF-8: a byte that is not would make every reader refuse it whole.
     if (!utf8Valido(conteudo))
         throw ErroConversao("O registro tem um texto que não é UTF-8 válido; o arquivo " + caminho +
@@ -46,31 +44,28 @@ void RegistroBuffer::salva(const std::string& caminho) const {
     std::filesystem::path temporario = destino;
     temporario += ".tmp";
 
-    {
-        std::ofstream arquivo;
-        // Unbuffered: the whole text goes down in one write.
-        arquivo.rdbuf()->pubsetbuf(nullptr, 0);
-        errno = 0;
-        arquivo.open(temporario, std::ios::binary | std::ios::trunc);
-        if (!arquivo) falhaGravacao(caminho, errno);
-        arquivo.write(conteudo.data(), static_cast<std::streamsize>(conteudo.size()));
-        arquivo.close();
-        if (!arquivo) {
-            const int erro = errno;
-            // The save has failed already; a temporary left behind goes with the next clean-up.
-            std::error_code ignorado;
-            std::filesystem::remove(temporario, ignorado);
-            falhaGravacao(caminho, erro);
-        }
-    }
-
     std::error_code erro;
-    std::filesystem::rename(temporario, destino, erro);
+    ArquivoAberto arquivo = ArquivoAberto::criaOuEsvazia(temporario, erro);
+    if (erro) falhaGravacao(caminho, erro);
+    erro = arquivo.grava(conteudo);
+    // The file is renamed still open, so that its state is read from it and not by its name
+    // again: one lookup of the path less for every record.
+    if (!erro) std::filesystem::rename(temporario, destino, erro);
     if (erro) {
+        // The save has failed already; a temporary left behind goes with the next clean-up.
+        arquivo.fecha();
         std::error_code ignorado;
         std::filesystem::remove(temporario, ignorado);
-        falhaGravacao(caminho, erro.value());
+        falhaGravacao(caminho, erro);
     }
+    std::optional<EstadoArquivo> estado = arquivo.estado();
+    // A write the system kept for later may fail only now: the record's file goes again.
+    if (const std::error_code aoFechar = arquivo.fecha()) {
+        std::error_code ignorado;
+        std::filesystem::remove(destino, ignorado);
+        falhaGravacao(caminho, aoFechar);
+    }
+    return estado;
 }
 
 }  // namespace cds

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "comum/plataforma_arquivos.hpp"
 
 namespace cds {
 
@@ -23,10 +26,11 @@ class RegistroBuffer {
 
     // Writes the file whole at `caminho` (UTF-8 path), replacing any file of that name. The text
     // goes to a sibling first and is renamed over the target, so a failed save never leaves
-    // half a record behind. Raises ErroArquivo naming the path and the system's reason when it
-    // cannot be written, and
-    // ErroConversao, writing nothing, when the text is not valid UTF-8.
-    void salva(const std::string& caminho) const;
+    // half a record behind. Gives the state of the file saved, as the system had it right after
+    // the save (none where it would not say). Raises ErroArquivo naming the path and the
+    // system's reason when it cannot be written, and ErroConversao, writing nothing, when the
+    // text is not valid UTF-8.
+    std::optional<EstadoArquivo> salva(const std::string& caminho) const;
 
   private:
     std::string conteudo;

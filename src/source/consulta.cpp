@@ -183,7 +183,15 @@ struct FormatoLinha {
     };
 
     std::vector<Coluna> colunas;
-    std::unordered_map<std::string, std::size_t> indice;  // upper-case name -> column
+    // Looked up by a string_view, so that a name needs no string of its own to be found.
+    struct HashDeNome {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view nome) const {
+            return std::hash<std::string_view>{}(nome);
+        }
+    };
+    std::unordered_map<std::string, std::size_t, HashDeNome, std::equal_to<>>
+        indice;  // upper-case name -> column
     unsigned tamanho = 0;
     std::size_t blobs = 0;
 };
@@ -257,7 +265,24 @@ struct Linha::Campo {
 
 Linha::Campo Linha::campo(std::string_view nome) const {
     if (formato) {
-        if (auto it = formato->indice.find(maiusculas(nome)); it != formato->indice.end())
+        // Column names are ASCII and short: put in capitals on the stack, the one look-up of
+        // every value a record writes. Any other name goes the long way.
+        char capitais[64];
+        const bool ascii = nome.size() <= sizeof capitais &&
+                           std::all_of(nome.begin(), nome.end(),
+                                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        std::string longo;
+        std::string_view chave;
+        if (ascii) {
+            for (std::size_t i = 0; i < nome.size(); ++i)
+                capitais[i] =
+                    (nome[i] >= 'a' && nome[i] <= 'z') ? static_cast<char>(nome[i] - 32) : nome[i];
+            chave = std::string_view(capitais, nome.size());
+        } else {
+            longo = maiusculas(nome);
+            chave = longo;
+        }
+        if (auto it = formato->indice.find(chave); it != formato->indice.end())
             return Campo{formato->colunas[it->second], *this};
     }
     throw ErroBanco("Campo '" + std::string(nome) + "' não encontrado");

@@ -561,9 +561,9 @@ class EmpacotamentoSimultaneoTest : public ZipaXml {
         RegistroBuffer buffer;
         buffer.adiciona(g.linha);
         const std::string caminho = (pastaXml / g.nome).string();
-        buffer.salva(caminho);
+        const std::optional<EstadoArquivo> estado = buffer.salva(caminho);
         lista.push_back({caminho, TipoFicha::AtendimentoIndividual});
-        empacotamento.adiciona(caminho, buffer.texto());
+        empacotamento.adiciona(caminho, buffer.texto(), estado);
         return caminho;
     }
 

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -114,6 +115,35 @@ TEST_F(RegistroBufferArquivo, SubstituiArquivoMaisLongoPorInteiro) {
     buffer.salva(utf8(caminho));
     EXPECT_EQ(leArquivo(caminho), "<a/>\r\n");
     EXPECT_THAT(arquivos(), ::testing::ElementsAre("FichaVacinacao_345.esus.xml"));
+}
+
+// The state a save gives is the one the file has under its name afterwards, so that the
+// packing can tell later whether the file is still the one saved: after the rename, not of
+// the temporary before it.
+TEST_F(RegistroBufferArquivo, EstadoDaGravacaoEODoArquivoNoLugar) {
+    const fs::path caminho = pasta / "FichaProcedimento_8.esus.xml";
+    RegistroBuffer buffer;
+    buffer.adiciona("<primeira/>");
+    const std::optional<EstadoArquivo> primeira = buffer.salva(utf8(caminho));
+    ASSERT_TRUE(primeira.has_value());
+    const auto igual = [](const EstadoArquivo& a, const EstadoArquivo& b) {
+        return a.identidade == b.identidade && a.tamanho == b.tamanho && a.mudanca == b.mudanca &&
+               a.gravacao == b.gravacao;
+    };
+    std::optional<EstadoArquivo> noDisco = estadoArquivo(caminho);
+    ASSERT_TRUE(noDisco.has_value());
+    EXPECT_TRUE(igual(*primeira, *noDisco));
+    EXPECT_EQ(primeira->tamanho, 13);
+
+    // Saved again: another file in its place, and its own state.
+    buffer.limpa();
+    buffer.adiciona("<segunda gravação/>");
+    const std::optional<EstadoArquivo> segunda = buffer.salva(utf8(caminho));
+    ASSERT_TRUE(segunda.has_value());
+    noDisco = estadoArquivo(caminho);
+    ASSERT_TRUE(noDisco.has_value());
+    EXPECT_TRUE(igual(*segunda, *noDisco));
+    EXPECT_FALSE(igual(*primeira, *segunda));
 }
 
 TEST_F(RegistroBufferArquivo, CaminhoComAcentos) {
