@@ -1,7 +1,9 @@
 #include "comum/texto.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace cds {
 
@@ -88,6 +90,14 @@ std::size_t sequenciaUtf8(std::string_view texto) {
 
 bool utf8Valido(std::string_view texto) {
     while (!texto.empty()) {
+        // Runs of ASCII, most of a record's text, eight bytes at a time.
+        std::uint64_t oito = 0;
+        while (texto.size() >= sizeof oito) {
+            std::memcpy(&oito, texto.data(), sizeof oito);
+            if (oito & 0x8080808080808080ull) break;
+            texto.remove_prefix(sizeof oito);
+        }
+        if (texto.empty()) break;
         const std::size_t n = sequenciaUtf8(texto);
         if (n == 0) return false;
         texto.remove_prefix(n);

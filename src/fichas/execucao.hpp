@@ -50,8 +50,12 @@ struct Execucao {
     // run.
     const Cancelamento* cancelamento = nullptr;
 
-    // GERAL/IBGE of the settings file, read when it is written.
-    std::string ibge() const { return leIbge(); }
+    // GERAL/IBGE of the settings file, read the first time a run asks for it: every record of
+    // the run carries the same code, and no record pays for reading the settings again.
+    const std::string& ibge() const {
+        if (!ibgeLido) ibgeLido = leIbge();
+        return *ibgeLido;
+    }
     // Caminho + separator + "arquivosXML": where the record files go.
     std::string pastaXml() const;
     // Caminho + separator + "arquivosXML" + separator + nome.
@@ -80,6 +84,7 @@ struct Execucao {
 
   private:
     std::function<std::string()> leIbge;
+    mutable std::optional<std::string> ibgeLido;
 };
 
 }  // namespace cds

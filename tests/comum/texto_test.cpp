@@ -76,6 +76,15 @@ TEST(Utf8Valido, SoSequenciasBemFormadas) {
         {"\xF4\x90\x80\x80", false},  // past U+10FFFF
         {"\xF8\x88\x80\x80\x80", false},
         {"\xFF", false},
+        // Long runs of ASCII, read eight bytes at a time, with what follows them.
+        {"<codIbge>S\xC3\xA3o Lu\xC3\xADs</codIbge>", true},
+        {"<codIbge>S\xE3o Lu\xEDs</codIbge>", false},
+        {"12345678\xE9", false},
+        {"1234567\xC3\xA9", true},
+        {"12345678\xC3", false},
+        {"1234567812345678", true},
+        {"1234567812345678\xE2\x82\xAC", true},
+        {"1234567812345678\xE2\x82", false},
     };
     for (const auto& [texto, valido] : casos)
         EXPECT_EQ(utf8Valido(texto), valido) << textoVisivel(texto);
