@@ -15,9 +15,17 @@ class Erro : public std::exception {
     explicit Erro(std::string mensagem) : texto(std::move(mensagem)) {}
     const char* what() const noexcept override { return texto.c_str(); }
     void acrescentaContexto(const std::string& onde) { texto = onde + ": " + texto; }
+    // Puts the record the error belongs to in front of the message, once: the code that named
+    // it first knew which record it was working for, better than a loop around it.
+    void nomeiaRegistro(const std::string& registro) {
+        if (registroNomeado) return;
+        acrescentaContexto(registro);
+        registroNomeado = true;
+    }
 
   private:
     std::string texto;
+    bool registroNomeado = false;
 };
 
 // A value that cannot be read as the number or date it must be.

@@ -60,6 +60,11 @@ void gravaRegistro(Execucao& ex, TipoFicha tipo, Ficha& ficha, const Linha& regi
 
 }  // namespace
 
+std::string nomeDoRegistro(TipoFicha tipo, const IdentidadeRegistro& id) {
+    return std::string(dadosTipo(tipo).prefixoArquivo) + id.numero + " (unidade " + id.unidade +
+           ")";
+}
+
 void vinculaPeriodo(Consulta& q, const ParametrosExportacao& p) {
     q.parametro("pdatainicial", p.DataInicial);
     q.parametro("pdiaposfinal", std::chrono::year_month_day{std::chrono::sys_days{p.DataFinal} +
@@ -82,9 +87,7 @@ void geraRegistros(Execucao& ex, TipoFicha tipo, Ficha& ficha) {
             throw;
         } catch (Erro& e) {
             // Which record it was, so the operator can find and mend it in the clinical system.
-            const IdentidadeRegistro id = ficha.identidade(*registro);
-            e.acrescentaContexto(std::string(dadosTipo(tipo).prefixoArquivo) + id.numero +
-                                 " (unidade " + id.unidade + ")");
+            e.nomeiaRegistro(nomeDoRegistro(tipo, ficha.identidade(*registro)));
             throw;
         }
         ex.operador.progresso(++feitos, total.value_or(0));

@@ -64,6 +64,9 @@ class Ficha {
 // come it gives 0 for the total, and the rows done as the total after the last one.
 void geraRegistros(Execucao& execucao, TipoFicha tipo, Ficha& ficha);
 
+// How an error names its record: "FichaAtendimentoIndividual_2 (unidade 45)".
+std::string nomeDoRegistro(TipoFicha tipo, const IdentidadeRegistro& id);
+
 // Binds the run's period to a statement that selects it as
 //   <date column> >= :pdatainicial AND <date column> < :pdiaposfinal
 // so that it takes whole days whatever the column's type: a record made late on the last

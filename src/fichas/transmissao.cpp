@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <stdexcept>
 
+#include "comum/cancelamento.hpp"
 #include "comum/erro.hpp"
 #include "comum/texto.hpp"
 #include "record/codificacao.hpp"
@@ -35,6 +37,26 @@ update or insert into familiastransmissao
 values (:pcodigo, :puuid, :ptransmitiresus, :pdatatransmissao, :pCodigoTransmissaoEsus)
 matching (codigo)
 )";
+
+// The same statement for kLote records in one block: each record's values in the block's
+// input list, the register's row written as by the statement of one.
+std::string sqlGravacaoEmLote(std::string_view tabela, std::size_t registros) {
+    const std::string coluna = " TYPE OF COLUMN " + std::string(tabela) + ".";
+    std::string entrada = "\nEXECUTE BLOCK (\n  t" + coluna + "transmitiresus = :ptransmitiresus";
+    std::string corpo = "\nAS BEGIN\n";
+    for (std::size_t i = 0; i < registros; ++i) {
+        const std::string n = std::to_string(i);
+        entrada += ",\n  c" + n + coluna + "codigo = :pcodigo" + n + ", u" + n + coluna +
+                   "uuid = :puuid" + n + ", d" + n + coluna +
+                   "datatransmissaoesus = :pdatatransmissao" + n + ", k" + n + coluna +
+                   "CodigoTransmissaoEsus = :pCodigoTransmissaoEsus" + n;
+        corpo += "  update or insert into " + std::string(tabela) +
+                 " (codigo, uuid, transmitiresus, datatransmissaoesus, CodigoTransmissaoEsus)"
+                 " values (:c" +
+                 n + ", :u" + n + ", :t, :d" + n + ", :k" + n + ") matching (codigo);\n";
+    }
+    return entrada + ")" + corpo + "END\n";
+}
 
 bool cidadao(VarianteCadastro v) {
     return v == VarianteCadastro::Cidadao;
@@ -105,7 +127,12 @@ std::int64_t ProximoCodigoTransmissao(std::int64_t armazenado, VarianteCadastro 
 }
 
 RegistroTransmissao::RegistroTransmissao(Transacao& transacao, VarianteCadastro variante)
-    : gravacao(transacao, cidadao(variante) ? kGravaPessoa : kGravaFamilia) {}
+    : gravacao(transacao, cidadao(variante) ? kGravaPessoa : kGravaFamilia),
+      gravacaoEmLote(transacao,
+                     sqlGravacaoEmLote(
+                         cidadao(variante) ? "pessoastransmissao" : "familiastransmissao", kLote)) {
+    gravacaoEmLote.parametro("ptransmitiresus", std::string_view("Não"));
+}
 
 void RegistroTransmissao::GravaTransmissao(std::string_view codigo, std::string_view uuid,
                                            std::int64_t C,
@@ -116,6 +143,20 @@ void RegistroTransmissao::GravaTransmissao(std::string_view codigo, std::string_
     gravacao.parametro("pdatatransmissao", hoje);
     gravacao.parametro("pCodigoTransmissaoEsus", C);
     gravacao.executa();
+}
+
+void RegistroTransmissao::GravaTransmissoes(const std::vector<GravacaoTransmissao>& lote) {
+    if (lote.size() != kLote)
+        throw std::logic_error("um lote de gravações com " + std::to_string(lote.size()) +
+                               " registros");
+    for (std::size_t i = 0; i < kLote; ++i) {
+        const std::string n = std::to_string(i);
+        gravacaoEmLote.parametro("pcodigo" + n, lote[i].codigo);
+        gravacaoEmLote.parametro("puuid" + n, lote[i].uuid);
+        gravacaoEmLote.parametro("pdatatransmissao" + n, lote[i].hoje);
+        gravacaoEmLote.parametro("pCodigoTransmissaoEsus" + n, lote[i].C);
+    }
+    gravacaoEmLote.executa();
 }
 
 FichaDeCadastro::FichaDeCadastro(Execucao& ex, TipoFicha tipoFicha, std::string_view sqlSelecao)
@@ -142,11 +183,28 @@ bool FichaDeCadastro::inicia() {
 }
 
 std::optional<std::size_t> FichaDeCadastro::abreRegistros() {
+    guardadas = LinhasGuardadas::cria();
+    if (guardadas) {
+        selecao.percorre();
+        while (const Linha* linha = selecao.proxima()) {
+            if (!guardadas->guarda(*linha)) {
+                // The file takes no more (a full disk): nothing has been written back yet, so
+                // the selection read again into memory is the same.
+                guardadas.reset();
+                break;
+            }
+        }
+    }
+    if (guardadas) {
+        guardadas->voltaAoInicio();
+        return guardadas->quantas();
+    }
     proxima = 0;
     return selecao.abre().size();
 }
 
 const Linha* FichaDeCadastro::proximoRegistro() {
+    if (guardadas) return guardadas->proxima();
     const std::vector<Linha>& linhas = selecao.linhas();
     return proxima < linhas.size() ? &linhas[proxima++] : nullptr;
 }
@@ -183,11 +241,45 @@ ValoresEnvelope FichaDeCadastro::envelopeDoCadastro(const Linha& r) const {
 }
 
 void FichaDeCadastro::gravado(const Linha& r, const std::string& /*caminho*/) {
-    registroTransmissao.GravaTransmissao(r.texto("codigo"), transmissao.uuid, transmissao.codigo,
-                                         diaDe(execucao.relogio.agora()));
+    pendentes.push_back({identidade(r),
+                         {r.texto("codigo"), transmissao.uuid, transmissao.codigo,
+                          diaDe(execucao.relogio.agora())}});
+    if (pendentes.size() == RegistroTransmissao::kLote) gravaPendentes();
+}
+
+void FichaDeCadastro::gravaPendentes() {
+    if (pendentes.size() == RegistroTransmissao::kLote) {
+        std::vector<GravacaoTransmissao> lote;
+        lote.reserve(pendentes.size());
+        for (const Pendente& p : pendentes) lote.push_back(p.gravacao);
+        try {
+            registroTransmissao.GravaTransmissoes(lote);
+            pendentes.clear();
+            return;
+        } catch (const ErroConexaoPerdida&) {
+            throw;
+        } catch (const Erro&) {
+            // Nothing of the batch was written. One by one, the record at fault names itself;
+            // unless the operator asked the run to stop, which is what failed the batch.
+            if (execucao.cancelamento) execucao.cancelamento->verifica();
+        }
+    }
+    for (const Pendente& p : pendentes) {
+        try {
+            registroTransmissao.GravaTransmissao(p.gravacao.codigo, p.gravacao.uuid, p.gravacao.C,
+                                                 p.gravacao.hoje);
+        } catch (ErroConexaoPerdida&) {
+            throw;
+        } catch (Erro& e) {
+            e.nomeiaRegistro(nomeDoRegistro(tipo, p.registro));
+            throw;
+        }
+    }
+    pendentes.clear();
 }
 
 void FichaDeCadastro::termina() {
+    gravaPendentes();
     // The register's writes wait for the run's one commit, after the archive is written: a
     // run that fails later marks nothing as sent.
     execucao.salvaErrosCadastro();

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,6 +11,7 @@
 
 #include "fichas/gerador.hpp"
 #include "source/consulta.hpp"
+#include "source/linhas_guardadas.hpp"
 
 namespace cds {
 
@@ -52,18 +54,33 @@ struct TransmissaoCadastro {
     bool fichaAtualizada() const { return !uuidAnterior.empty(); }
 };
 
-// The register's write-back for one variant, its statement prepared once.
+// One record's write-back: its register row marked sent under `uuid` and `C`, dated `hoje`.
+struct GravacaoTransmissao {
+    std::string codigo;
+    std::string uuid;
+    std::int64_t C = 0;
+    std::chrono::year_month_day hoje;
+};
+
+// The register's write-back for one variant, its statements prepared once.
 class RegistroTransmissao {
   public:
+    // The write-backs of one statement of GravaTransmissoes.
+    static constexpr std::size_t kLote = 32;
+
     RegistroTransmissao(Transacao& transacao, VarianteCadastro variante);
 
     // Marks the record sent ("Não") under S' and C, dated `hoje`; a record without a register
     // row gets one. Durable only with the run's commit.
     void GravaTransmissao(std::string_view codigo, std::string_view uuid, std::int64_t C,
                           const std::chrono::year_month_day& hoje);
+    // kLote write-backs, in their order, in one statement: one round trip to the server instead
+    // of kLote. All or none: a failed one leaves the registers as they were.
+    void GravaTransmissoes(const std::vector<GravacaoTransmissao>& lote);
 
   private:
     Consulta gravacao;
+    Consulta gravacaoEmLote;
 };
 
 // The generic professional of the registrations, as found (all empty when not found).
@@ -84,13 +101,17 @@ class FichaDeCadastro : public Ficha {
 
     bool inicia() override;
     // The rows are fetched whole before the first record: each record's register row is
-    // written back while the walk goes on.
+    // written back while the walk goes on. They wait in a temporary file, so that a month of
+    // registrations takes no memory; in memory where no temporary file can be had.
     std::optional<std::size_t> abreRegistros() override;
     const Linha* proximoRegistro() override;
     IdentidadeRegistro identidade(const Linha& registro) const override;
     void preparaRegistro(const Linha& registro) override;
     // The registrations report a missing team in their own words.
     std::optional<std::string> avisoSemIne(const Linha&) const override { return std::nullopt; }
+    // The register row of the record, written back with those of the records before it, a
+    // batch at a time; the last ones in termina. They are read by nothing the run does before
+    // its commit.
     void gravado(const Linha& registro, const std::string& caminho) override;
     void termina() override;
 
@@ -113,8 +134,18 @@ class FichaDeCadastro : public Ficha {
     TipoFicha tipo;
     VarianteCadastro variante;
     Consulta selecao;
+    // The rows put aside, or none when they are in `selecao`'s memory.
+    std::unique_ptr<LinhasGuardadas> guardadas;
     std::size_t proxima = 0;
     RegistroTransmissao registroTransmissao;
+    // The write-backs of records saved, not yet sent to the server: fewer than a batch.
+    struct Pendente {
+        IdentidadeRegistro registro;
+        GravacaoTransmissao gravacao;
+    };
+    std::vector<Pendente> pendentes;
+
+    void gravaPendentes();
 };
 
 }  // namespace cds

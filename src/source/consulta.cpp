@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -363,6 +364,46 @@ std::optional<DataHora> Linha::dataHora(std::string_view coluna) const {
     }
 }
 
+namespace {
+
+// Where the body of an EXECUTE BLOCK begins: after its input list, or right after BLOCK when
+// it has none. The end of the text for any other statement.
+std::size_t inicioDoCorpoDoBloco(std::string_view sql) {
+    std::size_t i = 0;
+    const auto espacos = [&] {
+        while (i < sql.size() && std::isspace(static_cast<unsigned char>(sql[i]))) ++i;
+    };
+    const auto palavra = [&](std::string_view esperada) {
+        if (sql.size() - i < esperada.size()) return false;
+        for (std::size_t k = 0; k < esperada.size(); ++k)
+            if (std::toupper(static_cast<unsigned char>(sql[i + k])) != esperada[k]) return false;
+        i += esperada.size();
+        return true;
+    };
+    espacos();
+    if (!palavra("EXECUTE")) return sql.size();
+    const std::size_t antes = i;
+    espacos();
+    if (i == antes || !palavra("BLOCK")) return sql.size();
+    espacos();
+    if (i >= sql.size() || sql[i] != '(') return i;
+    int profundidade = 0;
+    for (; i < sql.size(); ++i) {
+        if (sql[i] == '\'') {
+            const std::size_t fim = sql.find('\'', i + 1);
+            if (fim == std::string_view::npos) return sql.size();
+            i = fim;
+        } else if (sql[i] == '(') {
+            ++profundidade;
+        } else if (sql[i] == ')' && --profundidade == 0) {
+            return i + 1;
+        }
+    }
+    return sql.size();
+}
+
+}  // namespace
+
 SqlPosicional traduzParametros(std::string_view sql) {
     SqlPosicional r;
     r.texto.reserve(sql.size());
@@ -370,8 +411,14 @@ SqlPosicional traduzParametros(std::string_view sql) {
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
     };
     auto ehNome = [&](char c) { return ehInicioNome(c) || (c >= '0' && c <= '9') || c == '$'; };
+    // An EXECUTE BLOCK's body is the server's to read.
+    const std::size_t corpo = inicioDoCorpoDoBloco(sql);
     std::size_t i = 0;
     while (i < sql.size()) {
+        if (i >= corpo) {
+            r.texto.append(sql.substr(i));
+            break;
+        }
         const char c = sql[i];
         if (c == '\'' || c == '"') {
             // A quoted literal or identifier, with doubled quotes inside it.

@@ -95,7 +95,9 @@ class Consulta {
 };
 
 // The statement text with each named parameter replaced by "?", and the names in order of
-// appearance (lower case, a name repeated as often as it appears).
+// appearance (lower case, a name repeated as often as it appears). In an EXECUTE BLOCK the
+// parameters are those of its input list; in its body a colon marks the block's own
+// variables, and the body goes to the server as it is written.
 struct SqlPosicional {
     std::string texto;
     std::vector<std::string> nomes;

@@ -11,6 +11,7 @@
 #include "export/arquivo_ini.hpp"
 #include "export/arquivos.hpp"
 #include "export/exportacao.hpp"
+#include "fichas/transmissao.hpp"
 #include "suporte/arquivos_teste.hpp"
 #include "suporte/cadastros.hpp"
 #include "suporte/clinica.hpp"
@@ -114,6 +115,58 @@ TEST_F(CadastrosNaExportacaoTest, UuidGravadoInvalidoEncerraSemMarcarNada) {
     EXPECT_EQ(registros(), antes);
     EXPECT_EQ(linhaGravadaDoRegistro(banco, "pessoastransmissao", 124),
               "2345678-da1cb4c9-0004-0000-XXXX-00000000124 | Sim |  | 1");
+    EXPECT_FALSE(fs::exists(zip()));
+}
+
+// A month of registrations: the register rows go back to the server a batch at a time, and
+// the last ones after the last record; each row is what the record's own statement writes,
+// a first transmission or a later one alike.
+TEST_F(CadastrosNaExportacaoTest, MuitosCadastrosMarcadosEmLotes) {
+    // Two batches and a part of one more, with the citizen 123 among them.
+    constexpr int kCidadaos = 2 * static_cast<int>(RegistroTransmissao::kLote) + 7;
+    for (int codigo = 1000; codigo < 1000 + kCidadaos - 1; ++codigo)
+        teste::insereCidadao(banco, codigo,
+                             codigo % 2 ? "'2345678-da1cb4c9-0004-0000-0004-0000000" +
+                                              std::to_string(codigo) + "', 'Sim', NULL, 5"
+                                        : "NULL, 'Sim', NULL, NULL");
+
+    const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
+
+    ASSERT_TRUE(fs::is_regular_file(r.arquivoZip)) << r.arquivoZip;
+    EXPECT_EQ(registros()[0], "2345678-da1cb4c9-0004-0000-0002-00000000123 | Não | 03/11/2019 | 3");
+    for (int codigo = 1000; codigo < 1000 + kCidadaos - 1; ++codigo) {
+        const std::string c = std::to_string(codigo);
+        EXPECT_EQ(linhaGravadaDoRegistro(banco, "pessoastransmissao", codigo),
+                  codigo % 2
+                      ? "2345678-da1cb4c9-0004-0000-0005-0000000" + c + " | Não | 03/11/2019 | 6"
+                      : "2345678-da1cb4c9-0004-0000-0000-0000000" + c + " | Não | 03/11/2019 | 1")
+            << codigo;
+    }
+}
+
+// A register row the server refuses in the middle of a batch (here a trigger of the clinic's
+// database): the error names that record, not the one whose save completed the batch, and
+// nothing is marked.
+TEST_F(CadastrosNaExportacaoTest, GravacaoRecusadaNoLoteNomeiaOSeuRegistro) {
+    for (int codigo = 1000; codigo < 1000 + static_cast<int>(RegistroTransmissao::kLote); ++codigo)
+        teste::insereCidadao(banco, codigo);
+    banco.executa("CREATE EXCEPTION REGISTRO_RECUSADO 'registro recusado pelo teste'");
+    banco.executa(
+        "CREATE TRIGGER RECUSA_1010 FOR pessoastransmissao BEFORE UPDATE AS BEGIN "
+        "IF (NEW.codigo = 1010) THEN EXCEPTION REGISTRO_RECUSADO; END");
+    const std::vector<std::string> antes = registros();
+
+    try {
+        exportaArquivos(parametros, ini, operador, relogio);
+        ADD_FAILURE() << "esperava a recusa do servidor";
+    } catch (const ErroBanco& e) {
+        const std::string texto = e.what();
+        EXPECT_EQ(texto.rfind("FichaCadastroIndividual_1010 (unidade 2345678): ", 0), 0u) << texto;
+        EXPECT_NE(texto.find("registro recusado pelo teste"), std::string::npos) << texto;
+    }
+    EXPECT_EQ(registros(), antes);
+    EXPECT_EQ(linhaGravadaDoRegistro(banco, "pessoastransmissao", 1010), " | Sim |  | ");
+    EXPECT_EQ(linhaGravadaDoRegistro(banco, "pessoastransmissao", 1000), " | Sim |  | ");
     EXPECT_FALSE(fs::exists(zip()));
 }
 

@@ -325,6 +325,35 @@ TEST(TraduzParametros, ForaDeLiteraisEComentarios) {
     EXPECT_EQ(r.nomes, (std::vector<std::string>{"um", "dois_2", "um", "fim$"}));
 }
 
+// In an EXECUTE BLOCK only the input list takes parameters: in the body a colon marks the
+// block's own variables and goes to the server as written.
+TEST(TraduzParametros, CorpoDeExecuteBlockFicaComoEsta) {
+    struct Caso {
+        const char* sql;
+        const char* texto;
+        std::vector<std::string> nomes;
+    };
+    const Caso casos[] = {
+        {"\n  execute  Block (a INTEGER = :pa, b VARCHAR(5) = :pB, c CHAR(3) = ')')\nAS BEGIN "
+         "UPDATE t SET x = :a, y = (:b) WHERE z = :c; END",
+         "\n  execute  Block (a INTEGER = ?, b VARCHAR(5) = ?, c CHAR(3) = ')')\nAS BEGIN "
+         "UPDATE t SET x = :a, y = (:b) WHERE z = :c; END",
+         {"pa", "pb"}},
+        {"EXECUTE BLOCK AS DECLARE v INTEGER = 1; BEGIN UPDATE t SET a = :v WHERE b IN (1); END",
+         "EXECUTE BLOCK AS DECLARE v INTEGER = 1; BEGIN UPDATE t SET a = :v WHERE b IN (1); END",
+         {}},
+        // Any other statement, a block's name as a word in it or not, is read whole.
+        {"SELECT :execute FROM EXECUTE_BLOCK WHERE b = (:x)",
+         "SELECT ? FROM EXECUTE_BLOCK WHERE b = (?)",
+         {"execute", "x"}},
+    };
+    for (const Caso& c : casos) {
+        const auto r = traduzParametros(c.sql);
+        EXPECT_EQ(r.texto, c.texto);
+        EXPECT_EQ(r.nomes, c.nomes);
+    }
+}
+
 TEST_F(ConsultaTest, PreparadaUmaVezExecutadaComNovosValores) {
     Consulta insere(transacao(), "INSERT INTO TIPOS (ID, TEXTO) VALUES (:id, :texto)");
     Consulta porId(transacao(), "SELECT TEXTO FROM TIPOS WHERE ID = :id");
