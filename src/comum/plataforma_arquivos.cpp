@@ -92,31 +92,25 @@ ArquivoAberto& ArquivoAberto::operator=(ArquivoAberto&& outro) noexcept {
     return *this;
 }
 
-ArquivoAberto ArquivoAberto::criaNovo(const fs::path& nome, std::error_code& erro) {
+ArquivoAberto ArquivoAberto::abre(const fs::path& nome, unsigned modo, std::error_code& erro) {
     ArquivoAberto arquivo;
     HANDLE h = CreateFileW(nome.c_str(), GENERIC_READ | GENERIC_WRITE, kCompartilhaTudo, nullptr,
-                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+                           modo, FILE_ATTRIBUTE_NORMAL, nullptr);
     erro = h == INVALID_HANDLE_VALUE ? erroDoSistema() : std::error_code();
     if (!erro) arquivo.alca = h;
     return arquivo;
+}
+
+ArquivoAberto ArquivoAberto::criaNovo(const fs::path& nome, std::error_code& erro) {
+    return abre(nome, CREATE_NEW, erro);
 }
 
 ArquivoAberto ArquivoAberto::criaOuEsvazia(const fs::path& nome, std::error_code& erro) {
-    ArquivoAberto arquivo;
-    HANDLE h = CreateFileW(nome.c_str(), GENERIC_READ | GENERIC_WRITE, kCompartilhaTudo, nullptr,
-                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    erro = h == INVALID_HANDLE_VALUE ? erroDoSistema() : std::error_code();
-    if (!erro) arquivo.alca = h;
-    return arquivo;
+    return abre(nome, CREATE_ALWAYS, erro);
 }
 
 ArquivoAberto ArquivoAberto::abreParaAlterar(const fs::path& nome, std::error_code& erro) {
-    ArquivoAberto arquivo;
-    HANDLE h = CreateFileW(nome.c_str(), GENERIC_READ | GENERIC_WRITE, kCompartilhaTudo, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    erro = h == INVALID_HANDLE_VALUE ? erroDoSistema() : std::error_code();
-    if (!erro) arquivo.alca = h;
-    return arquivo;
+    return abre(nome, OPEN_EXISTING, erro);
 }
 
 bool ArquivoAberto::aberto() const {
@@ -273,25 +267,23 @@ ArquivoAberto& ArquivoAberto::operator=(ArquivoAberto&& outro) noexcept {
     return *this;
 }
 
-ArquivoAberto ArquivoAberto::criaNovo(const fs::path& nome, std::error_code& erro) {
+ArquivoAberto ArquivoAberto::abre(const fs::path& nome, unsigned modo, std::error_code& erro) {
     ArquivoAberto arquivo;
-    arquivo.descritor = ::open(nome.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    arquivo.descritor = ::open(nome.c_str(), static_cast<int>(modo) | O_CLOEXEC, 0666);
     erro = arquivo.descritor < 0 ? erroDoSistema() : std::error_code();
     return arquivo;
+}
+
+ArquivoAberto ArquivoAberto::criaNovo(const fs::path& nome, std::error_code& erro) {
+    return abre(nome, O_WRONLY | O_CREAT | O_EXCL, erro);
 }
 
 ArquivoAberto ArquivoAberto::criaOuEsvazia(const fs::path& nome, std::error_code& erro) {
-    ArquivoAberto arquivo;
-    arquivo.descritor = ::open(nome.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    erro = arquivo.descritor < 0 ? erroDoSistema() : std::error_code();
-    return arquivo;
+    return abre(nome, O_WRONLY | O_CREAT | O_TRUNC, erro);
 }
 
 ArquivoAberto ArquivoAberto::abreParaAlterar(const fs::path& nome, std::error_code& erro) {
-    ArquivoAberto arquivo;
-    arquivo.descritor = ::open(nome.c_str(), O_RDWR | O_CLOEXEC);
-    erro = arquivo.descritor < 0 ? erroDoSistema() : std::error_code();
-    return arquivo;
+    return abre(nome, O_RDWR, erro);
 }
 
 bool ArquivoAberto::aberto() const {

@@ -60,6 +60,11 @@ class ArquivoAberto {
     std::error_code fecha();
 
   private:
+    // Opens `nome` as `modo` says: the creation disposition on Windows, open(2)'s flags on
+    // Linux.
+    static ArquivoAberto abre(const std::filesystem::path& nome, unsigned modo,
+                              std::error_code& erro);
+
 #ifdef _WIN32
     void* alca = nullptr;
 #else
