@@ -378,18 +378,21 @@ void verificaInterrupcao(const Cancelamento* cancelamento) {
 // zipaXML's packing once the archive has its name: every listed file read from the disk, in
 // order, a path listed again packed once at its first place. The operator's request to stop
 // is heeded before each file and before the archive takes its name. Returns the name taken.
-template <class Lista, class CaminhoDe>
-std::string empacotaEmSequencia(const std::string& final, const Lista& lista, CaminhoDe caminhoDe,
+// `quantos` listed paths, the i-th given by `caminhoDe(i)`.
+template <class CaminhoDe>
+std::string empacotaEmSequencia(const std::string& final, std::size_t quantos, CaminhoDe caminhoDe,
                                 const Cancelamento* cancelamento) {
     ArquivoTemporario temporario(final);
     {
         ArquivoZip zip(temporario.nome(), final);
         // A file saved twice in a run is listed twice but is one file.
-        std::unordered_set<std::string_view> empacotados;
-        for (const auto& item : lista) {
+        std::unordered_set<std::string> empacotados;
+        for (std::size_t i = 0; i < quantos; ++i) {
             verificaInterrupcao(cancelamento);
-            const std::string& caminho = caminhoDe(item);
-            if (empacotados.insert(caminho).second) zip.adiciona(caminho);
+            std::string caminho = caminhoDe(i);
+            if (empacotados.count(caminho) != 0) continue;
+            zip.adiciona(caminho);
+            empacotados.insert(std::move(caminho));
         }
         zip.fecha();
     }
@@ -426,8 +429,7 @@ std::string zipaXML(const ParametrosExportacao& parametros,
     const std::string nome = nomeDoArquivo(parametros, relogio.agora());
     operador.status("Compactando Arquivo...");
     return empacotaEmSequencia(
-        nome, ListaArquivos, [](const std::string& c) -> const std::string& { return c; },
-        cancelamento);
+        nome, ListaArquivos.size(), [&](std::size_t i) { return ListaArquivos[i]; }, cancelamento);
 }
 
 // The thread and the hidden archive it writes. Entries go to the archive as the files come,
@@ -477,7 +479,7 @@ class EmpacotamentoSimultaneo::Estado {
     // Once the last file has been given: waits for the thread to write every entry, then puts
     // in place as `final` the archive of ListaArquivos as the disk holds it now. Nothing when
     // the entries written are not that archive's, or when it could not be written whole.
-    std::optional<std::string> poeNoLugar(const std::vector<ArquivoGerado>& ListaArquivos,
+    std::optional<std::string> poeNoLugar(const ListaDeArquivos& ListaArquivos,
                                           const std::string& final) {
         {
             std::lock_guard<std::mutex> trava(mutex);
@@ -572,9 +574,9 @@ class EmpacotamentoSimultaneo::Estado {
     // saves of ListaArquivos (a path listed twice in a row was written once, the later text)
     // or a file is no longer the one that was deflated.
     std::optional<std::vector<std::uint32_t>> ordemDasEntradas(
-        const std::vector<ArquivoGerado>& ListaArquivos) const {
+        const ListaDeArquivos& ListaArquivos) const {
         const auto mesmo = [&](std::size_t a, std::size_t b) {
-            return ListaArquivos[a].caminho == ListaArquivos[b].caminho;
+            return ListaArquivos.mesmoCaminho(a, b);
         };
         // The entry of each listed path, and the paths grouped by hash.
         std::vector<std::uint32_t> entradaDe(ListaArquivos.size());
@@ -583,7 +585,7 @@ class EmpacotamentoSimultaneo::Estado {
         std::uint32_t entradas = 0;
         for (std::uint32_t i = 0; i < ListaArquivos.size(); ++i) {
             entradaDe[i] = i > 0 && mesmo(i, i - 1) ? entradaDe[i - 1] : entradas++;
-            porHash.emplace_back(std::hash<std::string>{}(ListaArquivos[i].caminho), i);
+            porHash.emplace_back(std::hash<std::string>{}(ListaArquivos.caminho(i)), i);
         }
         if (entradas != gravados.size()) return std::nullopt;
         std::sort(porHash.begin(), porHash.end());
@@ -608,7 +610,7 @@ class EmpacotamentoSimultaneo::Estado {
         std::vector<std::uint32_t> ordem;
         for (std::uint32_t i = 0; i < ListaArquivos.size(); ++i) {
             if (ultima[i] == kJaVisto || ultima[i] == kNenhuma) continue;
-            if (instantaneo(ListaArquivos[i].caminho) != gravados[ultima[i]]) return std::nullopt;
+            if (instantaneo(ListaArquivos.caminho(i)) != gravados[ultima[i]]) return std::nullopt;
             ordem.push_back(ultima[i]);
         }
         return ordem;
@@ -693,7 +695,7 @@ void EmpacotamentoSimultaneo::adiciona(const std::string& caminho, const std::st
     if (estado) estado->adiciona(caminho, texto, estadoDoArquivo);
 }
 
-std::string EmpacotamentoSimultaneo::conclui(const std::vector<ArquivoGerado>& ListaArquivos,
+std::string EmpacotamentoSimultaneo::conclui(const ListaDeArquivos& ListaArquivos,
                                              Operador& operador, const Relogio& relogio,
                                              const Cancelamento* cancelamento) {
     const std::string nome = nomeDoArquivo(parametros, relogio.agora());
@@ -705,7 +707,7 @@ std::string EmpacotamentoSimultaneo::conclui(const std::vector<ArquivoGerado>& L
     estado.reset();
     if (posto) return *posto;
     return empacotaEmSequencia(
-        nome, ListaArquivos, [](const ArquivoGerado& a) -> const std::string& { return a.caminho; },
+        nome, ListaArquivos.size(), [&](std::size_t i) { return ListaArquivos.caminho(i); },
         cancelamento);
 }
 

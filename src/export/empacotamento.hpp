@@ -59,8 +59,8 @@ class EmpacotamentoSimultaneo {
                   const std::optional<EstadoArquivo>& estado);
 
     // zipaXML for the run's ListaArquivos, every file of which was given to `adiciona`.
-    [[nodiscard]] std::string conclui(const std::vector<ArquivoGerado>& ListaArquivos,
-                                      Operador& operador, const Relogio& relogio,
+    [[nodiscard]] std::string conclui(const ListaDeArquivos& ListaArquivos, Operador& operador,
+                                      const Relogio& relogio,
                                       const Cancelamento* cancelamento = nullptr);
 
   private:

@@ -190,7 +190,7 @@ ResultadoExportacao exportaArquivos(const ParametrosExportacao& parametros, Arqu
 }
 
 std::vector<std::pair<TipoFicha, std::size_t>> arquivosPorTipo(
-    const std::vector<ArquivoGerado>& ListaArquivos) {
+    const ListaDeArquivos& ListaArquivos) {
     std::vector<std::pair<TipoFicha, std::size_t>> contagem;
     for (const DescricaoFicha& d : registroFichas()) {
         std::set<std::string> caminhos;

@@ -16,7 +16,7 @@ namespace cds {
 struct ResultadoExportacao {
     // The archive's full path, under the name it took.
     std::string arquivoZip;
-    std::vector<ArquivoGerado> ListaArquivos;
+    ListaDeArquivos ListaArquivos;
     std::vector<std::string> LogExecucao;
     std::vector<std::string> ErrosCadastro;
 };
@@ -53,6 +53,6 @@ void validaExecucao(const ParametrosExportacao& parametros, const ArquivoIni& in
 // How many files of each kind a run wrote, in the run's order; a file saved twice (an
 // episode with several rows) counts once, and kinds without files are left out.
 std::vector<std::pair<TipoFicha, std::size_t>> arquivosPorTipo(
-    const std::vector<ArquivoGerado>& ListaArquivos);
+    const ListaDeArquivos& ListaArquivos);
 
 }  // namespace cds

@@ -8,6 +8,7 @@
 
 #include "comum/plataforma_arquivos.hpp"
 #include "comum/tipo_ficha.hpp"
+#include "fichas/lista_arquivos.hpp"
 #include "fichas/parametros.hpp"
 
 namespace cds {
@@ -15,14 +16,6 @@ namespace cds {
 class LinhasGuardadas;
 class Cancelamento;
 class Transacao;
-
-// A record file written in a run, and the kind it holds.
-struct ArquivoGerado {
-    std::string caminho;
-    TipoFicha tipo;
-
-    friend bool operator==(const ArquivoGerado&, const ArquivoGerado&) = default;
-};
 
 // Everything one run shares with its generators: the inputs, read once, the run's
 // transaction, and the output sinks. It holds no statements: a generator owns its own.
@@ -36,7 +29,7 @@ struct Execucao {
     Operador& operador;
     const Relogio& relogio;
 
-    std::vector<ArquivoGerado> ListaArquivos;
+    ListaDeArquivos ListaArquivos;
     // The care episodes of the period as the individual care record read them, put aside on
     // disk for the vaccination record of the same run, which writes a file for every row of
     // that same query: so the query runs once. Left by the care record at the end of its
