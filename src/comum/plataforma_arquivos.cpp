@@ -2,15 +2,9 @@
 
 #include <utility>
 
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-#else
+#include "comum/plataforma_windows.hpp"
+
+#ifndef _WIN32
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>

@@ -1,8 +1,8 @@
 #include "comum/plataforma_tarefa.hpp"
 
-#ifdef _WIN32
-#include <windows.h>
-#else
+#include "comum/plataforma_windows.hpp"
+
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <unistd.h>
 #endif
