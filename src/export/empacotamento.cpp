@@ -585,7 +585,7 @@ class EmpacotamentoSimultaneo::Estado {
         std::uint32_t entradas = 0;
         for (std::uint32_t i = 0; i < ListaArquivos.size(); ++i) {
             entradaDe[i] = i > 0 && mesmo(i, i - 1) ? entradaDe[i - 1] : entradas++;
-            porHash.emplace_back(std::hash<std::string>{}(ListaArquivos.caminho(i)), i);
+            porHash.emplace_back(ListaArquivos.hashDoCaminho(i), i);
         }
         if (entradas != gravados.size()) return std::nullopt;
         std::sort(porHash.begin(), porHash.end());

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <stdexcept>
 #include <utility>
@@ -105,6 +106,10 @@ std::string ListaDeArquivos::caminho(std::size_t i) const {
 
 bool ListaDeArquivos::mesmoCaminho(std::size_t a, std::size_t b) const {
     return entradas[a].pasta == entradas[b].pasta && nome(a) == nome(b);
+}
+
+std::size_t ListaDeArquivos::hashDoCaminho(std::size_t i) const {
+    return std::hash<std::string_view>{}(nome(i)) * 31 + entradas[i].pasta;
 }
 
 std::vector<ArquivoGerado> ListaDeArquivos::comoVetor() const {

@@ -77,8 +77,10 @@ class ListaDeArquivos {
     ArquivoGerado operator[](std::size_t i) const { return {caminho(i), tipo(i)}; }
     std::string caminho(std::size_t i) const;
     TipoFicha tipo(std::size_t i) const { return entradas[i].tipo; }
-    // Whether two entries name the same path, without building either.
+    // Whether two entries name the same path, and a hash equal for equal paths, without
+    // building either.
     bool mesmoCaminho(std::size_t a, std::size_t b) const;
+    std::size_t hashDoCaminho(std::size_t i) const;
 
     const_iterator begin() const { return {this, 0}; }
     const_iterator end() const { return {this, entradas.size()}; }
