@@ -241,20 +241,18 @@ ValoresEnvelope FichaDeCadastro::envelopeDoCadastro(const Linha& r) const {
 }
 
 void FichaDeCadastro::gravado(const Linha& r, const std::string& /*caminho*/) {
-    pendentes.push_back({identidade(r),
-                         {r.texto("codigo"), transmissao.uuid, transmissao.codigo,
-                          diaDe(execucao.relogio.agora())}});
+    pendentes.push_back(
+        {r.texto("codigo"), transmissao.uuid, transmissao.codigo, diaDe(execucao.relogio.agora())});
+    registrosPendentes.push_back(identidade(r));
     if (pendentes.size() == RegistroTransmissao::kLote) gravaPendentes();
 }
 
 void FichaDeCadastro::gravaPendentes() {
     if (pendentes.size() == RegistroTransmissao::kLote) {
-        std::vector<GravacaoTransmissao> lote;
-        lote.reserve(pendentes.size());
-        for (const Pendente& p : pendentes) lote.push_back(p.gravacao);
         try {
-            registroTransmissao.GravaTransmissoes(lote);
+            registroTransmissao.GravaTransmissoes(pendentes);
             pendentes.clear();
+            registrosPendentes.clear();
             return;
         } catch (const ErroConexaoPerdida&) {
             throw;
@@ -264,18 +262,19 @@ void FichaDeCadastro::gravaPendentes() {
             if (execucao.cancelamento) execucao.cancelamento->verifica();
         }
     }
-    for (const Pendente& p : pendentes) {
+    for (std::size_t i = 0; i < pendentes.size(); ++i) {
+        const GravacaoTransmissao& g = pendentes[i];
         try {
-            registroTransmissao.GravaTransmissao(p.gravacao.codigo, p.gravacao.uuid, p.gravacao.C,
-                                                 p.gravacao.hoje);
+            registroTransmissao.GravaTransmissao(g.codigo, g.uuid, g.C, g.hoje);
         } catch (ErroConexaoPerdida&) {
             throw;
         } catch (Erro& e) {
-            e.nomeiaRegistro(nomeDoRegistro(tipo, p.registro));
+            e.nomeiaRegistro(nomeDoRegistro(tipo, registrosPendentes[i]));
             throw;
         }
     }
     pendentes.clear();
+    registrosPendentes.clear();
 }
 
 void FichaDeCadastro::termina() {

@@ -138,12 +138,10 @@ class FichaDeCadastro : public Ficha {
     std::unique_ptr<LinhasGuardadas> guardadas;
     std::size_t proxima = 0;
     RegistroTransmissao registroTransmissao;
-    // The write-backs of records saved, not yet sent to the server: fewer than a batch.
-    struct Pendente {
-        IdentidadeRegistro registro;
-        GravacaoTransmissao gravacao;
-    };
-    std::vector<Pendente> pendentes;
+    // The write-backs of records saved, not yet sent to the server (fewer than a batch), and
+    // the records they belong to.
+    std::vector<GravacaoTransmissao> pendentes;
+    std::vector<IdentidadeRegistro> registrosPendentes;
 
     void gravaPendentes();
 };
