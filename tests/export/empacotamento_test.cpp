@@ -107,6 +107,28 @@ std::string bytesAleatorios(std::size_t tamanho, unsigned semente) {
     return bytes;
 }
 
+// What may stand at a listed path by packing time, instead of the file the run wrote.
+struct ArquivoTrocado {
+    const char* descricao;
+    std::function<void(const fs::path&)> troca;
+};
+
+std::vector<ArquivoTrocado> arquivosTrocados() {
+    return {
+        {"apagado", [](const fs::path& p) { fs::remove(p); }},
+        {"uma pasta no lugar",
+         [](const fs::path& p) {
+             fs::remove(p);
+             fs::create_directory(p);
+         }},
+        {"um link quebrado",
+         [](const fs::path& p) {
+             fs::remove(p);
+             fs::create_symlink(p.string() + ".sumiu", p);
+         }},
+    };
+}
+
 // Whether the zip tool's own test passes on the archive: every entry read and its CRC checked.
 ::testing::AssertionResult unzipAprova(const fs::path& arquivo) {
     if (teste::executaComando("command -v unzip >/dev/null") != 0)
@@ -292,25 +314,7 @@ TEST_F(ZipaXml, ListaVaziaDaUmArquivoValidoSemEntradas) {
 }
 
 TEST_F(ZipaXml, ArquivoDaListaQueNaoPodeSerLidoFalhaSemDeixarArquivo) {
-    // What may stand at a listed path by packing time, instead of the file the run wrote.
-    struct Caso {
-        const char* descricao;
-        std::function<void(const fs::path&)> troca;
-    };
-    const Caso casos[] = {
-        {"apagado", [](const fs::path& p) { fs::remove(p); }},
-        {"uma pasta no lugar",
-         [](const fs::path& p) {
-             fs::remove(p);
-             fs::create_directory(p);
-         }},
-        {"um link quebrado",
-         [](const fs::path& p) {
-             fs::remove(p);
-             fs::create_symlink(p.string() + ".sumiu", p);
-         }},
-    };
-    for (const Caso& c : casos) {
+    for (const ArquivoTrocado& c : arquivosTrocados()) {
         SCOPED_TRACE(c.descricao);
         PastaTemporaria saida;
         fs::create_directory(saida / "arquivosXML");
@@ -761,24 +765,7 @@ TEST_F(EmpacotamentoSimultaneoTest, TextoEntregueVaiSemReleituraDoDisco) {
 }
 
 TEST_F(EmpacotamentoSimultaneoTest, ArquivoQueSumiuAteACompactacaoFalhaSemDeixarNada) {
-    struct Caso {
-        const char* descricao;
-        std::function<void(const fs::path&)> troca;
-    };
-    const Caso casos[] = {
-        {"apagado", [](const fs::path& p) { fs::remove(p); }},
-        {"uma pasta no lugar",
-         [](const fs::path& p) {
-             fs::remove(p);
-             fs::create_directory(p);
-         }},
-        {"um link quebrado",
-         [](const fs::path& p) {
-             fs::remove(p);
-             fs::create_symlink(p.string() + ".sumiu", p);
-         }},
-    };
-    for (const Caso& c : casos) {
+    for (const ArquivoTrocado& c : arquivosTrocados()) {
         SCOPED_TRACE(c.descricao);
         PastaTemporaria saida;
         fs::create_directory(saida / "arquivosXML");
