@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -8,6 +9,7 @@
 
 #include "comum/datahora.hpp"
 #include "source/consulta.hpp"
+#include "source/linhas_guardadas.hpp"
 
 namespace cds {
 
@@ -27,7 +29,8 @@ struct ChaveRegistro {
 // ordered by date and number as the main query orders its records and, within a record, as
 // the per-record statement gave them (ordemDeGravacao of its table where it had no ORDER BY).
 // Walked alongside the main rows, it hands each record its own rows and passes over the rows
-// of records the main query left out. It holds the rows of one date and number at a time.
+// of records the main query left out. Its rows are read whole when it opens, into a temporary
+// file, and it holds those of one date and number at a time in memory.
 class ConsultaPorRegistro {
   public:
     ConsultaPorRegistro(Transacao& transacao, std::string_view sql);
@@ -46,8 +49,11 @@ class ConsultaPorRegistro {
 
   private:
     void avancaAte(const ChaveRegistro& chave);
+    // The next row of the look-up, from the temporary file or else from the statement.
+    const Linha* proximaLida();
 
     Consulta leitura;
+    std::unique_ptr<LinhasGuardadas> guardadas;
     // The next row of the walk not yet taken into a group, if any, and the key of the last
     // row read, which the next may not come before.
     const Linha* seguinte = nullptr;
