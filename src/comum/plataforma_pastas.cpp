@@ -48,12 +48,24 @@ fs::path pastaDoExecutavel() {
     return pastaAtual();
 }
 
-fs::path pastaDeConfiguracaoDoUsuario() {
-    // The wide variable: a user name with accents does not fit the ANSI code page.
-    const wchar_t* valor = _wgetenv(L"APPDATA");
+namespace {
+
+// The wide variable: a user name with accents does not fit the ANSI code page.
+fs::path pastaDoAmbiente(const wchar_t* variavel) {
+    const wchar_t* valor = _wgetenv(variavel);
     if (valor == nullptr || *valor == L'\0') return {};
     fs::path pasta(valor);
     return pasta.is_absolute() ? pasta : fs::path();
+}
+
+}  // namespace
+
+fs::path pastaDeConfiguracaoDoUsuario() {
+    return pastaDoAmbiente(L"APPDATA");
+}
+
+fs::path pastaDeCacheDoUsuario() {
+    return pastaDoAmbiente(L"LOCALAPPDATA");
 }
 
 #else
@@ -67,6 +79,12 @@ fs::path pastaDoExecutavel() {
 fs::path pastaDeConfiguracaoDoUsuario() {
     if (fs::path pasta = pastaDoAmbiente("XDG_CONFIG_HOME"); !pasta.empty()) return pasta;
     if (fs::path casa = pastaDoAmbiente("HOME"); !casa.empty()) return casa / ".config";
+    return {};
+}
+
+fs::path pastaDeCacheDoUsuario() {
+    if (fs::path pasta = pastaDoAmbiente("XDG_CACHE_HOME"); !pasta.empty()) return pasta;
+    if (fs::path casa = pastaDoAmbiente("HOME"); !casa.empty()) return casa / ".cache";
     return {};
 }
 

@@ -12,4 +12,9 @@ std::filesystem::path pastaDoExecutavel();
 // empty or not an absolute path; %APPDATA% on Windows. Empty when the environment names none.
 std::filesystem::path pastaDeConfiguracaoDoUsuario();
 
+// The user's folder for programs' caches: $XDG_CACHE_HOME, or ~/.cache when that is unset,
+// empty or not an absolute path; %LOCALAPPDATA% on Windows. Empty when the environment names
+// none.
+std::filesystem::path pastaDeCacheDoUsuario();
+
 }  // namespace cds

@@ -4,6 +4,7 @@
 
 #include "comum/cp1252.hpp"
 #include "comum/erro.hpp"
+#include "source/motor_embarcado.hpp"
 
 namespace cds::firebird {
 
@@ -70,7 +71,11 @@ struct StatusDaThread {
 }  // namespace
 
 Firebird::IMaster* mestre() {
-    static Firebird::IMaster* const m = Firebird::fb_get_master_interface();
+    static Firebird::IMaster* const m = [] {
+        // Before the library reads its configuration, which it does once.
+        configuraMotorEmbarcado();
+        return Firebird::fb_get_master_interface();
+    }();
     return m;
 }
 

@@ -1,0 +1,158 @@
+#include "source/motor_embarcado.hpp"
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+
+#include "comum/plataforma_pastas.hpp"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace cds {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// FNV-1a, 64 bits: a name for the root that changes with what it was made from.
+struct Impressao {
+    std::uint64_t valor = 0xcbf29ce484222325ull;
+    void soma(std::string_view texto) {
+        for (const unsigned char c : texto) {
+            valor ^= c;
+            valor *= 0x100000001b3ull;
+        }
+        valor ^= 0xff;  // ends the piece: "ab"+"c" is not "a"+"bc"
+        valor *= 0x100000001b3ull;
+    }
+    void soma(std::uint64_t numero) { soma(std::to_string(numero)); }
+};
+
+// The character sets' module and whatever else of the installed intl folder is no
+// configuration: copied, since the engine refuses it through a link.
+bool copiaDoIntl(const fs::directory_entry& item) {
+    return item.is_regular_file() && item.path().extension() != ".conf";
+}
+
+// What the root is made from: the installed root, the program's settings, and the files the
+// root holds copies of, by size and time of change.
+std::string nomeDaRaiz(const fs::path& instalada) {
+    Impressao impressao;
+    impressao.soma(instalada.string());
+    impressao.soma(kConfiguracaoDoMotor);
+    for (const fs::directory_entry& item : fs::directory_iterator(instalada / "intl")) {
+        if (!copiaDoIntl(item)) continue;
+        impressao.soma(item.path().filename().string());
+        impressao.soma(static_cast<std::uint64_t>(item.file_size()));
+        impressao.soma(
+            static_cast<std::uint64_t>(item.last_write_time().time_since_epoch().count()));
+    }
+    char nome[32];
+    std::snprintf(nome, sizeof nome, "firebird-%016llx",
+                  static_cast<unsigned long long>(impressao.valor));
+    return nome;
+}
+
+// The include line takes the rest of the line as the path; a path the configuration's
+// syntax could read otherwise is not used.
+bool caminhoLegivelNaConfiguracao(const std::string& caminho) {
+    for (const char c : caminho)
+        if (c == '#' || c == '\n' || c == '\r' || c == '"' || c == '\'' || c == '$' || c == ' ' ||
+            c == '\t')
+            return false;
+    return !caminho.empty();
+}
+
+void monta(const fs::path& instalada, const fs::path& raiz) {
+    fs::create_directory(raiz);
+    {
+        std::ofstream conf(raiz / "firebird.conf", std::ios::binary);
+        conf << "# Configuração do motor embarcado do exportador-cds: estes valores, depois os do\n"
+                "# Firebird instalado. Gerado pelo programa; o que se mudar aqui se perde.\n"
+             << kConfiguracaoDoMotor << "include " << (instalada / "firebird.conf").string()
+             << "\n";
+        conf.close();
+        if (!conf) throw std::runtime_error("firebird.conf não gravado");
+    }
+    for (const fs::directory_entry& item : fs::directory_iterator(instalada)) {
+        const fs::path nome = item.path().filename();
+        if (nome == "firebird.conf" || nome == "intl") continue;
+        fs::create_symlink(item.path(), raiz / nome);
+    }
+    fs::create_directory(raiz / "intl");
+    for (const fs::directory_entry& item : fs::directory_iterator(instalada / "intl")) {
+        const fs::path destino = raiz / "intl" / item.path().filename();
+        if (copiaDoIntl(item))
+            fs::copy_file(item.path(), destino);
+        else
+            fs::create_symlink(item.path(), destino);
+    }
+}
+
+std::string sufixoUnico() {
+    std::random_device aleatorio;
+    char sufixo[40];
+#ifdef _WIN32
+    const long processo = 0;
+#else
+    const long processo = static_cast<long>(::getpid());
+#endif
+    std::snprintf(sufixo, sizeof sufixo, ".%ld-%08x.montando", processo, aleatorio());
+    return sufixo;
+}
+
+}  // namespace
+
+fs::path preparaRaizDoMotor(const fs::path& instalada, const fs::path& cache) noexcept {
+    fs::path montando;
+    try {
+        const fs::path conf = instalada / "firebird.conf";
+        if (!fs::is_regular_file(conf) || !fs::is_directory(instalada / "intl") ||
+            !caminhoLegivelNaConfiguracao(conf.string()))
+            return {};
+        const fs::path raiz = cache / nomeDaRaiz(instalada);
+        // Only a whole root is ever renamed into place.
+        if (fs::is_regular_file(raiz / "firebird.conf")) return raiz;
+        fs::create_directories(cache);
+        montando = raiz;
+        montando += sufixoUnico();
+        monta(instalada, montando);
+        std::error_code erro;
+        fs::rename(montando, raiz, erro);
+        if (erro) {
+            // Another program put its root in place first: the same one.
+            fs::remove_all(montando, erro);
+            montando.clear();
+            return fs::is_regular_file(raiz / "firebird.conf") ? raiz : fs::path();
+        }
+        return raiz;
+    } catch (...) {
+        std::error_code erro;
+        if (!montando.empty()) fs::remove_all(montando, erro);
+        return {};
+    }
+}
+
+fs::path configuraMotorEmbarcado() noexcept {
+#if defined(_WIN32) || !defined(EXPORTADOR_RAIZ_FIREBIRD)
+    return {};
+#else
+    const char* escolhida = std::getenv("FIREBIRD");
+    if (escolhida != nullptr && *escolhida != '\0') return {};
+    const fs::path cache = pastaDeCacheDoUsuario();
+    if (cache.empty()) return {};
+    const fs::path raiz = preparaRaizDoMotor(EXPORTADOR_RAIZ_FIREBIRD, cache / "exportador-cds");
+    if (raiz.empty() || ::setenv("FIREBIRD", raiz.c_str(), 1) != 0) return {};
+    return raiz;
+#endif
+}
+
+}  // namespace cds

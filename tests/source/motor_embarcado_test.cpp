@@ -1,0 +1,142 @@
+#include "source/motor_embarcado.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "source/conexao.hpp"
+#include "source/consulta.hpp"
+#include "suporte/banco_teste.hpp"
+#include "suporte/disco_teste.hpp"
+
+namespace cds {
+namespace {
+
+namespace fs = std::filesystem;
+using teste::BancoTeste;
+using teste::PastaTemporaria;
+
+void escreve(const fs::path& arquivo, const std::string& texto) {
+    fs::create_directories(arquivo.parent_path());
+    std::ofstream(arquivo, std::ios::binary) << texto;
+}
+
+std::string le(const fs::path& arquivo) {
+    std::ifstream entrada(arquivo, std::ios::binary);
+    std::stringstream texto;
+    texto << entrada.rdbuf();
+    return texto.str();
+}
+
+// An installed root as Debian lays it out: configurations, messages, folders of modules, and
+// the character sets' module with its configuration.
+fs::path criaInstalada(const fs::path& instalada) {
+    escreve(instalada / "firebird.conf", "#DefaultDbCachePages = 2048\n");
+    escreve(instalada / "databases.conf", "employee = /x/employee.fdb\n");
+    escreve(instalada / "firebird.msg", "mensagens");
+    escreve(instalada / "plugins" / "libEngine12.so", "motor");
+    escreve(instalada / "intl" / "fbintl.conf", "intl_module = fbintl {}\n");
+    escreve(instalada / "intl" / "libfbintl.so", "conjuntos de caracteres");
+    return instalada;
+}
+
+bool sobraMontagem(const fs::path& cache) {
+    for (const fs::directory_entry& item : fs::directory_iterator(cache))
+        if (item.path().string().ends_with(".montando")) return true;
+    return false;
+}
+
+TEST(MotorEmbarcado, RaizDoProgramaSobreAInstalada) {
+    PastaTemporaria pasta;
+    const fs::path instalada = criaInstalada(pasta / "instalada");
+    const fs::path cache = pasta / "cache";
+
+    const fs::path raiz = preparaRaizDoMotor(instalada, cache);
+    ASSERT_FALSE(raiz.empty());
+    EXPECT_EQ(raiz.parent_path(), cache);
+
+    // The program's settings come first: where a setting is given twice the engine keeps
+    // the first.
+    const std::string conf = le(raiz / "firebird.conf");
+    const std::size_t proprias = conf.find(kConfiguracaoDoMotor);
+    const std::size_t inclusao =
+        conf.find("include " + (instalada / "firebird.conf").string() + "\n");
+    ASSERT_NE(proprias, std::string::npos) << conf;
+    ASSERT_NE(inclusao, std::string::npos) << conf;
+    EXPECT_LT(proprias, inclusao);
+
+    for (const char* nome : {"databases.conf", "firebird.msg", "plugins", "intl/fbintl.conf"}) {
+        EXPECT_TRUE(fs::is_symlink(raiz / nome)) << nome;
+        EXPECT_EQ(fs::read_symlink(raiz / nome), instalada / nome) << nome;
+    }
+    EXPECT_FALSE(fs::is_symlink(raiz / "intl" / "libfbintl.so"));
+    EXPECT_EQ(le(raiz / "intl" / "libfbintl.so"), "conjuntos de caracteres");
+    EXPECT_FALSE(sobraMontagem(cache));
+
+    // Found ready by the next run, not made again.
+    escreve(raiz / "marca", "");
+    EXPECT_EQ(preparaRaizDoMotor(instalada, cache), raiz);
+    EXPECT_TRUE(fs::exists(raiz / "marca"));
+
+    // A new module (Firebird updated) gets a root of its own, with the new copy.
+    escreve(instalada / "intl" / "libfbintl.so", "conjuntos de caracteres, versão nova");
+    const fs::path nova = preparaRaizDoMotor(instalada, cache);
+    ASSERT_FALSE(nova.empty());
+    EXPECT_NE(nova, raiz);
+    EXPECT_EQ(le(nova / "intl" / "libfbintl.so"), "conjuntos de caracteres, versão nova");
+}
+
+TEST(MotorEmbarcado, SemRaizPossivelNadaMudaENadaSobra) {
+    PastaTemporaria pasta;
+    const fs::path instalada = criaInstalada(pasta / "instalada");
+
+    // Nothing installed where the program looks.
+    EXPECT_TRUE(preparaRaizDoMotor(pasta / "nenhuma", pasta / "cache1").empty());
+    fs::create_directories(pasta / "sem-conf" / "intl");
+    EXPECT_TRUE(preparaRaizDoMotor(pasta / "sem-conf", pasta / "cache2").empty());
+    EXPECT_FALSE(fs::exists(pasta / "cache1"));
+    EXPECT_FALSE(fs::exists(pasta / "cache2"));
+
+    // A cache folder that cannot be made: a file stands in its place.
+    escreve(pasta / "arquivo", "");
+    EXPECT_TRUE(preparaRaizDoMotor(instalada, pasta / "arquivo" / "cache").empty());
+
+    // A path the include line could misread.
+    const fs::path comEspaco = criaInstalada(pasta / "com espaço");
+    EXPECT_TRUE(preparaRaizDoMotor(comEspaco, pasta / "cache3").empty());
+}
+
+TEST(MotorEmbarcado, DiscoCheioNoMeioNaoDeixaRaizPelaMetade) {
+    teste::DiscoPequeno disco(256 * 1024);
+    if (!disco.montado()) GTEST_SKIP() << disco.motivo();
+    PastaTemporaria pasta;
+    const fs::path instalada = criaInstalada(pasta / "instalada");
+    // The configuration and the links fit; the module's copy does not.
+    escreve(instalada / "intl" / "libfbintl.so", std::string(1024 * 1024, 'x'));
+
+    EXPECT_TRUE(preparaRaizDoMotor(instalada, disco.caminho()).empty());
+    EXPECT_TRUE(fs::is_empty(disco.caminho()));
+}
+
+// The engine this suite runs in took the program's configuration: its page cache is the
+// program's size, not the installed server's.
+TEST(MotorEmbarcado, MotorDoProcessoUsaAConfiguracaoDoPrograma) {
+    BancoTeste banco;
+    Conexao c;
+    c.abre(banco.caminho());
+    const char* raiz = std::getenv("FIREBIRD");
+    if (std::getenv("EXPORTADOR_TESTE_SERVIDOR") != nullptr)
+        GTEST_SKIP() << "pelo servidor: o cache é o do servidor";
+    ASSERT_NE(raiz, nullptr);
+    if (std::string(raiz).find("exportador-cds/firebird-") == std::string::npos)
+        GTEST_SKIP() << "FIREBIRD escolhido fora do programa: " << raiz;
+    Transacao t(c);
+    EXPECT_EQ(Consulta(t, "SELECT MON$PAGE_BUFFERS B FROM MON$DATABASE").abre().at(0).inteiro("B"),
+              256);
+}
+
+}  // namespace
+}  // namespace cds
