@@ -661,7 +661,7 @@ class EmpacotamentoSimultaneo::Estado {
     ArquivoTemporario temporario;
     ArquivoZip zip;
     // One per entry written, in the archive's order.
-    std::vector<Instantaneo> gravados;
+    std::deque<Instantaneo> gravados;
     std::atomic<bool> falhou{false};
 
     std::mutex mutex;

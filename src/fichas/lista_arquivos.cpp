@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <limits>
 #include <stdexcept>
 #include <utility>
@@ -24,6 +23,7 @@ ListaDeArquivos::ListaDeArquivos(ListaDeArquivos&& outra) noexcept {
 ListaDeArquivos& ListaDeArquivos::operator=(ListaDeArquivos&& outra) noexcept {
     if (this != &outra) {
         pastas = std::move(outra.pastas);
+        pecas = std::move(outra.pecas);
         blocos = std::move(outra.blocos);
         entradas = std::move(outra.entradas);
         tamanhoDoBloco = std::exchange(outra.tamanhoDoBloco, 0);
@@ -58,12 +58,23 @@ char* ListaDeArquivos::reserva(std::size_t tamanho) {
     return onde;
 }
 
+std::uint8_t ListaDeArquivos::lugarDaPeca(std::string_view texto, std::uint8_t ultima) {
+    if (texto.empty() || texto.size() > kMaiorPeca) return kSemPeca;
+    // The piece of the last entry, almost always; otherwise one of the few others.
+    if (ultima != kSemPeca && pecas[ultima] == texto) return ultima;
+    const auto onde = std::find(pecas.begin(), pecas.end(), texto);
+    if (onde != pecas.end()) return static_cast<std::uint8_t>(onde - pecas.begin());
+    if (pecas.size() >= kSemPeca) return kSemPeca;
+    pecas.emplace_back(texto);
+    return static_cast<std::uint8_t>(pecas.size() - 1);
+}
+
 void ListaDeArquivos::push_back(const ArquivoGerado& arquivo) {
     const std::string_view caminho = arquivo.caminho;
     const std::size_t corte = caminho.find_last_of("/\\");
     const std::size_t inicioDoNome = corte == std::string_view::npos ? 0 : corte + 1;
     const std::string_view pasta = caminho.substr(0, inicioDoNome);
-    const std::string_view nomeDoArquivo = caminho.substr(inicioDoNome);
+    std::string_view nomeDoArquivo = caminho.substr(inicioDoNome);
 
     // The folder of the last entry, almost always; otherwise one of the few others.
     std::size_t indice = pastas.size();
@@ -78,38 +89,70 @@ void ListaDeArquivos::push_back(const ArquivoGerado& arquivo) {
             pastas.emplace_back(pasta);
         }
     }
-    if (nomeDoArquivo.size() > std::numeric_limits<std::uint32_t>::max())
+
+    const std::size_t digito =
+        std::min(nomeDoArquivo.find_first_of("0123456789"), nomeDoArquivo.size());
+    const std::size_t ponto = std::min(nomeDoArquivo.find('.', digito), nomeDoArquivo.size());
+    const bool primeira = entradas.empty();
+    const std::uint8_t inicio =
+        lugarDaPeca(nomeDoArquivo.substr(0, digito), primeira ? kSemPeca : entradas.back().inicio);
+    const std::uint8_t fim =
+        lugarDaPeca(nomeDoArquivo.substr(ponto), primeira ? kSemPeca : entradas.back().fim);
+    if (fim != kSemPeca) nomeDoArquivo.remove_suffix(nomeDoArquivo.size() - ponto);
+    if (inicio != kSemPeca) nomeDoArquivo.remove_prefix(digito);
+    if (nomeDoArquivo.size() >= (std::size_t{1} << 24))
         throw std::length_error("nome de arquivo longo demais");
 
     char* onde = reserva(nomeDoArquivo.size());
     std::memcpy(onde, nomeDoArquivo.data(), nomeDoArquivo.size());
-    entradas.push_back({onde, static_cast<std::uint32_t>(nomeDoArquivo.size()),
-                        static_cast<std::uint16_t>(indice), arquivo.tipo});
+    Entrada entrada{};
+    entrada.meio = onde;
+    entrada.tamanho = static_cast<std::uint32_t>(nomeDoArquivo.size());
+    entrada.tipo = static_cast<std::uint32_t>(arquivo.tipo);
+    entrada.pasta = static_cast<std::uint16_t>(indice);
+    entrada.inicio = inicio;
+    entrada.fim = fim;
+    entradas.push_back(entrada);
 }
 
 void ListaDeArquivos::clear() {
     pastas.clear();
+    pecas.clear();
     blocos.clear();
     tamanhoDoBloco = 0;
     livreNoBloco = 0;
     entradas.clear();
 }
 
-std::string ListaDeArquivos::caminho(std::size_t i) const {
-    const std::string& pasta = pastas[entradas[i].pasta];
+std::string ListaDeArquivos::nome(std::size_t i) const {
+    const Entrada& e = entradas[i];
+    const std::string_view pedacos[] = {peca(e.inicio), meio(e), peca(e.fim)};
     std::string texto;
-    texto.reserve(pasta.size() + entradas[i].tamanho);
-    texto += pasta;
-    texto += nome(i);
+    texto.reserve(pedacos[0].size() + pedacos[1].size() + pedacos[2].size());
+    for (const std::string_view p : pedacos) texto += p;
     return texto;
 }
 
+std::string ListaDeArquivos::caminho(std::size_t i) const {
+    return pastas[entradas[i].pasta] + nome(i);
+}
+
 bool ListaDeArquivos::mesmoCaminho(std::size_t a, std::size_t b) const {
-    return entradas[a].pasta == entradas[b].pasta && nome(a) == nome(b);
+    const Entrada& x = entradas[a];
+    const Entrada& y = entradas[b];
+    if (x.pasta != y.pasta) return false;
+    // Cut alike, nearly always: the middles tell. Otherwise the whole names.
+    if (x.inicio == y.inicio && x.fim == y.fim) return meio(x) == meio(y);
+    return nome(a) == nome(b);
 }
 
 std::size_t ListaDeArquivos::hashDoCaminho(std::size_t i) const {
-    return std::hash<std::string_view>{}(nome(i)) * 31 + entradas[i].pasta;
+    // FNV-1a over the name's pieces in turn: the same for a name however it was cut.
+    const Entrada& e = entradas[i];
+    std::uint64_t h = 0xcbf29ce484222325ull;
+    for (const std::string_view p : {peca(e.inicio), meio(e), peca(e.fim)})
+        for (const unsigned char c : p) h = (h ^ c) * 0x100000001b3ull;
+    return static_cast<std::size_t>(h * 31 + e.pasta);
 }
 
 std::vector<ArquivoGerado> ListaDeArquivos::comoVetor() const {

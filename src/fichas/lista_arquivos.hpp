@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <initializer_list>
 #include <iterator>
 #include <memory>
@@ -22,9 +23,10 @@ struct ArquivoGerado {
 };
 
 // ListaArquivos: the files a run wrote, in the order written, a file saved again listed again.
-// A month holds hundreds of thousands of them, all in one or two folders, so each path is kept
-// as its folder, once for the list, and its name, in blocks of text: some 60 bytes a file
-// instead of some 150. An entry is read back as an ArquivoGerado, by value.
+// A month holds hundreds of thousands of them, all in one or two folders and named alike
+// ("FichaVacinacao_123.esus.xml"), so each path is kept as its folder and the start and end of
+// its name, each kept once for the list, and the middle of its name, in blocks of text: some
+// 25 bytes a file instead of some 150. An entry is read back as an ArquivoGerado, by value.
 class ListaDeArquivos {
   public:
     class const_iterator {
@@ -76,7 +78,7 @@ class ListaDeArquivos {
 
     ArquivoGerado operator[](std::size_t i) const { return {caminho(i), tipo(i)}; }
     std::string caminho(std::size_t i) const;
-    TipoFicha tipo(std::size_t i) const { return entradas[i].tipo; }
+    TipoFicha tipo(std::size_t i) const { return static_cast<TipoFicha>(entradas[i].tipo); }
     // Whether two entries name the same path, and a hash equal for equal paths, without
     // building either.
     bool mesmoCaminho(std::size_t a, std::size_t b) const;
@@ -91,13 +93,27 @@ class ListaDeArquivos {
     friend bool operator==(const ListaDeArquivos& a, const std::vector<ArquivoGerado>& b);
 
   private:
+    // A name is its start (up to its first digit), its middle, and its end (from the first
+    // dot after its start), the start and end as places in `pecas`; a piece too long, or one
+    // past the table's room, stays in the middle.
     struct Entrada {
-        const char* nome;
-        std::uint32_t tamanho;
+        const char* meio;
+        std::uint32_t tamanho : 24;
+        std::uint32_t tipo : 8;
         std::uint16_t pasta;
-        TipoFicha tipo;
+        std::uint8_t inicio;
+        std::uint8_t fim;
     };
-    std::string_view nome(std::size_t i) const { return {entradas[i].nome, entradas[i].tamanho}; }
+    static constexpr std::uint8_t kSemPeca = 0xFF;
+    static constexpr std::size_t kMaiorPeca = 64;
+
+    std::string_view peca(std::uint8_t i) const {
+        return i == kSemPeca ? std::string_view() : pecas[i];
+    }
+    std::string_view meio(const Entrada& e) const { return {e.meio, e.tamanho}; }
+    std::string nome(std::size_t i) const;
+    // The place of `texto` in `pecas`, added if need be; kSemPeca when it does not go there.
+    std::uint8_t lugarDaPeca(std::string_view texto, std::uint8_t ultima);
     // Room for `tamanho` more characters of names, in the last block or a new one.
     char* reserva(std::size_t tamanho);
 
@@ -105,11 +121,14 @@ class ListaDeArquivos {
 
     // Each folder with its separator at the end, as the paths have it.
     std::vector<std::string> pastas;
+    // The starts and ends of names.
+    std::vector<std::string> pecas;
     std::vector<std::unique_ptr<char[]>> blocos;
     // The size of the last block, and what is still free at its end.
     std::size_t tamanhoDoBloco = 0;
     std::size_t livreNoBloco = 0;
-    std::vector<Entrada> entradas;
+    // In pieces, not one array: no copy of the whole as it grows.
+    std::deque<Entrada> entradas;
 };
 
 }  // namespace cds

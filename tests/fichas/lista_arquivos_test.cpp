@@ -63,5 +63,44 @@ TEST(ListaDeArquivos, CadaCaminhoVoltaComoFoiDado) {
     EXPECT_FALSE(movida == std::vector<ArquivoGerado>{arquivos[3]});
 }
 
+// Names are kept cut in three; however a name is cut (or left whole, when its pieces do not
+// fit the table of pieces), it comes back as given, and equal paths are the same path with
+// the same hash.
+TEST(ListaDeArquivos, NomesDeTodaFormaVoltamInteirosEIguaisSeReconhecem) {
+    std::vector<std::string> nomes = {"FichaVacinacao_12.esus.xml",
+                                      "FichaVacinacao_12_2.esus.xml",
+                                      "semdigitos.xml",
+                                      "semponto_123",
+                                      "123.xml",
+                                      ".esus.xml",
+                                      "a.b1.c",
+                                      "nome.1.2",
+                                      "FichaVacinacao_",
+                                      std::string(100, 'p') + "1" + std::string(100, 's'),
+                                      "ç_1.é"};
+    // More starts and ends than the table of pieces takes.
+    for (int i = 0; i < 300; ++i)
+        nomes.push_back("Inicio" + std::string(1, char('a' + i % 26)) + std::to_string(i / 26) +
+                        "x" + std::to_string(i) + ".fim" + std::to_string(i % 7));
+    ListaDeArquivos lista;
+    for (const std::string& n : nomes) lista.push_back({"/p/" + n, TipoFicha::Vacinacao});
+    // Each name again, in another folder, then in the first.
+    for (const std::string& n : nomes) lista.push_back({"/q/" + n, TipoFicha::Procedimento});
+    for (const std::string& n : nomes) lista.push_back({"/p/" + n, TipoFicha::Vacinacao});
+
+    const std::size_t n = nomes.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        EXPECT_EQ(lista.caminho(i), "/p/" + nomes[i]);
+        EXPECT_EQ(lista.caminho(n + i), "/q/" + nomes[i]);
+        EXPECT_EQ(lista.tipo(n + i), TipoFicha::Procedimento);
+        EXPECT_TRUE(lista.mesmoCaminho(i, 2 * n + i)) << nomes[i];
+        EXPECT_EQ(lista.hashDoCaminho(i), lista.hashDoCaminho(2 * n + i)) << nomes[i];
+        EXPECT_FALSE(lista.mesmoCaminho(i, n + i)) << nomes[i];
+        if (i > 0) {
+            EXPECT_FALSE(lista.mesmoCaminho(i, i - 1)) << nomes[i];
+        }
+    }
+}
+
 }  // namespace
 }  // namespace cds
