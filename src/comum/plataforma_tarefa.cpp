@@ -6,6 +6,9 @@
 #include <sys/resource.h>
 #include <unistd.h>
 #endif
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace cds {
 
@@ -16,6 +19,15 @@ void baixaPrioridadeDestaTarefa() {
     // On Linux a thread's nice value is its own: 10 is below the run's 0 without starving it.
     constexpr int kNice = 10;
     ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kNice);
+#endif
+}
+
+void guardaMemoriaLiberada() {
+#ifdef __GLIBC__
+    // glibc's default is 128 KiB, and a thread's heap other than the main one gives pages back
+    // with a system call each time its free top passes that.
+    constexpr int kGuardada = 4 * 1024 * 1024;
+    ::mallopt(M_TRIM_THRESHOLD, kGuardada);
 #endif
 }
 

@@ -8,4 +8,10 @@ namespace cds {
 // changes but the order in which the threads get a core.
 void baixaPrioridadeDestaTarefa();
 
+// Lets the memory allocator keep a few MiB it has been given back instead of returning them to
+// the system at once: a run frees and takes memory for every file, on two threads, and giving
+// pages back and taking them again cost it a good part of its time in the system. The memory
+// the process holds grows by that much at most. Nothing where the allocator has no such knob.
+void guardaMemoriaLiberada();
+
 }  // namespace cds

@@ -410,6 +410,27 @@ struct Instantaneo {
     friend bool operator==(const Instantaneo&, const Instantaneo&) = default;
 };
 
+// The state of each entry written, in the archive's order. Kept in large blocks: no copy of
+// the whole as it grows, and no small blocks among the deflater's own, whose coming and going
+// would have the allocator hand pages back to the system and take them again all run long.
+class Instantaneos {
+  public:
+    void push_back(const Instantaneo& instantaneo) {
+        if (quantos % kPorBloco == 0) blocos.push_back(std::make_unique<Instantaneo[]>(kPorBloco));
+        blocos.back()[quantos % kPorBloco] = instantaneo;
+        ++quantos;
+    }
+    std::size_t size() const { return quantos; }
+    const Instantaneo& operator[](std::size_t i) const {
+        return blocos[i / kPorBloco][i % kPorBloco];
+    }
+
+  private:
+    static constexpr std::size_t kPorBloco = std::size_t{1} << 16;
+    std::vector<std::unique_ptr<Instantaneo[]>> blocos;
+    std::size_t quantos = 0;
+};
+
 Instantaneo instantaneoDe(const EstadoArquivo& e) {
     return Instantaneo{e.identidade, e.tamanho, e.mudanca};
 }
@@ -661,7 +682,7 @@ class EmpacotamentoSimultaneo::Estado {
     ArquivoTemporario temporario;
     ArquivoZip zip;
     // One per entry written, in the archive's order.
-    std::deque<Instantaneo> gravados;
+    Instantaneos gravados;
     std::atomic<bool> falhou{false};
 
     std::mutex mutex;

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "comum/erro.hpp"
+#include "comum/plataforma_tarefa.hpp"
 #include "comum/texto.hpp"
 #include "export/arquivos.hpp"
 #include "export/trava_pasta.hpp"
@@ -169,6 +170,7 @@ ResultadoExportacao exportaArquivos(const ParametrosExportacao& parametros, Arqu
                                     Operador& operador, const Relogio& relogio,
                                     Cancelamento* cancelamento) {
     validaExecucao(parametros, ini);
+    guardaMemoriaLiberada();
     // Held to the end of the run: another run on this folder would empty arquivosXML under
     // this one's packing.
     const TravaPasta trava(parametros.Caminho);
