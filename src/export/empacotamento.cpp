@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -599,37 +600,51 @@ class EmpacotamentoSimultaneo::Estado {
         const auto mesmo = [&](std::size_t a, std::size_t b) {
             return ListaArquivos.mesmoCaminho(a, b);
         };
-        // The entry of each listed path, and the paths grouped by hash.
-        std::vector<std::uint32_t> entradaDe(ListaArquivos.size());
-        std::vector<std::pair<std::size_t, std::uint32_t>> porHash;
-        porHash.reserve(ListaArquivos.size());
+        // The entry of each listed path, and the paths grouped by hash: each as one number,
+        // the hash above and the listing below, so that sorting groups a hash's listings in
+        // their order. The hash loses the bits the listing takes; paths it no longer tells
+        // apart are told apart below, as any collision is.
+        const std::size_t n = ListaArquivos.size();
+        const int bitsDaListagem = std::max(1, static_cast<int>(std::bit_width(n)));
+        const std::uint64_t mascara = (std::uint64_t{1} << bitsDaListagem) - 1;
+        const auto listagem = [&](std::uint64_t item) {
+            return static_cast<std::uint32_t>(item & mascara);
+        };
+        std::vector<std::uint32_t> entradaDe(n);
+        std::vector<std::uint64_t> porHash;
+        porHash.reserve(n);
         std::uint32_t entradas = 0;
-        for (std::uint32_t i = 0; i < ListaArquivos.size(); ++i) {
+        for (std::uint32_t i = 0; i < n; ++i) {
             entradaDe[i] = i > 0 && mesmo(i, i - 1) ? entradaDe[i - 1] : entradas++;
-            porHash.emplace_back(ListaArquivos.hashDoCaminho(i), i);
+            const std::uint64_t hash = ListaArquivos.hashDoCaminho(i);
+            porHash.push_back((hash << bitsDaListagem) | i);
         }
         if (entradas != gravados.size()) return std::nullopt;
         std::sort(porHash.begin(), porHash.end());
         // For a path's first listing, the entry of its last; kJaVisto for its later ones.
-        std::vector<std::uint32_t> ultima(ListaArquivos.size(), kNenhuma);
+        std::vector<std::uint32_t> ultima(n, kNenhuma);
         for (std::size_t inicio = 0, fim = 0; inicio < porHash.size(); inicio = fim) {
             fim = inicio + 1;
-            while (fim < porHash.size() && porHash[fim].first == porHash[inicio].first) ++fim;
+            while (fim < porHash.size() &&
+                   (porHash[fim] >> bitsDaListagem) == (porHash[inicio] >> bitsDaListagem))
+                ++fim;
             // Same hash: the same path, but for a collision, which is told apart here.
             for (std::size_t a = inicio; a < fim; ++a) {
-                const std::uint32_t primeira = porHash[a].second;
+                const std::uint32_t primeira = listagem(porHash[a]);
                 if (ultima[primeira] == kJaVisto) continue;
                 std::uint32_t ultimaListagem = primeira;
                 for (std::size_t b = a + 1; b < fim; ++b) {
-                    if (!mesmo(porHash[b].second, primeira)) continue;
-                    ultimaListagem = porHash[b].second;
-                    ultima[porHash[b].second] = kJaVisto;
+                    const std::uint32_t outra = listagem(porHash[b]);
+                    if (!mesmo(outra, primeira)) continue;
+                    ultimaListagem = outra;
+                    ultima[outra] = kJaVisto;
                 }
                 ultima[primeira] = entradaDe[ultimaListagem];
             }
         }
         std::vector<std::uint32_t> ordem;
-        for (std::uint32_t i = 0; i < ListaArquivos.size(); ++i) {
+        ordem.reserve(entradas);
+        for (std::uint32_t i = 0; i < n; ++i) {
             if (ultima[i] == kJaVisto || ultima[i] == kNenhuma) continue;
             if (instantaneo(ListaArquivos.caminho(i)) != gravados[ultima[i]]) return std::nullopt;
             ordem.push_back(ultima[i]);
