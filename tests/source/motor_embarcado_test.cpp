@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "source/conexao.hpp"
 #include "source/consulta.hpp"
@@ -87,6 +89,24 @@ TEST(MotorEmbarcado, RaizDoProgramaSobreAInstalada) {
     ASSERT_FALSE(nova.empty());
     EXPECT_NE(nova, raiz);
     EXPECT_EQ(le(nova / "intl" / "libfbintl.so"), "conjuntos de caracteres, versão nova");
+}
+
+// Programs starting at once, each making the root: all get the same whole one.
+TEST(MotorEmbarcado, VariosAoMesmoTempoFicamComAMesmaRaiz) {
+    PastaTemporaria pasta;
+    const fs::path instalada = criaInstalada(pasta / "instalada");
+    const fs::path cache = pasta / "cache";
+    std::vector<fs::path> raizes(6);
+    {
+        std::vector<std::thread> programas;
+        for (fs::path& raiz : raizes)
+            programas.emplace_back([&] { raiz = preparaRaizDoMotor(instalada, cache); });
+        for (std::thread& t : programas) t.join();
+    }
+    ASSERT_FALSE(raizes[0].empty());
+    for (const fs::path& raiz : raizes) EXPECT_EQ(raiz, raizes[0]);
+    EXPECT_EQ(le(raizes[0] / "intl" / "libfbintl.so"), "conjuntos de caracteres");
+    EXPECT_FALSE(sobraMontagem(cache));
 }
 
 TEST(MotorEmbarcado, SemRaizPossivelNadaMudaENadaSobra) {
