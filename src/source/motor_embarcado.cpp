@@ -97,6 +97,22 @@ void monta(const fs::path& instalada, const fs::path& raiz) {
     }
 }
 
+// Whether a root in place has all it was made with: a cache cleaner, or a hand, may have taken
+// part of it, and an engine without its character sets opens no database.
+bool inteira(const fs::path& instalada, const fs::path& raiz) {
+    if (!fs::is_regular_file(raiz / "firebird.conf")) return false;
+    for (const fs::directory_entry& item : fs::directory_iterator(instalada)) {
+        const fs::path nome = item.path().filename();
+        if (nome != "firebird.conf" && nome != "intl" && !fs::exists(raiz / nome)) return false;
+    }
+    for (const fs::directory_entry& item : fs::directory_iterator(instalada / "intl")) {
+        const fs::path copia = raiz / "intl" / item.path().filename();
+        if (!fs::exists(copia)) return false;
+        if (copiaDoIntl(item) && fs::file_size(copia) != item.file_size()) return false;
+    }
+    return true;
+}
+
 std::string sufixoUnico() {
     std::random_device aleatorio;
     char sufixo[40];
@@ -119,8 +135,16 @@ fs::path preparaRaizDoMotor(const fs::path& instalada, const fs::path& cache) no
             !caminhoLegivelNaConfiguracao(conf.string()))
             return {};
         const fs::path raiz = cache / nomeDaRaiz(instalada);
-        // Only a whole root is ever renamed into place.
-        if (fs::is_regular_file(raiz / "firebird.conf")) return raiz;
+        // Only a whole root is ever renamed into place; one that lost part of itself since
+        // is put aside and made again.
+        if (fs::exists(raiz)) {
+            if (inteira(instalada, raiz)) return raiz;
+            fs::path velha = raiz;
+            velha += sufixoUnico() + ".velha";
+            std::error_code erro;
+            fs::rename(raiz, velha, erro);
+            fs::remove_all(erro ? raiz : velha, erro);
+        }
         fs::create_directories(cache);
         montando = raiz;
         montando += sufixoUnico();
@@ -131,7 +155,7 @@ fs::path preparaRaizDoMotor(const fs::path& instalada, const fs::path& cache) no
             // Another program put its root in place first: the same one.
             fs::remove_all(montando, erro);
             montando.clear();
-            return fs::is_regular_file(raiz / "firebird.conf") ? raiz : fs::path();
+            return inteira(instalada, raiz) ? raiz : fs::path();
         }
         return raiz;
     } catch (...) {

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -82,6 +83,16 @@ TEST(MotorEmbarcado, RaizDoProgramaSobreAInstalada) {
     escreve(raiz / "marca", "");
     EXPECT_EQ(preparaRaizDoMotor(instalada, cache), raiz);
     EXPECT_TRUE(fs::exists(raiz / "marca"));
+
+    // A root that lost part of itself (a cache cleaner) is made again.
+    for (const char* perdido : {"intl/libfbintl.so", "plugins", "firebird.conf"}) {
+        fs::remove(raiz / perdido);
+        EXPECT_EQ(preparaRaizDoMotor(instalada, cache), raiz) << perdido;
+        EXPECT_EQ(le(raiz / "intl" / "libfbintl.so"), "conjuntos de caracteres") << perdido;
+        EXPECT_TRUE(fs::is_symlink(raiz / "plugins")) << perdido;
+        EXPECT_NE(le(raiz / "firebird.conf").find(kConfiguracaoDoMotor), std::string::npos);
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(cache), fs::directory_iterator()), 1);
 
     // A new module (Firebird updated) gets a root of its own, with the new copy.
     escreve(instalada / "intl" / "libfbintl.so", "conjuntos de caracteres, versão nova");
