@@ -2,6 +2,8 @@
 
 #include "comum/plataforma_windows.hpp"
 
+#include <cstdlib>
+
 #ifndef _WIN32
 #include <sys/resource.h>
 #include <unistd.h>
@@ -28,6 +30,14 @@ void guardaMemoriaLiberada() {
     // with a system call each time its free top passes that.
     constexpr int kGuardada = 4 * 1024 * 1024;
     ::mallopt(M_TRIM_THRESHOLD, kGuardada);
+#endif
+}
+
+bool defineVariavelDoAmbiente(const char* nome, const std::string& valor) {
+#ifdef _WIN32
+    return _putenv_s(nome, valor.c_str()) == 0;
+#else
+    return ::setenv(nome, valor.c_str(), 1) == 0;
 #endif
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace cds {
 
 // Asks the system to run the calling thread after the others of the process when both want a
@@ -13,5 +15,9 @@ void baixaPrioridadeDestaTarefa();
 // pages back and taking them again cost it a good part of its time in the system. The memory
 // the process holds grows by that much at most. Nothing where the allocator has no such knob.
 void guardaMemoriaLiberada();
+
+// Sets a variable of the process's environment, for the libraries it loads after; false when
+// the system refuses it.
+bool defineVariavelDoAmbiente(const char* nome, const std::string& valor);
 
 }  // namespace cds

@@ -11,10 +11,7 @@
 #include <system_error>
 
 #include "comum/plataforma_pastas.hpp"
-
-#ifndef _WIN32
-#include <unistd.h>
-#endif
+#include "comum/plataforma_tarefa.hpp"
 
 namespace cds {
 
@@ -113,15 +110,11 @@ bool inteira(const fs::path& instalada, const fs::path& raiz) {
     return true;
 }
 
+// A name no other program making the root at the same time will pick.
 std::string sufixoUnico() {
     std::random_device aleatorio;
     char sufixo[40];
-#ifdef _WIN32
-    const long processo = 0;
-#else
-    const long processo = static_cast<long>(::getpid());
-#endif
-    std::snprintf(sufixo, sizeof sufixo, ".%ld-%08x.montando", processo, aleatorio());
+    std::snprintf(sufixo, sizeof sufixo, ".%08x%08x.montando", aleatorio(), aleatorio());
     return sufixo;
 }
 
@@ -174,7 +167,7 @@ fs::path configuraMotorEmbarcado() noexcept {
     const fs::path cache = pastaDeCacheDoUsuario();
     if (cache.empty()) return {};
     const fs::path raiz = preparaRaizDoMotor(EXPORTADOR_RAIZ_FIREBIRD, cache / "exportador-cds");
-    if (raiz.empty() || ::setenv("FIREBIRD", raiz.c_str(), 1) != 0) return {};
+    if (raiz.empty() || !defineVariavelDoAmbiente("FIREBIRD", raiz.string())) return {};
     return raiz;
 #endif
 }
