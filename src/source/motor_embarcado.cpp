@@ -118,6 +118,18 @@ std::string sufixoUnico() {
     return sufixo;
 }
 
+// Folders a program killed while making (or putting aside) a root left behind: after an hour
+// no program is still at work on one.
+void removeSobras(const fs::path& cache) {
+    std::error_code erro;
+    const auto limite = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    for (const fs::directory_entry& item : fs::directory_iterator(cache, erro)) {
+        const std::string nome = item.path().filename().string();
+        if (!nome.ends_with(".montando") && !nome.ends_with(".velha")) continue;
+        if (item.last_write_time(erro) < limite && !erro) fs::remove_all(item.path(), erro);
+    }
+}
+
 }  // namespace
 
 fs::path preparaRaizDoMotor(const fs::path& instalada, const fs::path& cache) noexcept {
@@ -128,6 +140,7 @@ fs::path preparaRaizDoMotor(const fs::path& instalada, const fs::path& cache) no
             !caminhoLegivelNaConfiguracao(conf.string()))
             return {};
         const fs::path raiz = cache / nomeDaRaiz(instalada);
+        removeSobras(cache);
         // Only a whole root is ever renamed into place; one that lost part of itself since
         // is put aside and made again.
         if (fs::exists(raiz)) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -118,6 +119,32 @@ TEST(MotorEmbarcado, VariosAoMesmoTempoFicamComAMesmaRaiz) {
     for (const fs::path& raiz : raizes) EXPECT_EQ(raiz, raizes[0]);
     EXPECT_EQ(le(raizes[0] / "intl" / "libfbintl.so"), "conjuntos de caracteres");
     EXPECT_FALSE(sobraMontagem(cache));
+}
+
+// What a program killed half-way left is removed once it is old; what another program may
+// still be making is not.
+TEST(MotorEmbarcado, SobrasAntigasDeMontagemSaoRemovidas) {
+    PastaTemporaria pasta;
+    const fs::path instalada = criaInstalada(pasta / "instalada");
+    const fs::path cache = pasta / "cache";
+    const fs::path antiga = cache / "firebird-0123456789abcdef.0011223344556677.montando";
+    const fs::path posta = cache / "firebird-0123456789abcdef.8899aabbccddeeff.velha";
+    const fs::path recente = cache / "firebird-0123456789abcdef.1122334455667788.montando";
+    const fs::path outra = cache / "outra-coisa";
+    for (const fs::path& p : {antiga, posta, recente, outra}) escreve(p / "firebird.conf", "");
+    const auto ontem = fs::file_time_type::clock::now() - std::chrono::hours(25);
+    for (const fs::path& p : {antiga, posta, outra}) fs::last_write_time(p, ontem);
+
+    // Found when the root is made, and when it is found ready.
+    ASSERT_FALSE(preparaRaizDoMotor(instalada, cache).empty());
+    EXPECT_FALSE(fs::exists(antiga));
+    escreve(antiga / "firebird.conf", "");
+    fs::last_write_time(antiga, ontem);
+    ASSERT_FALSE(preparaRaizDoMotor(instalada, cache).empty());
+    EXPECT_FALSE(fs::exists(antiga));
+    EXPECT_FALSE(fs::exists(posta));
+    EXPECT_TRUE(fs::exists(recente));
+    EXPECT_TRUE(fs::exists(outra));
 }
 
 TEST(MotorEmbarcado, SemRaizPossivelNadaMudaENadaSobra) {
