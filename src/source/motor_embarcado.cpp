@@ -114,7 +114,7 @@ bool inteira(const fs::path& instalada, const fs::path& raiz) {
 std::string sufixoUnico() {
     std::random_device aleatorio;
     char sufixo[40];
-    std::snprintf(sufixo, sizeof sufixo, ".%08x%08x.montando", aleatorio(), aleatorio());
+    std::snprintf(sufixo, sizeof sufixo, ".%08x%08x", aleatorio(), aleatorio());
     return sufixo;
 }
 
@@ -153,7 +153,7 @@ fs::path preparaRaizDoMotor(const fs::path& instalada, const fs::path& cache) no
         }
         fs::create_directories(cache);
         montando = raiz;
-        montando += sufixoUnico();
+        montando += sufixoUnico() + ".montando";
         monta(instalada, montando);
         std::error_code erro;
         fs::rename(montando, raiz, erro);
