@@ -1,12 +1,26 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace cds {
 
 // The small text helpers every layer uses, defined once.
+
+// FNV-1a, 64 bits, over texts given in turn: the same as over their concatenation. A hash for
+// tables and names, not for guarding against anyone.
+class HashDeTexto {
+  public:
+    void soma(std::string_view texto) {
+        for (const unsigned char c : texto) valor_ = (valor_ ^ c) * 0x100000001b3ull;
+    }
+    std::uint64_t valor() const { return valor_; }
+
+  private:
+    std::uint64_t valor_ = 0xcbf29ce484222325ull;
+};
 
 // The text without the blanks and control characters around it.
 std::string_view apara(std::string_view texto);

@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "comum/texto.hpp"
+
 namespace cds {
 
 ListaDeArquivos::ListaDeArquivos(std::initializer_list<ArquivoGerado> arquivos) {
@@ -147,12 +149,11 @@ bool ListaDeArquivos::mesmoCaminho(std::size_t a, std::size_t b) const {
 }
 
 std::size_t ListaDeArquivos::hashDoCaminho(std::size_t i) const {
-    // FNV-1a over the name's pieces in turn: the same for a name however it was cut.
+    // Over the name's pieces in turn: the same for a name however it was cut.
     const Entrada& e = entradas[i];
-    std::uint64_t h = 0xcbf29ce484222325ull;
-    for (const std::string_view p : {peca(e.inicio), meio(e), peca(e.fim)})
-        for (const unsigned char c : p) h = (h ^ c) * 0x100000001b3ull;
-    return static_cast<std::size_t>(h * 31 + e.pasta);
+    HashDeTexto hash;
+    for (const std::string_view p : {peca(e.inicio), meio(e), peca(e.fim)}) hash.soma(p);
+    return static_cast<std::size_t>(hash.valor() * 31 + e.pasta);
 }
 
 std::vector<ArquivoGerado> ListaDeArquivos::comoVetor() const {

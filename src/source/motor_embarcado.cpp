@@ -12,6 +12,7 @@
 
 #include "comum/plataforma_pastas.hpp"
 #include "comum/plataforma_tarefa.hpp"
+#include "comum/texto.hpp"
 
 namespace cds {
 
@@ -19,19 +20,22 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// FNV-1a, 64 bits: a name for the root that changes with what it was made from.
+// A name for the root that changes with what it was made from; each piece ends with a byte no
+// text has, so that "ab" then "c" is not "a" then "bc".
 struct Impressao {
-    std::uint64_t valor = 0xcbf29ce484222325ull;
+    HashDeTexto hash;
     void soma(std::string_view texto) {
-        for (const unsigned char c : texto) {
-            valor ^= c;
-            valor *= 0x100000001b3ull;
-        }
-        valor ^= 0xff;  // ends the piece: "ab"+"c" is not "a"+"bc"
-        valor *= 0x100000001b3ull;
+        hash.soma(texto);
+        hash.soma(std::string_view("\0", 1));
     }
     void soma(std::uint64_t numero) { soma(std::to_string(numero)); }
 };
+
+// The installed root's entries that the program's root links to: all but the configuration it
+// writes and the character sets' folder it makes.
+bool ligadaNaRaiz(const fs::path& nome) {
+    return nome != "firebird.conf" && nome != "intl";
+}
 
 // The character sets' module and whatever else of the installed intl folder is no
 // configuration: copied, since the engine refuses it through a link.
@@ -54,7 +58,7 @@ std::string nomeDaRaiz(const fs::path& instalada) {
     }
     char nome[32];
     std::snprintf(nome, sizeof nome, "firebird-%016llx",
-                  static_cast<unsigned long long>(impressao.valor));
+                  static_cast<unsigned long long>(impressao.hash.valor()));
     return nome;
 }
 
@@ -81,8 +85,7 @@ void monta(const fs::path& instalada, const fs::path& raiz) {
     }
     for (const fs::directory_entry& item : fs::directory_iterator(instalada)) {
         const fs::path nome = item.path().filename();
-        if (nome == "firebird.conf" || nome == "intl") continue;
-        fs::create_symlink(item.path(), raiz / nome);
+        if (ligadaNaRaiz(nome)) fs::create_symlink(item.path(), raiz / nome);
     }
     fs::create_directory(raiz / "intl");
     for (const fs::directory_entry& item : fs::directory_iterator(instalada / "intl")) {
@@ -100,7 +103,7 @@ bool inteira(const fs::path& instalada, const fs::path& raiz) {
     if (!fs::is_regular_file(raiz / "firebird.conf")) return false;
     for (const fs::directory_entry& item : fs::directory_iterator(instalada)) {
         const fs::path nome = item.path().filename();
-        if (nome != "firebird.conf" && nome != "intl" && !fs::exists(raiz / nome)) return false;
+        if (ligadaNaRaiz(nome) && !fs::exists(raiz / nome)) return false;
     }
     for (const fs::directory_entry& item : fs::directory_iterator(instalada / "intl")) {
         const fs::path copia = raiz / "intl" / item.path().filename();
