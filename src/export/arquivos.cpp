@@ -1,8 +1,6 @@
 #include "export/arquivos.hpp"
 
-#include <atomic>
 #include <fstream>
-#include <random>
 #include <system_error>
 
 #include "comum/cp1252.hpp"
@@ -57,23 +55,6 @@ void salvaErrosCadastro(const fs::path& arquivo, const std::vector<std::string>&
         fs::remove(temporario, ec);
         throw ErroArquivo("Não foi possível gravar o arquivo " + arquivo.string() +
                           (erro != 0 ? ": " + motivoDoSistema(erro) : std::string()) + ".");
-    }
-}
-
-ArquivoAberto criaArquivoAoLado(const fs::path& arquivo, fs::path& criado, std::error_code& erro) {
-    static std::atomic<unsigned> contador{0};
-    std::random_device aleatorio;
-    for (;;) {
-        const fs::path nome =
-            arquivo.parent_path() /
-            ("." + arquivo.filename().string() + "." + std::to_string(idDoProcesso()) + "-" +
-             std::to_string(contador++) + "-" + std::to_string(aleatorio() % 1000000));
-        ArquivoAberto novo = ArquivoAberto::criaNovo(nome, erro);
-        if (!erro) {
-            criado = nome;
-            return novo;
-        }
-        if (erro != std::errc::file_exists) return novo;
     }
 }
 

@@ -25,10 +25,4 @@ void DeletaArquivosDir(const std::string& RootDir);
 void salvaErrosCadastro(const std::filesystem::path& arquivo,
                         const std::vector<std::string>& linhas);
 
-// Creates and opens for writing a new, hidden file beside `arquivo`, named after it with a
-// random ending, with the permissions any new file gets (0666 less the umask). Returns it open
-// and sets `criado`; returns it closed, with `erro` set, when it cannot.
-ArquivoAberto criaArquivoAoLado(const std::filesystem::path& arquivo, std::filesystem::path& criado,
-                                std::error_code& erro);
-
 }  // namespace cds

@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "comum/plataforma_arquivos.hpp"
@@ -97,6 +102,20 @@ TEST(PastaDeConfiguracaoDoUsuario, XdgConfigHomeOuAPastaConfigDaCasa) {
     }
 }
 
+// A umask for one scope, put back after.
+class Umask {
+  public:
+    explicit Umask(mode_t valor) : anterior(::umask(valor)) {}
+    ~Umask() { ::umask(anterior); }
+    Umask(const Umask&) = delete;
+    Umask& operator=(const Umask&) = delete;
+
+  private:
+    mode_t anterior;
+};
+
+constexpr fs::perms kSoDoDono = fs::perms::owner_read | fs::perms::owner_write;
+
 TEST(PastaDoExecutavel, EAPastaDesteTesteDeOndeQuerQueEleRode) {
     // Started from elsewhere, so that the folder it was started from does not pass for it.
     teste::PastaTemporaria outra;
@@ -146,6 +165,49 @@ TEST(RenomeiaArquivo, SubstituiOuNaoConformePedido) {
     }
 }
 
+// A record renamed over its name replaces a file there, never a link: the link and what it
+// leads to stay, and so does the new file, for the caller to remove.
+TEST(RenomeiaArquivo, SubstituiSeNaoForLink) {
+    struct Caso {
+        const char* descricao;
+        // What stands at the target's name before.
+        std::function<void(const fs::path& para, const fs::path& alvo)> prepara;
+        bool eraLink;
+    };
+    const Caso casos[] = {
+        {"nome livre", [](const fs::path&, const fs::path&) {}, false},
+        {"arquivo",
+         [](const fs::path& para, const fs::path&) { teste::escreveArquivo(para, "antigo"); },
+         false},
+        {"link para um arquivo",
+         [](const fs::path& para, const fs::path& alvo) { fs::create_symlink(alvo, para); }, true},
+        {"link que não leva a nada",
+         [](const fs::path& para, const fs::path& alvo) {
+             fs::create_symlink(alvo.parent_path() / "nada", para);
+         },
+         true},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.descricao);
+        teste::PastaTemporaria pasta;
+        const fs::path de = pasta / "novo", para = pasta / "final", alvo = pasta / "alvo";
+        teste::escreveArquivo(de, "novo");
+        teste::escreveArquivo(alvo, "alvo");
+        c.prepara(para, alvo);
+
+        bool eraLink = !c.eraLink;
+        const std::error_code erro = substituiArquivoSeNaoForLink(de, para, eraLink);
+
+        EXPECT_EQ(eraLink, c.eraLink);
+        EXPECT_EQ(static_cast<bool>(erro), c.eraLink) << erro.message();
+        EXPECT_EQ(fs::is_symlink(para), c.eraLink);
+        EXPECT_EQ(fs::exists(de), c.eraLink);
+        EXPECT_EQ(teste::leArquivo(c.eraLink ? de : para), "novo");
+        EXPECT_EQ(teste::leArquivo(alvo), "alvo");
+        EXPECT_FALSE(fs::exists(pasta / "nada"));
+    }
+}
+
 TEST(RenomeiaArquivo, OrigemAusenteEUmErro) {
     teste::PastaTemporaria pasta;
     std::error_code erro;
@@ -168,6 +230,31 @@ TEST(ArquivoAberto, CriaNovoRecusaUmNomeTomado) {
     arquivo = ArquivoAberto::criaNovo(pasta / "faltando" / "novo", erro);
     EXPECT_EQ(erro, std::errc::no_such_file_or_directory);
     EXPECT_FALSE(arquivo.aberto());
+}
+
+// Every file the program creates is its owner's alone whatever the umask, and is new: the
+// files beside another are hidden, named after it, and never the same twice.
+TEST(ArquivoAberto, NovoSoDoDonoEAoLadoComNomeNovo) {
+    teste::PastaTemporaria pasta;
+    const Umask guarda(0);
+    std::error_code erro;
+    ArquivoAberto novo = ArquivoAberto::criaNovo(pasta / "novo", erro);
+    ASSERT_FALSE(erro) << erro.message();
+    EXPECT_EQ(fs::status(pasta / "novo").permissions(), kSoDoDono);
+
+    std::set<std::string> nomes;
+    const std::string comeco = ".FichaVacinacao_1.esus.xml." + std::to_string(::getpid()) + "-";
+    for (int i = 0; i < 3; ++i) {
+        fs::path criado;
+        ArquivoAberto aoLado = criaArquivoAoLado(pasta / "FichaVacinacao_1.esus.xml", criado, erro);
+        ASSERT_FALSE(erro) << erro.message();
+        EXPECT_TRUE(aoLado.aberto());
+        EXPECT_EQ(criado.parent_path(), pasta.caminho());
+        EXPECT_TRUE(criado.filename().string().starts_with(comeco)) << criado;
+        EXPECT_EQ(fs::status(criado).permissions(), kSoDoDono);
+        nomes.insert(criado.filename().string());
+    }
+    EXPECT_EQ(nomes.size(), 3u);
 }
 
 TEST(ArquivoAberto, GravaSincronizaEFecha) {
