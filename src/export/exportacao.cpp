@@ -96,7 +96,8 @@ ResultadoExportacao geraEEmpacota(const ParametrosExportacao& parametros, Arquiv
     // before the importer refuses them.
     if (apara(ex.ibge()).empty()) ex.log(kAvisoSemIbge);
     if (cancelamento) cancelamento->verifica();
-    DeletaArquivosDir(ex.pastaXml());
+    for (const std::string& aviso : avisosDaLimpeza(DeletaArquivosDir(ex.pastaXml())))
+        ex.log(aviso);
     ex.ListaArquivos.clear();
 
     // The archive is deflated on a second core while the records are written.

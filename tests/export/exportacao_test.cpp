@@ -28,6 +28,7 @@
 #include "suporte/banco_teste.hpp"
 #include "suporte/clinica.hpp"
 #include "suporte/operador_gravador.hpp"
+#include "suporte/pasta_so_leitura.hpp"
 #include "suporte/relogio_fixo.hpp"
 #include "suporte/servidor_mudo.hpp"
 #include "suporte/zip_teste.hpp"
@@ -78,7 +79,7 @@ TEST_F(ExportacaoTest, ExportaEmpacotaENaOrdemDosTipos) {
     teste::insereEpisodio(banco, 1, "'08:00:00'");
     // Files of an earlier run go; other things in the output folder stay.
     fs::create_directory(pastaXml(parametros.Caminho) + "/sub");
-    std::ofstream(pastaXml(parametros.Caminho) + "/FichaAntiga_1.esus.xml") << "x";
+    std::ofstream(pastaXml(parametros.Caminho) + "/FichaProcedimento_9.esus.xml") << "x";
     parametros.Fichas.insert(TipoFicha::Vacinacao);
 
     const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
@@ -189,7 +190,7 @@ TEST_F(ExportacaoTest, CompactacaoComecaAntesDaUltimaFicha) {
 
 TEST_F(ExportacaoTest, SemTiposAindaGeraArquivoVazioValido) {
     parametros.Fichas.clear();
-    std::ofstream(pastaXml(parametros.Caminho) + "/FichaAntiga_1.esus.xml") << "x";
+    std::ofstream(pastaXml(parametros.Caminho) + "/FichaVacinacao_9.esus.xml") << "x";
     const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
     ASSERT_TRUE(fs::is_regular_file(r.arquivoZip)) << r.arquivoZip;
     EXPECT_TRUE(r.ListaArquivos.empty());
@@ -197,6 +198,93 @@ TEST_F(ExportacaoTest, SemTiposAindaGeraArquivoVazioValido) {
     // An archive with no entries is the 22-byte end record alone.
     EXPECT_EQ(fs::file_size(zipEsperado()), 22u);
     EXPECT_EQ(operador.mensagens().size(), 1u);
+}
+
+// The clean-up of arquivosXML deletes the records and temporaries of earlier runs and nothing
+// else: what the clinic keeps there stays, named once in the log.
+TEST_F(ExportacaoTest, LimpezaSoApagaFichasENomeiaORestoNoLog) {
+    teste::insereEpisodio(banco, 1);
+    parametros.Fichas = {TipoFicha::AtendimentoIndividual};
+    const fs::path xml = pastaXml(parametros.Caminho);
+    const std::pair<const char*, const char*> daClinica[] = {
+        {"clinica-copia.fdb", "banco"},
+        {"notas.txt", "notas"},
+        {"FichaAtendimentoIndividual_1.esus.xml.bak", "cópia"},
+    };
+    for (const auto& [nome, texto] : daClinica) teste::escreveArquivo(xml / nome, texto);
+    for (const char* anterior :
+         {"FichaAtendimentoIndividual_2.esus.xml", "FichaVacinacao_9.esus.xml.tmp",
+          ".FichaVacinacao_9.esus.xml.1-2-3"})
+        teste::escreveArquivo(xml / anterior, "anterior");
+
+    const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
+
+    EXPECT_EQ(entradasDoZip(r.arquivoZip),
+              std::vector<std::string>{"FichaAtendimentoIndividual_1.esus.xml"});
+    for (const auto& [nome, texto] : daClinica) EXPECT_EQ(teste::leArquivo(xml / nome), texto);
+    EXPECT_EQ(arquivosEm(xml),
+              (std::vector<std::string>{"FichaAtendimentoIndividual_1.esus.xml",
+                                        "FichaAtendimentoIndividual_1.esus.xml.bak",
+                                        "clinica-copia.fdb", "notas.txt"}));
+    std::vector<std::string> avisos;
+    for (const std::string& linha : r.LogExecucao)
+        if (linha.starts_with("A pasta " + xml.string())) avisos.push_back(linha);
+    ASSERT_EQ(avisos.size(), 1u) << ::testing::PrintToString(r.LogExecucao);
+    EXPECT_TRUE(
+        avisos[0].starts_with("A pasta " + xml.string() + " tem 3 itens que não são fichas"))
+        << avisos[0];
+    for (const auto& [nome, texto] : daClinica)
+        EXPECT_NE(avisos[0].find(nome), std::string::npos) << avisos[0];
+    EXPECT_EQ(operador.logVisivel(), r.LogExecucao);
+}
+
+// A run whose output folder is this run's arquivosXML keeps its lock and its hidden archive
+// there: the clean-up leaves both, and that run goes on holding its folder.
+TEST_F(ExportacaoTest, OutraExecucaoNaPastaXmlGuardaSuaTravaESeuArquivoOculto) {
+    teste::insereEpisodio(banco, 1);
+    parametros.Fichas = {TipoFicha::AtendimentoIndividual};
+    const fs::path aninhada = pastaXml(parametros.Caminho);
+    const TravaPasta outraExecucao(aninhada.string());
+    const fs::path oculto = aninhada / (".FichasValmo_03112019_1405_01102019_31102019.zip." +
+                                        std::to_string(::getpid()) + "-0-123456");
+    teste::escreveArquivo(oculto, "meio arquivo compactado");
+
+    const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
+
+    EXPECT_EQ(entradasDoZip(r.arquivoZip),
+              std::vector<std::string>{"FichaAtendimentoIndividual_1.esus.xml"});
+    EXPECT_EQ(teste::leArquivo(oculto), "meio arquivo compactado");
+    EXPECT_TRUE(fs::exists(aninhada / kNomeArquivoTrava));
+    try {
+        TravaPasta terceira(aninhada.string());
+        ADD_FAILURE() << "a outra execução perdeu a trava da sua pasta";
+    } catch (const ErroArquivo& e) {
+        EXPECT_NE(std::string(e.what()).find("Outra exportação está em andamento"),
+                  std::string::npos)
+            << e.what();
+    }
+}
+
+// A record of an earlier run that cannot be deleted (a disk gone read-only) stays, and the log
+// says so; it never reaches this run's archive, which packs only the files the run wrote.
+TEST_F(ExportacaoTest, FichaAnteriorQueNaoPodeSerApagadaFicaForaDoArquivoEVaiAoLog) {
+    parametros.Fichas = {TipoFicha::AtendimentoIndividual};
+    const fs::path xml = pastaXml(parametros.Caminho);
+    teste::PastaSoDeLeitura soLeitura(xml);
+    if (!soLeitura.pronta()) GTEST_SKIP() << soLeitura.motivo();
+    teste::escreveArquivo(xml / "FichaAtendimentoIndividual_5.esus.xml", "do mês passado");
+    soLeitura.fecha();
+
+    const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
+
+    EXPECT_TRUE(entradasDoZip(r.arquivoZip).empty());
+    EXPECT_EQ(teste::leArquivo(xml / "FichaAtendimentoIndividual_5.esus.xml"), "do mês passado");
+    const std::string inicio =
+        "Não foi possível apagar 1 ficha de uma exportação anterior na pasta " + xml.string();
+    const auto aviso = std::find_if(r.LogExecucao.begin(), r.LogExecucao.end(),
+                                    [&](const std::string& l) { return l.starts_with(inicio); });
+    ASSERT_NE(aviso, r.LogExecucao.end()) << ::testing::PrintToString(r.LogExecucao);
+    EXPECT_NE(aviso->find("FichaAtendimentoIndividual_5.esus.xml"), std::string::npos) << *aviso;
 }
 
 // Without the municipality's code the importer refuses the records: the log says so first, and
