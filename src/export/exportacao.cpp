@@ -11,6 +11,7 @@
 #include "comum/plataforma_tarefa.hpp"
 #include "comum/texto.hpp"
 #include "export/arquivos.hpp"
+#include "export/pasta_saida.hpp"
 #include "export/trava_pasta.hpp"
 #include "fichas/registro.hpp"
 #include "source/conexao.hpp"
@@ -165,6 +166,9 @@ void validaExecucao(const ParametrosExportacao& parametros, const ArquivoIni& in
         throw ErroArquivo("A pasta " + pastaXml(parametros.Caminho) +
                           " é um link simbólico; a exportação não esvazia a pasta a que ele leva. "
                           "Use uma pasta arquivosXML de verdade na pasta de saída.");
+    verificaDonoDaPastaDeSaida(parametros.Caminho);
+    verificaArquivosNaPastaXml(parametros.Caminho, ini.le(kSecaoGeral, kChaveDatabase, ""),
+                               ini.arquivo());
 }
 
 ResultadoExportacao exportaArquivos(const ParametrosExportacao& parametros, ArquivoIni& ini,

@@ -46,8 +46,10 @@ ResultadoExportacao exportaArquivos(const ParametrosExportacao& parametros, Arqu
 // why: a settings file that is missing, has no GERAL/DATABASE, cannot be read as one or holds
 // a connection timeout that is no number of seconds (ErroArquivo); then the inputs
 // validaParametros refuses (ErroParametro); then a Caminho that config.ini cannot hold (a line
-// break), a blank Caminho, an arquivosXML that is a symbolic link (ErroArquivo). The command
-// line calls it before making arquivosXML.
+// break), a blank Caminho, an arquivosXML that is a symbolic link, an output folder or
+// arquivosXML of another user or open to others (verificaDonoDaPastaDeSaida), an arquivosXML
+// that holds the database or config.ini (verificaArquivosNaPastaXml) (ErroArquivo). The
+// command line calls it before making arquivosXML.
 void validaExecucao(const ParametrosExportacao& parametros, const ArquivoIni& ini);
 
 // How many files of each kind a run wrote, in the run's order; a file saved twice (an

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <minizip/unzip.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,6 +29,7 @@
 #include "suporte/banco_teste.hpp"
 #include "suporte/clinica.hpp"
 #include "suporte/operador_gravador.hpp"
+#include "suporte/outro_usuario.hpp"
 #include "suporte/pasta_so_leitura.hpp"
 #include "suporte/relogio_fixo.hpp"
 #include "suporte/servidor_mudo.hpp"
@@ -287,6 +289,49 @@ TEST_F(ExportacaoTest, FichaAnteriorQueNaoPodeSerApagadaFicaForaDoArquivoEVaiAoL
     EXPECT_NE(aviso->find("FichaAtendimentoIndividual_5.esus.xml"), std::string::npos) << *aviso;
 }
 
+// Health records are sensitive: the folders the run makes and the files it writes are their
+// owner's alone whatever the umask; a folder that was there keeps its own modes.
+TEST_F(ExportacaoTest, PastasEArquivosDaExportacaoSoDoDono) {
+    teste::insereEpisodio(banco, 1);
+    parametros.Fichas.insert(TipoFicha::Vacinacao);
+    const fs::path nova = pasta / "nova";
+    parametros.Caminho = (nova / "saida").string();
+    const fs::perms pastaAntes = fs::status(pasta.caminho()).permissions();
+    // What the output folder holds while the run works: its lock and the hidden archive.
+    class OperadorAtento : public OperadorGravador {
+      public:
+        fs::path saida;
+        std::vector<std::pair<std::string, fs::perms>> vistos;
+        void status(const std::string& texto) override {
+            OperadorGravador::status(texto);
+            if (texto != "Gerando Fichas de Vacinação...") return;
+            for (const auto& e : fs::directory_iterator(saida))
+                if (e.is_regular_file())
+                    vistos.emplace_back(e.path().filename(), e.status().permissions());
+        }
+    } atento;
+    atento.saida = nova / "saida";
+
+    const mode_t umaskAntes = ::umask(0);
+    criaPastaXml(parametros.Caminho);
+    const ResultadoExportacao r = exportaArquivos(parametros, ini, atento, relogio);
+    ::umask(umaskAntes);
+
+    const fs::perms soDoDono = fs::perms::owner_read | fs::perms::owner_write;
+    for (const fs::path& p : {nova, nova / "saida", nova / "saida" / "arquivosXML"})
+        EXPECT_EQ(fs::status(p).permissions(), fs::perms::owner_all) << p;
+    EXPECT_EQ(fs::status(pasta.caminho()).permissions(), pastaAntes);
+    ASSERT_EQ(r.ListaArquivos.size(), 2u);
+    for (const ArquivoGerado& a : r.ListaArquivos)
+        EXPECT_EQ(fs::status(a.caminho).permissions(), soDoDono) << a.caminho;
+    EXPECT_EQ(fs::status(r.arquivoZip).permissions(), soDoDono);
+    ASSERT_EQ(atento.vistos.size(), 2u);
+    for (const auto& [nome, modo] : atento.vistos) {
+        EXPECT_TRUE(nome == kNomeArquivoTrava || nome.starts_with(".FichasValmo_")) << nome;
+        EXPECT_EQ(modo, soDoDono) << nome;
+    }
+}
+
 // Without the municipality's code the importer refuses the records: the log says so first, and
 // the run goes on.
 TEST_F(ExportacaoTest, IbgeEmBrancoAvisadoNoLogNoInicio) {
@@ -441,6 +486,19 @@ TEST_F(ExportacaoTest, RecusadaAntesDeGravarQualquerCoisa) {
         std::string motivo;
     };
     const fs::path bom = pasta.caminho() / "config.ini";
+    // The clinic's database at the place `onde` gives, in the arquivosXML of the output folder
+    // `p`/saida, and a config.ini beside `p` that names it there.
+    const auto bancoEmArquivosXml =
+        [&](ParametrosExportacao& par, const fs::path& p,
+            const std::function<fs::path(const fs::path&, const fs::path&)>& onde) {
+            const fs::path xml = p / "saida" / "arquivosXML";
+            fs::create_directories(xml);
+            fs::copy_file(banco.arquivo(), xml / "clinica.fdb");
+            par.Caminho = (p / "saida").string();
+            teste::escreveArquivo(p / "config.ini",
+                                  "[GERAL]\r\nDATABASE=" + onde(p, xml).string() + "\r\n");
+            return p / "config.ini";
+        };
     const Caso casos[] = {
         {"config.ini que é um banco de dados",
          [&](ParametrosExportacao&, const fs::path& p) {
@@ -495,6 +553,60 @@ TEST_F(ExportacaoTest, RecusadaAntesDeGravarQualquerCoisa) {
              return bom;
          },
          "está em branco"},
+        {"banco de dados em arquivosXML",
+         [&](ParametrosExportacao& par, const fs::path& p) {
+             return bancoEmArquivosXml(
+                 par, p, [](const fs::path&, const fs::path& xml) { return xml / "clinica.fdb"; });
+         },
+         "O banco de dados da clínica ("},
+        {"banco de dados em arquivosXML por um link da pasta",
+         [&](ParametrosExportacao& par, const fs::path& p) {
+             return bancoEmArquivosXml(par, p, [](const fs::path& p, const fs::path& xml) {
+                 fs::create_directory_symlink(xml, p / "atalho");
+                 return p / "atalho" / "clinica.fdb";
+             });
+         },
+         "O banco de dados da clínica ("},
+        {"banco de dados em arquivosXML por '..'",
+         [&](ParametrosExportacao& par, const fs::path& p) {
+             return bancoEmArquivosXml(par, p, [](const fs::path& p, const fs::path&) {
+                 fs::create_directory(p / "outra");
+                 return p / "outra" / ".." / "saida" / "." / "arquivosXML" / "clinica.fdb";
+             });
+         },
+         "O banco de dados da clínica ("},
+        {"banco de dados que é um link para arquivosXML",
+         [&](ParametrosExportacao& par, const fs::path& p) {
+             return bancoEmArquivosXml(par, p, [](const fs::path& p, const fs::path& xml) {
+                 fs::create_symlink(xml / "clinica.fdb", p / "clinica.fdb");
+                 return p / "clinica.fdb";
+             });
+         },
+         "O banco de dados da clínica ("},
+        {"config.ini em arquivosXML",
+         [&](ParametrosExportacao& par, const fs::path& p) {
+             fs::create_directories(p / "saida" / "arquivosXML");
+             fs::copy_file(bom, p / "saida" / "arquivosXML" / "config.ini");
+             par.Caminho = (p / "saida").string();
+             return p / "saida" / "arquivosXML" / "config.ini";
+         },
+         "está na pasta"},
+        {"arquivosXML que todos podem alterar",
+         [&](ParametrosExportacao& par, const fs::path& p) {
+             fs::create_directories(p / "saida" / "arquivosXML");
+             fs::permissions(p / "saida" / "arquivosXML", fs::perms(0777));
+             par.Caminho = (p / "saida").string();
+             return bom;
+         },
+         "pode ser alterada por outros usuários (permissões 0777)"},
+        {"pasta de saída que o grupo pode alterar",
+         [&](ParametrosExportacao& par, const fs::path& p) {
+             fs::create_directories(p / "saida");
+             fs::permissions(p / "saida", fs::perms(0770));
+             par.Caminho = (p / "saida").string();
+             return bom;
+         },
+         "A pasta de saída "},
         {"arquivosXML que é um link para os documentos do operador",
          [&](ParametrosExportacao& par, const fs::path& p) {
              fs::create_directories(p / "saida" / "documentos");
@@ -532,6 +644,46 @@ TEST_F(ExportacaoTest, RecusadaAntesDeGravarQualquerCoisa) {
         EXPECT_EQ(retrato(config, pastaSaida), antes);
         EXPECT_EQ(retrato(bom, saida), antesDoBom);
         EXPECT_EQ(retrato(config, outra / "saida" / "documentos"), antesDosDocumentos);
+        EXPECT_TRUE(operador.chamadas.empty());
+    }
+}
+
+// An output folder, or an arquivosXML, of another user: whoever owns it could plant a link
+// where a citizen's record is written, or read the records. Refused before anything is made
+// or written, by the window's and the command line's creation of arquivosXML as by the run.
+TEST_F(ExportacaoTest, PastaDeOutroUsuarioRecusadaAntesDeGravar) {
+    const teste::OutroUsuario outro;
+    if (!outro.criado()) GTEST_SKIP() << outro.motivo();
+    teste::insereEpisodio(banco, 1);
+    banco.desconecta();
+    for (const bool daSaida : {true, false}) {
+        SCOPED_TRACE(daSaida ? "pasta de saída" : "arquivosXML");
+        PastaTemporaria outra;
+        const fs::path saida = outra / "saida";
+        fs::create_directory(saida);
+        if (!daSaida) fs::create_directory(saida / "arquivosXML");
+        outro.daPosse(daSaida ? saida : saida / "arquivosXML");
+        ParametrosExportacao p = parametros;
+        p.Caminho = saida.string();
+        const std::string configAntes = teste::leArquivo(pasta / "config.ini");
+        const std::string motivo = " pertence a outro usuário (" + outro.nome() + "), não a root";
+
+        for (const std::function<void()>& tentativa :
+             {std::function<void()>([&] { criaPastaXml(p.Caminho); }),
+              std::function<void()>([&] { exportaArquivos(p, ini, operador, relogio); })}) {
+            try {
+                tentativa();
+                ADD_FAILURE() << "usou a pasta de outro usuário";
+            } catch (const ErroArquivo& e) {
+                EXPECT_NE(std::string(e.what()).find(motivo), std::string::npos) << e.what();
+            }
+        }
+        EXPECT_EQ(arquivosEm(saida),
+                  daSaida ? std::vector<std::string>{} : std::vector<std::string>{"arquivosXML"});
+        if (!daSaida) {
+            EXPECT_TRUE(arquivosEm(saida / "arquivosXML").empty());
+        }
+        EXPECT_EQ(teste::leArquivo(pasta / "config.ini"), configAntes);
         EXPECT_TRUE(operador.chamadas.empty());
     }
 }
