@@ -34,7 +34,7 @@ TEST_F(CadastroDomiciliarTest, FichaCompletaIgualAoEsperado) {
 
     const std::string nome = "FichaCadastroDomiciliar_000000000045.esus.xml";
     EXPECT_EQ(c.arquivo(nome), teste::leDadoEsperado(nome));
-    EXPECT_TRUE(teste::xmlBemFormado(ex.caminhoArquivo(nome)));
+    EXPECT_EQ(teste::errosDeLeiaute(ex.caminhoArquivo(nome)), "");
     EXPECT_EQ(
         ex.ListaArquivos,
         (std::vector<ArquivoGerado>{{ex.caminhoArquivo(nome), TipoFicha::CadastroDomiciliar}}));
@@ -180,8 +180,9 @@ TEST_F(CadastroDomiciliarTest, MensagensDoDomicilioEErrosTxt) {
         EXPECT_EQ(valorDe(registro, tag), std::nullopt) << tag;
     EXPECT_EQ(valorDe(registro, "localizacao"), "84");
     EXPECT_NE(registro.find("<cep>99999999</cep>\r\n<nomeLogradouro>"), std::string::npos);
-    EXPECT_TRUE(
-        teste::xmlBemFormado(ex.caminhoArquivo("FichaCadastroDomiciliar_000000000600.esus.xml")));
+    EXPECT_EQ(
+        teste::errosDeLeiaute(ex.caminhoArquivo("FichaCadastroDomiciliar_000000000600.esus.xml")),
+        "");
 }
 
 // A household professional without a team code: ineDadoSerializado takes the generic one's,

@@ -35,7 +35,7 @@ TEST_F(CadastroIndividualTest, FichaCompletaIgualAoEsperado) {
 
     const std::string nome = "FichaCadastroIndividual_00000000123.esus.xml";
     EXPECT_EQ(c.arquivo(nome), teste::leDadoEsperado(nome));
-    EXPECT_TRUE(teste::xmlBemFormado(ex.caminhoArquivo(nome)));
+    EXPECT_EQ(teste::errosDeLeiaute(ex.caminhoArquivo(nome)), "");
     EXPECT_EQ(
         ex.ListaArquivos,
         (std::vector<ArquivoGerado>{{ex.caminhoArquivo(nome), TipoFicha::CadastroIndividual}}));
@@ -240,8 +240,9 @@ TEST_F(CadastroIndividualTest, MensagensDoCidadaoEErrosTxt) {
         EXPECT_EQ(valorDe(registro, tag), std::nullopt) << tag;
     EXPECT_EQ(valorDe(registro, "profissionalCNS"), "");
     EXPECT_EQ(valorDe(registro, "cboCodigo_2002"), "223505");
-    EXPECT_TRUE(
-        teste::xmlBemFormado(ex.caminhoArquivo("FichaCadastroIndividual_00000000800.esus.xml")));
+    EXPECT_EQ(
+        teste::errosDeLeiaute(ex.caminhoArquivo("FichaCadastroIndividual_00000000800.esus.xml")),
+        "");
 }
 
 // Without a postcode the birthplace is looked up by name and state, as typed.

@@ -12,6 +12,7 @@
 #include "source/conexao.hpp"
 #include "suporte/arquivos_teste.hpp"
 #include "suporte/banco_teste.hpp"
+#include "suporte/leiaute_teste.hpp"
 #include "suporte/operador_gravador.hpp"
 #include "suporte/relogio_fixo.hpp"
 
@@ -101,14 +102,6 @@ inline std::vector<std::string> valoresDe(const std::string& registro, const std
         valores.push_back(registro.substr(valor, registro.find("</" + tag + ">", valor) - valor));
     }
     return valores;
-}
-
-// Whether an XML parser accepts the file.
-inline bool xmlBemFormado(const std::filesystem::path& arquivo) {
-    const std::string comando =
-        "python3 -c 'import sys, xml.dom.minidom; xml.dom.minidom.parse(sys.argv[1])' '" +
-        arquivo.string() + "' 2>/dev/null";
-    return std::system(comando.c_str()) == 0;
 }
 
 }  // namespace cds::teste
