@@ -72,6 +72,40 @@ void confirma(Transacao& transacao, const std::string& arquivoZip) {
     }
 }
 
+// The run's error list, saved once the run has committed: erros.txt beside config.ini and its
+// copy beside the archive, each replaced whole, or removed when the list is empty. The archive
+// and the commit stand whatever happens here; a copy that cannot be saved is said, with the
+// list's lines in the log so that none is lost, and the run does not end as a success.
+void salvaListaDeErros(Execucao& ex, const ArquivoIni& ini, ResultadoExportacao& resultado) {
+    const std::pair<fs::path, CodificacaoErros> destinos[] = {
+        {ini.arquivo().parent_path() / kNomeArquivoErros, CodificacaoErros::Windows1252},
+        {fs::path(resultado.arquivoZip).replace_extension(kFimArquivoErrosDoZip),
+         CodificacaoErros::Utf8}};
+    std::string falhas;
+    for (const auto& [arquivo, codificacao] : destinos) {
+        try {
+            salvaErrosCadastro(arquivo, ex.ErrosCadastro, codificacao);
+            if (!ex.ErrosCadastro.empty()) resultado.arquivosErros.push_back(arquivo);
+        } catch (const ErroArquivo& e) {
+            falhas += (falhas.empty() ? "" : " ") + std::string(e.what());
+        }
+    }
+    if (falhas.empty()) return;
+    const std::string feito = "O arquivo compactado " + resultado.arquivoZip +
+                              " foi gravado e a exportação foi confirmada no banco de dados: "
+                              "envie-o, pois os cadastros dele já constam como enviados. ";
+    if (ex.ErrosCadastro.empty())
+        throw ErroAposConfirmacao(feito +
+                                  "Esta exportação não teve erros, mas a lista de erros de uma "
+                                  "exportação anterior não pôde ser apagada: " +
+                                  falhas);
+    ex.log("Lista de erros desta exportação, que não pôde ser gravada:");
+    for (const std::string& linha : ex.ErrosCadastro) ex.log(linha);
+    throw ErroAposConfirmacao(feito + "Só a lista de erros não pôde ser gravada: " + falhas +
+                              " As " + std::to_string(ex.ErrosCadastro.size()) +
+                              " linha(s) dela estão no fim do log.");
+}
+
 // The generators of the chosen kinds, in the order their files reach the archive.
 void geraFichas(Execucao& ex) {
     for (const DescricaoFicha& d : registroFichas())
@@ -86,9 +120,6 @@ ResultadoExportacao geraEEmpacota(const ParametrosExportacao& parametros, Arquiv
     Transacao transacao(conexao);
     Execucao ex(parametros, transacao, operador, relogio,
                 [&ini] { return ini.le(kSecaoGeral, kChaveIbge, ""); });
-    ex.gravaErrosCadastro = [&ini](const std::vector<std::string>& linhas) {
-        salvaErrosCadastro(ini.arquivo().parent_path() / kNomeArquivoErros, linhas);
-    };
     ex.cancelamento = cancelamento;
     ex.DataInicialTexto = dataCurta(parametros.DataInicial);
     ex.DataFinalTexto = dataCurta(parametros.DataFinal);
@@ -117,6 +148,7 @@ ResultadoExportacao geraEEmpacota(const ParametrosExportacao& parametros, Arquiv
         cancelamento->verifica();
     }
     confirma(transacao, resultado.arquivoZip);
+    salvaListaDeErros(ex, ini, resultado);
     avisaArquivoGerado(operador);
 
     resultado.ListaArquivos = std::move(ex.ListaArquivos);
@@ -152,6 +184,13 @@ void validaExecucao(const ParametrosExportacao& parametros, const ArquivoIni& in
                           ini.le(kSecaoGeral, kChaveTempoConexao, "") +
                           "', que não é um número de segundos de 1 a " +
                           std::to_string(kMaiorEspera) + ". Corrija-o, ou apague-o para 15 s.");
+    std::error_code ecErros;
+    const fs::path erros = ini.arquivo().parent_path() / kNomeArquivoErros;
+    if (fs::is_symlink(fs::symlink_status(erros, ecErros)))
+        throw ErroArquivo("O arquivo " + erros.string() +
+                          ", onde vai a lista de erros, é um link simbólico: a exportação não "
+                          "grava através dele nem o substitui. Apague-o, e a lista será gravada "
+                          "ali. Nada foi gravado.");
     validaParametros(parametros);
     if (temCaractereDeControle(parametros.Caminho))
         throw ErroArquivo(
@@ -175,6 +214,7 @@ ResultadoExportacao exportaArquivos(const ParametrosExportacao& parametros, Arqu
     // this one's packing.
     const TravaPasta trava(parametros.Caminho);
     operador.limpaLog();
+    operador.limpaErrosCadastro();
     ini.grava(kSecaoGeral, kChaveCaminhoXml, parametros.Caminho);
     ini.grava(kSecaoEsus, kChaveProfissionalGenerico, parametros.ProfissionalGenerico);
 
@@ -189,6 +229,20 @@ ResultadoExportacao exportaArquivos(const ParametrosExportacao& parametros, Arqu
         if (cancelamento) cancelamento->verifica();
         throw;
     }
+}
+
+std::vector<std::string> notasFinais(const ResultadoExportacao& resultado) {
+    std::vector<std::string> notas;
+    if (resultado.ErrosCadastro.empty()) {
+        notas.push_back("Lista de erros: nenhuma linha.");
+    } else {
+        std::string onde;
+        for (const fs::path& arquivo : resultado.arquivosErros)
+            onde += (onde.empty() ? ", em " : " e em ") + arquivo.string();
+        notas.push_back("Lista de erros: " + std::to_string(resultado.ErrosCadastro.size()) +
+                        " linha(s)" + onde + ".");
+    }
+    return notas;
 }
 
 std::vector<std::pair<TipoFicha, std::size_t>> arquivosPorTipo(

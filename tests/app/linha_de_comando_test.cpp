@@ -459,6 +459,67 @@ void insereEpisodiosSemEquipe(teste::BancoTeste& banco, int n) {
         "SELECT CODUNIDADE, NUMFAA, 'J45.9' FROM FAA WHERE CODPROFISSIONAL = 11");
 }
 
+// The lines of a file written with CR LF; fails the test on a bare LF or a last line without
+// its end.
+std::vector<std::string> linhasCrlf(const std::string& bytes) {
+    std::vector<std::string> linhas;
+    for (std::size_t inicio = 0; inicio < bytes.size();) {
+        const std::size_t fim = bytes.find("\r\n", inicio);
+        EXPECT_NE(fim, std::string::npos) << "última linha sem CR LF";
+        if (fim == std::string::npos) break;
+        linhas.push_back(bytes.substr(inicio, fim - inicio));
+        EXPECT_EQ(linhas.back().find('\n'), std::string::npos) << linhas.back();
+        inicio = fim + 2;
+    }
+    return linhas;
+}
+
+// The summary counts the error list's lines and names its two files, which hold that many. A
+// list that cannot be saved once the run has committed (a folder where erros.txt goes) is no
+// success: status 3, and the operator reads that the archive is good and the list is in the log.
+TEST_F(LinhaDeComandoTest, ListaDeErrosNoResumoEStatus3QuandoNaoPodeSerGravada) {
+    insereEpisodiosSemEquipe(banco, 2);
+    const fs::path erros = pasta.caminho() / "erros.txt";
+    const std::string linha = "Dr. Sem Equipe - INE não cadastrado!";
+
+    Saida r = executa(comConfig("--fichas atendimento-individual"));
+
+    ASSERT_EQ(r.status, 0) << r.erros;
+    fs::path zip;
+    for (const auto& e : fs::directory_iterator(saida()))
+        if (e.path().extension() == ".zip") zip = e.path();
+    ASSERT_FALSE(zip.empty());
+    const fs::path errosDoMes = fs::path(zip).replace_extension(".erros.txt");
+    EXPECT_NE(r.erros.find("\n  Lista de erros: 2 linha(s), em " + erros.string() + " e em " +
+                           errosDoMes.string() + ".\n"),
+              std::string::npos)
+        << r.erros;
+    EXPECT_EQ(linhasCrlf(teste::leArquivo(erros)),
+              std::vector<std::string>(2, "Dr. Sem Equipe - INE n\xE3o cadastrado!"));
+    EXPECT_EQ(linhasCrlf(teste::leArquivo(errosDoMes)), std::vector<std::string>(2, linha));
+
+    fs::remove(erros);
+    fs::create_directory(erros);
+    teste::escreveArquivo(erros / "dentro", "fica");
+    r = executa(comConfig("--fichas atendimento-individual"));
+
+    EXPECT_EQ(r.status, 3) << r.erros;
+    EXPECT_NE(r.erros.find("foi gravado e a exportação foi confirmada no banco de dados"),
+              std::string::npos)
+        << r.erros;
+    EXPECT_NE(r.erros.find("Só a lista de erros não pôde ser gravada"), std::string::npos)
+        << r.erros;
+    EXPECT_EQ(r.erros.find("gerado com sucesso"), std::string::npos) << r.erros;
+    EXPECT_TRUE(r.saida.ends_with("Lista de erros desta exportação, que não pôde ser gravada:\n" +
+                                  linha + "\n" + linha + "\n"))
+        << r.saida;
+    int arquivos = 0;
+    for (const auto& e : fs::directory_iterator(saida()))
+        arquivos += e.path().extension() == ".zip";
+    EXPECT_EQ(arquivos, 2);
+    EXPECT_EQ(teste::leArquivo(erros / "dentro"), "fica");
+}
+
 // Standard output closed before the run writes its log (piped into a program that has gone):
 // the export still runs to its end and says so.
 TEST_F(LinhaDeComandoTest, SaidaPadraoFechadaNaoParaAExportacao) {

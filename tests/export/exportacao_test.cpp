@@ -224,11 +224,15 @@ TEST_F(ExportacaoTest, IbgeEmBrancoAvisadoNoLogNoInicio) {
         });
         EXPECT_EQ(avisos, avisa ? 1 : 0);
         EXPECT_EQ(r.LogExecucao, log);
+        const std::vector<std::string> notas = notasFinais(r);
+        ASSERT_FALSE(notas.empty());
+        EXPECT_EQ(notas.back().starts_with(aviso), avisa) << notas.back();
         if (avisa) {
-            // Right after the log was cleared, before the first kind's turn.
-            ASSERT_GE(operador.chamadas.size(), 2u);
+            // Right after the log and the error list were cleared, before the first kind's turn.
+            ASSERT_GE(operador.chamadas.size(), 3u);
             EXPECT_EQ(operador.chamadas[0], ChamadaOperador::limpaLog());
-            EXPECT_EQ(operador.chamadas[1], ChamadaOperador::log(log.front()));
+            EXPECT_EQ(operador.chamadas[1], ChamadaOperador::limpaErrosCadastro());
+            EXPECT_EQ(operador.chamadas[2], ChamadaOperador::log(log.front()));
             EXPECT_TRUE(log.front().starts_with(aviso));
         }
         EXPECT_TRUE(

@@ -811,10 +811,16 @@ TEST_F(JanelaComBancoTest, GerarArquivosGravaAsFichasEMostraOLog) {
     EXPECT_TRUE(fs::exists(zipDoMes()));
     EXPECT_FALSE(fs::exists(saida / "arquivosXML" / "FichaVacinacao_1.esus.xml"));
 
-    // The log of this run only; the error list, emptied when the registrations started, holds
-    // the care record's line, out of sight.
+    // The log of this run only, closed by the error list's line count and place; the list,
+    // emptied when the run started, holds the care record's line, out of sight.
+    const fs::path erros = pasta.caminho() / "erros.txt";
+    const fs::path errosDoMes = saida / "FichasValmo_03112019_1405_01102019_31102019.erros.txt";
     EXPECT_EQ(j.logVisivel->toPlainText(),
-              QString::fromUtf8("Dr. Sem Equipe - INE não cadastrado!"));
+              QString::fromStdString("Dr. Sem Equipe - INE não cadastrado!\nLista de erros: 1 "
+                                     "linha(s), em " +
+                                     erros.string() + " e em " + errosDoMes.string() + "."));
+    EXPECT_EQ(teste::leArquivo(erros), "Dr. Sem Equipe - INE n\xE3o cadastrado!\r\n");
+    EXPECT_EQ(teste::leArquivo(errosDoMes), "Dr. Sem Equipe - INE não cadastrado!\r\n");
     EXPECT_EQ(j.errosCadastro->toPlainText(),
               QString::fromUtf8("Dr. Sem Equipe - INE não cadastrado!"));
     EXPECT_TRUE(j.errosCadastro->isHidden());
