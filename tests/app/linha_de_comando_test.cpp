@@ -213,6 +213,13 @@ TEST_F(LinhaDeComandoTest, RecusaAntesDeGravarQualquerCoisa) {
     teste::escreveArquivo(
         pasta.caminho() / "config-sem-caminho.ini",
         "[GERAL]\r\nDATABASE=" + banco.caminho() + "\r\nCNESPRINCIPAL=2345678\r\nCAMINHOXML=\r\n");
+    // Saved in UTF-8, with an output folder of an accented name, and then a line typed in an
+    // editor of Windows: read as Windows-1252 the folder would be another one, made anew.
+    teste::escreveArquivo(
+        pasta.caminho() / "config-misturado.ini",
+        "; configura\xE7\xE3o da cl\xEDnica\r\n[GERAL]\r\nDATABASE=" + banco.caminho() +
+            "\r\nCNESPRINCIPAL=2345678\r\nCAMINHOXML=" + (pasta.caminho() / "exportação").string() +
+            "\r\n");
     const auto emAspas = [](const fs::path& p) { return "'" + p.string() + "'"; };
     const std::string periodo = " --data-inicial 01/10/2019 --data-final 31/10/2019";
     struct Caso {
@@ -235,6 +242,11 @@ TEST_F(LinhaDeComandoTest, RecusaAntesDeGravarQualquerCoisa) {
         {"CAMINHOXML vazio em config.ini",
          "--config " + emAspas(pasta.caminho() / "config-sem-caminho.ini") + periodo,
          "está em branco"},
+        {"config.ini em UTF-8 com um byte em ANSI num comentário",
+         "--config " + emAspas(pasta.caminho() / "config-misturado.ini") + periodo,
+         "config-misturado.ini não pode ser lido como tal: mistura UTF-8 e ANSI "
+         "(Windows-1252): a linha 1 tem um byte que não é UTF-8 (0xE7), e a linha 5 tem texto em "
+         "UTF-8"},
     };
     for (const Caso& c : casos) {
         SCOPED_TRACE(c.descricao);
@@ -252,6 +264,8 @@ TEST_F(LinhaDeComandoTest, RecusaAntesDeGravarQualquerCoisa) {
         esperado.erase("stderr.txt");
         EXPECT_TRUE(depois == esperado) << "a execução recusada mexeu na pasta";
         EXPECT_FALSE(fs::exists(saida()));
+        EXPECT_FALSE(fs::exists(pasta.caminho() / "exportação"));
+        EXPECT_FALSE(fs::exists(pasta.caminho() / "exporta\xC3\x83\xC2\xA7\xC3\x83\xC2\xA3o"));
         EXPECT_FALSE(fs::exists(pasta.caminho() / "nao-existe.ini"));
         EXPECT_FALSE(fs::exists("/arquivosXML"));
     }
