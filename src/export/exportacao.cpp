@@ -118,14 +118,14 @@ ResultadoExportacao geraEEmpacota(const ParametrosExportacao& parametros, Arquiv
                                   Operador& operador, const Relogio& relogio, Conexao& conexao,
                                   const Cancelamento* cancelamento) {
     Transacao transacao(conexao);
-    Execucao ex(parametros, transacao, operador, relogio,
-                [&ini] { return ini.le(kSecaoGeral, kChaveIbge, ""); });
+    Execucao ex(parametros, transacao, operador, relogio, [&ini] { return ibgeDoConfig(ini); });
     ex.cancelamento = cancelamento;
     ex.DataInicialTexto = dataCurta(parametros.DataInicial);
     ex.DataFinalTexto = dataCurta(parametros.DataFinal);
     // The records still go, with the empty element the layout has for it; the operator learns
     // before the importer refuses them.
-    if (apara(ex.ibge()).empty()) ex.log(kAvisoSemIbge);
+    const bool semIbge = ex.ibge().empty();
+    if (semIbge) ex.log(kAvisoSemIbge);
     if (cancelamento) cancelamento->verifica();
     DeletaArquivosDir(ex.pastaXml());
     ex.ListaArquivos.clear();
@@ -149,6 +149,7 @@ ResultadoExportacao geraEEmpacota(const ParametrosExportacao& parametros, Arquiv
     }
     confirma(transacao, resultado.arquivoZip);
     salvaListaDeErros(ex, ini, resultado);
+    if (semIbge) resultado.avisos.push_back(kAvisoSemIbge);
     avisaArquivoGerado(operador);
 
     resultado.ListaArquivos = std::move(ex.ListaArquivos);
@@ -184,6 +185,7 @@ void validaExecucao(const ParametrosExportacao& parametros, const ArquivoIni& in
                           ini.le(kSecaoGeral, kChaveTempoConexao, "") +
                           "', que não é um número de segundos de 1 a " +
                           std::to_string(kMaiorEspera) + ". Corrija-o, ou apague-o para 15 s.");
+    ibgeDoConfig(ini);
     std::error_code ecErros;
     const fs::path erros = ini.arquivo().parent_path() / kNomeArquivoErros;
     if (fs::is_symlink(fs::symlink_status(erros, ecErros)))
@@ -231,6 +233,16 @@ ResultadoExportacao exportaArquivos(const ParametrosExportacao& parametros, Arqu
     }
 }
 
+std::string ibgeDoConfig(const ArquivoIni& ini) {
+    const std::string valor = ini.le(kSecaoGeral, kChaveIbge, "");
+    const std::string_view ibge = apara(valor);
+    if (ibge.empty() || (ibge.size() == 7 && soDigitos(ibge))) return std::string(ibge);
+    throw ErroArquivo("O arquivo de configuração " + ini.arquivo().string() +
+                      " diz em IBGE, na seção [GERAL], '" + textoVisivel(valor) +
+                      "', que não é o código de um município: são sete dígitos, como 4205407. "
+                      "Corrija-o. Nada foi gravado.");
+}
+
 std::vector<std::string> notasFinais(const ResultadoExportacao& resultado) {
     std::vector<std::string> notas;
     if (resultado.ErrosCadastro.empty()) {
@@ -242,6 +254,7 @@ std::vector<std::string> notasFinais(const ResultadoExportacao& resultado) {
         notas.push_back("Lista de erros: " + std::to_string(resultado.ErrosCadastro.size()) +
                         " linha(s)" + onde + ".");
     }
+    notas.insert(notas.end(), resultado.avisos.begin(), resultado.avisos.end());
     return notas;
 }
 

@@ -155,13 +155,18 @@ TEST_F(LinhaDeComandoTest, ErroInesperadoChegaAoOperador) {
     EXPECT_FALSE(fs::exists(saida()));
 }
 
-// An empty IBGE is warned on standard output, with the log, as the run starts; the run goes on.
-TEST_F(LinhaDeComandoTest, IbgeEmBrancoAvisadoNoInicioDoLog) {
+// An empty IBGE is warned on standard output, with the log, as the run starts, and again in
+// the closing summary; the run goes on.
+TEST_F(LinhaDeComandoTest, IbgeEmBrancoAvisadoNoInicioDoLogENoResumo) {
     ArquivoIni(config()).grava(kSecaoGeral, kChaveIbge, "");
     const Saida r = executa(comConfig("--fichas atendimento-individual"));
     EXPECT_EQ(r.status, 0) << r.erros;
     EXPECT_TRUE(r.saida.starts_with("IBGE não informado em config.ini")) << r.saida;
     EXPECT_TRUE(fs::exists(saida() / "arquivosXML" / "FichaAtendimentoIndividual_1.esus.xml"));
+    const auto resumo = r.erros.find("Resumo da exportação");
+    ASSERT_NE(resumo, std::string::npos) << r.erros;
+    EXPECT_NE(r.erros.find("\n  IBGE não informado em config.ini", resumo), std::string::npos)
+        << r.erros;
 }
 
 TEST_F(LinhaDeComandoTest, UsoIncorretoEAjuda) {
@@ -352,22 +357,25 @@ bool xmlBemFormado(const fs::path& arquivo) {
     return std::system(comando.c_str()) == 0;
 }
 
-// An IBGE saved by an editor of Windows in its code page, and accents typed on the command
-// line: every record file is still one an XML parser reads, with the text as it was meant.
+// A config.ini saved by an editor of Windows in its code page, with an accented output folder,
+// and accents typed on the command line: the run writes where the file says, and every record
+// file is still one an XML parser reads, with the text as it was meant.
 TEST_F(LinhaDeComandoTest, TextoQueNaoEUtf8NuncaChegaAUmaFicha) {
-    std::string config = teste::leArquivo(this->config());
-    config.replace(config.find("IBGE=4205407"), 12, "IBGE=S\xE3o Lu\xEDs");
-    teste::escreveArquivo(this->config(), config);
+    teste::escreveArquivo(
+        config(), "; configura\xE7\xE3o da cl\xEDnica\r\n[GERAL]\r\nDATABASE=" + banco.caminho() +
+                      "\r\nCNESPRINCIPAL=2345678\r\nCAMINHOXML=" + pasta.caminho().string() +
+                      "/sa\xED" + "da\r\nIBGE=4205407\r\n");
 
     const Saida r = executa(comConfig("--uuid 'São-'"));
 
     ASSERT_EQ(r.status, 0) << r.erros;
     int fichas = 0;
-    for (const auto& e : fs::directory_iterator(saida() / "arquivosXML")) {
+    for (const auto& e : fs::directory_iterator(pasta.caminho() / "saída" / "arquivosXML")) {
         ++fichas;
         EXPECT_TRUE(xmlBemFormado(e.path())) << e.path();
         const std::string texto = teste::leArquivo(e.path());
-        EXPECT_NE(texto.find("<codIbge>São Luís</codIbge>"), std::string::npos) << e.path();
+        EXPECT_NE(texto.find("<codIbge>4205407</codIbge>"), std::string::npos) << e.path();
+        EXPECT_NE(texto.find("São-"), std::string::npos) << e.path();
     }
     EXPECT_GT(fichas, 0);
 }

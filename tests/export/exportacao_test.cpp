@@ -199,9 +199,9 @@ TEST_F(ExportacaoTest, SemTiposAindaGeraArquivoVazioValido) {
     EXPECT_EQ(operador.mensagens().size(), 1u);
 }
 
-// Without the municipality's code the importer refuses the records: the log says so first, and
-// the run goes on.
-TEST_F(ExportacaoTest, IbgeEmBrancoAvisadoNoLogNoInicio) {
+// Without the municipality's code the importer refuses the records: the log says so first, the
+// run goes on, and the closing notes say it again.
+TEST_F(ExportacaoTest, IbgeEmBrancoAvisadoNoLogNoInicioENoFim) {
     teste::insereEpisodio(banco, 1);
     parametros.Fichas = {TipoFicha::AtendimentoIndividual};
     const std::string aviso = "IBGE não informado em config.ini";
@@ -357,6 +357,14 @@ TEST_F(ExportacaoTest, RecusadaAntesDeGravarQualquerCoisa) {
         std::string motivo;
     };
     const fs::path bom = pasta.caminho() / "config.ini";
+    // config.ini with GERAL/IBGE as an editor may leave it.
+    const auto comIbge = [&](const std::string& valor) {
+        return [&, valor](ParametrosExportacao&, const fs::path& p) {
+            teste::escreveArquivo(p / "config.ini", "[GERAL]\r\nDATABASE=" + banco.caminho() +
+                                                        "\r\nIBGE=" + valor + "\r\n");
+            return p / "config.ini";
+        };
+    };
     const Caso casos[] = {
         {"config.ini que é um banco de dados",
          [&](ParametrosExportacao&, const fs::path& p) {
@@ -387,6 +395,20 @@ TEST_F(ExportacaoTest, RecusadaAntesDeGravarQualquerCoisa) {
              return p / "config.ini";
          },
          "falta DATABASE"},
+        {"IBGE com letras e sinais", comIbge("abc<&>"),
+         "diz em IBGE, na seção [GERAL], 'abc<&>', que não é o código de um município"},
+        {"IBGE de 17 dígitos", comIbge("12345678901234567"), "'12345678901234567'"},
+        {"IBGE de seis dígitos", comIbge("420540"), "'420540'"},
+        {"IBGE de dígitos que não são ASCII", comIbge("４２０５４０７"), "'４２０５４０７'"},
+        {"IBGE em ANSI", comIbge("S\xE3o Lu\xEDs"), "'São Luís'"},
+        {"erros.txt que é um link",
+         [&](ParametrosExportacao&, const fs::path& p) {
+             fs::copy_file(bom, p / "config.ini");
+             teste::escreveArquivo(p / "alheio", "de outro usuário");
+             fs::create_symlink(p / "alheio", p / "erros.txt");
+             return p / "config.ini";
+         },
+         "erros.txt, onde vai a lista de erros, é um link simbólico"},
         {"profissional genérico com quebra de linha",
          [&](ParametrosExportacao& par, const fs::path&) {
              par.ProfissionalGenerico = "9\n[GERAL]\nDATABASE=/outro.fdb";

@@ -911,6 +911,23 @@ TEST_F(JanelaComBancoTest, FalhaAoCompactarMostraACaixaDeErro) {
     EXPECT_TRUE(j.botaoGerar->isEnabled());
 }
 
+// Without the municipality's code the log says so as the run starts and again at its end, after
+// the error list's line.
+TEST_F(JanelaComBancoTest, IbgeEmBrancoAvisadoNoInicioENoFimDoLog) {
+    grava(kSecaoGeral, kChaveIbge, "");
+    teste::insereEpisodio(banco, 1);
+    JanelaPrincipal& j = abreJanela();
+    ASSERT_TRUE(geraArquivos());
+
+    ASSERT_EQ(caixa.caixas.size(), 1u);
+    EXPECT_EQ(caixa.caixas[0].titulo, QString::fromUtf8("Informação!"));
+    const QStringList log = j.logVisivel->toPlainText().split(QLatin1Char('\n'));
+    ASSERT_EQ(log.size(), 3) << j.logVisivel->toPlainText().toStdString();
+    EXPECT_TRUE(log[0].startsWith(QString::fromUtf8("IBGE não informado em config.ini")));
+    EXPECT_EQ(log[1], QStringLiteral("Lista de erros: nenhuma linha."));
+    EXPECT_EQ(log[2], log[0]);
+}
+
 TEST_F(JanelaComBancoTest, EscolherGeraSoUmArquivoVazio) {
     teste::insereEpisodio(banco, 1);
     JanelaPrincipal& j = abreJanela();
