@@ -207,10 +207,12 @@ void validaExecucao(const ParametrosExportacao& parametros, const ArquivoIni& in
                           "Use uma pasta arquivosXML de verdade na pasta de saída.");
 }
 
-ResultadoExportacao exportaArquivos(const ParametrosExportacao& parametros, ArquivoIni& ini,
+ResultadoExportacao exportaArquivos(const ParametrosExportacao& entrada, ArquivoIni& ini,
                                     Operador& operador, const Relogio& relogio,
                                     Cancelamento* cancelamento) {
-    validaExecucao(parametros, ini);
+    validaExecucao(entrada, ini);
+    ParametrosExportacao parametros = entrada;
+    parametros.Caminho = caminhoAbsoluto(entrada.Caminho);
     guardaMemoriaLiberada();
     // Held to the end of the run: another run on this folder would empty arquivosXML under
     // this one's packing.
@@ -241,6 +243,21 @@ std::string ibgeDoConfig(const ArquivoIni& ini) {
                       " diz em IBGE, na seção [GERAL], '" + textoVisivel(valor) +
                       "', que não é o código de um município: são sete dígitos, como 4205407. "
                       "Corrija-o. Nada foi gravado.");
+}
+
+std::string caminhoAbsoluto(const std::string& Caminho) {
+    const fs::path caminho(Caminho);
+    if (apara(Caminho).empty() || caminho.is_absolute()) return Caminho;
+    std::error_code ec;
+    const fs::path absoluto = fs::absolute(caminho, ec);
+    if (ec)
+        throw ErroArquivo("Não foi possível saber a que pasta leva a pasta de saída '" + Caminho +
+                          "': " + motivoDoSistema(ec) + ". Informe-a por inteiro.");
+    // ".." stays: past a symbolic link it leads where only the system knows.
+    fs::path limpo;
+    for (const fs::path& parte : absoluto)
+        if (!parte.empty() && parte != ".") limpo /= parte;
+    return limpo.string();
 }
 
 std::vector<std::string> notasFinais(const ResultadoExportacao& resultado) {

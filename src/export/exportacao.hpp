@@ -38,13 +38,13 @@ class ErroAposConfirmacao : public ErroArquivo {
 };
 
 // "Gerar Arquivos": checks what it is given (validaExecucao), holds the output folder against
-// another run, saves two settings, connects, warns in the log when config.ini has no IBGE
-// (and again in the closing notes), empties the output subfolder, runs the
-// generators of the chosen kinds in their fixed order, packs their files, commits, saves the
-// run's error list (salvaErrosCadastro: erros.txt beside config.ini, and its UTF-8 copy
-// beside the archive, <archive name without .zip>.erros.txt), and only then tells the operator
-// that the archive is ready. A run that fails or is stopped leaves the earlier lists as they
-// were; a list that cannot be saved after the commit raises ErroAposConfirmacao.
+// another run, saves two settings (the output folder made absolute), connects, warns in the log
+// when config.ini has no IBGE (and again in the closing notes), empties the output subfolder,
+// runs the generators of the chosen kinds in their fixed order, packs their files, commits,
+// saves the run's error list (salvaErrosCadastro: erros.txt beside config.ini, and its UTF-8
+// copy beside the archive, <archive name without .zip>.erros.txt), and only then tells the
+// operator that the archive is ready. A run that fails or is stopped leaves the earlier lists
+// as they were; a list that cannot be saved after the commit raises ErroAposConfirmacao.
 //
 // The database work is committed only once the archive is whole and in place; a run that
 // ends in an error, its packaging's included, rolls it back, so no registration is marked
@@ -73,6 +73,11 @@ void validaExecucao(const ParametrosExportacao& parametros, const ArquivoIni& in
 // GERAL/IBGE without the blanks around it: the municipality's seven digits, or empty (the run
 // warns then). Anything else raises ErroArquivo naming the key and the value.
 std::string ibgeDoConfig(const ArquivoIni& ini);
+
+// The output folder as the run uses it and saves it: a relative one made absolute from the
+// current folder, its "." parts dropped, so that config.ini and the messages name a real
+// folder; an absolute or blank one as it is.
+std::string caminhoAbsoluto(const std::string& Caminho);
 
 // The closing notes of a run that ended well, as both front ends show them: how many lines the
 // error list has (each of its files has that many) and where they are, then the run's warnings.

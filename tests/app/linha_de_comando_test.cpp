@@ -111,6 +111,44 @@ TEST_F(LinhaDeComandoTest, LogNaSaidaPadraoEOpcoesSobrepoemOConfig) {
     EXPECT_EQ(ini.le(kSecaoEsus, kChaveProfissionalGenerico, ""), "99");
 }
 
+// A relative output folder, given as an option or in config.ini, names the folder the program
+// was started in: the run uses it, and saves it, whole, so that config.ini, the log and the
+// messages name a real folder.
+TEST_F(LinhaDeComandoTest, PastaDeSaidaRelativaUsadaEGravadaPorInteiro) {
+    banco.desconecta();
+    const fs::path inicio = fs::canonical(pasta.caminho()) / "inicio";
+    fs::create_directories(inicio / "saida");
+    struct Caso {
+        std::string argumentos;
+        // CAMINHOXML in config.ini before the run.
+        std::string noConfig;
+        fs::path esperada;
+    };
+    const Caso casos[] = {
+        {"--caminho .", saida().string(), inicio},
+        {"--caminho ./saida/", saida().string(), inicio / "saida"},
+        {"", "saida", inicio / "saida"},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.argumentos + " / CAMINHOXML=" + c.noConfig);
+        ArquivoIni(config()).grava(kSecaoGeral, kChaveCaminhoXml, c.noConfig);
+        const fs::path out = pasta.caminho() / "stdout.txt", err = pasta.caminho() / "stderr.txt";
+        const std::string comando = "cd '" + inicio.string() + "' && '" + EXPORTADOR_CLI + "' " +
+                                    comConfig("--fichas atendimento-individual " + c.argumentos) +
+                                    " >'" + out.string() + "' 2>'" + err.string() + "' </dev/null";
+        const int status = std::system(comando.c_str());
+        const std::string erros = teste::leArquivo(err);
+
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << erros;
+        EXPECT_EQ(ArquivoIni(config()).le(kSecaoGeral, kChaveCaminhoXml, ""), c.esperada.string());
+        const fs::path zip = c.esperada / "FichasValmo_";
+        EXPECT_NE(erros.find("arquivo compactado: " + zip.string()), std::string::npos) << erros;
+        EXPECT_TRUE(
+            fs::exists(c.esperada / "arquivosXML" / "FichaAtendimentoIndividual_1.esus.xml"));
+        fs::remove_all(c.esperada / "arquivosXML");
+    }
+}
+
 TEST_F(LinhaDeComandoTest, FalhasTerminamComStatusDiferenteDeZero) {
     ArquivoIni(config()).grava(kSecaoGeral, kChaveDatabase, "/nao/existe.fdb");
     Saida r = executa(comConfig(""));

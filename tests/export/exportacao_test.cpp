@@ -299,6 +299,29 @@ TEST_F(ExportacaoTest, ErroNoMeioGuardaArquivosESemZip) {
     EXPECT_TRUE(operador.mensagens().empty());
 }
 
+// The window hands the run the output folder as typed: a relative one is made whole from the
+// folder the program runs in, for config.ini and for the archive's path the operator reads.
+TEST_F(ExportacaoTest, PastaDeSaidaRelativaGravadaPorInteiro) {
+    teste::insereEpisodio(banco, 1);
+    parametros.Fichas = {TipoFicha::AtendimentoIndividual};
+    const fs::path inicio = fs::canonical(pasta.caminho());
+    struct VoltaAPasta {
+        fs::path antes = fs::current_path();
+        ~VoltaAPasta() {
+            std::error_code ec;
+            fs::current_path(antes, ec);
+        }
+    } volta;
+    fs::current_path(inicio);
+    parametros.Caminho = "./saida/.";
+
+    const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
+
+    EXPECT_EQ(ini.le(kSecaoGeral, kChaveCaminhoXml, ""), (inicio / "saida").string());
+    EXPECT_EQ(r.arquivoZip,
+              (inicio / "saida" / "FichasValmo_03112019_1405_01102019_31102019.zip").string());
+}
+
 TEST_F(ExportacaoTest, PastaDeSaidaSumiuEncerraComErroDeArquivo) {
     teste::insereEpisodio(banco, 1);
     parametros.Caminho = (pasta.caminho() / "outra").string();

@@ -175,6 +175,8 @@ ParametrosExportacao parametrosDaLinha(const Opcoes& o, const ArquivoIni& ini,
     if (auto v = valor(kOpcaoUuid)) p.UUID = *v;
     if (auto v = valor(kOpcaoProfissionalGenerico)) p.ProfissionalGenerico = *v;
     if (auto v = valor(kOpcaoFichas)) p.Fichas = leFichasDaOpcao(*v);
+    // The folder the run will use, in the messages before it too.
+    p.Caminho = caminhoAbsoluto(p.Caminho);
     return p;
 }
 
