@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "export/arquivos.hpp"
 #include "fichas/execucao.hpp"
 #include "fichas/registro.hpp"
 #include "source/conexao.hpp"
@@ -38,9 +37,6 @@ class CenarioFichas {
             transacao = std::make_unique<Transacao>(conexao);
             ex = std::make_unique<Execucao>(parametros, *transacao, operador, relogio,
                                             [this] { return ibge; });
-            ex->gravaErrosCadastro = [this](const std::vector<std::string>& linhas) {
-                salvaErrosCadastro(arquivoErros(), linhas);
-            };
         }
         return *ex;
     }
@@ -58,9 +54,6 @@ class CenarioFichas {
         for (const ArquivoGerado& a : ex->ListaArquivos) caminhos.push_back(a.caminho);
         return caminhos;
     }
-
-    // Where the run saves its hidden error list: beside config.ini, which would be here.
-    std::filesystem::path arquivoErros() const { return pasta / "erros.txt"; }
 
     std::string arquivo(const std::string& nome) const {
         return leArquivo(pastaXml(parametros.Caminho) + "/" + nome);
