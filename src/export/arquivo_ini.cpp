@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <set>
@@ -73,6 +74,72 @@ std::string motivoDaRecusa(std::string_view bytes) {
             return "a chave " + chave + " aparece duas vezes na seção [" + secao + "] (" + onde +
                    ")";
     }
+    return {};
+}
+
+// The length of the well-formed UTF-8 sequence of two to four bytes at the start of `texto`,
+// or 0 when there is none there.
+std::size_t sequenciaMultibyte(std::string_view texto) {
+    for (std::size_t n = 2; n <= 4 && n <= texto.size(); ++n)
+        if (utf8Valido(texto.substr(0, n))) return n;
+    return 0;
+}
+
+std::string byteVisivel(unsigned char byte) {
+    char hexa[8];
+    std::snprintf(hexa, sizeof hexa, "0x%02X", byte);
+    return hexa;
+}
+
+// Why the file's text is neither wholly UTF-8 nor wholly Windows-1252; empty when it is one of
+// them (wholly valid UTF-8 is UTF-8). A file with text of both, as when a line typed in an
+// editor of Windows joins a file saved in UTF-8, is refused: read as either, some value of it
+// would reach the run as other characters than the ones written (a path to another folder).
+std::string motivoDaCodificacao(std::string_view bytes) {
+    // Where the first of each is, by line.
+    std::size_t linha = 1;
+    std::size_t linhaUtf8 = 0, linhaNaoUtf8 = 0, linhaIndefinido = 0;
+    unsigned char naoUtf8 = 0, indefinido = 0;
+    bool comecaComMarca = false;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (byte == '\n') ++linha;
+        if (byte < 0x80) {
+            ++i;
+            continue;
+        }
+        if (const std::size_t n = sequenciaMultibyte(bytes.substr(i))) {
+            if (linhaUtf8 == 0) {
+                linhaUtf8 = linha;
+                comecaComMarca = i == 0 && bytes.starts_with("\xEF\xBB\xBF");
+            }
+            i += n;
+            continue;
+        }
+        if (linhaNaoUtf8 == 0) {
+            linhaNaoUtf8 = linha;
+            naoUtf8 = byte;
+        }
+        // The five bytes Windows-1252 gives no character.
+        if (linhaIndefinido == 0 &&
+            (byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 || byte == 0x9D)) {
+            linhaIndefinido = linha;
+            indefinido = byte;
+        }
+        ++i;
+    }
+    if (linhaNaoUtf8 == 0) return {};
+    if (linhaUtf8 != 0)
+        return "mistura UTF-8 e ANSI (Windows-1252): a linha " + std::to_string(linhaNaoUtf8) +
+               " tem um byte que não é UTF-8 (" + byteVisivel(naoUtf8) + "), e " +
+               (comecaComMarca ? std::string("o arquivo começa com a marca de UTF-8")
+                               : "a linha " + std::to_string(linhaUtf8) + " tem texto em UTF-8") +
+               "; salve-o todo em UTF-8";
+    if (linhaIndefinido != 0)
+        return "a linha " + std::to_string(linhaIndefinido) + " tem o byte " +
+               byteVisivel(indefinido) +
+               ", que não é texto nem em UTF-8 nem em ANSI (Windows-1252); corrija-a e salve o "
+               "arquivo em UTF-8";
     return {};
 }
 
@@ -159,9 +226,10 @@ bool temCaractereDeControle(std::string_view texto) {
     return false;
 }
 
-// The file is kept in UTF-8, the program's own text. A file that is not valid UTF-8 was saved
-// by an editor of Windows in its ANSI code page: it is read as Windows-1252, and written back
-// in it, so that its other bytes stay as they were and the values reach the records as text.
+// The file is kept in UTF-8, the program's own text. A file with no UTF-8 text in it and bytes
+// that are not UTF-8 was saved by an editor of Windows in its ANSI code page: it is read as
+// Windows-1252, and written back in it, so that its other bytes stay as they were and the values
+// reach the records as text. A file of both is refused (motivoDaCodificacao).
 struct ArquivoIni::Estado {
     CSimpleIniA ini;
     // Whether `ini` and `recusa` tell what the file held when it had this size and time; a
@@ -223,12 +291,13 @@ struct ArquivoIni::Estado {
             if (entrada.bad()) return recusada("não pôde ser lido");
         }
         std::string motivo = motivoDaRecusa(bytes);
+        if (motivo.empty()) motivo = motivoDaCodificacao(bytes);
         if (motivo.empty() && bytes.size() > kTamanhoMaximo)
             motivo = "tem " + std::to_string(tamanhoAgora) +
                      " bytes, muito mais do que um arquivo de configuração";
         ini.Reset();
-        // A byte-order mark says UTF-8 whatever follows.
-        emCp1252 = !bytes.starts_with("\xEF\xBB\xBF") && !utf8Valido(bytes);
+        // Once accepted, a file that is not UTF-8 is wholly Windows-1252.
+        emCp1252 = !utf8Valido(bytes);
         if (emCp1252) bytes = cp1252ParaUtf8(bytes);
         if (motivo.empty() && ini.LoadData(bytes.data(), bytes.size()) < 0)
             motivo = "não pôde ser interpretado";
@@ -256,10 +325,7 @@ ArquivoIni::~ArquivoIni() = default;
 std::string ArquivoIni::le(const std::string& secao, const std::string& chave,
                            const std::string& padrao) const {
     if (!estado->atualiza(caminho)) return padrao;
-    std::string valor = estado->ini.GetValue(secao.c_str(), chave.c_str(), padrao.c_str());
-    // A file that starts as UTF-8 (its byte-order mark) and goes on in Windows-1252.
-    if (!utf8Valido(valor)) valor = cp1252ParaUtf8(valor);
-    return valor;
+    return estado->ini.GetValue(secao.c_str(), chave.c_str(), padrao.c_str());
 }
 
 void ArquivoIni::verifica() const {

@@ -36,8 +36,9 @@ bool temCaractereDeControle(std::string_view texto);
 // key reads as the default, the first write creates the file and a write keeps the rest of it.
 //
 // Only a file read as settings is ever written: text in lines that are each blank, a comment,
-// a [section] or a key=value, no key twice in a section. Anything else (a database named by
-// mistake, a file saved in UTF-16, a line the parser would drop) is left as it is, since
+// a [section] or a key=value, no key twice in a section, wholly in UTF-8 or wholly in
+// Windows-1252. Anything else (a database named by mistake, a file saved in UTF-16, a line the
+// parser would drop, UTF-8 text beside bytes that are not UTF-8) is left as it is, since
 // rewriting it would lose what it holds.
 //
 // Every call goes to the file, since the operator may edit it by hand while the program runs;

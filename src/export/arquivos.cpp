@@ -1,7 +1,6 @@
 #include "export/arquivos.hpp"
 
 #include <algorithm>
-#include <fstream>
 #include <system_error>
 
 #include "comum/cp1252.hpp"
@@ -146,29 +145,62 @@ std::vector<std::string> avisosDaLimpeza(const LimpezaPastaXml& limpeza) {
     return avisos;
 }
 
-void salvaErrosCadastro(const fs::path& arquivo, const std::vector<std::string>& linhas) {
-    if (linhas.empty()) return;
+namespace {
+
+// The list as the file holds it: a line per entry, CR LF after each.
+std::string textoDosErros(const std::vector<std::string>& linhas, CodificacaoErros codificacao) {
     std::string texto;
     for (const std::string& linha : linhas) {
-        texto += utf8ParaCp1252(linha);
+        std::string umaLinha = linha;
+        for (char& c : umaLinha)
+            if (c == '\r' || c == '\n') c = ' ';
+        texto += codificacao == CodificacaoErros::Windows1252 ? utf8ParaCp1252(umaLinha) : umaLinha;
         texto += "\r\n";
     }
-    // Written beside the target and renamed over it, so that a failed save leaves the earlier
-    // list whole rather than half of the new one.
-    fs::path temporario = arquivo;
-    temporario += ".tmp";
-    errno = 0;
-    std::ofstream saida(temporario, std::ios::binary | std::ios::trunc);
-    saida.write(texto.data(), static_cast<std::streamsize>(texto.size()));
-    saida.close();
-    int erro = saida ? 0 : errno;
+    return texto;
+}
+
+ErroArquivo linkNoLugarDaLista(const fs::path& arquivo) {
+    return ErroArquivo("O arquivo " + arquivo.string() +
+                       " é um link simbólico; a lista de erros não é gravada através dele, e ele "
+                       "ficou como estava. Apague o link para que a lista seja gravada ali.");
+}
+
+}  // namespace
+
+void salvaErrosCadastro(const fs::path& arquivo, const std::vector<std::string>& linhas,
+                        CodificacaoErros codificacao) {
     std::error_code ec;
-    if (saida) fs::rename(temporario, arquivo, ec);
-    if (ec) erro = ec.value();
-    if (!saida || ec) {
+    const fs::file_status antes = fs::symlink_status(arquivo, ec);
+    if (fs::is_symlink(antes)) throw linkNoLugarDaLista(arquivo);
+    if (linhas.empty()) {
+        // Only a file is a list to remove; a folder of that name holds none.
+        if (fs::is_regular_file(antes) && !fs::remove(arquivo, ec) && ec)
+            throw ErroArquivo("Não foi possível apagar o arquivo " + arquivo.string() +
+                              ", que tem a lista de erros de uma exportação anterior: " +
+                              motivoDoSistema(ec) + ".");
+        return;
+    }
+    const auto falha = [&](const std::error_code& erro) {
+        return ErroArquivo("Não foi possível gravar o arquivo " + arquivo.string() + ": " +
+                           motivoDoSistema(erro) + ".");
+    };
+    // A new file of a name nobody can guess, so that nothing put in its place beforehand is
+    // written through; renamed over the list, so that a failed save leaves the earlier one whole.
+    fs::path temporario;
+    std::error_code erro;
+    ArquivoAberto novo = criaArquivoAoLado(arquivo, temporario, erro);
+    if (erro) throw falha(erro);
+    erro = novo.grava(textoDosErros(linhas, codificacao));
+    if (!erro) erro = novo.sincroniza();
+    if (const std::error_code fechou = novo.fecha(); !erro) erro = fechou;
+    // A link made there meanwhile is left as it is too.
+    const bool link = fs::is_symlink(fs::symlink_status(arquivo, ec));
+    if (!erro && !link) erro = substituiArquivo(temporario, arquivo);
+    if (erro || link) {
         fs::remove(temporario, ec);
-        throw ErroArquivo("Não foi possível gravar o arquivo " + arquivo.string() +
-                          (erro != 0 ? ": " + motivoDoSistema(erro) : std::string()) + ".");
+        if (link) throw linkNoLugarDaLista(arquivo);
+        throw falha(erro);
     }
 }
 

@@ -48,11 +48,23 @@ LimpezaPastaXml DeletaArquivosDir(const std::string& RootDir);
 // clean-up deleted everything it looked at.
 std::vector<std::string> avisosDaLimpeza(const LimpezaPastaXml& limpeza);
 
-// Replaces `arquivo` with one line per entry, each ending in CR LF, in Windows-1252 as the
-// clinic's other tools read it. An empty list leaves the file as it was, so the errors of an
-// earlier run stay until a run has errors of its own. The new file takes the old one's place
-// whole or not at all. Throws ErroArquivo when it cannot write.
+// The error list beside the archive goes with its month: the archive's name, with this in
+// place of ".zip".
+inline constexpr char kFimArquivoErrosDoZip[] = ".erros.txt";
+
+// How a copy of the error list is written: Windows-1252 for erros.txt beside config.ini, as the
+// clinic's other tools read it; UTF-8 for the copy beside the archive, which keeps every
+// character.
+enum class CodificacaoErros { Windows1252, Utf8 };
+
+// Makes `arquivo` the run's error list: one line per entry, each ending in CR LF (a line break
+// inside an entry becomes a blank, so the file has as many lines as the list), in `codificacao`.
+// The new file is made under a name of its own and takes the old one's place whole or not at
+// all. An empty list removes the file, so that no list of an earlier run is left to be taken
+// for this one's. A symbolic link there is left alone and raises ErroArquivo, as does a file
+// that cannot be written or removed.
 void salvaErrosCadastro(const std::filesystem::path& arquivo,
-                        const std::vector<std::string>& linhas);
+                        const std::vector<std::string>& linhas,
+                        CodificacaoErros codificacao = CodificacaoErros::Windows1252);
 
 }  // namespace cds

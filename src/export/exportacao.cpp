@@ -73,6 +73,40 @@ void confirma(Transacao& transacao, const std::string& arquivoZip) {
     }
 }
 
+// The run's error list, saved once the run has committed: erros.txt beside config.ini and its
+// copy beside the archive, each replaced whole, or removed when the list is empty. The archive
+// and the commit stand whatever happens here; a copy that cannot be saved is said, with the
+// list's lines in the log so that none is lost, and the run does not end as a success.
+void salvaListaDeErros(Execucao& ex, const ArquivoIni& ini, ResultadoExportacao& resultado) {
+    const std::pair<fs::path, CodificacaoErros> destinos[] = {
+        {ini.arquivo().parent_path() / kNomeArquivoErros, CodificacaoErros::Windows1252},
+        {fs::path(resultado.arquivoZip).replace_extension(kFimArquivoErrosDoZip),
+         CodificacaoErros::Utf8}};
+    std::string falhas;
+    for (const auto& [arquivo, codificacao] : destinos) {
+        try {
+            salvaErrosCadastro(arquivo, ex.ErrosCadastro, codificacao);
+            if (!ex.ErrosCadastro.empty()) resultado.arquivosErros.push_back(arquivo);
+        } catch (const ErroArquivo& e) {
+            falhas += (falhas.empty() ? "" : " ") + std::string(e.what());
+        }
+    }
+    if (falhas.empty()) return;
+    const std::string feito = "O arquivo compactado " + resultado.arquivoZip +
+                              " foi gravado e a exportação foi confirmada no banco de dados: "
+                              "envie-o, pois os cadastros dele já constam como enviados. ";
+    if (ex.ErrosCadastro.empty())
+        throw ErroAposConfirmacao(feito +
+                                  "Esta exportação não teve erros, mas a lista de erros de uma "
+                                  "exportação anterior não pôde ser apagada: " +
+                                  falhas);
+    ex.log("Lista de erros desta exportação, que não pôde ser gravada:");
+    for (const std::string& linha : ex.ErrosCadastro) ex.log(linha);
+    throw ErroAposConfirmacao(feito + "Só a lista de erros não pôde ser gravada: " + falhas +
+                              " As " + std::to_string(ex.ErrosCadastro.size()) +
+                              " linha(s) dela estão no fim do log.");
+}
+
 // The generators of the chosen kinds, in the order their files reach the archive.
 void geraFichas(Execucao& ex) {
     for (const DescricaoFicha& d : registroFichas())
@@ -85,17 +119,14 @@ ResultadoExportacao geraEEmpacota(const ParametrosExportacao& parametros, Arquiv
                                   Operador& operador, const Relogio& relogio, Conexao& conexao,
                                   const Cancelamento* cancelamento) {
     Transacao transacao(conexao);
-    Execucao ex(parametros, transacao, operador, relogio,
-                [&ini] { return ini.le(kSecaoGeral, kChaveIbge, ""); });
-    ex.gravaErrosCadastro = [&ini](const std::vector<std::string>& linhas) {
-        salvaErrosCadastro(ini.arquivo().parent_path() / kNomeArquivoErros, linhas);
-    };
+    Execucao ex(parametros, transacao, operador, relogio, [&ini] { return ibgeDoConfig(ini); });
     ex.cancelamento = cancelamento;
     ex.DataInicialTexto = dataCurta(parametros.DataInicial);
     ex.DataFinalTexto = dataCurta(parametros.DataFinal);
     // The records still go, with the empty element the layout has for it; the operator learns
     // before the importer refuses them.
-    if (apara(ex.ibge()).empty()) ex.log(kAvisoSemIbge);
+    const bool semIbge = ex.ibge().empty();
+    if (semIbge) ex.log(kAvisoSemIbge);
     if (cancelamento) cancelamento->verifica();
     for (const std::string& aviso : avisosDaLimpeza(DeletaArquivosDir(ex.pastaXml())))
         ex.log(aviso);
@@ -119,6 +150,8 @@ ResultadoExportacao geraEEmpacota(const ParametrosExportacao& parametros, Arquiv
         cancelamento->verifica();
     }
     confirma(transacao, resultado.arquivoZip);
+    salvaListaDeErros(ex, ini, resultado);
+    if (semIbge) resultado.avisos.push_back(kAvisoSemIbge);
     avisaArquivoGerado(operador);
 
     resultado.ListaArquivos = std::move(ex.ListaArquivos);
@@ -154,6 +187,14 @@ void validaExecucao(const ParametrosExportacao& parametros, const ArquivoIni& in
                           ini.le(kSecaoGeral, kChaveTempoConexao, "") +
                           "', que não é um número de segundos de 1 a " +
                           std::to_string(kMaiorEspera) + ". Corrija-o, ou apague-o para 15 s.");
+    ibgeDoConfig(ini);
+    std::error_code ecErros;
+    const fs::path erros = ini.arquivo().parent_path() / kNomeArquivoErros;
+    if (fs::is_symlink(fs::symlink_status(erros, ecErros)))
+        throw ErroArquivo("O arquivo " + erros.string() +
+                          ", onde vai a lista de erros, é um link simbólico: a exportação não "
+                          "grava através dele nem o substitui. Apague-o, e a lista será gravada "
+                          "ali. Nada foi gravado.");
     validaParametros(parametros);
     if (temCaractereDeControle(parametros.Caminho))
         throw ErroArquivo(
@@ -171,15 +212,18 @@ void validaExecucao(const ParametrosExportacao& parametros, const ArquivoIni& in
                                ini.arquivo());
 }
 
-ResultadoExportacao exportaArquivos(const ParametrosExportacao& parametros, ArquivoIni& ini,
+ResultadoExportacao exportaArquivos(const ParametrosExportacao& entrada, ArquivoIni& ini,
                                     Operador& operador, const Relogio& relogio,
                                     Cancelamento* cancelamento) {
-    validaExecucao(parametros, ini);
+    validaExecucao(entrada, ini);
+    ParametrosExportacao parametros = entrada;
+    parametros.Caminho = caminhoAbsoluto(entrada.Caminho);
     guardaMemoriaLiberada();
     // Held to the end of the run: another run on this folder would empty arquivosXML under
     // this one's packing.
     const TravaPasta trava(parametros.Caminho);
     operador.limpaLog();
+    operador.limpaErrosCadastro();
     ini.grava(kSecaoGeral, kChaveCaminhoXml, parametros.Caminho);
     ini.grava(kSecaoEsus, kChaveProfissionalGenerico, parametros.ProfissionalGenerico);
 
@@ -194,6 +238,46 @@ ResultadoExportacao exportaArquivos(const ParametrosExportacao& parametros, Arqu
         if (cancelamento) cancelamento->verifica();
         throw;
     }
+}
+
+std::string ibgeDoConfig(const ArquivoIni& ini) {
+    const std::string valor = ini.le(kSecaoGeral, kChaveIbge, "");
+    const std::string_view ibge = apara(valor);
+    if (ibge.empty() || (ibge.size() == 7 && soDigitos(ibge))) return std::string(ibge);
+    throw ErroArquivo("O arquivo de configuração " + ini.arquivo().string() +
+                      " diz em IBGE, na seção [GERAL], '" + textoVisivel(valor) +
+                      "', que não é o código de um município: são sete dígitos, como 4205407. "
+                      "Corrija-o. Nada foi gravado.");
+}
+
+std::string caminhoAbsoluto(const std::string& Caminho) {
+    const fs::path caminho(Caminho);
+    if (apara(Caminho).empty() || caminho.is_absolute()) return Caminho;
+    std::error_code ec;
+    const fs::path absoluto = fs::absolute(caminho, ec);
+    if (ec)
+        throw ErroArquivo("Não foi possível saber a que pasta leva a pasta de saída '" + Caminho +
+                          "': " + motivoDoSistema(ec) + ". Informe-a por inteiro.");
+    // ".." stays: past a symbolic link it leads where only the system knows.
+    fs::path limpo;
+    for (const fs::path& parte : absoluto)
+        if (!parte.empty() && parte != ".") limpo /= parte;
+    return limpo.string();
+}
+
+std::vector<std::string> notasFinais(const ResultadoExportacao& resultado) {
+    std::vector<std::string> notas;
+    if (resultado.ErrosCadastro.empty()) {
+        notas.push_back("Lista de erros: nenhuma linha.");
+    } else {
+        std::string onde;
+        for (const fs::path& arquivo : resultado.arquivosErros)
+            onde += (onde.empty() ? ", em " : " e em ") + arquivo.string();
+        notas.push_back("Lista de erros: " + std::to_string(resultado.ErrosCadastro.size()) +
+                        " linha(s)" + onde + ".");
+    }
+    notas.insert(notas.end(), resultado.avisos.begin(), resultado.avisos.end());
+    return notas;
 }
 
 std::vector<std::pair<TipoFicha, std::size_t>> arquivosPorTipo(

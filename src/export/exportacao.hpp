@@ -1,10 +1,12 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "comum/cancelamento.hpp"
+#include "comum/erro.hpp"
 #include "export/arquivo_ini.hpp"
 #include "export/empacotamento.hpp"
 #include "export/entradas.hpp"
@@ -18,14 +20,32 @@ struct ResultadoExportacao {
     std::string arquivoZip;
     ListaDeArquivos ListaArquivos;
     std::vector<std::string> LogExecucao;
+    // The run's error list: a line of each file that holds it.
     std::vector<std::string> ErrosCadastro;
+    // Where the list was saved: erros.txt beside config.ini, then its copy beside the archive.
+    // None when the run had no errors (and no file of the list is left then).
+    std::vector<std::filesystem::path> arquivosErros;
+    // Warnings the operator reads again when the run ends (an empty IBGE).
+    std::vector<std::string> avisos;
+};
+
+// The archive was written and put in place and the run committed, and then the error list could
+// not be saved: the archive is the one to send, since its registrations are marked sent, and
+// only the list is missing. Its message says so.
+class ErroAposConfirmacao : public ErroArquivo {
+  public:
+    using ErroArquivo::ErroArquivo;
 };
 
 // "Gerar Arquivos": checks what it is given (validaExecucao), holds the output folder against
-// another run, saves two settings, connects, warns in the log when config.ini has no IBGE,
-// deletes earlier records from the output subfolder (DeletaArquivosDir), runs the
-// generators of the chosen kinds in their fixed order, packs their files, commits, and only
-// then tells the operator that the archive is ready.
+// another run, saves two settings (the output folder made absolute), connects, warns in the log
+// when config.ini has no IBGE (and again in the closing notes), deletes earlier records from
+// the output subfolder (DeletaArquivosDir), runs the generators of the chosen kinds in their
+// fixed order, packs their files, commits,
+// saves the run's error list (salvaErrosCadastro: erros.txt beside config.ini, and its UTF-8
+// copy beside the archive, <archive name without .zip>.erros.txt), and only then tells the
+// operator that the archive is ready. A run that fails or is stopped leaves the earlier lists
+// as they were; a list that cannot be saved after the commit raises ErroAposConfirmacao.
 //
 // The database work is committed only once the archive is whole and in place; a run that
 // ends in an error, its packaging's included, rolls it back, so no registration is marked
@@ -44,13 +64,27 @@ ResultadoExportacao exportaArquivos(const ParametrosExportacao& parametros, Arqu
 
 // What a run refuses before it writes anything, settings included, with the error that says
 // why: a settings file that is missing, has no GERAL/DATABASE, cannot be read as one or holds
-// a connection timeout that is no number of seconds (ErroArquivo); then the inputs
+// a connection timeout that is no number of seconds, holds an IBGE that is neither empty nor
+// seven digits, or has a symbolic link for erros.txt beside it (ErroArquivo); then the inputs
 // validaParametros refuses (ErroParametro); then a Caminho that config.ini cannot hold (a line
 // break), a blank Caminho, an arquivosXML that is a symbolic link, an output folder or
 // arquivosXML of another user or open to others (verificaDonoDaPastaDeSaida), an arquivosXML
 // that holds the database or config.ini (verificaArquivosNaPastaXml) (ErroArquivo). The
 // command line calls it before making arquivosXML.
 void validaExecucao(const ParametrosExportacao& parametros, const ArquivoIni& ini);
+
+// GERAL/IBGE without the blanks around it: the municipality's seven digits, or empty (the run
+// warns then). Anything else raises ErroArquivo naming the key and the value.
+std::string ibgeDoConfig(const ArquivoIni& ini);
+
+// The output folder as the run uses it and saves it: a relative one made absolute from the
+// current folder, its "." parts dropped, so that config.ini and the messages name a real
+// folder; an absolute or blank one as it is.
+std::string caminhoAbsoluto(const std::string& Caminho);
+
+// The closing notes of a run that ended well, as both front ends show them: how many lines the
+// error list has (each of its files has that many) and where they are, then the run's warnings.
+std::vector<std::string> notasFinais(const ResultadoExportacao& resultado);
 
 // How many files of each kind a run wrote, in the run's order; a file saved twice (an
 // episode with several rows) counts once, and kinds without files are left out.

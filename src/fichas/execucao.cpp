@@ -2,7 +2,6 @@
 
 #include <ctime>
 #include <filesystem>
-#include <stdexcept>
 
 #include "comum/plataforma_hora.hpp"
 #include "source/linhas_guardadas.hpp"
@@ -55,17 +54,6 @@ void Execucao::erroCadastro(const std::string& linha) {
 void Execucao::erroELog(const std::string& linha) {
     erroCadastro(linha);
     log(linha);
-}
-
-void Execucao::limpaErrosCadastro() {
-    ErrosCadastro.clear();
-    operador.limpaErrosCadastro();
-}
-
-void Execucao::salvaErrosCadastro() const {
-    if (ErrosCadastro.empty()) return;
-    if (!gravaErrosCadastro) throw std::logic_error("execução sem destino para erros.txt");
-    gravaErrosCadastro(ErrosCadastro);
 }
 
 }  // namespace cds

@@ -36,6 +36,8 @@ struct Execucao {
     // walk when vaccination is chosen too; taken by the vaccination record.
     std::unique_ptr<LinhasGuardadas> episodiosGuardados;
     std::vector<std::string> LogExecucao;
+    // The run's one error list, every kind's lines in the order they came; the run saves it
+    // once it has ended well.
     std::vector<std::string> ErrosCadastro;
     std::string DataInicialTexto;
     std::string DataFinalTexto;
@@ -59,8 +61,6 @@ struct Execucao {
     void erroCadastro(const std::string& linha);
     // The missing-team message of the care kinds: to the error list, then to the log.
     void erroELog(const std::string& linha);
-    // Empties the hidden error list, here and on the operator's side.
-    void limpaErrosCadastro();
 
     // Told of every record file once it is saved and listed, with the text saved and the
     // file's state as the save left it; the run packs it into the archive meanwhile. Unset,
@@ -68,12 +68,6 @@ struct Execucao {
     std::function<void(const std::string& caminho, const std::string& texto,
                        const std::optional<EstadoArquivo>& estado)>
         aoGravarArquivo;
-
-    // Writes the hidden error list to erros.txt beside config.ini; the run sets it.
-    std::function<void(const std::vector<std::string>&)> gravaErrosCadastro;
-    // Saves ErrosCadastro when it holds lines; an empty list leaves an earlier erros.txt as
-    // it is.
-    void salvaErrosCadastro() const;
 
   private:
     std::function<std::string()> leIbge;

@@ -42,8 +42,8 @@ class Operador {
     // The visible log: cleared at the start of a run, then one call per line.
     virtual void limpaLog() = 0;
     virtual void log(const std::string& linha) = 0;
-    // The hidden error list: one call per line (kept by the run, saved to erros.txt), and
-    // emptied when a registration kind starts.
+    // The hidden error list: emptied when a run starts, then one call per line (kept by the
+    // run, saved to erros.txt when it ends well).
     virtual void erroCadastro(const std::string& linha) = 0;
     virtual void limpaErrosCadastro() = 0;
     // A modal message; the run goes on when the operator has seen it.

@@ -170,7 +170,6 @@ FichaDeCadastro::FichaDeCadastro(Execucao& ex, TipoFicha tipoFicha, std::string_
 }
 
 bool FichaDeCadastro::inicia() {
-    execucao.limpaErrosCadastro();
     // A code of blanks is no code: looking it up would only end the run in a conversion error.
     if (apara(execucao.parametros.ProfissionalGenerico).empty()) {
         execucao.operador.mensagem(std::string(kAvisoSemGenerico), kTituloAplicacao,
@@ -281,7 +280,6 @@ void FichaDeCadastro::termina() {
     gravaPendentes();
     // The register's writes wait for the run's one commit, after the archive is written: a
     // run that fails later marks nothing as sent.
-    execucao.salvaErrosCadastro();
 }
 
 }  // namespace cds

@@ -90,10 +90,9 @@ struct ProfissionalGenerico {
     std::string ine;
 };
 
-// What the two registration kinds share: the start (the hidden error list emptied, a generic
-// professional required, the status text), the selection by the register's mark, the
-// transmission code and identifiers of each record, the register written back after each file,
-// and erros.txt after the last one.
+// What the two registration kinds share: the start (a generic professional required, the
+// status text), the selection by the register's mark, the transmission code and identifiers of
+// each record, and the register written back after each file.
 class FichaDeCadastro : public Ficha {
   public:
     // `selecao` is the kind's main query, with its ":ptransmitir" mark.

@@ -21,6 +21,7 @@
 #include "suporte/arquivos_teste.hpp"
 #include "suporte/banco_teste.hpp"
 #include "suporte/clinica.hpp"
+#include "suporte/leiaute_teste.hpp"
 #include "suporte/servidor_mudo.hpp"
 
 namespace cds {
@@ -111,6 +112,44 @@ TEST_F(LinhaDeComandoTest, LogNaSaidaPadraoEOpcoesSobrepoemOConfig) {
     EXPECT_EQ(ini.le(kSecaoEsus, kChaveProfissionalGenerico, ""), "99");
 }
 
+// A relative output folder, given as an option or in config.ini, names the folder the program
+// was started in: the run uses it, and saves it, whole, so that config.ini, the log and the
+// messages name a real folder.
+TEST_F(LinhaDeComandoTest, PastaDeSaidaRelativaUsadaEGravadaPorInteiro) {
+    banco.desconecta();
+    const fs::path inicio = fs::canonical(pasta.caminho()) / "inicio";
+    fs::create_directories(inicio / "saida");
+    struct Caso {
+        std::string argumentos;
+        // CAMINHOXML in config.ini before the run.
+        std::string noConfig;
+        fs::path esperada;
+    };
+    const Caso casos[] = {
+        {"--caminho .", saida().string(), inicio},
+        {"--caminho ./saida/", saida().string(), inicio / "saida"},
+        {"", "saida", inicio / "saida"},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.argumentos + " / CAMINHOXML=" + c.noConfig);
+        ArquivoIni(config()).grava(kSecaoGeral, kChaveCaminhoXml, c.noConfig);
+        const fs::path out = pasta.caminho() / "stdout.txt", err = pasta.caminho() / "stderr.txt";
+        const std::string comando = "cd '" + inicio.string() + "' && '" + EXPORTADOR_CLI + "' " +
+                                    comConfig("--fichas atendimento-individual " + c.argumentos) +
+                                    " >'" + out.string() + "' 2>'" + err.string() + "' </dev/null";
+        const int status = std::system(comando.c_str());
+        const std::string erros = teste::leArquivo(err);
+
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << erros;
+        EXPECT_EQ(ArquivoIni(config()).le(kSecaoGeral, kChaveCaminhoXml, ""), c.esperada.string());
+        const fs::path zip = c.esperada / "FichasValmo_";
+        EXPECT_NE(erros.find("arquivo compactado: " + zip.string()), std::string::npos) << erros;
+        EXPECT_TRUE(
+            fs::exists(c.esperada / "arquivosXML" / "FichaAtendimentoIndividual_1.esus.xml"));
+        fs::remove_all(c.esperada / "arquivosXML");
+    }
+}
+
 TEST_F(LinhaDeComandoTest, FalhasTerminamComStatusDiferenteDeZero) {
     ArquivoIni(config()).grava(kSecaoGeral, kChaveDatabase, "/nao/existe.fdb");
     Saida r = executa(comConfig(""));
@@ -155,13 +194,18 @@ TEST_F(LinhaDeComandoTest, ErroInesperadoChegaAoOperador) {
     EXPECT_FALSE(fs::exists(saida()));
 }
 
-// An empty IBGE is warned on standard output, with the log, as the run starts; the run goes on.
-TEST_F(LinhaDeComandoTest, IbgeEmBrancoAvisadoNoInicioDoLog) {
+// An empty IBGE is warned on standard output, with the log, as the run starts, and again in
+// the closing summary; the run goes on.
+TEST_F(LinhaDeComandoTest, IbgeEmBrancoAvisadoNoInicioDoLogENoResumo) {
     ArquivoIni(config()).grava(kSecaoGeral, kChaveIbge, "");
     const Saida r = executa(comConfig("--fichas atendimento-individual"));
     EXPECT_EQ(r.status, 0) << r.erros;
     EXPECT_TRUE(r.saida.starts_with("IBGE não informado em config.ini")) << r.saida;
     EXPECT_TRUE(fs::exists(saida() / "arquivosXML" / "FichaAtendimentoIndividual_1.esus.xml"));
+    const auto resumo = r.erros.find("Resumo da exportação");
+    ASSERT_NE(resumo, std::string::npos) << r.erros;
+    EXPECT_NE(r.erros.find("\n  IBGE não informado em config.ini", resumo), std::string::npos)
+        << r.erros;
 }
 
 TEST_F(LinhaDeComandoTest, UsoIncorretoEAjuda) {
@@ -213,6 +257,13 @@ TEST_F(LinhaDeComandoTest, RecusaAntesDeGravarQualquerCoisa) {
     teste::escreveArquivo(
         pasta.caminho() / "config-sem-caminho.ini",
         "[GERAL]\r\nDATABASE=" + banco.caminho() + "\r\nCNESPRINCIPAL=2345678\r\nCAMINHOXML=\r\n");
+    // Saved in UTF-8, with an output folder of an accented name, and then a line typed in an
+    // editor of Windows: read as Windows-1252 the folder would be another one, made anew.
+    teste::escreveArquivo(
+        pasta.caminho() / "config-misturado.ini",
+        "; configura\xE7\xE3o da cl\xEDnica\r\n[GERAL]\r\nDATABASE=" + banco.caminho() +
+            "\r\nCNESPRINCIPAL=2345678\r\nCAMINHOXML=" + (pasta.caminho() / "exportação").string() +
+            "\r\n");
     const auto emAspas = [](const fs::path& p) { return "'" + p.string() + "'"; };
     const std::string periodo = " --data-inicial 01/10/2019 --data-final 31/10/2019";
     struct Caso {
@@ -235,6 +286,11 @@ TEST_F(LinhaDeComandoTest, RecusaAntesDeGravarQualquerCoisa) {
         {"CAMINHOXML vazio em config.ini",
          "--config " + emAspas(pasta.caminho() / "config-sem-caminho.ini") + periodo,
          "está em branco"},
+        {"config.ini em UTF-8 com um byte em ANSI num comentário",
+         "--config " + emAspas(pasta.caminho() / "config-misturado.ini") + periodo,
+         "config-misturado.ini não pode ser lido como tal: mistura UTF-8 e ANSI "
+         "(Windows-1252): a linha 1 tem um byte que não é UTF-8 (0xE7), e a linha 5 tem texto em "
+         "UTF-8"},
     };
     for (const Caso& c : casos) {
         SCOPED_TRACE(c.descricao);
@@ -252,6 +308,8 @@ TEST_F(LinhaDeComandoTest, RecusaAntesDeGravarQualquerCoisa) {
         esperado.erase("stderr.txt");
         EXPECT_TRUE(depois == esperado) << "a execução recusada mexeu na pasta";
         EXPECT_FALSE(fs::exists(saida()));
+        EXPECT_FALSE(fs::exists(pasta.caminho() / "exportação"));
+        EXPECT_FALSE(fs::exists(pasta.caminho() / "exporta\xC3\x83\xC2\xA7\xC3\x83\xC2\xA3o"));
         EXPECT_FALSE(fs::exists(pasta.caminho() / "nao-existe.ini"));
         EXPECT_FALSE(fs::exists("/arquivosXML"));
     }
@@ -330,32 +388,27 @@ TEST_F(LinhaDeComandoTest, OpcoesRecusadasComoUsoIncorretoAntesDeTudo) {
     }
 }
 
-// Whether an XML parser accepts the file.
-bool xmlBemFormado(const fs::path& arquivo) {
-    const std::string comando =
-        "python3 -c 'import sys, xml.dom.minidom; xml.dom.minidom.parse(sys.argv[1])' '" +
-        arquivo.string() + "' 2>/dev/null";
-    return std::system(comando.c_str()) == 0;
-}
-
-// An IBGE saved by an editor of Windows in its code page, and accents typed on the command
-// line: every record file is still one an XML parser reads, with the text as it was meant.
+// A config.ini saved by an editor of Windows in its code page, with an accented output folder,
+// and accents typed on the command line: the run writes where the file says, and every record
+// file is still one the layout's schema accepts, with the text as it was meant.
 TEST_F(LinhaDeComandoTest, TextoQueNaoEUtf8NuncaChegaAUmaFicha) {
-    std::string config = teste::leArquivo(this->config());
-    config.replace(config.find("IBGE=4205407"), 12, "IBGE=S\xE3o Lu\xEDs");
-    teste::escreveArquivo(this->config(), config);
+    teste::escreveArquivo(
+        config(), "; configura\xE7\xE3o da cl\xEDnica\r\n[GERAL]\r\nDATABASE=" + banco.caminho() +
+                      "\r\nCNESPRINCIPAL=2345678\r\nCAMINHOXML=" + pasta.caminho().string() +
+                      "/sa\xED" + "da\r\nIBGE=4205407\r\n");
 
     const Saida r = executa(comConfig("--uuid 'São-'"));
 
     ASSERT_EQ(r.status, 0) << r.erros;
-    int fichas = 0;
-    for (const auto& e : fs::directory_iterator(saida() / "arquivosXML")) {
-        ++fichas;
-        EXPECT_TRUE(xmlBemFormado(e.path())) << e.path();
+    std::vector<fs::path> fichas;
+    for (const auto& e : fs::directory_iterator(pasta.caminho() / "saída" / "arquivosXML")) {
+        fichas.push_back(e.path());
         const std::string texto = teste::leArquivo(e.path());
-        EXPECT_NE(texto.find("<codIbge>São Luís</codIbge>"), std::string::npos) << e.path();
+        EXPECT_NE(texto.find("<codIbge>4205407</codIbge>"), std::string::npos) << e.path();
+        EXPECT_NE(texto.find("São-"), std::string::npos) << e.path();
     }
-    EXPECT_GT(fichas, 0);
+    EXPECT_FALSE(fichas.empty());
+    EXPECT_EQ(teste::errosDeLeiaute(fichas), "");
 }
 
 // The server refuses the run's commit: the archive goes, the operator reads no success, and
@@ -457,6 +510,67 @@ void insereEpisodiosSemEquipe(teste::BancoTeste& banco, int n) {
     banco.executa(
         "INSERT INTO FAACID (CODUNIDADE, NUMFAA, CODCID) "
         "SELECT CODUNIDADE, NUMFAA, 'J45.9' FROM FAA WHERE CODPROFISSIONAL = 11");
+}
+
+// The lines of a file written with CR LF; fails the test on a bare LF or a last line without
+// its end.
+std::vector<std::string> linhasCrlf(const std::string& bytes) {
+    std::vector<std::string> linhas;
+    for (std::size_t inicio = 0; inicio < bytes.size();) {
+        const std::size_t fim = bytes.find("\r\n", inicio);
+        EXPECT_NE(fim, std::string::npos) << "última linha sem CR LF";
+        if (fim == std::string::npos) break;
+        linhas.push_back(bytes.substr(inicio, fim - inicio));
+        EXPECT_EQ(linhas.back().find('\n'), std::string::npos) << linhas.back();
+        inicio = fim + 2;
+    }
+    return linhas;
+}
+
+// The summary counts the error list's lines and names its two files, which hold that many. A
+// list that cannot be saved once the run has committed (a folder where erros.txt goes) is no
+// success: status 3, and the operator reads that the archive is good and the list is in the log.
+TEST_F(LinhaDeComandoTest, ListaDeErrosNoResumoEStatus3QuandoNaoPodeSerGravada) {
+    insereEpisodiosSemEquipe(banco, 2);
+    const fs::path erros = pasta.caminho() / "erros.txt";
+    const std::string linha = "Dr. Sem Equipe - INE não cadastrado!";
+
+    Saida r = executa(comConfig("--fichas atendimento-individual"));
+
+    ASSERT_EQ(r.status, 0) << r.erros;
+    fs::path zip;
+    for (const auto& e : fs::directory_iterator(saida()))
+        if (e.path().extension() == ".zip") zip = e.path();
+    ASSERT_FALSE(zip.empty());
+    const fs::path errosDoMes = fs::path(zip).replace_extension(".erros.txt");
+    EXPECT_NE(r.erros.find("\n  Lista de erros: 2 linha(s), em " + erros.string() + " e em " +
+                           errosDoMes.string() + ".\n"),
+              std::string::npos)
+        << r.erros;
+    EXPECT_EQ(linhasCrlf(teste::leArquivo(erros)),
+              std::vector<std::string>(2, "Dr. Sem Equipe - INE n\xE3o cadastrado!"));
+    EXPECT_EQ(linhasCrlf(teste::leArquivo(errosDoMes)), std::vector<std::string>(2, linha));
+
+    fs::remove(erros);
+    fs::create_directory(erros);
+    teste::escreveArquivo(erros / "dentro", "fica");
+    r = executa(comConfig("--fichas atendimento-individual"));
+
+    EXPECT_EQ(r.status, 3) << r.erros;
+    EXPECT_NE(r.erros.find("foi gravado e a exportação foi confirmada no banco de dados"),
+              std::string::npos)
+        << r.erros;
+    EXPECT_NE(r.erros.find("Só a lista de erros não pôde ser gravada"), std::string::npos)
+        << r.erros;
+    EXPECT_EQ(r.erros.find("gerado com sucesso"), std::string::npos) << r.erros;
+    EXPECT_TRUE(r.saida.ends_with("Lista de erros desta exportação, que não pôde ser gravada:\n" +
+                                  linha + "\n" + linha + "\n"))
+        << r.saida;
+    int arquivos = 0;
+    for (const auto& e : fs::directory_iterator(saida()))
+        arquivos += e.path().extension() == ".zip";
+    EXPECT_EQ(arquivos, 2);
+    EXPECT_EQ(teste::leArquivo(erros / "dentro"), "fica");
 }
 
 // Standard output closed before the run writes its log (piped into a program that has gone):

@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 #include <minizip/unzip.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 
+#include "comum/cancelamento.hpp"
 #include "comum/erro.hpp"
 #include "export/abertura.hpp"
 #include "export/arquivo_ini.hpp"
@@ -190,20 +193,152 @@ TEST_F(CadastrosNaExportacaoTest, SemProfissionalGenericoAExecucaoSegue) {
     EXPECT_EQ(registros(), antes);
 }
 
-// erros.txt goes beside config.ini with the registrations' lines, saved as each registration
-// ends; a later kind's lines stay in the window's list only.
-TEST_F(CadastrosNaExportacaoTest, ErrosTxtAoLadoDoConfigIni) {
+// The run's one error list: every kind's lines, in the run's order, in erros.txt beside
+// config.ini (Windows-1252) and beside the archive under its name (UTF-8), both with CR LF,
+// written once the run has committed. The summary's count is the files' line count.
+TEST_F(CadastrosNaExportacaoTest, ListaDeErrosDaExecucaoInteiraAoLadoDoConfigEDoArquivo) {
     banco.executa("UPDATE pessoas SET dtnascimento = NULL WHERE codigo = 123");
+    banco.executa("UPDATE pessoas SET cepresidencia = '99999999' WHERE codigo = 45");
     banco.executa("UPDATE PROFISSIONAIS SET INE = NULL WHERE CODIGO = 10");
+    teste::escreveArquivo(pasta / kNomeArquivoErros, "de uma execução anterior\r\nmais\r\n");
+    // The window's list of an earlier run.
+    operador.erroCadastro("de uma execução anterior");
+
+    const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
+
+    const std::vector<std::string> erros = {
+        "Data de nascimento não encontrada para a pessoa Joana Silva & Souza",
+        "CEP de residencia não encontrado para a pessoa Carlos Pereira",
+        "Dra. Ana Lúcia - INE não cadastrado!"};
+    EXPECT_EQ(r.ErrosCadastro, erros);
+    EXPECT_EQ(operador.errosCadastroAtuais(), erros);
+    EXPECT_EQ(teste::leArquivo(pasta / kNomeArquivoErros),
+              "Data de nascimento n\xE3o encontrada para a pessoa Joana Silva & Souza\r\n"
+              "CEP de residencia n\xE3o encontrado para a pessoa Carlos Pereira\r\n"
+              "Dra. Ana L\xFA"
+              "cia - INE n\xE3o cadastrado!\r\n");
+    const fs::path aoLadoDoZip =
+        fs::path(parametros.Caminho) / "FichasValmo_03112019_1405_01102019_31102019.erros.txt";
+    EXPECT_EQ(teste::leArquivo(aoLadoDoZip),
+              "Data de nascimento não encontrada para a pessoa Joana Silva & Souza\r\n"
+              "CEP de residencia não encontrado para a pessoa Carlos Pereira\r\n"
+              "Dra. Ana Lúcia - INE não cadastrado!\r\n");
+    EXPECT_EQ(r.arquivosErros, (std::vector<fs::path>{pasta / kNomeArquivoErros, aoLadoDoZip}));
+    EXPECT_EQ(notasFinais(r).at(0), "Lista de erros: 3 linha(s), em " +
+                                        (pasta / kNomeArquivoErros).string() + " e em " +
+                                        aoLadoDoZip.string() + ".");
+    // Written before the run said it ended well.
+    const std::vector<ChamadaOperador> mensagens = operador.mensagens();
+    ASSERT_EQ(mensagens.size(), 1u);
+    EXPECT_EQ(mensagens[0].texto, "Arquivo de importação do esus gerado com sucesso!");
+}
+
+// A run without errors leaves no list: an earlier run's erros.txt is removed, and nothing goes
+// beside the archive.
+TEST_F(CadastrosNaExportacaoTest, ExecucaoSemErrosApagaAListaAnterior) {
     teste::escreveArquivo(pasta / kNomeArquivoErros, "de uma execução anterior\r\n");
 
     const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
 
     ASSERT_TRUE(fs::is_regular_file(r.arquivoZip)) << r.arquivoZip;
-    EXPECT_EQ(teste::leArquivo(pasta / kNomeArquivoErros),
-              "Data de nascimento n\xE3o encontrada para a pessoa Joana Silva & Souza\r\n");
-    EXPECT_EQ(r.ErrosCadastro, std::vector<std::string>{"Dra. Ana Lúcia - INE não cadastrado!"});
-    EXPECT_EQ(operador.errosCadastroAtuais(), r.ErrosCadastro);
+    EXPECT_TRUE(r.ErrosCadastro.empty());
+    EXPECT_FALSE(fs::exists(pasta / kNomeArquivoErros));
+    std::vector<std::string> saida;
+    for (const auto& e : fs::directory_iterator(parametros.Caminho))
+        saida.push_back(e.path().filename());
+    std::sort(saida.begin(), saida.end());
+    EXPECT_EQ(saida, (std::vector<std::string>{"FichasValmo_03112019_1405_01102019_31102019.zip",
+                                               "arquivosXML"}));
+    EXPECT_TRUE(r.arquivosErros.empty());
+    EXPECT_EQ(notasFinais(r), std::vector<std::string>{"Lista de erros: nenhuma linha."});
+}
+
+// A run that fails, or that the operator stops, after its registrations had errors: the
+// earlier list stays as it was, and none goes beside an archive.
+TEST_F(CadastrosNaExportacaoTest, ExecucaoQueFalhaOuEInterrompidaNaoMexeNaLista) {
+    banco.executa("UPDATE pessoas SET dtnascimento = NULL WHERE codigo = 123");
+    struct Caso {
+        const char* descricao;
+        // Sets the operator up to make the run fail, or to stop it.
+        std::function<void(OperadorIntruso&, Cancelamento&)> prepara;
+    };
+    const Caso casos[] = {
+        {"arquivo compactado que não pode ser gravado",
+         [&](OperadorIntruso& o, Cancelamento&) {
+             o.apagarAoCompactar =
+                 fs::path(pastaXml(parametros.Caminho)) / "FichaAtendimentoIndividual_1.esus.xml";
+         }},
+        {"interrompida depois dos cadastros",
+         [](OperadorIntruso& o, Cancelamento& c) {
+             o.aoMudarStatus = [&c](const std::string& texto) {
+                 if (texto == "Gerando Fichas de Atendimento Individual...") c.pede();
+             };
+         }},
+        {"interrompida ao compactar",
+         [](OperadorIntruso& o, Cancelamento& c) {
+             o.aoMudarStatus = [&c](const std::string& texto) {
+                 if (texto == "Compactando Arquivo...") c.pede();
+             };
+         }},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.descricao);
+        teste::escreveArquivo(pasta / kNomeArquivoErros, "de uma execução anterior\r\n");
+        OperadorIntruso intruso;
+        Cancelamento cancelamento;
+        c.prepara(intruso, cancelamento);
+
+        EXPECT_THROW(exportaArquivos(parametros, ini, intruso, relogio, &cancelamento), Erro);
+
+        EXPECT_EQ(teste::leArquivo(pasta / kNomeArquivoErros), "de uma execução anterior\r\n");
+        for (const auto& e : fs::directory_iterator(parametros.Caminho))
+            EXPECT_FALSE(e.path().string().ends_with(kFimArquivoErrosDoZip)) << e.path();
+        // The registrations did have their lines.
+        EXPECT_EQ(intruso.errosCadastroAtuais(),
+                  std::vector<std::string>{
+                      "Data de nascimento não encontrada para a pessoa Joana Silva & Souza"});
+    }
+}
+
+// The list cannot be saved once the run has committed (a folder stands where erros.txt goes):
+// the archive stays, the registrations stay marked, and the operator reads that the archive is
+// good and only the list failed, not that the run succeeded; the list's lines are in the log.
+TEST_F(CadastrosNaExportacaoTest, ListaQueNaoPodeSerGravadaDepoisDaConfirmacao) {
+    banco.executa("UPDATE pessoas SET dtnascimento = NULL WHERE codigo = 123");
+    fs::create_directory(pasta / kNomeArquivoErros);
+    teste::escreveArquivo(pasta / kNomeArquivoErros / "dentro", "fica");
+
+    try {
+        exportaArquivos(parametros, ini, operador, relogio);
+        ADD_FAILURE() << "a lista não gravada passou por sucesso";
+    } catch (const ErroAposConfirmacao& e) {
+        const std::string texto = e.what();
+        EXPECT_TRUE(texto.starts_with("O arquivo compactado " + zip().string() +
+                                      " foi gravado e a exportação foi confirmada no banco de "
+                                      "dados"))
+            << texto;
+        EXPECT_NE(texto.find("Só a lista de erros não pôde ser gravada: Não foi possível gravar "
+                             "o arquivo " +
+                             (pasta / kNomeArquivoErros).string()),
+                  std::string::npos)
+            << texto;
+    }
+
+    EXPECT_TRUE(fs::is_regular_file(zip()));
+    EXPECT_EQ(registros(),
+              (std::vector<std::string>{
+                  "2345678-da1cb4c9-0004-0000-0002-00000000123 | Não | 03/11/2019 | 3",
+                  "2345678-da1cb4c9-0004-0000-0000-D0000000045 | Não | 03/11/2019 | 1"}));
+    EXPECT_EQ(teste::leArquivo(pasta / kNomeArquivoErros / "dentro"), "fica");
+    // The copy beside the archive was still saved.
+    EXPECT_EQ(teste::leArquivo(fs::path(parametros.Caminho) /
+                               "FichasValmo_03112019_1405_01102019_31102019.erros.txt"),
+              "Data de nascimento não encontrada para a pessoa Joana Silva & Souza\r\n");
+    const std::vector<std::string> log = operador.logVisivel();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2], "Lista de erros desta exportação, que não pôde ser gravada:");
+    EXPECT_EQ(log.back(), "Data de nascimento não encontrada para a pessoa Joana Silva & Souza");
+    EXPECT_TRUE(operador.mensagens().empty());
 }
 
 }  // namespace

@@ -332,9 +332,9 @@ TEST_F(ExportacaoTest, PastasEArquivosDaExportacaoSoDoDono) {
     }
 }
 
-// Without the municipality's code the importer refuses the records: the log says so first, and
-// the run goes on.
-TEST_F(ExportacaoTest, IbgeEmBrancoAvisadoNoLogNoInicio) {
+// Without the municipality's code the importer refuses the records: the log says so first, the
+// run goes on, and the closing notes say it again.
+TEST_F(ExportacaoTest, IbgeEmBrancoAvisadoNoLogNoInicioENoFim) {
     teste::insereEpisodio(banco, 1);
     parametros.Fichas = {TipoFicha::AtendimentoIndividual};
     const std::string aviso = "IBGE não informado em config.ini";
@@ -357,11 +357,15 @@ TEST_F(ExportacaoTest, IbgeEmBrancoAvisadoNoLogNoInicio) {
         });
         EXPECT_EQ(avisos, avisa ? 1 : 0);
         EXPECT_EQ(r.LogExecucao, log);
+        const std::vector<std::string> notas = notasFinais(r);
+        ASSERT_FALSE(notas.empty());
+        EXPECT_EQ(notas.back().starts_with(aviso), avisa) << notas.back();
         if (avisa) {
-            // Right after the log was cleared, before the first kind's turn.
-            ASSERT_GE(operador.chamadas.size(), 2u);
+            // Right after the log and the error list were cleared, before the first kind's turn.
+            ASSERT_GE(operador.chamadas.size(), 3u);
             EXPECT_EQ(operador.chamadas[0], ChamadaOperador::limpaLog());
-            EXPECT_EQ(operador.chamadas[1], ChamadaOperador::log(log.front()));
+            EXPECT_EQ(operador.chamadas[1], ChamadaOperador::limpaErrosCadastro());
+            EXPECT_EQ(operador.chamadas[2], ChamadaOperador::log(log.front()));
             EXPECT_TRUE(log.front().starts_with(aviso));
         }
         EXPECT_TRUE(
@@ -426,6 +430,29 @@ TEST_F(ExportacaoTest, ErroNoMeioGuardaArquivosESemZip) {
     EXPECT_TRUE(fs::is_directory(noCaminho));
     EXPECT_FALSE(fs::exists(zipEsperado()));
     EXPECT_TRUE(operador.mensagens().empty());
+}
+
+// The window hands the run the output folder as typed: a relative one is made whole from the
+// folder the program runs in, for config.ini and for the archive's path the operator reads.
+TEST_F(ExportacaoTest, PastaDeSaidaRelativaGravadaPorInteiro) {
+    teste::insereEpisodio(banco, 1);
+    parametros.Fichas = {TipoFicha::AtendimentoIndividual};
+    const fs::path inicio = fs::canonical(pasta.caminho());
+    struct VoltaAPasta {
+        fs::path antes = fs::current_path();
+        ~VoltaAPasta() {
+            std::error_code ec;
+            fs::current_path(antes, ec);
+        }
+    } volta;
+    fs::current_path(inicio);
+    parametros.Caminho = "./saida/.";
+
+    const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
+
+    EXPECT_EQ(ini.le(kSecaoGeral, kChaveCaminhoXml, ""), (inicio / "saida").string());
+    EXPECT_EQ(r.arquivoZip,
+              (inicio / "saida" / "FichasValmo_03112019_1405_01102019_31102019.zip").string());
 }
 
 TEST_F(ExportacaoTest, PastaDeSaidaSumiuEncerraComErroDeArquivo) {
@@ -499,6 +526,14 @@ TEST_F(ExportacaoTest, RecusadaAntesDeGravarQualquerCoisa) {
                                   "[GERAL]\r\nDATABASE=" + onde(p, xml).string() + "\r\n");
             return p / "config.ini";
         };
+    // config.ini with GERAL/IBGE as an editor may leave it.
+    const auto comIbge = [&](const std::string& valor) {
+        return [&, valor](ParametrosExportacao&, const fs::path& p) {
+            teste::escreveArquivo(p / "config.ini", "[GERAL]\r\nDATABASE=" + banco.caminho() +
+                                                        "\r\nIBGE=" + valor + "\r\n");
+            return p / "config.ini";
+        };
+    };
     const Caso casos[] = {
         {"config.ini que é um banco de dados",
          [&](ParametrosExportacao&, const fs::path& p) {
@@ -529,6 +564,20 @@ TEST_F(ExportacaoTest, RecusadaAntesDeGravarQualquerCoisa) {
              return p / "config.ini";
          },
          "falta DATABASE"},
+        {"IBGE com letras e sinais", comIbge("abc<&>"),
+         "diz em IBGE, na seção [GERAL], 'abc<&>', que não é o código de um município"},
+        {"IBGE de 17 dígitos", comIbge("12345678901234567"), "'12345678901234567'"},
+        {"IBGE de seis dígitos", comIbge("420540"), "'420540'"},
+        {"IBGE de dígitos que não são ASCII", comIbge("４２０５４０７"), "'４２０５４０７'"},
+        {"IBGE em ANSI", comIbge("S\xE3o Lu\xEDs"), "'São Luís'"},
+        {"erros.txt que é um link",
+         [&](ParametrosExportacao&, const fs::path& p) {
+             fs::copy_file(bom, p / "config.ini");
+             teste::escreveArquivo(p / "alheio", "de outro usuário");
+             fs::create_symlink(p / "alheio", p / "erros.txt");
+             return p / "config.ini";
+         },
+         "erros.txt, onde vai a lista de erros, é um link simbólico"},
         {"profissional genérico com quebra de linha",
          [&](ParametrosExportacao& par, const fs::path&) {
              par.ProfissionalGenerico = "9\n[GERAL]\nDATABASE=/outro.fdb";

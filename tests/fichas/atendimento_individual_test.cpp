@@ -199,7 +199,7 @@ TEST_F(AtendimentoIndividualTest, ProfissionalSemIneAvisaEGravaAssimMesmo) {
     EXPECT_EQ(c.operador.chamadas[1], ChamadaOperador::erroCadastro(aviso[0]));
     EXPECT_EQ(c.operador.chamadas[2], ChamadaOperador::log(aviso[0]));
     EXPECT_EQ(ex.ListaArquivos.size(), 2u);
-    EXPECT_TRUE(teste::xmlBemFormado(ex.ListaArquivos[0].caminho));
+    EXPECT_EQ(teste::errosDeLeiaute(ex.ListaArquivos[0].caminho), "");
 }
 
 TEST_F(AtendimentoIndividualTest, ValoresComCaracteresDeMarcacaoDaoXmlValido) {
@@ -212,8 +212,9 @@ TEST_F(AtendimentoIndividualTest, ValoresComCaracteresDeMarcacaoDaoXmlValido) {
     EXPECT_EQ(valorDe(ficha, "condutas"), "&amp;&lt;");
     EXPECT_EQ(valorDe(ficha, "cid10"), "A&amp;1");
     EXPECT_EQ(valorDe(ficha, "tipoAtendimento"), "&gt;");
-    EXPECT_TRUE(teste::xmlBemFormado(c.pasta.caminho() / "arquivosXML" /
-                                     "FichaAtendimentoIndividual_10.esus.xml"));
+    EXPECT_EQ(teste::errosDeSintaxe(c.pasta.caminho() / "arquivosXML" /
+                                    "FichaAtendimentoIndividual_10.esus.xml"),
+              "");
 }
 
 TEST_F(AtendimentoIndividualTest, VariasLinhasDoMesmoEpisodio) {
@@ -285,8 +286,9 @@ TEST_F(AtendimentoIndividualTest, NumerosVaziosFicamDeFora) {
         EXPECT_EQ(valorDe(ficha, tag), std::nullopt) << tag;
     // A conduct without its e-SUS AB code keeps the default 9.
     EXPECT_EQ(valorDe(ficha, "condutas"), "9");
-    EXPECT_TRUE(teste::xmlBemFormado(c.pasta.caminho() / "arquivosXML" /
-                                     "FichaAtendimentoIndividual_40.esus.xml"));
+    EXPECT_EQ(teste::errosDeLeiaute(c.pasta.caminho() / "arquivosXML" /
+                                    "FichaAtendimentoIndividual_40.esus.xml"),
+              "");
 }
 
 // Episode numbers repeat across units: the second unit's episode gets a file of its own

@@ -74,7 +74,7 @@ TEST_F(AtendimentoOdontologicoTest, FichaCompletaIgualAoEsperado) {
     EXPECT_EQ(c.operador.statusTextos(),
               std::vector<std::string>{"Gerando Fichas de Atendimento Odontológico..."});
     EXPECT_TRUE(ex.LogExecucao.empty());
-    EXPECT_TRUE(teste::xmlBemFormado(caminho(345)));
+    EXPECT_EQ(teste::errosDeLeiaute(caminho(345)), "");
 }
 
 // The kind of care comes from CARATER when it is one of the four codes the form takes, else 5;
@@ -203,7 +203,7 @@ TEST_F(AtendimentoOdontologicoTest, QuantidadesECodigosVaziosFicamDeFora) {
         "<outrosSiaProcedimentos>\r\n<coMsProcedimento>0307010031</coMsProcedimento>\r\n"
         "</outrosSiaProcedimentos>\r\n<turno>";
     EXPECT_NE(f.find(esperado), std::string::npos) << f;
-    EXPECT_TRUE(teste::xmlBemFormado(caminho(7)));
+    EXPECT_EQ(teste::errosDeLeiaute(caminho(7)), "");
 }
 
 // The card number goes as read, also when empty, escaped for XML.
@@ -225,7 +225,7 @@ TEST_F(AtendimentoOdontologicoTest, CartaoSusComoLido) {
     numero = 0;
     for (const auto& [cartao, esperado] : casos) {
         EXPECT_EQ(valorDe(ficha(++numero), "cnsCidadao"), esperado) << cartao;
-        EXPECT_TRUE(teste::xmlBemFormado(caminho(numero))) << cartao;
+        EXPECT_EQ(teste::errosDeLeiaute(caminho(numero)), "") << cartao;
     }
 }
 

@@ -145,7 +145,7 @@ TEST_F(AtividadeColetivaTest, FichaCompletaIgualAoEsperado) {
     EXPECT_EQ(c.operador.statusTextos(),
               std::vector<std::string>{"Gerando Fichas de Atividades Coletivas..."});
     EXPECT_TRUE(ex.LogExecucao.empty());
-    EXPECT_TRUE(teste::xmlBemFormado(ex.ListaArquivos[0].caminho));
+    EXPECT_EQ(teste::errosDeLeiaute(ex.ListaArquivos[0].caminho), "");
 }
 
 // Team themes for types 1 to 3, the audience for any other; participants for 5 and 6; health
@@ -232,9 +232,10 @@ TEST_F(AtividadeColetivaTest, InepUnidadeEResponsavel) {
         // The responsible is listed among the professionals, even without a CNS.
         EXPECT_EQ(valoresDe(ficha, "cnsProfissional"),
                   std::vector<std::string>{caso.cnsResponsavel});
-        EXPECT_TRUE(
-            teste::xmlBemFormado(c.pasta.caminho() / "arquivosXML" /
-                                 ("FichaAtivColetiva_" + std::to_string(caso.id) + ".esus.xml")));
+        EXPECT_EQ(
+            teste::errosDeLeiaute(c.pasta.caminho() / "arquivosXML" /
+                                  ("FichaAtivColetiva_" + std::to_string(caso.id) + ".esus.xml")),
+            "");
     }
     EXPECT_EQ(valorDe(encontro(4), "ine"), std::nullopt);
     EXPECT_EQ(valorDe(encontro(5), "ine"), std::nullopt);

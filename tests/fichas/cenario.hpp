@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "export/arquivos.hpp"
 #include "fichas/execucao.hpp"
 #include "fichas/registro.hpp"
 #include "source/conexao.hpp"
 #include "suporte/arquivos_teste.hpp"
 #include "suporte/banco_teste.hpp"
+#include "suporte/leiaute_teste.hpp"
 #include "suporte/operador_gravador.hpp"
 #include "suporte/relogio_fixo.hpp"
 
@@ -37,9 +37,6 @@ class CenarioFichas {
             transacao = std::make_unique<Transacao>(conexao);
             ex = std::make_unique<Execucao>(parametros, *transacao, operador, relogio,
                                             [this] { return ibge; });
-            ex->gravaErrosCadastro = [this](const std::vector<std::string>& linhas) {
-                salvaErrosCadastro(arquivoErros(), linhas);
-            };
         }
         return *ex;
     }
@@ -57,9 +54,6 @@ class CenarioFichas {
         for (const ArquivoGerado& a : ex->ListaArquivos) caminhos.push_back(a.caminho);
         return caminhos;
     }
-
-    // Where the run saves its hidden error list: beside config.ini, which would be here.
-    std::filesystem::path arquivoErros() const { return pasta / "erros.txt"; }
 
     std::string arquivo(const std::string& nome) const {
         return leArquivo(pastaXml(parametros.Caminho) + "/" + nome);
@@ -101,14 +95,6 @@ inline std::vector<std::string> valoresDe(const std::string& registro, const std
         valores.push_back(registro.substr(valor, registro.find("</" + tag + ">", valor) - valor));
     }
     return valores;
-}
-
-// Whether an XML parser accepts the file.
-inline bool xmlBemFormado(const std::filesystem::path& arquivo) {
-    const std::string comando =
-        "python3 -c 'import sys, xml.dom.minidom; xml.dom.minidom.parse(sys.argv[1])' '" +
-        arquivo.string() + "' 2>/dev/null";
-    return std::system(comando.c_str()) == 0;
 }
 
 }  // namespace cds::teste

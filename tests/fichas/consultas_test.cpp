@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
+#include <vector>
 
 #include "fichas/cenario.hpp"
 #include "source/consulta.hpp"
@@ -28,8 +30,9 @@ TEST(ConsultasDasFichas, CadaTipoPreparaSuasConsultasNoEsquema) {
     }
 }
 
-// The demo clinic of November 2026: every kind that is built finds its records, and the rows
-// its query must leave out (a CRAS, October, CARATER 7, a dentist) stay out.
+// The demo clinic of November 2026: every kind that is built finds its records, the rows its
+// query must leave out (a CRAS, October, CARATER 7, a dentist) stay out, and every file
+// written is one the layout's official schema accepts.
 TEST(ConsultasDasFichas, ClinicaDeDemonstracaoTemRegistrosDeCadaTipo) {
     const std::map<TipoFicha, std::size_t> esperados = {
         // Marked "Sim": eleven citizens still in care (113 has left, 104 was sent, 114 has no
@@ -58,6 +61,9 @@ TEST(ConsultasDasFichas, ClinicaDeDemonstracaoTemRegistrosDeCadaTipo) {
         c.gera(d.tipo);
         ASSERT_TRUE(esperados.contains(d.tipo)) << "a kind without rows in the demo clinic";
         EXPECT_EQ(c.execucao().ListaArquivos.size(), esperados.at(d.tipo));
+        std::vector<std::filesystem::path> arquivos;
+        for (const auto& arquivo : c.execucao().ListaArquivos) arquivos.push_back(arquivo.caminho);
+        EXPECT_EQ(teste::errosDeLeiaute(arquivos), "");
     }
 }
 

@@ -97,8 +97,9 @@ TEST_F(ProcedimentoTest, FichaCompletaIgualAoEsperado) {
     EXPECT_EQ(c.operador.statusTextos(),
               std::vector<std::string>{"Gerando Fichas de Procedimentos..."});
     EXPECT_TRUE(ex.LogExecucao.empty());
-    EXPECT_TRUE(
-        teste::xmlBemFormado(c.pasta.caminho() / "arquivosXML" / "FichaProcedimento_345.esus.xml"));
+    EXPECT_EQ(
+        teste::errosDeLeiaute(c.pasta.caminho() / "arquivosXML" / "FichaProcedimento_345.esus.xml"),
+        "");
 }
 
 // The two passes over one episode's procedures, and the totals they and the triage count. An

@@ -80,7 +80,7 @@ TEST_F(VisitaDomiciliarTest, FichaCompletaIgualAoEsperado) {
     EXPECT_EQ(c.operador.statusTextos(),
               std::vector<std::string>{"Gerando Fichas de Visita Domiciliar..."});
     EXPECT_TRUE(ex.LogExecucao.empty());
-    EXPECT_TRUE(teste::xmlBemFormado(ex.ListaArquivos[0].caminho));
+    EXPECT_EQ(teste::errosDeLeiaute(ex.ListaArquivos[0].caminho), "");
 }
 
 // Reason 26 is never written; a visit not made (2, 3) has none; a visit made without any
@@ -226,7 +226,7 @@ TEST_F(VisitaDomiciliarTest, ProfissionalSemIneAvisaEGravaAssimMesmo) {
     EXPECT_EQ(c.operador.chamadas[1], ChamadaOperador::erroCadastro(aviso[0]));
     EXPECT_EQ(c.operador.chamadas[2], ChamadaOperador::log(aviso[0]));
     ASSERT_EQ(ex.ListaArquivos.size(), 1u);
-    EXPECT_TRUE(teste::xmlBemFormado(ex.ListaArquivos[0].caminho));
+    EXPECT_EQ(teste::errosDeLeiaute(ex.ListaArquivos[0].caminho), "");
 }
 
 }  // namespace

@@ -58,8 +58,10 @@ banco de dados é desfeito e o arquivo compactado por terminar é apagado. Um se
 encerra o programa na hora.
 
 Código de saída: 0 quando o arquivo compactado foi gravado e a exportação confirmada no banco
-de dados; 1 quando a execução terminou de outro modo; 2 para uso incorreto; 130 (Ctrl-C) ou
-143 (SIGTERM) quando interrompida.
+de dados; 3 quando ambos foram feitos mas a lista de erros não pôde ser gravada (o arquivo
+compactado deve ser enviado: os cadastros dele já constam como enviados); 1 quando a execução
+terminou de outro modo; 2 para uso incorreto; 130 (Ctrl-C) ou 143 (SIGTERM) quando
+interrompida.
 )";
 
 // The help, with the record kinds of the registry: two names a line, then "todas".
@@ -83,8 +85,11 @@ std::string ajuda() {
     texto += "\nSem --config, o arquivo de configuração é o primeiro destes que existir:\n";
     for (const fs::path& local : locaisDoConfig()) texto += "  " + local.string() + "\n";
     return texto +
-           "O arquivo erros.txt, com os erros de cadastro, é gravado ao lado do arquivo de\n"
-           "configuração usado.\n";
+           "\nA lista de erros da exportação (uma linha por erro) é gravada quando ela termina\n"
+           "bem: em erros.txt, ao lado do arquivo de configuração usado, em ANSI\n"
+           "(Windows-1252), e em UTF-8 ao lado do arquivo compactado, com o nome dele e\n"
+           ".erros.txt no lugar de .zip. Uma exportação sem erros apaga o erros.txt anterior;\n"
+           "uma que falha ou é interrompida não mexe nele.\n";
 }
 
 struct ErroUso : std::runtime_error {
@@ -170,6 +175,8 @@ ParametrosExportacao parametrosDaLinha(const Opcoes& o, const ArquivoIni& ini,
     if (auto v = valor(kOpcaoUuid)) p.UUID = *v;
     if (auto v = valor(kOpcaoProfissionalGenerico)) p.ProfissionalGenerico = *v;
     if (auto v = valor(kOpcaoFichas)) p.Fichas = leFichasDaOpcao(*v);
+    // The folder the run will use, in the messages before it too.
+    p.Caminho = caminhoAbsoluto(p.Caminho);
     return p;
 }
 
@@ -219,8 +226,8 @@ void resumo(const ResultadoExportacao& r) {
     for (const auto& [tipo, n] : porTipo)
         std::cerr << "  " << nomeResumo(tipo) << ": " << n << " arquivo(s)\n";
     std::cerr << "  arquivo compactado: " << r.arquivoZip << '\n'
-              << "  linhas no log: " << r.LogExecucao.size() << '\n'
-              << "  linhas na lista de erros: " << r.ErrosCadastro.size() << '\n';
+              << "  linhas no log: " << r.LogExecucao.size() << '\n';
+    for (const std::string& nota : notasFinais(r)) std::cerr << "  " << nota << '\n';
 }
 
 // The program once its signals are taken care of; the run's own errors end it here, each
@@ -261,6 +268,11 @@ int executa(int argc, char** argv) {
     } catch (const ErroInterrompido& e) {
         std::cerr << kTituloAplicacao << ": " << e.what() << '\n';
         return statusDeInterrupcao();
+    } catch (const ErroAposConfirmacao& e) {
+        // Not 1: a script that takes 1 for "nothing happened" must not run the export again
+        // and lose this archive, the only one with its registrations.
+        std::cerr << kTituloAplicacao << ": " << e.what() << '\n';
+        return 3;
     } catch (const Erro& e) {
         std::cerr << kTituloAplicacao << ": " << e.what() << '\n';
         return 1;

@@ -466,7 +466,9 @@ void JanelaPrincipal::aoGerarArquivos() {
         // The run's own copy of the settings file: it writes two settings, and nothing else
         // in the program holds the object meanwhile.
         ArquivoIni ini(caminhoIni);
-        exportaArquivos(p, ini, operador, relogio);
+        const ResultadoExportacao resultado = exportaArquivos(p, ini, operador, relogio);
+        // The closing notes end the log: the error list's lines and place, the warnings again.
+        for (const std::string& nota : notasFinais(resultado)) operador.log(nota);
     });
 }
 

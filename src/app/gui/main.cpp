@@ -43,7 +43,8 @@ int main(int argc, char** argv) {
     const QCommandLineOption config(
         QStringLiteral("config"),
         QStringLiteral("arquivo de configuração (padrão: o primeiro destes que existir: %1; "
-                       "erros.txt é gravado ao lado dele)")
+                       "a lista de erros vai para erros.txt ao lado dele e, em UTF-8, para "
+                       "<arquivo compactado sem .zip>.erros.txt ao lado do arquivo compactado)")
             .arg(locaisDoConfigTexto()),
         QStringLiteral("ARQ"));
     const QCommandLineOption captura(

@@ -829,10 +829,16 @@ TEST_F(JanelaComBancoTest, GerarArquivosGravaAsFichasEMostraOLog) {
     EXPECT_TRUE(fs::exists(zipDoMes()));
     EXPECT_FALSE(fs::exists(saida / "arquivosXML" / "FichaVacinacao_1.esus.xml"));
 
-    // The log of this run only; the error list, emptied when the registrations started, holds
-    // the care record's line, out of sight.
+    // The log of this run only, closed by the error list's line count and place; the list,
+    // emptied when the run started, holds the care record's line, out of sight.
+    const fs::path erros = pasta.caminho() / "erros.txt";
+    const fs::path errosDoMes = saida / "FichasValmo_03112019_1405_01102019_31102019.erros.txt";
     EXPECT_EQ(j.logVisivel->toPlainText(),
-              QString::fromUtf8("Dr. Sem Equipe - INE não cadastrado!"));
+              QString::fromStdString("Dr. Sem Equipe - INE não cadastrado!\nLista de erros: 1 "
+                                     "linha(s), em " +
+                                     erros.string() + " e em " + errosDoMes.string() + "."));
+    EXPECT_EQ(teste::leArquivo(erros), "Dr. Sem Equipe - INE n\xE3o cadastrado!\r\n");
+    EXPECT_EQ(teste::leArquivo(errosDoMes), "Dr. Sem Equipe - INE não cadastrado!\r\n");
     EXPECT_EQ(j.errosCadastro->toPlainText(),
               QString::fromUtf8("Dr. Sem Equipe - INE não cadastrado!"));
     EXPECT_TRUE(j.errosCadastro->isHidden());
@@ -921,6 +927,23 @@ TEST_F(JanelaComBancoTest, FalhaAoCompactarMostraACaixaDeErro) {
     // The run ended with the error; the status keeps the packaging text.
     EXPECT_EQ(j.rotuloStatus->text(), QStringLiteral("Compactando Arquivo..."));
     EXPECT_TRUE(j.botaoGerar->isEnabled());
+}
+
+// Without the municipality's code the log says so as the run starts and again at its end, after
+// the error list's line.
+TEST_F(JanelaComBancoTest, IbgeEmBrancoAvisadoNoInicioENoFimDoLog) {
+    grava(kSecaoGeral, kChaveIbge, "");
+    teste::insereEpisodio(banco, 1);
+    JanelaPrincipal& j = abreJanela();
+    ASSERT_TRUE(geraArquivos());
+
+    ASSERT_EQ(caixa.caixas.size(), 1u);
+    EXPECT_EQ(caixa.caixas[0].titulo, QString::fromUtf8("Informação!"));
+    const QStringList log = j.logVisivel->toPlainText().split(QLatin1Char('\n'));
+    ASSERT_EQ(log.size(), 3) << j.logVisivel->toPlainText().toStdString();
+    EXPECT_TRUE(log[0].startsWith(QString::fromUtf8("IBGE não informado em config.ini")));
+    EXPECT_EQ(log[1], QStringLiteral("Lista de erros: nenhuma linha."));
+    EXPECT_EQ(log[2], log[0]);
 }
 
 TEST_F(JanelaComBancoTest, EscolherGeraSoUmArquivoVazio) {
