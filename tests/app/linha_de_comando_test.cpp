@@ -486,6 +486,64 @@ TEST_F(LinhaDeComandoTest, SaidaPadraoFechadaNaoParaAExportacao) {
               std::string::npos);
 }
 
+// Every file under `pasta` holding `texto`.
+std::vector<fs::path> arquivosCom(const fs::path& pasta, const std::string& texto) {
+    std::vector<fs::path> achados;
+    for (const auto& e : fs::recursive_directory_iterator(pasta))
+        if (e.is_regular_file() && teste::leArquivo(e.path()).find(texto) != std::string::npos)
+            achados.push_back(e.path());
+    return achados;
+}
+
+// Started without some of its standard descriptors, as some schedulers start programs: the
+// first files opened would take their numbers (the database engine's lock files, the database
+// itself), and the log and the status text would be written into them. The run works as with
+// all three open; what it says to a closed one goes nowhere. The engine keeps its lock files in
+// a folder of this test's, where nobody else writes.
+TEST_F(LinhaDeComandoTest, DescritoresPadraoFechadosNaoDesviamOTexto) {
+    insereEpisodiosSemEquipe(banco, 1);
+    banco.desconecta();
+    const fs::path out = pasta.caminho() / "stdout.txt", err = pasta.caminho() / "stderr.txt";
+    // Written by the run: the log on standard output, the status text and the summary on
+    // standard error.
+    const char* const textos[] = {"INE não cadastrado", "Gerando Fichas", "gerado com sucesso",
+                                  "Resumo da exportação"};
+    for (int fechados = 0; fechados < 8; ++fechados) {
+        const bool entrada = fechados & 1, saidaPadrao = fechados & 2, erros = fechados & 4;
+        SCOPED_TRACE(std::string("fechados:") + (entrada ? " 0" : "") + (saidaPadrao ? " 1" : "") +
+                     (erros ? " 2" : ""));
+        fs::remove_all(saida());
+        fs::remove(out);
+        fs::remove(err);
+        const fs::path travas = pasta.caminho() / ("travas-" + std::to_string(fechados));
+        fs::create_directories(travas);
+        const std::string comando = "FIREBIRD_LOCK='" + travas.string() + "' " + EXPORTADOR_CLI +
+                                    " " + comConfig("") + (entrada ? " <&-" : " </dev/null") +
+                                    (saidaPadrao ? " >&-" : " >'" + out.string() + "'") +
+                                    (erros ? " 2>&-" : " 2>'" + err.string() + "'");
+
+        const int r = std::system(comando.c_str());
+
+        ASSERT_TRUE(WIFEXITED(r)) << comando;
+        EXPECT_EQ(WEXITSTATUS(r), 0) << (erros ? "" : teste::leArquivo(err));
+        int arquivos = 0;
+        for (const auto& e : fs::directory_iterator(saida()))
+            if (e.path().extension() == ".zip") ++arquivos;
+        EXPECT_EQ(arquivos, 1);
+        EXPECT_FALSE(fs::is_empty(travas)) << "o motor não usou a pasta de travas do teste";
+        for (const char* texto : textos) {
+            EXPECT_EQ(arquivosCom(travas, texto), std::vector<fs::path>{}) << texto;
+            EXPECT_EQ(arquivosCom(banco.pasta(), texto), std::vector<fs::path>{}) << texto;
+        }
+        if (!saidaPadrao) {
+            EXPECT_NE(teste::leArquivo(out).find(textos[0]), std::string::npos);
+        }
+        if (!erros) {
+            EXPECT_NE(teste::leArquivo(err).find(textos[2]), std::string::npos);
+        }
+    }
+}
+
 // Ctrl-C while a server that never answers holds the connection: the program ends at once,
 // says why, and its exit status says it was stopped.
 TEST_F(LinhaDeComandoTest, CtrlCComOServidorSemResponderEncerraNaHora) {
