@@ -403,7 +403,7 @@ class ProcessoCli {
         sigset_t nenhum, padrao;
         sigemptyset(&nenhum);
         sigemptyset(&padrao);
-        for (const int s : {SIGINT, SIGTERM, SIGPIPE}) sigaddset(&padrao, s);
+        for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaddset(&padrao, s);
         posix_spawnattr_setsigmask(&atributos, &nenhum);
         posix_spawnattr_setsigdefault(&atributos, &padrao);
         posix_spawnattr_setflags(&atributos, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
@@ -572,13 +572,14 @@ TEST_F(LinhaDeComandoTest, CtrlCComOServidorSemResponderEncerraNaHora) {
         << teste::leArquivo(pasta.caminho() / "stderr.txt");
 }
 
-// SIGTERM, or Ctrl-C, in the middle of the records: the run stops, undoes its work, leaves no
-// archive, says why, and its exit status says it was stopped. The run is held in its middle by
+// SIGTERM, Ctrl-C or SIGHUP (its terminal closed) in the middle of the records: the run stops,
+// undoes its work, leaves no archive, hidden or not, says why, and its exit status says it was
+// stopped. The run is held in its middle by
 // its own log: standard output is a pipe read only after the signal.
 TEST_F(LinhaDeComandoTest, SinalNoMeioDaExportacaoParaSemArquivo) {
     insereEpisodiosSemEquipe(banco, 3000);
     banco.desconecta();
-    for (const int sinal : {SIGTERM, SIGINT}) {
+    for (const int sinal : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(sinal);
         fs::remove_all(saida());
         int canal[2];

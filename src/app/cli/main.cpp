@@ -57,13 +57,13 @@ as mensagens de andamento e os avisos, na saída de erros. Iniciado com alguma d
 entrada padrão) fechada, como fazem alguns agendadores, o programa a abre em /dev/null: o
 que iria para ela se perde, e nada vai parar em outro arquivo.
 
-Ctrl-C (ou SIGTERM) interrompe a exportação: a consulta em curso é cancelada, o trabalho no
-banco de dados é desfeito e o arquivo compactado por terminar é apagado. Um segundo Ctrl-C
-encerra o programa na hora.
+Ctrl-C (ou SIGTERM, ou SIGHUP quando o terminal é fechado) interrompe a exportação: a
+consulta em curso é cancelada, o trabalho no banco de dados é desfeito e o arquivo compactado
+por terminar é apagado. Um segundo Ctrl-C encerra o programa na hora.
 
 Código de saída: 0 quando o arquivo compactado foi gravado e a exportação confirmada no banco
-de dados; 1 quando a execução terminou de outro modo; 2 para uso incorreto; 130 (Ctrl-C) ou
-143 (SIGTERM) quando interrompida.
+de dados; 1 quando a execução terminou de outro modo; 2 para uso incorreto; 130 (Ctrl-C), 143
+(SIGTERM) ou 129 (SIGHUP) quando interrompida.
 )";
 
 // The help, with the record kinds of the registry: two names a line, then "todas".
