@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -612,6 +613,70 @@ TEST_F(LinhaDeComandoTest, SinalNoMeioDaExportacaoParaSemArquivo) {
         for (const auto& e : fs::directory_iterator(saida())) sobra.push_back(e.path().filename());
         EXPECT_EQ(sobra, std::vector<std::string>{"arquivosXML"});
     }
+}
+
+// The hidden files in the output folder named as archives are.
+std::vector<std::string> arquivosOcultos(const fs::path& pasta) {
+    std::vector<std::string> nomes;
+    for (const auto& e : fs::directory_iterator(pasta)) {
+        const std::string nome = e.path().filename();
+        if (nome.starts_with(".FichasValmo_")) nomes.push_back(nome);
+    }
+    std::sort(nomes.begin(), nomes.end());
+    return nomes;
+}
+
+// A run killed outright (kill -9; a second Ctrl-C ends it the same way) leaves its hidden
+// archive in the output folder. The next run there, once it holds the folder, removes it and
+// says so once; hidden files of other names, lookalikes included, stay as they are.
+TEST_F(LinhaDeComandoTest, ArquivoIncompletoDeExecucaoMortaRemovidoPelaProxima) {
+    insereEpisodiosSemEquipe(banco, 3000);
+    banco.desconecta();
+    fs::create_directories(saida());
+    const std::vector<std::string> alheios = {
+        ".FichasValmo_01112019_1200_01102019_31102019.zip",
+        ".FichasValmo_01112019_1200_01102019_31102019.zip.123-0-45.bak",
+        ".FichasValmo_da_clinica.zip.123-0-45",
+    };
+    for (const std::string& nome : alheios) teste::escreveArquivo(saida() / nome, "do operador");
+
+    int canal[2];
+    ASSERT_EQ(::pipe2(canal, O_CLOEXEC), 0);
+    {
+        ProcessoCli cli({"--config", config().string(), "--data-inicial", "01/10/2019",
+                         "--data-final", "31/10/2019", "--fichas", "atendimento-individual"},
+                        canal[1], pasta.caminho() / "stderr.txt");
+        ::close(canal[1]);
+        ASSERT_GT(cli.pid, 0);
+        // Among its records, its archive begun, and held there by its log.
+        char bloco[4096];
+        ASSERT_GT(::read(canal[0], bloco, sizeof bloco), 0);
+        cli.sinal(SIGKILL);
+        const std::optional<int> status = cli.espera(kPrazo);
+        ::close(canal[0]);
+        ASSERT_TRUE(status.has_value());
+        ASSERT_TRUE(WIFSIGNALED(*status));
+    }
+    const std::vector<std::string> ocultos = arquivosOcultos(saida());
+    ASSERT_EQ(ocultos.size(), alheios.size() + 1) << "a execução morta não deixou o seu";
+    std::string incompleto;
+    for (const std::string& nome : ocultos)
+        if (std::find(alheios.begin(), alheios.end(), nome) == alheios.end()) incompleto = nome;
+
+    const Saida r = executa(comConfig("--fichas atendimento-individual"));
+
+    ASSERT_EQ(r.status, 0) << r.erros;
+    EXPECT_FALSE(fs::exists(saida() / incompleto));
+    const std::string aviso = "Removido o arquivo incompleto " + (saida() / incompleto).string() +
+                              ", de uma exportação interrompida.\n";
+    const auto onde = r.saida.find(aviso);
+    EXPECT_NE(onde, std::string::npos) << r.saida.substr(0, 400);
+    EXPECT_EQ(r.saida.find("Removido", onde + 1), std::string::npos);
+    for (const std::string& nome : alheios)
+        EXPECT_EQ(teste::leArquivo(saida() / nome), "do operador") << nome;
+    std::vector<std::string> esperados = alheios;
+    std::sort(esperados.begin(), esperados.end());
+    EXPECT_EQ(arquivosOcultos(saida()), esperados);
 }
 
 // Where the kernel says a process sleeps; empty where it does not say.

@@ -59,7 +59,9 @@ que iria para ela se perde, e nada vai parar em outro arquivo.
 
 Ctrl-C (ou SIGTERM, ou SIGHUP quando o terminal é fechado) interrompe a exportação: a
 consulta em curso é cancelada, o trabalho no banco de dados é desfeito e o arquivo compactado
-por terminar é apagado. Um segundo Ctrl-C encerra o programa na hora.
+por terminar é apagado. Um segundo Ctrl-C encerra o programa na hora; o arquivo compactado
+por terminar fica então, oculto, na pasta de saída, e a próxima exportação nessa pasta o
+apaga, assim como o de uma execução que morreu (kill -9, falta de energia).
 
 Código de saída: 0 quando o arquivo compactado foi gravado e a exportação confirmada no banco
 de dados; 1 quando a execução terminou de outro modo; 2 para uso incorreto; 130 (Ctrl-C), 143
