@@ -5,8 +5,11 @@
 #include <cstdlib>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
+
+#include <cerrno>
 #endif
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -38,6 +41,26 @@ bool defineVariavelDoAmbiente(const char* nome, const std::string& valor) {
     return _putenv_s(nome, valor.c_str()) == 0;
 #else
     return ::setenv(nome, valor.c_str(), 1) == 0;
+#endif
+}
+
+std::error_code abreDescritoresPadraoFechados() {
+#ifdef _WIN32
+    return {};
+#else
+    for (int descritor = 0; descritor <= 2; ++descritor) {
+        if (::fcntl(descritor, F_GETFD) != -1 || errno != EBADF) continue;
+        // Filled in order, so the open takes the lowest free number, the one closed.
+        const int nulo = ::open("/dev/null", O_RDWR);
+        if (nulo < 0) return {errno, std::generic_category()};
+        if (nulo != descritor) {
+            const bool posto = ::dup2(nulo, descritor) == descritor;
+            const int erro = errno;
+            ::close(nulo);
+            if (!posto) return {erro, std::generic_category()};
+        }
+    }
+    return {};
 #endif
 }
 

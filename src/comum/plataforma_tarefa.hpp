@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <system_error>
 
 namespace cds {
 
@@ -19,5 +20,14 @@ void guardaMemoriaLiberada();
 // Sets a variable of the process's environment, for the libraries it loads after; false when
 // the system refuses it.
 bool defineVariavelDoAmbiente(const char* nome, const std::string& valor);
+
+// Opens the null device on each standard descriptor (0, 1, 2) the program was started without,
+// as some schedulers start programs: the files opened after would otherwise take those numbers,
+// and what the program says on its standard output and error would be written into them (the
+// database engine's lock files, the database itself). Called first thing in each program's
+// main, before anything opens a file. The system's reason when the null device cannot be
+// opened; nothing on Windows, whose C runtime keeps descriptors 0 to 2 for the standard streams
+// even when the process has none, and whose files are handles of no set number.
+std::error_code abreDescritoresPadraoFechados();
 
 }  // namespace cds

@@ -19,6 +19,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <regex>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -773,6 +774,34 @@ std::string EmpacotamentoSimultaneo::conclui(const ListaDeArquivos& ListaArquivo
     return empacotaEmSequencia(
         nome, ListaArquivos.size(), [&](std::size_t i) { return ListaArquivos.caminho(i); },
         cancelamento);
+}
+
+void removeArquivosIncompletos(const std::string& Caminho,
+                               const std::function<void(const std::string&)>& log) {
+    // nomeDoArquivo's name as criaArquivoAoLado hides it: a dot before, and the writer's
+    // process, a count and a random number after.
+    static const std::regex incompleto(
+        R"(\.FichasValmo_[0-9]{8}_[0-9]{4}_[0-9]{8}_[0-9]{8}\.zip\.[0-9]+-[0-9]+-[0-9]+)");
+    std::error_code erro;
+    fs::directory_iterator item(fs::path(Caminho), erro);
+    for (; !erro && item != fs::directory_iterator(); item.increment(erro)) {
+        const fs::path& arquivo = item->path();
+        if (!std::regex_match(arquivo.filename().string(), incompleto)) continue;
+        // The packing writes a plain file; a link or a folder of that name is someone else's.
+        std::error_code tipo;
+        if (!fs::is_regular_file(fs::symlink_status(arquivo, tipo))) continue;
+        std::error_code remocao;
+        fs::remove(arquivo, remocao);
+        log(remocao ? "Não foi possível apagar o arquivo incompleto " + arquivo.string() +
+                          ", de uma exportação interrompida: " + motivoDoSistema(remocao) +
+                          ". Apague-o à mão."
+                    : "Removido o arquivo incompleto " + arquivo.string() +
+                          ", de uma exportação interrompida.");
+    }
+    if (erro)
+        log("Não foi possível procurar na pasta " + Caminho +
+            " os arquivos incompletos de exportações interrompidas: " + motivoDoSistema(erro) +
+            ".");
 }
 
 void avisaArquivoGerado(Operador& operador) {

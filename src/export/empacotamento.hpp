@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -69,6 +70,15 @@ class EmpacotamentoSimultaneo {
     const ParametrosExportacao parametros;
     std::unique_ptr<Estado> estado;
 };
+
+// Removes from the output folder the hidden archives of runs that died while packing (killed,
+// the power gone, a second Ctrl-C): only plain files named as the packing names its archive
+// while it writes it, nothing else. Called by the run holding the folder's lock (TravaPasta),
+// before it begins its own: every such archive is written by a run holding the lock, so one
+// found then is a dead run's. Each is told once to `log`, removed or not (and why not); a
+// file that stays does no harm to the run, which goes on.
+void removeArquivosIncompletos(const std::string& Caminho,
+                               const std::function<void(const std::string&)>& log);
 
 // "Concluído!", the success box, and the status cleared after it.
 void avisaArquivoGerado(Operador& operador);

@@ -132,6 +132,9 @@ ResultadoExportacao geraEEmpacota(const ParametrosExportacao& parametros, Arquiv
         ex.log(aviso);
     ex.ListaArquivos.clear();
 
+    // The folder is this run's (its lock is held): a hidden archive there is a dead run's.
+    removeArquivosIncompletos(parametros.Caminho, [&ex](const std::string& l) { ex.log(l); });
+
     // The archive is deflated on a second core while the records are written.
     EmpacotamentoSimultaneo empacotamento(parametros, relogio);
     ex.aoGravarArquivo = [&empacotamento](const std::string& caminho, const std::string& texto,

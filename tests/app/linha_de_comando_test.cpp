@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -456,7 +457,7 @@ class ProcessoCli {
         sigset_t nenhum, padrao;
         sigemptyset(&nenhum);
         sigemptyset(&padrao);
-        for (const int s : {SIGINT, SIGTERM, SIGPIPE}) sigaddset(&padrao, s);
+        for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaddset(&padrao, s);
         posix_spawnattr_setsigmask(&atributos, &nenhum);
         posix_spawnattr_setsigdefault(&atributos, &padrao);
         posix_spawnattr_setflags(&atributos, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
@@ -600,6 +601,64 @@ TEST_F(LinhaDeComandoTest, SaidaPadraoFechadaNaoParaAExportacao) {
               std::string::npos);
 }
 
+// Every file under `pasta` holding `texto`.
+std::vector<fs::path> arquivosCom(const fs::path& pasta, const std::string& texto) {
+    std::vector<fs::path> achados;
+    for (const auto& e : fs::recursive_directory_iterator(pasta))
+        if (e.is_regular_file() && teste::leArquivo(e.path()).find(texto) != std::string::npos)
+            achados.push_back(e.path());
+    return achados;
+}
+
+// Started without some of its standard descriptors, as some schedulers start programs: the
+// first files opened would take their numbers (the database engine's lock files, the database
+// itself), and the log and the status text would be written into them. The run works as with
+// all three open; what it says to a closed one goes nowhere. The engine keeps its lock files in
+// a folder of this test's, where nobody else writes.
+TEST_F(LinhaDeComandoTest, DescritoresPadraoFechadosNaoDesviamOTexto) {
+    insereEpisodiosSemEquipe(banco, 1);
+    banco.desconecta();
+    const fs::path out = pasta.caminho() / "stdout.txt", err = pasta.caminho() / "stderr.txt";
+    // Written by the run: the log on standard output, the status text and the summary on
+    // standard error.
+    const char* const textos[] = {"INE não cadastrado", "Gerando Fichas", "gerado com sucesso",
+                                  "Resumo da exportação"};
+    for (int fechados = 0; fechados < 8; ++fechados) {
+        const bool entrada = fechados & 1, saidaPadrao = fechados & 2, erros = fechados & 4;
+        SCOPED_TRACE(std::string("fechados:") + (entrada ? " 0" : "") + (saidaPadrao ? " 1" : "") +
+                     (erros ? " 2" : ""));
+        fs::remove_all(saida());
+        fs::remove(out);
+        fs::remove(err);
+        const fs::path travas = pasta.caminho() / ("travas-" + std::to_string(fechados));
+        fs::create_directories(travas);
+        const std::string comando = "FIREBIRD_LOCK='" + travas.string() + "' " + EXPORTADOR_CLI +
+                                    " " + comConfig("") + (entrada ? " <&-" : " </dev/null") +
+                                    (saidaPadrao ? " >&-" : " >'" + out.string() + "'") +
+                                    (erros ? " 2>&-" : " 2>'" + err.string() + "'");
+
+        const int r = std::system(comando.c_str());
+
+        ASSERT_TRUE(WIFEXITED(r)) << comando;
+        EXPECT_EQ(WEXITSTATUS(r), 0) << (erros ? "" : teste::leArquivo(err));
+        int arquivos = 0;
+        for (const auto& e : fs::directory_iterator(saida()))
+            if (e.path().extension() == ".zip") ++arquivos;
+        EXPECT_EQ(arquivos, 1);
+        EXPECT_FALSE(fs::is_empty(travas)) << "o motor não usou a pasta de travas do teste";
+        for (const char* texto : textos) {
+            EXPECT_EQ(arquivosCom(travas, texto), std::vector<fs::path>{}) << texto;
+            EXPECT_EQ(arquivosCom(banco.pasta(), texto), std::vector<fs::path>{}) << texto;
+        }
+        if (!saidaPadrao) {
+            EXPECT_NE(teste::leArquivo(out).find(textos[0]), std::string::npos);
+        }
+        if (!erros) {
+            EXPECT_NE(teste::leArquivo(err).find(textos[2]), std::string::npos);
+        }
+    }
+}
+
 // Ctrl-C while a server that never answers holds the connection: the program ends at once,
 // says why, and its exit status says it was stopped.
 TEST_F(LinhaDeComandoTest, CtrlCComOServidorSemResponderEncerraNaHora) {
@@ -628,13 +687,14 @@ TEST_F(LinhaDeComandoTest, CtrlCComOServidorSemResponderEncerraNaHora) {
         << teste::leArquivo(pasta.caminho() / "stderr.txt");
 }
 
-// SIGTERM, or Ctrl-C, in the middle of the records: the run stops, undoes its work, leaves no
-// archive, says why, and its exit status says it was stopped. The run is held in its middle by
+// SIGTERM, Ctrl-C or SIGHUP (its terminal closed) in the middle of the records: the run stops,
+// undoes its work, leaves no archive, hidden or not, says why, and its exit status says it was
+// stopped. The run is held in its middle by
 // its own log: standard output is a pipe read only after the signal.
 TEST_F(LinhaDeComandoTest, SinalNoMeioDaExportacaoParaSemArquivo) {
     insereEpisodiosSemEquipe(banco, 3000);
     banco.desconecta();
-    for (const int sinal : {SIGTERM, SIGINT}) {
+    for (const int sinal : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(sinal);
         fs::remove_all(saida());
         int canal[2];
@@ -667,6 +727,70 @@ TEST_F(LinhaDeComandoTest, SinalNoMeioDaExportacaoParaSemArquivo) {
         for (const auto& e : fs::directory_iterator(saida())) sobra.push_back(e.path().filename());
         EXPECT_EQ(sobra, std::vector<std::string>{"arquivosXML"});
     }
+}
+
+// The hidden files in the output folder named as archives are.
+std::vector<std::string> arquivosOcultos(const fs::path& pasta) {
+    std::vector<std::string> nomes;
+    for (const auto& e : fs::directory_iterator(pasta)) {
+        const std::string nome = e.path().filename();
+        if (nome.starts_with(".FichasValmo_")) nomes.push_back(nome);
+    }
+    std::sort(nomes.begin(), nomes.end());
+    return nomes;
+}
+
+// A run killed outright (kill -9; a second Ctrl-C ends it the same way) leaves its hidden
+// archive in the output folder. The next run there, once it holds the folder, removes it and
+// says so once; hidden files of other names, lookalikes included, stay as they are.
+TEST_F(LinhaDeComandoTest, ArquivoIncompletoDeExecucaoMortaRemovidoPelaProxima) {
+    insereEpisodiosSemEquipe(banco, 3000);
+    banco.desconecta();
+    fs::create_directories(saida());
+    const std::vector<std::string> alheios = {
+        ".FichasValmo_01112019_1200_01102019_31102019.zip",
+        ".FichasValmo_01112019_1200_01102019_31102019.zip.123-0-45.bak",
+        ".FichasValmo_da_clinica.zip.123-0-45",
+    };
+    for (const std::string& nome : alheios) teste::escreveArquivo(saida() / nome, "do operador");
+
+    int canal[2];
+    ASSERT_EQ(::pipe2(canal, O_CLOEXEC), 0);
+    {
+        ProcessoCli cli({"--config", config().string(), "--data-inicial", "01/10/2019",
+                         "--data-final", "31/10/2019", "--fichas", "atendimento-individual"},
+                        canal[1], pasta.caminho() / "stderr.txt");
+        ::close(canal[1]);
+        ASSERT_GT(cli.pid, 0);
+        // Among its records, its archive begun, and held there by its log.
+        char bloco[4096];
+        ASSERT_GT(::read(canal[0], bloco, sizeof bloco), 0);
+        cli.sinal(SIGKILL);
+        const std::optional<int> status = cli.espera(kPrazo);
+        ::close(canal[0]);
+        ASSERT_TRUE(status.has_value());
+        ASSERT_TRUE(WIFSIGNALED(*status));
+    }
+    const std::vector<std::string> ocultos = arquivosOcultos(saida());
+    ASSERT_EQ(ocultos.size(), alheios.size() + 1) << "a execução morta não deixou o seu";
+    std::string incompleto;
+    for (const std::string& nome : ocultos)
+        if (std::find(alheios.begin(), alheios.end(), nome) == alheios.end()) incompleto = nome;
+
+    const Saida r = executa(comConfig("--fichas atendimento-individual"));
+
+    ASSERT_EQ(r.status, 0) << r.erros;
+    EXPECT_FALSE(fs::exists(saida() / incompleto));
+    const std::string aviso = "Removido o arquivo incompleto " + (saida() / incompleto).string() +
+                              ", de uma exportação interrompida.\n";
+    const auto onde = r.saida.find(aviso);
+    EXPECT_NE(onde, std::string::npos) << r.saida.substr(0, 400);
+    EXPECT_EQ(r.saida.find("Removido", onde + 1), std::string::npos);
+    for (const std::string& nome : alheios)
+        EXPECT_EQ(teste::leArquivo(saida() / nome), "do operador") << nome;
+    std::vector<std::string> esperados = alheios;
+    std::sort(esperados.begin(), esperados.end());
+    EXPECT_EQ(arquivosOcultos(saida()), esperados);
 }
 
 // Where the kernel says a process sleeps; empty where it does not say.

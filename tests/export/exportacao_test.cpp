@@ -831,6 +831,70 @@ TEST_F(ExportacaoTest, DuasExecucoesNoMesmoMinutoGuardamOsDoisArquivos) {
     EXPECT_EQ(entradasDoZip(outro), std::vector<std::string>{"FichaVacinacao_1.esus.xml"});
 }
 
+// The hidden archives of runs that died while packing go with the next run, once it holds the
+// folder, each said once in its log. While another run holds the folder they stay: one may be
+// that run's own. Only the names the packing gives its archive, and only plain files.
+TEST_F(ExportacaoTest, ArquivosIncompletosDeExecucoesMortasSaemComATrava) {
+    teste::insereEpisodio(banco, 1);
+    banco.desconecta();
+    const fs::path saida(parametros.Caminho);
+    const std::vector<std::string> incompletos = {
+        ".FichasValmo_03112019_1405_01102019_31102019.zip.4242-0-123456",
+        ".FichasValmo_31122026_2359_01112026_30112026.zip.1-17-0",
+    };
+    const std::vector<std::string> alheios = {
+        ".FichasValmo_03112019_1405_01102019_31102019.zip",
+        ".FichasValmo_03112019_1405_01102019_31102019.zip.4242-0-1.bak",
+        ".FichasValmo_03112019_1405_01102019_31102019_2.zip.4242-0-1",
+        ".FichasValmo_3112019_1405_01102019_31102019.zip.4242-0-1",
+        ".FichasValmo_03112019_1405_01102019_31102019.zip.4242-0-",
+        ".FichasValmo_03112019_1405_01102019_31102019.ZIP.4242-0-1",
+        "FichasValmo_03112019_1405_01102019_31102019.zip.4242-0-1",
+        ".config.ini.4242-0-123456",
+    };
+    for (const std::string& nome : incompletos) teste::escreveArquivo(saida / nome, "incompleto");
+    for (const std::string& nome : alheios) teste::escreveArquivo(saida / nome, "do operador");
+    // Named as the packing names its archive, but a link and a folder: not the packing's.
+    const fs::path alvo = pasta / "alvo.zip";
+    teste::escreveArquivo(alvo, "do operador");
+    const fs::path link = saida / ".FichasValmo_03112019_1405_01102019_31102019.zip.7-0-7";
+    fs::create_symlink(alvo, link);
+    const fs::path subpasta = saida / ".FichasValmo_03112019_1405_01102019_31102019.zip.8-0-8";
+    fs::create_directory(subpasta);
+    teste::escreveArquivo(subpasta / "dentro.txt", "do operador");
+
+    {
+        OutroProcessoComATrava outra(parametros.Caminho);
+        ASSERT_TRUE(outra.travou);
+        EXPECT_THROW(exportaArquivos(parametros, ini, operador, relogio), ErroArquivo);
+        for (const std::string& nome : incompletos) EXPECT_TRUE(fs::exists(saida / nome)) << nome;
+    }
+    const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
+
+    EXPECT_TRUE(fs::is_regular_file(r.arquivoZip)) << r.arquivoZip;
+    std::vector<std::string> avisos, esperados;
+    for (const std::string& linha : r.LogExecucao)
+        if (linha.find("arquivo incompleto") != std::string::npos) avisos.push_back(linha);
+    for (const std::string& nome : incompletos) {
+        EXPECT_FALSE(fs::exists(saida / nome)) << nome;
+        esperados.push_back("Removido o arquivo incompleto " + (saida / nome).string() +
+                            ", de uma exportação interrompida.");
+    }
+    std::sort(avisos.begin(), avisos.end());
+    std::sort(esperados.begin(), esperados.end());
+    EXPECT_EQ(avisos, esperados);
+    for (const std::string& linha : esperados)
+        EXPECT_EQ(std::count(operador.chamadas.begin(), operador.chamadas.end(),
+                             ChamadaOperador::log(linha)),
+                  1)
+            << linha;
+    for (const std::string& nome : alheios)
+        EXPECT_EQ(teste::leArquivo(saida / nome), "do operador") << nome;
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(teste::leArquivo(alvo), "do operador");
+    EXPECT_EQ(teste::leArquivo(subpasta / "dentro.txt"), "do operador");
+}
+
 TEST(Abertura, PastaXmlNaoECriadaParaUmCaminhoEmBranco) {
     for (const char* Caminho : {"", " ", "\t"}) {
         EXPECT_THROW(criaPastaXml(Caminho), ErroArquivo) << "'" << Caminho << "'";

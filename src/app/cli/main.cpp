@@ -9,12 +9,14 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
 #include "app/cli/sinais.hpp"
 #include "comum/cancelamento.hpp"
 #include "comum/erro.hpp"
+#include "comum/plataforma_tarefa.hpp"
 #include "comum/versao.hpp"
 #include "export/abertura.hpp"
 #include "export/arquivo_ini.hpp"
@@ -51,17 +53,21 @@ constexpr const char* kAjudaFim = R"(  --version                     mostra a ve
 
 Os arquivos vão para a subpasta arquivosXML da pasta de saída (criada se faltar) e o
 arquivo compactado para a própria pasta de saída. As linhas do log saem na saída padrão;
-as mensagens de andamento e os avisos, na saída de erros.
+as mensagens de andamento e os avisos, na saída de erros. Iniciado com alguma delas (ou a
+entrada padrão) fechada, como fazem alguns agendadores, o programa a abre em /dev/null: o
+que iria para ela se perde, e nada vai parar em outro arquivo.
 
-Ctrl-C (ou SIGTERM) interrompe a exportação: a consulta em curso é cancelada, o trabalho no
-banco de dados é desfeito e o arquivo compactado por terminar é apagado. Um segundo Ctrl-C
-encerra o programa na hora.
+Ctrl-C (ou SIGTERM, ou SIGHUP quando o terminal é fechado) interrompe a exportação: a
+consulta em curso é cancelada, o trabalho no banco de dados é desfeito e o arquivo compactado
+por terminar é apagado. Um segundo Ctrl-C encerra o programa na hora; o arquivo compactado
+por terminar fica então, oculto, na pasta de saída, e a próxima exportação nessa pasta o
+apaga, assim como o de uma execução que morreu (kill -9, falta de energia).
 
 Código de saída: 0 quando o arquivo compactado foi gravado e a exportação confirmada no banco
 de dados; 3 quando ambos foram feitos mas a lista de erros não pôde ser gravada (o arquivo
 compactado deve ser enviado: os cadastros dele já constam como enviados); 1 quando a execução
-terminou de outro modo; 2 para uso incorreto; 130 (Ctrl-C) ou 143 (SIGTERM) quando
-interrompida.
+terminou de outro modo; 2 para uso incorreto; 130 (Ctrl-C), 143 (SIGTERM) ou 129 (SIGHUP)
+quando interrompida.
 )";
 
 // The help, with the record kinds of the registry: two names a line, then "todas".
@@ -282,6 +288,15 @@ int executa(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // First, before anything opens a file: the folder's lock and the engine's lock files would
+    // take the place of a closed standard output or error.
+    if (const std::error_code erro = abreDescritoresPadraoFechados()) {
+        std::cerr << kTituloAplicacao
+                  << ": não foi possível abrir /dev/null no lugar da entrada ou saída padrão "
+                     "fechada: "
+                  << motivoDoSistema(erro) << ".\n";
+        return 1;
+    }
     try {
         instalaTratamentoDeSinais(aoSinal);
         return executa(argc, argv);

@@ -56,6 +56,8 @@ void instalaTratamentoDeSinais(std::function<void(int, int)> aoSinal) {
     sigemptyset(&conjunto);
     sigaddset(&conjunto, SIGINT);
     sigaddset(&conjunto, SIGTERM);
+    // The terminal closed: the run stops as for SIGTERM, rather than leave its work half done.
+    sigaddset(&conjunto, SIGHUP);
     // Blocked here, and so in every thread started after, the waiting one included: sigwait
     // takes them there, where any call may be made, which a handler could not.
     pthread_sigmask(SIG_BLOCK, &conjunto, nullptr);

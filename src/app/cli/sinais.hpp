@@ -4,12 +4,13 @@
 
 namespace cds {
 
-// Ctrl-C and SIGTERM (on Windows, Ctrl-C, Ctrl-Break and the console being closed) reach
-// `aoSinal`, on a thread of its own and never inside a signal handler, with the signal's number
-// (SIGINT or SIGTERM) and how many have come so far; the program is not ended by them. A closed
-// standard output (SIGPIPE) no longer ends the program either: its writes just fail.
+// Ctrl-C, SIGTERM and SIGHUP (on Windows, Ctrl-C, Ctrl-Break and the console being closed)
+// reach `aoSinal`, on a thread of its own and never inside a signal handler, with the signal's
+// number (SIGINT, SIGTERM or SIGHUP) and how many have come so far; the program is not ended
+// by them. A closed standard output (SIGPIPE) no longer ends the program either: its writes
+// just fail.
 //
-// Called first in main, before any other thread starts (the database client starts its own),
+// Called in main before any other thread starts (the database client starts its own),
 // so that every thread keeps the signals blocked and only the waiting thread takes them. A
 // signal ignored when the program started (a job started in the background, nohup) stays
 // ignored.

@@ -6,9 +6,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <system_error>
 
 #include "app/gui/caixa_mensagem.hpp"
 #include "app/gui/janela_principal.hpp"
+#include "comum/erro.hpp"
+#include "comum/plataforma_tarefa.hpp"
 #include "export/local_config.hpp"
 
 namespace fs = std::filesystem;
@@ -32,6 +35,14 @@ QString locaisDoConfigTexto() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // First, before anything opens a file: as the command line does.
+    if (const std::error_code erro = abreDescritoresPadraoFechados()) {
+        std::fprintf(stderr,
+                     "exportador-cds-gui: não foi possível abrir /dev/null no lugar da entrada "
+                     "ou saída padrão fechada: %s.\n",
+                     motivoDoSistema(erro).c_str());
+        return 1;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("exportador-cds-gui"));
 
