@@ -36,6 +36,7 @@
 #include <string>
 #include <vector>
 
+#include "comum/plataforma_arquivos.hpp"
 #include "export/abertura.hpp"
 #include "export/arquivo_ini.hpp"
 #include "export/empacotamento.hpp"
@@ -310,16 +311,17 @@ constexpr const char* kTabelasFonte[] = {
     "PRESENCAENCONTROS",
 };
 
-// A file saved as the run saves one: written whole to a sibling, renamed over the name.
+// A file saved as the run saves one: written whole to a new hidden sibling, renamed over the
+// name.
 void salvaComoARun(const std::string& caminho, const std::string& bytes) {
-    const std::string temporario = caminho + ".tmp";
-    std::ofstream arquivo;
-    arquivo.rdbuf()->pubsetbuf(nullptr, 0);
-    arquivo.open(temporario, std::ios::binary | std::ios::trunc);
-    arquivo.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    arquivo.close();
-    if (!arquivo) throw std::runtime_error("não gravou " + temporario);
-    fs::rename(temporario, caminho);
+    fs::path temporario;
+    std::error_code erro;
+    ArquivoAberto arquivo = criaArquivoAoLado(caminho, temporario, erro);
+    if (!erro) erro = arquivo.grava(bytes);
+    bool eraLink = false;
+    if (!erro) erro = substituiArquivoSeNaoForLink(temporario, caminho, eraLink);
+    if (const std::error_code fechou = arquivo.fecha(); !erro) erro = fechou;
+    if (erro) throw std::runtime_error("não gravou " + caminho + ": " + erro.message());
 }
 
 // The floor: reading, writing and packing the run's work, one after another.

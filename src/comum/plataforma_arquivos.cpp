@@ -1,10 +1,17 @@
 #include "comum/plataforma_arquivos.hpp"
 
+#include <atomic>
+#include <cstdint>
+#include <random>
+#include <string>
 #include <utility>
 
 #include "comum/plataforma_windows.hpp"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -96,11 +103,8 @@ ArquivoAberto ArquivoAberto::abre(const fs::path& nome, unsigned modo, std::erro
 }
 
 ArquivoAberto ArquivoAberto::criaNovo(const fs::path& nome, std::error_code& erro) {
+    // CREATE_NEW fails on any name taken, a link's too.
     return abre(nome, CREATE_NEW, erro);
-}
-
-ArquivoAberto ArquivoAberto::criaOuEsvazia(const fs::path& nome, std::error_code& erro) {
-    return abre(nome, CREATE_ALWAYS, erro);
 }
 
 ArquivoAberto ArquivoAberto::abreParaAlterar(const fs::path& nome, std::error_code& erro) {
@@ -176,6 +180,29 @@ std::error_code ArquivoAberto::fecha() {
     return fechou ? std::error_code() : erroDoSistema();
 }
 
+std::FILE* ArquivoAberto::fluxo(std::error_code& erro) const {
+    HANDLE copia = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), alca, GetCurrentProcess(), &copia, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS)) {
+        erro = erroDoSistema();
+        return nullptr;
+    }
+    const int descritor = _open_osfhandle(reinterpret_cast<intptr_t>(copia), _O_BINARY);
+    if (descritor < 0) {
+        erro = std::make_error_code(std::errc::too_many_files_open);
+        CloseHandle(copia);
+        return nullptr;
+    }
+    std::FILE* f = _fdopen(descritor, "r+b");
+    if (f == nullptr) {
+        erro = std::make_error_code(std::errc::too_many_files_open);
+        _close(descritor);
+        return nullptr;
+    }
+    erro.clear();
+    return f;
+}
+
 std::error_code sincronizaArquivo(const fs::path& arquivo) {
     // FlushFileBuffers needs a handle open for writing.
     HANDLE h = CreateFileW(arquivo.c_str(), GENERIC_WRITE, kCompartilhaTudo, nullptr, OPEN_EXISTING,
@@ -194,6 +221,16 @@ std::error_code substituiArquivo(const fs::path& de, const fs::path& para) {
     // Write-through: the call returns once the new name is on the disk.
     if (MoveFileExW(de.c_str(), para.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return {};
+    return erroDoSistema();
+}
+
+std::error_code substituiArquivoSeNaoForLink(const fs::path& de, const fs::path& para,
+                                             bool& eraLink) {
+    // A symbolic link, or a junction, is a reparse point.
+    const DWORD atributos = GetFileAttributesW(para.c_str());
+    eraLink = atributos != INVALID_FILE_ATTRIBUTES && (atributos & FILE_ATTRIBUTE_REPARSE_POINT);
+    if (eraLink) return std::make_error_code(std::errc::file_exists);
+    if (MoveFileExW(de.c_str(), para.c_str(), MOVEFILE_REPLACE_EXISTING)) return {};
     return erroDoSistema();
 }
 
@@ -263,21 +300,17 @@ ArquivoAberto& ArquivoAberto::operator=(ArquivoAberto&& outro) noexcept {
 
 ArquivoAberto ArquivoAberto::abre(const fs::path& nome, unsigned modo, std::error_code& erro) {
     ArquivoAberto arquivo;
-    arquivo.descritor = ::open(nome.c_str(), static_cast<int>(modo) | O_CLOEXEC, 0666);
+    arquivo.descritor = ::open(nome.c_str(), static_cast<int>(modo) | O_CLOEXEC, 0600);
     erro = arquivo.descritor < 0 ? erroDoSistema() : std::error_code();
     return arquivo;
 }
 
 ArquivoAberto ArquivoAberto::criaNovo(const fs::path& nome, std::error_code& erro) {
-    return abre(nome, O_WRONLY | O_CREAT | O_EXCL, erro);
-}
-
-ArquivoAberto ArquivoAberto::criaOuEsvazia(const fs::path& nome, std::error_code& erro) {
-    return abre(nome, O_WRONLY | O_CREAT | O_TRUNC, erro);
+    return abre(nome, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, erro);
 }
 
 ArquivoAberto ArquivoAberto::abreParaAlterar(const fs::path& nome, std::error_code& erro) {
-    return abre(nome, O_RDWR, erro);
+    return abre(nome, O_RDWR | O_NOFOLLOW, erro);
 }
 
 bool ArquivoAberto::aberto() const {
@@ -344,6 +377,22 @@ std::error_code ArquivoAberto::fecha() {
     return ::close(std::exchange(descritor, -1)) == 0 ? std::error_code() : erroDoSistema();
 }
 
+std::FILE* ArquivoAberto::fluxo(std::error_code& erro) const {
+    const int copia = ::fcntl(descritor, F_DUPFD_CLOEXEC, 0);
+    if (copia < 0) {
+        erro = erroDoSistema();
+        return nullptr;
+    }
+    std::FILE* f = ::fdopen(copia, "r+b");
+    if (f == nullptr) {
+        erro = erroDoSistema();
+        ::close(copia);
+        return nullptr;
+    }
+    erro.clear();
+    return f;
+}
+
 std::error_code sincronizaArquivo(const fs::path& arquivo) {
     return sincronizaPeloNome(arquivo);
 }
@@ -353,6 +402,23 @@ std::error_code sincronizaPasta(const fs::path& pasta) {
 }
 
 std::error_code substituiArquivo(const fs::path& de, const fs::path& para) {
+    return ::rename(de.c_str(), para.c_str()) == 0 ? std::error_code() : erroDoSistema();
+}
+
+std::error_code substituiArquivoSeNaoForLink(const fs::path& de, const fs::path& para,
+                                             bool& eraLink) {
+    eraLink = false;
+    // Most targets are new: the no-replace rename is then the only call.
+    if (::renameat2(AT_FDCWD, de.c_str(), AT_FDCWD, para.c_str(), RENAME_NOREPLACE) == 0) return {};
+    const int codigo = errno;
+    if (codigo != EEXIST && codigo != EINVAL && codigo != ENOSYS && codigo != EOPNOTSUPP)
+        return erroDoSistema(codigo);
+    // A link planted after this look is replaced by the rename, never followed by it.
+    struct stat alvo {};
+    if (::lstat(para.c_str(), &alvo) == 0 && S_ISLNK(alvo.st_mode)) {
+        eraLink = true;
+        return erroDoSistema(EEXIST);
+    }
     return ::rename(de.c_str(), para.c_str()) == 0 ? std::error_code() : erroDoSistema();
 }
 
@@ -390,5 +456,28 @@ std::optional<EstadoArquivo> estadoArquivo(const fs::path& caminho) {
 }
 
 #endif
+
+ArquivoAberto criaArquivoAoLado(const fs::path& arquivo, fs::path& criado, std::error_code& erro) {
+    // Random bits drawn once for the process, a counter for each name: a read of the system's
+    // random source for every record file would cost a call each. A name planted in the folder
+    // anyway is met by criaNovo's refusal of a taken name, and the next one is tried.
+    static const std::string aleatorio = [] {
+        std::random_device fonte;
+        return std::to_string((static_cast<std::uint64_t>(fonte()) << 32) | fonte());
+    }();
+    static std::atomic<unsigned long> contador{0};
+    const std::string processo = "." + std::to_string(idDoProcesso()) + "-";
+    for (;;) {
+        fs::path nome = arquivo.parent_path() / ".";
+        nome += arquivo.filename();
+        nome += processo + std::to_string(contador++) + "-" + aleatorio;
+        ArquivoAberto novo = ArquivoAberto::criaNovo(nome, erro);
+        if (!erro) {
+            criado = std::move(nome);
+            return novo;
+        }
+        if (erro != std::errc::file_exists) return novo;
+    }
+}
 
 }  // namespace cds

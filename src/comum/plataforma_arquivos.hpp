@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string_view>
@@ -31,13 +32,14 @@ class ArquivoAberto {
     ArquivoAberto(const ArquivoAberto&) = delete;
     ArquivoAberto& operator=(const ArquivoAberto&) = delete;
 
-    // Creates `nome` and opens it for writing; fails with std::errc::file_exists when the name
-    // is taken. The file gets the permissions any new file gets (0666 less the umask).
+    // Creates `nome` and opens it for reading and writing; fails with std::errc::file_exists
+    // when the name is taken, by a symbolic link too, which is never followed. The file is its
+    // owner's alone to read and write (0600; a umask can take from that, never add to it): the
+    // program's files hold citizens' health records. On Windows it takes the access rules of
+    // its folder. The file may be renamed while it is open.
     static ArquivoAberto criaNovo(const std::filesystem::path& nome, std::error_code& erro);
-    // Creates `nome`, or empties it when it exists, and opens it for writing. The file may be
-    // renamed while it is open.
-    static ArquivoAberto criaOuEsvazia(const std::filesystem::path& nome, std::error_code& erro);
-    // Opens an existing file for reading and writing in place.
+    // Opens an existing file for reading and writing in place; a symbolic link at `nome` is
+    // refused on Linux rather than followed.
     static ArquivoAberto abreParaAlterar(const std::filesystem::path& nome, std::error_code& erro);
 
     bool aberto() const;
@@ -58,6 +60,12 @@ class ArquivoAberto {
     std::optional<EstadoArquivo> estado() const;
     // Closing can report a failed write that the system had kept for later.
     std::error_code fecha();
+    // A C stream over this same open file (a duplicate of its descriptor or handle), for a
+    // library that reads and writes through stdio: the file is never opened again by its name,
+    // which may lead elsewhere by then. The stream is the caller's to fclose; it shares the
+    // file's position with this object. Null, with `erro` set, when the system will not make
+    // one.
+    std::FILE* fluxo(std::error_code& erro) const;
 
   private:
     // Opens `nome` as `modo` says: the creation disposition on Windows, open(2)'s flags on
@@ -80,12 +88,24 @@ std::error_code sincronizaPasta(const std::filesystem::path& pasta);
 // Renames `de` to `para` in one step, replacing what `para` was.
 std::error_code substituiArquivo(const std::filesystem::path& de,
                                  const std::filesystem::path& para);
+// Renames `de` to `para`, replacing a file of that name but never a symbolic link: when `para`
+// is a link, `eraLink` is set and both names stay as they were, so that neither the link nor
+// what it leads to is touched. One call when `para` does not exist yet, as for most records.
+std::error_code substituiArquivoSeNaoForLink(const std::filesystem::path& de,
+                                             const std::filesystem::path& para, bool& eraLink);
 // Renames `de` to `para` unless `para` exists; false then, and nothing changed. Raises
 // nothing: `erro` says when it failed otherwise.
 bool renomeiaSemSubstituir(const std::filesystem::path& de, const std::filesystem::path& para,
                            std::error_code& erro);
 // This process's number, to make names no other running process makes.
 unsigned long idDoProcesso();
+
+// Creates and opens a new hidden file beside `arquivo`, as ArquivoAberto::criaNovo does,
+// named ".<name>.<process>-<counter>-<random>": no other process makes that name, and no one
+// who cannot list the folder can foresee it. Returns it open and sets `criado`; returns it
+// closed, with `erro` set, when it cannot.
+ArquivoAberto criaArquivoAoLado(const std::filesystem::path& arquivo, std::filesystem::path& criado,
+                                std::error_code& erro);
 
 // The state of the regular file at `caminho`, after symbolic links; nothing when there is no
 // regular file to read there.

@@ -52,7 +52,7 @@ TravaDeArquivo::~TravaDeArquivo() {
 
 TravaDeArquivo::TravaDeArquivo(const std::filesystem::path& caminho) : arquivo(caminho) {
     for (;;) {
-        const int fd = ::open(arquivo.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+        const int fd = ::open(arquivo.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd < 0) {
             motivo = std::error_code(errno, std::generic_category());
             return;

@@ -11,8 +11,8 @@ class TravaDeArquivo {
   public:
     enum class Resultado { Travada, Ocupada, Falhou };
 
-    // Opens `arquivo`, creating it, and takes its lock without waiting. A link in its place is
-    // not followed on Linux.
+    // Opens `arquivo`, creating it (its owner's alone: 0600), and takes its lock without
+    // waiting. A link in its place is not followed on Linux.
     explicit TravaDeArquivo(const std::filesystem::path& arquivo);
     // A lock taken is let go. On Linux the file goes first, while still held, so that a run
     // waiting for it finds it gone and makes its own. On Windows it stays, hidden: a file open

@@ -4,7 +4,9 @@
 #include <system_error>
 
 #include "comum/erro.hpp"
+#include "comum/plataforma_pastas.hpp"
 #include "comum/texto.hpp"
+#include "export/pasta_saida.hpp"
 #include "fichas/registro.hpp"
 
 namespace cds {
@@ -40,9 +42,10 @@ void criaPastaXml(const std::string& Caminho) {
     // A blank Caminho would put arquivosXML at the root of the file system.
     if (apara(Caminho).empty())
         throw ErroArquivo("Informe a pasta de saída (Caminho): ela está em branco.");
+    // Refused before any folder is made in a place another user controls.
+    verificaDonoDaPastaDeSaida(Caminho);
     const std::filesystem::path pasta = pastaXml(Caminho);
-    std::error_code erro;
-    std::filesystem::create_directories(pasta, erro);
+    const std::error_code erro = criaPastasPrivadas(pasta);
     if (erro)
         throw ErroArquivo("Não foi possível criar a pasta " + pasta.string() + ": " +
                           motivoDoSistema(erro.value()) + ".");

@@ -22,7 +22,9 @@ struct Periodo {
 Periodo mesAnterior(const DataHora& hoje);
 
 // Creates Caminho + separator + "arquivosXML" when it is missing, as the window does when it
-// is shown. Raises ErroArquivo when it cannot, or when Caminho is blank.
+// is shown; the folders it makes are their owner's alone (0700). Raises ErroArquivo when it
+// cannot, when Caminho is blank, or, making nothing, when the output folder or arquivosXML is
+// another user's or open to others (verificaDonoDaPastaDeSaida).
 void criaPastaXml(const std::string& Caminho);
 
 // The kinds of "todas": what the window ticks at first and "Todas" ticks again.

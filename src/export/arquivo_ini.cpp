@@ -16,6 +16,7 @@
 #include "comum/cp1252.hpp"
 #include "comum/erro.hpp"
 #include "comum/plataforma_arquivos.hpp"
+#include "comum/plataforma_pastas.hpp"
 #include "comum/texto.hpp"
 #include "export/arquivos.hpp"
 
@@ -206,15 +207,15 @@ void gravaPorInteiro(const fs::path& arquivo, const std::string& bytes) {
 }  // namespace
 
 std::string caminhoXmlPadrao() {
-#ifdef _WIN32
-    return "C:\\temp";
-#else
-    std::error_code ec;
-    std::string texto = fs::temp_directory_path(ec).string();
-    if (ec) return "/tmp";
-    while (texto.size() > 1 && texto.back() == fs::path::preferred_separator) texto.pop_back();
-    return texto;
-#endif
+    // A folder of the user's own, not a shared temporary one (/tmp, C:\temp), where another
+    // user could make arquivosXML first or read the citizens' records. The data folder rather
+    // than Documents: it is there on a server too, and named the same whatever the desktop's
+    // language. The window shows it and the run writes it to config.ini, so the operator finds
+    // the archive; a missing one is made, its owner's alone.
+    const fs::path dados = pastaDeDadosDoUsuario();
+    if (dados.empty()) return {};
+    const std::u8string texto = (dados / "exportador-cds").u8string();
+    return std::string(texto.begin(), texto.end());
 }
 
 bool temCaractereDeControle(std::string_view texto) {

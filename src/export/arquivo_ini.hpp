@@ -22,8 +22,9 @@ inline constexpr char kChaveProfissionalGenerico[] = "PROFISSIONALGENERICO";
 // Seconds the database server has to answer a connection (GERAL); 15 when absent.
 inline constexpr char kChaveTempoConexao[] = "TEMPOCONEXAO";
 
-// Default of GERAL/CAMINHOXML: "C:\temp" on Windows, the system's temporary folder elsewhere,
-// without a trailing separator since paths are built by appending one.
+// Default of GERAL/CAMINHOXML: "exportador-cds" in the user's data folder
+// ($XDG_DATA_HOME, ~/.local/share; %LOCALAPPDATA% on Windows), without a trailing separator
+// since paths are built by appending one. Empty when the environment names no such folder.
 std::string caminhoXmlPadrao();
 
 // True when the text holds a byte below 0x20 or DEL: in config.ini a line break would start a

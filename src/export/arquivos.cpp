@@ -1,18 +1,78 @@
 #include "export/arquivos.hpp"
 
-#include <atomic>
-#include <random>
+#include <algorithm>
 #include <system_error>
 
 #include "comum/cp1252.hpp"
 #include "comum/erro.hpp"
 #include "comum/plataforma_arquivos.hpp"
+#include "comum/texto.hpp"
+#include "fichas/registro.hpp"
 
 namespace cds {
 
 namespace fs = std::filesystem;
 
-void DeletaArquivosDir(const std::string& RootDir) {
+namespace {
+
+constexpr std::string_view kExtensaoFicha = ".esus.xml";
+// How many names a line of the log gives before it counts the rest.
+constexpr std::size_t kNomesNoLog = 5;
+
+// The record's number as the database gives it: digits, a negative one with its sign.
+bool numeroDeFicha(std::string_view numero) {
+    return numero.find_first_of("0123456789") != std::string_view::npos &&
+           numero.find_first_not_of("0123456789-") == std::string_view::npos;
+}
+
+bool ehNomeDeFicha(std::string_view nome) {
+    if (!nome.ends_with(kExtensaoFicha)) return false;
+    nome.remove_suffix(kExtensaoFicha.size());
+    for (const DescricaoFicha& d : registroFichas()) {
+        const std::string_view prefixo = prefixoArquivo(d.tipo);
+        if (!nome.starts_with(prefixo)) continue;
+        const std::string_view resto = nome.substr(prefixo.size());
+        const std::size_t sufixo = resto.find('_');
+        if (!numeroDeFicha(resto.substr(0, sufixo))) continue;
+        if (sufixo == std::string_view::npos) return true;
+        const std::string_view n = resto.substr(sufixo + 1);
+        if (!n.empty() && soDigitos(n)) return true;
+    }
+    return false;
+}
+
+// The ending criaArquivoAoLado gives: "<process>-<counter>-<random>".
+bool finalAoLado(std::string_view final) {
+    int pecas = 0;
+    for (std::size_t inicio = 0; inicio <= final.size(); ++pecas) {
+        const std::size_t fim = std::min(final.find('-', inicio), final.size());
+        const std::string_view peca = final.substr(inicio, fim - inicio);
+        if (peca.empty() || !soDigitos(peca)) return false;
+        inicio = fim + 1;
+    }
+    return pecas == 3;
+}
+
+std::string listaDeNomes(const std::vector<std::string>& nomes, std::size_t total) {
+    std::string texto;
+    for (const std::string& nome : nomes) texto += (texto.empty() ? "" : ", ") + nome;
+    if (total > nomes.size()) texto += " e mais " + std::to_string(total - nomes.size());
+    return texto;
+}
+
+}  // namespace
+
+bool ehArquivoDaExportacao(std::string_view nome) {
+    if (ehNomeDeFicha(nome)) return true;
+    if (nome.ends_with(".tmp")) return ehNomeDeFicha(nome.substr(0, nome.size() - 4));
+    if (!nome.starts_with('.')) return false;
+    const std::size_t fimDaFicha = nome.find(std::string(kExtensaoFicha) + ".");
+    if (fimDaFicha == std::string_view::npos) return false;
+    const std::size_t final = fimDaFicha + kExtensaoFicha.size() + 1;
+    return ehNomeDeFicha(nome.substr(1, final - 2)) && finalAoLado(nome.substr(final));
+}
+
+LimpezaPastaXml DeletaArquivosDir(const std::string& RootDir) {
     // The folder itself, not what a trailing separator would resolve it to.
     std::string pasta = RootDir;
     while (pasta.size() > 1 && pasta.back() == fs::path::preferred_separator) pasta.pop_back();
@@ -21,16 +81,68 @@ void DeletaArquivosDir(const std::string& RootDir) {
         throw ErroArquivo("A pasta " + pasta +
                           " é um link simbólico para outra pasta; ela não será esvaziada. Use "
                           "uma pasta arquivosXML de verdade na pasta de saída.");
-    // Listed first, deleted after, so that deleting does not disturb the listing. A listing
-    // that breaks off leaves the rest of the folder as it is, like a failed deletion.
-    std::vector<fs::path> arquivos;
+    LimpezaPastaXml limpeza;
+    limpeza.pasta = pasta;
     std::error_code ec;
-    for (fs::directory_iterator it(pasta, ec), fim; !ec && it != fim; it.increment(ec)) {
-        std::error_code ecTipo;
-        // fs::remove would take an empty folder too; only files go.
-        if (!it->is_directory(ecTipo)) arquivos.push_back(it->path());
+    fs::directory_iterator it(pasta, ec);
+    if (ec) {
+        if (ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory)
+            limpeza.erroDaListagem = ec;
+        return limpeza;
     }
-    for (const fs::path& arquivo : arquivos) fs::remove(arquivo, ec);
+    // Each file goes as the listing reaches it: a month leaves some 355,000, whose paths are
+    // never held all at once. A name the listing might skip while the folder changes under it
+    // stays, as a file that cannot be deleted does; neither reaches the archive, which packs
+    // only the files this run lists as it writes them, so a warning in the log is enough.
+    for (const fs::directory_iterator fim; !ec && it != fim; it.increment(ec)) {
+        const fs::directory_entry& entrada = *it;
+        std::string nome = entrada.path().filename().string();
+        // The type the listing gave, without a call to the system for each file. A link or a
+        // folder is nothing the exporter writes, whatever its name.
+        std::error_code ecTipo;
+        const bool arquivo = !entrada.is_symlink(ecTipo) && entrada.is_regular_file(ecTipo);
+        if (!arquivo || !ehArquivoDaExportacao(nome)) {
+            if (limpeza.mantidos++ < kNomesNoLog) limpeza.primeirosMantidos.push_back(nome);
+            continue;
+        }
+        std::error_code ecApaga;
+        fs::remove(entrada.path(), ecApaga);
+        // Gone already, by another hand, is as good as deleted.
+        if (!ecApaga || ecApaga == std::errc::no_such_file_or_directory) continue;
+        if (limpeza.naoApagados++ == 0) limpeza.motivoNaoApagado = ecApaga;
+        if (limpeza.primeirosNaoApagados.size() < kNomesNoLog)
+            limpeza.primeirosNaoApagados.push_back(std::move(nome));
+    }
+    if (ec) limpeza.erroDaListagem = ec;
+    return limpeza;
+}
+
+std::vector<std::string> avisosDaLimpeza(const LimpezaPastaXml& limpeza) {
+    std::vector<std::string> avisos;
+    if (limpeza.mantidos > 0)
+        avisos.push_back(
+            "A pasta " + limpeza.pasta + " tem " +
+            (limpeza.mantidos == 1
+                 ? std::string("1 item que não é ficha do exportador e ficou como estava: ")
+                 : std::to_string(limpeza.mantidos) +
+                       " itens que não são fichas do exportador e ficaram como estavam: ") +
+            listaDeNomes(limpeza.primeirosMantidos, limpeza.mantidos) + ".");
+    if (limpeza.naoApagados > 0)
+        avisos.push_back(
+            "Não foi possível apagar " +
+            (limpeza.naoApagados == 1 ? std::string("1 ficha")
+                                      : std::to_string(limpeza.naoApagados) + " fichas") +
+            " de uma exportação anterior na pasta " + limpeza.pasta + " (" +
+            motivoDoSistema(limpeza.motivoNaoApagado) +
+            "): " + listaDeNomes(limpeza.primeirosNaoApagados, limpeza.naoApagados) +
+            ". Elas não entram no arquivo compactado desta exportação, que leva só as fichas "
+            "gravadas agora.");
+    if (limpeza.erroDaListagem)
+        avisos.push_back("Não foi possível ler toda a pasta " + limpeza.pasta + " (" +
+                         motivoDoSistema(limpeza.erroDaListagem) +
+                         "); o que não foi lido ficou como estava e não entra no arquivo "
+                         "compactado desta exportação.");
+    return avisos;
 }
 
 namespace {
@@ -89,23 +201,6 @@ void salvaErrosCadastro(const fs::path& arquivo, const std::vector<std::string>&
         fs::remove(temporario, ec);
         if (link) throw linkNoLugarDaLista(arquivo);
         throw falha(erro);
-    }
-}
-
-ArquivoAberto criaArquivoAoLado(const fs::path& arquivo, fs::path& criado, std::error_code& erro) {
-    static std::atomic<unsigned> contador{0};
-    std::random_device aleatorio;
-    for (;;) {
-        const fs::path nome =
-            arquivo.parent_path() /
-            ("." + arquivo.filename().string() + "." + std::to_string(idDoProcesso()) + "-" +
-             std::to_string(contador++) + "-" + std::to_string(aleatorio() % 1000000));
-        ArquivoAberto novo = ArquivoAberto::criaNovo(nome, erro);
-        if (!erro) {
-            criado = nome;
-            return novo;
-        }
-        if (erro != std::errc::file_exists) return novo;
     }
 }
 

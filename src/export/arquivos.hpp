@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -12,11 +14,39 @@ namespace cds {
 // The hidden error list is saved beside config.ini under this name.
 inline constexpr char kNomeArquivoErros[] = "erros.txt";
 
-// Deletes every file directly in RootDir. What cannot be deleted stays (subfolders, files in
-// use) and the rest goes on; subfolders are not entered; a missing folder is no error; the
-// folder itself stays. A RootDir that is a symbolic link is not followed: it raises
-// ErroArquivo and nothing is deleted, since the folder it leads to is someone else's.
-void DeletaArquivosDir(const std::string& RootDir);
+// True for a name the exporter itself writes in arquivosXML: a record file
+// ("<kind's prefix><number>.esus.xml", with "_2", "_3"... after the number for a second record
+// of the same name) or the temporary one a record is saved through (".<record's name>.<process>-
+// <counter>-<random>", or "<record's name>.tmp" as earlier versions named it). Not another
+// run's lock or hidden archive, whose output folder may be this arquivosXML.
+bool ehArquivoDaExportacao(std::string_view nome);
+
+// What the clean-up of arquivosXML left there, for the run's log.
+struct LimpezaPastaXml {
+    std::string pasta;
+    // Whatever is not the exporter's own (the clinic's files, subfolders, another run's lock
+    // or hidden archive), kept: how many, and the first names.
+    std::size_t mantidos = 0;
+    std::vector<std::string> primeirosMantidos;
+    // The exporter's own files that could not be deleted, and why the first could not.
+    std::size_t naoApagados = 0;
+    std::vector<std::string> primeirosNaoApagados;
+    std::error_code motivoNaoApagado;
+    // Why the listing stopped short, when it did (the rest of the folder stays as it is).
+    std::error_code erroDaListagem;
+};
+
+// Deletes, directly in RootDir, the files ehArquivoDaExportacao names: the records and
+// temporaries of earlier runs. Everything else stays, and so does what cannot be deleted; both
+// are told in the result. Subfolders are not entered; a missing folder is no error; the folder
+// itself stays. A RootDir that is a symbolic link is not followed: it raises ErroArquivo and
+// nothing is deleted, since the folder it leads to is someone else's.
+LimpezaPastaXml DeletaArquivosDir(const std::string& RootDir);
+
+// The log's lines about a clean-up: one for what was kept, one for what could not be deleted,
+// one for a listing cut short; each names a few files and counts the rest. None when the
+// clean-up deleted everything it looked at.
+std::vector<std::string> avisosDaLimpeza(const LimpezaPastaXml& limpeza);
 
 // The error list beside the archive goes with its month: the archive's name, with this in
 // place of ".zip".
@@ -36,11 +66,5 @@ enum class CodificacaoErros { Windows1252, Utf8 };
 void salvaErrosCadastro(const std::filesystem::path& arquivo,
                         const std::vector<std::string>& linhas,
                         CodificacaoErros codificacao = CodificacaoErros::Windows1252);
-
-// Creates and opens for writing a new, hidden file beside `arquivo`, named after it with a
-// random ending, with the permissions any new file gets (0666 less the umask). Returns it open
-// and sets `criado`; returns it closed, with `erro` set, when it cannot.
-ArquivoAberto criaArquivoAoLado(const std::filesystem::path& arquivo, std::filesystem::path& criado,
-                                std::error_code& erro);
 
 }  // namespace cds

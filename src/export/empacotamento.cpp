@@ -104,14 +104,16 @@ tm_zip dataDoArquivo(const fs::path& arquivo) {
 // The archive's file before it is whole: a hidden name beside the final one, made unique, so
 // that neither a crash nor a full disk leaves a broken archive under an archive's name. Removed
 // on the way out unless it has been put in place.
+//
+// It is created new (never a file or link that was at its name) and kept open: minizip reads
+// and writes it through a stream over this same open file, never by its name again.
 class ArquivoTemporario {
   public:
     // Hidden beside `final`, the archive's name as far as it is known.
     explicit ArquivoTemporario(const std::string& final) : final(final) {
         fs::path criado;
         std::error_code erro;
-        // Closed at once: minizip opens it again by name.
-        criaArquivoAoLado(final, criado, erro);
+        arquivo = criaArquivoAoLado(final, criado, erro);
         if (erro)
             throw ErroArquivo(mensagemDoErro("Não foi possível criar o arquivo " + final, erro));
         caminho = criado.string();
@@ -121,12 +123,23 @@ class ArquivoTemporario {
     ArquivoTemporario& operator=(const ArquivoTemporario&) = delete;
 
     const std::string& nome() const { return caminho; }
+    ArquivoAberto& aberto() { return arquivo; }
+
+    // A new stdio stream over the open file, the caller's to close.
+    std::FILE* fluxo() const {
+        std::error_code erro;
+        std::FILE* f = arquivo.fluxo(erro);
+        if (f == nullptr)
+            throw ErroArquivo(mensagemDoErro("Não foi possível gravar o arquivo " + final, erro));
+        return f;
+    }
 
     // An archive begun before the moment that names it is put in place under that name.
     void renomeiaFinal(const std::string& nome) { final = nome; }
 
     // Gone before its owner goes.
     void remove() {
+        arquivo = ArquivoAberto();
         std::error_code ec;
         if (!caminho.empty()) fs::remove(caminho, ec);
         caminho.clear();
@@ -135,7 +148,7 @@ class ArquivoTemporario {
     // Gives the file the final name, or the first free one after it, without replacing
     // anything; returns the name taken.
     std::string poeNoLugar() {
-        sincroniza(sincronizaArquivo(caminho));
+        sincroniza(arquivo.sincroniza());
         const std::string base = final.substr(0, final.size() - 4);
         for (int n = 1; n < 10000; ++n) {
             const std::string nome = n == 1 ? final : base + "_" + std::to_string(n) + ".zip";
@@ -164,7 +177,23 @@ class ArquivoTemporario {
 
     std::string final;
     std::string caminho;
+    ArquivoAberto arquivo;
 };
+
+// minizip's own stdio functions, given a stream already open instead of opening one by name.
+voidpf ZCALLBACK fluxoJaAberto(voidpf fluxo, const void*, int) {
+    return fluxo;
+}
+
+// The functions for zipOpen2_64 and unzOpen2_64 over a new stream on `arquivo`, which the
+// library then owns and closes.
+zlib_filefunc64_def funcoesSobre(const ArquivoTemporario& arquivo) {
+    zlib_filefunc64_def funcoes{};
+    fill_fopen64_filefunc(&funcoes);
+    funcoes.zopen64_file = fluxoJaAberto;
+    funcoes.opaque = arquivo.fluxo();
+    return funcoes;
+}
 
 void poeInteiro(std::string& bytes, std::uint64_t valor, int largura) {
     for (int i = 0; i < largura; ++i) bytes += static_cast<char>((valor >> (8 * i)) & 0xFF);
@@ -181,16 +210,13 @@ std::uint64_t leInteiro(const unsigned char* bytes, int largura) {
 // nothing after to give the number: zip tools then reject the archive. The two records are
 // put in before the classic one, which then points to them as the format says. An archive
 // that has them already is left as it is.
-void completaFimZip64(const std::string& arquivo, std::uint64_t entradas,
-                      const std::string& final) {
+void completaFimZip64(ArquivoAberto& zip, std::uint64_t entradas, const std::string& final) {
     constexpr std::size_t kFim = 22, kLocalizador = 20;
     const auto falha = [&](const std::error_code& erro) {
         return ErroArquivo(mensagemDoErro("Não foi possível gravar o arquivo " + final, erro));
     };
     const auto estragado = std::make_error_code(std::errc::io_error);
     std::error_code erro;
-    ArquivoAberto zip = ArquivoAberto::abreParaAlterar(arquivo, erro);
-    if (erro) throw falha(erro);
     const std::uint64_t tamanho = zip.tamanho(erro);
     if (erro) throw falha(erro);
     if (tamanho < kFim + kLocalizador) throw falha(estragado);
@@ -235,10 +261,11 @@ void completaFimZip64(const std::string& arquivo, std::uint64_t entradas,
 // closed as far as it got.
 class ArquivoZip {
   public:
-    ArquivoZip(const std::string& caminho, const std::string& final)
-        : caminho(caminho), final(final) {
+    ArquivoZip(ArquivoTemporario& destino, const std::string& final)
+        : destino(destino), final(final) {
+        zlib_filefunc64_def funcoes = funcoesSobre(destino);
         errno = 0;
-        zip = zipOpen64(caminho.c_str(), APPEND_STATUS_CREATE);
+        zip = zipOpen2_64(destino.nome().c_str(), APPEND_STATUS_CREATE, nullptr, &funcoes);
         if (zip == nullptr)
             throw ErroArquivo(
                 mensagemDoErro("Não foi possível criar o arquivo " + final, erroDaBiblioteca()));
@@ -333,7 +360,7 @@ class ArquivoZip {
         const int resultado = zipClose(zip, nullptr);
         zip = nullptr;
         if (resultado != ZIP_OK) throw falhaDeGravacao();
-        if (entradas >= 0xFFFF) completaFimZip64(caminho, entradas, final);
+        if (entradas >= 0xFFFF) completaFimZip64(destino.aberto(), entradas, final);
     }
 
   private:
@@ -367,7 +394,7 @@ class ArquivoZip {
             mensagemDoErro("Não foi possível gravar o arquivo " + final, erroDaBiblioteca()));
     }
 
-    std::string caminho;
+    ArquivoTemporario& destino;
     std::string final;
     zipFile zip = nullptr;
     std::uint64_t entradas = 0;
@@ -386,7 +413,7 @@ std::string empacotaEmSequencia(const std::string& final, std::size_t quantos, C
                                 const Cancelamento* cancelamento) {
     ArquivoTemporario temporario(final);
     {
-        ArquivoZip zip(temporario.nome(), final);
+        ArquivoZip zip(temporario, final);
         // A file saved twice in a run is listed twice but is one file.
         std::unordered_set<std::string> empacotados;
         for (std::size_t i = 0; i < quantos; ++i) {
@@ -465,7 +492,7 @@ std::string zipaXML(const ParametrosExportacao& parametros,
 class EmpacotamentoSimultaneo::Estado {
   public:
     explicit Estado(const std::string& provisorio)
-        : temporario(provisorio), zip(temporario.nome(), provisorio) {
+        : temporario(provisorio), zip(temporario, provisorio) {
         trabalhador = std::thread([this] { trabalha(); });
     }
     ~Estado() {
@@ -664,12 +691,13 @@ class EmpacotamentoSimultaneo::Estado {
     // bytes are read back, in one pass over the hidden archive.
     std::unique_ptr<ArquivoTemporario> reescreve(const std::vector<std::uint32_t>& ordem,
                                                  const std::string& final) const {
+        zlib_filefunc64_def funcoes = funcoesSobre(temporario);
         struct Origem {
             unzFile zip;
             ~Origem() {
                 if (zip != nullptr) unzClose(zip);
             }
-        } origem{unzOpen64(temporario.nome().c_str())};
+        } origem{unzOpen2_64(temporario.nome().c_str(), &funcoes)};
         if (origem.zip == nullptr)
             throw ErroArquivo("Não foi possível reler o arquivo " + final + ".");
         std::vector<unz64_file_pos> posicoes;
@@ -682,7 +710,7 @@ class EmpacotamentoSimultaneo::Estado {
         if (posicoes.size() != gravados.size())
             throw ErroArquivo("Não foi possível reler o arquivo " + final + ".");
         auto novo = std::make_unique<ArquivoTemporario>(final);
-        ArquivoZip destino(novo->nome(), final);
+        ArquivoZip destino(*novo, final);
         for (const std::uint32_t entrada : ordem) {
             if (unzGoToFilePos64(origem.zip, &posicoes[entrada]) != UNZ_OK)
                 throw ErroArquivo("Não foi possível reler o arquivo " + final + ".");

@@ -11,6 +11,7 @@
 #include "comum/plataforma_tarefa.hpp"
 #include "comum/texto.hpp"
 #include "export/arquivos.hpp"
+#include "export/pasta_saida.hpp"
 #include "export/trava_pasta.hpp"
 #include "fichas/registro.hpp"
 #include "source/conexao.hpp"
@@ -127,7 +128,8 @@ ResultadoExportacao geraEEmpacota(const ParametrosExportacao& parametros, Arquiv
     const bool semIbge = ex.ibge().empty();
     if (semIbge) ex.log(kAvisoSemIbge);
     if (cancelamento) cancelamento->verifica();
-    DeletaArquivosDir(ex.pastaXml());
+    for (const std::string& aviso : avisosDaLimpeza(DeletaArquivosDir(ex.pastaXml())))
+        ex.log(aviso);
     ex.ListaArquivos.clear();
 
     // The folder is this run's (its lock is held): a hidden archive there is a dead run's.
@@ -208,6 +210,9 @@ void validaExecucao(const ParametrosExportacao& parametros, const ArquivoIni& in
         throw ErroArquivo("A pasta " + pastaXml(parametros.Caminho) +
                           " é um link simbólico; a exportação não esvazia a pasta a que ele leva. "
                           "Use uma pasta arquivosXML de verdade na pasta de saída.");
+    verificaDonoDaPastaDeSaida(parametros.Caminho);
+    verificaArquivosNaPastaXml(parametros.Caminho, ini.le(kSecaoGeral, kChaveDatabase, ""),
+                               ini.arquivo());
 }
 
 ResultadoExportacao exportaArquivos(const ParametrosExportacao& entrada, ArquivoIni& ini,

@@ -39,8 +39,9 @@ class ErroAposConfirmacao : public ErroArquivo {
 
 // "Gerar Arquivos": checks what it is given (validaExecucao), holds the output folder against
 // another run, saves two settings (the output folder made absolute), connects, warns in the log
-// when config.ini has no IBGE (and again in the closing notes), empties the output subfolder,
-// runs the generators of the chosen kinds in their fixed order, packs their files, commits,
+// when config.ini has no IBGE (and again in the closing notes), deletes earlier records from
+// the output subfolder (DeletaArquivosDir), runs the generators of the chosen kinds in their
+// fixed order, packs their files, commits,
 // saves the run's error list (salvaErrosCadastro: erros.txt beside config.ini, and its UTF-8
 // copy beside the archive, <archive name without .zip>.erros.txt), and only then tells the
 // operator that the archive is ready. A run that fails or is stopped leaves the earlier lists
@@ -66,8 +67,10 @@ ResultadoExportacao exportaArquivos(const ParametrosExportacao& parametros, Arqu
 // a connection timeout that is no number of seconds, holds an IBGE that is neither empty nor
 // seven digits, or has a symbolic link for erros.txt beside it (ErroArquivo); then the inputs
 // validaParametros refuses (ErroParametro); then a Caminho that config.ini cannot hold (a line
-// break), a blank Caminho, an arquivosXML that is a symbolic link (ErroArquivo). The command
-// line calls it before making arquivosXML.
+// break), a blank Caminho, an arquivosXML that is a symbolic link, an output folder or
+// arquivosXML of another user or open to others (verificaDonoDaPastaDeSaida), an arquivosXML
+// that holds the database or config.ini (verificaArquivosNaPastaXml) (ErroArquivo). The
+// command line calls it before making arquivosXML.
 void validaExecucao(const ParametrosExportacao& parametros, const ArquivoIni& ini);
 
 // GERAL/IBGE without the blanks around it: the municipality's seven digits, or empty (the run

@@ -26,8 +26,13 @@ TravaPasta::TravaPasta(const std::string& Caminho)
     }
     if (trava.erro() == std::errc::no_such_file_or_directory)
         throw ErroArquivo("A pasta de saída " + Caminho + " não existe.");
-    throw ErroArquivo("Não foi possível travar a pasta de saída " + Caminho + " (" + Caminho +
-                      kSeparador + kNomeArquivoTrava + "): " + trava.erro().message() + ".");
+    // The lock is a file the run creates there: a folder it cannot write in is said here,
+    // before anything else is tried.
+    throw ErroArquivo("Não foi possível criar o arquivo " + Caminho + kSeparador +
+                      kNomeArquivoTrava +
+                      ", que impede outra exportação na mesma pasta de saída enquanto esta "
+                      "trabalha: " +
+                      motivoDoSistema(trava.erro()) + ".");
 }
 
 }  // namespace cds

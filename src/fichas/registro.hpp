@@ -36,5 +36,7 @@ const DescricaoFicha& descricaoFicha(TipoFicha tipo);
 
 // The kind's name in a summary: its file names' prefix, as "FichaAtendimentoIndividual".
 std::string_view nomeResumo(TipoFicha tipo);
+// How the kind's record files are named at first: "FichaAtendimentoIndividual_".
+std::string_view prefixoArquivo(TipoFicha tipo);
 
 }  // namespace cds

@@ -41,21 +41,28 @@ std::optional<EstadoArquivo> RegistroBuffer::salva(const std::string& caminho) c
         throw ErroConversao("O registro tem um texto que não é UTF-8 válido; o arquivo " + caminho +
                             " não foi gravado.");
     const std::filesystem::path destino = caminhoUtf8(caminho);
-    std::filesystem::path temporario = destino;
-    temporario += ".tmp";
 
+    // A new hidden file of a name no one can foresee, never one that was there: a link planted
+    // beside the record leads nowhere.
+    std::filesystem::path temporario;
     std::error_code erro;
-    ArquivoAberto arquivo = ArquivoAberto::criaOuEsvazia(temporario, erro);
+    ArquivoAberto arquivo = criaArquivoAoLado(destino, temporario, erro);
     if (erro) falhaGravacao(caminho, erro);
     erro = arquivo.grava(conteudo);
     // The file is renamed still open, so that its state is read from it and not by its name
     // again: one lookup of the path less for every record.
-    if (!erro) std::filesystem::rename(temporario, destino, erro);
+    bool eraLink = false;
+    if (!erro) erro = substituiArquivoSeNaoForLink(temporario, destino, eraLink);
     if (erro) {
         // The save has failed already; a temporary left behind goes with the next clean-up.
         arquivo.fecha();
         std::error_code ignorado;
         std::filesystem::remove(temporario, ignorado);
+        if (eraLink)
+            throw ErroArquivo("O arquivo " + caminho +
+                              " é um link simbólico, que a exportação não substitui nem segue; "
+                              "nada foi gravado nele nem no arquivo a que ele leva. Apague o "
+                              "link e gere os arquivos de novo.");
         falhaGravacao(caminho, erro);
     }
     std::optional<EstadoArquivo> estado = arquivo.estado();

@@ -25,11 +25,13 @@ class RegistroBuffer {
     const std::string& texto() const { return conteudo; }
 
     // Writes the file whole at `caminho` (UTF-8 path), replacing any file of that name. The text
-    // goes to a sibling first and is renamed over the target, so a failed save never leaves
-    // half a record behind. Gives the state of the file saved, as the system had it right after
-    // the save (none where it would not say). Raises ErroArquivo naming the path and the
-    // system's reason when it cannot be written, and ErroConversao, writing nothing, when the
-    // text is not valid UTF-8.
+    // goes to a new, hidden sibling first (criaArquivoAoLado: its owner's alone, never through
+    // a link) and is renamed over the target, so a failed save never leaves half a record
+    // behind. Gives the state of the file saved, as the system had it right after the save
+    // (none where it would not say). Raises ErroArquivo naming the path and the system's
+    // reason when it cannot be written, or saying so when a symbolic link stands at `caminho`
+    // (the link and what it leads to are left alone); and ErroConversao, writing nothing, when
+    // the text is not valid UTF-8.
     std::optional<EstadoArquivo> salva(const std::string& caminho) const;
 
   private:

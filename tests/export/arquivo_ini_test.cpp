@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -106,9 +107,9 @@ TEST(ArquivoIni, PrimeiraGravacaoCriaOArquivo) {
               "[GERAL]\r\nCAMINHOXML=C:\\temp\\sa\xC3\xAD"
               "da\r\n");
 
-    escreveArquivo(pasta / "novo", "");
+    // A new file of the program's is its owner's alone; one that exists keeps its permissions.
     EXPECT_EQ(fs::status(pasta / "config.ini").permissions(),
-              fs::status(pasta / "novo").permissions());
+              fs::perms::owner_read | fs::perms::owner_write);
 
     ini.grava(kSecaoEsus, kChaveProfissionalGenerico, "7");
     EXPECT_EQ(linhasCrlf(leArquivo(pasta / "config.ini")),
@@ -194,18 +195,42 @@ TEST(ArquivoIni, ArquivoQueNaoPodeSerGravadoLevantaErro) {
     }
 }
 
-TEST(ArquivoIni, PastaPadraoESaidaTemporariaSemSeparadorNoFim) {
-    PastaTemporaria pasta;
-    const char* anterior = std::getenv("TMPDIR");
-    const std::string guardado = anterior ? anterior : "";
-    ::setenv("TMPDIR", (pasta.caminho().string() + "/").c_str(), 1);
-    const std::string padrao = caminhoXmlPadrao();
-    if (anterior) {
-        ::setenv("TMPDIR", guardado.c_str(), 1);
-    } else {
-        ::unsetenv("TMPDIR");
+// The output folder when config.ini names none: one of the user's own, never the shared
+// temporary folder, without a trailing separator.
+TEST(ArquivoIni, PastaPadraoEDoUsuarioENaoATemporaria) {
+    struct Caso {
+        const char* descricao;
+        const char* xdg;
+        const char* casa;
+        std::string esperada;
+    };
+    const Caso casos[] = {
+        {"XDG_DATA_HOME", "/srv/dados/", "/home/ana", "/srv/dados/exportador-cds"},
+        {"sem XDG_DATA_HOME", nullptr, "/home/ana", "/home/ana/.local/share/exportador-cds"},
+        {"sem pasta do usuário", nullptr, nullptr, ""},
+    };
+    PastaTemporaria temporaria;
+    const auto guarda = [](const char* nome) -> std::optional<std::string> {
+        const char* valor = std::getenv(nome);
+        return valor ? std::optional<std::string>(valor) : std::nullopt;
+    };
+    const auto poe = [](const char* nome, const std::optional<std::string>& valor) {
+        if (valor)
+            ::setenv(nome, valor->c_str(), 1);
+        else
+            ::unsetenv(nome);
+    };
+    const std::optional<std::string> tmpdir = guarda("TMPDIR"), xdg = guarda("XDG_DATA_HOME"),
+                                     casa = guarda("HOME");
+    for (const Caso& c : casos) {
+        ::setenv("TMPDIR", temporaria.caminho().c_str(), 1);
+        poe("XDG_DATA_HOME", c.xdg ? std::optional<std::string>(c.xdg) : std::nullopt);
+        poe("HOME", c.casa ? std::optional<std::string>(c.casa) : std::nullopt);
+        EXPECT_EQ(caminhoXmlPadrao(), c.esperada) << c.descricao;
     }
-    EXPECT_EQ(padrao, pasta.caminho().string());
+    poe("TMPDIR", tmpdir);
+    poe("XDG_DATA_HOME", xdg);
+    poe("HOME", casa);
 }
 
 }  // namespace

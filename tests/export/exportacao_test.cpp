@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <minizip/unzip.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,6 +29,8 @@
 #include "suporte/banco_teste.hpp"
 #include "suporte/clinica.hpp"
 #include "suporte/operador_gravador.hpp"
+#include "suporte/outro_usuario.hpp"
+#include "suporte/pasta_so_leitura.hpp"
 #include "suporte/relogio_fixo.hpp"
 #include "suporte/servidor_mudo.hpp"
 #include "suporte/zip_teste.hpp"
@@ -78,7 +81,7 @@ TEST_F(ExportacaoTest, ExportaEmpacotaENaOrdemDosTipos) {
     teste::insereEpisodio(banco, 1, "'08:00:00'");
     // Files of an earlier run go; other things in the output folder stay.
     fs::create_directory(pastaXml(parametros.Caminho) + "/sub");
-    std::ofstream(pastaXml(parametros.Caminho) + "/FichaAntiga_1.esus.xml") << "x";
+    std::ofstream(pastaXml(parametros.Caminho) + "/FichaProcedimento_9.esus.xml") << "x";
     parametros.Fichas.insert(TipoFicha::Vacinacao);
 
     const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
@@ -189,7 +192,7 @@ TEST_F(ExportacaoTest, CompactacaoComecaAntesDaUltimaFicha) {
 
 TEST_F(ExportacaoTest, SemTiposAindaGeraArquivoVazioValido) {
     parametros.Fichas.clear();
-    std::ofstream(pastaXml(parametros.Caminho) + "/FichaAntiga_1.esus.xml") << "x";
+    std::ofstream(pastaXml(parametros.Caminho) + "/FichaVacinacao_9.esus.xml") << "x";
     const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
     ASSERT_TRUE(fs::is_regular_file(r.arquivoZip)) << r.arquivoZip;
     EXPECT_TRUE(r.ListaArquivos.empty());
@@ -197,6 +200,136 @@ TEST_F(ExportacaoTest, SemTiposAindaGeraArquivoVazioValido) {
     // An archive with no entries is the 22-byte end record alone.
     EXPECT_EQ(fs::file_size(zipEsperado()), 22u);
     EXPECT_EQ(operador.mensagens().size(), 1u);
+}
+
+// The clean-up of arquivosXML deletes the records and temporaries of earlier runs and nothing
+// else: what the clinic keeps there stays, named once in the log.
+TEST_F(ExportacaoTest, LimpezaSoApagaFichasENomeiaORestoNoLog) {
+    teste::insereEpisodio(banco, 1);
+    parametros.Fichas = {TipoFicha::AtendimentoIndividual};
+    const fs::path xml = pastaXml(parametros.Caminho);
+    const std::pair<const char*, const char*> daClinica[] = {
+        {"clinica-copia.fdb", "banco"},
+        {"notas.txt", "notas"},
+        {"FichaAtendimentoIndividual_1.esus.xml.bak", "cópia"},
+    };
+    for (const auto& [nome, texto] : daClinica) teste::escreveArquivo(xml / nome, texto);
+    for (const char* anterior :
+         {"FichaAtendimentoIndividual_2.esus.xml", "FichaVacinacao_9.esus.xml.tmp",
+          ".FichaVacinacao_9.esus.xml.1-2-3"})
+        teste::escreveArquivo(xml / anterior, "anterior");
+
+    const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
+
+    EXPECT_EQ(entradasDoZip(r.arquivoZip),
+              std::vector<std::string>{"FichaAtendimentoIndividual_1.esus.xml"});
+    for (const auto& [nome, texto] : daClinica) EXPECT_EQ(teste::leArquivo(xml / nome), texto);
+    EXPECT_EQ(arquivosEm(xml),
+              (std::vector<std::string>{"FichaAtendimentoIndividual_1.esus.xml",
+                                        "FichaAtendimentoIndividual_1.esus.xml.bak",
+                                        "clinica-copia.fdb", "notas.txt"}));
+    std::vector<std::string> avisos;
+    for (const std::string& linha : r.LogExecucao)
+        if (linha.starts_with("A pasta " + xml.string())) avisos.push_back(linha);
+    ASSERT_EQ(avisos.size(), 1u) << ::testing::PrintToString(r.LogExecucao);
+    EXPECT_TRUE(
+        avisos[0].starts_with("A pasta " + xml.string() + " tem 3 itens que não são fichas"))
+        << avisos[0];
+    for (const auto& [nome, texto] : daClinica)
+        EXPECT_NE(avisos[0].find(nome), std::string::npos) << avisos[0];
+    EXPECT_EQ(operador.logVisivel(), r.LogExecucao);
+}
+
+// A run whose output folder is this run's arquivosXML keeps its lock and its hidden archive
+// there: the clean-up leaves both, and that run goes on holding its folder.
+TEST_F(ExportacaoTest, OutraExecucaoNaPastaXmlGuardaSuaTravaESeuArquivoOculto) {
+    teste::insereEpisodio(banco, 1);
+    parametros.Fichas = {TipoFicha::AtendimentoIndividual};
+    const fs::path aninhada = pastaXml(parametros.Caminho);
+    const TravaPasta outraExecucao(aninhada.string());
+    const fs::path oculto = aninhada / (".FichasValmo_03112019_1405_01102019_31102019.zip." +
+                                        std::to_string(::getpid()) + "-0-123456");
+    teste::escreveArquivo(oculto, "meio arquivo compactado");
+
+    const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
+
+    EXPECT_EQ(entradasDoZip(r.arquivoZip),
+              std::vector<std::string>{"FichaAtendimentoIndividual_1.esus.xml"});
+    EXPECT_EQ(teste::leArquivo(oculto), "meio arquivo compactado");
+    EXPECT_TRUE(fs::exists(aninhada / kNomeArquivoTrava));
+    try {
+        TravaPasta terceira(aninhada.string());
+        ADD_FAILURE() << "a outra execução perdeu a trava da sua pasta";
+    } catch (const ErroArquivo& e) {
+        EXPECT_NE(std::string(e.what()).find("Outra exportação está em andamento"),
+                  std::string::npos)
+            << e.what();
+    }
+}
+
+// A record of an earlier run that cannot be deleted (a disk gone read-only) stays, and the log
+// says so; it never reaches this run's archive, which packs only the files the run wrote.
+TEST_F(ExportacaoTest, FichaAnteriorQueNaoPodeSerApagadaFicaForaDoArquivoEVaiAoLog) {
+    parametros.Fichas = {TipoFicha::AtendimentoIndividual};
+    const fs::path xml = pastaXml(parametros.Caminho);
+    teste::PastaSoDeLeitura soLeitura(xml);
+    if (!soLeitura.pronta()) GTEST_SKIP() << soLeitura.motivo();
+    teste::escreveArquivo(xml / "FichaAtendimentoIndividual_5.esus.xml", "do mês passado");
+    soLeitura.fecha();
+
+    const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
+
+    EXPECT_TRUE(entradasDoZip(r.arquivoZip).empty());
+    EXPECT_EQ(teste::leArquivo(xml / "FichaAtendimentoIndividual_5.esus.xml"), "do mês passado");
+    const std::string inicio =
+        "Não foi possível apagar 1 ficha de uma exportação anterior na pasta " + xml.string();
+    const auto aviso = std::find_if(r.LogExecucao.begin(), r.LogExecucao.end(),
+                                    [&](const std::string& l) { return l.starts_with(inicio); });
+    ASSERT_NE(aviso, r.LogExecucao.end()) << ::testing::PrintToString(r.LogExecucao);
+    EXPECT_NE(aviso->find("FichaAtendimentoIndividual_5.esus.xml"), std::string::npos) << *aviso;
+}
+
+// Health records are sensitive: the folders the run makes and the files it writes are their
+// owner's alone whatever the umask; a folder that was there keeps its own modes.
+TEST_F(ExportacaoTest, PastasEArquivosDaExportacaoSoDoDono) {
+    teste::insereEpisodio(banco, 1);
+    parametros.Fichas.insert(TipoFicha::Vacinacao);
+    const fs::path nova = pasta / "nova";
+    parametros.Caminho = (nova / "saida").string();
+    const fs::perms pastaAntes = fs::status(pasta.caminho()).permissions();
+    // What the output folder holds while the run works: its lock and the hidden archive.
+    class OperadorAtento : public OperadorGravador {
+      public:
+        fs::path saida;
+        std::vector<std::pair<std::string, fs::perms>> vistos;
+        void status(const std::string& texto) override {
+            OperadorGravador::status(texto);
+            if (texto != "Gerando Fichas de Vacinação...") return;
+            for (const auto& e : fs::directory_iterator(saida))
+                if (e.is_regular_file())
+                    vistos.emplace_back(e.path().filename(), e.status().permissions());
+        }
+    } atento;
+    atento.saida = nova / "saida";
+
+    const mode_t umaskAntes = ::umask(0);
+    criaPastaXml(parametros.Caminho);
+    const ResultadoExportacao r = exportaArquivos(parametros, ini, atento, relogio);
+    ::umask(umaskAntes);
+
+    const fs::perms soDoDono = fs::perms::owner_read | fs::perms::owner_write;
+    for (const fs::path& p : {nova, nova / "saida", nova / "saida" / "arquivosXML"})
+        EXPECT_EQ(fs::status(p).permissions(), fs::perms::owner_all) << p;
+    EXPECT_EQ(fs::status(pasta.caminho()).permissions(), pastaAntes);
+    ASSERT_EQ(r.ListaArquivos.size(), 2u);
+    for (const ArquivoGerado& a : r.ListaArquivos)
+        EXPECT_EQ(fs::status(a.caminho).permissions(), soDoDono) << a.caminho;
+    EXPECT_EQ(fs::status(r.arquivoZip).permissions(), soDoDono);
+    ASSERT_EQ(atento.vistos.size(), 2u);
+    for (const auto& [nome, modo] : atento.vistos) {
+        EXPECT_TRUE(nome == kNomeArquivoTrava || nome.starts_with(".FichasValmo_")) << nome;
+        EXPECT_EQ(modo, soDoDono) << nome;
+    }
 }
 
 // Without the municipality's code the importer refuses the records: the log says so first, the
@@ -380,6 +513,19 @@ TEST_F(ExportacaoTest, RecusadaAntesDeGravarQualquerCoisa) {
         std::string motivo;
     };
     const fs::path bom = pasta.caminho() / "config.ini";
+    // The clinic's database at the place `onde` gives, in the arquivosXML of the output folder
+    // `p`/saida, and a config.ini beside `p` that names it there.
+    const auto bancoEmArquivosXml =
+        [&](ParametrosExportacao& par, const fs::path& p,
+            const std::function<fs::path(const fs::path&, const fs::path&)>& onde) {
+            const fs::path xml = p / "saida" / "arquivosXML";
+            fs::create_directories(xml);
+            fs::copy_file(banco.arquivo(), xml / "clinica.fdb");
+            par.Caminho = (p / "saida").string();
+            teste::escreveArquivo(p / "config.ini",
+                                  "[GERAL]\r\nDATABASE=" + onde(p, xml).string() + "\r\n");
+            return p / "config.ini";
+        };
     // config.ini with GERAL/IBGE as an editor may leave it.
     const auto comIbge = [&](const std::string& valor) {
         return [&, valor](ParametrosExportacao&, const fs::path& p) {
@@ -456,6 +602,60 @@ TEST_F(ExportacaoTest, RecusadaAntesDeGravarQualquerCoisa) {
              return bom;
          },
          "está em branco"},
+        {"banco de dados em arquivosXML",
+         [&](ParametrosExportacao& par, const fs::path& p) {
+             return bancoEmArquivosXml(
+                 par, p, [](const fs::path&, const fs::path& xml) { return xml / "clinica.fdb"; });
+         },
+         "O banco de dados da clínica ("},
+        {"banco de dados em arquivosXML por um link da pasta",
+         [&](ParametrosExportacao& par, const fs::path& p) {
+             return bancoEmArquivosXml(par, p, [](const fs::path& p, const fs::path& xml) {
+                 fs::create_directory_symlink(xml, p / "atalho");
+                 return p / "atalho" / "clinica.fdb";
+             });
+         },
+         "O banco de dados da clínica ("},
+        {"banco de dados em arquivosXML por '..'",
+         [&](ParametrosExportacao& par, const fs::path& p) {
+             return bancoEmArquivosXml(par, p, [](const fs::path& p, const fs::path&) {
+                 fs::create_directory(p / "outra");
+                 return p / "outra" / ".." / "saida" / "." / "arquivosXML" / "clinica.fdb";
+             });
+         },
+         "O banco de dados da clínica ("},
+        {"banco de dados que é um link para arquivosXML",
+         [&](ParametrosExportacao& par, const fs::path& p) {
+             return bancoEmArquivosXml(par, p, [](const fs::path& p, const fs::path& xml) {
+                 fs::create_symlink(xml / "clinica.fdb", p / "clinica.fdb");
+                 return p / "clinica.fdb";
+             });
+         },
+         "O banco de dados da clínica ("},
+        {"config.ini em arquivosXML",
+         [&](ParametrosExportacao& par, const fs::path& p) {
+             fs::create_directories(p / "saida" / "arquivosXML");
+             fs::copy_file(bom, p / "saida" / "arquivosXML" / "config.ini");
+             par.Caminho = (p / "saida").string();
+             return p / "saida" / "arquivosXML" / "config.ini";
+         },
+         "está na pasta"},
+        {"arquivosXML que todos podem alterar",
+         [&](ParametrosExportacao& par, const fs::path& p) {
+             fs::create_directories(p / "saida" / "arquivosXML");
+             fs::permissions(p / "saida" / "arquivosXML", fs::perms(0777));
+             par.Caminho = (p / "saida").string();
+             return bom;
+         },
+         "pode ser alterada por outros usuários (permissões 0777)"},
+        {"pasta de saída que o grupo pode alterar",
+         [&](ParametrosExportacao& par, const fs::path& p) {
+             fs::create_directories(p / "saida");
+             fs::permissions(p / "saida", fs::perms(0770));
+             par.Caminho = (p / "saida").string();
+             return bom;
+         },
+         "A pasta de saída "},
         {"arquivosXML que é um link para os documentos do operador",
          [&](ParametrosExportacao& par, const fs::path& p) {
              fs::create_directories(p / "saida" / "documentos");
@@ -493,6 +693,46 @@ TEST_F(ExportacaoTest, RecusadaAntesDeGravarQualquerCoisa) {
         EXPECT_EQ(retrato(config, pastaSaida), antes);
         EXPECT_EQ(retrato(bom, saida), antesDoBom);
         EXPECT_EQ(retrato(config, outra / "saida" / "documentos"), antesDosDocumentos);
+        EXPECT_TRUE(operador.chamadas.empty());
+    }
+}
+
+// An output folder, or an arquivosXML, of another user: whoever owns it could plant a link
+// where a citizen's record is written, or read the records. Refused before anything is made
+// or written, by the window's and the command line's creation of arquivosXML as by the run.
+TEST_F(ExportacaoTest, PastaDeOutroUsuarioRecusadaAntesDeGravar) {
+    const teste::OutroUsuario outro;
+    if (!outro.criado()) GTEST_SKIP() << outro.motivo();
+    teste::insereEpisodio(banco, 1);
+    banco.desconecta();
+    for (const bool daSaida : {true, false}) {
+        SCOPED_TRACE(daSaida ? "pasta de saída" : "arquivosXML");
+        PastaTemporaria outra;
+        const fs::path saida = outra / "saida";
+        fs::create_directory(saida);
+        if (!daSaida) fs::create_directory(saida / "arquivosXML");
+        outro.daPosse(daSaida ? saida : saida / "arquivosXML");
+        ParametrosExportacao p = parametros;
+        p.Caminho = saida.string();
+        const std::string configAntes = teste::leArquivo(pasta / "config.ini");
+        const std::string motivo = " pertence a outro usuário (" + outro.nome() + "), não a root";
+
+        for (const std::function<void()>& tentativa :
+             {std::function<void()>([&] { criaPastaXml(p.Caminho); }),
+              std::function<void()>([&] { exportaArquivos(p, ini, operador, relogio); })}) {
+            try {
+                tentativa();
+                ADD_FAILURE() << "usou a pasta de outro usuário";
+            } catch (const ErroArquivo& e) {
+                EXPECT_NE(std::string(e.what()).find(motivo), std::string::npos) << e.what();
+            }
+        }
+        EXPECT_EQ(arquivosEm(saida),
+                  daSaida ? std::vector<std::string>{} : std::vector<std::string>{"arquivosXML"});
+        if (!daSaida) {
+            EXPECT_TRUE(arquivosEm(saida / "arquivosXML").empty());
+        }
+        EXPECT_EQ(teste::leArquivo(pasta / "config.ini"), configAntes);
         EXPECT_TRUE(operador.chamadas.empty());
     }
 }

@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <iostream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "comum/erro.hpp"
 #include "suporte/banco_teste.hpp"
+#include "suporte/pasta_so_leitura.hpp"
 
 namespace cds {
 namespace {
@@ -49,6 +53,61 @@ TEST(TravaPasta, PastaQueNaoExisteERecusada) {
         EXPECT_NE(std::string(e.what()).find("não existe"), std::string::npos) << e.what();
     }
     EXPECT_FALSE(fs::exists(pasta / "nao-existe"));
+}
+
+// The lock is a file the run must create: when it cannot, the operator reads which file, what
+// it is for, and why, in Portuguese, with the system's own text after "Detalhe:".
+TEST(TravaPasta, ArquivoDaTravaQueNaoPodeSerCriadoDizPorQueEmPortugues) {
+    struct Caso {
+        const char* descricao;
+        // Readies the folder; false when this machine cannot.
+        std::function<bool(const fs::path&)> prepara;
+        std::vector<std::string> motivos;  // one of them, as the user running the test gets
+    };
+    std::optional<teste::PastaSoDeLeitura> soLeitura;
+    const Caso casos[] = {
+        {"pasta só de leitura",
+         [&](const fs::path& pasta) {
+             soLeitura.emplace(pasta);
+             if (!soLeitura->pronta()) return false;
+             soLeitura->fecha();
+             return true;
+         },
+         {"o disco só permite leitura. Detalhe: Read-only file system",
+          "permissão negada. Detalhe: Permission denied"}},
+        {"uma pasta no lugar do arquivo",
+         [](const fs::path& pasta) {
+             fs::create_directories(pasta / kNomeArquivoTrava);
+             return true;
+         },
+         {"há uma pasta com esse nome no lugar. Detalhe: Is a directory"}},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.descricao);
+        PastaTemporaria base;
+        const fs::path pasta = base / "saida";
+        fs::create_directories(pasta);
+        if (!c.prepara(pasta)) {
+            std::cout << "[ PULADO ] " << c.descricao << ": " << soLeitura->motivo() << '\n';
+            continue;
+        }
+        try {
+            TravaPasta trava(pasta.string());
+            ADD_FAILURE() << "travou";
+        } catch (const ErroArquivo& e) {
+            const std::string texto = e.what();
+            const std::string inicio = "Não foi possível criar o arquivo " + pasta.string() + "/" +
+                                       kNomeArquivoTrava +
+                                       ", que impede outra exportação na mesma pasta de saída "
+                                       "enquanto esta trabalha: ";
+            EXPECT_TRUE(texto.starts_with(inicio)) << texto;
+            bool algum = false;
+            for (const std::string& motivo : c.motivos)
+                algum = algum || texto == inicio + motivo + ".";
+            EXPECT_TRUE(algum) << texto;
+        }
+        soLeitura.reset();
+    }
 }
 
 }  // namespace

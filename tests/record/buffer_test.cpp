@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -144,6 +147,68 @@ TEST_F(RegistroBufferArquivo, EstadoDaGravacaoEODoArquivoNoLugar) {
     ASSERT_TRUE(noDisco.has_value());
     EXPECT_TRUE(igual(*segunda, *noDisco));
     EXPECT_FALSE(igual(*primeira, *segunda));
+}
+
+// A link planted beside a record, where earlier versions wrote its temporary file, or at the
+// record's own name, makes the save write through it into a file of someone else's choosing.
+// The save never follows one: a temporary is always a new file of a name no one can foresee,
+// and a link at the record's name is refused, left as it is with what it leads to.
+TEST_F(RegistroBufferArquivo, LinkPlantadoNaoESeguido) {
+    const fs::path alheio = pasta / "alheio";
+    const fs::path ficha = pasta / "FichaVacinacao_345.esus.xml";
+    struct Caso {
+        const char* descricao;
+        fs::path link;
+        bool recusada;
+    };
+    const Caso casos[] = {
+        {"no nome do temporário antigo", pasta / "FichaVacinacao_345.esus.xml.tmp", false},
+        {"no nome da ficha", ficha, true},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.descricao);
+        fs::remove(ficha);
+        std::ofstream(alheio, std::ios::binary) << "só do root";
+        fs::create_symlink(alheio, c.link);
+        RegistroBuffer buffer;
+        buffer.adicionaElemento("nomeCidadao", "MARIA");
+        try {
+            buffer.salva(utf8(ficha));
+            EXPECT_FALSE(c.recusada) << "gravou pelo link";
+            EXPECT_EQ(leArquivo(ficha), "<nomeCidadao>MARIA</nomeCidadao>\r\n");
+        } catch (const ErroArquivo& e) {
+            EXPECT_TRUE(c.recusada) << e.what();
+            EXPECT_EQ(std::string(e.what()),
+                      "O arquivo " + utf8(ficha) +
+                          " é um link simbólico, que a exportação não substitui nem segue; nada "
+                          "foi gravado nele nem no arquivo a que ele leva. Apague o link e gere "
+                          "os arquivos de novo.");
+        }
+        EXPECT_EQ(leArquivo(alheio), "só do root");
+        EXPECT_TRUE(fs::is_symlink(c.link));
+        EXPECT_EQ(fs::read_symlink(c.link), alheio);
+        // Nothing else was left in the folder: no temporary.
+        std::vector<std::string> esperados = {"FichaVacinacao_345.esus.xml", "alheio"};
+        if (!c.recusada) esperados.push_back("FichaVacinacao_345.esus.xml.tmp");
+        std::sort(esperados.begin(), esperados.end());
+        std::vector<std::string> nomes = arquivos();
+        std::sort(nomes.begin(), nomes.end());
+        EXPECT_EQ(nomes, esperados);
+        fs::remove(c.link);
+    }
+}
+
+// A record holds a citizen's health data: its file is its owner's alone, whatever the umask.
+TEST_F(RegistroBufferArquivo, FichaSoDoDono) {
+    const mode_t umaskAntes = ::umask(0);
+    RegistroBuffer buffer;
+    buffer.adiciona("<a/>");
+    const fs::path caminho = pasta / "FichaVacinacao_345.esus.xml";
+    buffer.salva(utf8(caminho));
+    // Saved again over itself, as a record's further rows are.
+    buffer.salva(utf8(caminho));
+    ::umask(umaskAntes);
+    EXPECT_EQ(fs::status(caminho).permissions(), fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST_F(RegistroBufferArquivo, CaminhoComAcentos) {

@@ -103,7 +103,22 @@ class Pinturas : public QObject {
 
 class JanelaTest : public ::testing::Test {
   protected:
+    // The user's data folder, where the default output folder goes when config.ini names none,
+    // is the test's own: the window makes arquivosXML there when it opens.
+    JanelaTest() {
+        if (const char* valor = std::getenv("XDG_DATA_HOME")) dadosAntes = valor;
+        setenv("XDG_DATA_HOME", pastaDeDados().c_str(), 1);
+    }
+    ~JanelaTest() override {
+        janela.reset();
+        if (dadosAntes)
+            setenv("XDG_DATA_HOME", dadosAntes->c_str(), 1);
+        else
+            unsetenv("XDG_DATA_HOME");
+    }
+
     fs::path arquivoIni() const { return pasta.caminho() / "config.ini"; }
+    fs::path pastaDeDados() const { return pasta.caminho() / "dados"; }
 
     void grava(const char* secao, const char* chave, const std::string& valor) {
         ArquivoIni ini(arquivoIni());
@@ -153,6 +168,7 @@ class JanelaTest : public ::testing::Test {
     static constexpr int kPrazo = 60'000;
 
     PastaTemporaria pasta;
+    std::optional<std::string> dadosAntes;
     RelogioFixo relogio{DataHora{2019, 11, 3, 14, 5, 0}};
     CaixaGravadora caixa;
     std::unique_ptr<JanelaPrincipal> janela;
@@ -316,13 +332,13 @@ TEST_F(JanelaTest, LogCresceERotuloDoLayoutAcompanhaABorda) {
 }
 
 TEST_F(JanelaTest, PrimeiraAberturaSemConfig) {
-    // Without config.ini the path is the default: the system's temporary folder here.
-    const fs::path padrao = pasta.caminho() / "temporaria";
-    fs::create_directory(padrao);
+    // Without config.ini the path is the default: a folder of the user's own, made with its
+    // arquivosXML, and never the shared temporary folder.
+    const fs::path padrao = pastaDeDados() / "exportador-cds";
     const char* antes = std::getenv("TMPDIR");
     const std::optional<std::string> tmpdir =
         antes ? std::optional<std::string>(antes) : std::nullopt;
-    setenv("TMPDIR", padrao.c_str(), 1);
+    setenv("TMPDIR", pasta.caminho().c_str(), 1);
     JanelaPrincipal& j = abreJanela();
     if (tmpdir)
         setenv("TMPDIR", tmpdir->c_str(), 1);
@@ -335,6 +351,8 @@ TEST_F(JanelaTest, PrimeiraAberturaSemConfig) {
     EXPECT_EQ(j.uuid->text(), QStringLiteral("0"));
     EXPECT_EQ(j.rotuloStatus->text(), QString());
     EXPECT_TRUE(fs::is_directory(padrao / "arquivosXML"));
+    EXPECT_EQ(fs::status(padrao).permissions(), fs::perms::owner_all);
+    EXPECT_FALSE(fs::exists(pasta.caminho() / "arquivosXML"));
     // Opening reads the settings; it writes none.
     EXPECT_FALSE(fs::exists(arquivoIni()));
 }
