@@ -195,9 +195,9 @@ void salvaErrosCadastro(const fs::path& arquivo, const std::vector<std::string>&
     if (!erro) erro = novo.sincroniza();
     if (const std::error_code fechou = novo.fecha(); !erro) erro = fechou;
     // A link made there meanwhile is left as it is too.
-    const bool link = fs::is_symlink(fs::symlink_status(arquivo, ec));
-    if (!erro && !link) erro = substituiArquivo(temporario, arquivo);
-    if (erro || link) {
+    bool link = false;
+    if (!erro) erro = substituiArquivoSeNaoForLink(temporario, arquivo, link);
+    if (erro) {
         fs::remove(temporario, ec);
         if (link) throw linkNoLugarDaLista(arquivo);
         throw falha(erro);
