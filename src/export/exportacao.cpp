@@ -1,5 +1,6 @@
 #include "export/exportacao.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include "comum/texto.hpp"
 #include "export/arquivos.hpp"
 #include "export/trava_pasta.hpp"
+#include "fichas/profissional_generico.hpp"
 #include "fichas/registro.hpp"
 #include "source/conexao.hpp"
 
@@ -72,6 +74,21 @@ void confirma(Transacao& transacao, const std::string& arquivoZip) {
     }
 }
 
+// The registrations' generic professional is one of the clinic's: an unknown code would send
+// citizens and households without a professional, which the importer refuses, and mark them
+// sent all the same. Asked before the output subfolder is emptied or any record written.
+void verificaProfissionalGenerico(Transacao& transacao, const ParametrosExportacao& p) {
+    if (!std::ranges::any_of(p.Fichas, ehCadastro)) return;
+    if (profissionalCadastrado(transacao, p.ProfissionalGenerico)) return;
+    throw ErroParametro(kOpcaoProfissionalGenerico,
+                        "Nenhum profissional tem o código '" +
+                            textoVisivel(p.ProfissionalGenerico) +
+                            "', informado como profissional genérico. Os cadastros sem "
+                            "profissional responsável iriam sem o CNS e o CBO dele, e o e-SUS os "
+                            "recusaria. Informe o código de um profissional cadastrado. Nenhuma "
+                            "ficha foi gerada e nenhum cadastro foi marcado como enviado.");
+}
+
 // The generators of the chosen kinds, in the order their files reach the archive.
 void geraFichas(Execucao& ex) {
     for (const DescricaoFicha& d : registroFichas())
@@ -84,6 +101,7 @@ ResultadoExportacao geraEEmpacota(const ParametrosExportacao& parametros, Arquiv
                                   Operador& operador, const Relogio& relogio, Conexao& conexao,
                                   const Cancelamento* cancelamento) {
     Transacao transacao(conexao);
+    verificaProfissionalGenerico(transacao, parametros);
     Execucao ex(parametros, transacao, operador, relogio,
                 [&ini] { return ini.le(kSecaoGeral, kChaveIbge, ""); });
     ex.gravaErrosCadastro = [&ini](const std::vector<std::string>& linhas) {

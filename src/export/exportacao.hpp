@@ -22,8 +22,9 @@ struct ResultadoExportacao {
 };
 
 // "Gerar Arquivos": checks what it is given (validaExecucao), holds the output folder against
-// another run, saves two settings, connects, warns in the log when config.ini has no IBGE,
-// empties the output subfolder, runs the
+// another run, saves two settings, connects, refuses a generic professional that names no
+// professional when a registration is chosen (ErroParametro, before any record is written), warns
+// in the log when config.ini has no IBGE, empties the output subfolder, runs the
 // generators of the chosen kinds in their fixed order, packs their files, commits, and only
 // then tells the operator that the archive is ready.
 //

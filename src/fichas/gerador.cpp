@@ -72,7 +72,7 @@ void vinculaPeriodo(Consulta& q, const ParametrosExportacao& p) {
 }
 
 void geraRegistros(Execucao& ex, TipoFicha tipo, Ficha& ficha) {
-    if (!ficha.inicia()) return;
+    ficha.inicia();
     const std::optional<std::size_t> total = ficha.abreRegistros();
     RegistroBuffer buffer;
     ArquivosDoTipo arquivos;

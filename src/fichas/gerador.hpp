@@ -25,9 +25,8 @@ class Ficha {
   public:
     virtual ~Ficha() = default;
 
-    // Before the main query: false ends the kind's turn with nothing written (a registration
-    // without its generic professional, say).
-    virtual bool inicia() { return true; }
+    // Before the main query (a registration looks its generic professional up).
+    virtual void inicia() {}
     // Runs the kind's main query, one record per row, and its look-ups. Gives how many rows
     // there are when the kind fetches them whole before the first record; none when they are
     // read as the records are written.

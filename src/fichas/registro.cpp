@@ -89,6 +89,10 @@ const DescricaoFicha& descricaoFicha(TipoFicha tipo) {
     throw std::logic_error("tipo de ficha fora do registro");
 }
 
+bool ehCadastro(TipoFicha tipo) {
+    return dadosTipo(tipo).cadastro;
+}
+
 std::string_view nomeResumo(TipoFicha tipo) {
     std::string_view prefixo = dadosTipo(tipo).prefixoArquivo;
     if (prefixo.ends_with('_')) prefixo.remove_suffix(1);
