@@ -14,6 +14,7 @@ pacotes=(
     qt6-base-dev fonts-dejavu-core     # the window, and a font for offscreen screenshots
     libgtest-dev                       # the tests
     python3                            # XML well-formedness checks in the tests
+    libxml2-utils                      # xmllint: the record files against the layout's XSDs, in the tests
     unzip                              # the zip tool's own test of the archives, in the tests
     g++-mingw-w64-x86-64               # the core compiled for Windows (scripts/compila-windows.sh)
     libz-mingw-w64-dev                 # zlib for that compile: minizip's headers include it

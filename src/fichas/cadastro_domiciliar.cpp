@@ -147,7 +147,7 @@ class FichaCadastroDomiciliar : public FichaDeCadastro {
 
     ValoresEnvelope envelope(const Linha& r) const override { return envelopeDoCadastro(r); }
 
-    bool corpo(const Linha& r, RegistroBuffer& b) override {
+    bool corpo(const Linha& r, const ValoresEnvelope&, RegistroBuffer& b) override {
         for (const auto& [coluna, codigo] :
              {std::pair{"temgato", "128"}, std::pair{"temcachorro", "129"},
               std::pair{"tempassaro", "130"}, std::pair{"temoutros", "132"}})

@@ -176,7 +176,7 @@ class FichaCadastroIndividual : public FichaDeCadastro {
 
     ValoresEnvelope envelope(const Linha& r) const override { return envelopeDoCadastro(r); }
 
-    bool corpo(const Linha& r, RegistroBuffer& b) override {
+    bool corpo(const Linha& r, const ValoresEnvelope&, RegistroBuffer& b) override {
         escreveCondicoesDeSaude(r, b);
         b.adiciona("<emSituacaoDeRua>");
         b.adiciona("<statusSituacaoRua>false</statusSituacaoRua>");
