@@ -1,5 +1,6 @@
 #include "export/entradas.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 #include <string_view>
@@ -71,6 +72,19 @@ void validaCodigo(const char* opcao, const char* nome, const std::string& codigo
                                        emBranco + ".");
 }
 
+// The registrations stand the generic professional in for the citizens and households without
+// one; without it they would go out with no professional and be refused by the importer.
+void validaProfissionalGenerico(const ParametrosExportacao& p) {
+    validaCodigo(kOpcaoProfissionalGenerico, "Código do profissional genérico",
+                 p.ProfissionalGenerico, "");
+    if (p.ProfissionalGenerico.empty() && std::ranges::any_of(p.Fichas, ehCadastro))
+        throw ErroParametro(kOpcaoProfissionalGenerico,
+                            "O código do profissional genérico está em branco. As fichas de "
+                            "cadastro precisam dele: é o profissional que responde pelos "
+                            "cidadãos e domicílios sem profissional responsável. Informe o "
+                            "código de um profissional cadastrado, ou deixe os cadastros de fora.");
+}
+
 void validaUuid(const std::string& UUID) {
     if (!utf8Valido(UUID))
         throw ErroParametro(kOpcaoUuid,
@@ -96,8 +110,7 @@ void validaParametros(const ParametrosExportacao& p) {
                                                    entreAspas(dataCurta(p.DataFinal)) + ".");
     validaUnidade(p.Unidade);
     validaCodProf(p.CodProf);
-    validaCodigo(kOpcaoProfissionalGenerico, "Código do profissional genérico",
-                 p.ProfissionalGenerico, "");
+    validaProfissionalGenerico(p);
     validaUuid(p.UUID);
     validaTextoDaOpcao(kOpcaoCaminho, p.Caminho);
 }

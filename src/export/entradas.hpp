@@ -26,7 +26,8 @@ inline constexpr char kOpcaoFichas[] = "--fichas";
 // Dates from 01/01/1900 to 31/12/9999 (the end to 30/12/9999, since the period is selected
 // up to the day after it), the start not after the end; the unit's CNES of 1 to 7
 // digits; the professional's code and the generic professional's code empty or digits of a
-// number the database's INTEGER holds; a UUID without control characters; every text valid
+// number the database's INTEGER holds, the generic professional's not empty when a
+// registration is chosen; a UUID without control characters; every text valid
 // UTF-8. The output folder's other checks are the run's (validaExecucao), and an empty choice of
 // kinds is a run with an empty archive, as the window has always made it.
 void validaParametros(const ParametrosExportacao& parametros);

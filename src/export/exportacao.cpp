@@ -1,5 +1,6 @@
 #include "export/exportacao.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include "export/arquivos.hpp"
 #include "export/pasta_saida.hpp"
 #include "export/trava_pasta.hpp"
+#include "fichas/profissional_generico.hpp"
 #include "fichas/registro.hpp"
 #include "source/conexao.hpp"
 
@@ -107,6 +109,21 @@ void salvaListaDeErros(Execucao& ex, const ArquivoIni& ini, ResultadoExportacao&
                               " linha(s) dela estão no fim do log.");
 }
 
+// The registrations' generic professional is one of the clinic's: an unknown code would send
+// citizens and households without a professional, which the importer refuses, and mark them
+// sent all the same. Asked before the output subfolder is emptied or any record written.
+void verificaProfissionalGenerico(Transacao& transacao, const ParametrosExportacao& p) {
+    if (!std::ranges::any_of(p.Fichas, ehCadastro)) return;
+    if (profissionalCadastrado(transacao, p.ProfissionalGenerico)) return;
+    throw ErroParametro(kOpcaoProfissionalGenerico,
+                        "Nenhum profissional tem o código '" +
+                            textoVisivel(p.ProfissionalGenerico) +
+                            "', informado como profissional genérico. Os cadastros sem "
+                            "profissional responsável iriam sem o CNS e o CBO dele, e o e-SUS os "
+                            "recusaria. Informe o código de um profissional cadastrado. Nenhuma "
+                            "ficha foi gerada e nenhum cadastro foi marcado como enviado.");
+}
+
 // The generators of the chosen kinds, in the order their files reach the archive.
 void geraFichas(Execucao& ex) {
     for (const DescricaoFicha& d : registroFichas())
@@ -119,6 +136,7 @@ ResultadoExportacao geraEEmpacota(const ParametrosExportacao& parametros, Arquiv
                                   Operador& operador, const Relogio& relogio, Conexao& conexao,
                                   const Cancelamento* cancelamento) {
     Transacao transacao(conexao);
+    verificaProfissionalGenerico(transacao, parametros);
     Execucao ex(parametros, transacao, operador, relogio, [&ini] { return ibgeDoConfig(ini); });
     ex.cancelamento = cancelamento;
     ex.DataInicialTexto = dataCurta(parametros.DataInicial);

@@ -38,10 +38,11 @@ class ErroAposConfirmacao : public ErroArquivo {
 };
 
 // "Gerar Arquivos": checks what it is given (validaExecucao), holds the output folder against
-// another run, saves two settings (the output folder made absolute), connects, warns in the log
-// when config.ini has no IBGE (and again in the closing notes), deletes earlier records from
-// the output subfolder (DeletaArquivosDir), runs the generators of the chosen kinds in their
-// fixed order, packs their files, commits,
+// another run, saves two settings (the output folder made absolute), connects, refuses a
+// generic professional that names no professional when a registration is chosen (ErroParametro,
+// before any record is written), warns in the log when config.ini has no IBGE (and again in the
+// closing notes), deletes earlier records from the output subfolder (DeletaArquivosDir), runs
+// the generators of the chosen kinds in their fixed order, packs their files, commits,
 // saves the run's error list (salvaErrosCadastro: erros.txt beside config.ini, and its UTF-8
 // copy beside the archive, <archive name without .zip>.erros.txt), and only then tells the
 // operator that the archive is ready. A run that fails or is stopped leaves the earlier lists

@@ -112,7 +112,7 @@ class FichaAtendimentoIndividual : public FichaDeAtendimentos {
         return FichaDeAtendimentos::abreRegistros();
     }
 
-    bool corpo(const Linha& a, RegistroBuffer& b) override {
+    bool corpo(const Linha& a, const ValoresEnvelope&, RegistroBuffer& b) override {
         const ChaveRegistro chave = chaveDoEpisodio(a);
         b.adiciona("<atendimentosIndividuais>");
         b.adicionaNumero("dataNascimento", DataParaLong(a.dataHora("DTNASCIMENTO")));

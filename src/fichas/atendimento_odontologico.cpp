@@ -143,7 +143,7 @@ class FichaAtendimentoOdontologico : public Ficha {
         return execucao.parametros.CodProf + " - INE não cadastrado!";
     }
 
-    bool corpo(const Linha& a, RegistroBuffer& b) override {
+    bool corpo(const Linha& a, const ValoresEnvelope&, RegistroBuffer& b) override {
         const ChaveRegistro chave = chaveDoEpisodio(a);
         b.adiciona("<atendimentosOdontologicos>");
         b.adicionaElemento("cnsCidadao", a.texto("CARTAOSUS"));

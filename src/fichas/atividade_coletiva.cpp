@@ -231,10 +231,9 @@ class FichaAtivColetiva : public Ficha {
     }
 
     // The envelope writes uuidFicha before this and the two empty lines after it.
-    bool corpo(const Linha& e, RegistroBuffer& b) override {
+    bool corpo(const Linha& e, const ValoresEnvelope& valores, RegistroBuffer& b) override {
         const ChaveRegistro chave = chaveDoEncontro(e);
         const std::string tipo = e.texto("TIPOATIVCOLETIVA");
-        const ValoresEnvelope valores = envelope(e);
 
         // An INEP of blanks names no school: the meeting then goes by its unit, as without one.
         const std::string inep = e.texto("INEP");

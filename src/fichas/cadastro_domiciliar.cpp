@@ -3,9 +3,11 @@
 
 #include <optional>
 #include <span>
+#include <stdexcept>
 #include <string_view>
 
 #include "comum/texto.hpp"
+#include "fichas/profissional_generico.hpp"
 #include "fichas/transmissao.hpp"
 #include "record/codificacao.hpp"
 
@@ -145,7 +147,7 @@ class FichaCadastroDomiciliar : public FichaDeCadastro {
 
     ValoresEnvelope envelope(const Linha& r) const override { return envelopeDoCadastro(r); }
 
-    bool corpo(const Linha& r, RegistroBuffer& b) override {
+    bool corpo(const Linha& r, const ValoresEnvelope&, RegistroBuffer& b) override {
         for (const auto& [coluna, codigo] :
              {std::pair{"temgato", "128"}, std::pair{"temcachorro", "129"},
               std::pair{"tempassaro", "130"}, std::pair{"temoutros", "132"}})
@@ -170,7 +172,7 @@ class FichaCadastroDomiciliar : public FichaDeCadastro {
     ProfissionalGenerico leProfissionalGenerico() override {
         profissionalGenerico.parametro("pcodigo", execucao.parametros.ProfissionalGenerico);
         const std::vector<Linha>& linhas = profissionalGenerico.abre();
-        if (linhas.empty()) return {};
+        if (linhas.empty()) throw std::logic_error(kSemProfissionalGenerico);
         const Linha& p = linhas.front();
         return {p.texto("cns"), p.texto("cbo"), p.texto("ine")};
     }

@@ -2,9 +2,11 @@
 
 #include <optional>
 #include <span>
+#include <stdexcept>
 #include <string_view>
 
 #include "comum/texto.hpp"
+#include "fichas/profissional_generico.hpp"
 #include "fichas/transmissao.hpp"
 #include "record/codificacao.hpp"
 
@@ -174,7 +176,7 @@ class FichaCadastroIndividual : public FichaDeCadastro {
 
     ValoresEnvelope envelope(const Linha& r) const override { return envelopeDoCadastro(r); }
 
-    bool corpo(const Linha& r, RegistroBuffer& b) override {
+    bool corpo(const Linha& r, const ValoresEnvelope&, RegistroBuffer& b) override {
         escreveCondicoesDeSaude(r, b);
         b.adiciona("<emSituacaoDeRua>");
         b.adiciona("<statusSituacaoRua>false</statusSituacaoRua>");
@@ -197,7 +199,7 @@ class FichaCadastroIndividual : public FichaDeCadastro {
         const std::string& codigo = execucao.parametros.ProfissionalGenerico;
         profissionalGenerico.parametro("pcodigo", codigo);
         const std::vector<Linha>& linhas = profissionalGenerico.abre();
-        if (linhas.empty()) return {};
+        if (linhas.empty()) throw std::logic_error(kSemProfissionalGenerico);
         const Linha& p = linhas.front();
         ProfissionalGenerico g{p.texto("cns"), p.texto("cbo"), p.texto("ine")};
         const std::string quem = codigo + " - " + p.texto("nome");

@@ -8,6 +8,7 @@
 
 #include "comum/plataforma_arquivos.hpp"
 #include "comum/tipo_ficha.hpp"
+#include "fichas/identificadores.hpp"
 #include "fichas/lista_arquivos.hpp"
 #include "fichas/parametros.hpp"
 
@@ -30,6 +31,8 @@ struct Execucao {
     const Relogio& relogio;
 
     ListaDeArquivos ListaArquivos;
+    // The transport identifiers of the records written, so that no two carry the same one.
+    IdentificadoresDaExecucao identificadores;
     // The care episodes of the period as the individual care record read them, put aside on
     // disk for the vaccination record of the same run, which writes a file for every row of
     // that same query: so the query runs once. Left by the care record at the end of its

@@ -43,16 +43,21 @@ class ArquivosDoTipo {
 void gravaRegistro(Execucao& ex, TipoFicha tipo, Ficha& ficha, const Linha& registro,
                    RegistroBuffer& buffer, ArquivosDoTipo& arquivos) {
     ficha.preparaRegistro(registro);
-    const ValoresEnvelope valores = ficha.envelope(registro);
+    ValoresEnvelope valores = ficha.envelope(registro);
+    const IdentidadeRegistro id = ficha.identidade(registro);
+    const DonoIdentificador dono{tipo, id.unidade, id.numero};
+    const std::string identificador = identificadorTransporte(valores);
+    valores.sufixoIdentificador = ex.identificadores.sufixo(identificador, dono);
     buffer.limpa();
     escreveCabecalho(buffer, valores);
     if (!temIne(valores.profissional))
         if (auto aviso = ficha.avisoSemIne(registro)) ex.erroELog(*aviso);
-    if (!ficha.corpo(registro, buffer)) return;
+    if (!ficha.corpo(registro, valores, buffer)) return;
     escreveRodape(buffer, valores);
-    const std::string caminho =
-        arquivos.caminho(ex, ficha.identidade(registro), nomeArquivo(tipo, valores.numero));
+    const std::string caminho = arquivos.caminho(ex, id, nomeArquivo(tipo, valores.numero));
     const std::optional<EstadoArquivo> estado = buffer.salva(caminho);
+    // Only a record that is sent holds its identifier against the later ones.
+    ex.identificadores.toma(identificador + valores.sufixoIdentificador, dono);
     ex.ListaArquivos.push_back({caminho, tipo});
     if (ex.aoGravarArquivo) ex.aoGravarArquivo(caminho, buffer.texto(), estado);
     ficha.gravado(registro, caminho);
@@ -72,7 +77,7 @@ void vinculaPeriodo(Consulta& q, const ParametrosExportacao& p) {
 }
 
 void geraRegistros(Execucao& ex, TipoFicha tipo, Ficha& ficha) {
-    if (!ficha.inicia()) return;
+    ficha.inicia();
     const std::optional<std::size_t> total = ficha.abreRegistros();
     RegistroBuffer buffer;
     ArquivosDoTipo arquivos;

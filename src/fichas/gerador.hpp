@@ -25,9 +25,8 @@ class Ficha {
   public:
     virtual ~Ficha() = default;
 
-    // Before the main query: false ends the kind's turn with nothing written (a registration
-    // without its generic professional, say).
-    virtual bool inicia() { return true; }
+    // Before the main query (a registration looks its generic professional up).
+    virtual void inicia() {}
     // Runs the kind's main query, one record per row, and its look-ups. Gives how many rows
     // there are when the kind fetches them whole before the first record; none when they are
     // read as the records are written.
@@ -43,9 +42,11 @@ class Ficha {
     // The message for a record whose professional has no team code; none where the kind
     // reports the case in its own way.
     virtual std::optional<std::string> avisoSemIne(const Linha& registro) const = 0;
-    // The form between the envelope's head and tail; false when the record has nothing to
-    // send, and then it gets no file and no entry in ListaArquivos.
-    virtual bool corpo(const Linha& registro, RegistroBuffer& buffer) = 0;
+    // The form between the envelope's head and tail, whose values (the identifiers as the run
+    // gives them) it is written with; false when the record has nothing to send, and then it
+    // gets no file and no entry in ListaArquivos.
+    virtual bool corpo(const Linha& registro, const ValoresEnvelope& valores,
+                       RegistroBuffer& buffer) = 0;
     // After the record's file was saved and listed (a registration writes its register back).
     virtual void gravado(const Linha& /*registro*/, const std::string& /*caminho*/) {}
     // After the last record.
@@ -53,7 +54,8 @@ class Ficha {
 };
 
 // The per-record loop every kind shares: the kind's start, the main query, then for every
-// record the kind's preparation, the envelope's head, the team-code check, the body, the tail, the
+// record the kind's preparation, its identifiers made its own in the run
+// (IdentificadoresDaExecucao), the envelope's head, the team-code check, the body, the tail, the
 // file saved under the kind's name and listed in ListaArquivos, the kind's after-save step and the
 // progress; at last the kind's end. An error names the record it stopped at
 // ("FichaAtendimentoIndividual_2 (unidade 45): ...") and ends the run, unless it is the

@@ -160,7 +160,7 @@ class FichaProcedimento : public Ficha {
     }
 
     // False, and so no file, when neither pass finds a procedure to send.
-    bool corpo(const Linha& a, RegistroBuffer& b) override {
+    bool corpo(const Linha& a, const ValoresEnvelope& valores, RegistroBuffer& b) override {
         TotaisProcedimento totais;
         b.adiciona("<atendProcedimentos>");
         b.adicionaElemento("numProntuario", a.texto("CODPESSOA"));
@@ -188,7 +188,7 @@ class FichaProcedimento : public Ficha {
             escrito = true;
         }
         b.adiciona("</atendProcedimentos>");
-        escreveLinhas(b, envelope(a), {LinhaEnvelope::UuidFicha, LinhaEnvelope::TpCdsOrigem});
+        escreveLinhas(b, valores, {LinhaEnvelope::UuidFicha, LinhaEnvelope::TpCdsOrigem});
         escreveTotais(totais, b);
         return escrito;
     }

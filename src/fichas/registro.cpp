@@ -93,6 +93,10 @@ std::string_view prefixoArquivo(TipoFicha tipo) {
     return dadosTipo(tipo).prefixoArquivo;
 }
 
+bool ehCadastro(TipoFicha tipo) {
+    return dadosTipo(tipo).cadastro;
+}
+
 std::string_view nomeResumo(TipoFicha tipo) {
     std::string_view prefixo = dadosTipo(tipo).prefixoArquivo;
     if (prefixo.ends_with('_')) prefixo.remove_suffix(1);

@@ -34,6 +34,10 @@ std::span<const DescricaoFicha> registroFichas();
 const DescricaoFicha* fichaPorNome(std::string_view nome);
 const DescricaoFicha& descricaoFicha(TipoFicha tipo);
 
+// Whether the kind is a registration: it sends the citizens and households marked in the
+// transmission register, and needs the generic professional for those without one.
+bool ehCadastro(TipoFicha tipo);
+
 // The kind's name in a summary: its file names' prefix, as "FichaAtendimentoIndividual".
 std::string_view nomeResumo(TipoFicha tipo);
 // How the kind's record files are named at first: "FichaAtendimentoIndividual_".

@@ -10,6 +10,7 @@
 #include "comum/cancelamento.hpp"
 #include "comum/erro.hpp"
 #include "comum/texto.hpp"
+#include "fichas/profissional_generico.hpp"
 #include "record/codificacao.hpp"
 
 namespace cds {
@@ -20,9 +21,6 @@ constexpr std::size_t kTamanhoUuid = 43;
 // The last piece in the 43-character form: eleven digits, or "D" and ten.
 constexpr std::size_t kTamanhoChave = 11;
 constexpr std::int64_t kLimiteCodigo = 9999;
-
-constexpr std::string_view kAvisoSemGenerico =
-    "Atenção! é importante informar um profissional responsável pelas fichas de cadastros!";
 
 // The same statement on each register: the record's row updated, or made when it has none.
 constexpr std::string_view kGravaPessoa = R"(
@@ -169,16 +167,13 @@ FichaDeCadastro::FichaDeCadastro(Execucao& ex, TipoFicha tipoFicha, std::string_
     selecao.parametro("ptransmitir", std::string_view("Sim"));
 }
 
-bool FichaDeCadastro::inicia() {
-    // A code of blanks is no code: looking it up would only end the run in a conversion error.
-    if (apara(execucao.parametros.ProfissionalGenerico).empty()) {
-        execucao.operador.mensagem(std::string(kAvisoSemGenerico), kTituloAplicacao,
-                                   TipoMensagem::Simples);
-        return false;
-    }
+void FichaDeCadastro::inicia() {
+    // The run refuses a blank generic professional, and one of no professional, before it
+    // writes any record.
+    if (apara(execucao.parametros.ProfissionalGenerico).empty())
+        throw std::logic_error(kSemProfissionalGenerico);
     execucao.status(std::string(descricaoFicha(tipo).status));
     generico = leProfissionalGenerico();
-    return true;
 }
 
 std::optional<std::size_t> FichaDeCadastro::abreRegistros() {

@@ -83,22 +83,22 @@ class RegistroTransmissao {
     Consulta gravacaoEmLote;
 };
 
-// The generic professional of the registrations, as found (all empty when not found).
+// The generic professional of the registrations, as found.
 struct ProfissionalGenerico {
     std::string cns;
     std::string cbo;
     std::string ine;
 };
 
-// What the two registration kinds share: the start (a generic professional required, the
-// status text), the selection by the register's mark, the transmission code and identifiers of
-// each record, and the register written back after each file.
+// What the two registration kinds share: the start (the status text, the generic
+// professional), the selection by the register's mark, the transmission code and identifiers
+// of each record, and the register written back after each file.
 class FichaDeCadastro : public Ficha {
   public:
     // `selecao` is the kind's main query, with its ":ptransmitir" mark.
     FichaDeCadastro(Execucao& execucao, TipoFicha tipo, std::string_view selecao);
 
-    bool inicia() override;
+    void inicia() override;
     // The rows are fetched whole before the first record: each record's register row is
     // written back while the walk goes on. They wait in a temporary file, so that a month of
     // registrations takes no memory; in memory where no temporary file can be had.
@@ -115,7 +115,8 @@ class FichaDeCadastro : public Ficha {
     void termina() override;
 
   protected:
-    // Looks the generic professional up, once, after the status text.
+    // Looks the generic professional up, once, after the status text. The run has made sure it
+    // is there (profissionalCadastrado); a blank code, or not finding it, is std::logic_error.
     virtual ProfissionalGenerico leProfissionalGenerico() = 0;
     // The envelope of the record being written, but for headerTransport's professional.
     ValoresEnvelope envelopeDoCadastro(const Linha& registro) const;

@@ -12,7 +12,7 @@ class FichaVacinacao : public FichaDeAtendimentos {
   public:
     explicit FichaVacinacao(Execucao& ex) : FichaDeAtendimentos(ex, TipoFicha::Vacinacao) {}
 
-    bool corpo(const Linha& a, RegistroBuffer& b) override {
+    bool corpo(const Linha& a, const ValoresEnvelope&, RegistroBuffer& b) override {
         const std::string momento = momentoDoAtendimento(a);
         const auto hora = a.dataHora("HORA");
         b.adiciona("<vacinacoes>");

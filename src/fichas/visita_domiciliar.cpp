@@ -115,7 +115,7 @@ class FichaVisitaDomiciliar : public Ficha {
         return v.texto("nomeprofissional") + " - INE não cadastrado!";
     }
 
-    bool corpo(const Linha& v, RegistroBuffer& b) override {
+    bool corpo(const Linha& v, const ValoresEnvelope&, RegistroBuffer& b) override {
         const std::string desfecho = v.texto("DESFECHOVISITA");
         const auto hora = v.dataHora("HORA");
         b.adiciona("<visitasDomiciliares>");

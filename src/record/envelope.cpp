@@ -344,15 +344,15 @@ std::string unidadeDaFicha7(const ValoresEnvelope& v) {
 
 std::string identificadorTransporte(const ValoresEnvelope& v) {
     const DadosTipoFicha& d = dadosTipo(v.tipo);
-    if (d.cadastro) return v.uuidDadoSerializado;
-    return unidadeDaFicha7(v) + std::string(d.meioTransporte) + chave(v, d);
+    if (d.cadastro) return v.uuidDadoSerializado + v.sufixoIdentificador;
+    return unidadeDaFicha7(v) + std::string(d.meioTransporte) + chave(v, d) + v.sufixoIdentificador;
 }
 
 std::string identificadorFicha(const ValoresEnvelope& v) {
     const DadosTipoFicha& d = dadosTipo(v.tipo);
     if (d.cadastro) throw std::logic_error("os cadastros levam o identificador da ficha no corpo");
     if (!d.fichaComUnidadeSemZeros) return identificadorTransporte(v);
-    return unidadeDaFicha(v) + std::string(d.meioTransporte) + chave(v, d);
+    return unidadeDaFicha(v) + std::string(d.meioTransporte) + chave(v, d) + v.sufixoIdentificador;
 }
 
 std::string identificadorInstalacao(const ValoresEnvelope& v) {

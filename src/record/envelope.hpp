@@ -92,6 +92,9 @@ struct ValoresEnvelope {
     // team code chosen for ineDadoSerializado (no line when absent).
     std::string uuidDadoSerializado{};
     std::optional<std::string> ineDadoSerializado{};
+    // "-2", "-3", ... after the transport and form identifiers of a record whose identifier an
+    // earlier record of the run has; empty for every other record.
+    std::string sufixoIdentificador{};
 };
 
 // U: the row's CODUNIDADE, as read, when trimmed it has exactly 7 characters; otherwise
@@ -100,6 +103,8 @@ std::string unidadeDaFicha(const ValoresEnvelope& v);
 // U7: ZeroEsquerda(U, 7); raises ErroConversao when U is not a number.
 std::string unidadeDaFicha7(const ValoresEnvelope& v);
 
+// The transport and form identifiers end in the record's sufixoIdentificador; the
+// installation identifier, the sender's, never does.
 std::string identificadorTransporte(const ValoresEnvelope& v);
 // The registrations carry their form identifiers in the body: std::logic_error for them.
 std::string identificadorFicha(const ValoresEnvelope& v);

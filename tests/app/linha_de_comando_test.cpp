@@ -21,6 +21,7 @@
 #include "export/trava_pasta.hpp"
 #include "suporte/arquivos_teste.hpp"
 #include "suporte/banco_teste.hpp"
+#include "suporte/cadastros.hpp"
 #include "suporte/clinica.hpp"
 #include "suporte/leiaute_teste.hpp"
 #include "suporte/servidor_mudo.hpp"
@@ -46,6 +47,7 @@ class LinhaDeComandoTest : public ::testing::Test {
         ini.grava(kSecaoGeral, kChaveCnesPrincipal, "2345678");
         ini.grava(kSecaoGeral, kChaveCaminhoXml, saida().string());
         ini.grava(kSecaoGeral, kChaveIbge, "4205407");
+        ini.grava(kSecaoEsus, kChaveProfissionalGenerico, "10");
     }
 
     fs::path config() const { return pasta.caminho() / "config.ini"; }
@@ -257,7 +259,8 @@ TEST_F(LinhaDeComandoTest, RecusaAntesDeGravarQualquerCoisa) {
     teste::escreveArquivo(pasta.caminho() / "config-utf16.ini", utf16);
     teste::escreveArquivo(
         pasta.caminho() / "config-sem-caminho.ini",
-        "[GERAL]\r\nDATABASE=" + banco.caminho() + "\r\nCNESPRINCIPAL=2345678\r\nCAMINHOXML=\r\n");
+        "[GERAL]\r\nDATABASE=" + banco.caminho() +
+            "\r\nCNESPRINCIPAL=2345678\r\nCAMINHOXML=\r\n[ESUS]\r\nPROFISSIONALGENERICO=10\r\n");
     // Saved in UTF-8, with an output folder of an accented name, and then a line typed in an
     // editor of Windows: read as Windows-1252 the folder would be another one, made anew.
     teste::escreveArquivo(
@@ -389,6 +392,65 @@ TEST_F(LinhaDeComandoTest, OpcoesRecusadasComoUsoIncorretoAntesDeTudo) {
     }
 }
 
+// The registrations need a generic professional of the clinic's: a blank or unknown one is a
+// usage error when a registration kind is chosen, before any record is written or any archive
+// made, and no registration is marked as sent. A run without registrations needs none.
+TEST_F(LinhaDeComandoTest, ProfissionalGenericoEmBrancoOuDesconhecidoComCadastros) {
+    teste::insereBaseDeCadastros(banco);
+    teste::insereCidadao(banco, 200);
+    teste::insereDomicilio(banco, 300);
+    teste::escreveArquivo(pasta.caminho() / "config-sem-generico.ini",
+                          "[GERAL]\r\nDATABASE=" + banco.caminho() +
+                              "\r\nCNESPRINCIPAL=2345678\r\nCAMINHOXML=" + saida().string() +
+                              "\r\n[ESUS]\r\nPROFISSIONALGENERICO=\r\n");
+    const std::string emBranco =
+        "--profissional-generico: O código do profissional genérico está em branco.";
+    const std::string desconhecido =
+        "--profissional-generico: Nenhum profissional tem o código '424242', informado como "
+        "profissional genérico.";
+    struct Caso {
+        std::string argumentos;
+        // What standard error says after "exportador-cds: ".
+        std::string motivo;
+    };
+    const Caso casos[] = {
+        {comConfig("--profissional-generico 424242"), desconhecido},
+        {comConfig("--fichas cadastro-domiciliar --profissional-generico 424242"), desconhecido},
+        {comConfig("--profissional-generico ''"), emBranco},
+        {comConfig("--fichas cadastro-individual,vacinacao --profissional-generico ''"), emBranco},
+        {"--config '" + (pasta.caminho() / "config-sem-generico.ini").string() +
+             "' --data-inicial 01/10/2019 --data-final 31/10/2019",
+         emBranco},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.argumentos);
+        const Saida r = executa(c.argumentos);
+
+        EXPECT_EQ(r.status, 2) << r.erros;
+        EXPECT_NE(r.erros.find("exportador-cds: " + c.motivo), std::string::npos) << r.erros;
+        EXPECT_NE(r.erros.find("--help"), std::string::npos) << r.erros;
+        EXPECT_EQ(r.erros.find("gerado com sucesso"), std::string::npos) << r.erros;
+        // No record file, no archive, not even a hidden one: at most the folder's lock.
+        if (fs::exists(saida())) {
+            for (const auto& e : fs::recursive_directory_iterator(saida()))
+                EXPECT_TRUE(e.is_directory() || e.path().filename() == kNomeArquivoTrava)
+                    << e.path();
+        }
+        EXPECT_EQ(teste::linhaGravadaDoRegistro(banco, "pessoastransmissao", 200), " | Sim |  | ");
+        EXPECT_EQ(teste::linhaGravadaDoRegistro(banco, "familiastransmissao", 300), " | Sim |  | ");
+    }
+    // The blank one names where it came from.
+    EXPECT_NE(executa(casos[4].argumentos)
+                  .erros.find("(de PROFISSIONALGENERICO, na seção [ESUS] de config.ini)"),
+              std::string::npos);
+
+    const Saida semCadastros =
+        executa(comConfig("--fichas atendimento-individual --profissional-generico ''"));
+    EXPECT_EQ(semCadastros.status, 0) << semCadastros.erros;
+    EXPECT_TRUE(fs::exists(saida() / "arquivosXML" / "FichaAtendimentoIndividual_1.esus.xml"));
+    EXPECT_EQ(teste::linhaGravadaDoRegistro(banco, "pessoastransmissao", 200), " | Sim |  | ");
+}
+
 // A config.ini saved by an editor of Windows in its code page, with an accented output folder,
 // and accents typed on the command line: the run writes where the file says, and every record
 // file is still one the layout's schema accepts, with the text as it was meant.
@@ -396,7 +458,7 @@ TEST_F(LinhaDeComandoTest, TextoQueNaoEUtf8NuncaChegaAUmaFicha) {
     teste::escreveArquivo(
         config(), "; configura\xE7\xE3o da cl\xEDnica\r\n[GERAL]\r\nDATABASE=" + banco.caminho() +
                       "\r\nCNESPRINCIPAL=2345678\r\nCAMINHOXML=" + pasta.caminho().string() +
-                      "/sa\xED" + "da\r\nIBGE=4205407\r\n");
+                      "/sa\xED" + "da\r\nIBGE=4205407\r\n[ESUS]\r\nPROFISSIONALGENERICO=10\r\n");
 
     const Saida r = executa(comConfig("--uuid 'São-'"));
 

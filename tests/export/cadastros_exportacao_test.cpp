@@ -14,6 +14,7 @@
 #include "export/arquivo_ini.hpp"
 #include "export/arquivos.hpp"
 #include "export/exportacao.hpp"
+#include "export/trava_pasta.hpp"
 #include "fichas/transmissao.hpp"
 #include "suporte/arquivos_teste.hpp"
 #include "suporte/cadastros.hpp"
@@ -173,23 +174,45 @@ TEST_F(CadastrosNaExportacaoTest, GravacaoRecusadaNoLoteNomeiaOSeuRegistro) {
     EXPECT_FALSE(fs::exists(zip()));
 }
 
-// Without a generic professional each registration tells the operator and the run goes on
-// with the next kind; nothing is marked.
-TEST_F(CadastrosNaExportacaoTest, SemProfissionalGenericoAExecucaoSegue) {
+// A registration kind chosen without a generic professional of the clinic's is refused before
+// the run writes anything, naming the option it takes: the files of an earlier run are still in
+// arquivosXML, no record is written, no archive made, nothing marked. A run without
+// registrations needs none.
+TEST_F(CadastrosNaExportacaoTest, ProfissionalGenericoEmBrancoOuDesconhecidoRecusado) {
     const std::vector<std::string> antes = registros();
-    parametros.ProfissionalGenerico = "";
+    const fs::path anterior =
+        fs::path(pastaXml(parametros.Caminho)) / "FichaAtendimentoIndividual_7.esus.xml";
+    const std::pair<const char*, const char*> casos[] = {
+        {"", "O código do profissional genérico está em branco."},
+        {"424242", "Nenhum profissional tem o código '424242'"},
+    };
+    for (const auto& [codigo, trecho] : casos) {
+        SCOPED_TRACE(codigo);
+        teste::escreveArquivo(anterior, "de uma execução anterior");
+        parametros.ProfissionalGenerico = codigo;
 
+        try {
+            exportaArquivos(parametros, ini, operador, relogio);
+            ADD_FAILURE() << "aceito";
+        } catch (const ErroParametro& e) {
+            EXPECT_EQ(e.opcao(), "--profissional-generico");
+            EXPECT_NE(std::string(e.what()).find(trecho), std::string::npos) << e.what();
+        }
+
+        EXPECT_EQ(teste::leArquivo(anterior), "de uma execução anterior");
+        std::vector<fs::path> naPasta;
+        for (const auto& e : fs::recursive_directory_iterator(parametros.Caminho))
+            if (e.path().filename() != kNomeArquivoTrava) naPasta.push_back(e.path());
+        EXPECT_EQ(naPasta, (std::vector<fs::path>{anterior.parent_path(), anterior}));
+        EXPECT_EQ(registros(), antes);
+        EXPECT_TRUE(operador.mensagens().empty());
+    }
+
+    parametros.Fichas = {TipoFicha::AtendimentoIndividual};
     const ResultadoExportacao r = exportaArquivos(parametros, ini, operador, relogio);
-
     ASSERT_TRUE(fs::is_regular_file(r.arquivoZip)) << r.arquivoZip;
     EXPECT_EQ(entradasDoZip(zip()),
               std::vector<std::string>{"FichaAtendimentoIndividual_1.esus.xml"});
-    const std::string aviso =
-        "Atenção! é importante informar um profissional responsável pelas fichas de cadastros!";
-    const std::vector<ChamadaOperador> mensagens = operador.mensagens();
-    ASSERT_EQ(mensagens.size(), 3u);
-    EXPECT_EQ(mensagens[0].texto, aviso);
-    EXPECT_EQ(mensagens[1].texto, aviso);
     EXPECT_EQ(registros(), antes);
 }
 

@@ -53,6 +53,18 @@ TEST(ValidaParametros, RecusaNomeandoAOpcaoEOValor) {
         {"profissional genérico além do INTEGER",
          [](auto& p) { p.ProfissionalGenerico = "99999999999"; }, "--profissional-generico",
          "'99999999999'"},
+        {"profissional genérico em branco com o cadastro individual",
+         [](auto& p) {
+             p.Fichas = {TipoFicha::CadastroIndividual};
+             p.ProfissionalGenerico = "";
+         },
+         "--profissional-generico", "O código do profissional genérico está em branco."},
+        {"profissional genérico em branco com o cadastro domiciliar entre outros",
+         [](auto& p) {
+             p.Fichas = {TipoFicha::AtendimentoIndividual, TipoFicha::CadastroDomiciliar};
+             p.ProfissionalGenerico = "";
+         },
+         "--profissional-generico", "O código do profissional genérico está em branco."},
         {"profissional genérico com quebra de linha",
          [](auto& p) { p.ProfissionalGenerico = "9\n[GERAL]"; }, "--profissional-generico",
          "'9\\n[GERAL]'"},
@@ -104,6 +116,11 @@ TEST(ValidaParametros, AceitaOQueARunPodeUsar) {
         {"maior INTEGER", [](auto& p) { p.CodProf = "2147483647"; }},
         {"zeros à esquerda não contam", [](auto& p) { p.CodProf = "000000000002147483647"; }},
         {"profissional genérico em branco", [](auto& p) { p.ProfissionalGenerico = ""; }},
+        {"profissional genérico em branco sem cadastros",
+         [](auto& p) {
+             p.Fichas = {TipoFicha::AtendimentoIndividual, TipoFicha::Vacinacao};
+             p.ProfissionalGenerico = "";
+         }},
         {"uuid acentuado", [](auto& p) { p.UUID = "São Luís-€"; }},
         {"primeiro e último ano",
          [](auto& p) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <optional>
+#include <stdexcept>
 
 #include "fichas/cenario.hpp"
 #include "record/codificacao.hpp"
@@ -295,11 +296,12 @@ TEST_F(CadastroIndividualTest, MunicipioDeNascimentoDoPrimeiroLugarAchado) {
     }
 }
 
-// Without a generic professional neither registration starts: the operator is told, nothing is
-// written or marked, and the error list keeps what an earlier kind put in it.
-TEST(CadastrosSemProfissionalGenerico, AvisamENaoGravamNada) {
+// A registration started without the run's check of its generic professional (a code of no
+// professional, or none) ends in an error before its first record, rather than send citizens
+// and households without a professional: nothing written, nothing marked, no message box.
+TEST(CadastrosSemProfissionalGenerico, TerminamEmErroSemGravarNada) {
     for (TipoFicha tipo : {TipoFicha::CadastroIndividual, TipoFicha::CadastroDomiciliar}) {
-        for (const char* codigo : {"", "   "}) {
+        for (const char* codigo : {"424242", ""}) {
             SCOPED_TRACE(std::string(descricaoFicha(tipo).nome) + " '" + codigo + "'");
             CenarioFichas c;
             teste::insereBaseDeCadastros(c.banco);
@@ -307,17 +309,11 @@ TEST(CadastrosSemProfissionalGenerico, AvisamENaoGravamNada) {
             c.banco.executa(
                 "INSERT INTO pessoastransmissao (codigo, transmitiresus) VALUES (100, 'Sim')");
             c.parametros.ProfissionalGenerico = codigo;
-            c.execucao().erroCadastro("de um tipo anterior");
-            Execucao& ex = c.gera(tipo);
+            Execucao& ex = c.execucao();
 
-            EXPECT_EQ(c.operador.chamadas,
-                      (std::vector<ChamadaOperador>{
-                          ChamadaOperador::erroCadastro("de um tipo anterior"),
-                          ChamadaOperador::mensagem("Atenção! é importante informar um "
-                                                    "profissional responsável pelas fichas de "
-                                                    "cadastros!",
-                                                    kTituloAplicacao, TipoMensagem::Simples)}));
-            EXPECT_EQ(ex.ErrosCadastro, std::vector<std::string>{"de um tipo anterior"});
+            EXPECT_THROW(c.gera(tipo), std::logic_error);
+
+            EXPECT_TRUE(c.operador.mensagens().empty());
             EXPECT_TRUE(ex.ListaArquivos.empty());
             EXPECT_TRUE(std::filesystem::is_empty(ex.pastaXml()));
             EXPECT_EQ(teste::linhaDoRegistro(ex.transacao, "pessoastransmissao", 100),

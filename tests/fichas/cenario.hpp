@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,17 @@ inline std::vector<std::string> valoresDe(const std::string& registro, const std
         valores.push_back(registro.substr(valor, registro.find("</" + tag + ">", valor) - valor));
     }
     return valores;
+}
+
+// The record with `sufixo` after its transport and form identifiers, and nothing else changed:
+// the file a record gets when an earlier record of its run has its identifier.
+inline std::string comSufixoNosIdentificadores(std::string ficha, const std::string& sufixo) {
+    for (const std::string tag : {"uuidDadoSerializado", "uuidFicha"}) {
+        const auto abre = ficha.find("<" + tag + ">");
+        if (abre == std::string::npos) throw std::runtime_error("ficha sem " + tag);
+        ficha.insert(ficha.find("</" + tag + ">", abre), sufixo);
+    }
+    return ficha;
 }
 
 }  // namespace cds::teste

@@ -22,7 +22,9 @@ TEST(ConsultasDasFichas, CadaTipoPreparaSuasConsultasNoEsquema) {
         for (const char* codProf : {"", "10"}) {
             teste::CenarioFichas c;
             c.parametros.CodProf = codProf;
-            // The registrations run their queries only with a generic professional.
+            // The registrations run their queries only with a generic professional of the
+            // clinic's.
+            c.banco.executa("INSERT INTO PROFISSIONAIS (CODIGO, nome) VALUES (9, 'Genérico')");
             c.parametros.ProfissionalGenerico = "9";
             EXPECT_NO_THROW(c.gera(d.tipo));
             EXPECT_TRUE(c.execucao().ListaArquivos.empty());

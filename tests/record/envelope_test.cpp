@@ -384,6 +384,41 @@ TEST(Envelope, IdentificadoresENomeDeArquivo) {
     }
 }
 
+// A record whose identifier an earlier record of the run has: the suffix goes after its
+// transport and form identifiers, the padded and the unpadded alike; the sender's stays.
+TEST(Envelope, SufixoNosIdentificadoresDeTransporteEDaFicha) {
+    struct Caso {
+        TipoFicha tipo;
+        std::string transporte, ficha, instalacao;
+    };
+    const Caso casos[] = {
+        {TipoFicha::AtendimentoIndividual, "0012345-da1cb4c9-0004-0000-0000-03002-2",
+         "12345-da1cb4c9-0004-0000-0000-03002-2", "0012345-da1cb4c9-0000-0000-0004-03002"},
+        {TipoFicha::AtendimentoOdontologico, "0012345-da1cb4c9-0005-0000-0000-03002-2",
+         "0012345-da1cb4c9-0005-0000-0000-03002-2", "0012345-da1cb4c9-0000-0000-0005-03002"},
+        {TipoFicha::AtividadeColetiva, "0012345-da1cb4c9-0008-0000-0000-000000003002-2",
+         "0012345-da1cb4c9-0008-0000-0000-000000003002-2",
+         "0012345-da1cb4c9-0008-0000-0000-000000003002"},
+    };
+    for (const Caso& c : casos) {
+        const ValoresEnvelope v{.tipo = c.tipo,
+                                .Unidade = "12345",
+                                .CODUNIDADE = "12",
+                                .UUID = "0",
+                                .numero = "3002",
+                                .sufixoIdentificador = "-2"};
+        EXPECT_EQ(identificadorTransporte(v), c.transporte);
+        EXPECT_EQ(identificadorFicha(v), c.ficha);
+        EXPECT_EQ(identificadorInstalacao(v), c.instalacao);
+    }
+    const ValoresEnvelope cadastro{.tipo = TipoFicha::CadastroIndividual,
+                                   .Unidade = "2345678",
+                                   .numero = "123",
+                                   .uuidDadoSerializado = "do registro",
+                                   .sufixoIdentificador = "-2"};
+    EXPECT_EQ(identificadorTransporte(cadastro), "do registro-2");
+}
+
 TEST(Envelope, IdentificadoresDosCadastros) {
     const ValoresEnvelope individual{.tipo = TipoFicha::CadastroIndividual,
                                      .Unidade = "2345678",

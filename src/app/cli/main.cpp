@@ -43,8 +43,9 @@ Opções (uma opção omitida assume o que a janela mostraria ao abrir):
   --cod-prof COD                só os atendimentos deste profissional (padrão: todos)
   --caminho DIR                 pasta de saída (padrão: GERAL/CAMINHOXML)
   --uuid TEXTO                  texto dos identificadores gerados (padrão: 0)
-  --profissional-generico COD   profissional dos cadastros sem responsável
-                                (padrão: ESUS/PROFISSIONALGENERICO)
+  --profissional-generico COD   profissional dos cadastros sem responsável; um
+                                profissional do banco, obrigatório com as fichas
+                                de cadastro (padrão: ESUS/PROFISSIONALGENERICO)
   --fichas LISTA                tipos de ficha, separados por vírgula:
 )";
 

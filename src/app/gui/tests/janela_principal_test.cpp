@@ -562,6 +562,10 @@ TEST_F(JanelaTest, ValoresRecusadosAntesDeGerar) {
         {"profissional genérico com texto",
          [](auto& j) { j.profissionalGenerico->setText(QStringLiteral("1 OR 1=1")); },
          "'1 OR 1=1'"},
+        // The window ticks the registrations at first.
+        {"profissional genérico em branco com os cadastros marcados",
+         [](auto& j) { j.profissionalGenerico->clear(); },
+         "O código do profissional genérico está em branco."},
         {"UUID com tabulação", [](auto& j) { j.uuid->setText(QStringLiteral("a\tb")); }, "'a\\tb'"},
         {"data inicial antes de 1900", [](auto& j) { j.dataInicial->setDate(QDate(1800, 1, 1)); },
          "'01/01/1800'"},
@@ -791,6 +795,10 @@ TEST_F(JanelaComBancoTest, GerarArquivosGravaAsFichasEMostraOLog) {
         "(11, 'Dr. Sem Equipe', '700000000000002', '225142', NULL, '2345678')");
     teste::insereEpisodio(banco, 1, "'08:00:00'");
     teste::insereEpisodio(banco, 2, "'09:00:00'", "2345678", 11);
+    // The generic professional the box is given.
+    banco.executa(
+        "INSERT INTO PROFISSIONAIS (CODIGO, nome, CNS, CBO, INE) VALUES "
+        "(12, 'Coordenação', '700000000000012', '225142', '456')");
 
     JanelaPrincipal& j = abreJanela();
     j.logVisivel->setPlainText(QStringLiteral("linha de uma execução anterior"));
@@ -872,6 +880,23 @@ TEST_F(JanelaComBancoTest, GerarArquivosGravaAsFichasEMostraOLog) {
     ArquivoIni ini(arquivoIni());
     EXPECT_EQ(ini.le(kSecaoEsus, kChaveProfissionalGenerico, ""), "12");
     EXPECT_EQ(ini.le(kSecaoGeral, kChaveCaminhoXml, ""), saida.string());
+}
+
+// A generic professional the clinic does not have, with the registrations ticked: a box says
+// so, and the run writes no record and no archive.
+TEST_F(JanelaComBancoTest, ProfissionalGenericoDesconhecidoMostraUmaCaixa) {
+    teste::insereEpisodio(banco, 1);
+    JanelaPrincipal& j = abreJanela();
+    j.profissionalGenerico->setText(QStringLiteral("424242"));
+    ASSERT_TRUE(geraArquivos());
+
+    ASSERT_EQ(caixa.caixas.size(), 1u);
+    EXPECT_EQ(caixa.caixas[0].icone, QMessageBox::Critical);
+    EXPECT_TRUE(caixa.caixas[0].texto.toStdString().starts_with(
+        "Nenhum profissional tem o código '424242', informado como profissional genérico."))
+        << caixa.caixas[0].texto.toStdString();
+    EXPECT_TRUE(fs::is_empty(saida / "arquivosXML"));
+    EXPECT_FALSE(fs::exists(zipDoMes()));
 }
 
 // One box says it all: where the connection went, why, and the library's text.
