@@ -118,8 +118,7 @@ TEST_F(LinhaDeComandoTest, FalhasTerminamComStatusDiferenteDeZero) {
     // Said once, with why and the library's text.
     const std::string conexao =
         "Não foi possível conectar ao banco de dados em /nao/existe.fdb: "
-        "o arquivo do banco de dados não existe ou não pôde ser aberto. "
-        "Detalhe: I/O error";
+        "o arquivo do banco de dados não existe. Detalhe: I/O error";
     const auto onde = r.erros.find(conexao);
     EXPECT_NE(onde, std::string::npos) << r.erros;
     EXPECT_EQ(r.erros.find("conectar", onde + conexao.size()), std::string::npos) << r.erros;
