@@ -176,9 +176,12 @@ Motivo motivo(const ISC_STATUS* erros, Momento momento) {
         doSistema(erros) == Sistema::SemPermissao) {
         std::vector<std::string> args = argumentos(erros, isc_lock_dir_access);
         if (args.empty()) args = argumentos(erros, isc_random);
-        return {"o usuário do sistema não tem permissão para usar " +
-                (args.empty() ? std::string("uma pasta de que o Firebird precisa")
-                              : args[0] + ", de que o Firebird precisa")};
+        if (args.empty())
+            return {
+                "o usuário do sistema não tem permissão para chegar ao arquivo do banco de "
+                "dados, ou a uma pasta de que o Firebird precisa"};
+        return {"o usuário do sistema não tem permissão para usar " + args[0] +
+                ", de que o Firebird precisa"};
     }
     if (tem(erros, {isc_unavailable})) return {"o banco de dados não está disponível"};
     if (tem(erros, {isc_lock_conflict, isc_deadlock, isc_update_conflict, isc_lock_timeout}))
