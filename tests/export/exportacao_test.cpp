@@ -248,8 +248,7 @@ TEST_F(ExportacaoTest, FalhaDeConexaoAvisaUmaVezESoGravaAsDuasConfiguracoes) {
     } catch (const ErroBanco& e) {
         const std::string texto = e.what();
         EXPECT_EQ(texto.rfind("Não foi possível conectar ao banco de dados em " + semBanco +
-                                  ": o arquivo do banco de dados não existe ou não pôde ser "
-                                  "aberto. Detalhe: I/O error",
+                                  ": o arquivo do banco de dados não existe. Detalhe: I/O error",
                               0),
                   0u)
             << texto;
