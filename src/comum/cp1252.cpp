@@ -1,5 +1,6 @@
 #include "comum/cp1252.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -32,6 +33,30 @@ int byteCp1252(char32_t cp) {
     return '?';
 }
 
+// The code point whose UTF-8 sequence begins at `i`, and the sequence's length; a malformed
+// byte is not valid and counts as one.
+struct Lido {
+    char32_t cp = 0;
+    std::size_t tamanho = 1;
+    bool valido = false;
+};
+
+Lido le(std::string_view utf8, std::size_t i) {
+    const auto b = static_cast<std::uint8_t>(utf8[i]);
+    if (b < 0x80) return {b, 1, true};
+    // Length of the sequence from its lead byte.
+    const std::size_t n = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+    char32_t cp = n == 4 ? b & 0x07 : n == 3 ? b & 0x0F : b & 0x1F;
+    bool valido = n > 1 && i + n <= utf8.size();
+    for (std::size_t k = 1; valido && k < n; ++k) {
+        const auto c = static_cast<std::uint8_t>(utf8[i + k]);
+        if ((c & 0xC0) != 0x80) valido = false;
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    if (!valido) return {};
+    return {cp, n, true};
+}
+
 }  // namespace
 
 std::string cp1252ParaUtf8(std::string_view cp1252) {
@@ -52,32 +77,25 @@ std::string cp1252ParaUtf8(std::string_view cp1252) {
 std::string utf8ParaCp1252(std::string_view utf8) {
     std::string saida;
     saida.reserve(utf8.size());
-    std::size_t i = 0;
-    while (i < utf8.size()) {
-        const auto b = static_cast<std::uint8_t>(utf8[i]);
-        if (b < 0x80) {
-            saida += static_cast<char>(b);
-            ++i;
-            continue;
-        }
-        // Length of the sequence from its lead byte; a malformed byte counts as one "?".
-        const std::size_t n = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
-        char32_t cp = n == 4 ? b & 0x07 : n == 3 ? b & 0x0F : b & 0x1F;
-        bool valido = n > 1 && i + n <= utf8.size();
-        for (std::size_t k = 1; valido && k < n; ++k) {
-            const auto c = static_cast<std::uint8_t>(utf8[i + k]);
-            if ((c & 0xC0) != 0x80) valido = false;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        if (!valido) {
-            saida += '?';
-            ++i;
-            continue;
-        }
-        saida += static_cast<char>(byteCp1252(cp));
-        i += n;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const Lido l = le(utf8, i);
+        saida += l.valido ? static_cast<char>(byteCp1252(l.cp)) : '?';
+        i += l.tamanho;
     }
     return saida;
+}
+
+std::vector<std::string> foraDoCp1252(std::string_view utf8) {
+    std::vector<std::string> fora;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const Lido l = le(utf8, i);
+        if (l.valido && l.cp != U'?' && byteCp1252(l.cp) == '?') {
+            std::string c(utf8.substr(i, l.tamanho));
+            if (std::find(fora.begin(), fora.end(), c) == fora.end()) fora.push_back(std::move(c));
+        }
+        i += l.tamanho;
+    }
+    return fora;
 }
 
 }  // namespace cds

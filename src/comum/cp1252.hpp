@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace cds {
 
@@ -10,6 +11,10 @@ namespace cds {
 
 // Characters with no Windows-1252 form become "?", as the Windows conversion does.
 std::string utf8ParaCp1252(std::string_view utf8);
+
+// The characters of `utf8` that have no Windows-1252 form (each once, in the order they first
+// come), which utf8ParaCp1252 would turn into "?".
+std::vector<std::string> foraDoCp1252(std::string_view utf8);
 
 // Every Windows-1252 byte has a UTF-8 form; the five unassigned bytes map to the C1 controls
 // of the same value, as Windows does.

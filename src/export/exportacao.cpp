@@ -27,6 +27,12 @@ namespace fs = std::filesystem;
 // An hour: a server that has not answered by then will not.
 constexpr int kMaiorEspera = 3600;
 
+// Once connected, a call may go four times TEMPOCONEXAO (a minute by default) without an
+// answer before the run gives the server up: a busy server sorting a month of a large table
+// can take many seconds before its first row, while one that was stopped or cut off never
+// answers. A server slow beyond that asks for a larger TEMPOCONEXAO.
+constexpr int kVezesSemResposta = 4;
+
 constexpr char kAvisoSemIbge[] =
     "IBGE não informado em config.ini (IBGE, na seção [GERAL]): as fichas vão sem o código do "
     "município, e o e-SUS pode recusá-las.";
@@ -54,6 +60,7 @@ std::optional<std::chrono::seconds> esperaConexao(const ArquivoIni& ini) {
 void conecta(Conexao& conexao, const ArquivoIni& ini, Cancelamento* cancelamento) {
     OpcoesConexao opcoes;
     opcoes.espera = esperaConexao(ini).value_or(opcoes.espera);
+    opcoes.semResposta = kVezesSemResposta * opcoes.espera;
     opcoes.cancelamento = cancelamento;
     conexao.abre(std::string(apara(ini.le(kSecaoGeral, kChaveDatabase, ""))), opcoes);
 }
@@ -63,6 +70,15 @@ void conecta(Conexao& conexao, const ArquivoIni& ini, Cancelamento* cancelamento
 void confirma(Transacao& transacao, const std::string& arquivoZip) {
     try {
         transacao.commit();
+    } catch (ErroConexaoPerdida& e) {
+        // The commit may have reached the server before the connection went, and its
+        // registrations be marked sent: the archive stays, for an archive whose registrations
+        // are not marked only sends them again, while one lost loses them.
+        e.acrescentaContexto(
+            "Não se sabe se a exportação foi confirmada no banco de dados: a "
+            "conexão caiu durante a confirmação. O arquivo " +
+            arquivoZip + " foi mantido");
+        throw;
     } catch (Erro& e) {
         std::error_code ec;
         fs::remove(arquivoZip, ec);
@@ -253,6 +269,13 @@ ResultadoExportacao exportaArquivos(const ParametrosExportacao& entrada, Arquivo
     try {
         conecta(conexao, ini, cancelamento);
         return geraEEmpacota(parametros, ini, operador, relogio, conexao, cancelamento);
+    } catch (const ErroSemResposta& e) {
+        if (cancelamento) cancelamento->verifica();
+        throw ErroSemResposta(std::string(e.what()) + " (o limite é " +
+                              std::to_string(kVezesSemResposta) +
+                              " vezes TEMPOCONEXAO, na seção [GERAL] de config.ini). Verifique "
+                              "se o servidor e a rede funcionam; um servidor apenas lento pede "
+                              "um TEMPOCONEXAO maior.");
     } catch (const Erro&) {
         // A database call cancelled at the operator's request fails as any call would; what
         // the operator reads is that the run was stopped. The work went with the transaction.

@@ -40,6 +40,31 @@ class ArquivosDoTipo {
     std::unordered_map<std::string, std::string> tomados;
 };
 
+// The record a text the connection could not read belongs to: a look-up's row carries its
+// record's key (ConsultaPorRegistro), a main query's row is the record; any other row belongs
+// to the record being written, `atual`, if any.
+std::optional<IdentidadeRegistro> registroDoTexto(const Ficha& ficha, const ErroTextoSemWin1252& e,
+                                                  const Linha* atual) {
+    const Linha* linha = e.linha();
+    if (linha && linha->tem("CHAVE_NUMERO"))
+        return IdentidadeRegistro{linha->texto("CHAVE_NUMERO"), linha->texto("CHAVE_UNIDADE")};
+    if (atual) return ficha.identidade(*atual);
+    if (linha) return ficha.identidade(*linha);
+    return std::nullopt;
+}
+
+// Runs a step that reads the kind's main query or its look-ups, outside any one record.
+template <typename F>
+auto lendo(TipoFicha tipo, Ficha& ficha, F&& passo) -> decltype(passo()) {
+    try {
+        return std::forward<F>(passo)();
+    } catch (ErroTextoSemWin1252& e) {
+        if (auto id = registroDoTexto(ficha, e, nullptr))
+            e.nomeiaRegistro(nomeDoRegistro(tipo, *id));
+        throw;
+    }
+}
+
 void gravaRegistro(Execucao& ex, TipoFicha tipo, Ficha& ficha, const Linha& registro,
                    RegistroBuffer& buffer, ArquivosDoTipo& arquivos) {
     ficha.preparaRegistro(registro);
@@ -78,17 +103,22 @@ void vinculaPeriodo(Consulta& q, const ParametrosExportacao& p) {
 
 void geraRegistros(Execucao& ex, TipoFicha tipo, Ficha& ficha) {
     ficha.inicia();
-    const std::optional<std::size_t> total = ficha.abreRegistros();
+    const std::optional<std::size_t> total =
+        lendo(tipo, ficha, [&] { return ficha.abreRegistros(); });
     RegistroBuffer buffer;
     ArquivosDoTipo arquivos;
     std::size_t feitos = 0;
-    while (const Linha* registro = ficha.proximoRegistro()) {
+    while (const Linha* registro = lendo(tipo, ficha, [&] { return ficha.proximoRegistro(); })) {
         // The operator asked the run to stop: no further record is begun.
         if (ex.cancelamento) ex.cancelamento->verifica();
         try {
             gravaRegistro(ex, tipo, ficha, *registro, buffer, arquivos);
         } catch (const ErroConexaoPerdida&) {
             // The connection failed, not the record: the operator has nothing to mend there.
+            throw;
+        } catch (ErroTextoSemWin1252& e) {
+            if (auto id = registroDoTexto(ficha, e, registro))
+                e.nomeiaRegistro(nomeDoRegistro(tipo, *id));
             throw;
         } catch (Erro& e) {
             // Which record it was, so the operator can find and mend it in the clinical system.

@@ -9,12 +9,14 @@
 #include "comum/cp1252.hpp"
 #include "comum/erro.hpp"
 #include "source/firebird.hpp"
+#include "source/vigia.hpp"
 
 namespace cds {
 
 using firebird::Posse;
 using firebird::protegido;
 using firebird::status;
+using firebird::vigiado;
 
 namespace {
 
@@ -49,6 +51,10 @@ struct Conexao::Impl {
     std::mutex semCancelar;
     // The cancellation this connection answers to, if any.
     Cancelamento* cancelamento = nullptr;
+    std::string caminho;
+    OpcoesConexao opcoes;
+    // Watches the calls from the connection made to its end.
+    Vigia vigia;
 
     // This connection no longer answers to its cancellation.
     void solta() {
@@ -86,6 +92,18 @@ Firebird::IAttachment* Conexao::anexo() const {
     return impl->anexo.get();
 }
 
+Vigia& Conexao::vigia() const {
+    return impl->vigia;
+}
+
+const std::string& Conexao::caminho() const {
+    return impl->caminho;
+}
+
+const OpcoesConexao& Conexao::opcoes() const {
+    return impl->opcoes;
+}
+
 void Conexao::abre(const std::string& caminho, const OpcoesConexao& opcoes) {
     fecha();
     impl->solta();
@@ -111,15 +129,18 @@ void Conexao::abre(const std::string& caminho, const OpcoesConexao& opcoes) {
             bloco->insertString(&st, isc_dpb_user_name, variavelOu("ISC_USER", "SYSDBA").c_str());
             bloco->insertString(&st, isc_dpb_password,
                                 variavelOu("ISC_PASSWORD", "masterkey").c_str());
-            bloco->insertString(&st, isc_dpb_lc_ctype, "WIN1252");
+            bloco->insertString(&st, isc_dpb_lc_ctype, opcoes.textoEmUtf8 ? "UTF8" : "WIN1252");
             bloco->insertInt(&st, isc_dpb_connect_timeout, static_cast<int>(opcoes.espera.count()));
             if (!impl->provedor) impl->provedor = Posse(firebird::mestre()->getDispatcher());
-            anexo = Posse(impl->provedor->attachDatabase(&st, utf8ParaCp1252(caminho).c_str(),
-                                                         bloco->getBufferLength(&st),
-                                                         bloco->getBuffer(&st)));
+            const std::string nome = opcoes.textoEmUtf8 ? caminho : utf8ParaCp1252(caminho);
+            anexo = Posse(impl->provedor->attachDatabase(
+                &st, nome.c_str(), bloco->getBufferLength(&st), bloco->getBuffer(&st)));
         },
         firebird::Momento::Conectando);
     tentativa.feita = true;
+    impl->caminho = caminho;
+    impl->opcoes = opcoes;
+    impl->vigia.inicia(anexo.get(), opcoes.semResposta);
     {
         const std::lock_guard trava(impl->semCancelar);
         impl->anexo = std::move(anexo);
@@ -139,14 +160,17 @@ void Conexao::fecha() {
         const std::lock_guard trava(impl->semCancelar);
         Posse<Firebird::IAttachment> anexo = std::move(impl->anexo);
         guardaFalha(falha, [&] {
-            protegido("Não foi possível encerrar a conexão com o banco de dados",
-                      [&] { anexo.encerra([](auto* a) { a->detach(&status()); }); });
+            vigiado(impl->vigia, "Não foi possível encerrar a conexão com o banco de dados",
+                    [&] { anexo.encerra([](auto* a) { a->detach(&status()); }); });
         });
     }
+    impl->vigia.para();
     if (falha) throw *falha;
 }
 
 void Conexao::cancela() {
+    // A call the cancel below cannot stop (a server that does not answer) is closed shortly.
+    impl->vigia.pedeCancelamento();
     std::unique_lock trava(impl->semCancelar, std::try_to_lock);
     if (!trava || !impl->anexo) return;
     try {
@@ -158,7 +182,7 @@ void Conexao::cancela() {
 }
 
 Transacao::Transacao(Conexao& conexao) : con(conexao), impl(std::make_unique<Impl>()) {
-    protegido("Não foi possível iniciar a transação no banco de dados", [&] {
+    vigiado(con.vigia(), "Não foi possível iniciar a transação no banco de dados", [&] {
         auto bloco = firebird::novoBloco(Firebird::IXpbBuilder::TPB);
         auto& st = status();
         bloco->insertTag(&st, isc_tpb_concurrency);
@@ -202,15 +226,17 @@ void Transacao::commit() {
     handle();
     const auto trava = semCancelar();
     // A commit that fails leaves the transaction going, to be rolled back.
-    protegido("Não foi possível confirmar o trabalho no banco de dados",
-              [&] { impl->transacao.encerra([](auto* t) { t->commit(&status()); }); });
+    vigiado(
+        con.vigia(), "Não foi possível confirmar o trabalho no banco de dados",
+        [&] { impl->transacao.encerra([](auto* t) { t->commit(&status()); }); }, true);
 }
 
 void Transacao::commitRetaining() {
     Firebird::ITransaction* t = handle();
     const auto trava = semCancelar();
-    protegido("Não foi possível confirmar o trabalho no banco de dados",
-              [&] { t->commitRetaining(&status()); });
+    vigiado(
+        con.vigia(), "Não foi possível confirmar o trabalho no banco de dados",
+        [&] { t->commitRetaining(&status()); }, true);
 }
 
 void Transacao::rollback() {
@@ -219,8 +245,8 @@ void Transacao::rollback() {
     const auto trava = semCancelar();
     // Over even when the server does not answer: the handle goes with `fim`.
     Posse<Firebird::ITransaction> fim = std::move(impl->transacao);
-    protegido("Não foi possível desfazer o trabalho no banco de dados",
-              [&] { fim.encerra([](auto* t) { t->rollback(&status()); }); });
+    vigiado(con.vigia(), "Não foi possível desfazer o trabalho no banco de dados",
+            [&] { fim.encerra([](auto* t) { t->rollback(&status()); }); });
 }
 
 }  // namespace cds

@@ -12,17 +12,34 @@ class ITransaction;
 }  // namespace Firebird
 
 #include "comum/cancelamento.hpp"
+#include "comum/erro.hpp"
 
 namespace cds {
+
+class Vigia;
 
 // How a connection is made.
 struct OpcoesConexao {
     // How long the server has to answer before the attempt gives up; a server that accepts
     // the network connection and never answers would hold the run for good.
     std::chrono::seconds espera{15};
+    // How long a call, once connected, may go without an answer before the connection is
+    // closed on this side and the call fails with ErroSemResposta (see Vigia). Long enough for
+    // a busy server's first row of a large sorted query.
+    std::chrono::seconds semResposta{60};
     // Where the operator's request to stop reaches the connection; none when nobody can stop
     // the run (a test, the window).
     Cancelamento* cancelamento = nullptr;
+    // Text travels as UTF-8 instead of Windows-1252: to look at a text the run's connection
+    // could not read (ErroTextoSemWin1252).
+    bool textoEmUtf8 = false;
+};
+
+// A call the server did not answer within OpcoesConexao::semResposta: the connection was
+// closed on this side, and the server undoes the work of its transactions once it sees that.
+class ErroSemResposta : public ErroConexaoPerdida {
+  public:
+    using ErroConexaoPerdida::ErroConexaoPerdida;
 };
 
 // The one connection of a run to the clinic's database.
@@ -47,12 +64,19 @@ class Conexao {
 
     // Cancels the database call under way on this connection, from any thread: it fails with
     // ErroBanco ("a operação foi cancelada"), and the connection and its transactions stay
-    // usable. Nothing happens when no call is under way, or while a commit, a rollback or the
-    // detach runs, which are let finish.
+    // usable. Nothing is cancelled when no call is under way, or while a commit, a rollback or
+    // the detach runs, which are let finish. From then on, a call that does not end within
+    // Vigia::kGraca (a server that does not answer) closes the connection (ErroConexaoPerdida);
+    // a commit only at OpcoesConexao::semResposta.
     void cancela();
+
+    // Where and how it was opened.
+    const std::string& caminho() const;
+    const OpcoesConexao& opcoes() const;
 
     // For the transactions and statements of this connection.
     Firebird::IAttachment* anexo() const;
+    Vigia& vigia() const;
 
   private:
     friend class Transacao;

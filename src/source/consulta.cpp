@@ -14,16 +14,18 @@
 #include "comum/texto.hpp"
 #include "source/conexao.hpp"
 #include "source/firebird.hpp"
+#include "source/vigia.hpp"
 
 namespace cds {
 
 using firebird::Posse;
-using firebird::protegido;
 using firebird::status;
+using firebird::vigiado;
 
 namespace {
 
 constexpr unsigned kCharsetOctets = 1;
+constexpr unsigned kCharsetUtf8 = 4;
 constexpr unsigned kCharsetWin1252 = 53;
 
 std::string doisDigitos(unsigned v) {
@@ -144,7 +146,8 @@ std::int16_t indicadorNulo(const std::vector<unsigned char>& dados, unsigned des
     return indicador;
 }
 
-std::string leBlob(Firebird::IAttachment* anexo, Firebird::ITransaction* transacao, ISC_QUAD id) {
+std::string leBlob(Firebird::IAttachment* anexo, Firebird::ITransaction* transacao, ISC_QUAD id,
+                   Vigia& vigia) {
     auto& st = status();
     Posse<Firebird::IBlob> blob(anexo->openBlob(&st, transacao, &id, 0, nullptr));
     std::string conteudo;
@@ -156,6 +159,7 @@ std::string leBlob(Firebird::IAttachment* anexo, Firebird::ITransaction* transac
             Firebird::IStatus::RESULT_NO_DATA)
             break;
         conteudo.append(pedaco, lidos);
+        vigia.avanca();
     }
     blob.encerra([](auto* b) { b->close(&status()); });
     return conteudo;
@@ -176,6 +180,9 @@ struct FormatoLinha {
         unsigned tipo = 0;
         int escala = 0;
         unsigned charset = 0;
+        // Where the value comes from, when it is a table's column: for the operator to find it.
+        std::string tabela;
+        std::string campo;
         unsigned deslocamento = 0;
         unsigned deslocamentoNulo = 0;
         unsigned tamanho = 0;
@@ -225,11 +232,18 @@ struct Linha::Campo {
     std::string texto() const {
         const char* dado = reinterpret_cast<const char*>(linha.dados.data() + coluna.deslocamento);
         auto doBanco = [&](std::string_view bruto) {
-            return coluna.charset == kCharsetOctets ? std::string(bruto) : cp1252ParaUtf8(bruto);
+            return coluna.charset == kCharsetOctets || coluna.charset == kCharsetUtf8
+                       ? std::string(bruto)
+                       : cp1252ParaUtf8(bruto);
         };
         switch (coluna.tipo) {
-            case SQL_TEXT:
-                return doBanco({dado, coluna.tamanho});
+            case SQL_TEXT: {
+                std::string_view bruto(dado, coluna.tamanho);
+                // In UTF-8 a CHAR is padded to four bytes a character.
+                if (coluna.charset == kCharsetUtf8)
+                    bruto = bruto.substr(0, bruto.find_last_not_of(' ') + 1);
+                return doBanco(bruto);
+            }
             case SQL_VARYING: {
                 std::uint16_t tamanho = 0;
                 std::memcpy(&tamanho, dado, sizeof tamanho);
@@ -264,7 +278,7 @@ struct Linha::Campo {
     }
 };
 
-Linha::Campo Linha::campo(std::string_view nome) const {
+std::size_t Linha::procura(std::string_view nome) const {
     if (formato) {
         // Column names are ASCII and short: put in capitals on the stack, the one look-up of
         // every value a record writes. Any other name goes the long way.
@@ -283,10 +297,19 @@ Linha::Campo Linha::campo(std::string_view nome) const {
             longo = maiusculas(nome);
             chave = longo;
         }
-        if (auto it = formato->indice.find(chave); it != formato->indice.end())
-            return Campo{formato->colunas[it->second], *this};
+        if (auto it = formato->indice.find(chave); it != formato->indice.end()) return it->second;
     }
-    throw ErroBanco("Campo '" + std::string(nome) + "' não encontrado");
+    return kNenhuma;
+}
+
+Linha::Campo Linha::campo(std::string_view nome) const {
+    const std::size_t i = procura(nome);
+    if (i == kNenhuma) throw ErroBanco("Campo '" + std::string(nome) + "' não encontrado");
+    return Campo{formato->colunas[i], *this};
+}
+
+bool Linha::tem(std::string_view coluna) const {
+    return procura(coluna) != kNenhuma;
 }
 
 bool Linha::nulo(std::string_view coluna) const {
@@ -451,11 +474,18 @@ SqlPosicional traduzParametros(std::string_view sql) {
 }
 
 struct Consulta::Impl {
-    Impl(Transacao& transacao, std::string_view sql) : transacao(transacao), sql(sql) {}
+    Impl(Transacao& transacao, std::string_view sql)
+        : transacao(transacao),
+          sql(sql),
+          vigia(transacao.conexao().vigia()),
+          emUtf8(transacao.conexao().opcoes().textoEmUtf8) {}
     ~Impl();
 
     Transacao& transacao;
     const std::string sql;
+    Vigia& vigia;
+    // The connection's text is UTF-8 rather than Windows-1252.
+    const bool emUtf8;
     // The parameter of each "?", in order.
     std::vector<std::string> nomes;
     std::unordered_map<std::string, Valor> parametros;
@@ -464,6 +494,8 @@ struct Consulta::Impl {
     Posse<Firebird::IMessageMetadata> saida;
     std::shared_ptr<const FormatoLinha> formato;
     bool cursor = false;
+    // A plain SELECT, which may run again without effect.
+    bool soLeitura = false;
     std::vector<Linha> linhas;
     // The walk begun by percorre() and its current row; a statement without a cursor walks
     // the row it gave, kept in `linhas`.
@@ -474,6 +506,14 @@ struct Consulta::Impl {
 
     void prepara();
     void leFormato();
+    std::string doBanco(const char* texto) const {
+        return emUtf8 ? std::string(texto) : cp1252ParaUtf8(texto);
+    }
+    // Runs calls that read the statement's rows; a text the connection cannot read is looked
+    // for, to name its row and column.
+    template <typename F>
+    auto le(F&& f) -> decltype(f());
+    [[noreturn]] void procuraTextoSemWin1252(const ErroTextoSemWin1252& original) const;
     Valor& parametro(std::string_view nome);
     std::vector<unsigned char> mensagemEntrada(Posse<Firebird::IMessageMetadata>& metadados);
     // Runs the statement; its rows go to `destino` when given.
@@ -484,6 +524,15 @@ struct Consulta::Impl {
     void leBlobs(Linha& linha, Firebird::ITransaction* t) const;
     Linha linhaVazia() const;
 };
+
+template <typename F>
+auto Consulta::Impl::le(F&& f) -> decltype(f()) {
+    try {
+        return vigiado(vigia, "A consulta ao banco de dados falhou", std::forward<F>(f));
+    } catch (const ErroTextoSemWin1252& e) {
+        procuraTextoSemWin1252(e);
+    }
+}
 
 Consulta::Impl::~Impl() {
     if (!comando) return;
@@ -502,13 +551,14 @@ void Consulta::Impl::prepara() {
     for (const std::string& nome : nomes) parametros.emplace(nome, ValorNulo{});
     Firebird::ITransaction* t = transacao.handle();
     Firebird::IAttachment* anexo = transacao.conexao().anexo();
-    protegido("Não foi possível preparar a consulta ao banco de dados", [&] {
+    const std::string texto = emUtf8 ? posicional.texto : utf8ParaCp1252(posicional.texto);
+    vigiado(vigia, "Não foi possível preparar a consulta ao banco de dados", [&] {
         auto& st = status();
-        comando =
-            Posse(anexo->prepare(&st, t, 0, utf8ParaCp1252(posicional.texto).c_str(),
-                                 SQL_DIALECT_V6, Firebird::IStatement::PREPARE_PREFETCH_METADATA));
+        comando = Posse(anexo->prepare(&st, t, 0, texto.c_str(), SQL_DIALECT_V6,
+                                       Firebird::IStatement::PREPARE_PREFETCH_METADATA));
         const unsigned tipo = comando->getType(&st);
         cursor = tipo == isc_info_sql_stmt_select || tipo == isc_info_sql_stmt_select_for_upd;
+        soLeitura = tipo == isc_info_sql_stmt_select;
         entrada = Posse(comando->getInputMetadata(&st));
         saida = Posse(comando->getOutputMetadata(&st));
         leFormato();
@@ -522,7 +572,9 @@ void Consulta::Impl::leFormato() {
     f->tamanho = saida->getMessageLength(&st);
     for (unsigned i = 0; i < n; ++i) {
         FormatoLinha::Coluna c;
-        c.nome = maiusculas(cp1252ParaUtf8(saida->getAlias(&st, i)));
+        c.nome = maiusculas(doBanco(saida->getAlias(&st, i)));
+        c.tabela = doBanco(saida->getRelation(&st, i));
+        c.campo = doBanco(saida->getField(&st, i));
         c.tipo = saida->getType(&st, i) & ~1u;
         c.escala = saida->getScale(&st, i);
         c.charset = saida->getCharSet(&st, i);
@@ -617,7 +669,7 @@ void Consulta::Impl::leBlobs(Linha& linha, Firebird::ITransaction* t) const {
         if (c.tipo != SQL_BLOB || indicadorNulo(linha.dados, c.deslocamentoNulo)) continue;
         ISC_QUAD id;
         std::memcpy(&id, linha.dados.data() + c.deslocamento, sizeof id);
-        linha.blobs[c.indiceBlob] = leBlob(transacao.conexao().anexo(), t, id);
+        linha.blobs[c.indiceBlob] = leBlob(transacao.conexao().anexo(), t, id, vigia);
     }
 }
 
@@ -629,7 +681,7 @@ void Consulta::Impl::fechaCursor() {
 void Consulta::Impl::corre(std::vector<Linha>* destino) {
     linhas.clear();
     Firebird::ITransaction* t = transacao.handle();
-    protegido("A consulta ao banco de dados falhou", [&] {
+    le([&] {
         fechaCursor();
         ++execucoes;
         auto& st = status();
@@ -643,6 +695,7 @@ void Consulta::Impl::corre(std::vector<Linha>* destino) {
             if (destino) {
                 while (resultado->fetchNext(&status(), linha.dados.data()) ==
                        Firebird::IStatus::RESULT_OK) {
+                    vigia.avanca();
                     leBlobs(linha, t);
                     destino->push_back(linha);
                 }
@@ -671,7 +724,7 @@ void Consulta::Impl::abreCursor() {
     }
     linhas.clear();
     Firebird::ITransaction* t = transacao.handle();
-    protegido("A consulta ao banco de dados falhou", [&] {
+    le([&] {
         fechaCursor();
         ++execucoes;
         auto& st = status();
@@ -685,7 +738,7 @@ void Consulta::Impl::abreCursor() {
 
 const Linha* Consulta::Impl::proxima() {
     if (!aberto) return proximaGuardada < linhas.size() ? &linhas[proximaGuardada++] : nullptr;
-    return protegido("A consulta ao banco de dados falhou", [&]() -> const Linha* {
+    return le([&]() -> const Linha* {
         if (aberto->fetchNext(&status(), atual.dados.data()) == Firebird::IStatus::RESULT_OK) {
             leBlobs(atual, transacao.handle());
             return &atual;
@@ -693,6 +746,62 @@ const Linha* Consulta::Impl::proxima() {
         fechaCursor();
         return nullptr;
     });
+}
+
+namespace {
+
+// The error for the first text of `linha` that Windows-1252 cannot hold, if any. The row comes
+// through a UTF-8 connection, where every text that the server had to convert is UTF-8.
+std::optional<ErroTextoSemWin1252> textoSemWin1252(const Linha& linha, const FormatoLinha& f) {
+    for (const FormatoLinha::Coluna& c : f.colunas) {
+        if (c.charset != kCharsetUtf8) continue;
+        const std::string valor = linha.texto(c.nome);
+        const std::vector<std::string> fora = foraDoCp1252(valor);
+        if (fora.empty()) continue;
+        std::string caracteres;
+        for (const std::string& um : fora) caracteres += (caracteres.empty() ? "" : " ") + um;
+        const std::string onde = c.tabela.empty() || c.campo.empty()
+                                     ? "da coluna " + c.nome + " da consulta"
+                                     : "da coluna " + c.campo + " da tabela " + c.tabela;
+        return ErroTextoSemWin1252("o texto '" + valor + "' " + onde +
+                                       " tem caracteres que o Windows-1252, a codificação da "
+                                       "conexão com o banco de dados, não representa (" +
+                                       caracteres +
+                                       "); corrija-o no sistema da clínica e exporte de novo",
+                                   linha, c.nome);
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+void Consulta::Impl::procuraTextoSemWin1252(const ErroTextoSemWin1252& original) const {
+    // Found already, or a statement that would change rows again, or a connection whose text is
+    // UTF-8 already.
+    if (original.linha() || !soLeitura || emUtf8) throw original;
+    std::optional<ErroTextoSemWin1252> achado;
+    try {
+        const Conexao& conexao = transacao.conexao();
+        OpcoesConexao opcoes = conexao.opcoes();
+        opcoes.cancelamento = nullptr;
+        opcoes.textoEmUtf8 = true;
+        Conexao emUtf8;
+        emUtf8.abre(conexao.caminho(), opcoes);
+        Transacao t(emUtf8);
+        Consulta leitura(t, sql);
+        leitura.impl->parametros = parametros;
+        leitura.percorre();
+        while (!achado) {
+            const Linha* l = leitura.proxima();
+            if (!l) break;
+            achado = textoSemWin1252(*l, *leitura.impl->formato);
+        }
+    } catch (const ErroBanco&) {
+        // Finding the row only helps the operator: when it cannot be done (the server went
+        // away meanwhile), the error stands as the server gave it.
+    }
+    if (achado) throw *achado;
+    throw original;
 }
 
 Consulta::Consulta(Transacao& transacao, std::string_view sql)

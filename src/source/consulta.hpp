@@ -6,9 +6,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "comum/datahora.hpp"
+#include "comum/erro.hpp"
 
 namespace cds {
 
@@ -25,6 +27,8 @@ struct FormatoLinha;
 // An unknown column raises ErroBanco naming it.
 class Linha {
   public:
+    // Whether the statement has a column of this name.
+    bool tem(std::string_view coluna) const;
     bool nulo(std::string_view coluna) const;
     std::string texto(std::string_view coluna) const;
     // A whole number; text that is not one raises ErroConversao.
@@ -41,10 +45,34 @@ class Linha {
     // A column of this row, found by name, with where its value sits.
     struct Campo;
     Campo campo(std::string_view coluna) const;
+    // Where the column is among the statement's; kNenhuma when it has none of the name.
+    std::size_t procura(std::string_view coluna) const;
+    static constexpr std::size_t kNenhuma = static_cast<std::size_t>(-1);
 
     std::shared_ptr<const FormatoLinha> formato;
     std::vector<unsigned char> dados;
     std::vector<std::string> blobs;
+};
+
+// A text the run's connection cannot read: a text column holds characters that Windows-1252,
+// the connection's text, has no form for, and the server fails the statement that reads it
+// (at the row, as it fetches). The statement that read rows is run again, with the same
+// parameters, through a connection of its own in UTF-8, to find the first row and column at
+// fault; the error then carries that row (read as UTF-8, whatever the column's type) and the
+// column's name in the statement. A statement that changes rows is not run again, and the
+// row is none when it was not found.
+class ErroTextoSemWin1252 : public ErroBanco {
+  public:
+    using ErroBanco::ErroBanco;
+    ErroTextoSemWin1252(std::string mensagem, Linha linha, std::string coluna)
+        : ErroBanco(std::move(mensagem)), registro(std::move(linha)), nome(std::move(coluna)) {}
+
+    const Linha* linha() const { return registro ? &*registro : nullptr; }
+    const std::string& coluna() const { return nome; }
+
+  private:
+    std::optional<Linha> registro;
+    std::string nome;
 };
 
 // A statement of the run, prepared once when it is made and run again with new parameter

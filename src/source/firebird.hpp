@@ -10,6 +10,8 @@
 #include <type_traits>
 #include <utility>
 
+#include "source/vigia.hpp"
+
 namespace cds::firebird {
 
 Firebird::IMaster* mestre();
@@ -29,6 +31,11 @@ enum class Momento { Conectado, Conectando };
 [[noreturn]] void lancaErroBanco(const Firebird::FbException& e, std::string_view oQue,
                                  Momento momento = Momento::Conectado);
 
+// The same for a call on a connection that `vigia` watches: when the watch closed the
+// connection, the error says why (ErroSemResposta for a server that did not answer).
+[[noreturn]] void lancaErroBanco(const Firebird::FbException& e, std::string_view oQue,
+                                 const Vigia& vigia);
+
 // Runs calls of the client library; a failure becomes ErroBanco as lancaErroBanco says.
 template <typename F>
 auto protegido(std::string_view oQue, F&& f, Momento momento = Momento::Conectado)
@@ -37,6 +44,25 @@ auto protegido(std::string_view oQue, F&& f, Momento momento = Momento::Conectad
         return std::forward<F>(f)();
     } catch (const Firebird::FbException& e) {
         lancaErroBanco(e, oQue, momento);
+    }
+}
+
+// Runs calls of the client library on a connection, watched by its `vigia` (one call: the
+// calls inside `f` are not watched again). `deixaTerminar` for a commit, which the operator's
+// request to stop does not cut short.
+template <typename F>
+auto vigiado(Vigia& vigia, std::string_view oQue, F&& f, bool deixaTerminar = false)
+    -> decltype(f()) {
+    struct Fim {
+        Vigia& vigia;
+        ~Fim() { vigia.termina(); }
+    };
+    vigia.comeca(deixaTerminar);
+    const Fim fim{vigia};
+    try {
+        return std::forward<F>(f)();
+    } catch (const Firebird::FbException& e) {
+        lancaErroBanco(e, oQue, vigia);
     }
 }
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
@@ -11,20 +13,25 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "comum/erro.hpp"
 #include "export/arquivo_ini.hpp"
 #include "export/trava_pasta.hpp"
+#include "source/conexao.hpp"
+#include "source/consulta.hpp"
 #include "suporte/arquivos_teste.hpp"
 #include "suporte/banco_teste.hpp"
 #include "suporte/cadastros.hpp"
 #include "suporte/clinica.hpp"
 #include "suporte/leiaute_teste.hpp"
 #include "suporte/servidor_mudo.hpp"
+#include "suporte/texto_utf8.hpp"
 
 namespace cds {
 namespace {
@@ -160,8 +167,7 @@ TEST_F(LinhaDeComandoTest, FalhasTerminamComStatusDiferenteDeZero) {
     // Said once, with why and the library's text.
     const std::string conexao =
         "Não foi possível conectar ao banco de dados em /nao/existe.fdb: "
-        "o arquivo do banco de dados não existe ou não pôde ser aberto. "
-        "Detalhe: I/O error";
+        "o arquivo do banco de dados não existe. Detalhe: I/O error";
     const auto onde = r.erros.find(conexao);
     EXPECT_NE(onde, std::string::npos) << r.erros;
     EXPECT_EQ(r.erros.find("conectar", onde + conexao.size()), std::string::npos) << r.erros;
@@ -747,6 +753,239 @@ TEST_F(LinhaDeComandoTest, CtrlCComOServidorSemResponderEncerraNaHora) {
                   .find("Exportação interrompida pelo operador."),
               std::string::npos)
         << teste::leArquivo(pasta.caminho() / "stderr.txt");
+}
+
+// The port of the tests' private server, when it answers (`banco` let go by the engine of this
+// process, which the server would find holding it); the command line reaches it through a
+// CaminhoQueEmudece.
+std::optional<int> portaDoServidor(const teste::BancoTeste& banco) {
+    const std::string servidor = SERVIDOR_PRIVADO_DE_TESTE;
+    try {
+        Conexao c;
+        c.abre(servidor + ":" + banco.arquivo().string());
+    } catch (const ErroBanco&) {
+        return std::nullopt;
+    }
+    return std::stoi(servidor.substr(servidor.find('/') + 1));
+}
+
+// The names in the output folder, and a file of the operator's there, kept as it was.
+std::vector<std::string> nomesEm(const fs::path& pasta) {
+    std::vector<std::string> nomes;
+    for (const auto& e : fs::directory_iterator(pasta)) nomes.push_back(e.path().filename());
+    std::sort(nomes.begin(), nomes.end());
+    return nomes;
+}
+
+// A server that falls silent in the middle of the records (stopped, or cut off by the network):
+// the run gives it up once a call has had no answer for four times TEMPOCONEXAO, says so, and
+// leaves nothing behind: no archive, hidden or whole, and the operator's own files as they
+// were. Ctrl-C against it stops the run within moments, as ever.
+TEST_F(LinhaDeComandoTest, ServidorQueSeCalaNoMeioNaoPrendeAExportacao) {
+    insereEpisodiosSemEquipe(banco, 3000);
+    banco.desconecta();
+    const std::optional<int> porta = portaDoServidor(banco);
+    if (!porta) GTEST_SKIP() << "o servidor de teste não responde em " << SERVIDOR_PRIVADO_DE_TESTE;
+    struct Caso {
+        std::string tempoConexao;
+        int sinal;
+        int status;
+        std::string mensagem;
+    };
+    const Caso casos[] = {
+        {"1", 0, 1,
+         "A consulta ao banco de dados falhou: o servidor do banco de dados não respondeu em 4 s, "
+         "e a conexão com ele foi encerrada (o limite é 4 vezes TEMPOCONEXAO, na seção [GERAL] "
+         "de config.ini). Verifique se o servidor e a rede funcionam; um servidor apenas lento "
+         "pede um TEMPOCONEXAO maior."},
+        {"600", SIGINT, 128 + SIGINT, "Exportador CDS: Exportação interrompida pelo operador."},
+    };
+    for (const Caso& caso : casos) {
+        SCOPED_TRACE(caso.tempoConexao);
+        fs::remove_all(saida());
+        fs::create_directories(saida());
+        std::ofstream(saida() / "notas.txt") << "do operador";
+        teste::CaminhoQueEmudece caminho(*porta);
+        {
+            ArquivoIni ini(config());
+            ini.grava(kSecaoGeral, kChaveDatabase, caminho.banco(banco.arquivo()));
+            ini.grava(kSecaoGeral, kChaveTempoConexao, caso.tempoConexao);
+        }
+        int canal[2];
+        ASSERT_EQ(::pipe2(canal, O_CLOEXEC), 0);
+        ProcessoCli cli({"--config", config().string(), "--data-inicial", "01/10/2019",
+                         "--data-final", "31/10/2019", "--fichas", "atendimento-individual"},
+                        canal[1], pasta.caminho() / "stderr.txt");
+        ::close(canal[1]);
+        ASSERT_GT(cli.pid, 0);
+        // The first of the log: the run is among its records, with more to fetch than the
+        // client library holds.
+        char bloco[4096];
+        ASSERT_GT(::read(canal[0], bloco, sizeof bloco), 0);
+        caminho.emudece();
+        std::thread leitor([&] {
+            while (::read(canal[0], bloco, sizeof bloco) > 0) {
+            }
+        });
+        if (caso.sinal) {
+            // The run has long used up the rows it had and waits on the server.
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            cli.sinal(caso.sinal);
+        }
+        const std::optional<int> status = cli.espera(kPrazo);
+        // Still held: ended here, so that its log ends for the reader.
+        if (!status) cli.sinal(SIGKILL);
+        leitor.join();
+        ::close(canal[0]);
+
+        ASSERT_TRUE(status.has_value()) << "a exportação ficou presa ao servidor calado";
+        ASSERT_TRUE(WIFEXITED(*status)) << "terminado pelo sinal " << WTERMSIG(*status);
+        const std::string erros = teste::leArquivo(pasta.caminho() / "stderr.txt");
+        EXPECT_EQ(WEXITSTATUS(*status), caso.status) << erros;
+        EXPECT_NE(erros.find(caso.mensagem), std::string::npos) << erros;
+        EXPECT_EQ(erros.find("gerado com sucesso"), std::string::npos) << erros;
+        EXPECT_EQ(nomesEm(saida()), (std::vector<std::string>{"arquivosXML", "notas.txt"}));
+        EXPECT_EQ(teste::leArquivo(saida() / "notas.txt"), "do operador");
+    }
+}
+
+// A text of the clinic's database that Windows-1252 cannot hold, in a column of a kind's main
+// query or of one of its look-ups: the run fails naming the record (kind, number, unit) and the
+// column, so that the operator mends it in the clinical system; nothing of the run is sent or
+// marked.
+TEST_F(LinhaDeComandoTest, TextoSemWin1252NomeiaORegistroEAColuna) {
+    teste::insereBaseDeCadastros(banco);
+    teste::insereCidadao(banco, 50);
+    banco.executa(
+        "INSERT INTO PROFISSIONAIS (CODIGO, nome, CNS, CBO, INE) VALUES "
+        "(11, 'Dr. Lucas', '700000000000011', '225142', '456')");
+    teste::insereEpisodio(banco, 3002, "'09:00:00'", "7654321", 11);
+    const std::string resto =
+        " tem caracteres que o Windows-1252, a codificação da conexão com o banco de dados, não "
+        "representa (";
+    struct Caso {
+        std::function<void()> prepara;
+        std::string mensagem;
+    };
+    const Caso casos[] = {
+        {[&] {
+             teste::colunaEmUtf8(banco, "PROFISSIONAIS", "nome", "VARCHAR(70)");
+             banco.executa("UPDATE PROFISSIONAIS SET nome = " +
+                           teste::textoUtf8("Dr. Łukasz 日本") + " WHERE CODIGO = 11");
+         },
+         "Exportador CDS: FichaAtendimentoIndividual_3002 (unidade 7654321): o texto 'Dr. Łukasz "
+         "日本' da coluna NOME da tabela PROFISSIONAIS" +
+             resto + "Ł 日 本); corrija-o no sistema da clínica e exporte de novo\n"},
+        {[&] {
+             teste::colunaEmUtf8(banco, "FAACIAPS", "CODCIAP", "VARCHAR(7)");
+             banco.executa(
+                 "INSERT INTO FAACIAPS (CODUNIDADE, NUMFAA, CODCIAP) VALUES ('7654321', 3002, " +
+                 teste::textoUtf8("Ω01") + ")");
+         },
+         "Exportador CDS: FichaAtendimentoIndividual_3002 (unidade 7654321): o texto 'Ω01' da "
+         "coluna CODCIAP da tabela FAACIAPS" +
+             resto + "Ω); corrija-o no sistema da clínica e exporte de novo\n"},
+    };
+    // Each case on a copy of the database as it is now.
+    banco.desconecta();
+    const fs::path original = pasta.caminho() / "original.fdb";
+    fs::copy_file(banco.arquivo(), original);
+    for (const Caso& caso : casos) {
+        SCOPED_TRACE(caso.mensagem);
+        fs::copy_file(original, banco.arquivo(), fs::copy_options::overwrite_existing);
+        fs::remove_all(saida());
+        caso.prepara();
+        const Saida r = executa(comConfig(
+            "--profissional-generico 9 --fichas cadastro-individual,atendimento-individual"));
+
+        EXPECT_EQ(r.status, 1) << r.erros;
+        EXPECT_TRUE(r.erros.ends_with(caso.mensagem)) << r.erros;
+        EXPECT_EQ(nomesEm(saida()), std::vector<std::string>{"arquivosXML"});
+        // The registration was written, and its register row marked, before the run failed.
+        EXPECT_TRUE(
+            fs::exists(saida() / "arquivosXML" / "FichaCadastroIndividual_00000000050.esus.xml"));
+        Conexao c;
+        c.abre(banco.caminho());
+        Transacao t(c);
+        const Linha registro = Consulta(t,
+                                        "SELECT transmitiresus, datatransmissaoesus FROM "
+                                        "pessoastransmissao WHERE codigo = 50")
+                                   .abre()
+                                   .at(0);
+        EXPECT_EQ(registro.texto("transmitiresus"), "Sim");
+        EXPECT_TRUE(registro.nulo("datatransmissaoesus"));
+    }
+}
+
+// The program run by a user who may not read the database file, or not write to it, or who is
+// not of the firebird group, whose lock folder the engine needs: the message says which, rather
+// than that the file does not exist.
+TEST_F(LinhaDeComandoTest, BancoQueOUsuarioNaoPodeUsarDizPorque) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "o teste roda o programa como outro usuário: precisa de root";
+    // Copied at once: the next look-up, the database library's own included, reuses the space.
+    const passwd* p = ::getpwnam("nobody");
+    if (!p) GTEST_SKIP() << "sem o usuário nobody";
+    const uid_t uid = p->pw_uid;
+    const gid_t gid = p->pw_gid;
+    const group* g = ::getgrnam("firebird");
+    if (!g) GTEST_SKIP() << "sem o grupo firebird";
+    const gid_t grupoFirebird = g->gr_gid;
+    banco.desconecta();
+    // The user's own folder, its home, with its settings and its output folder. The engine's
+    // configuration is the user's own too, not this process's (FIREBIRD).
+    const fs::path casa = pasta.caminho() / "nobody";
+    fs::create_directory(casa);
+    const fs::perms entra = fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec;
+    fs::permissions(pasta.caminho(), entra);
+    fs::permissions(banco.pasta(), entra);
+    {
+        ArquivoIni ini(casa / "config.ini");
+        ini.grava(kSecaoGeral, kChaveDatabase, banco.arquivo().string());
+        ini.grava(kSecaoGeral, kChaveCnesPrincipal, "2345678");
+        ini.grava(kSecaoGeral, kChaveCaminhoXml, (casa / "saida").string());
+        ini.grava(kSecaoGeral, kChaveIbge, "4205407");
+    }
+    for (const fs::path& f : {casa, casa / "config.ini"})
+        ASSERT_EQ(::chown(f.c_str(), uid, gid), 0) << f;
+    struct Caso {
+        fs::perms arquivoDoBanco;
+        bool doGrupoFirebird;
+        std::string motivo;
+    };
+    const Caso casos[] = {
+        {fs::perms::owner_read | fs::perms::owner_write, true,
+         "o usuário do sistema não tem permissão para abrir o arquivo do banco de dados"},
+        {fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read, true,
+         "o usuário do sistema não tem permissão para gravar no arquivo do banco de dados, e o "
+         "exportador grava nele os cadastros enviados"},
+        {fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read |
+             fs::perms::others_write,
+         false,
+         "o usuário do sistema não tem permissão para usar /tmp/firebird/, de que o Firebird "
+         "precisa"},
+    };
+    for (const Caso& caso : casos) {
+        SCOPED_TRACE(caso.motivo);
+        fs::permissions(banco.arquivo(), caso.arquivoDoBanco);
+        const fs::path err = pasta.caminho() / "stderr.txt";
+        const std::string grupos =
+            caso.doGrupoFirebird ? "--groups=" + std::to_string(grupoFirebird) : "--clear-groups";
+        const std::string comando =
+            "setpriv --reuid=" + std::to_string(uid) + " --regid=" + std::to_string(gid) + " " +
+            grupos + " env -u FIREBIRD -u FIREBIRD_LOCK -u XDG_CACHE_HOME HOME='" + casa.string() +
+            "' " + EXPORTADOR_CLI + " --config '" + (casa / "config.ini").string() +
+            "' --fichas atendimento-individual </dev/null >/dev/null 2>'" + err.string() + "'";
+        const int r = std::system(comando.c_str());
+
+        const std::string erros = teste::leArquivo(err);
+        ASSERT_TRUE(WIFEXITED(r));
+        EXPECT_EQ(WEXITSTATUS(r), 1) << erros;
+        EXPECT_NE(erros.find("Não foi possível conectar ao banco de dados em " +
+                             banco.arquivo().string() + ": " + caso.motivo + ". Detalhe: "),
+                  std::string::npos)
+            << erros;
+    }
 }
 
 // SIGTERM, Ctrl-C or SIGHUP (its terminal closed) in the middle of the records: the run stops,

@@ -385,8 +385,7 @@ TEST_F(ExportacaoTest, FalhaDeConexaoAvisaUmaVezESoGravaAsDuasConfiguracoes) {
     } catch (const ErroBanco& e) {
         const std::string texto = e.what();
         EXPECT_EQ(texto.rfind("Não foi possível conectar ao banco de dados em " + semBanco +
-                                  ": o arquivo do banco de dados não existe ou não pôde ser "
-                                  "aberto. Detalhe: I/O error",
+                                  ": o arquivo do banco de dados não existe. Detalhe: I/O error",
                               0),
                   0u)
             << texto;
@@ -1195,6 +1194,47 @@ TEST_F(ExportacaoTest, ConexaoPerdidaNoMeioDizQueFoiPerdidaSemNomearFicha) {
         EXPECT_EQ(texto.find("FichaAtendimentoIndividual_"), std::string::npos) << texto;
     }
     EXPECT_FALSE(fs::exists(zipEsperado()));
+}
+
+// The connection lost while the commit is under way (here the server falls silent as the
+// archive is packed): whether the registrations were marked is not known, so the archive in
+// place stays, and the message says so; an archive whose registrations are not marked only
+// sends them again, while one removed after a commit that went through loses them.
+TEST_F(ExportacaoTest, ConexaoPerdidaNaConfirmacaoMantemOArquivo) {
+    teste::insereEpisodio(banco, 1);
+    banco.desconecta();
+    const std::string servidor = SERVIDOR_PRIVADO_DE_TESTE;
+    try {
+        Conexao c;
+        c.abre(servidor + ":" + banco.arquivo().string());
+    } catch (const ErroBanco&) {
+        GTEST_SKIP() << "o servidor de teste não responde em " << servidor;
+    }
+    teste::CaminhoQueEmudece caminho(std::stoi(servidor.substr(servidor.find('/') + 1)));
+    ini.grava(kSecaoGeral, kChaveDatabase, caminho.banco(banco.arquivo()));
+    ini.grava(kSecaoGeral, kChaveTempoConexao, "1");
+    parametros.Fichas = {TipoFicha::AtendimentoIndividual};
+    OperadorIntruso intruso;
+    intruso.aoMudarStatus = [&](const std::string& texto) {
+        if (texto == "Compactando Arquivo...") caminho.emudece();
+    };
+
+    try {
+        exportaArquivos(parametros, ini, intruso, relogio);
+        ADD_FAILURE() << "a exportação confirmou sem o servidor";
+    } catch (const ErroSemResposta& e) {
+        EXPECT_EQ(std::string(e.what()).rfind(
+                      "Não se sabe se a exportação foi confirmada no banco de dados: a conexão "
+                      "caiu durante a confirmação. O arquivo " +
+                          zipEsperado().string() +
+                          " foi mantido: Não foi possível confirmar o trabalho no banco de dados: "
+                          "o servidor do banco de dados não respondeu em 4 s",
+                      0),
+                  0u)
+            << e.what();
+    }
+    EXPECT_TRUE(fs::is_regular_file(zipEsperado()));
+    EXPECT_TRUE(intruso.mensagens().empty());
 }
 
 }  // namespace

@@ -3,6 +3,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,6 +15,7 @@
 #include "source/conexao.hpp"
 #include "source/consulta.hpp"
 #include "suporte/banco_teste.hpp"
+#include "suporte/disco_teste.hpp"
 #include "suporte/servidor_mudo.hpp"
 
 namespace cds {
@@ -175,6 +179,114 @@ TEST(Conexao, FalhaTrazAMensagemDoServidor) {
     EXPECT_THROW(Transacao{c}, ErroBanco);
 }
 
+// What the tests' database paths start with: the server's address when they go through one.
+std::string prefixoDoServidor() {
+    const char* servidor = std::getenv("EXPORTADOR_TESTE_SERVIDOR");
+    return servidor && *servidor ? std::string(servidor) + ":" : std::string();
+}
+
+// The message of a connection that failed, or "(conectou)".
+std::string falhaAoConectar(const std::string& caminho) {
+    Conexao c;
+    try {
+        c.abre(caminho);
+    } catch (const ErroBanco& e) {
+        return e.what();
+    }
+    return "(conectou)";
+}
+
+// A database file that cannot be opened says why, in the operator's words; the library's
+// text follows. The engine in this process knows the system's reason; a server sends its
+// system's words, which the library's text carries.
+TEST(Conexao, ArquivoQueNaoAbreDizPorque) {
+    const bool servidor = !prefixoDoServidor().empty();
+    teste::PastaTemporaria pasta;
+    struct Caso {
+        std::string nome;
+        std::function<void(const std::filesystem::path&)> prepara;
+        std::string motivo;
+        std::string motivoPeloServidor;
+    };
+    const Caso casos[] = {
+        {"nao-existe.fdb", [](const std::filesystem::path&) {},
+         "o arquivo do banco de dados não existe",
+         "não foi possível abrir o arquivo do banco de dados"},
+        {"texto.fdb",
+         [](const std::filesystem::path& p) { std::ofstream(p) << "isto não é um banco\n"; },
+         "o arquivo do banco de dados não é um banco de dados Firebird, ou está danificado",
+         "o arquivo do banco de dados não é um banco de dados Firebird, ou está danificado"},
+        {"letras.fdb",
+         [](const std::filesystem::path& p) { std::ofstream(p) << std::string(65536, 'Z'); },
+         "o arquivo do banco de dados não é um banco de dados Firebird",
+         "o arquivo do banco de dados não é um banco de dados Firebird"},
+        {"pasta.fdb", [](const std::filesystem::path& p) { std::filesystem::create_directory(p); },
+         "o arquivo do banco de dados é uma pasta, não um banco de dados",
+         "o arquivo do banco de dados não é um banco de dados Firebird, ou está danificado"},
+    };
+    for (const Caso& caso : casos) {
+        const std::filesystem::path arquivo = pasta / caso.nome;
+        caso.prepara(arquivo);
+        const std::string caminho = prefixoDoServidor() + arquivo.string();
+        const std::string esperado = "Não foi possível conectar ao banco de dados em " + caminho +
+                                     ": " + (servidor ? caso.motivoPeloServidor : caso.motivo) +
+                                     ". Detalhe: ";
+        const std::string mensagem = falhaAoConectar(caminho);
+        EXPECT_EQ(mensagem.rfind(esperado, 0), 0u) << mensagem;
+    }
+}
+
+// A database a server holds cannot be opened by the engine in this process: the message says
+// so, and how to reach it.
+TEST(Conexao, BancoAbertoPorUmServidorDizQueEstaEmUso) {
+    if (prefixoDoServidor().empty()) GTEST_SKIP() << "sem servidor";
+    BancoTeste banco;
+    banco.executa("CREATE TABLE T (ID INTEGER)");
+    const std::string mensagem = falhaAoConectar(banco.arquivo().string());
+    EXPECT_EQ(mensagem.rfind("Não foi possível conectar ao banco de dados em " +
+                                 banco.arquivo().string() +
+                                 ": o arquivo do banco de dados está aberto por outro servidor "
+                                 "Firebird, que não o divide com este programa; em DATABASE, use "
+                                 "o endereço desse servidor (servidor:caminho) no lugar do "
+                                 "caminho do arquivo. Detalhe: ",
+                             0),
+              0u)
+        << mensagem;
+}
+
+// A database whose disk fills up while the run writes to it: the message says which file
+// could not be written, and why where the engine is this process's.
+TEST(Conexao, DiscoCheioDoBancoDizQualArquivo) {
+    teste::DiscoPequeno disco(16 << 20);
+    if (!disco.montado()) GTEST_SKIP() << disco.motivo();
+    const std::filesystem::path arquivo = disco / "cheio.fdb";
+    {
+        BancoTeste banco;
+        banco.executa("CREATE TABLE G (TEXTO VARCHAR(1000))");
+        banco.desconecta();
+        std::filesystem::copy_file(banco.arquivo(), arquivo);
+    }
+    disco.enche();
+    Conexao c;
+    c.abre(prefixoDoServidor() + arquivo.string());
+    Transacao t(c);
+    Consulta enche(t,
+                   "EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < 100000) DO BEGIN "
+                   "INSERT INTO G VALUES (LPAD('', 1000, 'x')); I = I + 1; END END");
+    const std::string motivo = prefixoDoServidor().empty()
+                                   ? "o disco do arquivo " + arquivo.string() + " está cheio"
+                                   : "não foi possível gravar no arquivo " + arquivo.string();
+    try {
+        enche.executa();
+        FAIL() << "gravou num disco cheio";
+    } catch (const ErroBanco& e) {
+        EXPECT_EQ(std::string(e.what()).rfind(
+                      "A consulta ao banco de dados falhou: " + motivo + ". Detalhe: ", 0),
+                  0u)
+            << e.what();
+    }
+}
+
 // The password only counts when a server checks it; the embedded engine takes anyone.
 TEST(Conexao, UsuarioESenhaDoAmbiente) {
     const char* servidor = std::getenv("EXPORTADOR_TESTE_SERVIDOR");
@@ -273,6 +385,75 @@ TEST_F(ConexaoTest, ConsultaEmCursoCanceladaDeOutraThread) {
     c.cancela();
     Transacao outra(c);
     EXPECT_EQ(Consulta(outra, "SELECT COUNT(*) N FROM T").abre().at(0).inteiro("N"), 1);
+}
+
+// The port of the tests' server, when they go through one.
+std::optional<int> portaDoServidor() {
+    const char* servidor = std::getenv("EXPORTADOR_TESTE_SERVIDOR");
+    if (!servidor || !*servidor) return std::nullopt;
+    const std::string endereco = servidor;
+    return std::stoi(endereco.substr(endereco.find('/') + 1));
+}
+
+// A server that falls silent once connected (stopped, or cut off by the network): the call that
+// waits on it is closed on this side once it has had no answer for its time, or shortly after
+// the operator asked to stop; the transaction and the connection then end at once, where the
+// client library would otherwise wait for good.
+TEST(Conexao, ServidorQueSeCalaTemAChamadaEncerrada) {
+    const std::optional<int> porta = portaDoServidor();
+    if (!porta) GTEST_SKIP() << "sem servidor";
+    struct Caso {
+        std::chrono::seconds semResposta;
+        bool cancela;
+        std::string esperado;
+    };
+    const Caso casos[] = {
+        {std::chrono::seconds{1}, false,
+         "A consulta ao banco de dados falhou: o servidor do banco de dados não respondeu em 1 "
+         "s, e a conexão com ele foi encerrada"},
+        {std::chrono::seconds{600}, true,
+         "A consulta ao banco de dados falhou: a operação foi cancelada e, como o servidor do "
+         "banco de dados não atendeu ao cancelamento, a conexão com ele foi encerrada"},
+    };
+    for (const Caso& caso : casos) {
+        SCOPED_TRACE(caso.esperado);
+        BancoTeste banco;
+        teste::CaminhoQueEmudece caminho(*porta);
+        OpcoesConexao opcoes;
+        opcoes.semResposta = caso.semResposta;
+        Conexao c;
+        c.abre(caminho.banco(banco.arquivo()), opcoes);
+        auto t = std::make_unique<Transacao>(c);
+        Consulta q(*t, "SELECT COUNT(*) N FROM RDB$RELATIONS");
+        EXPECT_GT(q.abre().at(0).inteiro("N"), 0);
+
+        caminho.emudece();
+        std::thread cancelador;
+        if (caso.cancela)
+            cancelador = std::thread([&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(500));
+                c.cancela();
+            });
+        std::string mensagem;
+        bool conexaoPerdida = false;
+        try {
+            q.abre();
+        } catch (const ErroConexaoPerdida& e) {
+            mensagem = e.what();
+            conexaoPerdida = true;
+        } catch (const ErroBanco& e) {
+            mensagem = e.what();
+        }
+        if (cancelador.joinable()) cancelador.join();
+        EXPECT_TRUE(conexaoPerdida);
+        EXPECT_EQ(mensagem.rfind(caso.esperado, 0), 0u) << mensagem;
+
+        // Ended on this side: undoing and closing do not wait for the server.
+        EXPECT_THROW(insere(*t, 1), ErroConexaoPerdida);
+        t.reset();
+        c.fecha();
+        EXPECT_FALSE(c.aberta());
+    }
 }
 
 // The connection ended from the server's side, as when the server stops or an administrator

@@ -14,6 +14,7 @@
 #include "source/conexao.hpp"
 #include "source/consulta.hpp"
 #include "suporte/banco_teste.hpp"
+#include "suporte/texto_utf8.hpp"
 
 namespace cds {
 namespace {
@@ -448,6 +449,67 @@ TEST_F(ConsultaTest, ErroDoServidorChegaComSeuTexto) {
     divide.parametro("zero", 2);
     EXPECT_NE(mensagemDe([&] { divide.abre(); }).find("divi"), std::string::npos);
     EXPECT_TRUE(divide.linhas().empty());
+}
+
+// A text of a UTF8 column that Windows-1252, the connection's text, cannot hold fails the
+// statement as its row is fetched; the error carries that row and the column, found by
+// reading the same statement, with the same parameters, in UTF-8. Accented letters that
+// Windows-1252 has pass, in a walk and in a whole read alike.
+TEST_F(ConsultaTest, TextoSemWin1252TrazALinhaEAColuna) {
+    banco.executa(
+        "CREATE TABLE U (ID INTEGER NOT NULL PRIMARY KEY, NOME VARCHAR(20) CHARACTER SET UTF8, "
+        "SIGLA CHAR(2) CHARACTER SET UTF8)");
+    banco.executa("INSERT INTO U VALUES (1, 'Ana', 'AA')");
+    banco.executa("INSERT INTO U VALUES (2, " + teste::textoUtf8("José Ñandú") + ", 'BB')");
+    banco.executa("INSERT INTO U VALUES (3, " + teste::textoUtf8("日本 Łódź") + ", 'CC')");
+    banco.executa("INSERT INTO U VALUES (4, 'Rui', " + teste::textoUtf8("Ω") + ")");
+    const std::string resto =
+        " tem caracteres que o Windows-1252, a codificação da conexão com o banco de dados, não "
+        "representa (日 本 Ł ź); corrija-o no sistema da clínica e exporte de novo";
+    struct Caso {
+        std::string sql;
+        std::int64_t id;
+        std::string coluna;
+        std::string mensagem;
+    };
+    const Caso casos[] = {
+        {"SELECT ID, NOME AS QUEM FROM U WHERE ID >= :desde ORDER BY ID", 3, "QUEM",
+         "o texto '日本 Łódź' da coluna NOME da tabela U" + resto},
+        {"SELECT ID, 'x' || NOME AS JUNTO FROM U WHERE ID >= :desde ORDER BY ID", 3, "JUNTO",
+         "o texto 'x日本 Łódź' da coluna JUNTO da consulta" + resto},
+        // The parameter holds: the third row is left out.
+        {"SELECT ID, SIGLA FROM U WHERE ID <> :desde + 2 ORDER BY ID", 4, "SIGLA",
+         "o texto 'Ω' da coluna SIGLA da tabela U tem caracteres que o Windows-1252, a "
+         "codificação da conexão com o banco de dados, não representa (Ω); corrija-o no sistema "
+         "da clínica e exporte de novo"},
+    };
+    for (const Caso& caso : casos) {
+        SCOPED_TRACE(caso.sql);
+        Consulta q(transacao(), caso.sql);
+        q.parametro("desde", 1);
+        const std::function<void()> leituras[] = {[&] {
+                                                      q.percorre();
+                                                      while (q.proxima()) {
+                                                      }
+                                                  },
+                                                  [&] { q.abre(); }};
+        for (const auto& le : leituras) {
+            try {
+                le();
+                ADD_FAILURE() << "leu um texto que o Windows-1252 não representa";
+            } catch (const ErroTextoSemWin1252& e) {
+                EXPECT_EQ(std::string(e.what()), caso.mensagem);
+                ASSERT_NE(e.linha(), nullptr);
+                EXPECT_EQ(e.linha()->inteiro("ID"), caso.id);
+                EXPECT_EQ(e.coluna(), caso.coluna);
+            }
+        }
+    }
+    // The rows that Windows-1252 holds read as ever.
+    const auto boas = linhas("SELECT NOME, SIGLA FROM U WHERE ID < 3 ORDER BY ID");
+    ASSERT_EQ(boas.size(), 2u);
+    EXPECT_EQ(boas[1].texto("NOME"), "José Ñandú");
+    EXPECT_EQ(boas[1].texto("SIGLA"), "BB");
 }
 
 TEST_F(ConsultaTest, ProcedimentoERetornandoDaoUmaLinha) {

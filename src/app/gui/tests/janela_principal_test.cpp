@@ -911,7 +911,7 @@ TEST_F(JanelaComBancoTest, FalhaAoConectarMostraUmaCaixa) {
     EXPECT_EQ(erro.titulo, QString::fromUtf8(kTituloAplicacao));
     EXPECT_TRUE(erro.texto.toStdString().starts_with(
         "Não foi possível conectar ao banco de dados em " + semBanco +
-        ": o arquivo do banco de dados não existe ou não pôde ser aberto. Detalhe: "))
+        ": o arquivo do banco de dados não existe. Detalhe: "))
         << erro.texto.toStdString();
     EXPECT_EQ(erro.icone, QMessageBox::Critical);
     EXPECT_EQ(erro.botoes, QMessageBox::Ok);
