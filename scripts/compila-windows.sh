@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Compiles the core and the command line for Windows with the MinGW cross-compiler, so that a
-# call only Linux has fails here rather than on a clinic's machine. Objects only: nothing is
-# linked (there is no Windows Firebird client or minizip library on this machine).
+# Compiles the core and the command line for Windows with the MinGW cross-compiler, through the
+# same CMakeLists.txt and its layers, so that a call only Linux has, or an include a layer may
+# not see, fails here rather than on a clinic's machine. Nothing is linked: this machine has no
+# Windows build of the Firebird client or of minizip (cmake/mingw-w64.cmake, EXPORTADOR_SO_COMPILA).
 #   bash scripts/compila-windows.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,43 +22,8 @@ if [ -n "$fora" ]; then
     exit 1
 fi
 
-cxx=x86_64-w64-mingw32-g++-posix
-command -v "$cxx" >/dev/null || cxx=x86_64-w64-mingw32-g++
-saida=build-windows
-rm -rf "$saida"
-mkdir -p "$saida/inclui" "$saida/objetos" "$saida/gerado/comum"
-
-# The libraries' headers are the same on both systems and say so with their own _WIN32
-# branches; each is reached through a folder of its own, so that no Linux header of
-# /usr/include is ever seen by the Windows compiler. zlib comes from the MinGW sysroot.
-for cabecalho in firebird ibase.h iberror.h; do ln -s "/usr/include/$cabecalho" "$saida/inclui/$cabecalho"; done
-ln -s /usr/include/minizip "$saida/inclui/minizip"
-ln -s /usr/include/SimpleIni.h "$saida/inclui/SimpleIni.h"
-
-# The version header, as CMake makes it from project().
-versao=$(sed -n 's/^project(exportador-cds VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-sed "s/@PROJECT_VERSION@/$versao/g" src/comum/versao.hpp.in >"$saida/gerado/comum/versao.hpp"
-if grep -q '@[A-Za-z_]*@' "$saida/gerado/comum/versao.hpp"; then
-    echo "compila-windows.sh: src/comum/versao.hpp.in usa uma variável que este script não conhece" >&2
-    exit 1
-fi
-
-# Each layer's headers are reached as "<layer>/x.hpp" from src/.
-opcoes=(-std=c++20 -Wall -Wextra -Wpedantic -Werror -O0 -c
-    -Isrc -I"$saida/gerado" -isystem "$saida/inclui")
-
-fontes=(src/comum/*.cpp src/record/*.cpp src/source/*.cpp src/fichas/*.cpp src/export/*.cpp
-    src/app/cli/*.cpp)
-
-compila() {
-    local fonte=$1 extra=()
-    # As CMakeLists.txt builds the export layer.
-    case "$fonte" in src/export/*) extra=(-DSI_NO_CONVERSION) ;; esac
-    "$cxx" "${opcoes[@]}" "${extra[@]}" -o "$saida/objetos/$(echo "$fonte" | tr / _).o" "$fonte"
-}
-export -f compila
-export cxx saida
-export OPCOES="${opcoes[*]}"
-printf '%s\n' "${fontes[@]}" |
-    xargs -P "$(nproc)" -n 1 bash -c 'read -ra opcoes <<<"$OPCOES"; compila "$1"' _
-echo "compila-windows.sh: ${#fontes[@]} fontes compilados para Windows em $saida/objetos"
+# "None": no optimization and no debug information, the quickest compile that still warns.
+cmake -S . -B build-windows --toolchain cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=None \
+    -DEXPORTADOR_SO_COMPILA=ON -DEXPORTADOR_WERROR=ON >/dev/null
+cmake --build build-windows -j"$(nproc)"
+echo "compila-windows.sh: o núcleo e a linha de comando compilados para Windows em build-windows"

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstddef>
 
+#include "comum/texto.hpp"
+
 namespace cds {
 namespace {
 
@@ -79,6 +81,11 @@ class Leitor {
 
 std::optional<DataHoraLida> leDataHora(std::string_view texto) {
     return Leitor(texto).le();
+}
+
+std::string textoData(const DataHora& data) {
+    return ZeroEsquerdaInt(data.dia, 2) + "/" + ZeroEsquerdaInt(data.mes, 2) + "/" +
+           ZeroEsquerdaInt(data.ano, 4);
 }
 
 }  // namespace cds

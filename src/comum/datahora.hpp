@@ -2,6 +2,7 @@
 
 #include <compare>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace cds {
@@ -29,5 +30,9 @@ struct DataHoraLida {
 // blanks around the whole allowed. Day and month take one or two digits, the year four. A text
 // in no such form, or naming a day or time that does not exist, gives none.
 std::optional<DataHoraLida> leDataHora(std::string_view texto);
+
+// The date as the clinic's Windows short-date format writes it, "dd/mm/yyyy", which leDataHora
+// reads back.
+std::string textoData(const DataHora& data);
 
 }  // namespace cds

@@ -50,6 +50,13 @@ std::size_t comprimento(std::string_view texto) {
     }));
 }
 
+std::string ZeroEsquerdaInt(std::int64_t valor, int largura) {
+    std::string texto = std::to_string(valor);
+    if (static_cast<int>(texto.size()) < largura)
+        texto.insert(0, static_cast<std::size_t>(largura) - texto.size(), '0');
+    return texto;
+}
+
 bool soDigitos(std::string_view texto) {
     return std::all_of(texto.begin(), texto.end(), [](char c) { return c >= '0' && c <= '9'; });
 }

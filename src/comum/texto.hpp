@@ -37,6 +37,11 @@ std::string maiusculasAcentuadas(std::string_view texto);
 // letter is in it.
 std::size_t comprimento(std::string_view texto);
 
+// The number in decimal with "0" in front up to `largura` characters; never cut, and a minus
+// sign stays inside the padding (-5 in 4 is "00-5"). Every zero-padded number of the program
+// comes from here.
+std::string ZeroEsquerdaInt(std::int64_t valor, int largura);
+
 // True when the text is made of the digits 0 to 9 only (the empty text too).
 bool soDigitos(std::string_view texto);
 

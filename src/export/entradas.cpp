@@ -1,10 +1,10 @@
 #include "export/entradas.hpp"
 
 #include <algorithm>
-#include <cstdio>
 #include <sstream>
 #include <string_view>
 
+#include "comum/datahora.hpp"
 #include "comum/erro.hpp"
 #include "comum/texto.hpp"
 #include "export/abertura.hpp"
@@ -28,10 +28,9 @@ std::string entreAspas(std::string_view valor) {
 }
 
 std::string dataCurta(const std::chrono::year_month_day& d) {
-    char texto[24];
-    std::snprintf(texto, sizeof texto, "%02u/%02u/%04d", static_cast<unsigned>(d.day()),
-                  static_cast<unsigned>(d.month()), static_cast<int>(d.year()));
-    return texto;
+    return textoData({static_cast<int>(d.year()),
+                      static_cast<int>(static_cast<unsigned>(d.month())),
+                      static_cast<int>(static_cast<unsigned>(d.day()))});
 }
 
 // Digits of a number the database's INTEGER holds; leading zeros are no part of its size.

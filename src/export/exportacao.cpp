@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <set>
@@ -36,13 +35,6 @@ constexpr int kVezesSemResposta = 4;
 constexpr char kAvisoSemIbge[] =
     "IBGE não informado em config.ini (IBGE, na seção [GERAL]): as fichas vão sem o código do "
     "município, e o e-SUS pode recusá-las.";
-
-std::string dataCurta(const std::chrono::year_month_day& d) {
-    char texto[16];
-    std::snprintf(texto, sizeof texto, "%02u/%02u/%04d", static_cast<unsigned>(d.day()),
-                  static_cast<unsigned>(d.month()), static_cast<int>(d.year()));
-    return texto;
-}
 
 // Seconds the server has to answer the connection: GERAL/TEMPOCONEXAO, 15 when absent.
 // Returns none when the setting is not a number of seconds from 1 to kMaiorEspera.
@@ -141,7 +133,7 @@ void verificaProfissionalGenerico(Transacao& transacao, const ParametrosExportac
 }
 
 // The generators of the chosen kinds, in the order their files reach the archive.
-void geraFichas(Execucao& ex) {
+void executaGeradoresEscolhidos(Execucao& ex) {
     for (const DescricaoFicha& d : registroFichas())
         if (d.gera && ex.parametros.escolhida(d.tipo)) d.gera(ex, d);
 }
@@ -155,8 +147,6 @@ ResultadoExportacao geraEEmpacota(const ParametrosExportacao& parametros, Arquiv
     verificaProfissionalGenerico(transacao, parametros);
     Execucao ex(parametros, transacao, operador, relogio, [&ini] { return ibgeDoConfig(ini); });
     ex.cancelamento = cancelamento;
-    ex.DataInicialTexto = dataCurta(parametros.DataInicial);
-    ex.DataFinalTexto = dataCurta(parametros.DataFinal);
     // The records still go, with the empty element the layout has for it; the operator learns
     // before the importer refuses them.
     const bool semIbge = ex.ibge().empty();
@@ -175,7 +165,7 @@ ResultadoExportacao geraEEmpacota(const ParametrosExportacao& parametros, Arquiv
                                           const std::optional<EstadoArquivo>& estado) {
         empacotamento.adiciona(caminho, texto, estado);
     };
-    geraFichas(ex);
+    executaGeradoresEscolhidos(ex);
     ex.aoGravarArquivo = nullptr;
 
     ResultadoExportacao resultado;

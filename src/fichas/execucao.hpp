@@ -42,8 +42,6 @@ struct Execucao {
     // The run's one error list, every kind's lines in the order they came; the run saves it
     // once it has ended well.
     std::vector<std::string> ErrosCadastro;
-    std::string DataInicialTexto;
-    std::string DataFinalTexto;
     // The operator's request to stop, checked between records; none when nobody can stop the
     // run.
     const Cancelamento* cancelamento = nullptr;

@@ -15,8 +15,6 @@
 namespace cds {
 namespace {
 
-constexpr std::string_view kMascaraDataVazia = "  /  /    ";
-
 bool ehDigito(char c) {
     return c >= '0' && c <= '9';
 }
@@ -54,18 +52,6 @@ std::int64_t leInteiro(std::string_view texto) {
     return valor;
 }
 
-std::string preencheZeros(std::string texto, int largura) {
-    if (static_cast<int>(texto.size()) < largura)
-        texto.insert(0, static_cast<std::size_t>(largura) - texto.size(), '0');
-    return texto;
-}
-
-std::string doisDigitos(int n) {
-    std::array<char, 8> buf{};
-    std::snprintf(buf.data(), buf.size(), "%02d", n);
-    return buf.data();
-}
-
 }  // namespace
 
 std::string DataParaLong(std::string_view xdata) {
@@ -91,29 +77,6 @@ std::string DataParaLong(const std::optional<DataHora>& data) {
     return MomentoParaLong(d);
 }
 
-std::string FormatoData(std::string_view Texto) {
-    std::string texto(Texto);
-    if (texto.size() >= 8 && texto[4] == '-' && texto[7] == '-') {
-        const std::string_view t(Texto);
-        texto = std::string(t.substr(8, 2)) + "/" + std::string(t.substr(5, 2)) + "/" +
-                std::string(t.substr(0, 4));
-    }
-    if (texto.empty() || texto == "//") return "null";
-    if (std::string_view(texto).substr(0, 10) == kMascaraDataVazia) return "null";
-
-    const bool soData = texto.size() == 10;
-    const auto lida = leDataHora(texto);
-    const DataHora* d = lida && lida->temData && lida->temHora != soData ? &lida->valor : nullptr;
-    if (!d) {
-        throw ErroConversao(entreAspas(Texto) +
-                            (soData ? " não é uma data válida" : " não é uma data e hora válida"));
-    }
-    std::string saida = doisDigitos(d->mes) + "/" + doisDigitos(d->dia) + "/" +
-                        preencheZeros(std::to_string(d->ano), 4);
-    if (!soData) saida += " " + doisDigitos(d->hora) + ":" + doisDigitos(d->minuto);
-    return entreAspas(saida);
-}
-
 std::string VerCbo(std::string_view CBO) {
     if (CBO == "322245" || CBO == "322205" || CBO == "322230" || CBO == "322250") return "223505";
     return std::string(CBO);
@@ -123,11 +86,7 @@ std::string ZeroEsquerda(std::string_view texto, int largura) {
     if (texto.empty()) return {};
     // Written back from the number, so "0012345" loses its zeros before padding, and a
     // negative number keeps its sign inside the padding ("00-5"), as the text rule says.
-    return preencheZeros(std::to_string(leInteiro(texto)), largura);
-}
-
-std::string ZeroEsquerdaInt(std::int64_t valor, int largura) {
-    return preencheZeros(std::to_string(valor), largura);
+    return ZeroEsquerdaInt(leInteiro(texto), largura);
 }
 
 std::string SoNumeros(std::string_view texto) {
@@ -183,11 +142,11 @@ std::string formataNumero(double valor, std::string_view padrao) {
         }
     }
 
+    // arredonda keeps the value below 9e15, so its magnitude is an int64 too.
     const std::int64_t inteiro = arredonda(valor);
-    const std::uint64_t absoluto =
-        inteiro < 0 ? 0 - static_cast<std::uint64_t>(inteiro) : static_cast<std::uint64_t>(inteiro);
-    std::string digitos = absoluto == 0 && obrigatorios == 0 ? "" : std::to_string(absoluto);
-    digitos = preencheZeros(std::move(digitos), obrigatorios);
+    const std::int64_t absoluto = inteiro < 0 ? -inteiro : inteiro;
+    std::string digitos =
+        absoluto == 0 && obrigatorios == 0 ? "" : ZeroEsquerdaInt(absoluto, obrigatorios);
     if (milhares) {
         for (int i = static_cast<int>(digitos.size()) - 3; i > 0; i -= 3)
             digitos.insert(static_cast<std::size_t>(i), 1, '.');

@@ -23,17 +23,13 @@ std::string DataParaLong(const std::optional<DataHora>& data);
 // The moment itself, to e-SUS AB milliseconds.
 std::string MomentoParaLong(const DataHora& momento);
 
-// A date text ("dd/mm/yyyy", "dd/mm/yyyy hh:mm[:ss]" or "yyyy-mm-dd...") to an SQL date literal,
-// 'MM/dd/yyyy' or 'MM/dd/yyyy hh:mm' with its single quotes, or "null" for an empty date.
-std::string FormatoData(std::string_view Texto);
-
 // The four technician occupations that e-SUS AB knows only as 223505.
 std::string VerCbo(std::string_view CBO);
 
 // A decimal integer text (leading blanks and a sign allowed) written back with "0" in front up
-// to `largura` characters; never cut. Empty gives empty.
+// to `largura` characters; never cut. Empty gives empty. ZeroEsquerdaInt (comum/texto.hpp) pads
+// a number.
 std::string ZeroEsquerda(std::string_view texto, int largura);
-std::string ZeroEsquerdaInt(std::int64_t valor, int largura);
 
 // The digits of the text, in order.
 std::string SoNumeros(std::string_view texto);

@@ -28,10 +28,6 @@ constexpr unsigned kCharsetOctets = 1;
 constexpr unsigned kCharsetUtf8 = 4;
 constexpr unsigned kCharsetWin1252 = 53;
 
-std::string doisDigitos(unsigned v) {
-    return {static_cast<char>('0' + v / 10 % 10), static_cast<char>('0' + v % 10)};
-}
-
 DataHora decodifica(ISC_DATE data) {
     unsigned a = 0, m = 0, d = 0;
     firebird::util()->decodeDate(data, &a, &m, &d);
@@ -44,19 +40,10 @@ DataHora decodifica(ISC_TIME hora) {
     return {0, 0, 0, static_cast<int>(h), static_cast<int>(m), static_cast<int>(s)};
 }
 
-std::string textoData(ISC_DATE data) {
-    const DataHora d = decodifica(data);
-    std::string ano = std::to_string(d.ano);
-    if (ano.size() < 4) ano.insert(0, 4 - ano.size(), '0');
-    return doisDigitos(static_cast<unsigned>(d.dia)) + "/" +
-           doisDigitos(static_cast<unsigned>(d.mes)) + "/" + ano;
-}
-
 std::string textoHora(ISC_TIME hora) {
     const DataHora h = decodifica(hora);
-    return doisDigitos(static_cast<unsigned>(h.hora)) + ":" +
-           doisDigitos(static_cast<unsigned>(h.minuto)) + ":" +
-           doisDigitos(static_cast<unsigned>(h.segundo));
+    return ZeroEsquerdaInt(h.hora, 2) + ":" + ZeroEsquerdaInt(h.minuto, 2) + ":" +
+           ZeroEsquerdaInt(h.segundo, 2);
 }
 
 // A scaled integer in its shortest decimal form: 1250 with scale -2 is "12.5", 300 is "3".
@@ -261,12 +248,12 @@ struct Linha::Campo {
             case SQL_D_FLOAT:
                 return textoReal(valor<double>());
             case SQL_TYPE_DATE:
-                return textoData(valor<ISC_DATE>());
+                return textoData(decodifica(valor<ISC_DATE>()));
             case SQL_TYPE_TIME:
                 return textoHora(valor<ISC_TIME>());
             case SQL_TIMESTAMP: {
                 const auto momento = valor<ISC_TIMESTAMP>();
-                const std::string data = textoData(momento.timestamp_date);
+                const std::string data = textoData(decodifica(momento.timestamp_date));
                 const std::string hora = textoHora(momento.timestamp_time);
                 return hora == "00:00:00" ? data : data + " " + hora;
             }

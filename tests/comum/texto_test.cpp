@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
@@ -102,6 +103,20 @@ TEST(TextoVisivel, ControlesEBytesSoltosFicamVisiveis) {
     for (const auto& c : casos) EXPECT_EQ(textoVisivel(c.entrada), c.esperado) << c.esperado;
 }
 
+TEST(ZeroEsquerdaInt, PreencheComZerosSemCortar) {
+    struct CasoInt {
+        std::int64_t valor;
+        int largura;
+        std::string esperado;
+    };
+    const CasoInt casos[] = {
+        {5, 4, "0005"}, {1, 4, "0001"},  {10000, 4, "10000"},
+        {0, 2, "00"},   {-5, 4, "00-5"}, {123, 11, "00000000123"},
+    };
+    for (const auto& c : casos)
+        EXPECT_EQ(ZeroEsquerdaInt(c.valor, c.largura), c.esperado) << c.valor << "/" << c.largura;
+}
+
 TEST(LeDataHora, FormasAceitas) {
     struct CasoData {
         const char* texto;
@@ -132,6 +147,26 @@ TEST(LeDataHora, FormasRecusadas) {
           "15/10/20190", "15/10/2019T14:35", "15/10/201914:35", "24:00", "14:60", "14:35:60", "14",
           "2019-10-15", "15/10/2019 14:35 x", "00/10/2019", "15/10/0000"})
         EXPECT_FALSE(leDataHora(t)) << "'" << t << "'";
+}
+
+// What textoData writes, leDataHora reads back as the same day.
+TEST(TextoData, DiaMesAnoComZerosELidoDeVolta) {
+    struct CasoTexto {
+        DataHora data;
+        const char* esperado;
+    };
+    const CasoTexto casos[] = {
+        {{2019, 10, 15}, "15/10/2019"},
+        {{2020, 1, 5, 14, 35, 7}, "05/01/2020"},  // the time is no part of it
+        {{900, 2, 3}, "03/02/0900"},
+        {{9999, 12, 31}, "31/12/9999"},
+    };
+    for (const auto& c : casos) {
+        EXPECT_EQ(textoData(c.data), c.esperado) << c.esperado;
+        const auto lida = leDataHora(textoData(c.data));
+        ASSERT_TRUE(lida) << c.esperado;
+        EXPECT_EQ(lida->valor, (DataHora{c.data.ano, c.data.mes, c.data.dia})) << c.esperado;
+    }
 }
 
 }  // namespace

@@ -77,27 +77,6 @@ TEST(DataParaLong, TextoQueNaoEDataEncerraComErroDeConversao) {
     for (const auto& texto : invalidos) esperaFalhaNomeando([&] { DataParaLong(texto); }, texto);
 }
 
-TEST(FormatoData, DataParaLiteralSql) {
-    const Caso casos[] = {
-        {"15/10/2019", "'10/15/2019'"},
-        {"05/01/2019", "'01/05/2019'"},
-        {"2019-10-15", "'10/15/2019'"},           // year first is turned round
-        {"2019-10-15 14:35:00", "'10/15/2019'"},  // and loses what follows the date
-        {"15/10/2019 14:35:00", "'10/15/2019 14:35'"},
-        {"15/10/2019 09:05", "'10/15/2019 09:05'"},
-        {"", "null"},
-        {"//", "null"},
-        {"  /  /    ", "null"},
-        {"  /  /       :  :  ", "null"},  // the date-and-time mask begins with the date mask
-    };
-    for (const auto& c : casos) EXPECT_EQ(FormatoData(c.entrada), c.esperado) << c.entrada;
-}
-
-TEST(FormatoData, TextoQueNaoEDataEncerraComErroDeConversao) {
-    const std::string invalidos[] = {"31/02/2019", "15/10/2019x", "abc", "15/10/2019 25:00"};
-    for (const auto& texto : invalidos) esperaFalhaNomeando([&] { FormatoData(texto); }, texto);
-}
-
 TEST(VerCbo, SubstituiSoOsQuatroCodigosDeTecnico) {
     const Caso casos[] = {
         {"322245", "223505"},   {"322205", "223505"},
@@ -155,20 +134,6 @@ TEST(ZeroEsquerda, TextoQueNaoEInteiroEncerraComErroDeConversao) {
     } catch (const ErroConversao& e) {
         EXPECT_STREQ(e.what(), "'12a' não é um valor inteiro válido");
     }
-}
-
-TEST(ZeroEsquerdaInt, PreencheComZerosSemCortar) {
-    struct CasoInt {
-        std::int64_t valor;
-        int largura;
-        std::string esperado;
-    };
-    const CasoInt casos[] = {
-        {5, 4, "0005"}, {1, 4, "0001"},  {10000, 4, "10000"},
-        {0, 2, "00"},   {-5, 4, "00-5"}, {123, 11, "00000000123"},
-    };
-    for (const auto& c : casos)
-        EXPECT_EQ(ZeroEsquerdaInt(c.valor, c.largura), c.esperado) << c.valor << "/" << c.largura;
 }
 
 TEST(SoNumeros, GuardaSoOsDigitos) {
