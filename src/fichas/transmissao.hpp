@@ -77,10 +77,14 @@ class RegistroTransmissao {
     // kLote write-backs, in their order, in one statement: one round trip to the server instead
     // of kLote. All or none: a failed one leaves the registers as they were.
     void GravaTransmissoes(const std::vector<GravacaoTransmissao>& lote);
+    // After GravaTransmissoes failed: the place in the batch of the write-back the server
+    // refused; none when it refused the batch's values before writing any.
+    std::optional<std::size_t> recusadoNoLote();
 
   private:
     Consulta gravacao;
     Consulta gravacaoEmLote;
+    Consulta registroDoLote;
 };
 
 // The generic professional of the registrations, as found.
@@ -101,7 +105,7 @@ class FichaDeCadastro : public Ficha {
     void inicia() override;
     // The rows are fetched whole before the first record: each record's register row is
     // written back while the walk goes on. They wait in a temporary file, so that a month of
-    // registrations takes no memory; in memory where no temporary file can be had.
+    // registrations takes no memory.
     std::optional<std::size_t> abreRegistros() override;
     const Linha* proximoRegistro() override;
     IdentidadeRegistro identidade(const Linha& registro) const override;
@@ -134,9 +138,7 @@ class FichaDeCadastro : public Ficha {
     TipoFicha tipo;
     VarianteCadastro variante;
     Consulta selecao;
-    // The rows put aside, or none when they are in `selecao`'s memory.
     std::unique_ptr<LinhasGuardadas> guardadas;
-    std::size_t proxima = 0;
     RegistroTransmissao registroTransmissao;
     // The write-backs of records saved, not yet sent to the server (fewer than a batch), and
     // the records they belong to.
