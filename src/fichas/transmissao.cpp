@@ -22,25 +22,12 @@ constexpr std::size_t kTamanhoUuid = 43;
 constexpr std::size_t kTamanhoChave = 11;
 constexpr std::int64_t kLimiteCodigo = 9999;
 
-// The same statement on each register: the record's row updated, or made when it has none.
-constexpr std::string_view kGravaPessoa = R"(
-update or insert into pessoastransmissao
-(codigo, uuid, transmitiresus, datatransmissaoesus, CodigoTransmissaoEsus)
-values (:pcodigo, :puuid, :ptransmitiresus, :pdatatransmissao, :pCodigoTransmissaoEsus)
-matching (codigo)
-)";
-constexpr std::string_view kGravaFamilia = R"(
-update or insert into familiastransmissao
-(codigo, uuid, transmitiresus, datatransmissaoesus, CodigoTransmissaoEsus)
-values (:pcodigo, :puuid, :ptransmitiresus, :pdatatransmissao, :pCodigoTransmissaoEsus)
-matching (codigo)
-)";
-
 // The context variable in which the batch's block keeps the place of the record it is writing:
 // the variable outlives a statement that fails, whose writes are undone.
 constexpr std::string_view kRegistroDoLote = "EXPORTADOR_CDS_REGISTRO_DO_LOTE";
 
-// The same statement for kLote records in one block, their values in its input list in order
+// The write-back of `registros` records in one block, each record's row updated, or made when
+// it has none, their values in its input list in order
 // (the mark first, then code, identifier, day and counter of each record); the place of each
 // record noted before its row is written, and cleared at the end.
 std::string sqlGravacaoEmLote(std::string_view tabela, std::size_t registros) {
@@ -130,43 +117,33 @@ std::int64_t ProximoCodigoTransmissao(std::int64_t armazenado, VarianteCadastro 
 }
 
 RegistroTransmissao::RegistroTransmissao(Transacao& transacao, VarianteCadastro variante)
-    : gravacao(transacao, cidadao(variante) ? kGravaPessoa : kGravaFamilia),
-      gravacaoEmLote(transacao,
-                     sqlGravacaoEmLote(
-                         cidadao(variante) ? "pessoastransmissao" : "familiastransmissao", kLote),
-                     Consulta::Posicional{}),
+    : transacao(transacao),
+      tabela(cidadao(variante) ? "pessoastransmissao" : "familiastransmissao"),
+      gravacaoEmLote(transacao, sqlGravacaoEmLote(tabela, kLote), Consulta::Posicional{}),
       // Read and cleared, so that a batch refused before its first record is told apart.
       registroDoLote(transacao,
                      "EXECUTE BLOCK RETURNS (R INTEGER) AS DECLARE x INTEGER; BEGIN "
                      "R = RDB$GET_CONTEXT('USER_TRANSACTION', '" +
                          std::string(kRegistroDoLote) +
                          "'); x = RDB$SET_CONTEXT('USER_TRANSACTION', '" +
-                         std::string(kRegistroDoLote) + "', NULL); SUSPEND; END") {
-    gravacaoEmLote.parametro(0, std::string_view("Não"));
-}
-
-void RegistroTransmissao::GravaTransmissao(std::string_view codigo, std::string_view uuid,
-                                           std::int64_t C,
-                                           const std::chrono::year_month_day& hoje) {
-    gravacao.parametro("pcodigo", codigo);
-    gravacao.parametro("puuid", uuid);
-    gravacao.parametro("ptransmitiresus", std::string_view("Não"));
-    gravacao.parametro("pdatatransmissao", hoje);
-    gravacao.parametro("pCodigoTransmissaoEsus", C);
-    gravacao.executa();
-}
+                         std::string(kRegistroDoLote) + "', NULL); SUSPEND; END") {}
 
 void RegistroTransmissao::GravaTransmissoes(const std::vector<GravacaoTransmissao>& lote) {
-    if (lote.size() != kLote)
-        throw std::logic_error("um lote de gravações com " + std::to_string(lote.size()) +
-                               " registros");
-    for (std::size_t i = 0; i < kLote; ++i) {
-        gravacaoEmLote.parametro(1 + 4 * i, lote[i].codigo);
-        gravacaoEmLote.parametro(2 + 4 * i, lote[i].uuid);
-        gravacaoEmLote.parametro(3 + 4 * i, lote[i].hoje);
-        gravacaoEmLote.parametro(4 + 4 * i, lote[i].C);
+    if (lote.empty()) return;
+    // A shorter batch, the last of a run, gets a statement of its size.
+    std::optional<Consulta> menor;
+    Consulta& gravacao = lote.size() == kLote
+                             ? gravacaoEmLote
+                             : menor.emplace(transacao, sqlGravacaoEmLote(tabela, lote.size()),
+                                             Consulta::Posicional{});
+    gravacao.parametro(0, std::string_view("Não"));
+    for (std::size_t i = 0; i < lote.size(); ++i) {
+        gravacao.parametro(1 + 4 * i, lote[i].codigo);
+        gravacao.parametro(2 + 4 * i, lote[i].uuid);
+        gravacao.parametro(3 + 4 * i, lote[i].hoje);
+        gravacao.parametro(4 + 4 * i, lote[i].C);
     }
-    gravacaoEmLote.executa();
+    gravacao.executa();
 }
 
 std::optional<std::size_t> RegistroTransmissao::recusadoNoLote() {
@@ -245,31 +222,17 @@ void FichaDeCadastro::gravado(const Linha& r, const std::string& /*caminho*/) {
 }
 
 void FichaDeCadastro::gravaPendentes() {
-    if (pendentes.size() == RegistroTransmissao::kLote) {
-        try {
-            registroTransmissao.GravaTransmissoes(pendentes);
-        } catch (const ErroConexaoPerdida&) {
-            throw;
-        } catch (ErroBanco& e) {
-            // Nothing of the batch was written, and the run fails: the operator asked it to
-            // stop, or the record the server refused is named.
-            if (execucao.cancelamento) execucao.cancelamento->verifica();
-            if (const auto i = registroTransmissao.recusadoNoLote(); i && *i < pendentes.size())
-                e.nomeiaRegistro(nomeDoRegistro(tipo, registrosPendentes[*i]));
-            throw;
-        }
-    } else {
-        for (std::size_t i = 0; i < pendentes.size(); ++i) {
-            const GravacaoTransmissao& g = pendentes[i];
-            try {
-                registroTransmissao.GravaTransmissao(g.codigo, g.uuid, g.C, g.hoje);
-            } catch (ErroConexaoPerdida&) {
-                throw;
-            } catch (Erro& e) {
-                e.nomeiaRegistro(nomeDoRegistro(tipo, registrosPendentes[i]));
-                throw;
-            }
-        }
+    try {
+        registroTransmissao.GravaTransmissoes(pendentes);
+    } catch (const ErroConexaoPerdida&) {
+        throw;
+    } catch (ErroBanco& e) {
+        // Nothing of the batch was written, and the run fails: the operator asked it to stop,
+        // or the record the server refused is named.
+        if (execucao.cancelamento) execucao.cancelamento->verifica();
+        if (const auto i = registroTransmissao.recusadoNoLote(); i && *i < pendentes.size())
+            e.nomeiaRegistro(nomeDoRegistro(tipo, registrosPendentes[*i]));
+        throw;
     }
     pendentes.clear();
     registrosPendentes.clear();

@@ -121,8 +121,7 @@ TEST(RegistroTransmissao, GravaTransmissaoAtualizaOuInsere) {
     const auto hoje = std::chrono::year{2019} / 11 / 3;
     for (VarianteCadastro v : {Cidadao, Domicilio}) {
         RegistroTransmissao registro(t, v);
-        registro.GravaTransmissao("7", "uuid-7", 1, hoje);
-        registro.GravaTransmissao("8", "uuid-8", 10000, hoje);
+        registro.GravaTransmissoes({{"7", "uuid-7", 1, hoje}, {"8", "uuid-8", 10000, hoje}});
     }
     for (const char* tabela : {"pessoastransmissao", "familiastransmissao"}) {
         EXPECT_EQ(teste::linhaDoRegistro(t, tabela, 7), "uuid-7 | Não | 03/11/2019 | 1");
