@@ -41,6 +41,7 @@
 #include "export/arquivo_ini.hpp"
 #include "export/empacotamento.hpp"
 #include "export/exportacao.hpp"
+#include "export/processo.hpp"
 #include "fichas/registro.hpp"
 #include "source/conexao.hpp"
 #include "source/consulta.hpp"
@@ -529,6 +530,8 @@ int uso() {
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     try {
+        // As the programs' main does: the runs measured are theirs.
+        preparaProcesso();
         if (args.size() == 3 && args[0] == "--filho-exporta") return filhoExporta(args[1], args[2]);
         if (args.size() == 4 && args[0] == "--filho-piso")
             return filhoPiso(args[1], args[2], args[3]);

@@ -2,6 +2,7 @@
 
 #include "comum/plataforma_windows.hpp"
 
+#include <csignal>
 #include <cstdlib>
 
 #ifndef _WIN32
@@ -33,6 +34,12 @@ void guardaMemoriaLiberada() {
     // with a system call each time its free top passes that.
     constexpr int kGuardada = 4 * 1024 * 1024;
     ::mallopt(M_TRIM_THRESHOLD, kGuardada);
+#endif
+}
+
+void ignoraEscritaSemLeitor() {
+#ifndef _WIN32
+    std::signal(SIGPIPE, SIG_IGN);
 #endif
 }
 

@@ -17,6 +17,11 @@ void baixaPrioridadeDestaTarefa();
 // the process holds grows by that much at most. Nothing where the allocator has no such knob.
 void guardaMemoriaLiberada();
 
+// A write to a pipe or socket that no one reads any more fails (EPIPE) instead of ending the
+// process with SIGPIPE: a closed standard output, or a server gone, is then an error the program
+// reports. Nothing on Windows, which has no such signal.
+void ignoraEscritaSemLeitor();
+
 // Sets a variable of the process's environment, for the libraries it loads after; false when
 // the system refuses it.
 bool defineVariavelDoAmbiente(const char* nome, const std::string& valor);

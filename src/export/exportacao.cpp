@@ -8,7 +8,6 @@
 #include <system_error>
 
 #include "comum/erro.hpp"
-#include "comum/plataforma_tarefa.hpp"
 #include "comum/texto.hpp"
 #include "export/arquivos.hpp"
 #include "export/pasta_saida.hpp"
@@ -245,7 +244,6 @@ ResultadoExportacao exportaArquivos(const ParametrosExportacao& entrada, Arquivo
     validaExecucao(entrada, ini);
     ParametrosExportacao parametros = entrada;
     parametros.Caminho = caminhoAbsoluto(entrada.Caminho);
-    guardaMemoriaLiberada();
     // Held to the end of the run: another run on this folder would empty arquivosXML under
     // this one's packing.
     const TravaPasta trava(parametros.Caminho);

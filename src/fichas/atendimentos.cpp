@@ -73,7 +73,6 @@ std::optional<std::size_t> FichaDeAtendimentos::abreRegistros() {
         return guardados->quantas();
     }
     episodios.percorre();
-    // Without a temporary file the vaccination record runs the query again.
     if (tipo == TipoFicha::AtendimentoIndividual &&
         execucao.parametros.escolhida(TipoFicha::Vacinacao))
         guardados = LinhasGuardadas::cria();
@@ -83,7 +82,7 @@ std::optional<std::size_t> FichaDeAtendimentos::abreRegistros() {
 const Linha* FichaDeAtendimentos::proximoRegistro() {
     if (lidosDosGuardados) return guardados->proxima();
     const Linha* episodio = episodios.proxima();
-    if (episodio && guardados && !guardados->guarda(*episodio)) guardados.reset();
+    if (episodio && guardados) guardados->guarda(*episodio);
     return episodio;
 }
 

@@ -32,24 +32,11 @@ void ConsultaPorRegistro::abre() {
     // Read to its end before the main query runs, so that the statement, and the sort its
     // order takes in the database engine, are closed before the next look-up's begins: with
     // the embedded engine that sort's memory is the program's. The rows wait in a temporary
-    // file; without one (or with a full disk) the statement runs again and is walked as the
-    // records ask.
+    // file.
     guardadas = LinhasGuardadas::cria();
-    if (guardadas) {
-        while (const Linha* linha = leitura.proxima()) {
-            if (!guardadas->guarda(*linha)) {
-                guardadas.reset();
-                leitura.percorre();
-                break;
-            }
-        }
-        if (guardadas) guardadas->voltaAoInicio();
-    }
-    seguinte = proximaLida();
-}
-
-const Linha* ConsultaPorRegistro::proximaLida() {
-    return guardadas ? guardadas->proxima() : leitura.proxima();
+    while (const Linha* linha = leitura.proxima()) guardadas->guarda(*linha);
+    guardadas->voltaAoInicio();
+    seguinte = guardadas->proxima();
 }
 
 void ConsultaPorRegistro::avancaAte(const ChaveRegistro& chave) {
@@ -67,7 +54,7 @@ void ConsultaPorRegistro::avancaAte(const ChaveRegistro& chave) {
             linhasDoGrupo.push_back(*seguinte);
             unidadesDoGrupo.push_back(std::move(daLinha.unidade));
         }
-        seguinte = proximaLida();
+        seguinte = guardadas->proxima();
     }
     grupo = ChaveRegistro{chave.data, chave.numero, {}};
 }

@@ -30,7 +30,8 @@ struct ChaveRegistro {
 // the per-record statement gave them (ordemDeGravacao of its table where it had no ORDER BY).
 // Walked alongside the main rows, it hands each record its own rows and passes over the rows
 // of records the main query left out. Its rows are read whole when it opens, into a temporary
-// file, and it holds those of one date and number at a time in memory.
+// file (a file that cannot be made or written fails the run), and it holds those of one date
+// and number at a time in memory.
 class ConsultaPorRegistro {
   public:
     ConsultaPorRegistro(Transacao& transacao, std::string_view sql);
@@ -49,8 +50,6 @@ class ConsultaPorRegistro {
 
   private:
     void avancaAte(const ChaveRegistro& chave);
-    // The next row of the look-up, from the temporary file or else from the statement.
-    const Linha* proximaLida();
 
     Consulta leitura;
     std::unique_ptr<LinhasGuardadas> guardadas;

@@ -22,38 +22,30 @@ constexpr std::size_t kTamanhoUuid = 43;
 constexpr std::size_t kTamanhoChave = 11;
 constexpr std::int64_t kLimiteCodigo = 9999;
 
-// The same statement on each register: the record's row updated, or made when it has none.
-constexpr std::string_view kGravaPessoa = R"(
-update or insert into pessoastransmissao
-(codigo, uuid, transmitiresus, datatransmissaoesus, CodigoTransmissaoEsus)
-values (:pcodigo, :puuid, :ptransmitiresus, :pdatatransmissao, :pCodigoTransmissaoEsus)
-matching (codigo)
-)";
-constexpr std::string_view kGravaFamilia = R"(
-update or insert into familiastransmissao
-(codigo, uuid, transmitiresus, datatransmissaoesus, CodigoTransmissaoEsus)
-values (:pcodigo, :puuid, :ptransmitiresus, :pdatatransmissao, :pCodigoTransmissaoEsus)
-matching (codigo)
-)";
+// The context variable in which the batch's block keeps the place of the record it is writing:
+// the variable outlives a statement that fails, whose writes are undone.
+constexpr std::string_view kRegistroDoLote = "EXPORTADOR_CDS_REGISTRO_DO_LOTE";
 
-// The same statement for kLote records in one block: each record's values in the block's
-// input list, the register's row written as by the statement of one.
+// The write-back of `registros` records in one block, each record's row updated, or made when
+// it has none, their values in its input list in order
+// (the mark first, then code, identifier, day and counter of each record); the place of each
+// record noted before its row is written, and cleared at the end.
 std::string sqlGravacaoEmLote(std::string_view tabela, std::size_t registros) {
     const std::string coluna = " TYPE OF COLUMN " + std::string(tabela) + ".";
-    std::string entrada = "\nEXECUTE BLOCK (\n  t" + coluna + "transmitiresus = :ptransmitiresus";
-    std::string corpo = "\nAS BEGIN\n";
+    const std::string anota =
+        "  x = RDB$SET_CONTEXT('USER_TRANSACTION', '" + std::string(kRegistroDoLote) + "', ";
+    std::string entrada = "EXECUTE BLOCK (t" + coluna + "transmitiresus = ?";
+    std::string corpo = ")\nAS DECLARE x INTEGER;\nBEGIN\n";
     for (std::size_t i = 0; i < registros; ++i) {
         const std::string n = std::to_string(i);
-        entrada += ",\n  c" + n + coluna + "codigo = :pcodigo" + n + ", u" + n + coluna +
-                   "uuid = :puuid" + n + ", d" + n + coluna +
-                   "datatransmissaoesus = :pdatatransmissao" + n + ", k" + n + coluna +
-                   "CodigoTransmissaoEsus = :pCodigoTransmissaoEsus" + n;
-        corpo += "  update or insert into " + std::string(tabela) +
+        entrada += ",\n  c" + n + coluna + "codigo = ?, u" + n + coluna + "uuid = ?, d" + n +
+                   coluna + "datatransmissaoesus = ?, k" + n + coluna + "CodigoTransmissaoEsus = ?";
+        corpo += anota + n + ");\n  update or insert into " + std::string(tabela) +
                  " (codigo, uuid, transmitiresus, datatransmissaoesus, CodigoTransmissaoEsus)"
                  " values (:c" +
                  n + ", :u" + n + ", :t, :d" + n + ", :k" + n + ") matching (codigo);\n";
     }
-    return entrada + ")" + corpo + "END\n";
+    return entrada + corpo + anota + "NULL);\nEND\n";
 }
 
 bool cidadao(VarianteCadastro v) {
@@ -125,36 +117,39 @@ std::int64_t ProximoCodigoTransmissao(std::int64_t armazenado, VarianteCadastro 
 }
 
 RegistroTransmissao::RegistroTransmissao(Transacao& transacao, VarianteCadastro variante)
-    : gravacao(transacao, cidadao(variante) ? kGravaPessoa : kGravaFamilia),
-      gravacaoEmLote(transacao,
-                     sqlGravacaoEmLote(
-                         cidadao(variante) ? "pessoastransmissao" : "familiastransmissao", kLote)) {
-    gravacaoEmLote.parametro("ptransmitiresus", std::string_view("Não"));
-}
+    : transacao(transacao),
+      tabela(cidadao(variante) ? "pessoastransmissao" : "familiastransmissao"),
+      gravacaoEmLote(transacao, sqlGravacaoEmLote(tabela, kLote), Consulta::Posicional{}),
+      // Read and cleared, so that a batch refused before its first record is told apart.
+      registroDoLote(transacao,
+                     "EXECUTE BLOCK RETURNS (R INTEGER) AS DECLARE x INTEGER; BEGIN "
+                     "R = RDB$GET_CONTEXT('USER_TRANSACTION', '" +
+                         std::string(kRegistroDoLote) +
+                         "'); x = RDB$SET_CONTEXT('USER_TRANSACTION', '" +
+                         std::string(kRegistroDoLote) + "', NULL); SUSPEND; END") {}
 
-void RegistroTransmissao::GravaTransmissao(std::string_view codigo, std::string_view uuid,
-                                           std::int64_t C,
-                                           const std::chrono::year_month_day& hoje) {
-    gravacao.parametro("pcodigo", codigo);
-    gravacao.parametro("puuid", uuid);
-    gravacao.parametro("ptransmitiresus", std::string_view("Não"));
-    gravacao.parametro("pdatatransmissao", hoje);
-    gravacao.parametro("pCodigoTransmissaoEsus", C);
+void RegistroTransmissao::GravaTransmissoes(const std::vector<GravacaoTransmissao>& lote) {
+    if (lote.empty()) return;
+    // A shorter batch, the last of a run, gets a statement of its size.
+    std::optional<Consulta> menor;
+    Consulta& gravacao = lote.size() == kLote
+                             ? gravacaoEmLote
+                             : menor.emplace(transacao, sqlGravacaoEmLote(tabela, lote.size()),
+                                             Consulta::Posicional{});
+    gravacao.parametro(0, std::string_view("Não"));
+    for (std::size_t i = 0; i < lote.size(); ++i) {
+        gravacao.parametro(1 + 4 * i, lote[i].codigo);
+        gravacao.parametro(2 + 4 * i, lote[i].uuid);
+        gravacao.parametro(3 + 4 * i, lote[i].hoje);
+        gravacao.parametro(4 + 4 * i, lote[i].C);
+    }
     gravacao.executa();
 }
 
-void RegistroTransmissao::GravaTransmissoes(const std::vector<GravacaoTransmissao>& lote) {
-    if (lote.size() != kLote)
-        throw std::logic_error("um lote de gravações com " + std::to_string(lote.size()) +
-                               " registros");
-    for (std::size_t i = 0; i < kLote; ++i) {
-        const std::string n = std::to_string(i);
-        gravacaoEmLote.parametro("pcodigo" + n, lote[i].codigo);
-        gravacaoEmLote.parametro("puuid" + n, lote[i].uuid);
-        gravacaoEmLote.parametro("pdatatransmissao" + n, lote[i].hoje);
-        gravacaoEmLote.parametro("pCodigoTransmissaoEsus" + n, lote[i].C);
-    }
-    gravacaoEmLote.executa();
+std::optional<std::size_t> RegistroTransmissao::recusadoNoLote() {
+    const Linha& linha = registroDoLote.abre().at(0);
+    if (linha.nulo("R")) return std::nullopt;
+    return static_cast<std::size_t>(linha.inteiro("R"));
 }
 
 FichaDeCadastro::FichaDeCadastro(Execucao& ex, TipoFicha tipoFicha, std::string_view sqlSelecao)
@@ -178,29 +173,14 @@ void FichaDeCadastro::inicia() {
 
 std::optional<std::size_t> FichaDeCadastro::abreRegistros() {
     guardadas = LinhasGuardadas::cria();
-    if (guardadas) {
-        selecao.percorre();
-        while (const Linha* linha = selecao.proxima()) {
-            if (!guardadas->guarda(*linha)) {
-                // The file takes no more (a full disk): nothing has been written back yet, so
-                // the selection read again into memory is the same.
-                guardadas.reset();
-                break;
-            }
-        }
-    }
-    if (guardadas) {
-        guardadas->voltaAoInicio();
-        return guardadas->quantas();
-    }
-    proxima = 0;
-    return selecao.abre().size();
+    selecao.percorre();
+    while (const Linha* linha = selecao.proxima()) guardadas->guarda(*linha);
+    guardadas->voltaAoInicio();
+    return guardadas->quantas();
 }
 
 const Linha* FichaDeCadastro::proximoRegistro() {
-    if (guardadas) return guardadas->proxima();
-    const std::vector<Linha>& linhas = selecao.linhas();
-    return proxima < linhas.size() ? &linhas[proxima++] : nullptr;
+    return guardadas->proxima();
 }
 
 IdentidadeRegistro FichaDeCadastro::identidade(const Linha& registro) const {
@@ -242,30 +222,17 @@ void FichaDeCadastro::gravado(const Linha& r, const std::string& /*caminho*/) {
 }
 
 void FichaDeCadastro::gravaPendentes() {
-    if (pendentes.size() == RegistroTransmissao::kLote) {
-        try {
-            registroTransmissao.GravaTransmissoes(pendentes);
-            pendentes.clear();
-            registrosPendentes.clear();
-            return;
-        } catch (const ErroConexaoPerdida&) {
-            throw;
-        } catch (const Erro&) {
-            // Nothing of the batch was written. One by one, the record at fault names itself;
-            // unless the operator asked the run to stop, which is what failed the batch.
-            if (execucao.cancelamento) execucao.cancelamento->verifica();
-        }
-    }
-    for (std::size_t i = 0; i < pendentes.size(); ++i) {
-        const GravacaoTransmissao& g = pendentes[i];
-        try {
-            registroTransmissao.GravaTransmissao(g.codigo, g.uuid, g.C, g.hoje);
-        } catch (ErroConexaoPerdida&) {
-            throw;
-        } catch (Erro& e) {
-            e.nomeiaRegistro(nomeDoRegistro(tipo, registrosPendentes[i]));
-            throw;
-        }
+    try {
+        registroTransmissao.GravaTransmissoes(pendentes);
+    } catch (const ErroConexaoPerdida&) {
+        throw;
+    } catch (ErroBanco& e) {
+        // Nothing of the batch was written, and the run fails: the operator asked it to stop,
+        // or the record the server refused is named.
+        if (execucao.cancelamento) execucao.cancelamento->verifica();
+        if (const auto i = registroTransmissao.recusadoNoLote(); i && *i < pendentes.size())
+            e.nomeiaRegistro(nomeDoRegistro(tipo, registrosPendentes[*i]));
+        throw;
     }
     pendentes.clear();
     registrosPendentes.clear();

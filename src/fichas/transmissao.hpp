@@ -65,22 +65,25 @@ struct GravacaoTransmissao {
 // The register's write-back for one variant, its statements prepared once.
 class RegistroTransmissao {
   public:
-    // The write-backs of one statement of GravaTransmissoes.
+    // The write-backs of one batch.
     static constexpr std::size_t kLote = 32;
 
     RegistroTransmissao(Transacao& transacao, VarianteCadastro variante);
 
-    // Marks the record sent ("Não") under S' and C, dated `hoje`; a record without a register
-    // row gets one. Durable only with the run's commit.
-    void GravaTransmissao(std::string_view codigo, std::string_view uuid, std::int64_t C,
-                          const std::chrono::year_month_day& hoje);
-    // kLote write-backs, in their order, in one statement: one round trip to the server instead
-    // of kLote. All or none: a failed one leaves the registers as they were.
+    // The write-backs of the batch (at most kLote), in their order, in one statement: each
+    // record marked sent ("Não") under S' and C, dated `hoje`, its register row made when it has
+    // none; one round trip to the server instead of one a record. All or none: a failed one
+    // leaves the registers as they were. Durable only with the run's commit.
     void GravaTransmissoes(const std::vector<GravacaoTransmissao>& lote);
+    // After GravaTransmissoes failed: the place in the batch of the write-back the server
+    // refused; none when it refused the batch's values before writing any.
+    std::optional<std::size_t> recusadoNoLote();
 
   private:
-    Consulta gravacao;
+    Transacao& transacao;
+    std::string tabela;
     Consulta gravacaoEmLote;
+    Consulta registroDoLote;
 };
 
 // The generic professional of the registrations, as found.
@@ -101,7 +104,7 @@ class FichaDeCadastro : public Ficha {
     void inicia() override;
     // The rows are fetched whole before the first record: each record's register row is
     // written back while the walk goes on. They wait in a temporary file, so that a month of
-    // registrations takes no memory; in memory where no temporary file can be had.
+    // registrations takes no memory.
     std::optional<std::size_t> abreRegistros() override;
     const Linha* proximoRegistro() override;
     IdentidadeRegistro identidade(const Linha& registro) const override;
@@ -134,9 +137,7 @@ class FichaDeCadastro : public Ficha {
     TipoFicha tipo;
     VarianteCadastro variante;
     Consulta selecao;
-    // The rows put aside, or none when they are in `selecao`'s memory.
     std::unique_ptr<LinhasGuardadas> guardadas;
-    std::size_t proxima = 0;
     RegistroTransmissao registroTransmissao;
     // The write-backs of records saved, not yet sent to the server (fewer than a batch), and
     // the records they belong to.

@@ -374,46 +374,6 @@ std::optional<DataHora> Linha::dataHora(std::string_view coluna) const {
     }
 }
 
-namespace {
-
-// Where the body of an EXECUTE BLOCK begins: after its input list, or right after BLOCK when
-// it has none. The end of the text for any other statement.
-std::size_t inicioDoCorpoDoBloco(std::string_view sql) {
-    std::size_t i = 0;
-    const auto espacos = [&] {
-        while (i < sql.size() && std::isspace(static_cast<unsigned char>(sql[i]))) ++i;
-    };
-    const auto palavra = [&](std::string_view esperada) {
-        if (sql.size() - i < esperada.size()) return false;
-        for (std::size_t k = 0; k < esperada.size(); ++k)
-            if (std::toupper(static_cast<unsigned char>(sql[i + k])) != esperada[k]) return false;
-        i += esperada.size();
-        return true;
-    };
-    espacos();
-    if (!palavra("EXECUTE")) return sql.size();
-    const std::size_t antes = i;
-    espacos();
-    if (i == antes || !palavra("BLOCK")) return sql.size();
-    espacos();
-    if (i >= sql.size() || sql[i] != '(') return i;
-    int profundidade = 0;
-    for (; i < sql.size(); ++i) {
-        if (sql[i] == '\'') {
-            const std::size_t fim = sql.find('\'', i + 1);
-            if (fim == std::string_view::npos) return sql.size();
-            i = fim;
-        } else if (sql[i] == '(') {
-            ++profundidade;
-        } else if (sql[i] == ')' && --profundidade == 0) {
-            return i + 1;
-        }
-    }
-    return sql.size();
-}
-
-}  // namespace
-
 SqlPosicional traduzParametros(std::string_view sql) {
     SqlPosicional r;
     r.texto.reserve(sql.size());
@@ -421,14 +381,8 @@ SqlPosicional traduzParametros(std::string_view sql) {
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
     };
     auto ehNome = [&](char c) { return ehInicioNome(c) || (c >= '0' && c <= '9') || c == '$'; };
-    // An EXECUTE BLOCK's body is the server's to read.
-    const std::size_t corpo = inicioDoCorpoDoBloco(sql);
     std::size_t i = 0;
     while (i < sql.size()) {
-        if (i >= corpo) {
-            r.texto.append(sql.substr(i));
-            break;
-        }
         const char c = sql[i];
         if (c == '\'' || c == '"') {
             // A quoted literal or identifier, with doubled quotes inside it.
@@ -461,15 +415,18 @@ SqlPosicional traduzParametros(std::string_view sql) {
 }
 
 struct Consulta::Impl {
-    Impl(Transacao& transacao, std::string_view sql)
+    Impl(Transacao& transacao, std::string_view sql, bool posicional)
         : transacao(transacao),
           sql(sql),
+          posicional(posicional),
           vigia(transacao.conexao().vigia()),
           emUtf8(transacao.conexao().opcoes().textoEmUtf8) {}
     ~Impl();
 
     Transacao& transacao;
     const std::string sql;
+    // Made with Consulta::Posicional: the text goes as written, its "?" named by position.
+    const bool posicional;
     Vigia& vigia;
     // The connection's text is UTF-8 rather than Windows-1252.
     const bool emUtf8;
@@ -533,12 +490,11 @@ Consulta::Impl::~Impl() {
 }
 
 void Consulta::Impl::prepara() {
-    SqlPosicional posicional = traduzParametros(sql);
-    nomes = std::move(posicional.nomes);
-    for (const std::string& nome : nomes) parametros.emplace(nome, ValorNulo{});
+    SqlPosicional traduzido = posicional ? SqlPosicional{sql, {}} : traduzParametros(sql);
+    nomes = std::move(traduzido.nomes);
     Firebird::ITransaction* t = transacao.handle();
     Firebird::IAttachment* anexo = transacao.conexao().anexo();
-    const std::string texto = emUtf8 ? posicional.texto : utf8ParaCp1252(posicional.texto);
+    const std::string texto = emUtf8 ? traduzido.texto : utf8ParaCp1252(traduzido.texto);
     vigiado(vigia, "Não foi possível preparar a consulta ao banco de dados", [&] {
         auto& st = status();
         comando = Posse(anexo->prepare(&st, t, 0, texto.c_str(), SQL_DIALECT_V6,
@@ -549,7 +505,11 @@ void Consulta::Impl::prepara() {
         entrada = Posse(comando->getInputMetadata(&st));
         saida = Posse(comando->getOutputMetadata(&st));
         leFormato();
+        if (posicional)
+            for (unsigned i = 0; i < entrada->getCount(&st); ++i)
+                nomes.push_back(std::to_string(i));
     });
+    for (const std::string& nome : nomes) parametros.emplace(nome, ValorNulo{});
 }
 
 void Consulta::Impl::leFormato() {
@@ -775,7 +735,7 @@ void Consulta::Impl::procuraTextoSemWin1252(const ErroTextoSemWin1252& original)
         Conexao emUtf8;
         emUtf8.abre(conexao.caminho(), opcoes);
         Transacao t(emUtf8);
-        Consulta leitura(t, sql);
+        Consulta leitura = posicional ? Consulta(t, sql, Posicional{}) : Consulta(t, sql);
         leitura.impl->parametros = parametros;
         leitura.percorre();
         while (!achado) {
@@ -792,7 +752,12 @@ void Consulta::Impl::procuraTextoSemWin1252(const ErroTextoSemWin1252& original)
 }
 
 Consulta::Consulta(Transacao& transacao, std::string_view sql)
-    : impl(std::make_unique<Impl>(transacao, sql)) {
+    : impl(std::make_unique<Impl>(transacao, sql, false)) {
+    impl->prepara();
+}
+
+Consulta::Consulta(Transacao& transacao, std::string_view sql, Posicional)
+    : impl(std::make_unique<Impl>(transacao, sql, true)) {
     impl->prepara();
 }
 

@@ -85,6 +85,11 @@ class Consulta {
     // Prepares `sql` in the transaction's attachment; an invalid text raises ErroBanco with
     // the server's message.
     Consulta(Transacao& transacao, std::string_view sql);
+    // A statement whose parameters are its own "?", set by position from 0; its text goes to
+    // the server as written, so that an EXECUTE BLOCK's body may name its variables with a
+    // colon.
+    struct Posicional {};
+    Consulta(Transacao& transacao, std::string_view sql, Posicional);
     ~Consulta();
     Consulta(Consulta&&) noexcept;
     Consulta& operator=(Consulta&&) noexcept;
@@ -99,6 +104,11 @@ class Consulta {
     }
     void parametro(std::string_view nome, const std::chrono::year_month_day& data);
     void parametroNulo(std::string_view nome);
+    // The parameter at `posicao` of a statement made Posicional.
+    template <typename T>
+    void parametro(std::size_t posicao, const T& valor) {
+        parametro(std::string_view(std::to_string(posicao)), valor);
+    }
 
     // Runs the statement and fetches every row; the rows of an earlier run are dropped.
     const std::vector<Linha>& abre();
@@ -123,9 +133,7 @@ class Consulta {
 };
 
 // The statement text with each named parameter replaced by "?", and the names in order of
-// appearance (lower case, a name repeated as often as it appears). In an EXECUTE BLOCK the
-// parameters are those of its input list; in its body a colon marks the block's own
-// variables, and the body goes to the server as it is written.
+// appearance (lower case, a name repeated as often as it appears).
 struct SqlPosicional {
     std::string texto;
     std::vector<std::string> nomes;

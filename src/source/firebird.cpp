@@ -8,7 +8,6 @@
 #include "comum/erro.hpp"
 #include "source/conexao.hpp"
 #include "source/consulta.hpp"
-#include "source/motor_embarcado.hpp"
 
 namespace cds::firebird {
 
@@ -220,11 +219,7 @@ struct StatusDaThread {
 }  // namespace
 
 Firebird::IMaster* mestre() {
-    static Firebird::IMaster* const m = [] {
-        // Before the library reads its configuration, which it does once.
-        configuraMotorEmbarcado();
-        return Firebird::fb_get_master_interface();
-    }();
+    static Firebird::IMaster* const m = Firebird::fb_get_master_interface();
     return m;
 }
 

@@ -1,12 +1,18 @@
 #include "source/linhas_guardadas.hpp"
 
+#include <cerrno>
 #include <cstdint>
 #include <stdexcept>
+#include <system_error>
+#include <utility>
 
 #include "comum/erro.hpp"
+#include "comum/plataforma_arquivos.hpp"
 
 namespace cds {
 namespace {
+
+namespace fs = std::filesystem;
 
 constexpr std::size_t kBufferArquivo = 1 << 16;
 
@@ -22,20 +28,46 @@ void le(std::FILE* f, void* dados, std::size_t tamanho) {
 }  // namespace
 
 std::unique_ptr<LinhasGuardadas> LinhasGuardadas::cria() {
-    std::FILE* f = std::tmpfile();
-    if (!f) return nullptr;
+    std::error_code erro;
+    const fs::path pasta = fs::temp_directory_path(erro);
+    fs::path criado;
+    std::FILE* f = nullptr;
+    if (!erro) {
+        ArquivoAberto arquivo = criaArquivoAoLado(pasta / "exportador-cds-linhas", criado, erro);
+        if (!erro) f = arquivo.fluxo(erro);
+        // The stream holds a copy of the file, which has no name from here: it goes when the
+        // stream closes.
+        if (!criado.empty()) {
+            std::error_code semNome;
+            fs::remove(criado, semNome);
+            if (!erro) erro = semNome;
+        }
+        if (erro && f) std::fclose(std::exchange(f, nullptr));
+    }
+    if (!f)
+        throw ErroArquivo("Não foi possível criar um arquivo temporário " +
+                          (pasta.empty() ? std::string("na pasta temporária do sistema")
+                                         : "em " + pasta.string()) +
+                          " para as linhas lidas do banco de dados: " + motivoDoSistema(erro));
     std::setvbuf(f, nullptr, _IOFBF, kBufferArquivo);
-    return std::unique_ptr<LinhasGuardadas>(new LinhasGuardadas(f));
+    return std::unique_ptr<LinhasGuardadas>(new LinhasGuardadas(f, pasta));
 }
 
-LinhasGuardadas::LinhasGuardadas(std::FILE* arquivo) : arquivo(arquivo) {}
+LinhasGuardadas::LinhasGuardadas(std::FILE* arquivo, fs::path pasta)
+    : arquivo(arquivo), pasta(std::move(pasta)) {}
 
 LinhasGuardadas::~LinhasGuardadas() {
     std::fclose(arquivo);
 }
 
+void LinhasGuardadas::falhou(const char* oQue) const {
+    throw ErroArquivo("Não foi possível " + std::string(oQue) +
+                      " as linhas lidas do banco de dados no arquivo temporário em " +
+                      pasta.string() + ": " + motivoDoSistema(errno));
+}
+
 // A row is its bytes as the statement left them, then each blob as its length and its text.
-bool LinhasGuardadas::guarda(const Linha& linha) {
+void LinhasGuardadas::guarda(const Linha& linha) {
     if (!atual.formato) {
         atual.formato = linha.formato;
         atual.dados.resize(linha.dados.size());
@@ -43,20 +75,19 @@ bool LinhasGuardadas::guarda(const Linha& linha) {
     }
     if (linha.formato != atual.formato)
         throw std::logic_error("linhas de comandos diferentes guardadas juntas");
-    if (!escreve(arquivo, linha.dados.data(), linha.dados.size())) return false;
+    if (!escreve(arquivo, linha.dados.data(), linha.dados.size())) falhou("gravar");
     for (const std::string& blob : linha.blobs) {
         const std::uint64_t tamanho = blob.size();
         if (!escreve(arquivo, &tamanho, sizeof tamanho) ||
             !escreve(arquivo, blob.data(), blob.size()))
-            return false;
+            falhou("gravar");
     }
     ++total;
-    return true;
 }
 
 void LinhasGuardadas::voltaAoInicio() {
-    if (std::fflush(arquivo) != 0 || std::fseek(arquivo, 0, SEEK_SET) != 0)
-        throw ErroArquivo("Não foi possível reler as linhas guardadas em arquivo temporário");
+    if (std::fflush(arquivo) != 0) falhou("gravar");
+    if (std::fseek(arquivo, 0, SEEK_SET) != 0) falhou("reler");
     lidas = 0;
 }
 

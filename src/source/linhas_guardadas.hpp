@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include "source/consulta.hpp"
@@ -10,18 +11,19 @@ namespace cds {
 
 // Rows put aside in a temporary file of their own, to be read again in the order they were
 // put: a long result read twice costs disk, not memory, and not a second run of its statement.
-// The file goes with the object, or with the process should it end first.
+// The file is in the system's temporary folder (TMPDIR, or TEMP on Windows) and has no name
+// there from the start: it goes with the object, or with the process should it end first.
 class LinhasGuardadas {
   public:
-    // None when no temporary file can be made; the caller then runs its statement again.
+    // A file that cannot be made raises ErroArquivo naming the folder and the system's reason.
     static std::unique_ptr<LinhasGuardadas> cria();
     ~LinhasGuardadas();
     LinhasGuardadas(const LinhasGuardadas&) = delete;
     LinhasGuardadas& operator=(const LinhasGuardadas&) = delete;
 
-    // Puts the row after those put before; the rows all come from one statement. False when
-    // the file takes no more (a full disk): the rows put aside are then of no use.
-    bool guarda(const Linha& linha);
+    // Puts the row after those put before; the rows all come from one statement. A file that
+    // takes no more (a full disk) raises ErroArquivo with the system's reason.
+    void guarda(const Linha& linha);
     std::size_t quantas() const { return total; }
 
     // Starts the reading at the first row.
@@ -31,9 +33,11 @@ class LinhasGuardadas {
     const Linha* proxima();
 
   private:
-    explicit LinhasGuardadas(std::FILE* arquivo);
+    LinhasGuardadas(std::FILE* arquivo, std::filesystem::path pasta);
+    [[noreturn]] void falhou(const char* oQue) const;
 
     std::FILE* arquivo;
+    std::filesystem::path pasta;
     std::size_t total = 0;
     std::size_t lidas = 0;
     // The row being read, with the columns of the first row put.

@@ -1,15 +1,16 @@
 #include "source/motor_embarcado.hpp"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <random>
-#include <stdexcept>
 #include <string>
 #include <system_error>
 
+#include "comum/erro.hpp"
 #include "comum/plataforma_pastas.hpp"
 #include "comum/plataforma_tarefa.hpp"
 #include "comum/texto.hpp"
@@ -81,7 +82,9 @@ void monta(const fs::path& instalada, const fs::path& raiz) {
              << kConfiguracaoDoMotor << "include " << (instalada / "firebird.conf").string()
              << "\n";
         conf.close();
-        if (!conf) throw std::runtime_error("firebird.conf não gravado");
+        if (!conf)
+            throw fs::filesystem_error("firebird.conf", raiz / "firebird.conf",
+                                       std::error_code(errno, std::generic_category()));
     }
     for (const fs::directory_entry& item : fs::directory_iterator(instalada)) {
         const fs::path nome = item.path().filename();
@@ -135,13 +138,14 @@ void removeSobras(const fs::path& cache) {
 
 }  // namespace
 
-fs::path preparaRaizDoMotor(const fs::path& instalada, const fs::path& cache) noexcept {
+fs::path preparaRaizDoMotor(const fs::path& instalada, const fs::path& cache) {
+    const fs::path conf = instalada / "firebird.conf";
+    if (!fs::is_regular_file(conf) || !fs::is_directory(instalada / "intl")) return {};
+    if (!caminhoLegivelNaConfiguracao(conf.string()))
+        throw ErroArquivo("A configuração do motor embarcado do Firebird não pode incluir " +
+                          conf.string() + ": o caminho tem caracteres que ela lê de outro modo.");
     fs::path montando;
     try {
-        const fs::path conf = instalada / "firebird.conf";
-        if (!fs::is_regular_file(conf) || !fs::is_directory(instalada / "intl") ||
-            !caminhoLegivelNaConfiguracao(conf.string()))
-            return {};
         const fs::path raiz = cache / nomeDaRaiz(instalada);
         removeSobras(cache);
         // Only a whole root is ever renamed into place; one that lost part of itself since
@@ -164,26 +168,38 @@ fs::path preparaRaizDoMotor(const fs::path& instalada, const fs::path& cache) no
             // Another program put its root in place first: the same one.
             fs::remove_all(montando, erro);
             montando.clear();
-            return inteira(instalada, raiz) ? raiz : fs::path();
+            if (!inteira(instalada, raiz))
+                throw fs::filesystem_error("raiz", raiz, std::make_error_code(std::errc::io_error));
         }
         return raiz;
-    } catch (...) {
+    } catch (const fs::filesystem_error& e) {
         std::error_code erro;
         if (!montando.empty()) fs::remove_all(montando, erro);
-        return {};
+        throw ErroArquivo(
+            "Não foi possível preparar a configuração do motor embarcado do Firebird "
+            "em " +
+            cache.string() + " (" + e.path1().string() + "): " + motivoDoSistema(e.code()) +
+            ". Para usar outra pasta, defina XDG_CACHE_HOME; para usar a "
+            "configuração de outro Firebird, defina FIREBIRD com a pasta dele.");
     }
 }
 
-fs::path configuraMotorEmbarcado() noexcept {
+fs::path configuraMotorEmbarcado() {
 #if defined(_WIN32) || !defined(EXPORTADOR_RAIZ_FIREBIRD)
     return {};
 #else
     const char* escolhida = std::getenv("FIREBIRD");
     if (escolhida != nullptr && *escolhida != '\0') return {};
     const fs::path cache = pastaDeCacheDoUsuario();
-    if (cache.empty()) return {};
+    if (cache.empty())
+        throw ErroArquivo(
+            "Não foi possível preparar a configuração do motor embarcado do "
+            "Firebird: nem XDG_CACHE_HOME nem HOME dizem onde fica a pasta de cache "
+            "do usuário. Defina uma delas, ou FIREBIRD com a pasta do Firebird.");
     const fs::path raiz = preparaRaizDoMotor(EXPORTADOR_RAIZ_FIREBIRD, cache / "exportador-cds");
-    if (raiz.empty() || !defineVariavelDoAmbiente("FIREBIRD", raiz.string())) return {};
+    if (!raiz.empty() && !defineVariavelDoAmbiente("FIREBIRD", raiz.string()))
+        throw ErroArquivo("Não foi possível definir FIREBIRD para o motor embarcado do Firebird: " +
+                          motivoDoSistema(errno));
     return raiz;
 #endif
 }

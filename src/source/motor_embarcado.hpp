@@ -26,17 +26,18 @@ inline constexpr std::string_view kConfiguracaoDoMotor =
 // The program's root over the installed root `instalada`, prepared under `cache` (or found
 // there, ready, from an earlier run); a new one when the installed character sets' module
 // changes. Built aside and renamed into place, so a root in place is whole even with two
-// programs starting at once. Empty when there is none to be had: no Firebird installed
-// there, a cache folder that cannot be written. Nothing is left behind by a failure.
+// programs starting at once. Empty when no Firebird is installed there: there is no embedded
+// engine to configure. A root that cannot be made (a cache folder that cannot be written, a
+// full disk) raises ErroArquivo with the system's reason, and nothing is left behind.
 std::filesystem::path preparaRaizDoMotor(const std::filesystem::path& instalada,
-                                         const std::filesystem::path& cache) noexcept;
+                                         const std::filesystem::path& cache);
 
-// Run once, before the client library's first use: sets FIREBIRD to the program's root over
-// the Firebird the program was built against. Nothing when FIREBIRD is set already (whoever
-// set it chose the engine's configuration) or no root could be prepared: the engine then
-// runs as installed. Nothing on Windows, where the engine's root is the folder of the client
+// Run once by the program's start, before the client library's first use: sets FIREBIRD to
+// the program's root over the Firebird the program was built against. Nothing when FIREBIRD
+// is set already (whoever set it chose the engine's configuration) or no Firebird is
+// installed there. Nothing on Windows, where the engine's root is the folder of the client
 // library shipped with the program, and the package's firebird.conf is the program's own.
-// The root set, or empty.
-std::filesystem::path configuraMotorEmbarcado() noexcept;
+// The root set, or empty; trouble is ErroArquivo, as for preparaRaizDoMotor.
+std::filesystem::path configuraMotorEmbarcado();
 
 }  // namespace cds

@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "comum/erro.hpp"
 #include "fichas/atendimentos.hpp"
 #include "fichas/cenario.hpp"
 #include "suporte/clinica.hpp"
+#include "suporte/pasta_temporaria_do_sistema.hpp"
 
 namespace cds {
 namespace {
@@ -202,6 +204,23 @@ TEST(ConsultaPorRegistro, ForaDeOrdemEErroDePrograma) {
     vinculaPeriodo(invertida.consulta(), ex.parametros);
     invertida.abre();
     EXPECT_THROW(invertida.de(segundo), std::logic_error);
+}
+
+// A look-up whose rows have no temporary file to wait in fails the run, saying why, rather than
+// read them a second way.
+TEST(ConsultaPorRegistro, SemArquivoTemporarioFalha) {
+    Clinica clinica({{"2345678", 1, "2019-10-14"}}, {{"2345678", 1, "A01"}});
+    ConsultaPorRegistro ciaps = consultaPorEpisodio(clinica.c.execucao(), kCiaps, "", "FAACIAPS");
+    teste::PastaTemporaria pasta;
+    const teste::TmpdirEm tmpdir(pasta / "nenhuma");
+    try {
+        ciaps.abre();
+        ADD_FAILURE() << "aberta";
+    } catch (const ErroArquivo& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("Não foi possível criar um arquivo temporário", 0),
+                  0u)
+            << e.what();
+    }
 }
 
 }  // namespace

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "comum/erro.hpp"
 #include "fichas/cenario.hpp"
 #include "suporte/cadastros.hpp"
@@ -117,13 +121,50 @@ TEST(RegistroTransmissao, GravaTransmissaoAtualizaOuInsere) {
     const auto hoje = std::chrono::year{2019} / 11 / 3;
     for (VarianteCadastro v : {Cidadao, Domicilio}) {
         RegistroTransmissao registro(t, v);
-        registro.GravaTransmissao("7", "uuid-7", 1, hoje);
-        registro.GravaTransmissao("8", "uuid-8", 10000, hoje);
+        registro.GravaTransmissoes({{"7", "uuid-7", 1, hoje}, {"8", "uuid-8", 10000, hoje}});
     }
     for (const char* tabela : {"pessoastransmissao", "familiastransmissao"}) {
         EXPECT_EQ(teste::linhaDoRegistro(t, tabela, 7), "uuid-7 | Não | 03/11/2019 | 1");
         EXPECT_EQ(teste::linhaDoRegistro(t, tabela, 8), "uuid-8 | Não | 03/11/2019 | 10000");
     }
+}
+
+// A batch the server refuses writes none of its rows and says which write-back it refused: the
+// record whose row the database refused (a trigger of the clinic's), or none when a value did
+// not fit the register before any row was written, after a batch refused already too.
+TEST(RegistroTransmissao, LoteRecusadoDizQualGravacao) {
+    teste::CenarioFichas c;
+    c.banco.executa("CREATE EXCEPTION RECUSADO 'recusado pelo teste'");
+    c.banco.executa(
+        "CREATE TRIGGER RECUSA FOR pessoastransmissao BEFORE INSERT OR UPDATE AS BEGIN "
+        "IF (NEW.codigo = 110) THEN EXCEPTION RECUSADO; END");
+    Transacao& t = c.execucao().transacao;
+    RegistroTransmissao registro(t, Cidadao);
+    const auto lote = [](int primeiro, const std::string& uuid) {
+        std::vector<GravacaoTransmissao> l;
+        for (int i = 0; i < static_cast<int>(RegistroTransmissao::kLote); ++i)
+            l.push_back({std::to_string(primeiro + i), uuid, 1, std::chrono::year{2019} / 11 / 3});
+        return l;
+    };
+    registro.GravaTransmissoes(lote(200, "u"));
+
+    struct Caso {
+        int primeiro;
+        std::string uuid;
+        std::optional<std::size_t> recusado;
+    };
+    const Caso casos[] = {
+        {100, "u", 10},
+        {300, std::string(61, 'u'), std::nullopt},
+    };
+    for (const Caso& caso : casos) {
+        SCOPED_TRACE(caso.primeiro);
+        EXPECT_THROW(registro.GravaTransmissoes(lote(caso.primeiro, caso.uuid)), ErroBanco);
+        EXPECT_EQ(registro.recusadoNoLote(), caso.recusado);
+        for (int i = 0; i < static_cast<int>(RegistroTransmissao::kLote); ++i)
+            EXPECT_EQ(teste::linhaDoRegistro(t, "pessoastransmissao", caso.primeiro + i), "");
+    }
+    EXPECT_EQ(teste::linhaDoRegistro(t, "pessoastransmissao", 231), "u | Não | 03/11/2019 | 1");
 }
 
 // A stored counter of 9999: one message for the record, which still goes, with 10000 in its

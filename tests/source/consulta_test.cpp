@@ -326,33 +326,30 @@ TEST(TraduzParametros, ForaDeLiteraisEComentarios) {
     EXPECT_EQ(r.nomes, (std::vector<std::string>{"um", "dois_2", "um", "fim$"}));
 }
 
-// In an EXECUTE BLOCK only the input list takes parameters: in the body a colon marks the
-// block's own variables and goes to the server as written.
-TEST(TraduzParametros, CorpoDeExecuteBlockFicaComoEsta) {
-    struct Caso {
-        const char* sql;
-        const char* texto;
-        std::vector<std::string> nomes;
-    };
-    const Caso casos[] = {
-        {"\n  execute  Block (a INTEGER = :pa, b VARCHAR(5) = :pB, c CHAR(3) = ')')\nAS BEGIN "
-         "UPDATE t SET x = :a, y = (:b) WHERE z = :c; END",
-         "\n  execute  Block (a INTEGER = ?, b VARCHAR(5) = ?, c CHAR(3) = ')')\nAS BEGIN "
-         "UPDATE t SET x = :a, y = (:b) WHERE z = :c; END",
-         {"pa", "pb"}},
-        {"EXECUTE BLOCK AS DECLARE v INTEGER = 1; BEGIN UPDATE t SET a = :v WHERE b IN (1); END",
-         "EXECUTE BLOCK AS DECLARE v INTEGER = 1; BEGIN UPDATE t SET a = :v WHERE b IN (1); END",
-         {}},
-        // Any other statement, a block's name as a word in it or not, is read whole.
-        {"SELECT :execute FROM EXECUTE_BLOCK WHERE b = (:x)",
-         "SELECT ? FROM EXECUTE_BLOCK WHERE b = (?)",
-         {"execute", "x"}},
-    };
-    for (const Caso& c : casos) {
-        const auto r = traduzParametros(c.sql);
-        EXPECT_EQ(r.texto, c.texto);
-        EXPECT_EQ(r.nomes, c.nomes);
-    }
+// A positional statement goes to the server as written: an EXECUTE BLOCK's body keeps its own
+// variables, its "?" take values by position, and one never set is NULL.
+TEST_F(ConsultaTest, PosicionalVaiComoEscrito) {
+    Consulta bloco(transacao(),
+                   "EXECUTE BLOCK (i INTEGER = ?, t VARCHAR(60) = ?, d DATE = ?, n VARCHAR(5) = ?)"
+                   "\nAS BEGIN\n  INSERT INTO TIPOS (ID, TEXTO, DIA, FIXO) VALUES (:i, :t || "
+                   "':x', :d, :n);\nEND",
+                   Consulta::Posicional{});
+    bloco.parametro(0, 4);
+    bloco.parametro(1, std::string_view("Conceição"));
+    bloco.parametro(2, std::chrono::year_month_day{2019y, std::chrono::October, 15d});
+    bloco.executa();
+    const auto& l = linhas("SELECT TEXTO, DIA, FIXO FROM TIPOS WHERE ID = 4");
+    ASSERT_EQ(l.size(), 1u);
+    EXPECT_EQ(l[0].texto("TEXTO"), "Conceição:x");
+    EXPECT_EQ(l[0].texto("DIA"), "15/10/2019");
+    EXPECT_TRUE(l[0].nulo("FIXO"));
+
+    // A place the statement does not have is refused, as an unknown name is.
+    EXPECT_THROW(bloco.parametro(4, 1), ErroBanco);
+    Consulta semParametros(transacao(), "SELECT ':a' AS A FROM RDB$DATABASE",
+                           Consulta::Posicional{});
+    EXPECT_THROW(semParametros.parametro(0, 1), ErroBanco);
+    EXPECT_EQ(semParametros.abre().at(0).texto("A"), ":a");
 }
 
 TEST_F(ConsultaTest, PreparadaUmaVezExecutadaComNovosValores) {

@@ -11,8 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "source/conexao.hpp"
-#include "source/consulta.hpp"
+#include "comum/erro.hpp"
 #include "suporte/banco_teste.hpp"
 #include "suporte/disco_teste.hpp"
 
@@ -20,7 +19,6 @@ namespace cds {
 namespace {
 
 namespace fs = std::filesystem;
-using teste::BancoTeste;
 using teste::PastaTemporaria;
 
 void escreve(const fs::path& arquivo, const std::string& texto) {
@@ -147,53 +145,63 @@ TEST(MotorEmbarcado, SobrasAntigasDeMontagemSaoRemovidas) {
     EXPECT_TRUE(fs::exists(outra));
 }
 
-TEST(MotorEmbarcado, SemRaizPossivelNadaMudaENadaSobra) {
+// No Firebird installed where the program looks: no engine to configure, and nothing made.
+TEST(MotorEmbarcado, SemFirebirdInstaladoNadaAConfigurar) {
     PastaTemporaria pasta;
-    const fs::path instalada = criaInstalada(pasta / "instalada");
-
-    // Nothing installed where the program looks.
     EXPECT_TRUE(preparaRaizDoMotor(pasta / "nenhuma", pasta / "cache1").empty());
     fs::create_directories(pasta / "sem-conf" / "intl");
     EXPECT_TRUE(preparaRaizDoMotor(pasta / "sem-conf", pasta / "cache2").empty());
     EXPECT_FALSE(fs::exists(pasta / "cache1"));
     EXPECT_FALSE(fs::exists(pasta / "cache2"));
-
-    // A cache folder that cannot be made: a file stands in its place.
-    escreve(pasta / "arquivo", "");
-    EXPECT_TRUE(preparaRaizDoMotor(instalada, pasta / "arquivo" / "cache").empty());
-
-    // A path the include line could misread.
-    const fs::path comEspaco = criaInstalada(pasta / "com espaço");
-    EXPECT_TRUE(preparaRaizDoMotor(comEspaco, pasta / "cache3").empty());
 }
 
-TEST(MotorEmbarcado, DiscoCheioNoMeioNaoDeixaRaizPelaMetade) {
+// A root that cannot be made is an error that says where and why, and leaves nothing behind:
+// a cache folder that cannot be made, a disk that fills in the middle, an installed path the
+// include line could misread.
+TEST(MotorEmbarcado, RaizQueNaoSeFazDizPorque) {
     teste::DiscoPequeno disco(256 * 1024);
     if (!disco.montado()) GTEST_SKIP() << disco.motivo();
     PastaTemporaria pasta;
     const fs::path instalada = criaInstalada(pasta / "instalada");
-    // The configuration and the links fit; the module's copy does not.
-    escreve(instalada / "intl" / "libfbintl.so", std::string(1024 * 1024, 'x'));
+    escreve(pasta / "arquivo", "");
+    // The configuration and the links fit the small disk; the module's copy does not.
+    const fs::path grande = criaInstalada(pasta / "grande");
+    escreve(grande / "intl" / "libfbintl.so", std::string(1024 * 1024, 'x'));
+    const fs::path comEspaco = criaInstalada(pasta / "com espaço");
 
-    EXPECT_TRUE(preparaRaizDoMotor(instalada, disco.caminho()).empty());
+    struct Caso {
+        fs::path instalada;
+        fs::path cache;
+        std::string mensagem;
+        std::string motivo;
+    };
+    const Caso casos[] = {
+        {instalada, pasta / "arquivo" / "cache",
+         "Não foi possível preparar a configuração do motor embarcado do Firebird em " +
+             (pasta / "arquivo" / "cache").string() + " (",
+         "): uma parte do caminho não é uma pasta"},
+        {grande, disco.caminho(),
+         "Não foi possível preparar a configuração do motor embarcado do Firebird em " +
+             disco.caminho().string() + " (",
+         // The copy that did not fit is named (the system reports it as EIO or ENOSPC).
+         "libfbintl.so): "},
+        {comEspaco, pasta / "cache",
+         "A configuração do motor embarcado do Firebird não pode incluir " +
+             (comEspaco / "firebird.conf").string(),
+         ": o caminho tem caracteres que ela lê de outro modo"},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.cache);
+        try {
+            preparaRaizDoMotor(c.instalada, c.cache);
+            ADD_FAILURE() << "raiz feita";
+        } catch (const ErroArquivo& e) {
+            EXPECT_EQ(std::string(e.what()).rfind(c.mensagem, 0), 0u) << e.what();
+            EXPECT_NE(std::string(e.what()).find(c.motivo), std::string::npos) << e.what();
+        }
+    }
     EXPECT_TRUE(fs::is_empty(disco.caminho()));
-}
-
-// The engine this suite runs in took the program's configuration: its page cache is the
-// program's size, not the installed server's.
-TEST(MotorEmbarcado, MotorDoProcessoUsaAConfiguracaoDoPrograma) {
-    BancoTeste banco;
-    Conexao c;
-    c.abre(banco.caminho());
-    const char* raiz = std::getenv("FIREBIRD");
-    if (std::getenv("EXPORTADOR_TESTE_SERVIDOR") != nullptr)
-        GTEST_SKIP() << "pelo servidor: o cache é o do servidor";
-    ASSERT_NE(raiz, nullptr);
-    if (std::string(raiz).find("exportador-cds/firebird-") == std::string::npos)
-        GTEST_SKIP() << "FIREBIRD escolhido fora do programa: " << raiz;
-    Transacao t(c);
-    EXPECT_EQ(Consulta(t, "SELECT MON$PAGE_BUFFERS B FROM MON$DATABASE").abre().at(0).inteiro("B"),
-              256);
+    EXPECT_FALSE(fs::exists(pasta / "cache"));
 }
 
 }  // namespace

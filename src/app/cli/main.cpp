@@ -23,6 +23,7 @@
 #include "export/entradas.hpp"
 #include "export/exportacao.hpp"
 #include "export/local_config.hpp"
+#include "export/processo.hpp"
 #include "fichas/registro.hpp"
 
 namespace fs = std::filesystem;
@@ -299,8 +300,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     try {
+        preparaProcesso();
         instalaTratamentoDeSinais(aoSinal);
         return executa(argc, argv);
+    } catch (const Erro& e) {
+        std::cerr << kTituloAplicacao << ": " << e.what() << '\n';
+        return 1;
     } catch (const std::exception& e) {
         // Not one of the program's own errors (a thread the system would not start, memory
         // that ran out): the operator still reads it, and the exit status says it failed.

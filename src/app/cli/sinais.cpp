@@ -51,7 +51,6 @@ void instalaTratamentoDeSinais(std::function<void(int, int)> aoSinal) {
 #else
 
 void instalaTratamentoDeSinais(std::function<void(int, int)> aoSinal) {
-    std::signal(SIGPIPE, SIG_IGN);
     sigset_t conjunto;
     sigemptyset(&conjunto);
     sigaddset(&conjunto, SIGINT);

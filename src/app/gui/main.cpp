@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QMessageBox>
 #include <QPixmap>
 #include <cstdio>
 #include <filesystem>
@@ -13,6 +14,8 @@
 #include "comum/erro.hpp"
 #include "comum/plataforma_tarefa.hpp"
 #include "export/local_config.hpp"
+#include "export/processo.hpp"
+#include "fichas/parametros.hpp"
 
 namespace fs = std::filesystem;
 using namespace cds;
@@ -43,6 +46,13 @@ int main(int argc, char** argv) {
                      motivoDoSistema(erro).c_str());
         return 1;
     }
+    // Before Qt starts its threads; a trouble is shown once the window's toolkit is up.
+    std::optional<QString> semPreparo;
+    try {
+        preparaProcesso();
+    } catch (const Erro& e) {
+        semPreparo = QString::fromUtf8(e.what());
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("exportador-cds-gui"));
 
@@ -65,6 +75,10 @@ int main(int argc, char** argv) {
     linha.addOption(config);
     linha.addOption(captura);
     linha.process(app);
+    if (semPreparo) {
+        QMessageBox::critical(nullptr, QString::fromUtf8(kTituloAplicacao), *semPreparo);
+        return 1;
+    }
 
     const LocalConfig arquivoIni = localizaConfig(
         linha.isSet(config) ? std::optional<fs::path>(linha.value(config).toStdU16String())
