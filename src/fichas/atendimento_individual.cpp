@@ -13,8 +13,6 @@ namespace {
 // The look-ups of the care record, each read once for the medical episodes of the period; each
 // episode's rows are those of its number and unit, since episode numbers repeat across units.
 constexpr std::string_view kCiaps = R"(
-SELECT FAACIAPS.CODCIAP,
-  FAA.DATA AS CHAVE_DATA, FAA.NUMFAA AS CHAVE_NUMERO, FAA.CODUNIDADE AS CHAVE_UNIDADE
 FROM FAA
 INNER JOIN FAACIAPS ON FAACIAPS.NUMFAA=FAA.NUMFAA AND FAACIAPS.CODUNIDADE=FAA.CODUNIDADE
 WHERE COALESCE(FAACIAPS.CODCIAP,'')<>'XXX'
@@ -23,8 +21,6 @@ AND COALESCE(FAACIAPS.CODCIAP,'')<>'X'
 
 // The first one counts.
 constexpr std::string_view kCid = R"(
-SELECT FAACID.CODCID,
-  FAA.DATA AS CHAVE_DATA, FAA.NUMFAA AS CHAVE_NUMERO, FAA.CODUNIDADE AS CHAVE_UNIDADE
 FROM FAA
 INNER JOIN FAACID ON FAACID.NUMFAA=FAA.NUMFAA AND FAACID.CODUNIDADE=FAA.CODUNIDADE
 WHERE COALESCE(FAACID.CODCID,'')<>'XXX'
@@ -32,10 +28,10 @@ WHERE COALESCE(FAACID.CODCID,'')<>'XXX'
 
 // The exams asked for or evaluated in an episode; those without a SIGTAP code (marked in
 // semcodigosigtap) also go apart.
+constexpr std::string_view kColunasExames = R"(fp.codprocedunif, fp.ExameSolicitado,
+  fp.ExameAvaliado, s.codproceSus,
+  case when s.codprocesus is null or s.codprocesus = '' then 1 else 0 end as semcodigosigtap)";
 constexpr std::string_view kExames = R"(
-select fp.codprocedunif, fp.ExameSolicitado, fp.ExameAvaliado, s.codproceSus,
-  case when s.codprocesus is null or s.codprocesus = '' then 1 else 0 end as semcodigosigtap,
-  FAA.DATA AS CHAVE_DATA, FAA.NUMFAA AS CHAVE_NUMERO, FAA.CODUNIDADE AS CHAVE_UNIDADE
 from FAA
 inner join faaproced fp on fp.numfaa = FAA.NUMFAA and fp.codunidade = FAA.CODUNIDADE
 inner join susprocedunif s on s.codigo = fp.codprocedunif
@@ -52,12 +48,13 @@ constexpr std::string_view kDoProfissional = R"(
 AND FAA.CODPROFISSIONAL=:pcodprof
 )";
 
-ConsultaPorRegistro consultaDeEpisodios(Execucao& ex, std::string_view sql,
-                                        std::string_view tabela) {
+// The rows of each episode in its table's key: the codes for the tables keyed by them alone.
+ConsultaPorRegistro consultaDeEpisodios(Execucao& ex, std::string_view colunas,
+                                        std::string_view origem, std::string_view ordem) {
     const std::string& codProf = ex.parametros.CodProf;
     std::string episodios(kEpisodiosMedicos);
     if (!codProf.empty()) episodios += kDoProfissional;
-    ConsultaPorRegistro q = consultaPorEpisodio(ex, sql, episodios, tabela);
+    ConsultaPorRegistro q = consultaPorEpisodio(ex, colunas, origem, episodios, ordem);
     if (!codProf.empty()) q.consulta().parametro("pcodprof", codProf);
     return q;
 }
@@ -103,9 +100,9 @@ class FichaAtendimentoIndividual : public FichaDeAtendimentos {
   public:
     explicit FichaAtendimentoIndividual(Execucao& ex)
         : FichaDeAtendimentos(ex, TipoFicha::AtendimentoIndividual),
-          ciaps(consultaDeEpisodios(ex, kCiaps, "FAACIAPS")),
-          cid(consultaDeEpisodios(ex, kCid, "FAACID")),
-          exames(consultaDeEpisodios(ex, kExames, "fp")) {}
+          ciaps(consultaDeEpisodios(ex, "FAACIAPS.CODCIAP", kCiaps, "FAACIAPS.CODCIAP")),
+          cid(consultaDeEpisodios(ex, "FAACID.CODCID", kCid, "FAACID.CODCID")),
+          exames(consultaDeEpisodios(ex, kColunasExames, kExames, "fp.CODIGO")) {}
 
     std::optional<std::size_t> abreRegistros() override {
         for (ConsultaPorRegistro* q : {&ciaps, &cid, &exames}) q->abre();
@@ -113,7 +110,7 @@ class FichaAtendimentoIndividual : public FichaDeAtendimentos {
     }
 
     bool corpo(const Linha& a, const ValoresEnvelope&, RegistroBuffer& b) override {
-        const ChaveRegistro chave = chaveDoEpisodio(a);
+        const ChaveRegistro chave = kChaveDoEpisodio.daLinha(a);
         b.adiciona("<atendimentosIndividuais>");
         b.adicionaNumero("dataNascimento", DataParaLong(a.dataHora("DTNASCIMENTO")));
         b.adiciona("<localDeAtendimento>1</localDeAtendimento>");
@@ -200,10 +197,47 @@ class FichaAtendimentoIndividual : public FichaDeAtendimentos {
     ConsultaPorRegistro exames;
 };
 
+using enum LinhaEnvelope;
+constexpr LinhaEnvelope kCabecalho[] = {DeclaracaoXml,
+                                        AberturaRaiz,
+                                        UuidDadoSerializado,
+                                        TipoDadoSerializado,
+                                        CodIbge,
+                                        CnesDadoSerializado,
+                                        NumLote,
+                                        Vazia,
+                                        AberturaTransporte,
+                                        Vazia,
+                                        HeaderTransport,
+                                        Vazia};
+constexpr LinhaEnvelope kRodape[] = {TpCdsOrigem, UuidFicha,     FechamentoTransporte, Vazia,
+                                     Remetente,   Vazia,         Originadora,          Vazia,
+                                     Versao,      FechamentoRaiz};
+constexpr DadosEnvelope kEnvelope{.caminhoNs4 = "fichaatendimentoindividualmaster",
+                                  .elementoTransporte = "fichaAtendimentoIndividualMasterTransport",
+                                  .tipoDado = 4,
+                                  .numLote = 2,
+                                  .cadastro = false,
+                                  .ineDado = RegraIneDado::NaoEscrita,
+                                  .meioTransporte = "-da1cb4c9-0004-0000-0000-",
+                                  .meioInstalacao = "-da1cb4c9-0000-0000-0004-",
+                                  .larguraNumero = 0,
+                                  .fichaComUnidadeSemZeros = true,
+                                  .lotacaoFormPrincipal = true,
+                                  .prefixoArquivo = "FichaAtendimentoIndividual_",
+                                  .larguraNumeroArquivo = 0,
+                                  .cabecalho = kCabecalho,
+                                  .rodape = kRodape};
+
 }  // namespace
 
-void geraFichaAtendimento(Execucao& execucao, const DescricaoFicha& descricao) {
-    geraFichas<FichaAtendimentoIndividual>(execucao, descricao);
-}
+constinit const DescricaoFicha fichaAtendimentoIndividual{
+    .tipo = TipoFicha::AtendimentoIndividual,
+    .nome = "atendimento-individual",
+    .rotulo = "Ficha de Atendimento Individual",
+    .status = "Gerando Fichas de Atendimento Individual...",
+    .emTodas = true,
+    .envelope = &kEnvelope,
+    .gera = geraFichas<FichaAtendimentoIndividual>};
 
 }  // namespace cds

@@ -36,8 +36,6 @@ AND FAA.CODPROFISSIONAL=:pcodprof
 // units, so an episode's rows are those of its number and unit. No professional column
 // restricts them: the whole episode is the dentist's.
 constexpr std::string_view kFornecimentos = R"(
-SELECT FAAFORNECIMENTOS.CODFORNEC,
-  FAA.DATA AS CHAVE_DATA, FAA.NUMFAA AS CHAVE_NUMERO, FAA.CODUNIDADE AS CHAVE_UNIDADE
 FROM FAA
 INNER JOIN FAAFORNECIMENTOS ON FAAFORNECIMENTOS.NUMFAA=FAA.NUMFAA
   AND FAAFORNECIMENTOS.CODUNIDADE=FAA.CODUNIDADE
@@ -45,8 +43,6 @@ WHERE FAA.DATA >= :pdatainicial AND FAA.DATA < :pdiaposfinal
 )";
 
 constexpr std::string_view kVigilancias = R"(
-SELECT FAAVIGBUCAL.CODVIGBUCAL,
-  FAA.DATA AS CHAVE_DATA, FAA.NUMFAA AS CHAVE_NUMERO, FAA.CODUNIDADE AS CHAVE_UNIDADE
 FROM FAA
 INNER JOIN FAAVIGBUCAL ON FAAVIGBUCAL.NUMFAA=FAA.NUMFAA AND FAAVIGBUCAL.CODUNIDADE=FAA.CODUNIDADE
 WHERE FAA.DATA >= :pdatainicial AND FAA.DATA < :pdiaposfinal
@@ -54,10 +50,10 @@ WHERE FAA.DATA >= :pdatainicial AND FAA.DATA < :pdiaposfinal
 
 // The episode's procedures, split by whether the SIGTAP code has a primary-care code
 // (comcodigoab): every procedure lands in exactly one of the two lists.
+constexpr std::string_view kColunasProcedimentos = R"(FP.CODPROCEDUNIF, FP.QUANTIDADE,
+  COALESCE(SUSPROCEDUNIF.CODPROCESUS,'') AS CODPROCESUS,
+  CASE WHEN COALESCE(SUSPROCEDUNIF.CODPROCESUS,'')<>'' THEN 1 ELSE 0 END AS COMCODIGOAB)";
 constexpr std::string_view kProcedimentos = R"(
-SELECT FP.CODPROCEDUNIF, FP.QUANTIDADE, COALESCE(SUSPROCEDUNIF.CODPROCESUS,'') AS CODPROCESUS,
-  CASE WHEN COALESCE(SUSPROCEDUNIF.CODPROCESUS,'')<>'' THEN 1 ELSE 0 END AS COMCODIGOAB,
-  FAA.DATA AS CHAVE_DATA, FAA.NUMFAA AS CHAVE_NUMERO, FAA.CODUNIDADE AS CHAVE_UNIDADE
 FROM FAA
 INNER JOIN FAAPROCED FP ON FP.NUMFAA=FAA.NUMFAA AND FP.CODUNIDADE=FAA.CODUNIDADE
 LEFT OUTER JOIN SUSPROCEDUNIF ON (SUSPROCEDUNIF.CODIGO=FP.CODPROCEDUNIF)
@@ -77,7 +73,7 @@ Consulta consultaAtendimentos(Execucao& ex) {
     const ParametrosExportacao& p = ex.parametros;
     std::string sql(kSelecao);
     if (!p.CodProf.empty()) sql += kDoProfissional;
-    sql += kOrdemDosEpisodios;
+    sql += kChaveDoEpisodio.ordem();
     Consulta q(ex.transacao, sql);
     if (!p.CodProf.empty()) q.parametro("pcodprof", p.CodProf);
     vinculaPeriodo(q, p);
@@ -85,13 +81,13 @@ Consulta consultaAtendimentos(Execucao& ex) {
 }
 
 // Under the operator's professional code, only that professional's episodes are the main
-// query's.
-ConsultaPorRegistro consultaDeEpisodios(Execucao& ex, std::string_view sql,
-                                        std::string_view tabela) {
+// query's. An episode's rows in its table's key: the codes for the tables keyed by them alone.
+ConsultaPorRegistro consultaDeEpisodios(Execucao& ex, std::string_view colunas,
+                                        std::string_view origem, std::string_view ordem) {
     const std::string& codProf = ex.parametros.CodProf;
     std::string episodios(kEpisodios);
     if (!codProf.empty()) episodios += kDoProfissional;
-    ConsultaPorRegistro q = consultaPorEpisodio(ex, sql, episodios, tabela);
+    ConsultaPorRegistro q = consultaPorEpisodio(ex, colunas, origem, episodios, ordem);
     if (!codProf.empty()) q.consulta().parametro("pcodprof", codProf);
     return q;
 }
@@ -118,11 +114,14 @@ std::string sexoOdontologico(const Linha& a) {
 class FichaAtendimentoOdontologico : public Ficha {
   public:
     explicit FichaAtendimentoOdontologico(Execucao& ex)
-        : execucao(ex),
+        : Ficha(ex, kColunasDoEpisodio),
           atendimentos(consultaAtendimentos(ex)),
-          fornecimentos(consultaDeEpisodios(ex, kFornecimentos, "FAAFORNECIMENTOS")),
-          vigilancias(consultaDeEpisodios(ex, kVigilancias, "FAAVIGBUCAL")),
-          procedimentos(consultaDeEpisodios(ex, kProcedimentos, "FP")) {}
+          fornecimentos(consultaDeEpisodios(ex, "FAAFORNECIMENTOS.CODFORNEC", kFornecimentos,
+                                            "FAAFORNECIMENTOS.CODFORNEC")),
+          vigilancias(consultaDeEpisodios(ex, "FAAVIGBUCAL.CODVIGBUCAL", kVigilancias,
+                                          "FAAVIGBUCAL.CODVIGBUCAL")),
+          procedimentos(
+              consultaDeEpisodios(ex, kColunasProcedimentos, kProcedimentos, "FP.CODIGO")) {}
 
     std::optional<std::size_t> abreRegistros() override {
         for (ConsultaPorRegistro* q : {&fornecimentos, &vigilancias, &procedimentos}) q->abre();
@@ -132,19 +131,13 @@ class FichaAtendimentoOdontologico : public Ficha {
 
     const Linha* proximoRegistro() override { return atendimentos.proxima(); }
 
-    IdentidadeRegistro identidade(const Linha& a) const override { return identidadeDoEpisodio(a); }
-
-    ValoresEnvelope envelope(const Linha& a) const override {
-        return envelopeDoEpisodio(execucao, TipoFicha::AtendimentoOdontologico, a);
-    }
-
     // The dental record names the professional code the operator typed, when there is one.
     std::optional<std::string> avisoSemIne(const Linha& /*atendimento*/) const override {
-        return execucao.parametros.CodProf + " - INE não cadastrado!";
+        return mensagemSemIne(execucao.parametros.CodProf);
     }
 
     bool corpo(const Linha& a, const ValoresEnvelope&, RegistroBuffer& b) override {
-        const ChaveRegistro chave = chaveDoEpisodio(a);
+        const ChaveRegistro chave = kChaveDoEpisodio.daLinha(a);
         b.adiciona("<atendimentosOdontologicos>");
         b.adicionaElemento("cnsCidadao", a.texto("CARTAOSUS"));
         b.adicionaNumero("dtNascimento", DataParaLong(a.dataHora("DTNASCIMENTO")));
@@ -191,17 +184,55 @@ class FichaAtendimentoOdontologico : public Ficha {
         }
     }
 
-    Execucao& execucao;
     Consulta atendimentos;
     ConsultaPorRegistro fornecimentos;
     ConsultaPorRegistro vigilancias;
     ConsultaPorRegistro procedimentos;
 };
 
+using enum LinhaEnvelope;
+constexpr LinhaEnvelope kCabecalho[] = {DeclaracaoXml,
+                                        AberturaRaiz,
+                                        Vazia,
+                                        UuidDadoSerializado,
+                                        TipoDadoSerializado,
+                                        CodIbge,
+                                        CnesDadoSerializado,
+                                        IneDadoSerializado,
+                                        NumLote,
+                                        Vazia,
+                                        AberturaTransporte,
+                                        UuidFicha,
+                                        TpCdsOrigem};
+constexpr LinhaEnvelope kRodape[] = {HeaderTransport, FechamentoTransporte, Vazia, Remetente,
+                                     Vazia,           Originadora,          Vazia, Versao,
+                                     Vazia,           FechamentoRaiz};
+constexpr DadosEnvelope kEnvelope{
+    .caminhoNs4 = "fichaatendimentoodontologicomaster",
+    .elementoTransporte = "fichaAtendimentoOdontologicoMasterTransport",
+    .tipoDado = 5,
+    .numLote = 2,
+    .cadastro = false,
+    .ineDado = RegraIneDado::IneDoProfissional,
+    .meioTransporte = "-da1cb4c9-0005-0000-0000-",
+    .meioInstalacao = "-da1cb4c9-0000-0000-0005-",
+    .larguraNumero = 0,
+    .fichaComUnidadeSemZeros = false,
+    .lotacaoFormPrincipal = true,
+    .prefixoArquivo = "FichaAtendimentoOdontologico_",
+    .larguraNumeroArquivo = 0,
+    .cabecalho = kCabecalho,
+    .rodape = kRodape};
+
 }  // namespace
 
-void geraAtendimentoOdontologico(Execucao& execucao, const DescricaoFicha& descricao) {
-    geraFichas<FichaAtendimentoOdontologico>(execucao, descricao);
-}
+constinit const DescricaoFicha fichaAtendimentoOdontologico{
+    .tipo = TipoFicha::AtendimentoOdontologico,
+    .nome = "atendimento-odontologico",
+    .rotulo = "Ficha de Atendimento Odontológico",
+    .status = "Gerando Fichas de Atendimento Odontológico...",
+    .emTodas = true,
+    .envelope = &kEnvelope,
+    .gera = geraFichas<FichaAtendimentoOdontologico>};
 
 }  // namespace cds

@@ -51,7 +51,7 @@ Consulta consultaEpisodios(Execucao& ex) {
     std::string sql(kSelecao);
     if (!p.CodProf.empty()) sql += kDoProfissional;
     sql += kDoPeriodo;
-    sql += kOrdemDosEpisodios;
+    sql += kChaveDoEpisodio.ordem();
     Consulta q(ex.transacao, sql);
     if (!p.CodProf.empty()) q.parametro("pcodprof", p.CodProf);
     vinculaPeriodo(q, p);
@@ -61,7 +61,7 @@ Consulta consultaEpisodios(Execucao& ex) {
 }  // namespace
 
 FichaDeAtendimentos::FichaDeAtendimentos(Execucao& execucao, TipoFicha tipo)
-    : execucao(execucao), tipo(tipo), episodios(consultaEpisodios(execucao)) {}
+    : Ficha(execucao, kColunasDoEpisodio), tipo(tipo), episodios(consultaEpisodios(execucao)) {}
 
 FichaDeAtendimentos::~FichaDeAtendimentos() = default;
 
@@ -90,49 +90,14 @@ void FichaDeAtendimentos::termina() {
     if (!lidosDosGuardados) execucao.episodiosGuardados = std::move(guardados);
 }
 
-ChaveRegistro chaveDoEpisodio(const Linha& a) {
-    return {a.dataHora("DATA"), a.inteiro("NUMFAA"), a.texto("CODUNIDADE")};
-}
-
-ConsultaPorRegistro consultaPorEpisodio(Execucao& ex, std::string_view sql,
-                                        std::string_view episodios, std::string_view tabela) {
-    std::string texto(sql);
-    texto += episodios;
-    texto += "ORDER BY FAA.DATA, FAA.NUMFAA, FAA.CODUNIDADE, " + ordemDeGravacao(tabela) + "\n";
-    ConsultaPorRegistro q(ex.transacao, texto);
+ConsultaPorRegistro consultaPorEpisodio(Execucao& ex, std::string_view colunas,
+                                        std::string_view origem, std::string_view episodios,
+                                        std::string_view ordemDasLinhas) {
+    std::string onde(origem);
+    onde += episodios;
+    ConsultaPorRegistro q(ex.transacao, kChaveDoEpisodio.consulta(colunas, onde, ordemDasLinhas));
     vinculaPeriodo(q.consulta(), ex.parametros);
     return q;
-}
-
-IdentidadeRegistro FichaDeAtendimentos::identidade(const Linha& a) const {
-    return identidadeDoEpisodio(a);
-}
-
-ValoresEnvelope FichaDeAtendimentos::envelope(const Linha& a) const {
-    return envelopeDoEpisodio(execucao, tipo, a);
-}
-
-std::optional<std::string> FichaDeAtendimentos::avisoSemIne(const Linha& a) const {
-    return a.texto("nomeprofissional") + " - INE não cadastrado!";
-}
-
-IdentidadeRegistro identidadeDoEpisodio(const Linha& a) {
-    return {a.texto("NUMFAA"), a.texto("CODUNIDADE")};
-}
-
-ValoresEnvelope envelopeDoEpisodio(const Execucao& ex, TipoFicha tipo, const Linha& a) {
-    ValoresEnvelope v;
-    v.tipo = tipo;
-    v.IBGE = ex.ibge();
-    v.Unidade = ex.parametros.Unidade;
-    v.CODUNIDADE = a.texto("CODUNIDADE");
-    v.UUID = ex.parametros.UUID;
-    v.numero = a.texto("NUMFAA");
-    v.profissional.CNS = a.texto("CNS");
-    v.profissional.CBO = VerCbo(a.texto("CBO"));
-    v.profissional.ine = a.texto("ine");
-    v.profissional.dataAtendimento = momentoDoAtendimento(a);
-    return v;
 }
 
 int turnoDaHora(int hora) {

@@ -36,40 +36,42 @@ AND (EXISTS (SELECT * FROM encontros_temasaude
     WHERE encontros_publico.ID_ENCONTRO=E.ID_ENCONTRO) OR
   EXISTS (SELECT * FROM ENCONTROS_TEMA
     WHERE ENCONTROS_TEMA.ID_ENCONTRO=E.ID_ENCONTRO))
-ORDER BY E.DATA, E.ID_ENCONTRO
 )";
 
+// A meeting's key: meeting numbers are the clinic's own, whatever the unit.
+constexpr ChaveSql kChave{"E.DATA", "E.ID_ENCONTRO", "''"};
+
 // The look-ups of a meeting, each read once for the meetings of the period, a meeting's rows
-// being those of its number.
+// being those of its number, in its table's key: the codes for the tables keyed by them alone.
+// A meeting's professionals, and their procedures, in the order of the professional's code.
+constexpr std::string_view kOrdemProfissionais =
+    "ENCONTROS_PROFISSIONAIS.codprofissional, ENCONTROS_PROFISSIONAIS.codprocedimento";
+constexpr std::string_view kColunasProfissionais = "PROFISSIONAIS.CNS, PROFISSIONAIS.CBO";
 constexpr std::string_view kProfissionais = R"(
-SELECT PROFISSIONAIS.CNS, PROFISSIONAIS.CBO,
-  E.DATA AS CHAVE_DATA, E.ID_ENCONTRO AS CHAVE_NUMERO, '' AS CHAVE_UNIDADE
 FROM ENCONTROSGRUPOS E
 INNER JOIN ENCONTROS_PROFISSIONAIS ON ENCONTROS_PROFISSIONAIS.ID_ENCONTRO=E.ID_ENCONTRO
 INNER JOIN PROFISSIONAIS ON (PROFISSIONAIS.codigo=ENCONTROS_PROFISSIONAIS.codprofissional)
 WHERE E.DATA >= :pdatainicial AND E.DATA < :pdiaposfinal
 )";
 
+constexpr std::string_view kColunasTemas = "encontros_tema.codtema";
 constexpr std::string_view kTemas = R"(
-SELECT encontros_tema.codtema,
-  E.DATA AS CHAVE_DATA, E.ID_ENCONTRO AS CHAVE_NUMERO, '' AS CHAVE_UNIDADE
 FROM ENCONTROSGRUPOS E
 INNER JOIN encontros_tema ON ENCONTROS_TEMA.ID_ENCONTRO=E.ID_ENCONTRO
 WHERE E.DATA >= :pdatainicial AND E.DATA < :pdiaposfinal
 )";
 
+constexpr std::string_view kColunasPublico = "encontros_publico.codpublico";
 constexpr std::string_view kPublico = R"(
-SELECT encontros_publico.codpublico,
-  E.DATA AS CHAVE_DATA, E.ID_ENCONTRO AS CHAVE_NUMERO, '' AS CHAVE_UNIDADE
 FROM ENCONTROSGRUPOS E
 INNER JOIN encontros_publico ON encontros_publico.ID_ENCONTRO=E.ID_ENCONTRO
 WHERE E.DATA >= :pdatainicial AND E.DATA < :pdiaposfinal
 )";
 
 // Those marked absent ("F" in either case) or not marked at all are not participants.
+constexpr std::string_view kColunasParticipantes =
+    "PE.CODPESSOA, P.CARTAOSUS, P.DTNASCIMENTO, p.sexo";
 constexpr std::string_view kParticipantes = R"(
-SELECT PE.CODPESSOA, P.CARTAOSUS, P.DTNASCIMENTO, p.sexo,
-  E.DATA AS CHAVE_DATA, E.ID_ENCONTRO AS CHAVE_NUMERO, '' AS CHAVE_UNIDADE
 FROM ENCONTROSGRUPOS E
 INNER JOIN PRESENCAENCONTROS PE ON PE.ID_ENCONTRO=E.ID_ENCONTRO
 INNER JOIN PESSOAS P on (PE.codPESSOA=P.codigo)
@@ -78,18 +80,17 @@ AND E.DATA >= :pdatainicial AND E.DATA < :pdiaposfinal
 )";
 
 // The triage rows of the meeting; a participant's is the first of them with their code.
+constexpr std::string_view kColunasTriagens =
+    "TRIAGENS.CODPESSOA, TRIAGENS.Peso, TRIAGENS.Altura, TRIAGENS.AvAlterada";
 constexpr std::string_view kTriagens = R"(
-SELECT TRIAGENS.CODPESSOA, TRIAGENS.Peso, TRIAGENS.Altura, TRIAGENS.AvAlterada,
-  E.DATA AS CHAVE_DATA, E.ID_ENCONTRO AS CHAVE_NUMERO, '' AS CHAVE_UNIDADE
 FROM ENCONTROSGRUPOS E
 INNER JOIN TRIAGENS ON TRIAGENS.ID_ENCONTRO=E.ID_ENCONTRO
 WHERE E.DATA >= :pdatainicial AND E.DATA < :pdiaposfinal
 )";
 
 // Health themes and health practices share one table; each list keeps the codes of its own set.
+constexpr std::string_view kColunasTemasSaude = "encontros_temasaude.codtema";
 constexpr std::string_view kTemasSaude = R"(
-SELECT encontros_temasaude.codtema,
-  E.DATA AS CHAVE_DATA, E.ID_ENCONTRO AS CHAVE_NUMERO, '' AS CHAVE_UNIDADE
 FROM ENCONTROSGRUPOS E
 INNER JOIN encontros_temasaude ON encontros_temasaude.ID_ENCONTRO=E.ID_ENCONTRO
 WHERE E.DATA >= :pdatainicial AND E.DATA < :pdiaposfinal
@@ -108,9 +109,8 @@ constexpr std::string_view kDePraticas = R"(
 and (codtema in (2, 3, 9, 11, 12, 20, 22, 23, 24, 25, 26, 27, 28, 30))
 )";
 
+constexpr std::string_view kColunasProcedimentos = "encontros_profissionais.codprocedimento";
 constexpr std::string_view kProcedimentos = R"(
-SELECT encontros_profissionais.codprocedimento,
-  E.DATA AS CHAVE_DATA, E.ID_ENCONTRO AS CHAVE_NUMERO, '' AS CHAVE_UNIDADE
 FROM ENCONTROSGRUPOS E
 INNER JOIN encontros_profissionais ON encontros_profissionais.ID_ENCONTRO=E.ID_ENCONTRO
 WHERE E.DATA >= :pdatainicial AND E.DATA < :pdiaposfinal
@@ -119,28 +119,22 @@ and codprocedimento in ('0101010044', '0101020082', '0101010052', '0101010060', 
 )";
 
 Consulta consultaEncontros(Execucao& ex) {
-    Consulta q(ex.transacao, kEncontros);
+    Consulta q(ex.transacao, std::string(kEncontros) + kChave.ordem());
     vinculaPeriodo(q, ex.parametros);
     return q;
 }
 
-ChaveRegistro chaveDoEncontro(const Linha& e) {
-    return {e.dataHora("DATA"), e.inteiro("ID_ENCONTRO"), {}};
-}
-
-// In the main query's order and, within a meeting, in the order `tabela` keeps its rows, which
-// is the order the per-meeting statement read them in.
-ConsultaPorRegistro consultaPorEncontro(Execucao& ex, std::string_view sql,
-                                        std::string_view tabela) {
-    ConsultaPorRegistro q(ex.transacao, std::string(sql) + "ORDER BY E.DATA, E.ID_ENCONTRO, " +
-                                            ordemDeGravacao(tabela) + "\n");
+ConsultaPorRegistro consultaPorEncontro(Execucao& ex, std::string_view colunas,
+                                        std::string_view origem, std::string_view ordem) {
+    ConsultaPorRegistro q(ex.transacao, kChave.consulta(colunas, origem, ordem));
     vinculaPeriodo(q.consulta(), ex.parametros);
     return q;
 }
 
 ConsultaPorRegistro consultaTemasSaude(Execucao& ex, std::string_view condicao) {
-    return consultaPorEncontro(ex, std::string(kTemasSaude) + std::string(condicao),
-                               "encontros_temasaude");
+    return consultaPorEncontro(ex, kColunasTemasSaude,
+                               std::string(kTemasSaude) + std::string(condicao),
+                               "encontros_temasaude.codtema");
 }
 
 bool tipoEntre(const std::string& tipo, std::initializer_list<std::string_view> tipos) {
@@ -186,15 +180,19 @@ void escreveMedidas(const Linha& triagem, RegistroBuffer& b) {
 class FichaAtivColetiva : public Ficha {
   public:
     explicit FichaAtivColetiva(Execucao& ex)
-        : execucao(ex),
+        : Ficha(ex, {.numero = "ID_ENCONTRO", .cns = "CNSRESPONSAVEL"}),
           encontros(consultaEncontros(ex)),
-          profissionais(consultaPorEncontro(ex, kProfissionais, "ENCONTROS_PROFISSIONAIS")),
-          temas(consultaPorEncontro(ex, kTemas, "ENCONTROS_TEMA")),
-          publico(consultaPorEncontro(ex, kPublico, "ENCONTROS_PUBLICO")),
-          participantes(consultaPorEncontro(ex, kParticipantes, "PE")),
-          triagens(consultaPorEncontro(ex, kTriagens, "TRIAGENS")),
+          profissionais(
+              consultaPorEncontro(ex, kColunasProfissionais, kProfissionais, kOrdemProfissionais)),
+          temas(consultaPorEncontro(ex, kColunasTemas, kTemas, "encontros_tema.codtema")),
+          publico(
+              consultaPorEncontro(ex, kColunasPublico, kPublico, "encontros_publico.codpublico")),
+          participantes(
+              consultaPorEncontro(ex, kColunasParticipantes, kParticipantes, "PE.CODPESSOA")),
+          triagens(consultaPorEncontro(ex, kColunasTriagens, kTriagens, "TRIAGENS.CODIGO")),
           tema30(consultaTemasSaude(ex, kTema30)),
-          procedimentos(consultaPorEncontro(ex, kProcedimentos, "encontros_profissionais")),
+          procedimentos(
+              consultaPorEncontro(ex, kColunasProcedimentos, kProcedimentos, kOrdemProfissionais)),
           temasSaude(consultaTemasSaude(ex, kDeTemasSaude)),
           praticas(consultaTemasSaude(ex, kDePraticas)) {}
 
@@ -208,31 +206,9 @@ class FichaAtivColetiva : public Ficha {
 
     const Linha* proximoRegistro() override { return encontros.proxima(); }
 
-    IdentidadeRegistro identidade(const Linha& e) const override {
-        return {e.texto("ID_ENCONTRO"), e.texto("CODUNIDADE")};
-    }
-
-    ValoresEnvelope envelope(const Linha& e) const override {
-        ValoresEnvelope v{.tipo = TipoFicha::AtividadeColetiva};
-        v.IBGE = execucao.ibge();
-        v.Unidade = execucao.parametros.Unidade;
-        v.CODUNIDADE = e.texto("CODUNIDADE");
-        v.UUID = execucao.parametros.UUID;
-        v.numero = e.texto("ID_ENCONTRO");
-        v.profissional.CNS = e.texto("CNSRESPONSAVEL");
-        v.profissional.CBO = e.texto("CBO");
-        v.profissional.ine = e.texto("INE");
-        v.profissional.dataAtendimento = DataParaLong(e.dataHora("DATA"));
-        return v;
-    }
-
-    std::optional<std::string> avisoSemIne(const Linha& e) const override {
-        return e.texto("nomeprofissional") + " - INE não cadastrado!";
-    }
-
     // The envelope writes uuidFicha before this and the two empty lines after it.
     bool corpo(const Linha& e, const ValoresEnvelope& valores, RegistroBuffer& b) override {
-        const ChaveRegistro chave = chaveDoEncontro(e);
+        const ChaveRegistro chave = kChave.daLinha(e);
         const std::string tipo = e.texto("TIPOATIVCOLETIVA");
 
         // An INEP of blanks names no school: the meeting then goes by its unit, as without one.
@@ -321,7 +297,6 @@ class FichaAtivColetiva : public Ficha {
             b.adicionaElemento("procedimento", codigos.front().texto("codprocedimento"));
     }
 
-    Execucao& execucao;
     Consulta encontros;
     ConsultaPorRegistro profissionais;
     ConsultaPorRegistro temas;
@@ -334,10 +309,50 @@ class FichaAtivColetiva : public Ficha {
     ConsultaPorRegistro praticas;
 };
 
+// The home visit's middle piece, also in the sender's and originator's identifier; uuidFicha
+// and the two empty lines before the close are the envelope's, headerTransport the body's.
+using enum LinhaEnvelope;
+constexpr LinhaEnvelope kCabecalho[] = {DeclaracaoXml,
+                                        AberturaRaiz,
+                                        Vazia,
+                                        UuidDadoSerializado,
+                                        TipoDadoSerializado,
+                                        CodIbge,
+                                        CnesDadoSerializado,
+                                        IneDadoSerializado,
+                                        NumLote,
+                                        Vazia,
+                                        AberturaTransporte,
+                                        Vazia,
+                                        UuidFicha};
+constexpr LinhaEnvelope kRodape[] = {Vazia,     Vazia, FechamentoTransporte, Vazia,
+                                     Remetente, Vazia, Originadora,          Vazia,
+                                     Versao,    Vazia, FechamentoRaiz};
+constexpr DadosEnvelope kEnvelope{.caminhoNs4 = "fichaatividadecoletiva",
+                                  .elementoTransporte = "fichaAtividadeColetivaTransport",
+                                  .tipoDado = 6,
+                                  .numLote = 2,
+                                  .cadastro = false,
+                                  .ineDado = RegraIneDado::Vazia,
+                                  .meioTransporte = "-da1cb4c9-0008-0000-0000-",
+                                  .meioInstalacao = "-da1cb4c9-0008-0000-0000-",
+                                  .larguraNumero = 11,
+                                  .fichaComUnidadeSemZeros = false,
+                                  .lotacaoFormPrincipal = false,
+                                  .prefixoArquivo = "FichaAtivColetiva_",
+                                  .larguraNumeroArquivo = 0,
+                                  .cabecalho = kCabecalho,
+                                  .rodape = kRodape};
+
 }  // namespace
 
-void geraAtivColetiva(Execucao& execucao, const DescricaoFicha& descricao) {
-    geraFichas<FichaAtivColetiva>(execucao, descricao);
-}
+constinit const DescricaoFicha fichaAtividadeColetiva{
+    .tipo = TipoFicha::AtividadeColetiva,
+    .nome = "atividade-coletiva",
+    .rotulo = "Ficha Atividade Coletiva",
+    .status = "Gerando Fichas de Atividades Coletivas...",
+    .emTodas = true,
+    .envelope = &kEnvelope,
+    .gera = geraFichas<FichaAtivColetiva>};
 
 }  // namespace cds

@@ -141,13 +141,13 @@ class FichaCadastroDomiciliar : public FichaDeCadastro {
                          r.texto("profissionalresponsavel"));
         } else {
             ineDado.reset();
-            execucao.erroCadastro(r.texto("nomeprofissional") + " - INE não cadastrado!");
+            execucao.erroCadastro(mensagemSemIne(r.texto("nomeprofissional")));
         }
     }
 
     ValoresEnvelope envelope(const Linha& r) const override { return envelopeDoCadastro(r); }
 
-    bool corpo(const Linha& r, const ValoresEnvelope&, RegistroBuffer& b) override {
+    bool corpo(const Linha& r, const ValoresEnvelope& valores, RegistroBuffer& b) override {
         for (const auto& [coluna, codigo] :
              {std::pair{"temgato", "128"}, std::pair{"temcachorro", "129"},
               std::pair{"tempassaro", "130"}, std::pair{"temoutros", "132"}})
@@ -164,7 +164,7 @@ class FichaCadastroDomiciliar : public FichaDeCadastro {
         b.adicionaElemento("uuid", transmissao.uuid);
         b.adicionaElemento("uuidFichaOriginadora", transmissao.uuidAnterior);
         b.adicionaNumero("tipoDeImovel", "1");
-        escreveHeader(r, b);
+        escreveHeader(r, valores, b);
         return true;
     }
 
@@ -271,8 +271,7 @@ class FichaCadastroDomiciliar : public FichaDeCadastro {
     }
 
     // The household's professional, the generic one standing in for a missing CNS or CBO.
-    void escreveHeader(const Linha& r, RegistroBuffer& b) {
-        ValoresEnvelope v = envelopeDoCadastro(r);
+    void escreveHeader(const Linha& r, ValoresEnvelope v, RegistroBuffer& b) {
         ProfissionalHeader& p = v.profissional;
         p.CNS = r.texto("CNS");
         if (p.CNS.empty()) p.CNS = generico.cns;
@@ -285,12 +284,40 @@ class FichaCadastroDomiciliar : public FichaDeCadastro {
     Consulta profissionalGenerico;
 };
 
+// The transport element's opening and closing lines are the envelope's; the body writes its
+// own identifiers, origin and headerTransport.
+using enum LinhaEnvelope;
+constexpr LinhaEnvelope kCabecalho[] = {DeclaracaoXml,       AberturaRaiz, UuidDadoSerializado,
+                                        TipoDadoSerializado, CodIbge,      CnesDadoSerializado,
+                                        IneDadoSerializado,  NumLote,      AberturaTransporte};
+constexpr LinhaEnvelope kRodape[] = {
+    FechamentoTransporte, Remetente, Vazia, Originadora, Vazia, Versao, FechamentoRaiz};
+constexpr DadosEnvelope kEnvelope{.caminhoNs4 = "cadastrodomiciliar",
+                                  .elementoTransporte = "cadastroDomiciliarTransport",
+                                  .tipoDado = 3,
+                                  .numLote = 3,
+                                  .cadastro = true,
+                                  .ineDado = RegraIneDado::DoCadastro,
+                                  .meioTransporte = {},
+                                  .meioInstalacao = "-da1cb4c9-0000-0000-0004-",
+                                  .larguraNumero = 11,
+                                  .fichaComUnidadeSemZeros = false,
+                                  .lotacaoFormPrincipal = false,
+                                  .prefixoArquivo = "FichaCadastroDomiciliar_",
+                                  .larguraNumeroArquivo = 12,
+                                  .cabecalho = kCabecalho,
+                                  .rodape = kRodape};
+
 }  // namespace
 
-void geraCadastroDomiciliar(Execucao& execucao, const DescricaoFicha& descricao) {
-    // The kind sets its status itself, once the generic professional is known to be there.
-    FichaCadastroDomiciliar ficha(execucao);
-    geraRegistros(execucao, descricao.tipo, ficha);
-}
+// The kind shows its status itself, once the generic professional is known to be there.
+constinit const DescricaoFicha fichaCadastroDomiciliar{
+    .tipo = TipoFicha::CadastroDomiciliar,
+    .nome = "cadastro-domiciliar",
+    .rotulo = "Ficha de Cadastro Domiciliar/Territorial",
+    .status = "Gerando Fichas de Cadastro Domiciliar e Territorial...",
+    .emTodas = true,
+    .envelope = &kEnvelope,
+    .gera = geraFichas<FichaCadastroDomiciliar, false>};
 
 }  // namespace cds

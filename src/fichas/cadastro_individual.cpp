@@ -170,13 +170,13 @@ class FichaCadastroIndividual : public FichaDeCadastro {
                          r.texto("codigo"));
         } else {
             ineDado.reset();
-            execucao.erroELog(r.texto("nomeprofissional") + " - INE não cadastrado!");
+            execucao.erroELog(mensagemSemIne(r.texto("nomeprofissional")));
         }
     }
 
     ValoresEnvelope envelope(const Linha& r) const override { return envelopeDoCadastro(r); }
 
-    bool corpo(const Linha& r, const ValoresEnvelope&, RegistroBuffer& b) override {
+    bool corpo(const Linha& r, const ValoresEnvelope& valores, RegistroBuffer& b) override {
         escreveCondicoesDeSaude(r, b);
         b.adiciona("<emSituacaoDeRua>");
         b.adiciona("<statusSituacaoRua>false</statusSituacaoRua>");
@@ -190,7 +190,7 @@ class FichaCadastroIndividual : public FichaDeCadastro {
         b.adiciona("<tpCdsOrigem>3</tpCdsOrigem>");
         b.adicionaElemento("uuid", transmissao.uuid);
         b.adicionaElemento("uuidFichaOriginadora", transmissao.uuidAnterior);
-        escreveHeader(r, b);
+        escreveHeader(r, valores, b);
         return true;
     }
 
@@ -307,8 +307,7 @@ class FichaCadastroIndividual : public FichaDeCadastro {
     }
 
     // The responsible professional, the generic one standing in for what is missing.
-    void escreveHeader(const Linha& r, RegistroBuffer& b) {
-        ValoresEnvelope v = envelopeDoCadastro(r);
+    void escreveHeader(const Linha& r, ValoresEnvelope v, RegistroBuffer& b) {
         ProfissionalHeader& p = v.profissional;
         const std::string responsavel = r.texto("profissionalresponsavel");
         p.CNS = r.texto("CNS");
@@ -329,12 +328,40 @@ class FichaCadastroIndividual : public FichaDeCadastro {
     Consulta profissionalGenerico;
 };
 
+// The transport element's opening and closing lines are the envelope's; the body writes its
+// own identifiers, origin and headerTransport.
+using enum LinhaEnvelope;
+constexpr LinhaEnvelope kCabecalho[] = {DeclaracaoXml,       AberturaRaiz, UuidDadoSerializado,
+                                        TipoDadoSerializado, CodIbge,      CnesDadoSerializado,
+                                        IneDadoSerializado,  NumLote,      AberturaTransporte};
+constexpr LinhaEnvelope kRodape[] = {
+    FechamentoTransporte, Remetente, Vazia, Originadora, Vazia, Versao, FechamentoRaiz};
+constexpr DadosEnvelope kEnvelope{.caminhoNs4 = "cadastroindividual",
+                                  .elementoTransporte = "cadastroIndividualTransport",
+                                  .tipoDado = 2,
+                                  .numLote = 3,
+                                  .cadastro = true,
+                                  .ineDado = RegraIneDado::DoCadastro,
+                                  .meioTransporte = {},
+                                  .meioInstalacao = "-da1cb4c9-0000-0000-0004-",
+                                  .larguraNumero = 11,
+                                  .fichaComUnidadeSemZeros = false,
+                                  .lotacaoFormPrincipal = false,
+                                  .prefixoArquivo = "FichaCadastroIndividual_",
+                                  .larguraNumeroArquivo = 11,
+                                  .cabecalho = kCabecalho,
+                                  .rodape = kRodape};
+
 }  // namespace
 
-void geraCadastroIndividual(Execucao& execucao, const DescricaoFicha& descricao) {
-    // The kind sets its status itself, once the generic professional is known to be there.
-    FichaCadastroIndividual ficha(execucao);
-    geraRegistros(execucao, descricao.tipo, ficha);
-}
+// The kind shows its status itself, once the generic professional is known to be there.
+constinit const DescricaoFicha fichaCadastroIndividual{
+    .tipo = TipoFicha::CadastroIndividual,
+    .nome = "cadastro-individual",
+    .rotulo = "Ficha de Cadastro Individual",
+    .status = "Gerando Fichas de Cadastro Individual...",
+    .emTodas = true,
+    .envelope = &kEnvelope,
+    .gera = geraFichas<FichaCadastroIndividual, false>};
 
 }  // namespace cds

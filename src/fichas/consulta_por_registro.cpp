@@ -17,7 +17,36 @@ ChaveRegistro chaveDaLinha(const Linha& l) {
 
 const std::vector<Linha> kNenhuma;
 
+constexpr std::string_view kSemUnidade = "''";
+
+// The column a main row holds an expression in: "FAA.NUMFAA" is NUMFAA.
+std::string_view coluna(std::string_view expressao) {
+    return expressao.substr(expressao.rfind('.') + 1);
+}
+
 }  // namespace
+
+std::string ChaveSql::ordem() const {
+    std::string texto = "ORDER BY " + std::string(data) + ", " + std::string(numero);
+    if (unidade != kSemUnidade) texto += ", " + std::string(unidade);
+    return texto + "\n";
+}
+
+ChaveRegistro ChaveSql::daLinha(const Linha& r) const {
+    return {r.dataHora(coluna(data)), r.inteiro(coluna(numero)),
+            unidade == kSemUnidade ? std::string() : r.texto(coluna(unidade))};
+}
+
+std::string ChaveSql::consulta(std::string_view colunas, std::string_view origem,
+                               std::string_view ordemDasLinhas) const {
+    std::string texto = "SELECT " + std::string(colunas) + ",\n  " + std::string(data) +
+                        " AS CHAVE_DATA, " + std::string(numero) + " AS CHAVE_NUMERO, " +
+                        std::string(unidade) + " AS CHAVE_UNIDADE";
+    texto += origem;
+    texto += ordem();
+    texto.back() = ',';
+    return texto + " " + std::string(ordemDasLinhas) + "\n";
+}
 
 ConsultaPorRegistro::ConsultaPorRegistro(Transacao& transacao, std::string_view sql)
     : leitura(transacao, sql) {}

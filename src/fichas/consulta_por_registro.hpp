@@ -23,11 +23,29 @@ struct ChaveRegistro {
     std::string unidade;
 };
 
+// A kind's record key as SQL over its main table: date, number and unit ("''" where numbers
+// are unique on their own). Written once per kind: its main query orders by it, its look-ups
+// select and order by it, and a main row's key is read from the columns of the same names.
+struct ChaveSql {
+    std::string_view data;
+    std::string_view numero;
+    std::string_view unidade;
+
+    // "ORDER BY FAA.DATA, FAA.NUMFAA, FAA.CODUNIDADE"
+    std::string ordem() const;
+    // The key of a main row: its DATA, NUMFAA and CODUNIDADE for FAA's key.
+    ChaveRegistro daLinha(const Linha& registro) const;
+    // A look-up's statement: "SELECT <colunas>" with the key as CHAVE_DATA, CHAVE_NUMERO and
+    // CHAVE_UNIDADE, then `origem` (FROM, joins, WHERE), ordered by the key and, within a
+    // record, by `ordemDasLinhas`: the child table's own key, the order the clinic recorded.
+    std::string consulta(std::string_view colunas, std::string_view origem,
+                         std::string_view ordemDasLinhas) const;
+};
+
 // A per-record look-up read once for the whole period instead of once per record. Its
 // statement selects the look-up's rows of every record the main query may give (and maybe of
 // others), with the record's key in the columns CHAVE_DATA, CHAVE_NUMERO and CHAVE_UNIDADE,
-// ordered by date and number as the main query orders its records and, within a record, as
-// the per-record statement gave them (ordemDeGravacao of its table where it had no ORDER BY).
+// ordered by date and number as the main query orders its records (ChaveSql::consulta).
 // Walked alongside the main rows, it hands each record its own rows and passes over the rows
 // of records the main query left out. Its rows are read whole when it opens, into a temporary
 // file (a file that cannot be made or written fails the run), and it holds those of one date

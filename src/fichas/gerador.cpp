@@ -8,6 +8,7 @@
 #include "comum/cancelamento.hpp"
 #include "comum/erro.hpp"
 #include "comum/texto.hpp"
+#include "record/codificacao.hpp"
 
 namespace cds {
 namespace {
@@ -65,10 +66,12 @@ auto lendo(TipoFicha tipo, Ficha& ficha, F&& passo) -> decltype(passo()) {
     }
 }
 
-void gravaRegistro(Execucao& ex, TipoFicha tipo, Ficha& ficha, const Linha& registro,
-                   RegistroBuffer& buffer, ArquivosDoTipo& arquivos) {
+void gravaRegistro(Execucao& ex, const DescricaoFicha& descricao, Ficha& ficha,
+                   const Linha& registro, RegistroBuffer& buffer, ArquivosDoTipo& arquivos) {
+    const TipoFicha tipo = descricao.tipo;
     ficha.preparaRegistro(registro);
     ValoresEnvelope valores = ficha.envelope(registro);
+    valores.dados = descricao.envelope;
     const IdentidadeRegistro id = ficha.identidade(registro);
     const DonoIdentificador dono{tipo, id.unidade, id.numero};
     const std::string identificador = identificadorTransporte(valores);
@@ -79,7 +82,8 @@ void gravaRegistro(Execucao& ex, TipoFicha tipo, Ficha& ficha, const Linha& regi
         if (auto aviso = ficha.avisoSemIne(registro)) ex.erroELog(*aviso);
     if (!ficha.corpo(registro, valores, buffer)) return;
     escreveRodape(buffer, valores);
-    const std::string caminho = arquivos.caminho(ex, id, nomeArquivo(tipo, valores.numero));
+    const std::string caminho =
+        arquivos.caminho(ex, id, nomeArquivo(*descricao.envelope, valores.numero));
     const std::optional<EstadoArquivo> estado = buffer.salva(caminho);
     // Only a record that is sent holds its identifier against the later ones.
     ex.identificadores.toma(identificador + valores.sufixoIdentificador, dono);
@@ -90,9 +94,35 @@ void gravaRegistro(Execucao& ex, TipoFicha tipo, Ficha& ficha, const Linha& regi
 
 }  // namespace
 
+std::string mensagemSemIne(std::string_view quem) {
+    return std::string(quem) + " - INE não cadastrado!";
+}
+
+IdentidadeRegistro Ficha::identidade(const Linha& r) const {
+    return {r.texto(colunas.numero), r.texto("CODUNIDADE")};
+}
+
+ValoresEnvelope Ficha::envelope(const Linha& r) const {
+    ValoresEnvelope v;
+    v.IBGE = execucao.ibge();
+    v.Unidade = execucao.parametros.Unidade;
+    v.CODUNIDADE = r.texto("CODUNIDADE");
+    v.UUID = execucao.parametros.UUID;
+    v.numero = r.texto(colunas.numero);
+    v.profissional.CNS = r.texto(colunas.cns);
+    v.profissional.CBO = r.texto("CBO");
+    v.profissional.ine = r.texto("INE");
+    v.profissional.dataAtendimento =
+        colunas.momento ? colunas.momento(r) : DataParaLong(r.dataHora("DATA"));
+    return v;
+}
+
+std::optional<std::string> Ficha::avisoSemIne(const Linha& r) const {
+    return mensagemSemIne(r.texto("nomeprofissional"));
+}
+
 std::string nomeDoRegistro(TipoFicha tipo, const IdentidadeRegistro& id) {
-    return std::string(dadosTipo(tipo).prefixoArquivo) + id.numero + " (unidade " + id.unidade +
-           ")";
+    return std::string(prefixoArquivo(tipo)) + id.numero + " (unidade " + id.unidade + ")";
 }
 
 void vinculaPeriodo(Consulta& q, const ParametrosExportacao& p) {
@@ -101,7 +131,8 @@ void vinculaPeriodo(Consulta& q, const ParametrosExportacao& p) {
                                                             std::chrono::days{1}});
 }
 
-void geraRegistros(Execucao& ex, TipoFicha tipo, Ficha& ficha) {
+void geraRegistros(Execucao& ex, const DescricaoFicha& descricao, Ficha& ficha) {
+    const TipoFicha tipo = descricao.tipo;
     ficha.inicia();
     const std::optional<std::size_t> total =
         lendo(tipo, ficha, [&] { return ficha.abreRegistros(); });
@@ -112,7 +143,7 @@ void geraRegistros(Execucao& ex, TipoFicha tipo, Ficha& ficha) {
         // The operator asked the run to stop: no further record is begun.
         if (ex.cancelamento) ex.cancelamento->verifica();
         try {
-            gravaRegistro(ex, tipo, ficha, *registro, buffer, arquivos);
+            gravaRegistro(ex, descricao, ficha, *registro, buffer, arquivos);
         } catch (const ErroConexaoPerdida&) {
             // The connection failed, not the record: the operator has nothing to mend there.
             throw;

@@ -19,10 +19,26 @@ struct IdentidadeRegistro {
     std::string unidade;
 };
 
+// The columns of a kind's main row that name its record and its professional. The defaults
+// are an episode's (FAA with its professional); a kind whose row names them otherwise says so.
+struct ColunasDoRegistro {
+    std::string_view numero = "NUMFAA";
+    std::string_view cns = "CNS";
+    // headerTransport's dataAtendimento from the row; the default is its DATA.
+    std::string (*momento)(const Linha&) = nullptr;
+};
+
+// The team-code warning every kind gives in one text: "<who> - INE não cadastrado!".
+std::string mensagemSemIne(std::string_view quem);
+
 // What one record kind gives the per-record loop. Made when the kind's turn in a run comes,
-// it prepares its statements then and runs them for every record.
+// it prepares its statements then and runs them for every record. Identity, envelope and the
+// missing-team warning come from the row's usual columns (ColunasDoRegistro) unless the kind
+// overrides them.
 class Ficha {
   public:
+    explicit Ficha(Execucao& execucao, ColunasDoRegistro colunas = {})
+        : execucao(execucao), colunas(colunas) {}
     virtual ~Ficha() = default;
 
     // Before the main query (a registration looks its generic professional up).
@@ -34,14 +50,17 @@ class Ficha {
     // The next row of the main query; none after the last. It stays as it is until the next
     // call.
     virtual const Linha* proximoRegistro() = 0;
-    virtual IdentidadeRegistro identidade(const Linha& registro) const = 0;
+    // The row's number and CODUNIDADE.
+    virtual IdentidadeRegistro identidade(const Linha& registro) const;
     // Before a record's file is begun, ahead of everything else of the record (a registration
     // takes its transmission code and identifiers here).
     virtual void preparaRegistro(const Linha& /*registro*/) {}
-    virtual ValoresEnvelope envelope(const Linha& registro) const = 0;
-    // The message for a record whose professional has no team code; none where the kind
-    // reports the case in its own way.
-    virtual std::optional<std::string> avisoSemIne(const Linha& registro) const = 0;
+    // The run's municipality, unit and identifier text; the row's CODUNIDADE, number, and
+    // professional (CNS, CBO, INE) with the moment of the record.
+    virtual ValoresEnvelope envelope(const Linha& registro) const;
+    // The message for a record whose professional has no team code, naming the row's
+    // nomeprofissional; none where the kind reports the case in its own way.
+    virtual std::optional<std::string> avisoSemIne(const Linha& registro) const;
     // The form between the envelope's head and tail, whose values (the identifiers as the run
     // gives them) it is written with; false when the record has nothing to send, and then it
     // gets no file and no entry in ListaArquivos.
@@ -51,6 +70,12 @@ class Ficha {
     virtual void gravado(const Linha& /*registro*/, const std::string& /*caminho*/) {}
     // After the last record.
     virtual void termina() {}
+
+  protected:
+    Execucao& execucao;
+
+  private:
+    ColunasDoRegistro colunas;
 };
 
 // The per-record loop every kind shares: the kind's start, the main query, then for every
@@ -64,7 +89,7 @@ class Ficha {
 //
 // The progress gives the total of rows when the kind knows it; while the rows are read as they
 // come it gives 0 for the total, and the rows done as the total after the last one.
-void geraRegistros(Execucao& execucao, TipoFicha tipo, Ficha& ficha);
+void geraRegistros(Execucao& execucao, const DescricaoFicha& descricao, Ficha& ficha);
 
 // How an error names its record: "FichaAtendimentoIndividual_2 (unidade 45)".
 std::string nomeDoRegistro(TipoFicha tipo, const IdentidadeRegistro& id);
@@ -75,12 +100,13 @@ std::string nomeDoRegistro(TipoFicha tipo, const IdentidadeRegistro& id);
 // day is in, even where the column is a TIMESTAMP, and one of the day after is not.
 void vinculaPeriodo(Consulta& consulta, const ParametrosExportacao& parametros);
 
-// A kind's generator for the registry: its status text, its statements, the loop.
-template <class F>
+// A kind's generator for the registry: its status text, its statements, the loop. A kind
+// that shows its status itself (once it knows it can run) passes false.
+template <class F, bool comStatus = true>
 void geraFichas(Execucao& execucao, const DescricaoFicha& descricao) {
-    execucao.status(std::string(descricao.status));
+    if (comStatus) execucao.status(std::string(descricao.status));
     F ficha(execucao);
-    geraRegistros(execucao, descricao.tipo, ficha);
+    geraRegistros(execucao, descricao, ficha);
 }
 
 }  // namespace cds

@@ -35,9 +35,9 @@ and (select u.nome from unidades u where FAA.codunidade=u.codigo) not like '%CRA
 // The episodes' procedures with their primary-care code, if any, read once for the period; an
 // episode's are those of its number and unit. A professional code given by the operator
 // restricts these alone: the episodes are walked all the same.
+constexpr std::string_view kColunasProcedimentos =
+    "FAAPROCED.CODPROCEDUNIF, COALESCE(SUSPROCEDUNIF.CODPROCESUS,'') AS CODPROCESUS";
 constexpr std::string_view kProcedimentos = R"(
-SELECT FAAPROCED.CODPROCEDUNIF, COALESCE(SUSPROCEDUNIF.CODPROCESUS,'') AS CODPROCESUS,
-  FAA.DATA AS CHAVE_DATA, FAA.NUMFAA AS CHAVE_NUMERO, FAA.CODUNIDADE AS CHAVE_UNIDADE
 FROM FAA
 INNER JOIN FAAPROCED ON FAAPROCED.NUMFAA=FAA.NUMFAA AND FAAPROCED.CODUNIDADE=FAA.CODUNIDADE
 LEFT OUTER JOIN SUSPROCEDUNIF ON (SUSPROCEDUNIF.CODIGO=FAAPROCED.CODPROCEDUNIF)
@@ -54,7 +54,7 @@ AND COALESCE(FAA.CARATER,'')<>'8' AND COALESCE(FAA.CARATER,'')<>'7'
 )";
 
 Consulta consultaAtendimentos(Execucao& ex) {
-    Consulta q(ex.transacao, std::string(kAtendimentos) + std::string(kOrdemDosEpisodios));
+    Consulta q(ex.transacao, std::string(kAtendimentos) + kChaveDoEpisodio.ordem());
     vinculaPeriodo(q, ex.parametros);
     return q;
 }
@@ -63,7 +63,8 @@ ConsultaPorRegistro consultaProcedimentos(Execucao& ex) {
     const ParametrosExportacao& p = ex.parametros;
     std::string sql(kProcedimentos);
     if (!p.CodProf.empty()) sql += kDoProfissional;
-    ConsultaPorRegistro q = consultaPorEpisodio(ex, sql, kEpisodios, "FAAPROCED");
+    ConsultaPorRegistro q =
+        consultaPorEpisodio(ex, kColunasProcedimentos, sql, kEpisodios, "FAAPROCED.CODIGO");
     if (!p.CodProf.empty()) q.consulta().parametro("pcodprof", p.CodProf);
     return q;
 }
@@ -137,7 +138,7 @@ void escreveCnsCidadao(const Linha& a, RegistroBuffer& b) {
 class FichaProcedimento : public Ficha {
   public:
     explicit FichaProcedimento(Execucao& ex)
-        : execucao(ex),
+        : Ficha(ex, kColunasDoEpisodio),
           atendimentos(consultaAtendimentos(ex)),
           procedimentos(consultaProcedimentos(ex)) {}
 
@@ -148,16 +149,6 @@ class FichaProcedimento : public Ficha {
     }
 
     const Linha* proximoRegistro() override { return atendimentos.proxima(); }
-
-    IdentidadeRegistro identidade(const Linha& a) const override { return identidadeDoEpisodio(a); }
-
-    ValoresEnvelope envelope(const Linha& a) const override {
-        return envelopeDoEpisodio(execucao, TipoFicha::Procedimento, a);
-    }
-
-    std::optional<std::string> avisoSemIne(const Linha& a) const override {
-        return a.texto("nomeprofissional") + " - INE não cadastrado!";
-    }
 
     // False, and so no file, when neither pass finds a procedure to send.
     bool corpo(const Linha& a, const ValoresEnvelope& valores, RegistroBuffer& b) override {
@@ -171,7 +162,7 @@ class FichaProcedimento : public Ficha {
         if (const auto hora = a.dataHora("HORA"))
             b.adicionaNumero("turno", std::to_string(turnoDaHora(hora->hora)));
         contaMedicoes(a, totais);
-        const std::vector<Linha>& linhas = procedimentos.de(chaveDoEpisodio(a));
+        const std::vector<Linha>& linhas = procedimentos.de(kChaveDoEpisodio.daLinha(a));
         bool escrito = false;
         // Both passes walk the rows in the order the database gave them.
         for (const Linha& p : linhas) {
@@ -199,15 +190,42 @@ class FichaProcedimento : public Ficha {
             if (a.real(medicao) > 0) totalizadores(totais, medicao);
     }
 
-    Execucao& execucao;
     Consulta atendimentos;
     ConsultaPorRegistro procedimentos;
 };
 
+// The body writes uuidFicha and tpCdsOrigem itself, between its lines and its totals.
+using enum LinhaEnvelope;
+constexpr LinhaEnvelope kCabecalho[] = {
+    DeclaracaoXml,       AberturaRaiz, Vazia, UuidDadoSerializado, TipoDadoSerializado, CodIbge,
+    CnesDadoSerializado, NumLote,      Vazia, AberturaTransporte,  HeaderTransport};
+constexpr LinhaEnvelope kRodape[] = {Vazia, FechamentoTransporte, Vazia, Remetente,
+                                     Vazia, Originadora,          Vazia, Versao,
+                                     Vazia, FechamentoRaiz};
+constexpr DadosEnvelope kEnvelope{.caminhoNs4 = "fichaprocedimentomaster",
+                                  .elementoTransporte = "fichaProcedimentoMasterTransport",
+                                  .tipoDado = 7,
+                                  .numLote = 2,
+                                  .cadastro = false,
+                                  .ineDado = RegraIneDado::NaoEscrita,
+                                  .meioTransporte = "-da1cb4c9-0007-0000-0000-",
+                                  .meioInstalacao = "-da1cb4c9-0000-0000-0007-",
+                                  .larguraNumero = 0,
+                                  .fichaComUnidadeSemZeros = false,
+                                  .lotacaoFormPrincipal = false,
+                                  .prefixoArquivo = "FichaProcedimento_",
+                                  .larguraNumeroArquivo = 0,
+                                  .cabecalho = kCabecalho,
+                                  .rodape = kRodape};
+
 }  // namespace
 
-void geraProcedimento(Execucao& execucao, const DescricaoFicha& descricao) {
-    geraFichas<FichaProcedimento>(execucao, descricao);
-}
+constinit const DescricaoFicha fichaProcedimento{.tipo = TipoFicha::Procedimento,
+                                                 .nome = "procedimentos",
+                                                 .rotulo = "Ficha de Procedimentos",
+                                                 .status = "Gerando Fichas de Procedimentos...",
+                                                 .emTodas = true,
+                                                 .envelope = &kEnvelope,
+                                                 .gera = geraFichas<FichaProcedimento>};
 
 }  // namespace cds

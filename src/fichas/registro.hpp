@@ -1,6 +1,7 @@
 #pragma once
 
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "comum/tipo_ficha.hpp"
@@ -8,9 +9,11 @@
 namespace cds {
 
 struct Execucao;
+struct DadosEnvelope;
 
-// One record kind as the program offers it. Each kind is described once, here; the command
-// line, the window, the run and the tests read this table.
+// One record kind as the program offers it. Each kind's file defines its own, `ficha<Name>`
+// of the list CDS_FICHAS; the command line, the window, the run and the tests read them
+// through registroFichas().
 struct DescricaoFicha {
     TipoFicha tipo;
     // Its name on the command line ("--fichas atendimento-individual").
@@ -22,10 +25,15 @@ struct DescricaoFicha {
     // Whether "todas" (the command line's default, the window's "Todas") includes it; the
     // window shows, and ticks at first, only these.
     bool emTodas;
-    // Writes the kind's files of a run; none while the kind is not built yet (choosing it
-    // then writes nothing).
+    // What tells its files' envelope from another kind's.
+    const DadosEnvelope* envelope;
+    // Writes the kind's files of a run.
     void (*gera)(Execucao&, const DescricaoFicha&);
 };
+
+#define CDS_DECLARA_FICHA(nome) extern const DescricaoFicha ficha##nome;
+CDS_FICHAS(CDS_DECLARA_FICHA)
+#undef CDS_DECLARA_FICHA
 
 // Every kind, in the run's fixed order, which is also the order of the files in the archive.
 std::span<const DescricaoFicha> registroFichas();
@@ -42,5 +50,7 @@ bool ehCadastro(TipoFicha tipo);
 std::string_view nomeResumo(TipoFicha tipo);
 // How the kind's record files are named at first: "FichaAtendimentoIndividual_".
 std::string_view prefixoArquivo(TipoFicha tipo);
+// The kind's record file for a number: "FichaVacinacao_345.esus.xml".
+std::string nomeArquivo(TipoFicha tipo, std::string_view numero);
 
 }  // namespace cds

@@ -153,7 +153,7 @@ std::optional<std::size_t> RegistroTransmissao::recusadoNoLote() {
 }
 
 FichaDeCadastro::FichaDeCadastro(Execucao& ex, TipoFicha tipoFicha, std::string_view sqlSelecao)
-    : execucao(ex),
+    : Ficha(ex),
       tipo(tipoFicha),
       variante(tipo == TipoFicha::CadastroIndividual ? VarianteCadastro::Cidadao
                                                      : VarianteCadastro::Domicilio),
@@ -204,7 +204,6 @@ void FichaDeCadastro::preparaRegistro(const Linha& r) {
 
 ValoresEnvelope FichaDeCadastro::envelopeDoCadastro(const Linha& r) const {
     ValoresEnvelope v;
-    v.tipo = tipo;
     v.IBGE = execucao.ibge();
     v.Unidade = execucao.parametros.Unidade;
     v.numero = r.texto("codigo");

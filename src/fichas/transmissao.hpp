@@ -126,7 +126,6 @@ class FichaDeCadastro : public Ficha {
     // ZeroEsquerda(Unidade, 7).
     std::string unidade7() const;
 
-    Execucao& execucao;
     ProfissionalGenerico generico;
     // Of the record being written, set by preparaRegistro.
     TransmissaoCadastro transmissao;

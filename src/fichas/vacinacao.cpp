@@ -38,10 +38,48 @@ class FichaVacinacao : public FichaDeAtendimentos {
     }
 };
 
+// The individual care's identifiers and layout.
+using enum LinhaEnvelope;
+constexpr LinhaEnvelope kCabecalho[] = {DeclaracaoXml,
+                                        AberturaRaiz,
+                                        UuidDadoSerializado,
+                                        TipoDadoSerializado,
+                                        CodIbge,
+                                        CnesDadoSerializado,
+                                        NumLote,
+                                        Vazia,
+                                        AberturaTransporte,
+                                        Vazia,
+                                        HeaderTransport,
+                                        Vazia};
+constexpr LinhaEnvelope kRodape[] = {TpCdsOrigem, UuidFicha,     FechamentoTransporte, Vazia,
+                                     Remetente,   Vazia,         Originadora,          Vazia,
+                                     Versao,      FechamentoRaiz};
+constexpr DadosEnvelope kEnvelope{.caminhoNs4 = "fichavacinacaomaster",
+                                  .elementoTransporte = "fichaVacinacaoMasterTransport",
+                                  .tipoDado = 14,
+                                  .numLote = 2,
+                                  .cadastro = false,
+                                  .ineDado = RegraIneDado::NaoEscrita,
+                                  .meioTransporte = "-da1cb4c9-0004-0000-0000-",
+                                  .meioInstalacao = "-da1cb4c9-0000-0000-0004-",
+                                  .larguraNumero = 0,
+                                  .fichaComUnidadeSemZeros = true,
+                                  .lotacaoFormPrincipal = true,
+                                  .prefixoArquivo = "FichaVacinacao_",
+                                  .larguraNumeroArquivo = 0,
+                                  .cabecalho = kCabecalho,
+                                  .rodape = kRodape};
+
 }  // namespace
 
-void geraFichaVacinacao(Execucao& execucao, const DescricaoFicha& descricao) {
-    geraFichas<FichaVacinacao>(execucao, descricao);
-}
+// Vaccination records are not offered to the operator: the window keeps the box hidden.
+constinit const DescricaoFicha fichaVacinacao{.tipo = TipoFicha::Vacinacao,
+                                              .nome = "vacinacao",
+                                              .rotulo = "Ficha de Vacinação",
+                                              .status = "Gerando Fichas de Vacinação...",
+                                              .emTodas = false,
+                                              .envelope = &kEnvelope,
+                                              .gera = geraFichas<FichaVacinacao>};
 
 }  // namespace cds

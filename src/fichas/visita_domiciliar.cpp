@@ -43,8 +43,6 @@ AND FAA.CODPROFISSIONAL=:pcodprof
 // The visits' reasons, read once for the period: visit numbers repeat across units, so a
 // visit's reasons are those of its own number and unit.
 constexpr std::string_view kMotivos = R"(
-SELECT FAAMOTVISITAS.CODMOTIVO,
-  FAA.DATA AS CHAVE_DATA, FAA.NUMFAA AS CHAVE_NUMERO, FAA.CODUNIDADE AS CHAVE_UNIDADE
 FROM FAA
 INNER JOIN FAAMOTVISITAS ON FAAMOTVISITAS.NUMFAA=FAA.NUMFAA
   AND FAAMOTVISITAS.CODUNIDADE=FAA.CODUNIDADE
@@ -64,7 +62,7 @@ Consulta consultaVisitas(Execucao& ex) {
     const ParametrosExportacao& p = ex.parametros;
     std::string sql(kSelecao);
     if (!p.CodProf.empty()) sql += kDoProfissional;
-    sql += kOrdemDosEpisodios;
+    sql += kChaveDoEpisodio.ordem();
     Consulta q(ex.transacao, sql);
     if (!p.CodProf.empty()) q.parametro("pcodprof", p.CodProf);
     vinculaPeriodo(q, p);
@@ -75,7 +73,8 @@ ConsultaPorRegistro consultaMotivos(Execucao& ex) {
     const std::string& codProf = ex.parametros.CodProf;
     std::string visitas(kVisitasDoPeriodo);
     if (!codProf.empty()) visitas += kDoProfissional;
-    ConsultaPorRegistro q = consultaPorEpisodio(ex, kMotivos, visitas, "FAAMOTVISITAS");
+    ConsultaPorRegistro q = consultaPorEpisodio(ex, "FAAMOTVISITAS.CODMOTIVO", kMotivos, visitas,
+                                                "FAAMOTVISITAS.CODMOTIVO");
     if (!codProf.empty()) q.consulta().parametro("pcodprof", codProf);
     return q;
 }
@@ -83,7 +82,7 @@ ConsultaPorRegistro consultaMotivos(Execucao& ex) {
 class FichaVisitaDomiciliar : public Ficha {
   public:
     explicit FichaVisitaDomiciliar(Execucao& ex)
-        : execucao(ex), visitas(consultaVisitas(ex)), motivos(consultaMotivos(ex)) {}
+        : Ficha(ex), visitas(consultaVisitas(ex)), motivos(consultaMotivos(ex)) {}
 
     std::optional<std::size_t> abreRegistros() override {
         motivos.abre();
@@ -92,28 +91,6 @@ class FichaVisitaDomiciliar : public Ficha {
     }
 
     const Linha* proximoRegistro() override { return visitas.proxima(); }
-
-    IdentidadeRegistro identidade(const Linha& v) const override {
-        return {v.texto("NUMFAA"), v.texto("CODUNIDADE")};
-    }
-
-    ValoresEnvelope envelope(const Linha& v) const override {
-        ValoresEnvelope e{.tipo = TipoFicha::VisitaDomiciliar};
-        e.IBGE = execucao.ibge();
-        e.Unidade = execucao.parametros.Unidade;
-        e.CODUNIDADE = v.texto("CODUNIDADE");
-        e.UUID = execucao.parametros.UUID;
-        e.numero = v.texto("NUMFAA");
-        e.profissional.CNS = v.texto("CNS");
-        e.profissional.CBO = v.texto("CBO");
-        e.profissional.ine = v.texto("INE");
-        e.profissional.dataAtendimento = DataParaLong(v.dataHora("DATA"));
-        return e;
-    }
-
-    std::optional<std::string> avisoSemIne(const Linha& v) const override {
-        return v.texto("nomeprofissional") + " - INE não cadastrado!";
-    }
 
     bool corpo(const Linha& v, const ValoresEnvelope&, RegistroBuffer& b) override {
         const std::string desfecho = v.texto("DESFECHOVISITA");
@@ -140,22 +117,60 @@ class FichaVisitaDomiciliar : public Ficha {
 
   private:
     void escreveMotivos(const Linha& v, RegistroBuffer& b) {
-        const std::vector<Linha>& linhas = motivos.de(chaveDoEpisodio(v));
+        const std::vector<Linha>& linhas = motivos.de(kChaveDoEpisodio.daLinha(v));
         if (linhas.empty()) b.adicionaNumero("motivosVisita", kMotivoOutros);
         for (const Linha& m : linhas)
             if (const std::string codigo = m.texto("CODMOTIVO"); codigo != kMotivoSemCodigo)
                 b.adicionaNumero("motivosVisita", codigo);
     }
 
-    Execucao& execucao;
     Consulta visitas;
     ConsultaPorRegistro motivos;
 };
 
+using enum LinhaEnvelope;
+constexpr LinhaEnvelope kCabecalho[] = {DeclaracaoXml,
+                                        AberturaRaiz,
+                                        Vazia,
+                                        UuidDadoSerializado,
+                                        TipoDadoSerializado,
+                                        CodIbge,
+                                        CnesDadoSerializado,
+                                        IneDadoSerializado,
+                                        NumLote,
+                                        Vazia,
+                                        AberturaTransporte,
+                                        UuidFicha,
+                                        TpCdsOrigem,
+                                        HeaderTransport};
+constexpr LinhaEnvelope kRodape[] = {FechamentoTransporte, Vazia, Remetente, Vazia,
+                                     Originadora,          Vazia, Versao,    Vazia,
+                                     FechamentoRaiz};
+constexpr DadosEnvelope kEnvelope{.caminhoNs4 = "fichavisitadomiciliarmaster",
+                                  .elementoTransporte = "fichaVisitaDomiciliarMasterTransport",
+                                  .tipoDado = 8,
+                                  .numLote = 2,
+                                  .cadastro = false,
+                                  .ineDado = RegraIneDado::Vazia,
+                                  .meioTransporte = "-da1cb4c9-0008-0000-0000-",
+                                  .meioInstalacao = "-da1cb4c9-0000-0000-0008-",
+                                  .larguraNumero = 0,
+                                  .fichaComUnidadeSemZeros = false,
+                                  .lotacaoFormPrincipal = false,
+                                  .prefixoArquivo = "FichaVisitaDomiciliar_",
+                                  .larguraNumeroArquivo = 0,
+                                  .cabecalho = kCabecalho,
+                                  .rodape = kRodape};
+
 }  // namespace
 
-void geraVisitaDomiciliar(Execucao& execucao, const DescricaoFicha& descricao) {
-    geraFichas<FichaVisitaDomiciliar>(execucao, descricao);
-}
+constinit const DescricaoFicha fichaVisitaDomiciliar{
+    .tipo = TipoFicha::VisitaDomiciliar,
+    .nome = "visita-domiciliar",
+    .rotulo = "Ficha Visita Domiciliar e Territorial",
+    .status = "Gerando Fichas de Visita Domiciliar...",
+    .emTodas = true,
+    .envelope = &kEnvelope,
+    .gera = geraFichas<FichaVisitaDomiciliar>};
 
 }  // namespace cds

@@ -2,11 +2,10 @@
 
 #include <initializer_list>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
-#include "comum/tipo_ficha.hpp"
 #include "record/buffer.hpp"
 
 namespace cds {
@@ -45,9 +44,8 @@ enum class RegraIneDado {
     DoCadastro,         // the registration's own value as given, or no line at all
 };
 
-// Everything that tells one kind's envelope from another's.
-struct DadosTipoFicha {
-    TipoFicha tipo;
+// Everything that tells one kind's envelope from another's; each kind's file gives its own.
+struct DadosEnvelope {
     std::string_view caminhoNs4;
     std::string_view elementoTransporte;
     int tipoDado;
@@ -65,11 +63,9 @@ struct DadosTipoFicha {
     std::string_view prefixoArquivo;
     int larguraNumeroArquivo;  // the number in the file name through ZeroEsquerda; 0: as read
     // The envelope before the generator's body, and after it.
-    std::vector<LinhaEnvelope> cabecalho;
-    std::vector<LinhaEnvelope> rodape;
+    std::span<const LinhaEnvelope> cabecalho;
+    std::span<const LinhaEnvelope> rodape;
 };
-
-const DadosTipoFicha& dadosTipo(TipoFicha tipo);
 
 // The professional of headerTransport, as the generator has chosen it for its row.
 struct ProfissionalHeader {
@@ -81,12 +77,12 @@ struct ProfissionalHeader {
 
 // The values one file's envelope is built from.
 struct ValoresEnvelope {
-    TipoFicha tipo;
-    std::string IBGE{};        // GERAL/IBGE of config.ini
-    std::string Unidade{};     // as typed by the operator
-    std::string CODUNIDADE{};  // the row's unit code; not used by the registrations
-    std::string UUID{};        // the identifier text K
-    std::string numero{};      // N: NUMFAA, ID_ENCONTRO or codigo, as read
+    const DadosEnvelope* dados = nullptr;  // the kind's; the per-record loop sets it
+    std::string IBGE{};                    // GERAL/IBGE of config.ini
+    std::string Unidade{};                 // as typed by the operator
+    std::string CODUNIDADE{};              // the row's unit code; not used by the registrations
+    std::string UUID{};                    // the identifier text K
+    std::string numero{};                  // N: NUMFAA, ID_ENCONTRO or codigo, as read
     ProfissionalHeader profissional{};
     // Registrations only: the transport identifier from the transmission register, and the
     // team code chosen for ineDadoSerializado (no line when absent).
@@ -111,29 +107,13 @@ std::string identificadorFicha(const ValoresEnvelope& v);
 std::string identificadorInstalacao(const ValoresEnvelope& v);
 
 // The record file's name, e.g. "FichaVacinacao_345.esus.xml".
-std::string nomeArquivo(TipoFicha tipo, std::string_view numero);
+std::string nomeArquivo(const DadosEnvelope& dados, std::string_view numero);
 
 // Whether the professional has a team code: an ine of blanks is none. Without one,
 // headerTransport goes out without its ine line and the kind's missing-team message is due.
 bool temIne(const ProfissionalHeader& profissional);
 
-// The envelope before and after the body, per kind (∅ is an empty line):
-//   individual care, vaccination: xml root uuid tipo ibge cnes lote ∅ T ∅ header ∅
-//                                 | origem ficha /T ∅ remetente ∅ originadora ∅ versao /root
-//   dental care: xml root ∅ uuid tipo ibge cnes ine lote ∅ T ficha origem
-//                | header /T ∅ remetente ∅ originadora ∅ versao ∅ /root
-//   procedures:  xml root ∅ uuid tipo ibge cnes lote ∅ T header
-//                | ∅ /T ∅ remetente ∅ originadora ∅ versao ∅ /root
-//                (the body writes ficha and origem itself, between its lines and its totals)
-//   home visit:  xml root ∅ uuid tipo ibge cnes ine lote ∅ T ficha origem header
-//                | /T ∅ remetente ∅ originadora ∅ versao ∅ /root
-//   collective activity: xml root ∅ uuid tipo ibge cnes ine lote ∅ T ∅ ficha
-//                | ∅ ∅ /T ∅ remetente ∅ originadora ∅ versao ∅ /root
-//                (uuidFicha and the two empty lines before the close are the envelope's; the
-//                body writes headerTransport where it stands)
-//   registrations: xml root uuid tipo ibge cnes ine lote T | /T remetente ∅ originadora ∅ versao
-//                /root (the transport element's opening and closing lines are the envelope's;
-//                the body writes its own identifiers, origin and headerTransport)
+// The envelope before and after the body: the kind's head and tail lines.
 void escreveCabecalho(RegistroBuffer& buffer, const ValoresEnvelope& v);
 void escreveRodape(RegistroBuffer& buffer, const ValoresEnvelope& v);
 

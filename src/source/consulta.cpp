@@ -815,16 +815,4 @@ std::uint64_t comandosExecutados() {
     return execucoes;
 }
 
-std::string ordemDeGravacao(std::string_view tabela) {
-    // RDB$DB_KEY holds the relation's number in two bytes, the upper byte of the 40-bit record
-    // number, a spare byte, then the lower 32 bits of the record number, as the server's
-    // little-endian machine stores them.
-    const std::string chave = std::string(tabela) + ".RDB$DB_KEY";
-    const auto octeto = [&](int posicao) {
-        return "ASCII_VAL(SUBSTRING(" + chave + " FROM " + std::to_string(posicao) + " FOR 1))";
-    };
-    return "(" + octeto(5) + " + 256 * " + octeto(6) + " + 65536 * " + octeto(7) +
-           " + 16777216 * " + octeto(8) + " + 4294967296 * " + octeto(3) + ")";
-}
-
 }  // namespace cds

@@ -144,11 +144,4 @@ SqlPosicional traduzParametros(std::string_view sql);
 // so that a benchmark can show how they grow with a run.
 std::uint64_t comandosExecutados();
 
-// An SQL expression, for a row of `tabela` (its name or alias in the statement), that orders
-// the rows as the engine keeps them: the order in which a statement without ORDER BY reads
-// them, through a natural scan or through an index, whose matches the engine fetches in
-// storage order. RDB$DB_KEY does not order so by itself: it holds the record number least
-// significant byte first.
-std::string ordemDeGravacao(std::string_view tabela);
-
 }  // namespace cds

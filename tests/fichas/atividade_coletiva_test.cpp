@@ -246,8 +246,8 @@ TEST_F(AtividadeColetivaTest, InepUnidadeEResponsavel) {
     EXPECT_EQ(ex.ListaArquivos.size(), 5u);
 }
 
-// Professionals with a 15-character CNS and a 6-character CBO are listed; the responsible
-// comes last unless already listed with the same CNS and CBO.
+// Professionals with a 15-character CNS and a 6-character CBO are listed, in the order of their
+// codes; the responsible comes last unless already listed with the same CNS and CBO.
 TEST_F(AtividadeColetivaTest, ProfissionaisEResponsavel) {
     insereProfissional(31, "Dr. Curto", "70000000000003", "225142");
     insereProfissional(33, "Rita, como médica", "700000000000030", "225142");
@@ -260,7 +260,8 @@ TEST_F(AtividadeColetivaTest, ProfissionaisEResponsavel) {
     };
     const Caso casos[] = {
         {"HIPER", {10, 30}, {"700000000000001", "700000000000030"}, {"225142", "223505"}},
-        {"HIPER", {30, 10}, {"700000000000030", "700000000000001"}, {"223505", "225142"}},
+        // In the order of the professionals' codes, whatever the order they were recorded in.
+        {"HIPER", {30, 10}, {"700000000000001", "700000000000030"}, {"225142", "223505"}},
         {"HIPER", {10}, {"700000000000001", "700000000000030"}, {"225142", "223505"}},
         {"HIPER", {33}, {"700000000000030", "700000000000030"}, {"225142", "223505"}},
         {"HIPER", {31, 34}, {"700000000000030"}, {"223505"}},
@@ -356,7 +357,8 @@ TEST_F(AtividadeColetivaTest, ParticipantesETriagem) {
 }
 
 // The shift from its word, the count of participants when there are any, and the procedure of
-// a meeting with practice 30: the first of the eight codes, none without the practice.
+// a meeting with practice 30: the first of the eight codes in code order, none without the
+// practice.
 TEST_F(AtividadeColetivaTest, TurnoNumeroDeParticipantesEProcedimento) {
     struct Caso {
         const char* turno;
@@ -373,7 +375,7 @@ TEST_F(AtividadeColetivaTest, TurnoNumeroDeParticipantesEProcedimento) {
          {"'0301100039'", "'0101020082'", "'0101010044'"},
          "1",
          "5",
-         "0101020082"},
+         "0101010044"},
         {"'MANHÃ'", "0", {1}, {"'0101010044'"}, "1", std::nullopt, std::nullopt},
         {"'Tarde'", "NULL", {30}, {"'0301100039'", "NULL"}, "2", std::nullopt, std::nullopt},
         {"'Noite'", "1", {30}, {}, "3", "1", std::nullopt},

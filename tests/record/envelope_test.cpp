@@ -8,12 +8,18 @@
 #include <string_view>
 
 #include "comum/erro.hpp"
+#include "fichas/registro.hpp"
 
 namespace cds {
 namespace {
 
 using ::testing::HasSubstr;
 using ::testing::Not;
+
+// The envelope particulars each kind's file gives.
+const DadosEnvelope* de(TipoFicha tipo) {
+    return descricaoFicha(tipo).envelope;
+}
 
 // Expected files are written here with plain line ends, the first one after R"( dropped.
 std::string arquivo(std::string_view texto) {
@@ -59,7 +65,7 @@ std::string envelopeEmVolta(const ValoresEnvelope& v, std::string_view corpo) {
 
 TEST(Envelope, AtendimentoIndividualInteiro) {
     const ValoresEnvelope v{
-        .tipo = TipoFicha::AtendimentoIndividual,
+        .dados = de(TipoFicha::AtendimentoIndividual),
         .IBGE = "4205407",
         .Unidade = "2345678",
         .CODUNIDADE = "1234567",
@@ -121,7 +127,7 @@ TEST(Envelope, AtendimentoIndividualInteiro) {
 TEST(Envelope, AtendimentoOdontologicoInteiroComHeaderDepoisDoCorpo) {
     // A unit code of the row that is not 7 long: the typed Unidade, padded, stands in for it.
     const ValoresEnvelope v{
-        .tipo = TipoFicha::AtendimentoOdontologico,
+        .dados = de(TipoFicha::AtendimentoOdontologico),
         .IBGE = "",
         .Unidade = "12345",
         .CODUNIDADE = "999",
@@ -183,7 +189,7 @@ TEST(Envelope, AtendimentoOdontologicoInteiroComHeaderDepoisDoCorpo) {
 // A dental professional's ine of blanks is a missing one: both lines as for none, and no
 // conversion error that would end the run.
 TEST(Envelope, AtendimentoOdontologicoComIneDeBrancos) {
-    const ValoresEnvelope v{.tipo = TipoFicha::AtendimentoOdontologico,
+    const ValoresEnvelope v{.dados = de(TipoFicha::AtendimentoOdontologico),
                             .Unidade = "2345678",
                             .UUID = "0",
                             .numero = "1",
@@ -194,7 +200,7 @@ TEST(Envelope, AtendimentoOdontologicoComIneDeBrancos) {
 }
 
 TEST(Envelope, AtendimentoOdontologicoComIneLevaOIneNasDuasLinhas) {
-    const ValoresEnvelope v{.tipo = TipoFicha::AtendimentoOdontologico,
+    const ValoresEnvelope v{.dados = de(TipoFicha::AtendimentoOdontologico),
                             .Unidade = "2345678",
                             .UUID = "0",
                             .numero = "1",
@@ -206,7 +212,7 @@ TEST(Envelope, AtendimentoOdontologicoComIneLevaOIneNasDuasLinhas) {
 
 TEST(Envelope, CadastroDomiciliarInteiro) {
     const ValoresEnvelope v{
-        .tipo = TipoFicha::CadastroDomiciliar,
+        .dados = de(TipoFicha::CadastroDomiciliar),
         .IBGE = "4205407",
         .Unidade = "2345678",
         .CODUNIDADE = "1111111",  // not the registrations' unit: they take Unidade
@@ -250,7 +256,8 @@ TEST(Envelope, CadastroDomiciliarInteiro) {
 }
 
 TEST(Envelope, CadastroSemIneNaoEscreveIneDadoSerializado) {
-    ValoresEnvelope v{.tipo = TipoFicha::CadastroIndividual, .Unidade = "2345678", .numero = "123"};
+    ValoresEnvelope v{
+        .dados = de(TipoFicha::CadastroIndividual), .Unidade = "2345678", .numero = "123"};
     const std::string texto = envelopeEmVolta(v, "<corpo/>");
     EXPECT_THAT(texto, Not(HasSubstr("ineDadoSerializado")));
     EXPECT_THAT(texto, HasSubstr("<cnesDadoSerializado>2345678</cnesDadoSerializado>\r\n"
@@ -319,7 +326,7 @@ TEST(Envelope, OrdemDasLinhasEValoresPorTipo) {
     for (std::size_t i = 0; i < std::size(casos); ++i) {
         const Caso& c = casos[i];
         // A team code on the row does not reach the kinds whose ineDadoSerializado is empty.
-        const ValoresEnvelope v{.tipo = c.tipo,
+        const ValoresEnvelope v{.dados = de(c.tipo),
                                 .IBGE = "1",
                                 .Unidade = "2345678",
                                 .UUID = "0",
@@ -372,7 +379,7 @@ TEST(Envelope, IdentificadoresENomeDeArquivo) {
          "2345678-da1cb4c9-0008-0000-0000-000000000077", "FichaAtivColetiva_77.esus.xml"},
     };
     for (const auto& c : casos) {
-        const ValoresEnvelope v{.tipo = c.tipo,
+        const ValoresEnvelope v{.dados = de(c.tipo),
                                 .Unidade = c.Unidade,
                                 .CODUNIDADE = c.CODUNIDADE,
                                 .UUID = c.UUID,
@@ -401,7 +408,7 @@ TEST(Envelope, SufixoNosIdentificadoresDeTransporteEDaFicha) {
          "0012345-da1cb4c9-0008-0000-0000-000000003002"},
     };
     for (const Caso& c : casos) {
-        const ValoresEnvelope v{.tipo = c.tipo,
+        const ValoresEnvelope v{.dados = de(c.tipo),
                                 .Unidade = "12345",
                                 .CODUNIDADE = "12",
                                 .UUID = "0",
@@ -411,7 +418,7 @@ TEST(Envelope, SufixoNosIdentificadoresDeTransporteEDaFicha) {
         EXPECT_EQ(identificadorFicha(v), c.ficha);
         EXPECT_EQ(identificadorInstalacao(v), c.instalacao);
     }
-    const ValoresEnvelope cadastro{.tipo = TipoFicha::CadastroIndividual,
+    const ValoresEnvelope cadastro{.dados = de(TipoFicha::CadastroIndividual),
                                    .Unidade = "2345678",
                                    .numero = "123",
                                    .uuidDadoSerializado = "do registro",
@@ -420,7 +427,7 @@ TEST(Envelope, SufixoNosIdentificadoresDeTransporteEDaFicha) {
 }
 
 TEST(Envelope, IdentificadoresDosCadastros) {
-    const ValoresEnvelope individual{.tipo = TipoFicha::CadastroIndividual,
+    const ValoresEnvelope individual{.dados = de(TipoFicha::CadastroIndividual),
                                      .Unidade = "2345678",
                                      .UUID = "0",
                                      .numero = "123",
@@ -449,14 +456,15 @@ TEST(Envelope, UnidadeDaFicha) {
         {TipoFicha::CadastroIndividual, "12345", "2345678", "12345", "0012345"},
     };
     for (const auto& c : casos) {
-        const ValoresEnvelope v{.tipo = c.tipo, .Unidade = c.Unidade, .CODUNIDADE = c.CODUNIDADE};
+        const ValoresEnvelope v{
+            .dados = de(c.tipo), .Unidade = c.Unidade, .CODUNIDADE = c.CODUNIDADE};
         EXPECT_EQ(unidadeDaFicha(v), c.U) << c.Unidade << "/" << c.CODUNIDADE;
         EXPECT_EQ(unidadeDaFicha7(v), c.U7) << c.Unidade << "/" << c.CODUNIDADE;
     }
 }
 
 TEST(Envelope, UnidadeComLetraFalhaNoPrimeiroArquivo) {
-    const ValoresEnvelope v{.tipo = TipoFicha::AtendimentoIndividual,
+    const ValoresEnvelope v{.dados = de(TipoFicha::AtendimentoIndividual),
                             .Unidade = "12A45",
                             .CODUNIDADE = "",
                             .UUID = "0",
@@ -472,7 +480,7 @@ TEST(Envelope, UnidadeComLetraFalhaNoPrimeiroArquivo) {
 
 TEST(HeaderTransport, SemLotacaoComTrocaDeCboEIneAusente) {
     const ValoresEnvelope v{
-        .tipo = TipoFicha::AtividadeColetiva,
+        .dados = de(TipoFicha::AtividadeColetiva),
         .IBGE = "4205407",
         .Unidade = "2345678",
         .profissional = {
@@ -502,7 +510,7 @@ TEST(HeaderTransport, IneDeBrancosEAusente) {
 
 TEST(HeaderTransport, CadastroGuardaOCboComoLido) {
     const ValoresEnvelope v{
-        .tipo = TipoFicha::CadastroIndividual,
+        .dados = de(TipoFicha::CadastroIndividual),
         .Unidade = "2345678",
         .profissional = {.CBO = "322245", .ine = "42", .dataAtendimento = "1571133601000"}};
     RegistroBuffer buffer;
@@ -514,15 +522,16 @@ TEST(HeaderTransport, CadastroGuardaOCboComoLido) {
 
 // The care date is typed as a number: without one the line is left out, not sent empty.
 TEST(HeaderTransport, DataVaziaFicaDeFora) {
-    const ValoresEnvelope v{.tipo = TipoFicha::AtendimentoIndividual, .Unidade = "2345678"};
+    const ValoresEnvelope v{.dados = de(TipoFicha::AtendimentoIndividual), .Unidade = "2345678"};
     RegistroBuffer buffer;
     escreveHeaderTransport(buffer, v);
     EXPECT_THAT(buffer.texto(), HasSubstr("</lotacaoFormPrincipal>\r\n<codigoIbgeMunicipio>"));
 }
 
 TEST(HeaderTransport, IneQueNaoENumeroEncerraComErroDeConversao) {
-    const ValoresEnvelope v{
-        .tipo = TipoFicha::VisitaDomiciliar, .Unidade = "2345678", .profissional = {.ine = "12a"}};
+    const ValoresEnvelope v{.dados = de(TipoFicha::VisitaDomiciliar),
+                            .Unidade = "2345678",
+                            .profissional = {.ine = "12a"}};
     RegistroBuffer buffer;
     EXPECT_THROW(escreveHeaderTransport(buffer, v), ErroConversao);
 }
@@ -530,7 +539,7 @@ TEST(HeaderTransport, IneQueNaoENumeroEncerraComErroDeConversao) {
 TEST(Envelope, LinhasAvulsasParaOCorpo) {
     // The procedures body places the form identifier and the origin after its own lines.
     const ValoresEnvelope v{
-        .tipo = TipoFicha::Procedimento, .Unidade = "2345678", .UUID = "0", .numero = "12"};
+        .dados = de(TipoFicha::Procedimento), .Unidade = "2345678", .UUID = "0", .numero = "12"};
     RegistroBuffer buffer;
     escreveLinhas(buffer, v, {LinhaEnvelope::UuidFicha, LinhaEnvelope::TpCdsOrigem});
     EXPECT_EQ(buffer.texto(),
@@ -539,7 +548,7 @@ TEST(Envelope, LinhasAvulsasParaOCorpo) {
 }
 
 TEST(Envelope, ValoresSaoEscapados) {
-    const ValoresEnvelope v{.tipo = TipoFicha::AtendimentoIndividual,
+    const ValoresEnvelope v{.dados = de(TipoFicha::AtendimentoIndividual),
                             .IBGE = "42<05",
                             .Unidade = "A&B",
                             .CODUNIDADE = "2345678",

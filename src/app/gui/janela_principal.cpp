@@ -252,7 +252,7 @@ JanelaPrincipal::JanelaPrincipal(LocalConfig arquivoIni, const Relogio& relogio,
     setFont(fonte(8));
     criaControles();
     ordemDeTabulacao();
-    resize(kLargura, kAltura);
+    resize(kLargura, std::max(kAltura, rotuloLayout->y() + kDistanciaRotuloLayout));
     if (const QScreen* tela = screen()) move(tela->availableGeometry().center() - rect().center());
 }
 
@@ -283,7 +283,6 @@ void JanelaPrincipal::criaControles() {
     // Only a frame: the radio buttons and boxes drawn over it are the window's own children,
     // placed in the window's coordinates.
     grupoFichas = nomeia(new QGroupBox(QStringLiteral(" Fichas CDS "), this), "grupoFichas");
-    grupoFichas->setGeometry(30, 129, 404, 242);
     opcaoTodas = nomeia(new QRadioButton(QStringLiteral("Todas"), this), "opcaoTodas");
     opcaoTodas->move(52, 155);
     opcaoTodas->adjustSize();
@@ -304,27 +303,33 @@ void JanelaPrincipal::criaControles() {
         if (!ficha.emTodas) c->hide();
         caixasFichas.push_back(c);
     }
+    // The frame ends below the last kind's box, and what stands under it goes down with it, so
+    // that another kind does not land on the button.
+    const int fundoFichas = alturaCaixaFicha(fichas.size() - 1) + 26;
+    grupoFichas->setGeometry(30, 129, 404, fundoFichas - 129);
+    const int abaixo = fundoFichas - 371;
 
     rotuloProfissionalGenerico =
         rotulo(this, "rotuloProfissionalGenerico", "Cód. Profiss. Genérico:", 216, 182);
     profissionalGenerico = caixaTexto(this, "profissionalGenerico", "", {334, 178, 33, 21});
 
     botaoGerar = nomeia(new QPushButton(QStringLiteral("Gerar Arquivos"), this), "botaoGerar");
-    botaoGerar->setGeometry(172, 376, 131, 32);
+    botaoGerar->setGeometry(172, 376 + abaixo, 131, 32);
     connect(botaoGerar, &QPushButton::clicked, this, &JanelaPrincipal::aoGerarArquivos);
 
-    rotuloStatus = rotulo(this, "rotuloStatus", "Mensagem", 8, 406);
+    rotuloStatus = rotulo(this, "rotuloStatus", "Mensagem", 8, 406 + abaixo);
     rotuloStatus->setFont(fonte(12));
     // As wide as the space left of the log, so that a long status is cut there.
-    rotuloStatus->setGeometry(8, 406, 440 - 8 - 4, rotuloStatus->sizeHint().height());
+    rotuloStatus->setGeometry(8, 406 + abaixo, 440 - 8 - 4, rotuloStatus->sizeHint().height());
 
     barraProgresso = nomeia(new QProgressBar(this), "barraProgresso");
-    barraProgresso->setGeometry(8, 429, 200, 14);
+    barraProgresso->setGeometry(8, 429 + abaixo, 200, 14);
     barraProgresso->setFormat(QStringLiteral("%v de %m"));
     barraProgresso->setAlignment(Qt::AlignCenter);
     barraProgresso->reset();
 
-    rotuloLayout = rotulo(this, "rotuloLayout", "Compatível com layout e-SUS AB v.2.2", 216, 436);
+    rotuloLayout =
+        rotulo(this, "rotuloLayout", "Compatível com layout e-SUS AB v.2.2", 216, 436 + abaixo);
 
     logVisivel = nomeia(new QPlainTextEdit(this), "logVisivel");
     logVisivel->setReadOnly(true);

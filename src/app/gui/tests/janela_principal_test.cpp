@@ -26,6 +26,7 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -145,17 +146,18 @@ class JanelaTest : public ::testing::Test {
         return caixaDaFicha;
     }
 
-    // The seven kinds of "Todas", ticked or not.
-    std::vector<bool> seteDeTodas() const {
+    // The kinds of "Todas", ticked or not.
+    std::vector<bool> caixasDeTodas() const {
         std::vector<bool> marcadas;
-        for (TipoFicha tipo : {TipoFicha::CadastroIndividual, TipoFicha::CadastroDomiciliar,
-                               TipoFicha::AtendimentoIndividual, TipoFicha::Procedimento,
-                               TipoFicha::AtendimentoOdontologico, TipoFicha::VisitaDomiciliar,
-                               TipoFicha::AtividadeColetiva})
-            marcadas.push_back(ficha(tipo)->isChecked());
+        for (const DescricaoFicha& d : registroFichas())
+            if (d.emTodas) marcadas.push_back(ficha(d.tipo)->isChecked());
         return marcadas;
     }
-    static std::vector<bool> todas(bool v) { return std::vector<bool>(7, v); }
+    static std::vector<bool> todas(bool v) {
+        const auto n = std::ranges::count_if(registroFichas(),
+                                             [](const DescricaoFicha& d) { return d.emTodas; });
+        return std::vector<bool>(static_cast<std::size_t>(n), v);
+    }
 
     // Clicks "Gerar Arquivos" and waits for the run to end.
     bool geraArquivos() {
@@ -177,7 +179,10 @@ class JanelaTest : public ::testing::Test {
 TEST_F(JanelaTest, ControlesComoDesenhados) {
     JanelaPrincipal& j = criaJanela();
     EXPECT_EQ(j.windowTitle(), QString::fromUtf8("Gerador de Arquivos para Esus - Versão 1.06"));
-    EXPECT_EQ(j.size(), QSize(808, 453));
+    // The drawn window holds eight kinds; each one more takes another row of 24 pixels, and
+    // what stands under the kinds' frame goes down by as much.
+    const int abaixo = 24 * (static_cast<int>(registroFichas().size()) - 8);
+    EXPECT_EQ(j.size(), QSize(808, 453 + abaixo));
 
     // Name, kind, caption or initial content, and place; an empty size is the caption's own.
     struct Caso {
@@ -199,7 +204,7 @@ TEST_F(JanelaTest, ControlesComoDesenhados) {
         {"caminho", "QLineEdit", "C:\\temp", {80, 104, 269, 21}},
         {"rotuloUuid", "QLabel", "UUID:", {363, 107, 0, 0}},
         {"uuid", "QLineEdit", "0", {394, 104, 33, 21}},
-        {"grupoFichas", "QGroupBox", " Fichas CDS ", {30, 129, 404, 242}},
+        {"grupoFichas", "QGroupBox", " Fichas CDS ", {30, 129, 404, 242 + abaixo}},
         {"opcaoTodas", "QRadioButton", "Todas", {52, 155, 0, 0}},
         {"opcaoEscolher", "QRadioButton", "Escolher", {138, 155, 0, 0}},
         {"fichaCadastroIndividual", "QCheckBox", "Ficha de Cadastro Individual", {40, 180, 0, 0}},
@@ -224,9 +229,12 @@ TEST_F(JanelaTest, ControlesComoDesenhados) {
         {"fichaVacinacao", "QCheckBox", "Ficha de Vacinação", {40, 345, 0, 0}},
         {"rotuloProfissionalGenerico", "QLabel", "Cód. Profiss. Genérico:", {216, 182, 0, 0}},
         {"profissionalGenerico", "QLineEdit", "", {334, 178, 33, 21}},
-        {"botaoGerar", "QPushButton", "Gerar Arquivos", {172, 376, 131, 32}},
-        {"rotuloStatus", "QLabel", "Mensagem", {8, 406, 0, 0}},
-        {"rotuloLayout", "QLabel", "Compatível com layout e-SUS AB v.2.2", {216, 436, 0, 0}},
+        {"botaoGerar", "QPushButton", "Gerar Arquivos", {172, 376 + abaixo, 131, 32}},
+        {"rotuloStatus", "QLabel", "Mensagem", {8, 406 + abaixo, 0, 0}},
+        {"rotuloLayout",
+         "QLabel",
+         "Compatível com layout e-SUS AB v.2.2",
+         {216, 436 + abaixo, 0, 0}},
         {"logVisivel", "QPlainTextEdit", "", {440, 8, 360, 437}},
         {"errosCadastro", "QPlainTextEdit", "", {8, 412, 185, 89}},
     };
@@ -249,7 +257,7 @@ TEST_F(JanelaTest, ControlesComoDesenhados) {
 
     EXPECT_TRUE(j.opcaoTodas->isChecked());
     EXPECT_FALSE(j.opcaoEscolher->isChecked());
-    EXPECT_EQ(seteDeTodas(), todas(true));
+    EXPECT_EQ(caixasDeTodas(), todas(true));
     EXPECT_FALSE(ficha(TipoFicha::Vacinacao)->isChecked());
     EXPECT_TRUE(ficha(TipoFicha::Vacinacao)->isHidden());
     EXPECT_TRUE(j.errosCadastro->isHidden());
@@ -322,10 +330,11 @@ TEST_F(JanelaTest, OrdemDeTabulacao) {
 
 TEST_F(JanelaTest, LogCresceERotuloDoLayoutAcompanhaABorda) {
     JanelaPrincipal& j = abreJanela();
+    const QPoint botao = j.botaoGerar->pos();
     j.resize(1000, 600);
     EXPECT_EQ(j.logVisivel->geometry(), QRect(440, 8, 1000 - 448, 600 - 16));
     EXPECT_EQ(j.rotuloLayout->pos(), QPoint(216, 600 - 17));
-    EXPECT_EQ(j.botaoGerar->pos(), QPoint(172, 376));
+    EXPECT_EQ(j.botaoGerar->pos(), botao);
     j.resize(808, 453);
     EXPECT_EQ(j.logVisivel->geometry(), QRect(440, 8, 360, 437));
     EXPECT_EQ(j.rotuloLayout->pos(), QPoint(216, 436));
@@ -383,28 +392,19 @@ TEST_F(JanelaTest, AberturaPreencheComAConfigECriaASubpasta) {
 
 TEST_F(JanelaTest, CadaCaixaEscolheASuaFicha) {
     JanelaPrincipal& j = criaJanela();
-    const std::pair<const char*, TipoFicha> casos[] = {
-        {"fichaCadastroIndividual", TipoFicha::CadastroIndividual},
-        {"fichaCadastroDomiciliar", TipoFicha::CadastroDomiciliar},
-        {"fichaAtendimentoIndividual", TipoFicha::AtendimentoIndividual},
-        {"fichaProcedimentos", TipoFicha::Procedimento},
-        {"fichaAtendimentoOdontologico", TipoFicha::AtendimentoOdontologico},
-        {"fichaVisitaDomiciliar", TipoFicha::VisitaDomiciliar},
-        {"fichaAtividadeColetiva", TipoFicha::AtividadeColetiva},
-        {"fichaVacinacao", TipoFicha::Vacinacao},
-    };
-    for (const auto& [nome, tipo] : casos) {
-        SCOPED_TRACE(nome);
-        for (const auto& outro : casos) ficha(outro.second)->setChecked(false);
-        QCheckBox* caixaDaFicha = j.findChild<QCheckBox*>(QString::fromLatin1(nome));
+    // Each kind's box, alone ticked, chooses that kind alone; the boxes of "Todas" lie inside
+    // the kinds' frame, above the button.
+    const QRect quadro = j.grupoFichas->geometry();
+    for (const DescricaoFicha& d : registroFichas()) {
+        SCOPED_TRACE(std::string(d.nome));
+        for (const DescricaoFicha& outra : registroFichas()) ficha(outra.tipo)->setChecked(false);
+        QCheckBox* caixaDaFicha = ficha(d.tipo);
         ASSERT_NE(caixaDaFicha, nullptr);
-        EXPECT_EQ(j.caixaDaFicha(tipo), caixaDaFicha);
         caixaDaFicha->setChecked(true);
-
-        const ParametrosExportacao p = j.parametros();
-        for (const auto& outro : casos) {
-            EXPECT_EQ(p.escolhida(outro.second), outro.second == tipo) << outro.first;
-        }
+        EXPECT_EQ(j.parametros().Fichas, std::set<TipoFicha>{d.tipo});
+        if (!d.emTodas) continue;
+        EXPECT_TRUE(quadro.contains(caixaDaFicha->geometry()));
+        EXPECT_LT(caixaDaFicha->geometry().bottom(), j.botaoGerar->geometry().top());
     }
 }
 
@@ -450,7 +450,7 @@ TEST_F(JanelaTest, EscolherETodasAoReceberOFocoPeloMouse) {
 
     QTest::mouseClick(j.opcaoEscolher, Qt::LeftButton);
     EXPECT_TRUE(j.opcaoEscolher->isChecked());
-    EXPECT_EQ(seteDeTodas(), todas(false));
+    EXPECT_EQ(caixasDeTodas(), todas(false));
     EXPECT_TRUE(ficha(TipoFicha::Vacinacao)->isChecked());
 
     // The boxes can be changed one by one afterwards.
@@ -460,13 +460,13 @@ TEST_F(JanelaTest, EscolherETodasAoReceberOFocoPeloMouse) {
 
     QTest::mouseClick(j.opcaoTodas, Qt::LeftButton);
     EXPECT_TRUE(j.opcaoTodas->isChecked());
-    EXPECT_EQ(seteDeTodas(), todas(true));
+    EXPECT_EQ(caixasDeTodas(), todas(true));
 
     // Back to "Todas" while it is already selected: the seven are ticked again.
     QTest::mouseClick(ficha(TipoFicha::AtividadeColetiva), Qt::LeftButton);
     EXPECT_FALSE(ficha(TipoFicha::AtividadeColetiva)->isChecked());
     QTest::mouseClick(j.opcaoTodas, Qt::LeftButton);
-    EXPECT_EQ(seteDeTodas(), todas(true));
+    EXPECT_EQ(caixasDeTodas(), todas(true));
 
     ficha(TipoFicha::Vacinacao)->setChecked(false);
     QTest::mouseClick(j.opcaoTodas, Qt::LeftButton);
@@ -480,24 +480,24 @@ TEST_F(JanelaTest, EscolherETodasAoReceberOFocoPeloTeclado) {
     j.uuid->setFocus(Qt::OtherFocusReason);
     QTest::keyClick(j.uuid, Qt::Key_Tab);
     ASSERT_EQ(QApplication::focusWidget(), j.opcaoTodas);
-    EXPECT_EQ(seteDeTodas(), todas(true));
+    EXPECT_EQ(caixasDeTodas(), todas(true));
 
     // The arrow moves the focus, and the choice, to "Escolher".
     QTest::keyClick(j.opcaoTodas, Qt::Key_Right);
     ASSERT_EQ(QApplication::focusWidget(), j.opcaoEscolher);
     EXPECT_TRUE(j.opcaoEscolher->isChecked());
-    EXPECT_EQ(seteDeTodas(), todas(false));
+    EXPECT_EQ(caixasDeTodas(), todas(false));
 
     // Leaving and coming back from behind with the keyboard clears them again.
     ficha(TipoFicha::CadastroIndividual)->setChecked(true);
     QTest::keyClick(j.opcaoEscolher, Qt::Key_Tab);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
     ASSERT_EQ(QApplication::focusWidget(), j.opcaoEscolher);
-    EXPECT_EQ(seteDeTodas(), todas(false));
+    EXPECT_EQ(caixasDeTodas(), todas(false));
 
     QTest::keyClick(j.opcaoEscolher, Qt::Key_Left);
     ASSERT_EQ(QApplication::focusWidget(), j.opcaoTodas);
-    EXPECT_EQ(seteDeTodas(), todas(true));
+    EXPECT_EQ(caixasDeTodas(), todas(true));
     EXPECT_FALSE(ficha(TipoFicha::Vacinacao)->isChecked());
 }
 
