@@ -25,7 +25,7 @@ select cns, cbo, ine from profissionais where codigo = :pcodigo
 // and its IBGE code, which may be empty (NULL when no place matches).
 constexpr std::string_view kFamilias = R"(
 select f.codigo, f.abastecimentoagua, f.sedeterreno,
-f.propriterreno, f.destinolixo, f.destinofezes, f.sedeterreno,
+f.propriterreno, f.destinolixo, f.destinofezes,
 f.TipoHabitacao, f.CasaPropria, f.LuzEletrica, f.TratamentoAgua,
 f.numpecas, f.LogradouroFrontal, f.tipodomicilio,
 f.temgato, f.temcachorro, f.tempassaro, f.temoutros, f.quantosanimais,
@@ -33,7 +33,7 @@ ft.uuid, ft.CodigoTransmissaoEsus,
 b.nome as nomebairro, p.nome, p.profissionalresponsavel,
 p.cepresidencia, p.endereco, p.endnum, p.microarea,
 p.dtnascimento, p.cartaosus, profissionais.nome as nomeprofissional,
-PROFISSIONAIS.CNS, PROFISSIONAIS.CBO, PROFISSIONAIS.ine,
+PROFISSIONAIS.CNS, PROFISSIONAIS.CBO, PROFISSIONAIS.INE,
 (select count(*) from pessoas m where m.codtitular = f.codigo) as moradores,
 (select count(m.codigo) from pessoas m where m.codtitular = f.codigo) as membros,
 (select first 1 'S' || coalesce(l.codibge, '') from cep c
@@ -118,9 +118,62 @@ std::string tipoLogradouro(const std::string& endereco) {
     return "081";
 }
 
-std::string verdade(bool valor) {
-    return valor ? "true" : "false";
-}
+// A household as the main query gives it; the registrations' common part reads its code and
+// register too.
+struct Familia {
+    std::string codigo;
+    // The animals marked "Sim".
+    bool gato{}, cachorro{}, passaro{}, outros{};
+    std::int64_t quantosAnimais{}, pecas{}, moradores{}, membros{}, microArea{};
+    // The housing answers as stored.
+    std::string abastecimentoAgua, sedeTerreno, propriTerreno, destinoLixo, destinoFezes,
+        tipoHabitacao, casaPropria, luzEletrica, logradouroFrontal, tipoDomicilio, tratamentoAgua;
+    std::string bairro, cep, endereco, numero, nome, cartaoSus;
+    std::optional<DataHora> nascimento;
+    // The IBGE code of the postcode's place, which may be empty; none when no place matches.
+    std::optional<std::string> municipioDoCep;
+    std::string cns, cbo, ine, responsavel, nomeProfissional;
+
+    static Familia daLinha(const Linha& r) {
+        std::optional<std::string> municipio;
+        if (!r.nulo("municipiocepresidencia"))
+            municipio = r.texto("municipiocepresidencia").substr(1);
+        return {r.texto("codigo"),
+                r.texto("temgato") == "Sim",
+                r.texto("temcachorro") == "Sim",
+                r.texto("tempassaro") == "Sim",
+                r.texto("temoutros") == "Sim",
+                r.inteiro("quantosanimais"),
+                r.inteiro("numpecas"),
+                r.inteiro("moradores"),
+                r.inteiro("membros"),
+                r.inteiro("microarea"),
+                r.texto("abastecimentoagua"),
+                r.texto("sedeterreno"),
+                r.texto("propriterreno"),
+                r.texto("destinolixo"),
+                r.texto("destinofezes"),
+                r.texto("TipoHabitacao"),
+                r.texto("CasaPropria"),
+                r.texto("LuzEletrica"),
+                r.texto("LogradouroFrontal"),
+                r.texto("tipodomicilio"),
+                r.texto("TratamentoAgua"),
+                r.texto("nomebairro"),
+                r.texto("cepresidencia"),
+                r.texto("endereco"),
+                r.texto("endnum"),
+                r.texto("nome"),
+                r.texto("cartaosus"),
+                r.dataHora("dtnascimento"),
+                std::move(municipio),
+                r.texto("CNS"),
+                r.texto("CBO"),
+                r.texto("INE"),
+                r.texto("profissionalresponsavel"),
+                r.texto("nomeprofissional")};
+    }
+};
 
 class FichaCadastroDomiciliar : public FichaDeCadastro {
   public:
@@ -128,43 +181,43 @@ class FichaCadastroDomiciliar : public FichaDeCadastro {
         : FichaDeCadastro(ex, TipoFicha::CadastroDomiciliar, kFamilias),
           profissionalGenerico(ex.transacao, kProfissionalGenerico) {}
 
-    // The team code of ineDadoSerializado: the household professional's, else the generic
-    // one's, else none.
+    // The household, read before its envelope; the team code of ineDadoSerializado: the
+    // household professional's, else the generic one's, else none.
     void preparaRegistro(const Linha& r) override {
         FichaDeCadastro::preparaRegistro(r);
-        const std::string ine = r.texto("ine");
-        if (!apara(ine).empty()) {
-            ineDado = ine;
+        familia = Familia::daLinha(r);
+        if (!apara(familia.ine).empty()) {
+            ineDado = familia.ine;
         } else if (!apara(generico.ine).empty()) {
             ineDado = generico.ine;
-            execucao.log("Utilizado ine genérico para o profissional: " +
-                         r.texto("profissionalresponsavel"));
+            execucao.log("Utilizado ine genérico para o profissional: " + familia.responsavel);
         } else {
             ineDado.reset();
-            execucao.erroCadastro(mensagemSemIne(r.texto("nomeprofissional")));
+            execucao.erroCadastro(mensagemSemIne(familia.nomeProfissional));
         }
     }
 
     ValoresEnvelope envelope(const Linha& r) const override { return envelopeDoCadastro(r); }
 
-    bool corpo(const Linha& r, const ValoresEnvelope& valores, RegistroBuffer& b) override {
-        for (const auto& [coluna, codigo] :
-             {std::pair{"temgato", "128"}, std::pair{"temcachorro", "129"},
-              std::pair{"tempassaro", "130"}, std::pair{"temoutros", "132"}})
-            if (r.texto(coluna) == "Sim") b.adicionaNumero("animaisNoDomicilio", codigo);
-        escreveCondicaoMoradia(r, b);
-        escreveEndereco(r, b);
-        escreveFamilia(r, b);
+    bool corpo(const Linha&, const ValoresEnvelope& valores, RegistroBuffer& b) override {
+        const Familia& f = familia;
+        for (const auto& [tem, codigo] : {std::pair{f.gato, "128"}, std::pair{f.cachorro, "129"},
+                                          std::pair{f.passaro, "130"}, std::pair{f.outros, "132"}})
+            if (tem) b.adicionaNumero("animaisNoDomicilio", codigo);
+        escreveCondicaoMoradia(f, b);
+        escreveEndereco(f, b);
+        escreveFamilia(f, b);
         b.adicionaElemento("fichaAtualizada", verdade(transmissao.fichaAtualizada()));
-        const bool temAnimais = r.inteiro("quantosanimais") >= 1;
-        if (temAnimais) b.adicionaElemento("quantosAnimaisNoDomicilio", r.texto("quantosanimais"));
+        const bool temAnimais = f.quantosAnimais >= 1;
+        if (temAnimais)
+            b.adicionaElemento("quantosAnimaisNoDomicilio", std::to_string(f.quantosAnimais));
         b.adicionaElemento("stAnimaisNoDomicilio", verdade(temAnimais));
         b.adiciona("<statusTermoRecusa>false</statusTermoRecusa>");
         b.adiciona("<tpCdsOrigem>3</tpCdsOrigem>");
         b.adicionaElemento("uuid", transmissao.uuid);
         b.adicionaElemento("uuidFichaOriginadora", transmissao.uuidAnterior);
         b.adicionaNumero("tipoDeImovel", "1");
-        escreveHeader(r, valores, b);
+        escreveHeader(f, valores, b);
         return true;
     }
 
@@ -179,109 +232,95 @@ class FichaCadastroDomiciliar : public FichaDeCadastro {
 
     // The element of a coded answer; outside the table, its code for "other" or, where it has
     // none, no line and a message naming the household.
-    void escreveCodigo(const Linha& r, const TabelaCodigos& t, std::string_view coluna,
-                       RegistroBuffer& b) {
-        if (const auto codigo = codigoDe(t.codigos, r.texto(coluna))) {
+    void escreveCodigo(const TabelaCodigos& t, std::string_view valor, RegistroBuffer& b) {
+        if (const auto codigo = codigoDe(t.codigos, valor)) {
             b.adicionaNumero(t.elemento, *codigo);
         } else if (!t.outro.empty()) {
             b.adicionaNumero(t.elemento, t.outro);
         } else {
             execucao.log(std::string(kAvisoHabitacao) + std::string(t.aviso) +
-                         " da pessoa: " + r.texto("codigo"));
+                         " da pessoa: " + familia.codigo);
         }
     }
 
-    void escreveCondicaoMoradia(const Linha& r, RegistroBuffer& b) {
-        const std::string codigo = r.texto("codigo");
+    void escreveCondicaoMoradia(const Familia& f, RegistroBuffer& b) {
         b.adiciona("<condicaoMoradia>");
-        escreveCodigo(r, {"abastecimentoAgua", kAbastecimentoAgua, "121", {}}, "abastecimentoagua",
-                      b);
-        if (r.texto("sedeterreno") == "Rural")
-            escreveCodigo(r, {"areaProducaoRural", kAreaProducaoRural, {}, {}}, "propriterreno", b);
-        escreveCodigo(r, {"destinoLixo", kDestinoLixo, "96", {}}, "destinolixo", b);
-        escreveCodigo(r,
-                      {"formaEscoamentoBanheiro", kEscoamentoBanheiro, {}, " (Destino das Fezes)"},
-                      "destinofezes", b);
-        escreveCodigo(r, {"localizacao", kLocalizacao, {}, " (Urbano ou Rural)"}, "sedeterreno", b);
-        escreveCodigo(r,
-                      {"materialPredominanteParedesExtDomicilio",
+        escreveCodigo({"abastecimentoAgua", kAbastecimentoAgua, "121", {}}, f.abastecimentoAgua, b);
+        if (f.sedeTerreno == "Rural")
+            escreveCodigo({"areaProducaoRural", kAreaProducaoRural, {}, {}}, f.propriTerreno, b);
+        escreveCodigo({"destinoLixo", kDestinoLixo, "96", {}}, f.destinoLixo, b);
+        escreveCodigo({"formaEscoamentoBanheiro", kEscoamentoBanheiro, {}, " (Destino das Fezes)"},
+                      f.destinoFezes, b);
+        escreveCodigo({"localizacao", kLocalizacao, {}, " (Urbano ou Rural)"}, f.sedeTerreno, b);
+        escreveCodigo({"materialPredominanteParedesExtDomicilio",
                        kMaterialParedes,
                        {},
                        " (Tipo de Habitação)"},
-                      "TipoHabitacao", b);
-        if (r.inteiro("numpecas") >= 1)
-            b.adicionaElemento("nuComodos", r.texto("numpecas"));
+                      f.tipoHabitacao, b);
+        if (f.pecas >= 1)
+            b.adicionaElemento("nuComodos", std::to_string(f.pecas));
         else
-            execucao.log("Informe o número de cômodos para o codigo: " + codigo);
-        const std::int64_t quantos = r.inteiro("moradores");
-        b.adicionaElemento("nuMoradores", quantos < 1 ? "1" : std::to_string(quantos));
-        escreveCodigo(r, {"situacaoMoradiaPosseTerra", kPosseTerra, {}, " (Propriedade)"},
-                      "CasaPropria", b);
-        escreveCodigo(r,
-                      {"stDisponibilidadeEnergiaEletrica", kEnergiaEletrica, {}, " (Luz Elétrica)"},
-                      "LuzEletrica", b);
-        escreveCodigo(r, {"tipoAcessoDomicilio", kAcessoDomicilio, "92", {}}, "LogradouroFrontal",
-                      b);
-        escreveCodigo(r, {"tipoDomicilio", kTipoDomicilio, "88", {}}, "tipodomicilio", b);
-        escreveCodigo(r, {"aguaConsumoDomicilio", kAguaConsumo, {}, " (Tratamento de Água)"},
-                      "TratamentoAgua", b);
+            execucao.log("Informe o número de cômodos para o codigo: " + f.codigo);
+        b.adicionaElemento("nuMoradores", f.moradores < 1 ? "1" : std::to_string(f.moradores));
+        escreveCodigo({"situacaoMoradiaPosseTerra", kPosseTerra, {}, " (Propriedade)"},
+                      f.casaPropria, b);
+        escreveCodigo({"stDisponibilidadeEnergiaEletrica", kEnergiaEletrica, {}, " (Luz Elétrica)"},
+                      f.luzEletrica, b);
+        escreveCodigo({"tipoAcessoDomicilio", kAcessoDomicilio, "92", {}}, f.logradouroFrontal, b);
+        escreveCodigo({"tipoDomicilio", kTipoDomicilio, "88", {}}, f.tipoDomicilio, b);
+        escreveCodigo({"aguaConsumoDomicilio", kAguaConsumo, {}, " (Tratamento de Água)"},
+                      f.tratamentoAgua, b);
         b.adiciona("</condicaoMoradia>");
     }
 
-    void escreveEndereco(const Linha& r, RegistroBuffer& b) {
-        const std::string cep = r.texto("cepresidencia");
-        const std::string endnum = r.texto("endnum");
+    void escreveEndereco(const Familia& f, RegistroBuffer& b) {
         b.adiciona("<enderecoLocalPermanencia>");
-        b.adicionaElemento("bairro", r.texto("nomebairro"));
-        b.adicionaElemento("cep", cep);
-        if (!cep.empty()) {
-            if (!r.nulo("municipiocepresidencia"))
-                b.adicionaElemento("codigoIbgeMunicipio",
-                                   r.texto("municipiocepresidencia").substr(1));
+        b.adicionaElemento("bairro", f.bairro);
+        b.adicionaElemento("cep", f.cep);
+        if (!f.cep.empty()) {
+            if (f.municipioDoCep)
+                b.adicionaElemento("codigoIbgeMunicipio", *f.municipioDoCep);
             else
-                execucao.erroELog("CEP de residencia não encontrado para a pessoa " +
-                                  r.texto("nome"));
+                execucao.erroELog("CEP de residencia não encontrado para a pessoa " + f.nome);
         }
-        b.adicionaElemento("nomeLogradouro", r.texto("endereco"));
-        if (!endnum.empty())
-            b.adicionaElemento("numero", endnum);
+        b.adicionaElemento("nomeLogradouro", f.endereco);
+        if (!f.numero.empty())
+            b.adicionaElemento("numero", f.numero);
         else
             execucao.log("Favor complementar o cadastro da pessoa (Número do Endereço): " +
-                         r.texto("codigo"));
+                         f.codigo);
         b.adiciona("<numeroDneUf>22</numeroDneUf>");
-        b.adicionaElemento("tipoLogradouroNumeroDne", tipoLogradouro(r.texto("endereco")));
-        b.adicionaElemento("stSemNumero", verdade(endnum.empty()));
-        b.adicionaElemento("microArea", ZeroEsquerdaInt(r.inteiro("microarea"), 2));
+        b.adicionaElemento("tipoLogradouroNumeroDne", tipoLogradouro(f.endereco));
+        b.adicionaElemento("stSemNumero", verdade(f.numero.empty()));
+        b.adicionaElemento("microArea", ZeroEsquerdaInt(f.microArea, 2));
         b.adiciona("<stForaArea>false</stForaArea>");
         b.adiciona("</enderecoLocalPermanencia>");
     }
 
-    void escreveFamilia(const Linha& r, RegistroBuffer& b) {
-        const std::string codigo = r.texto("codigo");
+    void escreveFamilia(const Familia& f, RegistroBuffer& b) {
         b.adiciona("<familias>");
-        b.adicionaNumero("dataNascimentoResponsavel", DataParaLong(r.dataHora("dtnascimento")));
-        b.adicionaElemento("numeroCnsResponsavel", r.texto("cartaosus"));
-        const std::int64_t quantos = r.inteiro("membros");
-        if (quantos == 0)
-            execucao.erroELog("Família de codigo " + codigo + " está com 0 integrantes!");
-        b.adicionaNumero("numeroMembrosFamilia", std::to_string(quantos));
-        b.adicionaElemento("numeroProntuario", codigo);
+        b.adicionaNumero("dataNascimentoResponsavel", DataParaLong(f.nascimento));
+        b.adicionaElemento("numeroCnsResponsavel", f.cartaoSus);
+        if (f.membros == 0)
+            execucao.erroELog("Família de codigo " + f.codigo + " está com 0 integrantes!");
+        b.adicionaNumero("numeroMembrosFamilia", std::to_string(f.membros));
+        b.adicionaElemento("numeroProntuario", f.codigo);
         b.adiciona("<stMudanca>false</stMudanca>");
         b.adiciona("</familias>");
     }
 
     // The household's professional, the generic one standing in for a missing CNS or CBO.
-    void escreveHeader(const Linha& r, ValoresEnvelope v, RegistroBuffer& b) {
+    void escreveHeader(const Familia& f, ValoresEnvelope v, RegistroBuffer& b) {
         ProfissionalHeader& p = v.profissional;
-        p.CNS = r.texto("CNS");
-        if (p.CNS.empty()) p.CNS = generico.cns;
-        p.CBO = r.texto("CBO");
-        if (p.CBO.empty()) p.CBO = generico.cbo;
-        p.ine = r.texto("ine");
+        p.CNS = f.cns.empty() ? generico.cns : f.cns;
+        p.CBO = f.cbo.empty() ? generico.cbo : f.cbo;
+        p.ine = f.ine;
         escreveHeaderTransport(b, v);
     }
 
     Consulta profissionalGenerico;
+    // Of the record being written, read by preparaRegistro.
+    Familia familia;
 };
 
 // The transport element's opening and closing lines are the envelope's; the body writes its

@@ -4,6 +4,7 @@
 #include <span>
 #include <stdexcept>
 #include <string_view>
+#include <utility>
 
 #include "comum/texto.hpp"
 #include "fichas/profissional_generico.hpp"
@@ -32,7 +33,7 @@ p.nomemae, p.nomepai, p.cartaosus, t.cartaosus as cartaosustitular,
 pa.codigoesus as codigopaisesus, p.raca, p.sexo, e.codigo as codigoetnia,
 p.FrequentaEscola, d.descricao as nomedeficiencia, p.profissionalresponsavel,
 d.codigoesus as codigoesusdeficiencia, PROFISSIONAIS.CNS, PROFISSIONAIS.CBO,
-PROFISSIONAIS.ine, profissionais.nome as nomeprofissional,
+PROFISSIONAIS.INE, profissionais.nome as nomeprofissional,
 (select first 1 'S' || coalesce(l.codibge, '') from cep c
   inner join localidade l on l.codigo = c.codlocalidade
   where c.codcep = p.cepmunicnasc) as municipiocepnascimento,
@@ -53,83 +54,128 @@ left outer join PessoasCondSaude s on s.codigo = p.codigo
 where p.datadesativado is null and pt.transmitiresus = :ptransmitir
 )";
 
-constexpr std::string_view kMascaraDataVazia = "  /  /    ";
+// The health conditions of the registration, each mark "Sim" in any case or not.
+struct CondicoesDeSaude {
+    bool gestante{}, fumante{}, usaAlcool{}, usaDrogas{}, hipertenso{}, diabetes{}, avc{},
+        infarto{}, doencaCardiaca{}, cardiacaInsuficiencia{}, cardiacaOutra{}, cardiacaNaoSabe{},
+        problemasRins{}, renalInsuficiencia{}, renalOutra{}, renalNaoSabe{}, doencaPulmao{},
+        pulmaoAsma{}, pulmaoDpoc{}, pulmaoOutra{}, pulmaoNaoSabe{}, hanseniase{}, tuberculose{},
+        cancer{}, internacao12Meses{}, problemaMental{}, acamado{}, domiciliado{},
+        praticasComplementares{}, plantasMedicinais{};
+    std::string maternidade, pesoSituacao, causaInternacao, plantasUsadas, outras[3];
 
-// The IBGE code of the place a look-up of the main query found ("S" and the code), none when
-// it found none.
-std::optional<std::string> municipioAchado(const Linha& r, std::string_view coluna) {
-    if (r.nulo(coluna)) return std::nullopt;
-    return r.texto(coluna).substr(1);
-}
+    static CondicoesDeSaude daLinha(const Linha& r);
+};
+using Cond = CondicoesDeSaude;
 
-// The clinic's screens store "Sim" in any case; an empty mark is never one.
-bool sim(const Linha& l, std::string_view coluna) {
-    return maiusculas(l.texto(coluna)) == "SIM";
-}
+constexpr std::pair<std::string_view, bool Cond::*> kMarcas[] = {
+    {"Gestante", &Cond::gestante},
+    {"Fumante", &Cond::fumante},
+    {"UsaAlcool", &Cond::usaAlcool},
+    {"UsaDrogas", &Cond::usaDrogas},
+    {"Hipertenso", &Cond::hipertenso},
+    {"Diabetes", &Cond::diabetes},
+    {"AVC", &Cond::avc},
+    {"Infarto", &Cond::infarto},
+    {"DoencaCardiaca", &Cond::doencaCardiaca},
+    {"CardiacaInsuficiencia", &Cond::cardiacaInsuficiencia},
+    {"CardiacaOutra", &Cond::cardiacaOutra},
+    {"CardiacaNaoSabe", &Cond::cardiacaNaoSabe},
+    {"ProblemasRins", &Cond::problemasRins},
+    {"RenalInsuficiencia", &Cond::renalInsuficiencia},
+    {"RenalOutra", &Cond::renalOutra},
+    {"RenalNaoSabe", &Cond::renalNaoSabe},
+    {"DoencaPulmao", &Cond::doencaPulmao},
+    {"PulmaoAsma", &Cond::pulmaoAsma},
+    {"PulmaoDpoc", &Cond::pulmaoDpoc},
+    {"PulmaoOutra", &Cond::pulmaoOutra},
+    {"PulmaoNaoSabe", &Cond::pulmaoNaoSabe},
+    {"Hanseniase", &Cond::hanseniase},
+    {"Tuberculose", &Cond::tuberculose},
+    {"Cancer", &Cond::cancer},
+    {"Internacao12Meses", &Cond::internacao12Meses},
+    {"ProblemaMental", &Cond::problemaMental},
+    {"Acamado", &Cond::acamado},
+    {"Domiciliado", &Cond::domiciliado},
+    {"PraticasComplementares", &Cond::praticasComplementares},
+    {"PlantasMedicinais", &Cond::plantasMedicinais}};
 
-std::string verdade(bool valor) {
-    return valor ? "true" : "false";
+CondicoesDeSaude CondicoesDeSaude::daLinha(const Linha& r) {
+    Cond c{.maternidade = r.texto("MaternidadeReferencia"),
+           .pesoSituacao = r.texto("PesoSituacao"),
+           .causaInternacao = r.texto("Internacao12MesesDesc"),
+           .plantasUsadas = r.texto("PlantasMedicinaisDesc"),
+           .outras = {r.texto("condicoesSaude1"), r.texto("condicoesSaude2"),
+                      r.texto("condicoesSaude3")}};
+    // The clinic's screens store "Sim" in any case; an empty mark is never one.
+    for (const auto& [coluna, marca] : kMarcas) c.*marca = maiusculas(r.texto(coluna)) == "SIM";
+    return c;
 }
 
 // A disease and its kinds: the kinds count only when the disease itself is marked.
 struct Doenca {
-    std::string_view coluna;
+    bool Cond::*marca;
     std::string_view elemento;
     struct Tipo {
-        std::string_view coluna;
+        bool Cond::*marca;
         std::string_view codigo;
     };
     Tipo tipos[4];
 };
 
 constexpr Doenca kDoencas[] = {
-    {"DoencaCardiaca",
+    {&Cond::doencaCardiaca,
      "doencaCardiaca",
-     {{"CardiacaInsuficiencia", "24"}, {"CardiacaOutra", "25"}, {"CardiacaNaoSabe", "26"}}},
-    {"DoencaPulmao",
+     {{&Cond::cardiacaInsuficiencia, "24"},
+      {&Cond::cardiacaOutra, "25"},
+      {&Cond::cardiacaNaoSabe, "26"}}},
+    {&Cond::doencaPulmao,
      "doencaRespiratoria",
-     {{"PulmaoAsma", "30"}, {"PulmaoDpoc", "31"}, {"PulmaoOutra", "32"}, {"PulmaoNaoSabe", "33"}}},
-    {"ProblemasRins",
+     {{&Cond::pulmaoAsma, "30"},
+      {&Cond::pulmaoDpoc, "31"},
+      {&Cond::pulmaoOutra, "32"},
+      {&Cond::pulmaoNaoSabe, "33"}}},
+    {&Cond::problemasRins,
      "doencaRins",
-     {{"RenalInsuficiencia", "27"}, {"RenalOutra", "28"}, {"RenalNaoSabe", "29"}}},
+     {{&Cond::renalInsuficiencia, "27"}, {&Cond::renalOutra, "28"}, {&Cond::renalNaoSabe, "29"}}},
 };
 
 struct Status {
     std::string_view elemento;
-    std::string_view coluna;
+    bool Cond::*marca;
 };
 
 // The status lines before and after statusEhGestante, in the form's order.
 constexpr Status kStatusAntesDaGestacao[] = {
-    {"statusEhDependenteAlcool", "UsaAlcool"},
-    {"statusEhDependenteOutrasDrogas", "UsaDrogas"},
-    {"statusEhFumante", "Fumante"},
+    {"statusEhDependenteAlcool", &Cond::usaAlcool},
+    {"statusEhDependenteOutrasDrogas", &Cond::usaDrogas},
+    {"statusEhFumante", &Cond::fumante},
 };
 constexpr Status kStatusDepoisDaGestacao[] = {
-    {"statusEstaAcamado", "Acamado"},
-    {"statusEstaDomiciliado", "Domiciliado"},
-    {"statusTemDiabetes", "Diabetes"},
-    {"statusTemDoencaRespiratoria", "DoencaPulmao"},
-    {"statusTemHanseniase", "Hanseniase"},
-    {"statusTemHipertensaoArterial", "Hipertenso"},
-    {"statusTemTeveCancer", "Cancer"},
-    {"statusTemTeveDoencasRins", "ProblemasRins"},
-    {"statusTemTuberculose", "Tuberculose"},
-    {"statusTeveAvcDerrame", "AVC"},
-    {"statusTeveDoencaCardiaca", "DoencaCardiaca"},
-    {"statusTeveInfarto", "Infarto"},
-    {"statusTeveInternadoEm12Meses", "Internacao12Meses"},
-    {"statusUsaOutrasPraticasIntegrativasOuComplementares", "PraticasComplementares"},
-    {"statusUsaPlantaMedicinais", "PlantasMedicinais"},
-    {"statusDiagnosticoMental", "ProblemaMental"},
+    {"statusEstaAcamado", &Cond::acamado},
+    {"statusEstaDomiciliado", &Cond::domiciliado},
+    {"statusTemDiabetes", &Cond::diabetes},
+    {"statusTemDoencaRespiratoria", &Cond::doencaPulmao},
+    {"statusTemHanseniase", &Cond::hanseniase},
+    {"statusTemHipertensaoArterial", &Cond::hipertenso},
+    {"statusTemTeveCancer", &Cond::cancer},
+    {"statusTemTeveDoencasRins", &Cond::problemasRins},
+    {"statusTemTuberculose", &Cond::tuberculose},
+    {"statusTeveAvcDerrame", &Cond::avc},
+    {"statusTeveDoencaCardiaca", &Cond::doencaCardiaca},
+    {"statusTeveInfarto", &Cond::infarto},
+    {"statusTeveInternadoEm12Meses", &Cond::internacao12Meses},
+    {"statusUsaOutrasPraticasIntegrativasOuComplementares", &Cond::praticasComplementares},
+    {"statusUsaPlantaMedicinais", &Cond::plantasMedicinais},
+    {"statusDiagnosticoMental", &Cond::problemaMental},
 };
 
-void escreveStatus(const Linha& s, std::span<const Status> lista, RegistroBuffer& b) {
-    for (const Status& st : lista) b.adicionaElemento(st.elemento, verdade(sim(s, st.coluna)));
+void escreveStatus(const Cond& c, std::span<const Status> lista, RegistroBuffer& b) {
+    for (const Status& st : lista) b.adicionaElemento(st.elemento, verdade(c.*st.marca));
 }
 
-std::string situacaoPeso(const Linha& s) {
-    const std::string peso = maiusculas(s.texto("PesoSituacao"));
+std::string situacaoPeso(const Cond& c) {
+    const std::string peso = maiusculas(c.pesoSituacao);
     if (peso == "ABAIXO DO PESO") return "21";
     if (peso == "PESO ADEQUADO") return "22";
     if (peso == "ACIMA DO PESO") return "23";
@@ -142,14 +188,64 @@ std::string racaCor(const std::string& raca) {
     return "6";
 }
 
-std::string sexo(const Linha& r) {
-    const std::string s = maiusculas(r.texto("sexo"));
-    return s == "FEMININO" ? "1" : s == "MASCULINO" ? "0" : "4";
+// The IBGE code of the place a look-up of the main query found ("S" and the code, which may
+// be empty), none when it found none.
+std::optional<std::string> municipioAchado(const Linha& r, std::string_view coluna) {
+    if (r.nulo(coluna)) return std::nullopt;
+    return r.texto(coluna).substr(1);
 }
 
-bool feminino(const Linha& r) {
-    return maiusculas(r.texto("sexo")) == "FEMININO";
-}
+// A citizen as the main query gives it; the registrations' common part reads its code and
+// register too.
+struct Pessoa {
+    std::string codigo, nome, cartaoSus, cartaoSusTitular, nacionalidade, mae, pai, fone, paisEsus,
+        raca, sexo, etnia, deficiencia, cns, cbo, ine, responsavel, nomeProfissional;
+    bool temCepNascimento{}, frequentaEscola{};
+    // The place of the birth postcode, and the one of the birthplace's name and state where
+    // there is no postcode and both are given; none when none matches.
+    std::optional<std::string> municipioDoCep, municipioDaNaturalidade;
+    // None for no date, or the screen's empty mask.
+    std::optional<DataHora> nascimento;
+    std::int64_t microArea{};
+    // None when the citizen has no row of health conditions.
+    std::optional<CondicoesDeSaude> condicoes;
+
+    static Pessoa daLinha(const Linha& r) {
+        Pessoa p{r.texto("codigo"),
+                 r.texto("nome"),
+                 r.texto("cartaosus"),
+                 r.texto("cartaosustitular"),
+                 r.texto("nacionalidade"),
+                 r.texto("nomemae"),
+                 r.texto("nomepai"),
+                 r.texto("fone"),
+                 r.texto("codigopaisesus"),
+                 r.texto("raca"),
+                 r.texto("sexo"),
+                 r.texto("codigoetnia"),
+                 r.texto("codigoesusdeficiencia"),
+                 r.texto("CNS"),
+                 r.texto("CBO"),
+                 r.texto("INE"),
+                 r.texto("profissionalresponsavel"),
+                 r.texto("nomeprofissional"),
+                 !r.texto("cepmunicnasc").empty(),
+                 r.texto("FrequentaEscola") == "S",
+                 municipioAchado(r, "municipiocepnascimento"),
+                 std::nullopt,
+                 std::nullopt,
+                 r.inteiro("microarea"),
+                 std::nullopt};
+        if (!r.texto("naturalidade").empty() && !r.texto("ufnaturalidade").empty())
+            p.municipioDaNaturalidade = municipioAchado(r, "municipionascimento");
+        if (const std::string data = r.texto("dtnascimento"); !data.empty() && data != kMascara)
+            p.nascimento = r.dataHora("dtnascimento");
+        if (!r.nulo("codigocondicoes")) p.condicoes = CondicoesDeSaude::daLinha(r);
+        return p;
+    }
+
+    static constexpr std::string_view kMascara = "  /  /    ";
+};
 
 class FichaCadastroIndividual : public FichaDeCadastro {
   public:
@@ -157,40 +253,41 @@ class FichaCadastroIndividual : public FichaDeCadastro {
         : FichaDeCadastro(ex, TipoFicha::CadastroIndividual, kPessoas),
           profissionalGenerico(ex.transacao, kProfissionalGenerico) {}
 
-    // The team code of ineDadoSerializado: the responsible professional's, else the generic
-    // one's, else none.
+    // The citizen, read before its envelope; the team code of ineDadoSerializado: the
+    // responsible professional's, else the generic one's, else none.
     void preparaRegistro(const Linha& r) override {
         FichaDeCadastro::preparaRegistro(r);
-        const std::string ine = r.texto("ine");
-        if (!apara(ine).empty()) {
-            ineDado = ine;
+        pessoa = Pessoa::daLinha(r);
+        if (!apara(pessoa.ine).empty()) {
+            ineDado = pessoa.ine;
         } else if (!apara(generico.ine).empty()) {
             ineDado = generico.ine;
             execucao.log("Utilizado Ine genérico do Cód. Profiss. Genérico para a pessoa: " +
-                         r.texto("codigo"));
+                         pessoa.codigo);
         } else {
             ineDado.reset();
-            execucao.erroELog(mensagemSemIne(r.texto("nomeprofissional")));
+            execucao.erroELog(mensagemSemIne(pessoa.nomeProfissional));
         }
     }
 
     ValoresEnvelope envelope(const Linha& r) const override { return envelopeDoCadastro(r); }
 
-    bool corpo(const Linha& r, const ValoresEnvelope& valores, RegistroBuffer& b) override {
-        escreveCondicoesDeSaude(r, b);
+    bool corpo(const Linha&, const ValoresEnvelope& valores, RegistroBuffer& b) override {
+        const Pessoa& p = pessoa;
+        if (p.condicoes) escreveCondicoesDeSaude(p, *p.condicoes, b);
         b.adiciona("<emSituacaoDeRua>");
         b.adiciona("<statusSituacaoRua>false</statusSituacaoRua>");
         b.adiciona("</emSituacaoDeRua>");
         b.adicionaElemento("fichaAtualizada", verdade(transmissao.fichaAtualizada()));
-        escreveIdentificacao(r, b);
-        escreveInformacoesSocioDemograficas(r, b);
+        escreveIdentificacao(p, b);
+        escreveInformacoesSocioDemograficas(p, b);
         b.adiciona(
             "<statusTermoRecusaCadastroIndividualAtencaoBasica>false</"
             "statusTermoRecusaCadastroIndividualAtencaoBasica>");
         b.adiciona("<tpCdsOrigem>3</tpCdsOrigem>");
         b.adicionaElemento("uuid", transmissao.uuid);
         b.adicionaElemento("uuidFichaOriginadora", transmissao.uuidAnterior);
-        escreveHeader(r, valores, b);
+        escreveHeader(p, valores, b);
         return true;
     }
 
@@ -209,123 +306,113 @@ class FichaCadastroIndividual : public FichaDeCadastro {
         return g;
     }
 
-    // The conditions' columns come on the citizen's row.
-    static void escreveCondicoesDeSaude(const Linha& r, RegistroBuffer& b) {
-        if (r.nulo("codigocondicoes")) return;
-        const Linha& s = r;
+    static void escreveCondicoesDeSaude(const Pessoa& p, const Cond& c, RegistroBuffer& b) {
         b.adiciona("<condicoesDeSaude>");
-        if (sim(s, "Internacao12Meses"))
-            b.adicionaElemento("descricaoCausaInternacaoEm12Meses",
-                               s.texto("Internacao12MesesDesc"));
-        b.adicionaElemento("descricaoOutraCondicao1", s.texto("condicoesSaude1"));
-        b.adicionaElemento("descricaoOutraCondicao2", s.texto("condicoesSaude2"));
-        b.adicionaElemento("descricaoOutraCondicao3", s.texto("condicoesSaude3"));
-        if (const std::string plantas = s.texto("PlantasMedicinaisDesc"); !plantas.empty())
-            b.adicionaElemento("descricaoPlantasMedicinaisUsadas", plantas);
+        if (c.internacao12Meses)
+            b.adicionaElemento("descricaoCausaInternacaoEm12Meses", c.causaInternacao);
+        b.adicionaElemento("descricaoOutraCondicao1", c.outras[0]);
+        b.adicionaElemento("descricaoOutraCondicao2", c.outras[1]);
+        b.adicionaElemento("descricaoOutraCondicao3", c.outras[2]);
+        if (!c.plantasUsadas.empty())
+            b.adicionaElemento("descricaoPlantasMedicinaisUsadas", c.plantasUsadas);
         for (const Doenca& d : kDoencas) {
-            if (!sim(s, d.coluna)) continue;
+            if (!(c.*d.marca)) continue;
             for (const Doenca::Tipo& t : d.tipos)
-                if (!t.coluna.empty() && sim(s, t.coluna)) b.adicionaNumero(d.elemento, t.codigo);
+                if (t.marca && c.*t.marca) b.adicionaNumero(d.elemento, t.codigo);
         }
-        if (sim(s, "Gestante"))
-            b.adicionaElemento("maternidadeDeReferencia", s.texto("MaternidadeReferencia"));
-        b.adicionaNumero("situacaoPeso", situacaoPeso(s));
-        escreveStatus(s, kStatusAntesDaGestacao, b);
-        if (feminino(r) && sim(s, "Gestante"))
-            b.adiciona("<statusEhGestante>true</statusEhGestante>");
-        escreveStatus(s, kStatusDepoisDaGestacao, b);
+        if (c.gestante) b.adicionaElemento("maternidadeDeReferencia", c.maternidade);
+        b.adicionaNumero("situacaoPeso", situacaoPeso(c));
+        escreveStatus(c, kStatusAntesDaGestacao, b);
+        if (feminino(p) && c.gestante) b.adiciona("<statusEhGestante>true</statusEhGestante>");
+        escreveStatus(c, kStatusDepoisDaGestacao, b);
         b.adiciona("</condicoesDeSaude>");
     }
 
-    void escreveIdentificacao(const Linha& r, RegistroBuffer& b) {
-        const std::string nome = r.texto("nome");
-        const std::string cartaosus = r.texto("cartaosus");
-        const std::string titular = r.texto("cartaosustitular");
-        const bool outroResponsavel = !titular.empty() && titular != cartaosus;
-        const std::string nacionalidade = r.texto("nacionalidade");
-        const bool brasileiro = nacionalidade == "010" || nacionalidade.empty();
+    static bool feminino(const Pessoa& p) { return maiusculas(p.sexo) == "FEMININO"; }
+
+    static std::string sexo(const Pessoa& p) {
+        const std::string s = maiusculas(p.sexo);
+        return s == "FEMININO" ? "1" : s == "MASCULINO" ? "0" : "4";
+    }
+
+    void escreveIdentificacao(const Pessoa& p, RegistroBuffer& b) {
+        const bool outroResponsavel =
+            !p.cartaoSusTitular.empty() && p.cartaoSusTitular != p.cartaoSus;
+        const bool brasileiro = p.nacionalidade == "010" || p.nacionalidade.empty();
 
         b.adiciona("<identificacaoUsuarioCidadao>");
-        b.adicionaElemento("nomeSocial", nome);
-        if (const auto ibge = municipioDeNascimento(r))
+        b.adicionaElemento("nomeSocial", p.nome);
+        if (const auto ibge = municipioDeNascimento(p))
             b.adicionaElemento("codigoIbgeMunicipioNascimento", *ibge);
-        b.adicionaNumero("dataNascimentoCidadao", dataDeNascimento(r));
+        b.adicionaNumero("dataNascimentoCidadao", dataDeNascimento(p));
         b.adicionaNumero("nacionalidadeCidadao", brasileiro ? "1" : "3");
-        b.adicionaElemento("nomeCidadao", nome);
-        b.adicionaElemento("nomeMaeCidadao", r.texto("nomemae"));
-        b.adicionaElemento("cnsCidadao", cartaosus);
-        if (outroResponsavel) b.adicionaElemento("cnsResponsavelFamiliar", titular);
+        b.adicionaElemento("nomeCidadao", p.nome);
+        b.adicionaElemento("nomeMaeCidadao", p.mae);
+        b.adicionaElemento("cnsCidadao", p.cartaoSus);
+        if (outroResponsavel) b.adicionaElemento("cnsResponsavelFamiliar", p.cartaoSusTitular);
         // A mobile number has ten or eleven digits; longer texts are cut to eleven.
-        if (const std::string fone = SoNumeros(r.texto("fone")).substr(0, 11);
+        if (const std::string fone = SoNumeros(p.fone).substr(0, 11);
             fone.size() == 10 || fone.size() == 11)
             b.adicionaElemento("telefoneCelular", fone);
-        b.adicionaNumero("paisNascimento", brasileiro ? "31" : r.texto("codigopaisesus"));
-        const std::string raca = r.texto("raca");
-        b.adicionaNumero("racaCorCidadao", racaCor(raca));
-        b.adicionaNumero("sexoCidadao", sexo(r));
+        b.adicionaNumero("paisNascimento", brasileiro ? "31" : p.paisEsus);
+        b.adicionaNumero("racaCorCidadao", racaCor(p.raca));
+        b.adicionaNumero("sexoCidadao", sexo(p));
         b.adicionaElemento("statusEhResponsavel", verdade(!outroResponsavel));
-        if (raca == "05") b.adicionaNumero("etnia", r.texto("codigoetnia"));
-        if (const std::string pai = r.texto("nomepai");
-            !pai.empty() && maiusculas(pai) != "DESCONHECIDO")
-            b.adicionaElemento("nomePaiCidadao", pai);
+        if (p.raca == "05") b.adicionaNumero("etnia", p.etnia);
+        if (!p.pai.empty() && maiusculas(p.pai) != "DESCONHECIDO")
+            b.adicionaElemento("nomePaiCidadao", p.pai);
         else
             b.adiciona("<desconheceNomePai>true</desconheceNomePai>");
-        b.adicionaElemento("microArea", ZeroEsquerdaInt(r.inteiro("microarea"), 2));
+        b.adicionaElemento("microArea", ZeroEsquerdaInt(p.microArea, 2));
         b.adiciona("<stForaArea>false</stForaArea>");
         b.adiciona("</identificacaoUsuarioCidadao>");
     }
 
     // By the birth postcode when there is one, else by the birthplace's name and state.
-    std::optional<std::string> municipioDeNascimento(const Linha& r) {
-        if (const std::string cep = r.texto("cepmunicnasc"); !cep.empty()) {
-            if (auto ibge = municipioAchado(r, "municipiocepnascimento")) return ibge;
-            execucao.erroELog("CEP de nascimento não encontrado para a pessoa " + r.texto("nome"));
-            return std::nullopt;
-        }
-        if (r.texto("naturalidade").empty() || r.texto("ufnaturalidade").empty())
-            return std::nullopt;
-        return municipioAchado(r, "municipionascimento");
+    std::optional<std::string> municipioDeNascimento(const Pessoa& p) {
+        if (!p.temCepNascimento) return p.municipioDaNaturalidade;
+        if (!p.municipioDoCep)
+            execucao.erroELog("CEP de nascimento não encontrado para a pessoa " + p.nome);
+        return p.municipioDoCep;
     }
 
     // Empty, after its message, when the citizen has no birth date.
-    std::string dataDeNascimento(const Linha& r) {
-        const std::string texto = r.texto("dtnascimento");
-        if (texto.empty() || texto == kMascaraDataVazia) {
-            execucao.erroELog("Data de nascimento não encontrada para a pessoa " + r.texto("nome"));
-            return {};
-        }
-        return DataParaLong(r.dataHora("dtnascimento"));
+    std::string dataDeNascimento(const Pessoa& p) {
+        if (!p.nascimento)
+            execucao.erroELog("Data de nascimento não encontrada para a pessoa " + p.nome);
+        return DataParaLong(p.nascimento);
     }
 
-    void escreveInformacoesSocioDemograficas(const Linha& r, RegistroBuffer& b) {
-        const std::string deficiencia = r.texto("codigoesusdeficiencia");
+    void escreveInformacoesSocioDemograficas(const Pessoa& p, RegistroBuffer& b) {
         b.adiciona("<informacoesSocioDemograficas>");
-        if (!deficiencia.empty()) b.adicionaNumero("deficienciasCidadao", deficiencia);
-        b.adicionaElemento("statusFrequentaEscola", verdade(r.texto("FrequentaEscola") == "S"));
-        b.adicionaElemento("statusTemAlgumaDeficiencia", verdade(!deficiencia.empty()));
+        if (!p.deficiencia.empty()) b.adicionaNumero("deficienciasCidadao", p.deficiencia);
+        b.adicionaElemento("statusFrequentaEscola", verdade(p.frequentaEscola));
+        b.adicionaElemento("statusTemAlgumaDeficiencia", verdade(!p.deficiencia.empty()));
         b.adiciona("</informacoesSocioDemograficas>");
     }
 
     // The responsible professional, the generic one standing in for what is missing.
-    void escreveHeader(const Linha& r, ValoresEnvelope v, RegistroBuffer& b) {
+    void escreveHeader(const Pessoa& pessoa, ValoresEnvelope v, RegistroBuffer& b) {
         ProfissionalHeader& p = v.profissional;
-        const std::string responsavel = r.texto("profissionalresponsavel");
-        p.CNS = r.texto("CNS");
+        p.CNS = pessoa.cns;
         if (p.CNS.empty()) {
             p.CNS = generico.cns;
-            execucao.log("Utilizado CNS genérico para a pessoa: " + r.texto("codigo"));
+            execucao.log("Utilizado CNS genérico para a pessoa: " + pessoa.codigo);
         }
-        p.CBO = r.texto("CBO");
+        p.CBO = pessoa.cbo;
         if (p.CBO.empty()) {
             p.CBO = generico.cbo;
-            execucao.log("Utilizado CBO genérico para o profissional: " + responsavel);
+            execucao.log("Utilizado CBO genérico para o profissional: " + pessoa.responsavel);
         }
-        p.ine = r.texto("ine");
-        if (!temIne(p)) execucao.log("Utilizado Informe o INE o profissional: " + responsavel);
+        p.ine = pessoa.ine;
+        if (!temIne(p))
+            execucao.log("Utilizado Informe o INE o profissional: " + pessoa.responsavel);
         escreveHeaderTransport(b, v);
     }
 
     Consulta profissionalGenerico;
+    // Of the record being written, read by preparaRegistro.
+    Pessoa pessoa;
 };
 
 // The transport element's opening and closing lines are the envelope's; the body writes its

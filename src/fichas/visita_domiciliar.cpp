@@ -79,6 +79,36 @@ ConsultaPorRegistro consultaMotivos(Execucao& ex) {
     return q;
 }
 
+// A visit as the main query gives it; the professional and the record's number and unit are
+// the envelope's, read by the driver.
+struct Visita {
+    ChaveRegistro chave;
+    // None gives the morning.
+    std::optional<DataHora> hora;
+    std::string prontuario;
+    std::string cartaoSus;
+    std::optional<DataHora> nascimento;
+    std::string sexo;
+    std::string desfecho;
+    std::string microArea;
+};
+
+Visita leVisita(const Linha& r) {
+    return {.chave = kChaveDoEpisodio.daLinha(r),
+            .hora = r.dataHora("HORA"),
+            .prontuario = r.texto("CODPESSOA"),
+            .cartaoSus = r.texto("CARTAOSUS"),
+            .nascimento = r.dataHora("DTNASCIMENTO"),
+            .sexo = sexoDoCidadao(r),
+            .desfecho = r.texto("DESFECHOVISITA"),
+            .microArea = r.texto("MICROAREA")};
+}
+
+// A row of the reasons' look-up: the reason's code.
+std::string leMotivo(const Linha& r) {
+    return r.texto("CODMOTIVO");
+}
+
 class FichaVisitaDomiciliar : public Ficha {
   public:
     explicit FichaVisitaDomiciliar(Execucao& ex)
@@ -92,23 +122,21 @@ class FichaVisitaDomiciliar : public Ficha {
 
     const Linha* proximoRegistro() override { return visitas.proxima(); }
 
-    bool corpo(const Linha& v, const ValoresEnvelope&, RegistroBuffer& b) override {
-        const std::string desfecho = v.texto("DESFECHOVISITA");
-        const auto hora = v.dataHora("HORA");
+    bool corpo(const Linha& r, const ValoresEnvelope&, RegistroBuffer& b) override {
+        const Visita v = leVisita(r);
         b.adiciona("<visitasDomiciliares>");
-        b.adicionaNumero("turno", hora ? std::to_string(turnoDaHora(hora->hora)) : "1");
-        b.adicionaElemento("numProntuario", v.texto("CODPESSOA"));
-        if (const std::string cns = v.texto("CARTAOSUS"); comprimento(cns) == 15)
-            b.adicionaElemento("cnsCidadao", cns);
-        b.adicionaNumero("dtNascimento", DataParaLong(v.dataHora("DTNASCIMENTO")));
-        b.adicionaNumero("sexo", sexoDoCidadao(v));
+        b.adicionaNumero("turno", v.hora ? std::to_string(turnoDaHora(v.hora->hora)) : "1");
+        b.adicionaElemento("numProntuario", v.prontuario);
+        if (comprimento(v.cartaoSus) == 15) b.adicionaElemento("cnsCidadao", v.cartaoSus);
+        b.adicionaNumero("dtNascimento", DataParaLong(v.nascimento));
+        b.adicionaNumero("sexo", v.sexo);
         b.adiciona(
             "<statusVisitaCompartilhadaOutroProfissional>false"
             "</statusVisitaCompartilhadaOutroProfissional>");
         // A visit not made (outcome 2 or 3) has no reasons; one without an outcome has.
-        if (desfecho != "2" && desfecho != "3") escreveMotivos(v, b);
-        b.adicionaNumero("desfecho", apara(desfecho).empty() ? "1" : desfecho);
-        b.adicionaElemento("microArea", ZeroEsquerda(v.texto("MICROAREA"), 2));
+        if (v.desfecho != "2" && v.desfecho != "3") escreveMotivos(v.chave, b);
+        b.adicionaNumero("desfecho", apara(v.desfecho).empty() ? "1" : v.desfecho);
+        b.adicionaElemento("microArea", ZeroEsquerda(v.microArea, 2));
         b.adiciona("<stForaArea>false</stForaArea>");
         b.adicionaNumero("tipoDeImovel", "1");
         b.adiciona("</visitasDomiciliares>");
@@ -116,11 +144,11 @@ class FichaVisitaDomiciliar : public Ficha {
     }
 
   private:
-    void escreveMotivos(const Linha& v, RegistroBuffer& b) {
-        const std::vector<Linha>& linhas = motivos.de(kChaveDoEpisodio.daLinha(v));
+    void escreveMotivos(const ChaveRegistro& chave, RegistroBuffer& b) {
+        const std::vector<Linha>& linhas = motivos.de(chave);
         if (linhas.empty()) b.adicionaNumero("motivosVisita", kMotivoOutros);
         for (const Linha& m : linhas)
-            if (const std::string codigo = m.texto("CODMOTIVO"); codigo != kMotivoSemCodigo)
+            if (const std::string codigo = leMotivo(m); codigo != kMotivoSemCodigo)
                 b.adicionaNumero("motivosVisita", codigo);
     }
 

@@ -46,4 +46,9 @@ std::int64_t arredonda(double valor);
 // programming error (std::invalid_argument).
 std::string formataNumero(double valor, std::string_view padrao);
 
+// A yes-or-no element's value.
+inline std::string_view verdade(bool valor) {
+    return valor ? "true" : "false";
+}
+
 }  // namespace cds

@@ -113,7 +113,12 @@ TEST_F(CadastroDomiciliarTest, RespostasCodificadas) {
         // A responsible person without birth date: no empty number.
         {"pessoas", "dtnascimento = NULL", {{"dataNascimentoResponsavel", {}}}},
         {"pessoas", "codtitular = NULL", {{"nuMoradores", "1"}, {"numeroMembrosFamilia", "0"}}},
+        // A postcode whose place has no IBGE code is found all the same: an empty code.
+        {"pessoas", "cepresidencia = '88000002'", {{"codigoIbgeMunicipio", ""}}},
     };
+    c.banco.executa(
+        "INSERT INTO localidade (codigo, nome, uf, codibge) VALUES (2, 'X', 'SC', NULL)");
+    c.banco.executa("INSERT INTO cep (codcep, codlocalidade) VALUES ('88000002', 2)");
     int codigo = 300;
     for (const Caso& caso : casos) {
         teste::insereDomicilio(c.banco, ++codigo);
