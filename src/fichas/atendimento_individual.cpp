@@ -79,14 +79,6 @@ Avaliacao leAvaliacao(const Linha& a) {
             .gravidezPlanejada = a.texto("GRAVIDEZPLAN") == "S"};
 }
 
-std::string leCodigoCiap(const Linha& l) {
-    return l.texto("CODCIAP");
-}
-
-std::string leCodigoCid(const Linha& l) {
-    return l.texto("CODCID");
-}
-
 // An exam asked for or evaluated; codigoSus is empty when it has no SIGTAP code.
 struct Exame {
     std::string codigo, codigoSus;
@@ -176,8 +168,8 @@ class FichaAtendimentoIndividual : public FichaDeAtendimentos {
   public:
     explicit FichaAtendimentoIndividual(Execucao& ex)
         : FichaDeAtendimentos(ex, TipoFicha::AtendimentoIndividual),
-          ciaps(consultaDeEpisodios(ex, "FAACIAPS.CODCIAP", kCiaps, "FAACIAPS.CODCIAP")),
-          cid(consultaDeEpisodios(ex, "FAACID.CODCID", kCid, "FAACID.CODCID")),
+          ciaps(consultaDeEpisodios(ex, "FAACIAPS.CODCIAP AS CODIGO", kCiaps, "FAACIAPS.CODCIAP")),
+          cid(consultaDeEpisodios(ex, "FAACID.CODCID AS CODIGO", kCid, "FAACID.CODCID")),
           exames(consultaDeEpisodios(ex, kColunasExames, kExames, "fp.CODIGO")) {}
 
     std::optional<std::size_t> abreRegistros() override {
@@ -213,8 +205,8 @@ class FichaAtendimentoIndividual : public FichaDeAtendimentos {
     }
 
   private:
-    LeituraPorEpisodio<std::string, leCodigoCiap> ciaps;
-    LeituraPorEpisodio<std::string, leCodigoCid> cid;
+    LeituraPorEpisodio<std::string, leCodigo> ciaps;
+    LeituraPorEpisodio<std::string, leCodigo> cid;
     LeituraPorEpisodio<Exame, leExame> exames;
 };
 

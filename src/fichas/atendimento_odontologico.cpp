@@ -93,14 +93,6 @@ AtendimentoOdontologico leAtendimento(const Linha& a) {
             a.texto("GESTANTE") == "S", a.texto("PCD") == "S"};
 }
 
-std::string leCodigoFornecimento(const Linha& l) {
-    return l.texto("CODFORNEC");
-}
-
-std::string leCodigoVigilancia(const Linha& l) {
-    return l.texto("CODVIGBUCAL");
-}
-
 // A procedure with its SIGTAP code, its primary-care code when comCodigoAB, and its quantity.
 struct ProcedimentoOdontologico {
     std::string codigo;
@@ -141,9 +133,9 @@ class FichaAtendimentoOdontologico : public FichaDeEpisodios {
     explicit FichaAtendimentoOdontologico(Execucao& ex)
         : FichaDeEpisodios(ex),
           atendimentos(consultaAtendimentos(ex)),
-          fornecimentos(consultaDeEpisodios(ex, "FAAFORNECIMENTOS.CODFORNEC", kFornecimentos,
-                                            "FAAFORNECIMENTOS.CODFORNEC")),
-          vigilancias(consultaDeEpisodios(ex, "FAAVIGBUCAL.CODVIGBUCAL", kVigilancias,
+          fornecimentos(consultaDeEpisodios(ex, "FAAFORNECIMENTOS.CODFORNEC AS CODIGO",
+                                            kFornecimentos, "FAAFORNECIMENTOS.CODFORNEC")),
+          vigilancias(consultaDeEpisodios(ex, "FAAVIGBUCAL.CODVIGBUCAL AS CODIGO", kVigilancias,
                                           "FAAVIGBUCAL.CODVIGBUCAL")),
           procedimentos(
               consultaDeEpisodios(ex, kColunasProcedimentos, kProcedimentos, "FP.CODIGO")) {}
@@ -195,8 +187,8 @@ class FichaAtendimentoOdontologico : public FichaDeEpisodios {
 
   private:
     Consulta atendimentos;
-    LeituraPorEpisodio<std::string, leCodigoFornecimento> fornecimentos;
-    LeituraPorEpisodio<std::string, leCodigoVigilancia> vigilancias;
+    LeituraPorEpisodio<std::string, leCodigo> fornecimentos;
+    LeituraPorEpisodio<std::string, leCodigo> vigilancias;
     LeituraPorEpisodio<ProcedimentoOdontologico, leProcedimento> procedimentos;
 };
 

@@ -115,6 +115,10 @@ Episodio leEpisodio(const Linha& a) {
             a.texto("CARTAOSUS"),        a.dataHora("DTNASCIMENTO"), a.texto("SEXO")};
 }
 
+std::string leCodigo(const Linha& l) {
+    return l.texto("CODIGO");
+}
+
 int turnoDaHora(int hora) {
     return hora < 12 ? 1 : hora < 18 ? 2 : 3;
 }

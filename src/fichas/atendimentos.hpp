@@ -89,6 +89,9 @@ ConsultaPorRegistro consultaPorEpisodio(Execucao& execucao, std::string_view col
                                         std::string_view ordemDasLinhas,
                                         std::string_view colunaProfissional = {});
 
+// The one column of a look-up of codes, which selects it AS CODIGO.
+std::string leCodigo(const Linha& linha);
+
 // A look-up's rows of one record, each read into its struct by `le`, the one place its
 // columns are named; the vector is kept from record to record, so its room is reused.
 template <class T, T (*le)(const Linha&)>
