@@ -1,7 +1,10 @@
 // The individual care form: one per medical care episode of the period.
 
 #include <algorithm>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "comum/texto.hpp"
 #include "fichas/atendimentos.hpp"
@@ -44,190 +47,172 @@ AND FAA.ESPECIEATEND='MEDICO' AND FAA.DATA >= :pdatainicial AND FAA.DATA < :pdia
 AND COALESCE(FAA.CARATER,'')<>'8' AND COALESCE(FAA.CARATER,'')<>'7'
 )";
 
-constexpr std::string_view kDoProfissional = R"(
-AND FAA.CODPROFISSIONAL=:pcodprof
-)";
-
 // The rows of each episode in its table's key: the codes for the tables keyed by them alone.
 ConsultaPorRegistro consultaDeEpisodios(Execucao& ex, std::string_view colunas,
                                         std::string_view origem, std::string_view ordem) {
-    const std::string& codProf = ex.parametros.CodProf;
-    std::string episodios(kEpisodiosMedicos);
-    if (!codProf.empty()) episodios += kDoProfissional;
-    ConsultaPorRegistro q = consultaPorEpisodio(ex, colunas, origem, episodios, ordem);
-    if (!codProf.empty()) q.consulta().parametro("pcodprof", codProf);
-    return q;
+    return consultaPorEpisodio(ex, colunas, origem, kEpisodiosMedicos, ordem,
+                               "FAA.CODPROFISSIONAL");
 }
 
-void escreveAvaliacaoNutricional(const Linha& a, RegistroBuffer& b) {
-    const double peso = a.real("PESO");
-    if (peso > 0.5 && peso < 500)
-        b.adicionaElemento("pesoAcompanhamentoNutricional", formataNumero(peso, "0,##"));
+// The main row's columns of the care form alone; NULL reads as empty or 0, which writes
+// nothing, but for DUM, whose absence writes no date.
+struct Avaliacao {
+    std::string carater, aleitamento, idadeGestacional, conduta, gestasPrevias, partos;
+    double peso, altura, perimetroCefalico;
+    std::optional<DataHora> dum;
+    bool vacinaEmDia, ficouEmObservacao, gravidezPlanejada;
+};
+
+Avaliacao leAvaliacao(const Linha& a) {
+    return {.carater = a.texto("CARATER"),
+            .aleitamento = a.texto("ALEITMATERNO"),
+            .idadeGestacional = a.texto("IDADEGEST"),
+            .conduta = a.texto("ESUS_CONDUTA"),
+            .gestasPrevias = a.texto("NUMGESTPREVIAS"),
+            .partos = a.texto("NUMPARTOS"),
+            .peso = a.real("PESO"),
+            .altura = a.real("ALTURA"),
+            .perimetroCefalico = a.real("PC"),
+            .dum = a.dataHora("DUM"),
+            .vacinaEmDia = !apara(a.texto("VACINAEMDIA")).empty(),
+            .ficouEmObservacao = !apara(a.texto("FICOUOBS")).empty(),
+            .gravidezPlanejada = a.texto("GRAVIDEZPLAN") == "S"};
+}
+
+// An exam asked for or evaluated; codigoSus is empty when it has no SIGTAP code.
+struct Exame {
+    std::string codigo, codigoSus;
+    bool solicitado, avaliado, semCodigoSigtap;
+};
+
+Exame leExame(const Linha& e) {
+    return {e.texto("CODPROCEDUNIF"), e.texto("CODPROCESUS"), e.texto("EXAMESOLICITADO") == "S",
+            e.texto("EXAMEAVALIADO") == "S", e.inteiro("SEMCODIGOSIGTAP") == 1};
+}
+
+void escreveAvaliacaoNutricional(const Avaliacao& a, RegistroBuffer& b) {
+    if (a.peso > 0.5 && a.peso < 500)
+        b.adicionaElemento("pesoAcompanhamentoNutricional", formataNumero(a.peso, "0,##"));
     // Height comes in centimetres or, from older triage screens, in metres.
-    const double altura = a.real("ALTURA");
-    if (altura >= 20 && altura <= 250)
-        b.adicionaElemento("alturaAcompanhamentoNutricional", formataNumero(altura, "00000"));
-    else if (altura > 0.2 && altura < 2.5)
-        b.adicionaElemento("alturaAcompanhamentoNutricional", formataNumero(altura * 100, "00000"));
+    if (a.altura >= 20 && a.altura <= 250)
+        b.adicionaElemento("alturaAcompanhamentoNutricional", formataNumero(a.altura, "00000"));
+    else if (a.altura > 0.2 && a.altura < 2.5)
+        b.adicionaElemento("alturaAcompanhamentoNutricional",
+                           formataNumero(a.altura * 100, "00000"));
 }
 
-void escreveGestacao(const Linha& a, RegistroBuffer& b) {
-    b.adicionaNumero("aleitamentoMaterno", a.texto("ALEITMATERNO"));
-    b.adicionaNumero("dumDaGestante", DataParaLong(a.dataHora("DUM")));
-    b.adicionaNumero("idadeGestacional", a.texto("IDADEGEST"));
+void escreveGestacao(const Avaliacao& a, RegistroBuffer& b) {
+    b.adicionaNumero("aleitamentoMaterno", a.aleitamento);
+    b.adicionaNumero("dumDaGestante", DataParaLong(a.dum));
+    b.adicionaNumero("idadeGestacional", a.idadeGestacional);
 }
 
-void escreveDesfecho(const Linha& a, RegistroBuffer& b) {
-    if (!apara(a.texto("VACINAEMDIA")).empty()) b.adiciona("<vacinaEmDia>true</vacinaEmDia>");
-    b.adiciona(apara(a.texto("FICOUOBS")).empty() ? "<ficouEmObservacao>false</ficouEmObservacao>"
-                                                  : "<ficouEmObservacao>true</ficouEmObservacao>");
-    const std::string conduta = a.texto("ESUS_CONDUTA");
-    if (apara(conduta).empty())
-        b.adiciona("<condutas>9</condutas>");
-    else
-        b.adicionaElemento("condutas", conduta);
-    if (a.texto("gestante") == "S")
-        b.adiciona(a.texto("gravidezplan") == "S"
-                       ? "<stGravidezPlanejada>true</stGravidezPlanejada>"
-                       : "<stGravidezPlanejada>false</stGravidezPlanejada>");
-    b.adicionaNumero("nuGestasPrevias", a.texto("NUMGESTPREVIAS"));
-    b.adicionaNumero("nuPartos", a.texto("NUMPARTOS"));
-    const double pc = a.real("pc");
-    if (pc >= 10 && pc <= 200) b.adicionaElemento("perimetroCefalico", formataNumero(pc, "000000"));
+void escreveDesfecho(const Avaliacao& a, bool gestante, RegistroBuffer& b) {
+    if (a.vacinaEmDia) b.adiciona("<vacinaEmDia>true</vacinaEmDia>");
+    b.adicionaElemento("ficouEmObservacao", verdade(a.ficouEmObservacao));
+    b.adicionaElemento("condutas", apara(a.conduta).empty() ? "9" : a.conduta);
+    if (gestante) b.adicionaElemento("stGravidezPlanejada", verdade(a.gravidezPlanejada));
+    b.adicionaNumero("nuGestasPrevias", a.gestasPrevias);
+    b.adicionaNumero("nuPartos", a.partos);
+    if (a.perimetroCefalico >= 10 && a.perimetroCefalico <= 200)
+        b.adicionaElemento("perimetroCefalico", formataNumero(a.perimetroCefalico, "000000"));
+}
+
+// The "ABP" code kept last wins; the first two other codes follow; further ones are dropped.
+void escreveCiaps(const std::vector<std::string>& codigos, RegistroBuffer& b) {
+    std::string_view ciap, outro1, outro2;
+    int outros = 0;
+    for (const std::string& codigo : codigos) {
+        if (codigo.starts_with("ABP")) {
+            ciap = codigo;
+        } else {
+            ++outros;
+            if (outros == 1) outro1 = codigo;
+            if (outros == 2) outro2 = codigo;
+        }
+    }
+    if (!ciap.empty()) b.adicionaElemento("ciaps", ciap);
+    if (!outro1.empty()) b.adicionaElemento("outroCiap1", outro1);
+    if (!outro2.empty()) b.adicionaElemento("outroCiap2", outro2);
+}
+
+// The first CID code counts, without its dots.
+void escreveCid(const std::vector<std::string>& codigos, RegistroBuffer& b) {
+    if (codigos.empty()) return;
+    std::string codigo = codigos.front();
+    std::erase(codigo, '.');
+    b.adicionaElemento("cid10", apara(codigo));
+}
+
+void escreveExamesSigtap(const std::vector<Exame>& exames, RegistroBuffer& b) {
+    for (const Exame& e : exames)
+        if (!e.codigoSus.empty() && e.solicitado)
+            b.adicionaElemento("examesSolicitados", e.codigoSus);
+    for (const Exame& e : exames)
+        if (!e.codigoSus.empty() && e.avaliado) b.adicionaElemento("examesAvaliados", e.codigoSus);
+}
+
+// The layout allows one exam code per outrosSia block; the block repeats.
+void escreveOutrosExames(const std::vector<Exame>& exames, RegistroBuffer& b) {
+    for (const Exame& e : exames) {
+        if (!e.semCodigoSigtap) continue;
+        b.adiciona("<outrosSia>");
+        b.adicionaElemento("codigoExame", e.codigo);
+        if (e.solicitado) b.adiciona("<solicitadoAvaliado>S</solicitadoAvaliado>");
+        if (e.avaliado) b.adiciona("<solicitadoAvaliado>A</solicitadoAvaliado>");
+        b.adiciona("</outrosSia>");
+    }
 }
 
 class FichaAtendimentoIndividual : public FichaDeAtendimentos {
   public:
     explicit FichaAtendimentoIndividual(Execucao& ex)
         : FichaDeAtendimentos(ex, TipoFicha::AtendimentoIndividual),
-          ciaps(consultaDeEpisodios(ex, "FAACIAPS.CODCIAP", kCiaps, "FAACIAPS.CODCIAP")),
-          cid(consultaDeEpisodios(ex, "FAACID.CODCID", kCid, "FAACID.CODCID")),
+          ciaps(consultaDeEpisodios(ex, "FAACIAPS.CODCIAP AS CODIGO", kCiaps, "FAACIAPS.CODCIAP")),
+          cid(consultaDeEpisodios(ex, "FAACID.CODCID AS CODIGO", kCid, "FAACID.CODCID")),
           exames(consultaDeEpisodios(ex, kColunasExames, kExames, "fp.CODIGO")) {}
 
     std::optional<std::size_t> abreRegistros() override {
-        for (ConsultaPorRegistro* q : {&ciaps, &cid, &exames}) q->abre();
+        ciaps.abre();
+        cid.abre();
+        exames.abre();
         return FichaDeAtendimentos::abreRegistros();
     }
 
-    bool corpo(const Linha& a, const ValoresEnvelope&, RegistroBuffer& b) override {
-        const ChaveRegistro chave = kChaveDoEpisodio.daLinha(a);
+    bool corpo(const Linha& linha, const ValoresEnvelope&, RegistroBuffer& b) override {
+        const Avaliacao a = leAvaliacao(linha);
+        const Episodio& e = episodio;
         b.adiciona("<atendimentosIndividuais>");
-        b.adicionaNumero("dataNascimento", DataParaLong(a.dataHora("DTNASCIMENTO")));
+        b.adicionaNumero("dataNascimento", DataParaLong(e.nascimento));
         b.adiciona("<localDeAtendimento>1</localDeAtendimento>");
-        b.adiciona("<sexo>" + sexoDoCidadao(a) + "</sexo>");
-        if (const auto hora = a.dataHora("HORA"))
-            b.adiciona("<turno>" + std::to_string(turnoDaHora(hora->hora)) + "</turno>");
-        b.adicionaNumero("tipoAtendimento", a.texto("CARATER"));
+        b.adicionaElemento("sexo", sexoDoCidadao(e.sexo));
+        if (e.hora) b.adicionaElemento("turno", std::to_string(turnoDaHora(e.hora->hora)));
+        b.adicionaNumero("tipoAtendimento", a.carater);
         escreveAvaliacaoNutricional(a, b);
         escreveGestacao(a, b);
         b.adiciona("<atencaoDomiciliarModalidade>1</atencaoDomiciliarModalidade>");
-        escreveProblemaAvaliado(chave, b);
+        b.adiciona("<problemaCondicaoAvaliada>");
+        escreveCiaps(ciaps.de(e.chave), b);
+        escreveCid(cid.de(e.chave), b);
+        b.adiciona("</problemaCondicaoAvaliada>");
         b.adicionaVazia();
-        escreveExamesSigtap(chave, b);
-        escreveOutrosExames(chave, b);
-        escreveDesfecho(a, b);
+        const std::vector<Exame>& doEpisodio = exames.de(e.chave);
+        escreveExamesSigtap(doEpisodio, b);
+        escreveOutrosExames(doEpisodio, b);
+        escreveDesfecho(a, gestante, b);
         b.adiciona("</atendimentosIndividuais>");
         return true;
     }
 
   private:
-    void escreveProblemaAvaliado(const ChaveRegistro& chave, RegistroBuffer& b) {
-        b.adiciona("<problemaCondicaoAvaliada>");
-        escreveCiaps(chave, b);
-        escreveCid(chave, b);
-        b.adiciona("</problemaCondicaoAvaliada>");
-    }
-
-    // The "ABP" code kept last wins; the first two other codes follow; further ones are
-    // dropped.
-    void escreveCiaps(const ChaveRegistro& chave, RegistroBuffer& b) {
-        std::string ciap, outro1, outro2;
-        int outros = 0;
-        for (const Linha& l : ciaps.de(chave)) {
-            std::string codigo = l.texto("CODCIAP");
-            if (codigo.starts_with("ABP")) {
-                ciap = std::move(codigo);
-            } else {
-                ++outros;
-                if (outros == 1) outro1 = std::move(codigo);
-                if (outros == 2) outro2 = std::move(codigo);
-            }
-        }
-        if (!ciap.empty()) b.adicionaElemento("ciaps", ciap);
-        if (!outro1.empty()) b.adicionaElemento("outroCiap1", outro1);
-        if (!outro2.empty()) b.adicionaElemento("outroCiap2", outro2);
-    }
-
-    void escreveCid(const ChaveRegistro& chave, RegistroBuffer& b) {
-        const std::vector<Linha>& linhas = cid.de(chave);
-        if (linhas.empty()) return;
-        std::string codigo = linhas.front().texto("CODCID");
-        std::erase(codigo, '.');
-        b.adicionaElemento("cid10", apara(codigo));
-    }
-
-    void escreveExamesSigtap(const ChaveRegistro& chave, RegistroBuffer& b) {
-        const std::vector<Linha>& linhas = exames.de(chave);
-        for (const Linha& e : linhas)
-            if (const auto c = e.texto("codprocesus");
-                !c.empty() && e.texto("exameSolicitado") == "S")
-                b.adicionaElemento("examesSolicitados", c);
-        for (const Linha& e : linhas)
-            if (const auto c = e.texto("codprocesus");
-                !c.empty() && e.texto("exameAvaliado") == "S")
-                b.adicionaElemento("examesAvaliados", c);
-    }
-
-    // The layout allows one exam code per outrosSia block; the block repeats.
-    void escreveOutrosExames(const ChaveRegistro& chave, RegistroBuffer& b) {
-        for (const Linha& e : exames.de(chave)) {
-            if (e.inteiro("semcodigosigtap") != 1) continue;
-            b.adiciona("<outrosSia>");
-            b.adicionaElemento("codigoExame", e.texto("codprocedunif"));
-            if (e.texto("examesolicitado") == "S")
-                b.adiciona("<solicitadoAvaliado>S</solicitadoAvaliado>");
-            if (e.texto("exameavaliado") == "S")
-                b.adiciona("<solicitadoAvaliado>A</solicitadoAvaliado>");
-            b.adiciona("</outrosSia>");
-        }
-    }
-
-    ConsultaPorRegistro ciaps;
-    ConsultaPorRegistro cid;
-    ConsultaPorRegistro exames;
+    LeituraPorEpisodio<std::string, leCodigo> ciaps;
+    LeituraPorEpisodio<std::string, leCodigo> cid;
+    LeituraPorEpisodio<Exame, leExame> exames;
 };
 
-using enum LinhaEnvelope;
-constexpr LinhaEnvelope kCabecalho[] = {DeclaracaoXml,
-                                        AberturaRaiz,
-                                        UuidDadoSerializado,
-                                        TipoDadoSerializado,
-                                        CodIbge,
-                                        CnesDadoSerializado,
-                                        NumLote,
-                                        Vazia,
-                                        AberturaTransporte,
-                                        Vazia,
-                                        HeaderTransport,
-                                        Vazia};
-constexpr LinhaEnvelope kRodape[] = {TpCdsOrigem, UuidFicha,     FechamentoTransporte, Vazia,
-                                     Remetente,   Vazia,         Originadora,          Vazia,
-                                     Versao,      FechamentoRaiz};
-constexpr DadosEnvelope kEnvelope{.caminhoNs4 = "fichaatendimentoindividualmaster",
-                                  .elementoTransporte = "fichaAtendimentoIndividualMasterTransport",
-                                  .tipoDado = 4,
-                                  .numLote = 2,
-                                  .cadastro = false,
-                                  .ineDado = RegraIneDado::NaoEscrita,
-                                  .meioTransporte = "-da1cb4c9-0004-0000-0000-",
-                                  .meioInstalacao = "-da1cb4c9-0000-0000-0004-",
-                                  .larguraNumero = 0,
-                                  .fichaComUnidadeSemZeros = true,
-                                  .lotacaoFormPrincipal = true,
-                                  .prefixoArquivo = "FichaAtendimentoIndividual_",
-                                  .larguraNumeroArquivo = 0,
-                                  .cabecalho = kCabecalho,
-                                  .rodape = kRodape};
+constexpr DadosEnvelope kEnvelope = envelopeDoAtendimento(
+    "fichaatendimentoindividualmaster", "fichaAtendimentoIndividualMasterTransport", 4,
+    "FichaAtendimentoIndividual_");
 
 }  // namespace
 

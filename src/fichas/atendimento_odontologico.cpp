@@ -1,6 +1,8 @@
 // The dental care form: one per care episode of the period attended by a dentist.
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "comum/texto.hpp"
 #include "fichas/atendimentos.hpp"
@@ -26,10 +28,6 @@ WHERE COALESCE(PESSOAS.DTNASCIMENTO,'')<>''
 AND FAA.DATA >= :pdatainicial AND FAA.DATA < :pdiaposfinal
 AND COALESCE(FAA.CARATER,'')<>'8' AND COALESCE(FAA.CARATER,'')<>'7'
 and (select u.nome from unidades u where FAA.codunidade=u.codigo) not like '%CRAS%'
-)";
-
-constexpr std::string_view kDoProfissional = R"(
-AND FAA.CODPROFISSIONAL=:pcodprof
 )";
 
 // The per-episode look-ups, each read once for the period: episode numbers repeat across
@@ -71,11 +69,8 @@ AND EXISTS (SELECT 1 FROM PROFISSIONAIS P INNER JOIN CBO ON P.CBO=CBO.CODIGO
 
 Consulta consultaAtendimentos(Execucao& ex) {
     const ParametrosExportacao& p = ex.parametros;
-    std::string sql(kSelecao);
-    if (!p.CodProf.empty()) sql += kDoProfissional;
-    sql += kChaveDoEpisodio.ordem();
-    Consulta q(ex.transacao, sql);
-    if (!p.CodProf.empty()) q.parametro("pcodprof", p.CodProf);
+    Consulta q(ex.transacao, std::string(kSelecao) + doProfissional(p) + kChaveDoEpisodio.ordem());
+    vinculaProfissional(q, p);
     vinculaPeriodo(q, p);
     return q;
 }
@@ -84,47 +79,71 @@ Consulta consultaAtendimentos(Execucao& ex) {
 // query's. An episode's rows in its table's key: the codes for the tables keyed by them alone.
 ConsultaPorRegistro consultaDeEpisodios(Execucao& ex, std::string_view colunas,
                                         std::string_view origem, std::string_view ordem) {
-    const std::string& codProf = ex.parametros.CodProf;
-    std::string episodios(kEpisodios);
-    if (!codProf.empty()) episodios += kDoProfissional;
-    ConsultaPorRegistro q = consultaPorEpisodio(ex, colunas, origem, episodios, ordem);
-    if (!codProf.empty()) q.consulta().parametro("pcodprof", codProf);
-    return q;
+    return consultaPorEpisodio(ex, colunas, origem, kEpisodios, ordem, "FAA.CODPROFISSIONAL");
+}
+
+// The main row's columns beyond the episode's; NULL reads as empty, which writes nothing.
+struct AtendimentoOdontologico {
+    std::string carater, conduta, tipoConsulta;
+    bool gestante, necessidadesEspeciais;
+};
+
+AtendimentoOdontologico leAtendimento(const Linha& a) {
+    return {a.texto("CARATER"), a.texto("ESUS_CONDUTA"), a.texto("TIPOCONSULTAODONTO"),
+            a.texto("GESTANTE") == "S", a.texto("PCD") == "S"};
+}
+
+// A procedure with its SIGTAP code, its primary-care code when comCodigoAB, and its quantity.
+struct ProcedimentoOdontologico {
+    std::string codigo;
+    std::string codigoAB;
+    bool comCodigoAB;
+    std::string quantidade;
+};
+
+ProcedimentoOdontologico leProcedimento(const Linha& p) {
+    return {p.texto("CODPROCEDUNIF"), p.texto("CODPROCESUS"), p.inteiro("COMCODIGOAB") == 1,
+            p.texto("QUANTIDADE")};
 }
 
 // The episode's character is copied when it is one of the four kinds of care the dental form
 // takes from it; any other, an empty one included, goes as 5. Only whole codes count: a
 // character such as "24" is no kind the form knows.
-std::string tipoAtendimento(const std::string& CARATER) {
+std::string_view tipoAtendimento(std::string_view carater) {
     for (std::string_view codigo : {"2", "4", "5", "6"})
-        if (CARATER == codigo) return CARATER;
+        if (carater == codigo) return codigo;
     return "5";
 }
 
-// Without a conduct coded for e-SUS AB the referral is 11, none.
-std::string tiposEncamOdonto(const std::string& ESUS_CONDUTA) {
-    return apara(ESUS_CONDUTA).empty() ? "11" : ESUS_CONDUTA;
+// One block per procedure of the list: those with a primary-care code under it, the others
+// under their SIGTAP code; with its quantity when there is one.
+void escreveProcedimentos(const std::vector<ProcedimentoOdontologico>& procedimentos,
+                          bool comCodigoAB, std::string_view bloco, RegistroBuffer& b) {
+    for (const ProcedimentoOdontologico& p : procedimentos) {
+        if (p.comCodigoAB != comCodigoAB) continue;
+        b.adiciona("<" + std::string(bloco) + ">");
+        b.adicionaElemento("coMsProcedimento", comCodigoAB ? p.codigoAB : p.codigo);
+        b.adicionaNumero("quantidade", p.quantidade);
+        b.adiciona("</" + std::string(bloco) + ">");
+    }
 }
 
-// The dental form compares the citizen's sex trimmed, in any case.
-std::string sexoOdontologico(const Linha& a) {
-    return maiusculas(apara(a.texto("SEXO"))) == "MASCULINO" ? "0" : "1";
-}
-
-class FichaAtendimentoOdontologico : public Ficha {
+class FichaAtendimentoOdontologico : public FichaDeEpisodios {
   public:
     explicit FichaAtendimentoOdontologico(Execucao& ex)
-        : Ficha(ex, kColunasDoEpisodio),
+        : FichaDeEpisodios(ex),
           atendimentos(consultaAtendimentos(ex)),
-          fornecimentos(consultaDeEpisodios(ex, "FAAFORNECIMENTOS.CODFORNEC", kFornecimentos,
-                                            "FAAFORNECIMENTOS.CODFORNEC")),
-          vigilancias(consultaDeEpisodios(ex, "FAAVIGBUCAL.CODVIGBUCAL", kVigilancias,
+          fornecimentos(consultaDeEpisodios(ex, "FAAFORNECIMENTOS.CODFORNEC AS CODIGO",
+                                            kFornecimentos, "FAAFORNECIMENTOS.CODFORNEC")),
+          vigilancias(consultaDeEpisodios(ex, "FAAVIGBUCAL.CODVIGBUCAL AS CODIGO", kVigilancias,
                                           "FAAVIGBUCAL.CODVIGBUCAL")),
           procedimentos(
               consultaDeEpisodios(ex, kColunasProcedimentos, kProcedimentos, "FP.CODIGO")) {}
 
     std::optional<std::size_t> abreRegistros() override {
-        for (ConsultaPorRegistro* q : {&fornecimentos, &vigilancias, &procedimentos}) q->abre();
+        fornecimentos.abre();
+        vigilancias.abre();
+        procedimentos.abre();
         atendimentos.percorre();
         return std::nullopt;
     }
@@ -136,58 +155,41 @@ class FichaAtendimentoOdontologico : public Ficha {
         return mensagemSemIne(execucao.parametros.CodProf);
     }
 
-    bool corpo(const Linha& a, const ValoresEnvelope&, RegistroBuffer& b) override {
-        const ChaveRegistro chave = kChaveDoEpisodio.daLinha(a);
+    bool corpo(const Linha& linha, const ValoresEnvelope&, RegistroBuffer& b) override {
+        const AtendimentoOdontologico a = leAtendimento(linha);
+        const Episodio& e = episodio;
         b.adiciona("<atendimentosOdontologicos>");
-        b.adicionaElemento("cnsCidadao", a.texto("CARTAOSUS"));
-        b.adicionaNumero("dtNascimento", DataParaLong(a.dataHora("DTNASCIMENTO")));
+        b.adicionaElemento("cnsCidadao", e.cartaoSus);
+        b.adicionaNumero("dtNascimento", DataParaLong(e.nascimento));
         b.adicionaNumero("localAtendimento", "1");
-        if (a.texto("GESTANTE") == "S") b.adiciona("<gestante>true</gestante>");
-        if (a.texto("PCD") == "S")
+        if (a.gestante) b.adiciona("<gestante>true</gestante>");
+        if (a.necessidadesEspeciais)
             b.adiciona("<necessidadesEspeciais>true</necessidadesEspeciais>");
-        b.adicionaNumero("tipoAtendimento", tipoAtendimento(a.texto("CARATER")));
-        b.adicionaNumero("tiposEncamOdonto", tiposEncamOdonto(a.texto("ESUS_CONDUTA")));
-        for (const Linha& f : fornecimentos.de(chave))
-            b.adicionaNumero("tiposFornecimOdonto", f.texto("CODFORNEC"));
-        for (const Linha& v : vigilancias.de(chave))
-            b.adicionaNumero("tiposVigilanciaSaudeBucal", v.texto("CODVIGBUCAL"));
-        escreveTipoConsulta(a, b);
-        const std::vector<Linha>& linhas = procedimentos.de(chave);
-        escreveProcedimentos(b, "procedimentosRealizados", linhas, true, "CODPROCESUS");
-        escreveProcedimentos(b, "outrosSiaProcedimentos", linhas, false, "CODPROCEDUNIF");
-        if (const auto hora = a.dataHora("HORA"))
-            b.adicionaNumero("turno", std::to_string(turnoDaHora(hora->hora)));
-        b.adicionaNumero("sexo", sexoOdontologico(a));
+        b.adicionaNumero("tipoAtendimento", tipoAtendimento(a.carater));
+        // Without a conduct coded for e-SUS AB the referral is 11, none.
+        b.adicionaNumero("tiposEncamOdonto", apara(a.conduta).empty() ? "11" : a.conduta);
+        for (const std::string& codigo : fornecimentos.de(e.chave))
+            b.adicionaNumero("tiposFornecimOdonto", codigo);
+        for (const std::string& codigo : vigilancias.de(e.chave))
+            b.adicionaNumero("tiposVigilanciaSaudeBucal", codigo);
+        // The kind of consultation goes with every kind of care but 4.
+        if (!apara(a.tipoConsulta).empty() && a.carater != "4")
+            b.adicionaNumero("tiposConsultaOdonto", a.tipoConsulta);
+        const std::vector<ProcedimentoOdontologico>& doEpisodio = procedimentos.de(e.chave);
+        escreveProcedimentos(doEpisodio, true, "procedimentosRealizados", b);
+        escreveProcedimentos(doEpisodio, false, "outrosSiaProcedimentos", b);
+        if (e.hora) b.adicionaNumero("turno", std::to_string(turnoDaHora(e.hora->hora)));
+        // The dental form compares the citizen's sex trimmed.
+        b.adicionaNumero("sexo", sexoDoCidadao(apara(e.sexo)));
         b.adiciona("</atendimentosOdontologicos>");
         return true;
     }
 
   private:
-    // The kind of consultation goes with every kind of care but 4.
-    static void escreveTipoConsulta(const Linha& a, RegistroBuffer& b) {
-        const std::string tipo = a.texto("TIPOCONSULTAODONTO");
-        if (!apara(tipo).empty() && a.texto("CARATER") != "4")
-            b.adicionaNumero("tiposConsultaOdonto", tipo);
-    }
-
-    // One block per procedure row of the list, with its code and, when there is one, its
-    // quantity.
-    static void escreveProcedimentos(RegistroBuffer& b, std::string_view bloco,
-                                     const std::vector<Linha>& linhas, bool comCodigoAB,
-                                     std::string_view colunaCodigo) {
-        for (const Linha& p : linhas) {
-            if ((p.inteiro("COMCODIGOAB") == 1) != comCodigoAB) continue;
-            b.adiciona("<" + std::string(bloco) + ">");
-            b.adicionaElemento("coMsProcedimento", p.texto(colunaCodigo));
-            b.adicionaNumero("quantidade", p.texto("QUANTIDADE"));
-            b.adiciona("</" + std::string(bloco) + ">");
-        }
-    }
-
     Consulta atendimentos;
-    ConsultaPorRegistro fornecimentos;
-    ConsultaPorRegistro vigilancias;
-    ConsultaPorRegistro procedimentos;
+    LeituraPorEpisodio<std::string, leCodigo> fornecimentos;
+    LeituraPorEpisodio<std::string, leCodigo> vigilancias;
+    LeituraPorEpisodio<ProcedimentoOdontologico, leProcedimento> procedimentos;
 };
 
 using enum LinhaEnvelope;

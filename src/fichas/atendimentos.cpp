@@ -34,10 +34,6 @@ WHERE FAA.ESPECIEATEND='MEDICO' AND PESSOAS.DTNASCIMENTO IS NOT NULL
 and (select u.nome from unidades u where FAA.codunidade=u.codigo) not like '%CRAS%'
 )";
 
-constexpr std::string_view kDoProfissional = R"(
-AND FAA.CODPROFISSIONAL=:pcodprof
-)";
-
 constexpr std::string_view kDoPeriodo = R"(
 AND FAA.DATA >= :pdatainicial AND FAA.DATA < :pdiaposfinal
 AND ((FCIAP.CODCIAP IS NOT NULL AND FCIAP.CODCIAP NOT LIKE '%X%')
@@ -48,12 +44,9 @@ AND COALESCE(FAA.CARATER,'')<>'8' AND COALESCE(FAA.CARATER,'')<>'7'
 
 Consulta consultaEpisodios(Execucao& ex) {
     const ParametrosExportacao& p = ex.parametros;
-    std::string sql(kSelecao);
-    if (!p.CodProf.empty()) sql += kDoProfissional;
-    sql += kDoPeriodo;
-    sql += kChaveDoEpisodio.ordem();
-    Consulta q(ex.transacao, sql);
-    if (!p.CodProf.empty()) q.parametro("pcodprof", p.CodProf);
+    Consulta q(ex.transacao, std::string(kSelecao) + doProfissional(p) + std::string(kDoPeriodo) +
+                                 kChaveDoEpisodio.ordem());
+    vinculaProfissional(q, p);
     vinculaPeriodo(q, p);
     return q;
 }
@@ -61,7 +54,7 @@ Consulta consultaEpisodios(Execucao& ex) {
 }  // namespace
 
 FichaDeAtendimentos::FichaDeAtendimentos(Execucao& execucao, TipoFicha tipo)
-    : Ficha(execucao, kColunasDoEpisodio), tipo(tipo), episodios(consultaEpisodios(execucao)) {}
+    : FichaDeEpisodios(execucao), tipo(tipo), episodios(consultaEpisodios(execucao)) {}
 
 FichaDeAtendimentos::~FichaDeAtendimentos() = default;
 
@@ -86,41 +79,68 @@ const Linha* FichaDeAtendimentos::proximoRegistro() {
     return episodio;
 }
 
+void FichaDeAtendimentos::preparaRegistro(const Linha& r) {
+    FichaDeEpisodios::preparaRegistro(r);
+    gestante = r.texto("GESTANTE") == "S";
+}
+
 void FichaDeAtendimentos::termina() {
     if (!lidosDosGuardados) execucao.episodiosGuardados = std::move(guardados);
 }
 
 ConsultaPorRegistro consultaPorEpisodio(Execucao& ex, std::string_view colunas,
                                         std::string_view origem, std::string_view episodios,
-                                        std::string_view ordemDasLinhas) {
+                                        std::string_view ordemDasLinhas,
+                                        std::string_view colunaProfissional) {
     std::string onde(origem);
     onde += episodios;
+    if (!colunaProfissional.empty()) onde += doProfissional(ex.parametros, colunaProfissional);
     ConsultaPorRegistro q(ex.transacao, kChaveDoEpisodio.consulta(colunas, onde, ordemDasLinhas));
+    if (!colunaProfissional.empty()) vinculaProfissional(q.consulta(), ex.parametros);
     vinculaPeriodo(q.consulta(), ex.parametros);
     return q;
+}
+
+std::string doProfissional(const ParametrosExportacao& p, std::string_view coluna) {
+    return p.CodProf.empty() ? std::string() : "\nAND " + std::string(coluna) + "=:pcodprof\n";
+}
+
+void vinculaProfissional(Consulta& q, const ParametrosExportacao& p) {
+    if (!p.CodProf.empty()) q.parametro("pcodprof", p.CodProf);
+}
+
+Episodio leEpisodio(const Linha& a) {
+    return {kChaveDoEpisodio.daLinha(a), a.dataHora("HORA"),         a.texto("CODPESSOA"),
+            a.texto("CARTAOSUS"),        a.dataHora("DTNASCIMENTO"), a.texto("SEXO")};
+}
+
+std::string leCodigo(const Linha& l) {
+    return l.texto("CODIGO");
 }
 
 int turnoDaHora(int hora) {
     return hora < 12 ? 1 : hora < 18 ? 2 : 3;
 }
 
-std::string sexoDoCidadao(const Linha& a) {
-    return maiusculas(a.texto("SEXO")) == "MASCULINO" ? "0" : "1";
+std::string_view sexoDoCidadao(std::string_view sexo) {
+    return maiusculas(sexo) == "MASCULINO" ? "0" : "1";
 }
 
-std::string momentoDoAtendimento(const Linha& a) {
-    std::optional<DataHora> momento = a.dataHora("DATA");
+std::string_view sexoDoCidadao(const Linha& a) {
+    return sexoDoCidadao(a.texto("SEXO"));
+}
+
+std::string momentoDoAtendimento(const Episodio& e) {
+    std::optional<DataHora> momento = e.chave.data;
     if (!momento) throw ErroConversao("O atendimento não tem data");
     // A DATA that carries its own time of day (a TIMESTAMP column) keeps it: the hour column
     // comes after it and is not read.
     const bool dataComHora = momento->hora != 0 || momento->minuto != 0 || momento->segundo != 0;
-    if (!dataComHora) {
-        if (const auto hora = a.dataHora("HORA")) {
-            momento->hora = hora->hora;
-            momento->minuto = hora->minuto;
-            momento->segundo = hora->segundo;
-            return MomentoParaLong(*momento);
-        }
+    if (!dataComHora && e.hora) {
+        momento->hora = e.hora->hora;
+        momento->minuto = e.hora->minuto;
+        momento->segundo = e.hora->segundo;
+        return MomentoParaLong(*momento);
     }
     return DataParaLong(momento);
 }

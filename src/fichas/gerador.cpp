@@ -106,15 +106,19 @@ ValoresEnvelope Ficha::envelope(const Linha& r) const {
     ValoresEnvelope v;
     v.IBGE = execucao.ibge();
     v.Unidade = execucao.parametros.Unidade;
-    v.CODUNIDADE = r.texto("CODUNIDADE");
+    IdentidadeRegistro id = Ficha::identidade(r);
+    v.CODUNIDADE = std::move(id.unidade);
     v.UUID = execucao.parametros.UUID;
-    v.numero = r.texto(colunas.numero);
+    v.numero = std::move(id.numero);
     v.profissional.CNS = r.texto(colunas.cns);
     v.profissional.CBO = r.texto("CBO");
     v.profissional.ine = r.texto("INE");
-    v.profissional.dataAtendimento =
-        colunas.momento ? colunas.momento(r) : DataParaLong(r.dataHora("DATA"));
+    v.profissional.dataAtendimento = momento(r);
     return v;
+}
+
+std::string Ficha::momento(const Linha& r) const {
+    return DataParaLong(r.dataHora("DATA"));
 }
 
 std::optional<std::string> Ficha::avisoSemIne(const Linha& r) const {

@@ -24,8 +24,6 @@ struct IdentidadeRegistro {
 struct ColunasDoRegistro {
     std::string_view numero = "NUMFAA";
     std::string_view cns = "CNS";
-    // headerTransport's dataAtendimento from the row; the default is its DATA.
-    std::string (*momento)(const Linha&) = nullptr;
 };
 
 // The team-code warning every kind gives in one text: "<who> - INE não cadastrado!".
@@ -58,6 +56,8 @@ class Ficha {
     // The run's municipality, unit and identifier text; the row's CODUNIDADE, number, and
     // professional (CNS, CBO, INE) with the moment of the record.
     virtual ValoresEnvelope envelope(const Linha& registro) const;
+    // headerTransport's dataAtendimento for the default envelope: the row's DATA.
+    virtual std::string momento(const Linha& registro) const;
     // The message for a record whose professional has no team code, naming the row's
     // nomeprofissional; none where the kind reports the case in its own way.
     virtual std::optional<std::string> avisoSemIne(const Linha& registro) const;

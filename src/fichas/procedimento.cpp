@@ -1,8 +1,11 @@
 // The procedures form: one per care episode of the period with at least one procedure that
 // e-SUS AB takes, with the episode's procedure totals.
 
+#include <array>
+#include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "comum/texto.hpp"
 #include "fichas/atendimentos.hpp"
@@ -44,10 +47,6 @@ LEFT OUTER JOIN SUSPROCEDUNIF ON (SUSPROCEDUNIF.CODIGO=FAAPROCED.CODPROCEDUNIF)
 WHERE FAA.DATA >= :pdatainicial AND FAA.DATA < :pdiaposfinal
 )";
 
-constexpr std::string_view kDoProfissional = R"(
-AND FAAPROCED.CODPROFISSIONAL=:pcodprof
-)";
-
 // The episodes of the period that are neither 7 nor 8, which hold those of the main query.
 constexpr std::string_view kEpisodios = R"(
 AND COALESCE(FAA.CARATER,'')<>'8' AND COALESCE(FAA.CARATER,'')<>'7'
@@ -60,13 +59,29 @@ Consulta consultaAtendimentos(Execucao& ex) {
 }
 
 ConsultaPorRegistro consultaProcedimentos(Execucao& ex) {
-    const ParametrosExportacao& p = ex.parametros;
-    std::string sql(kProcedimentos);
-    if (!p.CodProf.empty()) sql += kDoProfissional;
-    ConsultaPorRegistro q =
-        consultaPorEpisodio(ex, kColunasProcedimentos, sql, kEpisodios, "FAAPROCED.CODIGO");
-    if (!p.CodProf.empty()) q.consulta().parametro("pcodprof", p.CodProf);
-    return q;
+    return consultaPorEpisodio(ex, kColunasProcedimentos, kProcedimentos, kEpisodios,
+                               "FAAPROCED.CODIGO", "FAAPROCED.CODPROFISSIONAL");
+}
+
+// The main row's columns beyond the episode's: the triage's measurements, 0 when absent.
+struct Medicoes {
+    double peso;
+    double altura;
+    double temperatura;
+};
+
+Medicoes leMedicoes(const Linha& a) {
+    return {a.real("PESO"), a.real("ALTURA"), a.real("TEMPERATURA")};
+}
+
+// A procedure's SIGTAP code and its primary-care code (empty without one).
+struct Procedimento {
+    std::string codigo;
+    std::string codigoAB;
+};
+
+Procedimento leProcedimento(const Linha& p) {
+    return {p.texto("CODPROCEDUNIF"), p.texto("CODPROCESUS")};
 }
 
 // The SIGTAP codes the form lists as they are; all but 0101040024 also count in a total.
@@ -84,61 +99,42 @@ bool procedimentoAB(std::string_view CODPROCESUS) {
     return CODPROCESUS.starts_with("ABPG") || CODPROCESUS == "ABEX004";
 }
 
-// The episode's totals, counted anew for every row.
-struct TotaisProcedimento {
-    int TotalAfericaoPa = 0;
-    int TotalAfericaoTemperatura = 0;
-    int TotalCurativoSimples = 0;
-    int TotalColetaMaterialParaExameLaboratorial = 0;
-    int TotalGlicemiaCapilar = 0;
-    int TotalMedicaoAltura = 0;
-    int TotalMedicaoPeso = 0;
+// The totals the form writes, in its order, each with the procedure code or measurement
+// counted in it; anything else counts nowhere.
+constexpr std::pair<std::string_view, std::string_view> kTotais[] = {
+    {"numTotalAfericaoPa", "0301100039"},
+    {"numTotalAfericaoTemperatura", "TEMPERATURA"},
+    {"numTotalCurativoSimples", "0401010023"},
+    {"numTotalColetaMaterialParaExameLaboratorial", "0201020041"},
+    {"numTotalGlicemiaCapilar", "0214010015"},
+    {"numTotalMedicaoAltura", "ALTURA"},
+    {"numTotalMedicaoPeso", "PESO"},
 };
 
-// Counts one procedure code or measurement name in its total; anything else counts nowhere.
+// The episode's totals, counted anew for every row, in kTotais' order.
+using TotaisProcedimento = std::array<int, std::size(kTotais)>;
+
 void totalizadores(TotaisProcedimento& t, std::string_view tipo) {
     tipo = apara(tipo);
-    if (tipo == "0301100039")
-        ++t.TotalAfericaoPa;
-    else if (tipo == "0214010015")
-        ++t.TotalGlicemiaCapilar;
-    else if (tipo == "TEMPERATURA")
-        ++t.TotalAfericaoTemperatura;
-    else if (tipo == "ALTURA")
-        ++t.TotalMedicaoAltura;
-    else if (tipo == "PESO")
-        ++t.TotalMedicaoPeso;
-    else if (tipo == "0401010023")
-        ++t.TotalCurativoSimples;
-    else if (tipo == "0201020041")
-        ++t.TotalColetaMaterialParaExameLaboratorial;
+    for (std::size_t i = 0; i < t.size(); ++i)
+        if (kTotais[i].second == tipo) ++t[i];
 }
 
 void escreveTotais(const TotaisProcedimento& t, RegistroBuffer& b) {
-    const std::pair<std::string_view, int> totais[] = {
-        {"numTotalAfericaoPa", t.TotalAfericaoPa},
-        {"numTotalAfericaoTemperatura", t.TotalAfericaoTemperatura},
-        {"numTotalCurativoSimples", t.TotalCurativoSimples},
-        {"numTotalColetaMaterialParaExameLaboratorial", t.TotalColetaMaterialParaExameLaboratorial},
-        {"numTotalGlicemiaCapilar", t.TotalGlicemiaCapilar},
-        {"numTotalMedicaoAltura", t.TotalMedicaoAltura},
-        {"numTotalMedicaoPeso", t.TotalMedicaoPeso},
-    };
-    for (const auto& [tag, total] : totais)
-        if (total > 0) b.adicionaElemento(tag, std::to_string(total));
+    for (std::size_t i = 0; i < t.size(); ++i)
+        if (t[i] > 0) b.adicionaElemento(kTotais[i].first, std::to_string(t[i]));
 }
 
 // The card number goes only when it looks like one: fifteen characters once trimmed, no "X".
-void escreveCnsCidadao(const Linha& a, RegistroBuffer& b) {
-    const std::string cns = a.texto("CARTAOSUS");
+void escreveCnsCidadao(const std::string& cns, RegistroBuffer& b) {
     if (apara(cns).size() == 15 && maiusculas(cns).find('X') == std::string::npos)
         b.adicionaElemento("cnsCidadao", cns);
 }
 
-class FichaProcedimento : public Ficha {
+class FichaProcedimento : public FichaDeEpisodios {
   public:
     explicit FichaProcedimento(Execucao& ex)
-        : Ficha(ex, kColunasDoEpisodio),
+        : FichaDeEpisodios(ex),
           atendimentos(consultaAtendimentos(ex)),
           procedimentos(consultaProcedimentos(ex)) {}
 
@@ -151,31 +147,32 @@ class FichaProcedimento : public Ficha {
     const Linha* proximoRegistro() override { return atendimentos.proxima(); }
 
     // False, and so no file, when neither pass finds a procedure to send.
-    bool corpo(const Linha& a, const ValoresEnvelope& valores, RegistroBuffer& b) override {
-        TotaisProcedimento totais;
+    bool corpo(const Linha& linha, const ValoresEnvelope& valores, RegistroBuffer& b) override {
+        const Episodio& e = episodio;
+        const Medicoes medicoes = leMedicoes(linha);
+        TotaisProcedimento totais{};
         b.adiciona("<atendProcedimentos>");
-        b.adicionaElemento("numProntuario", a.texto("CODPESSOA"));
-        escreveCnsCidadao(a, b);
-        b.adicionaNumero("dtNascimento", DataParaLong(a.dataHora("DTNASCIMENTO")));
-        b.adicionaNumero("sexo", sexoDoCidadao(a));
+        b.adicionaElemento("numProntuario", e.codPessoa);
+        escreveCnsCidadao(e.cartaoSus, b);
+        b.adicionaNumero("dtNascimento", DataParaLong(e.nascimento));
+        b.adicionaNumero("sexo", sexoDoCidadao(e.sexo));
         b.adicionaNumero("localAtendimento", "1");
-        if (const auto hora = a.dataHora("HORA"))
-            b.adicionaNumero("turno", std::to_string(turnoDaHora(hora->hora)));
-        contaMedicoes(a, totais);
-        const std::vector<Linha>& linhas = procedimentos.de(kChaveDoEpisodio.daLinha(a));
+        if (e.hora) b.adicionaNumero("turno", std::to_string(turnoDaHora(e.hora->hora)));
+        if (medicoes.peso > 0) totalizadores(totais, "PESO");
+        if (medicoes.altura > 0) totalizadores(totais, "ALTURA");
+        if (medicoes.temperatura > 0) totalizadores(totais, "TEMPERATURA");
+        const std::vector<Procedimento>& linhas = procedimentos.de(e.chave);
         bool escrito = false;
         // Both passes walk the rows in the order the database gave them.
-        for (const Linha& p : linhas) {
-            const std::string codigo = p.texto("CODPROCESUS");
-            if (!procedimentoAB(codigo)) continue;
-            b.adicionaElemento("procedimentos", codigo);
+        for (const Procedimento& p : linhas) {
+            if (!procedimentoAB(p.codigoAB)) continue;
+            b.adicionaElemento("procedimentos", p.codigoAB);
             escrito = true;
         }
-        for (const Linha& p : linhas) {
-            const std::string codigo = p.texto("CODPROCEDUNIF");
-            if (!consolidado(codigo)) continue;
-            b.adicionaElemento("outrosSiaProcedimentos", codigo);
-            totalizadores(totais, codigo);
+        for (const Procedimento& p : linhas) {
+            if (!consolidado(p.codigo)) continue;
+            b.adicionaElemento("outrosSiaProcedimentos", p.codigo);
+            totalizadores(totais, p.codigo);
             escrito = true;
         }
         b.adiciona("</atendProcedimentos>");
@@ -185,13 +182,8 @@ class FichaProcedimento : public Ficha {
     }
 
   private:
-    static void contaMedicoes(const Linha& a, TotaisProcedimento& totais) {
-        for (const char* medicao : {"PESO", "ALTURA", "TEMPERATURA"})
-            if (a.real(medicao) > 0) totalizadores(totais, medicao);
-    }
-
     Consulta atendimentos;
-    ConsultaPorRegistro procedimentos;
+    LeituraPorEpisodio<Procedimento, leProcedimento> procedimentos;
 };
 
 // The body writes uuidFicha and tpCdsOrigem itself, between its lines and its totals.

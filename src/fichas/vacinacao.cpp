@@ -12,19 +12,20 @@ class FichaVacinacao : public FichaDeAtendimentos {
   public:
     explicit FichaVacinacao(Execucao& ex) : FichaDeAtendimentos(ex, TipoFicha::Vacinacao) {}
 
-    bool corpo(const Linha& a, const ValoresEnvelope&, RegistroBuffer& b) override {
-        const std::string momento = momentoDoAtendimento(a);
-        const auto hora = a.dataHora("HORA");
+    // The moment of the care is the envelope's.
+    bool corpo(const Linha&, const ValoresEnvelope& valores, RegistroBuffer& b) override {
+        const Episodio& e = episodio;
+        const std::string& momento = valores.profissional.dataAtendimento;
         b.adiciona("<vacinacoes>");
-        b.adicionaElemento("turno", hora ? std::to_string(turnoDaHora(hora->hora)) : "1");
-        b.adicionaElemento("numProntuario", a.texto("CODPESSOA"));
-        b.adicionaElemento("cnsCidadao", a.texto("CARTAOSUS"));
-        b.adicionaNumero("dtNascimento", DataParaLong(a.dataHora("DTNASCIMENTO")));
-        b.adicionaElemento("sexo", sexoDoCidadao(a));
+        b.adicionaElemento("turno", e.hora ? std::to_string(turnoDaHora(e.hora->hora)) : "1");
+        b.adicionaElemento("numProntuario", e.codPessoa);
+        b.adicionaElemento("cnsCidadao", e.cartaoSus);
+        b.adicionaNumero("dtNascimento", DataParaLong(e.nascimento));
+        b.adicionaElemento("sexo", sexoDoCidadao(e.sexo));
         b.adicionaElemento("localAtendimento", "1");
         b.adicionaElemento("viajante", "false");
         b.adicionaElemento("comunicanteHanseniase", "false");
-        b.adicionaElemento("gestante", a.texto("gestante") == "S" ? "true" : "false");
+        b.adicionaElemento("gestante", verdade(gestante));
         b.adicionaElemento("puerpera", "false");
         b.adiciona("<vacinas>");
         for (const char* tag :
@@ -39,37 +40,8 @@ class FichaVacinacao : public FichaDeAtendimentos {
 };
 
 // The individual care's identifiers and layout.
-using enum LinhaEnvelope;
-constexpr LinhaEnvelope kCabecalho[] = {DeclaracaoXml,
-                                        AberturaRaiz,
-                                        UuidDadoSerializado,
-                                        TipoDadoSerializado,
-                                        CodIbge,
-                                        CnesDadoSerializado,
-                                        NumLote,
-                                        Vazia,
-                                        AberturaTransporte,
-                                        Vazia,
-                                        HeaderTransport,
-                                        Vazia};
-constexpr LinhaEnvelope kRodape[] = {TpCdsOrigem, UuidFicha,     FechamentoTransporte, Vazia,
-                                     Remetente,   Vazia,         Originadora,          Vazia,
-                                     Versao,      FechamentoRaiz};
-constexpr DadosEnvelope kEnvelope{.caminhoNs4 = "fichavacinacaomaster",
-                                  .elementoTransporte = "fichaVacinacaoMasterTransport",
-                                  .tipoDado = 14,
-                                  .numLote = 2,
-                                  .cadastro = false,
-                                  .ineDado = RegraIneDado::NaoEscrita,
-                                  .meioTransporte = "-da1cb4c9-0004-0000-0000-",
-                                  .meioInstalacao = "-da1cb4c9-0000-0000-0004-",
-                                  .larguraNumero = 0,
-                                  .fichaComUnidadeSemZeros = true,
-                                  .lotacaoFormPrincipal = true,
-                                  .prefixoArquivo = "FichaVacinacao_",
-                                  .larguraNumeroArquivo = 0,
-                                  .cabecalho = kCabecalho,
-                                  .rodape = kRodape};
+constexpr DadosEnvelope kEnvelope = envelopeDoAtendimento(
+    "fichavacinacaomaster", "fichaVacinacaoMasterTransport", 14, "FichaVacinacao_");
 
 }  // namespace
 

@@ -3,6 +3,8 @@
 #include <set>
 #include <utility>
 
+#include "comum/erro.hpp"
+#include "fichas/atendimentos.hpp"
 #include "fichas/cenario.hpp"
 #include "source/consulta.hpp"
 #include "source/linhas_guardadas.hpp"
@@ -21,6 +23,32 @@ class AtendimentoIndividualTest : public ::testing::Test {
     void SetUp() override { insereClinica(c.banco); }
     CenarioFichas c;
 };
+
+// The moment of the care from DATA and HORA: the hour joins a date without a time of day, a
+// TIMESTAMP keeps its own, a date alone stands for 10:00:01, and no date is an error.
+TEST(MomentoDoAtendimento, DataEHoraDoEpisodio) {
+    const DataHora dia{2019, 10, 15}, diaComHora{2019, 10, 15, 14, 35, 0}, hora{0, 0, 0, 14, 35, 0},
+        outraHora{0, 0, 0, 8, 0, 0};
+    struct Caso {
+        std::optional<DataHora> data, hora;
+        std::string esperado;
+    };
+    const Caso casos[] = {
+        {dia, hora, "1571150100000"},
+        {dia, std::nullopt, "1571133601000"},
+        {diaComHora, outraHora, "1571150100000"},
+        {diaComHora, std::nullopt, "1571150100000"},
+    };
+    for (const Caso& c : casos) {
+        Episodio e;
+        e.chave.data = c.data;
+        e.hora = c.hora;
+        EXPECT_EQ(momentoDoAtendimento(e), c.esperado) << c.esperado;
+    }
+    Episodio semData;
+    semData.hora = hora;
+    EXPECT_THROW(momentoDoAtendimento(semData), ErroConversao);
+}
 
 // The episode of the hand-written expected files: every optional line present.
 void insereEpisodioCompleto(teste::BancoTeste& banco) {
