@@ -126,10 +126,6 @@ std::string_view sexoDoCidadao(std::string_view sexo) {
     return maiusculas(sexo) == "MASCULINO" ? "0" : "1";
 }
 
-std::string_view sexoDoCidadao(const Linha& a) {
-    return sexoDoCidadao(a.texto("SEXO"));
-}
-
 std::string momentoDoAtendimento(const Episodio& e) {
     std::optional<DataHora> momento = e.chave.data;
     if (!momento) throw ErroConversao("O atendimento não tem data");

@@ -151,13 +151,6 @@ class FichaDeAtendimentos : public FichaDeEpisodios {
 
 // "0" for a citizen whose sex is "MASCULINO" in any case, "1" otherwise.
 std::string_view sexoDoCidadao(std::string_view sexo);
-// The same of a row's SEXO, for a kind that reads its row column by column.
-std::string_view sexoDoCidadao(const Linha& linha);
-
-// The text of a boolean element: "true" or "false".
-inline std::string_view verdade(bool valor) {
-    return valor ? "true" : "false";
-}
 
 // 1 before noon, 2 in the afternoon, 3 from 18:00 on.
 int turnoDaHora(int hora);

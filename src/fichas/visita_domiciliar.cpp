@@ -99,7 +99,7 @@ Visita leVisita(const Linha& r) {
             .prontuario = r.texto("CODPESSOA"),
             .cartaoSus = r.texto("CARTAOSUS"),
             .nascimento = r.dataHora("DTNASCIMENTO"),
-            .sexo = sexoDoCidadao(r),
+            .sexo = std::string(sexoDoCidadao(r.texto("SEXO"))),
             .desfecho = r.texto("DESFECHOVISITA"),
             .microArea = r.texto("MICROAREA")};
 }

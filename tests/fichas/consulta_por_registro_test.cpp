@@ -212,7 +212,7 @@ TEST(ConsultaPorRegistro, ForaDeOrdemEErroDePrograma) {
 // read them a second way.
 TEST(ConsultaPorRegistro, SemArquivoTemporarioFalha) {
     Clinica clinica({{"2345678", 1, "2019-10-14"}}, {{"2345678", 1, "A01"}});
-    ConsultaPorRegistro ciaps = consultaPorEpisodio(clinica.c.execucao(), kCiaps, "", "FAACIAPS");
+    ConsultaPorRegistro ciaps = consultaCiaps(clinica.c.execucao());
     teste::PastaTemporaria pasta;
     const teste::TmpdirEm tmpdir(pasta / "nenhuma");
     try {
