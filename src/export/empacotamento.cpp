@@ -140,10 +140,11 @@ class ArquivoTemporario {
 class ArquivoZip {
   public:
     explicit ArquivoZip(ArquivoTemporario& destino) : destino(destino), zip(archive_write_new()) {
-        // Blocks of 64 KiB to the file, the last one not padded.
+        // Blocks of 16 KiB to the file, the last one not padded: few writes, and the archive
+        // grows on the disk while the run goes on.
         if (zip == nullptr || archive_write_set_format_zip(zip) != ARCHIVE_OK ||
             archive_write_set_format_option(zip, "zip", "compression", "deflate") != ARCHIVE_OK ||
-            archive_write_set_bytes_per_block(zip, 64 * 1024) != ARCHIVE_OK ||
+            archive_write_set_bytes_per_block(zip, 16 * 1024) != ARCHIVE_OK ||
             archive_write_set_bytes_in_last_block(zip, 1) != ARCHIVE_OK ||
             archive_write_open2(zip, this, nullptr, grava, nullptr, nullptr) != ARCHIVE_OK)
             throw falha();
@@ -249,6 +250,7 @@ class Empacotamento::Escritor {
     // more than deflating a file.
     static constexpr std::size_t kFila = 512;
     static constexpr std::size_t kLote = 64;
+    static constexpr std::chrono::milliseconds kEspera{20};
 
     struct Pedido {
         std::string nome;
@@ -262,7 +264,9 @@ class Empacotamento::Escritor {
             for (;;) {
                 {
                     std::unique_lock<std::mutex> trava(mutex);
-                    temPedido.wait(trava, [this] { return fila.size() >= kLote || fim || parar; });
+                    // A batch, or whatever came within a moment: no file waits long.
+                    temPedido.wait_for(trava, kEspera,
+                                       [this] { return fila.size() >= kLote || fim || parar; });
                     if (parar) return;
                     if (fila.empty() && fim) break;
                     lote.swap(fila);
@@ -327,9 +331,7 @@ void Empacotamento::adiciona(const std::string& caminho, std::string texto,
     gravacaoPendente = estado->gravacao;
 }
 
-std::string Empacotamento::conclui(Operador& operador, const Relogio& relogio,
-                                   const Cancelamento* cancelamento) {
-    operador.status("Compactando Arquivo...");
+std::string Empacotamento::conclui(const Relogio& relogio, const Cancelamento* cancelamento) {
     if (!caminhoPendente.empty())
         escritor->adiciona(fs::path(caminhoPendente).filename().string(), std::move(textoPendente),
                            gravacaoPendente);
@@ -344,6 +346,7 @@ std::string Empacotamento::conclui(Operador& operador, const Relogio& relogio,
 std::string zipaXML(const ParametrosExportacao& parametros,
                     const std::vector<std::string>& ListaArquivos, Operador& operador,
                     const Relogio& relogio, const Cancelamento* cancelamento) {
+    operador.status("Compactando Arquivo...");
     Empacotamento empacotamento(parametros, relogio);
     // A file saved twice in a run is listed twice but is one file, as the disk holds it now.
     std::unordered_set<std::string> empacotados;
@@ -361,7 +364,7 @@ std::string zipaXML(const ParametrosExportacao& parametros,
         if (entrada.bad()) throw ErroArquivo("Não foi possível ler o arquivo " + caminho + ".");
         empacotamento.adiciona(caminho, std::move(texto).str(), estado);
     }
-    return empacotamento.conclui(operador, relogio, cancelamento);
+    return empacotamento.conclui(relogio, cancelamento);
 }
 
 void removeArquivosIncompletos(const std::string& Caminho,

@@ -52,7 +52,7 @@ class Empacotamento {
 
     // Writes the last entries and the directory and puts the archive in place; returns its full
     // path, under the name it took.
-    [[nodiscard]] std::string conclui(Operador& operador, const Relogio& relogio,
+    [[nodiscard]] std::string conclui(const Relogio& relogio,
                                       const Cancelamento* cancelamento = nullptr);
 
   private:
@@ -71,7 +71,7 @@ class Empacotamento {
 // the list's order, a path listed twice packed once at its first place. Every listed file is
 // packed: one that is gone or cannot be read fails the packing, since an archive without it
 // would lack records the run marked as sent. The operator's request to stop is checked before
-// each file too.
+// each file too. The status says "Compactando Arquivo..." first.
 [[nodiscard]] std::string zipaXML(const ParametrosExportacao& parametros,
                                   const std::vector<std::string>& ListaArquivos, Operador& operador,
                                   const Relogio& relogio,

@@ -179,7 +179,8 @@ ResultadoExportacao geraEEmpacota(const ParametrosExportacao& parametros, Arquiv
     ex.aoGravarArquivo = nullptr;
 
     ResultadoExportacao resultado;
-    resultado.arquivoZip = empacotamento.conclui(operador, relogio, cancelamento);
+    operador.status("Compactando Arquivo...");
+    resultado.arquivoZip = empacotamento.conclui(relogio, cancelamento);
     if (cancelamento && cancelamento->pedido()) {
         // Stopped with the archive in place: it goes, since its registrations stay unmarked.
         std::error_code ec;

@@ -592,8 +592,6 @@ TEST_F(EmpacotamentoTest, MesmosBytesQueOEmpacotamentoEmSequencia) {
     struct Caso {
         const char* descricao;
         std::vector<Gravacao> gravacoes;
-        // Done to the folder after the last save, before the packing ends.
-        std::function<void(const fs::path& pastaXml)> depois;
         std::vector<std::string> nomes;
         // The entry whose content is checked, and that content as the file ends with CRLF.
         std::size_t conferida;
@@ -604,7 +602,6 @@ TEST_F(EmpacotamentoTest, MesmosBytesQueOEmpacotamentoEmSequencia) {
          {{"FichaCadastroIndividual_1.esus.xml", "<a/>"},
           {"FichaAtendimentoIndividual_2.esus.xml", "<b>São José</b>"},
           {"FichaVacinacao_3.esus.xml", "<c/>"}},
-         nullptr,
          {"FichaCadastroIndividual_1.esus.xml", "FichaAtendimentoIndividual_2.esus.xml",
           "FichaVacinacao_3.esus.xml"},
          1,
@@ -613,17 +610,15 @@ TEST_F(EmpacotamentoTest, MesmosBytesQueOEmpacotamentoEmSequencia) {
          {{"FichaAtendimentoIndividual_1.esus.xml", "<primeira/>"},
           {"FichaAtendimentoIndividual_1.esus.xml", "<segunda/>"},
           {"FichaAtendimentoIndividual_2.esus.xml", "<b/>"}},
-         nullptr,
          {"FichaAtendimentoIndividual_1.esus.xml", "FichaAtendimentoIndividual_2.esus.xml"},
          0,
          "<segunda/>\r\n"},
         {"maior que um bloco de leitura",
          {{"FichaVisitaDomiciliar_1.esus.xml", grande}, {"FichaVisitaDomiciliar_2.esus.xml", ""}},
-         nullptr,
          {"FichaVisitaDomiciliar_1.esus.xml", "FichaVisitaDomiciliar_2.esus.xml"},
          0,
          grande + "\r\n"},
-        {"nenhuma ficha", {}, nullptr, {}, 0, ""},
+        {"nenhuma ficha", {}, {}, 0, ""},
     };
     for (const Caso& c : casos) {
         SCOPED_TRACE(c.descricao);
@@ -637,12 +632,7 @@ TEST_F(EmpacotamentoTest, MesmosBytesQueOEmpacotamentoEmSequencia) {
         {
             Empacotamento empacotamento(p, relogio);
             for (const Gravacao& g : c.gravacoes) salva(empacotamento, lista, pastaXml, g);
-            if (c.depois) c.depois(pastaXml);
-            OperadorGravador operador;
-            simultaneo = empacotamento.conclui(operador, relogio);
-            EXPECT_EQ(operador.chamadas, (std::vector<ChamadaOperador>{
-                                             ChamadaOperador::status("Compactando Arquivo..."),
-                                         }));
+            simultaneo = empacotamento.conclui(relogio);
         }
         EXPECT_EQ(simultaneo, p.Caminho + "/FichasValmo_03112019_1405_01102019_31102019.zip");
         const std::string sequencial = zipaXML(p, caminhos(lista), operador, relogio);
@@ -678,7 +668,7 @@ TEST_F(EmpacotamentoTest, ArquivoCresceEnquantoAsFichasSaoGravadas) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_GE(maiorOculto(pasta.caminho()), kTamanho / 2);
 
-    const std::string resultado = empacotamento.conclui(operador, relogio);
+    const std::string resultado = empacotamento.conclui(relogio);
     const auto entradas = leZip(resultado);
     ASSERT_TRUE(entradas.has_value());
     EXPECT_EQ(nomes(*entradas), (std::vector<std::string>{"FichaCadastroDomiciliar_1.esus.xml",
@@ -725,7 +715,7 @@ TEST_F(EmpacotamentoTest, TextoEntregueVaiSemReleituraDoDisco) {
                 escreveArquivo(arquivo, s.noDisco);
                 empacotamento.adiciona(arquivo.string(), s.entregue, estadoArquivo(arquivo));
             }
-            resultado = empacotamento.conclui(operador, relogio);
+            resultado = empacotamento.conclui(relogio);
         }
         const auto entradas = leZip(resultado);
         ASSERT_TRUE(entradas.has_value());
@@ -755,12 +745,11 @@ TEST_F(EmpacotamentoTest, CaminhoRegravadoDepoisDeOutrosFalhaSemDeixarArquivo) {
         ParametrosExportacao p = parametros;
         p.Caminho = saida.caminho().string();
         std::vector<ArquivoGerado> lista;
-        OperadorGravador operadorDaExecucao;
         try {
             Empacotamento empacotamento(p, relogio);
             for (const std::string& nome : sequencia)
                 salva(empacotamento, lista, saida / "arquivosXML", {nome, "<" + nome + "/>"});
-            (void)empacotamento.conclui(operadorDaExecucao, relogio);
+            (void)empacotamento.conclui(relogio);
             ADD_FAILURE() << "empacotou a gravação anterior";
         } catch (const ErroArquivo& e) {
             EXPECT_NE(std::string(e.what()).find("gravado de novo depois de outros"),
@@ -768,7 +757,6 @@ TEST_F(EmpacotamentoTest, CaminhoRegravadoDepoisDeOutrosFalhaSemDeixarArquivo) {
                 << e.what();
         }
         EXPECT_EQ(conteudoDe(saida.caminho()), std::vector<std::string>{"arquivosXML"});
-        EXPECT_TRUE(operadorDaExecucao.mensagens().empty());
     }
 }
 
@@ -790,7 +778,6 @@ TEST_F(EmpacotamentoTest, DiscoCheioDuranteAExecucaoNaoDeixaNada) {
     disco.enche(200 * 1024);
 
     std::vector<ArquivoGerado> lista;
-    OperadorGravador operadorDaExecucao;
     // Which fills the disk first, a record or the archive being deflated beside it, depends on
     // how far the packing thread has got: a record that cannot be saved ends the run with its
     // error, an archive that cannot take an entry fails the packing. Either way nothing of the
@@ -802,7 +789,7 @@ TEST_F(EmpacotamentoTest, DiscoCheioDuranteAExecucaoNaoDeixaNada) {
                 salva(empacotamento, lista, pastaXml,
                       {"FichaAtendimentoIndividual_" + std::to_string(i) + ".esus.xml",
                        bytesAleatorios(40 * 1024, i)});
-            (void)empacotamento.conclui(operadorDaExecucao, relogio);
+            (void)empacotamento.conclui(relogio);
             ADD_FAILURE() << "empacotou num disco cheio";
         } catch (const ErroArquivo& e) {
             // The record or the archive, whichever met it, and the full disk.
@@ -814,7 +801,6 @@ TEST_F(EmpacotamentoTest, DiscoCheioDuranteAExecucaoNaoDeixaNada) {
         }
     }
 
-    EXPECT_TRUE(operadorDaExecucao.mensagens().empty());
     EXPECT_EQ(leArquivo(anterior), bytesDoAnterior);
     EXPECT_EQ(
         conteudoDe(disco.caminho()),
@@ -845,7 +831,7 @@ TEST_F(EmpacotamentoTest, NomeDoMomentoDaCompactacaoSemSubstituirNada) {
     salva(empacotamento, lista, pasta / "arquivosXML", {"FichaVacinacao_1.esus.xml", "<v/>"});
     relogio.momento.minuto = 7;
 
-    const std::string resultado = empacotamento.conclui(operador, relogio);
+    const std::string resultado = empacotamento.conclui(relogio);
     EXPECT_EQ(resultado, arquivoEsperado("FichasValmo_03112019_1407_01102019_31102019_2.zip"));
     EXPECT_EQ(leArquivo(ocupado), "do operador");
     EXPECT_EQ(conteudoDe(pasta.caminho()),
@@ -894,7 +880,7 @@ TEST_F(EmpacotamentoTest, MaisDe65535ArquivosIguaisAoEmpacotamentoEmSequencia) {
             salva(empacotamento, lista, pastaXml,
                   {"FichaAtendimentoIndividual_" + std::to_string(i) + ".esus.xml",
                    "<n>" + std::to_string(i) + "</n>"});
-        simultaneo = empacotamento.conclui(operador, relogio);
+        simultaneo = empacotamento.conclui(relogio);
     }
     const std::string sequencial = zipaXML(parametros, caminhos(lista), operador, relogio);
     EXPECT_TRUE(leArquivo(simultaneo) == leArquivo(sequencial));
