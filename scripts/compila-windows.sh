@@ -32,6 +32,7 @@ mkdir -p "$saida/inclui" "$saida/objetos" "$saida/gerado/comum"
 # /usr/include is ever seen by the Windows compiler. zlib comes from the MinGW sysroot.
 for cabecalho in firebird ibase.h iberror.h; do ln -s "/usr/include/$cabecalho" "$saida/inclui/$cabecalho"; done
 ln -s /usr/include/minizip "$saida/inclui/minizip"
+for cabecalho in archive.h archive_entry.h; do ln -s "/usr/include/$cabecalho" "$saida/inclui/$cabecalho"; done
 ln -s /usr/include/SimpleIni.h "$saida/inclui/SimpleIni.h"
 
 # The version header, as CMake makes it from project().
