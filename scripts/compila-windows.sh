@@ -2,7 +2,7 @@
 # Compiles the core and the command line for Windows with the MinGW cross-compiler, through the
 # same CMakeLists.txt and its layers, so that a call only Linux has, or an include a layer may
 # not see, fails here rather than on a clinic's machine. Nothing is linked: this machine has no
-# Windows build of the Firebird client or of minizip (cmake/mingw-w64.cmake, EXPORTADOR_SO_COMPILA).
+# Windows build of the Firebird client or of libarchive (cmake/mingw-w64.cmake, EXPORTADOR_SO_COMPILA).
 #   bash scripts/compila-windows.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."

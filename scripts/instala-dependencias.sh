@@ -9,7 +9,8 @@ pacotes=(
     firebird3.0-server-core            # the embedded engine: opens a database file directly
     firebird3.0-utils                  # isql-fb, to build databases from db/*.sql
     firebird3.0-server                 # the server binary, run as the tests' private instance
-    libminizip-dev zlib1g-dev          # zip archives with deflate
+    libarchive-dev                     # the run's zip archive
+    libminizip-dev zlib1g-dev          # the tests' reader of the archives
     libsimpleini-dev                   # config.ini
     qt6-base-dev fonts-dejavu-core     # the window, and a font for offscreen screenshots
     libgtest-dev                       # the tests

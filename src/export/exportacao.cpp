@@ -158,8 +158,8 @@ ResultadoExportacao geraEEmpacota(const ParametrosExportacao& parametros, Arquiv
     // The folder is this run's (its lock is held): a hidden archive there is a dead run's.
     removeArquivosIncompletos(parametros.Caminho, [&ex](const std::string& l) { ex.log(l); });
 
-    // The archive is deflated on a second core while the records are written.
-    EmpacotamentoSimultaneo empacotamento(parametros, relogio);
+    // The archive is written on a second core while the records are.
+    Empacotamento empacotamento(parametros, relogio);
     ex.aoGravarArquivo = [&empacotamento](const std::string& caminho, const std::string& texto,
                                           const std::optional<EstadoArquivo>& estado) {
         empacotamento.adiciona(caminho, texto, estado);
@@ -168,7 +168,8 @@ ResultadoExportacao geraEEmpacota(const ParametrosExportacao& parametros, Arquiv
     ex.aoGravarArquivo = nullptr;
 
     ResultadoExportacao resultado;
-    resultado.arquivoZip = empacotamento.conclui(ex.ListaArquivos, operador, relogio, cancelamento);
+    operador.status("Compactando Arquivo...");
+    resultado.arquivoZip = empacotamento.conclui(relogio, cancelamento);
     if (cancelamento && cancelamento->pedido()) {
         // Stopped with the archive in place: it goes, since its registrations stay unmarked.
         std::error_code ec;

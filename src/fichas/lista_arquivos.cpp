@@ -6,8 +6,6 @@
 #include <stdexcept>
 #include <utility>
 
-#include "comum/texto.hpp"
-
 namespace cds {
 
 ListaDeArquivos::ListaDeArquivos(std::initializer_list<ArquivoGerado> arquivos) {
@@ -137,23 +135,6 @@ std::string ListaDeArquivos::nome(std::size_t i) const {
 
 std::string ListaDeArquivos::caminho(std::size_t i) const {
     return pastas[entradas[i].pasta] + nome(i);
-}
-
-bool ListaDeArquivos::mesmoCaminho(std::size_t a, std::size_t b) const {
-    const Entrada& x = entradas[a];
-    const Entrada& y = entradas[b];
-    if (x.pasta != y.pasta) return false;
-    // Cut alike, nearly always: the middles tell. Otherwise the whole names.
-    if (x.inicio == y.inicio && x.fim == y.fim) return meio(x) == meio(y);
-    return nome(a) == nome(b);
-}
-
-std::size_t ListaDeArquivos::hashDoCaminho(std::size_t i) const {
-    // Over the name's pieces in turn: the same for a name however it was cut.
-    const Entrada& e = entradas[i];
-    HashDeTexto hash;
-    for (const std::string_view p : {peca(e.inicio), meio(e), peca(e.fim)}) hash.soma(p);
-    return static_cast<std::size_t>(hash.valor() * 31 + e.pasta);
 }
 
 std::vector<ArquivoGerado> ListaDeArquivos::comoVetor() const {

@@ -84,10 +84,9 @@ TEST_F(CadastrosNaExportacaoTest, ExecucaoCompletaMarcaOsEnviados) {
 // registration is marked as sent, so the next run sends them again.
 TEST_F(CadastrosNaExportacaoTest, ArquivoCompactadoNaoGravadoNaoMarcaNada) {
     const std::vector<std::string> antes = registros();
-    // A record file of the run gone by packing time: the archive cannot be written whole.
+    // The archive taken away while it was written: it cannot be put in place.
     OperadorIntruso intruso;
-    intruso.apagarAoCompactar =
-        fs::path(pastaXml(parametros.Caminho)) / "FichaAtendimentoIndividual_1.esus.xml";
+    intruso.apagarArquivoOcultoAoCompactar = parametros.Caminho;
 
     EXPECT_THROW(exportaArquivos(parametros, ini, intruso, relogio), ErroArquivo);
     EXPECT_FALSE(fs::exists(zip()));
@@ -288,8 +287,7 @@ TEST_F(CadastrosNaExportacaoTest, ExecucaoQueFalhaOuEInterrompidaNaoMexeNaLista)
     const Caso casos[] = {
         {"arquivo compactado que não pode ser gravado",
          [&](OperadorIntruso& o, Cancelamento&) {
-             o.apagarAoCompactar =
-                 fs::path(pastaXml(parametros.Caminho)) / "FichaAtendimentoIndividual_1.esus.xml";
+             o.apagarArquivoOcultoAoCompactar = parametros.Caminho;
          }},
         {"interrompida depois dos cadastros",
          [](OperadorIntruso& o, Cancelamento& c) {

@@ -981,11 +981,10 @@ TEST_F(FimDaTransacaoTest, ConfirmadaSoDepoisDoArquivoGravado) {
         fs::is_regular_file(exportaArquivos(parametros, ini, operador, relogio).arquivoZip));
     EXPECT_EQ(fins(), std::vector<std::string>{"COMMIT"});
 
-    // An archive that cannot be written whole (a file of the run gone by packing time):
-    // nothing is confirmed.
+    // An archive that cannot be put in place (taken away while it was written): nothing is
+    // confirmed.
     OperadorIntruso intruso;
-    intruso.apagarAoCompactar =
-        fs::path(pastaXml(parametros.Caminho)) / "FichaAtendimentoIndividual_1.esus.xml";
+    intruso.apagarArquivoOcultoAoCompactar = parametros.Caminho;
     EXPECT_THROW(exportaArquivos(parametros, ini, intruso, relogio), ErroArquivo);
     EXPECT_EQ(fins(), (std::vector<std::string>{"COMMIT", "ROLLBACK"}));
     // The packing's error reaches the caller; the run shows no box of its own.

@@ -41,9 +41,6 @@ TEST(ListaDeArquivos, CadaCaminhoVoltaComoFoiDado) {
         EXPECT_EQ(lista[5000 + i], arquivos[i]) << i;
         EXPECT_EQ(lista.caminho(5000 + i), arquivos[i].caminho);
     }
-    EXPECT_TRUE(lista.mesmoCaminho(5000, 5007));
-    EXPECT_FALSE(lista.mesmoCaminho(5000, 5001));
-    EXPECT_FALSE(lista.mesmoCaminho(5002, 5003));
 
     // Copies, moves and the plain list agree; cleared, it starts again.
     const ListaDeArquivos copia = lista;
@@ -64,9 +61,8 @@ TEST(ListaDeArquivos, CadaCaminhoVoltaComoFoiDado) {
 }
 
 // Names are kept cut in three; however a name is cut (or left whole, when its pieces do not
-// fit the table of pieces), it comes back as given, and equal paths are the same path with
-// the same hash.
-TEST(ListaDeArquivos, NomesDeTodaFormaVoltamInteirosEIguaisSeReconhecem) {
+// fit the table of pieces), it comes back as given, in whichever folder.
+TEST(ListaDeArquivos, NomesDeTodaFormaVoltamInteiros) {
     std::vector<std::string> nomes = {"FichaVacinacao_12.esus.xml",
                                       "FichaVacinacao_12_2.esus.xml",
                                       "semdigitos.xml",
@@ -93,12 +89,7 @@ TEST(ListaDeArquivos, NomesDeTodaFormaVoltamInteirosEIguaisSeReconhecem) {
         EXPECT_EQ(lista.caminho(i), "/p/" + nomes[i]);
         EXPECT_EQ(lista.caminho(n + i), "/q/" + nomes[i]);
         EXPECT_EQ(lista.tipo(n + i), TipoFicha::Procedimento);
-        EXPECT_TRUE(lista.mesmoCaminho(i, 2 * n + i)) << nomes[i];
-        EXPECT_EQ(lista.hashDoCaminho(i), lista.hashDoCaminho(2 * n + i)) << nomes[i];
-        EXPECT_FALSE(lista.mesmoCaminho(i, n + i)) << nomes[i];
-        if (i > 0) {
-            EXPECT_FALSE(lista.mesmoCaminho(i, i - 1)) << nomes[i];
-        }
+        EXPECT_EQ(lista[2 * n + i], (ArquivoGerado{"/p/" + nomes[i], TipoFicha::Vacinacao}));
     }
 }
 

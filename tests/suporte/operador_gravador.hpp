@@ -165,19 +165,23 @@ class OperadorGravador : public Operador {
     }
 };
 
-// An operator that, when packing starts, takes away a record file the run wrote, or runs
-// whatever the test asks at a message box, a status or a record done.
+// An operator that, when packing starts, takes away the archive being written in a folder (the
+// hidden file beside the archive's name), or runs whatever the test asks at a message box, a
+// status or a record done.
 class OperadorIntruso : public OperadorGravador {
   public:
-    std::filesystem::path apagarAoCompactar;
+    std::filesystem::path apagarArquivoOcultoAoCompactar;
     std::function<void(const std::string&)> aoMostrarMensagem;
     std::function<void(const std::string&)> aoMudarStatus;
     std::function<void(std::size_t feitos, std::size_t total)> aoProgredir;
 
     void status(const std::string& texto) override {
         OperadorGravador::status(texto);
-        if (texto == "Compactando Arquivo..." && !apagarAoCompactar.empty())
-            std::filesystem::remove(apagarAoCompactar);
+        if (texto == "Compactando Arquivo..." && !apagarArquivoOcultoAoCompactar.empty())
+            for (const auto& e :
+                 std::filesystem::directory_iterator(apagarArquivoOcultoAoCompactar))
+                if (e.path().filename().string().starts_with(".FichasValmo_"))
+                    std::filesystem::remove(e.path());
         if (aoMudarStatus) aoMudarStatus(texto);
     }
     void progresso(std::size_t feitos, std::size_t total) override {
