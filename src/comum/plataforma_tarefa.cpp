@@ -7,7 +7,6 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,16 +16,6 @@
 #endif
 
 namespace cds {
-
-void baixaPrioridadeDestaTarefa() {
-#ifdef _WIN32
-    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
-#else
-    // On Linux a thread's nice value is its own: 10 is below the run's 0 without starving it.
-    constexpr int kNice = 10;
-    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kNice);
-#endif
-}
 
 void guardaMemoriaLiberada() {
 #ifdef __GLIBC__

@@ -136,7 +136,7 @@ std::string momentoDoAtendimento(const Episodio& e) {
         momento->hora = e.hora->hora;
         momento->minuto = e.hora->minuto;
         momento->segundo = e.hora->segundo;
-        return MomentoParaLong(*momento);
+        return momentoParaLong(*momento);
     }
     return DataParaLong(momento);
 }

@@ -128,7 +128,7 @@ RegistroTransmissao::RegistroTransmissao(Transacao& transacao, VarianteCadastro 
                          "'); x = RDB$SET_CONTEXT('USER_TRANSACTION', '" +
                          std::string(kRegistroDoLote) + "', NULL); SUSPEND; END") {}
 
-void RegistroTransmissao::GravaTransmissoes(const std::vector<GravacaoTransmissao>& lote) {
+void RegistroTransmissao::gravaTransmissoes(const std::vector<GravacaoTransmissao>& lote) {
     if (lote.empty()) return;
     // A shorter batch, the last of a run, gets a statement of its size.
     std::optional<Consulta> menor;
@@ -209,7 +209,7 @@ ValoresEnvelope FichaDeCadastro::envelopeDoCadastro(const Linha& r) const {
     v.numero = r.texto("codigo");
     v.uuidDadoSerializado = transmissao.transporte;
     v.ineDadoSerializado = ineDado;
-    v.profissional.dataAtendimento = MomentoParaLong(execucao.relogio.agora());
+    v.profissional.dataAtendimento = momentoParaLong(execucao.relogio.agora());
     return v;
 }
 
@@ -222,7 +222,7 @@ void FichaDeCadastro::gravado(const Linha& r, const std::string& /*caminho*/) {
 
 void FichaDeCadastro::gravaPendentes() {
     try {
-        registroTransmissao.GravaTransmissoes(pendentes);
+        registroTransmissao.gravaTransmissoes(pendentes);
     } catch (const ErroConexaoPerdida&) {
         throw;
     } catch (ErroBanco& e) {

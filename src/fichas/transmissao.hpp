@@ -74,8 +74,8 @@ class RegistroTransmissao {
     // record marked sent ("Não") under S' and C, dated `hoje`, its register row made when it has
     // none; one round trip to the server instead of one a record. All or none: a failed one
     // leaves the registers as they were. Durable only with the run's commit.
-    void GravaTransmissoes(const std::vector<GravacaoTransmissao>& lote);
-    // After GravaTransmissoes failed: the place in the batch of the write-back the server
+    void gravaTransmissoes(const std::vector<GravacaoTransmissao>& lote);
+    // After gravaTransmissoes failed: the place in the batch of the write-back the server
     // refused; none when it refused the batch's values before writing any.
     std::optional<std::size_t> recusadoNoLote();
 

@@ -62,10 +62,10 @@ std::string DataParaLong(std::string_view xdata) {
     const auto lida = leDataHora(lido);
     if (!lida || !lida->temData || !lida->temHora)
         throw ErroConversao(entreAspas(xdata) + " não é uma data e hora válida");
-    return MomentoParaLong(lida->valor);
+    return momentoParaLong(lida->valor);
 }
 
-std::string MomentoParaLong(const DataHora& momento) {
+std::string momentoParaLong(const DataHora& momento) {
     return std::to_string(segundosDesde1970(momento) * 1000);
 }
 
@@ -73,8 +73,8 @@ std::string DataParaLong(const std::optional<DataHora>& data) {
     if (!data) return {};
     const DataHora& d = *data;
     if (d.hora == 0 && d.minuto == 0 && d.segundo == 0)
-        return MomentoParaLong({d.ano, d.mes, d.dia, 10, 0, 1});
-    return MomentoParaLong(d);
+        return momentoParaLong({d.ano, d.mes, d.dia, 10, 0, 1});
+    return momentoParaLong(d);
 }
 
 std::string VerCbo(std::string_view CBO) {

@@ -21,7 +21,7 @@ std::string DataParaLong(std::string_view xdata);
 // midnight (a DATE) stands for 10:00:01 of its day; none gives empty.
 std::string DataParaLong(const std::optional<DataHora>& data);
 // The moment itself, to e-SUS AB milliseconds.
-std::string MomentoParaLong(const DataHora& momento);
+std::string momentoParaLong(const DataHora& momento);
 
 // The four technician occupations that e-SUS AB knows only as 223505.
 std::string VerCbo(std::string_view CBO);

@@ -82,7 +82,8 @@ double realEscalado(std::int64_t valor, int escala) {
                       : static_cast<double>(valor) * std::pow(10.0, escala);
 }
 
-std::int64_t arredonda(double v) {
+// The nearest whole number (halves away from zero); one past int64's range is no number.
+std::int64_t inteiroMaisProximo(double v) {
     // 2^63 is exact as a double; anything from there on has no int64.
     constexpr double limite = 9223372036854775808.0;
     if (!(v >= -limite && v < limite))
@@ -318,12 +319,12 @@ std::int64_t Linha::inteiro(std::string_view coluna) const {
             if (c.coluna.escala == 0) return c.inteiroNativo();
             return c.coluna.escala < 0
                        ? inteiroEscalado(c.inteiroNativo(), c.coluna.escala)
-                       : arredonda(realEscalado(c.inteiroNativo(), c.coluna.escala));
+                       : inteiroMaisProximo(realEscalado(c.inteiroNativo(), c.coluna.escala));
         case SQL_FLOAT:
-            return arredonda(c.valor<float>());
+            return inteiroMaisProximo(c.valor<float>());
         case SQL_DOUBLE:
         case SQL_D_FLOAT:
-            return arredonda(c.valor<double>());
+            return inteiroMaisProximo(c.valor<double>());
         case SQL_BOOLEAN:
             return c.valor<unsigned char>() ? 1 : 0;
         default:

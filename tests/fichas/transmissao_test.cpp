@@ -121,7 +121,7 @@ TEST(RegistroTransmissao, GravaTransmissaoAtualizaOuInsere) {
     const auto hoje = std::chrono::year{2019} / 11 / 3;
     for (VarianteCadastro v : {Cidadao, Domicilio}) {
         RegistroTransmissao registro(t, v);
-        registro.GravaTransmissoes({{"7", "uuid-7", 1, hoje}, {"8", "uuid-8", 10000, hoje}});
+        registro.gravaTransmissoes({{"7", "uuid-7", 1, hoje}, {"8", "uuid-8", 10000, hoje}});
     }
     for (const char* tabela : {"pessoastransmissao", "familiastransmissao"}) {
         EXPECT_EQ(teste::linhaDoRegistro(t, tabela, 7), "uuid-7 | Não | 03/11/2019 | 1");
@@ -146,7 +146,7 @@ TEST(RegistroTransmissao, LoteRecusadoDizQualGravacao) {
             l.push_back({std::to_string(primeiro + i), uuid, 1, std::chrono::year{2019} / 11 / 3});
         return l;
     };
-    registro.GravaTransmissoes(lote(200, "u"));
+    registro.gravaTransmissoes(lote(200, "u"));
 
     struct Caso {
         int primeiro;
@@ -159,7 +159,7 @@ TEST(RegistroTransmissao, LoteRecusadoDizQualGravacao) {
     };
     for (const Caso& caso : casos) {
         SCOPED_TRACE(caso.primeiro);
-        EXPECT_THROW(registro.GravaTransmissoes(lote(caso.primeiro, caso.uuid)), ErroBanco);
+        EXPECT_THROW(registro.gravaTransmissoes(lote(caso.primeiro, caso.uuid)), ErroBanco);
         EXPECT_EQ(registro.recusadoNoLote(), caso.recusado);
         for (int i = 0; i < static_cast<int>(RegistroTransmissao::kLote); ++i)
             EXPECT_EQ(teste::linhaDoRegistro(t, "pessoastransmissao", caso.primeiro + i), "");

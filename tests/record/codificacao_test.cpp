@@ -57,8 +57,8 @@ TEST(DataParaLong, ValoresLidosDoBanco) {
     EXPECT_EQ(DataParaLong(std::optional<DataHora>{DataHora{2019, 10, 15}}), "1571133601000");
     EXPECT_EQ(DataParaLong(std::optional<DataHora>{DataHora{2019, 10, 15, 14, 35, 0}}),
               "1571150100000");
-    EXPECT_EQ(MomentoParaLong({2019, 10, 15, 0, 0, 0}), "1571097600000");
-    EXPECT_EQ(MomentoParaLong({1969, 12, 31, 10, 0, 1}), "-50399000");
+    EXPECT_EQ(momentoParaLong({2019, 10, 15, 0, 0, 0}), "1571097600000");
+    EXPECT_EQ(momentoParaLong({1969, 12, 31, 10, 0, 1}), "-50399000");
 }
 
 TEST(DataParaLong, TextoQueNaoEDataEncerraComErroDeConversao) {
