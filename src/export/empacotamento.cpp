@@ -150,8 +150,11 @@ class ArquivoZip {
             throw falha();
     }
     ~ArquivoZip() {
-        // Without `fecha`, the archive is being thrown away: nothing more is written.
-        if (!fechado) archive_write_fail(zip);
+        // Without `fecha`, the archive is being thrown away: the library still ends it, so that
+        // it frees what it holds (it frees nothing of a writer it was told failed), but nothing
+        // more reaches the file.
+        descartando = true;
+        if (!fechado) archive_write_close(zip);
         archive_write_free(zip);
     }
     ArquivoZip(const ArquivoZip&) = delete;
@@ -167,25 +170,28 @@ class ArquivoZip {
         archive_entry_set_perm(entrada.e, 0600);
         archive_entry_set_size(entrada.e, static_cast<la_int64_t>(conteudo.size()));
         archive_entry_set_mtime(entrada.e, static_cast<std::time_t>(gravacao), 0);
-        if (archive_write_header(zip, entrada.e) != ARCHIVE_OK) throw falha();
+        if (archive_write_header(zip, entrada.e) != ARCHIVE_OK || erroDoSistema) throw falha();
         if (!conteudo.empty() && archive_write_data(zip, conteudo.data(), conteudo.size()) !=
                                      static_cast<la_ssize_t>(conteudo.size()))
             throw falha();
-        if (archive_write_finish_entry(zip) != ARCHIVE_OK) throw falha();
+        if (archive_write_finish_entry(zip) != ARCHIVE_OK || erroDoSistema) throw falha();
     }
 
     // Writes the directory and the end records; only after this is the archive whole.
     void fecha() {
         fechado = true;
-        if (archive_write_close(zip) != ARCHIVE_OK) throw falha();
+        if (archive_write_close(zip) != ARCHIVE_OK || erroDoSistema) throw falha();
     }
 
   private:
     static la_ssize_t grava(archive*, void* cliente, const void* bytes, std::size_t tamanho) {
+        // A refused write is kept here and told by the call that led to it, not to the library:
+        // a writer it takes as failed can only be freed with what it holds lost.
         auto* self = static_cast<ArquivoZip*>(cliente);
-        self->erroDoSistema =
-            self->destino.aberto().grava({static_cast<const char*>(bytes), tamanho});
-        return self->erroDoSistema ? -1 : static_cast<la_ssize_t>(tamanho);
+        if (!self->descartando && !self->erroDoSistema)
+            self->erroDoSistema =
+                self->destino.aberto().grava({static_cast<const char*>(bytes), tamanho});
+        return static_cast<la_ssize_t>(tamanho);
     }
 
     // The system's error where the file refused a write (a full disk says so), else the
@@ -202,6 +208,7 @@ class ArquivoZip {
     archive* zip;
     std::error_code erroDoSistema;
     bool fechado = false;
+    bool descartando = false;
 };
 
 }  // namespace
