@@ -9,10 +9,33 @@
 namespace cds {
 namespace {
 
-// A medical episode of the period whose professional is no dentist, whose citizen has a birth
-// date, whose unit is no CRAS, with a CIAP code without "X" or a CID code, and whose character
-// is neither 7 nor 8. The professional line is there only when a code was given.
-constexpr std::string_view kSelecao = R"(
+// The medical episodes of the period, but a dentist's (the dental record's): those the care
+// records take are those whose professional and CBO are on file, whose citizen has a birth date,
+// whose unit has a name and is no CRAS, with a CIAP code without "X" or a CID code, and whose
+// character is neither 7 nor 8. A kind of care spelled otherwise than MEDICO is a medical
+// episode all the same, left out for its spelling.
+constexpr CondicaoDeSelecao kCondicoes[] = {
+    {"FAA.ESPECIEATEND='MEDICO'", "espécie do atendimento '{}' fora do padrão (deve ser MEDICO)",
+     "ESPECIEATEND"},
+    {"PROFISSIONAIS.CODIGO IS NOT NULL", "profissional do atendimento não está no cadastro"},
+    {"CBO.CODIGO IS NOT NULL", "CBO do profissional não está na tabela de CBO"},
+    {"CBO.DESCRICAO IS NOT NULL", "CBO do profissional sem descrição na tabela de CBO"},
+    {"PESSOAS.CODIGO IS NOT NULL", "cidadão do atendimento não está no cadastro de pessoas"},
+    {"PESSOAS.DTNASCIMENTO IS NOT NULL", "cidadão sem data de nascimento"},
+    {"U.CODIGO IS NOT NULL", "unidade não está no cadastro de unidades"},
+    {"U.NOME IS NOT NULL", "unidade sem nome no cadastro de unidades"},
+    {"U.NOME NOT LIKE '%CRAS%'", "unidade de assistência social (CRAS), que não se exporta"},
+    {R"(EXISTS(SELECT FIRST 1 FCIAP.CODCIAP FROM FAACIAPS FCIAP
+    WHERE FAA.CODUNIDADE=FCIAP.CODUNIDADE AND FAA.NUMFAA=FCIAP.NUMFAA
+    AND FCIAP.CODCIAP NOT LIKE '%X%')
+  OR EXISTS(SELECT FIRST 1 FAACID.CODCID FROM FAACID
+    WHERE FAA.CODUNIDADE = FAACID.CODUNIDADE and FAA.NUMFAA = FAACID.NUMFAA))",
+     "atendimento sem CIAP (sem X) nem CID"},
+    {"COALESCE(FAA.CARATER,'')<>'8' AND COALESCE(FAA.CARATER,'')<>'7'",
+     "caráter do atendimento {} (não se exporta)", "CARATER"},
+};
+
+constexpr std::string_view kColunas = R"(
 SELECT DISTINCT coalesce(PESSOAS.CARTAOSUS,'') AS CARTAOSUS, PESSOAS.DTNASCIMENTO, PESSOAS.SEXO,
   FAA.HORA, FAA.ESPECIEATEND, T.PESO, T.ALTURA, t.pc,
   (SELECT FIRST 1 FAACID.CODCID FROM FAACID
@@ -21,30 +44,27 @@ SELECT DISTINCT coalesce(PESSOAS.CARTAOSUS,'') AS CARTAOSUS, PESSOAS.DTNASCIMENT
   FAA.NUMFAA, SC.CODTIPOAUXILIO, PROFISSIONAIS.INE, profissionais.nome as nomeprofissional,
   CONDUTAS.CODIGOESUS AS ESUS_CONDUTA, faa.gestante, FAA.DUM, FAA.IDADEGEST, FAA.GRAVIDEZPLAN,
   FAA.NUMGESTPREVIAS, FAA.NUMPARTOS, FAA.ALEITMATERNO, FAA.VACINAEMDIA, FAA.FICOUOBS,
-  FAA.DESFECHOATDOMIC
-FROM FAA
-INNER JOIN PROFISSIONAIS ON PROFISSIONAIS.CODIGO=FAA.CODPROFISSIONAL
-INNER JOIN CBO ON (PROFISSIONAIS.CBO=CBO.CODIGO AND UPPER(CBO.DESCRICAO) NOT LIKE '%DENTISTA%')
-LEFT OUTER JOIN PESSOAS ON FAA.CODPESSOA=PESSOAS.CODIGO
-LEFT OUTER JOIN TRIAGENS T ON FAA.CODUNIDADE=T.CODUNIDADE AND FAA.NUMFAA=T.NUMFAA
-LEFT OUTER JOIN SOLICPROCEDS SC ON FAA.CODUNIDADE=SC.CODUNIDADE AND FAA.NUMFAA=SC.NUMFAA
-LEFT OUTER JOIN FAACIAPS FCIAP ON FAA.CODUNIDADE=FCIAP.CODUNIDADE AND FAA.NUMFAA=FCIAP.NUMFAA
-LEFT OUTER JOIN CONDUTAS ON (CONDUTAS.codigo=FAA.CODCONDUTA)
-WHERE FAA.ESPECIEATEND='MEDICO' AND PESSOAS.DTNASCIMENTO IS NOT NULL
-and (select u.nome from unidades u where FAA.codunidade=u.codigo) not like '%CRAS%'
+  FAA.DESFECHOATDOMIC,
 )";
 
-constexpr std::string_view kDoPeriodo = R"(
+constexpr std::string_view kOrigem = R"(
+FROM FAA
+LEFT OUTER JOIN PROFISSIONAIS ON PROFISSIONAIS.CODIGO=FAA.CODPROFISSIONAL
+LEFT OUTER JOIN CBO ON PROFISSIONAIS.CBO=CBO.CODIGO
+LEFT OUTER JOIN PESSOAS ON FAA.CODPESSOA=PESSOAS.CODIGO
+LEFT OUTER JOIN UNIDADES U ON U.CODIGO=FAA.CODUNIDADE
+LEFT OUTER JOIN TRIAGENS T ON FAA.CODUNIDADE=T.CODUNIDADE AND FAA.NUMFAA=T.NUMFAA
+LEFT OUTER JOIN SOLICPROCEDS SC ON FAA.CODUNIDADE=SC.CODUNIDADE AND FAA.NUMFAA=SC.NUMFAA
+LEFT OUTER JOIN CONDUTAS ON (CONDUTAS.codigo=FAA.CODCONDUTA)
+WHERE UPPER(TRIM(FAA.ESPECIEATEND))='MEDICO'
+AND (CBO.DESCRICAO IS NULL OR UPPER(CBO.DESCRICAO) NOT LIKE '%DENTISTA%')
 AND FAA.DATA >= :pdatainicial AND FAA.DATA < :pdiaposfinal
-AND ((FCIAP.CODCIAP IS NOT NULL AND FCIAP.CODCIAP NOT LIKE '%X%')
-  OR EXISTS(SELECT FIRST 1 FAACID.CODCID FROM FAACID
-    WHERE FAA.CODUNIDADE = FAACID.CODUNIDADE and FAA.NUMFAA = FAACID.NUMFAA ))
-AND COALESCE(FAA.CARATER,'')<>'8' AND COALESCE(FAA.CARATER,'')<>'7'
 )";
 
 Consulta consultaEpisodios(Execucao& ex) {
     const ParametrosExportacao& p = ex.parametros;
-    Consulta q(ex.transacao, std::string(kSelecao) + doProfissional(p) + std::string(kDoPeriodo) +
+    Consulta q(ex.transacao, std::string(kColunas) + colunaDaSelecao(kCondicoes) +
+                                 std::string(kOrigem) + doProfissional(p) +
                                  kChaveDoEpisodio.ordem());
     vinculaProfissional(q, p);
     vinculaPeriodo(q, p);
@@ -82,6 +102,10 @@ const Linha* FichaDeAtendimentos::proximoRegistro() {
 void FichaDeAtendimentos::preparaRegistro(const Linha& r) {
     FichaDeEpisodios::preparaRegistro(r);
     gestante = r.texto("GESTANTE") == "S";
+}
+
+std::span<const CondicaoDeSelecao> FichaDeAtendimentos::condicoes() const {
+    return kCondicoes;
 }
 
 void FichaDeAtendimentos::termina() {

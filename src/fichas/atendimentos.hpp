@@ -134,6 +134,7 @@ class FichaDeAtendimentos : public FichaDeEpisodios {
 
     std::optional<std::size_t> abreRegistros() override;
     const Linha* proximoRegistro() override;
+    std::span<const CondicaoDeSelecao> condicoes() const override;
     void preparaRegistro(const Linha& registro) override;
     void termina() override;
 

@@ -41,7 +41,18 @@ std::string Execucao::caminhoArquivo(const std::string& nome) const {
     return pastaXml() + kSeparador + nome;
 }
 
+void Execucao::comecaRegistro() {
+    avisos.clear();
+    emRegistro = true;
+}
+
+std::vector<std::string> Execucao::terminaRegistro() {
+    emRegistro = false;
+    return std::move(avisos);
+}
+
 void Execucao::log(const std::string& linha) {
+    if (emRegistro) avisos.push_back(linha);
     LogExecucao.push_back(linha);
     operador.log(linha);
 }

@@ -10,6 +10,7 @@
 #include "comum/tipo_ficha.hpp"
 #include "fichas/identificadores.hpp"
 #include "fichas/lista_arquivos.hpp"
+#include "fichas/ocorrencias.hpp"
 #include "fichas/parametros.hpp"
 
 namespace cds {
@@ -45,6 +46,12 @@ struct Execucao {
     // The operator's request to stop, checked between records; none when nobody can stop the
     // run.
     const Cancelamento* cancelamento = nullptr;
+    // The run's report, told of every record as it goes; none when nobody keeps one.
+    DestinoOcorrencias* ocorrencias = nullptr;
+    // The log lines of the record being written, which are its warnings; the driver opens and
+    // closes the record (comecaRegistro, terminaRegistro).
+    void comecaRegistro();
+    std::vector<std::string> terminaRegistro();
 
     // GERAL/IBGE of the settings file, read the first time a run asks for it: every record of
     // the run carries the same code, and no record pays for reading the settings again.
@@ -71,6 +78,8 @@ struct Execucao {
         aoGravarArquivo;
 
   private:
+    bool emRegistro = false;
+    std::vector<std::string> avisos;
     std::function<std::string()> leIbge;
     mutable std::optional<std::string> ibgeLido;
 };

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "comum/cancelamento.hpp"
+#include "comum/datahora.hpp"
 #include "comum/erro.hpp"
 #include "comum/texto.hpp"
 #include "record/codificacao.hpp"
@@ -66,7 +67,39 @@ auto lendo(TipoFicha tipo, Ficha& ficha, F&& passo) -> decltype(passo()) {
     }
 }
 
-void gravaRegistro(Execucao& ex, const DescricaoFicha& descricao, Ficha& ficha,
+// A line of the report about the row's record.
+Ocorrencia ocorrenciaDo(TipoFicha tipo, const Ficha& ficha, const Linha& registro,
+                        SituacaoRegistro situacao, std::string motivo) {
+    IdentidadeRegistro id = ficha.identidade(registro);
+    return {.tipo = tipo,
+            .situacao = situacao,
+            .numero = std::move(id.numero),
+            .unidade = std::move(id.unidade),
+            .data = ficha.dataDoRegistro(registro),
+            .profissional = ficha.profissionalDoRegistro(registro),
+            .motivo = std::move(motivo),
+            .elemento = {}};
+}
+
+// Tells the report of a record as the loop leaves it: written, with the warnings it gave, or
+// left out for having nothing to send.
+void relataRegistro(Execucao& ex, TipoFicha tipo, const Ficha& ficha, const Linha& registro,
+                    bool gravado) {
+    const std::vector<std::string> avisos = ex.terminaRegistro();
+    if (!ex.ocorrencias) return;
+    if (!gravado) {
+        ex.ocorrencias->ocorrencia(ocorrenciaDo(
+            tipo, ficha, registro, SituacaoRegistro::DeixadoDeFora, ficha.motivoSemCorpo()));
+        return;
+    }
+    for (const std::string& aviso : avisos)
+        ex.ocorrencias->ocorrencia(
+            ocorrenciaDo(tipo, ficha, registro, SituacaoRegistro::GravadoComAviso, aviso));
+    ex.ocorrencias->registroGravado(tipo, !avisos.empty(), false);
+}
+
+// Writes the row's record; false when its body had nothing to send.
+bool gravaRegistro(Execucao& ex, const DescricaoFicha& descricao, Ficha& ficha,
                    const Linha& registro, RegistroBuffer& buffer, ArquivosDoTipo& arquivos) {
     const TipoFicha tipo = descricao.tipo;
     ficha.preparaRegistro(registro);
@@ -80,7 +113,7 @@ void gravaRegistro(Execucao& ex, const DescricaoFicha& descricao, Ficha& ficha,
     escreveCabecalho(buffer, valores);
     if (!temIne(valores.profissional))
         if (auto aviso = ficha.avisoSemIne(registro)) ex.erroELog(*aviso);
-    if (!ficha.corpo(registro, valores, buffer)) return;
+    if (!ficha.corpo(registro, valores, buffer)) return false;
     escreveRodape(buffer, valores);
     const std::string caminho =
         arquivos.caminho(ex, id, nomeArquivo(*descricao.envelope, valores.numero));
@@ -90,6 +123,7 @@ void gravaRegistro(Execucao& ex, const DescricaoFicha& descricao, Ficha& ficha,
     ex.ListaArquivos.push_back({caminho, tipo});
     if (ex.aoGravarArquivo) ex.aoGravarArquivo(caminho, buffer.texto(), estado);
     ficha.gravado(registro, caminho);
+    return true;
 }
 
 }  // namespace
@@ -121,6 +155,16 @@ std::string Ficha::momento(const Linha& r) const {
     return DataParaLong(r.dataHora("DATA"));
 }
 
+std::string Ficha::dataDoRegistro(const Linha& r) const {
+    if (!r.tem("DATA")) return {};
+    const std::optional<DataHora> data = r.dataHora("DATA");
+    return data ? textoData(*data) : std::string();
+}
+
+std::string Ficha::profissionalDoRegistro(const Linha& r) const {
+    return r.tem("nomeprofissional") ? r.texto("nomeprofissional") : std::string();
+}
+
 std::optional<std::string> Ficha::avisoSemIne(const Linha& r) const {
     return mensagemSemIne(r.texto("nomeprofissional"));
 }
@@ -143,11 +187,28 @@ void geraRegistros(Execucao& ex, const DescricaoFicha& descricao, Ficha& ficha) 
     RegistroBuffer buffer;
     ArquivosDoTipo arquivos;
     std::size_t feitos = 0;
+    // A record the selection leaves out may come in several rows, as a record taken may: it is
+    // reported once.
+    std::optional<IdentidadeRegistro> deixado;
     while (const Linha* registro = lendo(tipo, ficha, [&] { return ficha.proximoRegistro(); })) {
         // The operator asked the run to stop: no further record is begun.
         if (ex.cancelamento) ex.cancelamento->verifica();
         try {
-            gravaRegistro(ex, descricao, ficha, *registro, buffer, arquivos);
+            if (auto motivo = motivoDeFora(*registro, ficha.condicoes())) {
+                IdentidadeRegistro id = ficha.identidade(*registro);
+                const bool repetido =
+                    deixado && deixado->numero == id.numero && deixado->unidade == id.unidade;
+                if (!repetido && ex.ocorrencias)
+                    ex.ocorrencias->ocorrencia(ocorrenciaDo(tipo, ficha, *registro,
+                                                            SituacaoRegistro::DeixadoDeFora,
+                                                            std::move(*motivo)));
+                deixado = std::move(id);
+            } else {
+                ex.comecaRegistro();
+                const bool gravado =
+                    gravaRegistro(ex, descricao, ficha, *registro, buffer, arquivos);
+                relataRegistro(ex, tipo, ficha, *registro, gravado);
+            }
         } catch (const ErroConexaoPerdida&) {
             // The connection failed, not the record: the operator has nothing to mend there.
             throw;

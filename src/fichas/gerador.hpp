@@ -7,6 +7,7 @@
 
 #include "fichas/execucao.hpp"
 #include "fichas/registro.hpp"
+#include "fichas/selecao.hpp"
 #include "record/buffer.hpp"
 #include "record/envelope.hpp"
 #include "source/consulta.hpp"
@@ -48,8 +49,16 @@ class Ficha {
     // The next row of the main query; none after the last. It stays as it is until the next
     // call.
     virtual const Linha* proximoRegistro() = 0;
+    // The conditions of the kind's selection whose column (colunaDaSelecao) the main query's
+    // rows carry: a row that fails one is left out, and reported with its reason. None when
+    // the main query selects its records itself.
+    virtual std::span<const CondicaoDeSelecao> condicoes() const { return {}; }
     // The row's number and CODUNIDADE.
     virtual IdentidadeRegistro identidade(const Linha& registro) const;
+    // How the report names the row's record, beyond its identity: its date (dd/MM/yyyy) and its
+    // professional's name; by default the row's DATA and nomeprofissional, when it has them.
+    virtual std::string dataDoRegistro(const Linha& registro) const;
+    virtual std::string profissionalDoRegistro(const Linha& registro) const;
     // Before a record's file is begun, ahead of everything else of the record (a registration
     // takes its transmission code and identifiers here).
     virtual void preparaRegistro(const Linha& /*registro*/) {}
@@ -66,6 +75,8 @@ class Ficha {
     // gets no file and no entry in ListaArquivos.
     virtual bool corpo(const Linha& registro, const ValoresEnvelope& valores,
                        RegistroBuffer& buffer) = 0;
+    // Why the report says a record whose body had nothing to send was left out.
+    virtual std::string motivoSemCorpo() const { return "nada a enviar no registro"; }
     // After the record's file was saved and listed (a registration writes its register back).
     virtual void gravado(const Linha& /*registro*/, const std::string& /*caminho*/) {}
     // After the last record.
@@ -79,12 +90,14 @@ class Ficha {
 };
 
 // The per-record loop every kind shares: the kind's start, the main query, then for every
-// record the kind's preparation, its identifiers made its own in the run
+// record the kind's selection (a row it leaves out goes to the run's report with its reason),
+// the kind's preparation, its identifiers made its own in the run
 // (IdentificadoresDaExecucao), the envelope's head, the team-code check, the body, the tail, the
 // file saved under the kind's name and listed in ListaArquivos, the kind's after-save step and the
 // progress; at last the kind's end. An error names the record it stopped at
 // ("FichaAtendimentoIndividual_2 (unidade 45): ...") and ends the run, unless it is the
-// connection that was lost. The operator's request to stop, when the run has one, is checked
+// connection that was lost. The log lines a record gives while it is written are its warnings
+// in the report. The operator's request to stop, when the run has one, is checked
 // before each record (ErroInterrompido).
 //
 // The progress gives the total of rows when the kind knows it; while the rows are read as they
