@@ -13,6 +13,7 @@
 #include "suporte/arquivos_teste.hpp"
 #include "suporte/banco_teste.hpp"
 #include "suporte/leiaute_teste.hpp"
+#include "suporte/ocorrencias_teste.hpp"
 #include "suporte/operador_gravador.hpp"
 #include "suporte/relogio_fixo.hpp"
 
@@ -38,6 +39,7 @@ class CenarioFichas {
             transacao = std::make_unique<Transacao>(conexao);
             ex = std::make_unique<Execucao>(parametros, *transacao, operador, relogio,
                                             [this] { return ibge; });
+            ex->ocorrencias = &ocorrencias;
         }
         return *ex;
     }
@@ -64,6 +66,8 @@ class CenarioFichas {
     PastaTemporaria pasta;
     ParametrosExportacao parametros;
     OperadorGravador operador;
+    // What the run told its report.
+    OcorrenciasGravadas ocorrencias;
     RelogioFixo relogio{DataHora{2019, 11, 3, 14, 5, 0}};
     std::string ibge = "4205407";
 
