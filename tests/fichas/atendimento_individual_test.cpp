@@ -228,6 +228,84 @@ TEST_F(AtendimentoIndividualTest, ProfissionalSemIneAvisaEGravaAssimMesmo) {
     EXPECT_EQ(c.operador.chamadas[2], ChamadaOperador::log(aviso[0]));
     EXPECT_EQ(ex.ListaArquivos.size(), 2u);
     EXPECT_EQ(teste::errosDeLeiaute(ex.ListaArquivos[0].caminho), "");
+    // The warning is each record's own in the report.
+    EXPECT_EQ(c.ocorrencias.de(SituacaoRegistro::GravadoComAviso),
+              (std::vector<std::string>{"8|" + aviso[0], "9|" + aviso[0]}));
+    ASSERT_EQ(c.ocorrencias.gravados.size(), 2u);
+    EXPECT_TRUE(c.ocorrencias.gravados[1].comAviso);
+}
+
+// Every medical episode of the period the care record does not take is reported with the
+// first condition it fails, once however many rows it has, and both care kinds report it;
+// a dentist's episode is the dental record's and no episode of the care record at all.
+TEST_F(AtendimentoIndividualTest, EpisodiosDeixadosDeForaComOMotivo) {
+    c.banco.executa("INSERT INTO unidades (codigo, nome) VALUES ('3333333', NULL)");
+    c.banco.executa("INSERT INTO CBO (CODIGO, DESCRICAO) VALUES ('999999', NULL)");
+    for (const char* profissional : {"12, 'Sem CBO', '700000000000003', '000000'",
+                                     "13, 'CBO sem nome', '700000000000004', '999999'",
+                                     "14, 'Dentista', '700000000000005', '223208'"})
+        c.banco.executa(std::string("INSERT INTO PROFISSIONAIS (CODIGO, nome, CNS, CBO) VALUES (") +
+                        profissional + ")");
+    c.banco.executa("INSERT INTO pessoas (codigo, nome) VALUES (101, 'Sem nascimento')");
+    struct Caso {
+        int numero;
+        std::string ajuste;
+        std::string motivo;
+    };
+    const Caso casos[] = {
+        {1, "", ""},
+        {2, "UPDATE FAA SET ESPECIEATEND = 'medico' WHERE NUMFAA = 2",
+         "espécie do atendimento 'medico' fora do padrão (deve ser MEDICO)"},
+        {3, "UPDATE FAA SET CODPROFISSIONAL = 99 WHERE NUMFAA = 3",
+         "profissional do atendimento não está no cadastro"},
+        {4, "UPDATE FAA SET CODPROFISSIONAL = 12 WHERE NUMFAA = 4",
+         "CBO do profissional não está na tabela de CBO"},
+        {5, "UPDATE FAA SET CODPROFISSIONAL = 13 WHERE NUMFAA = 5",
+         "CBO do profissional sem descrição na tabela de CBO"},
+        {6, "UPDATE FAA SET CODPESSOA = 999 WHERE NUMFAA = 6",
+         "cidadão do atendimento não está no cadastro de pessoas"},
+        {7, "UPDATE FAA SET CODPESSOA = 101 WHERE NUMFAA = 7", "cidadão sem data de nascimento"},
+        {8, "UPDATE FAA SET CODUNIDADE = '9999999' WHERE NUMFAA = 8",
+         "unidade não está no cadastro de unidades"},
+        {9, "UPDATE FAA SET CODUNIDADE = '3333333' WHERE NUMFAA = 9",
+         "unidade sem nome no cadastro de unidades"},
+        {10, "UPDATE FAA SET CODUNIDADE = '1111111' WHERE NUMFAA = 10",
+         "unidade de assistência social (CRAS), que não se exporta"},
+        {11, "DELETE FROM FAACID WHERE NUMFAA = 11", "atendimento sem CIAP (sem X) nem CID"},
+        {12, "UPDATE FAA SET CARATER = '7' WHERE NUMFAA = 12",
+         "caráter do atendimento 7 (não se exporta)"},
+        {13, "UPDATE FAA SET CARATER = '8' WHERE NUMFAA = 13",
+         "caráter do atendimento 8 (não se exporta)"},
+        // Not the care record's: a dentist's, a visit, another month.
+        {14, "UPDATE FAA SET CODPROFISSIONAL = 14 WHERE NUMFAA = 14", ""},
+        {15, "UPDATE FAA SET ESPECIEATEND = 'VISITA' WHERE NUMFAA = 15", ""},
+        {16, "UPDATE FAA SET DATA = '2019-11-01' WHERE NUMFAA = 16", ""},
+    };
+    std::vector<std::string> esperados;
+    for (const Caso& caso : casos) {
+        insereEpisodio(c.banco, caso.numero);
+        if (!caso.ajuste.empty()) c.banco.executa(caso.ajuste);
+        if (!caso.motivo.empty())
+            esperados.push_back(std::to_string(caso.numero) + "|" + caso.motivo);
+    }
+    // A left-out episode with several rows (two triages) is told once.
+    for (const char* peso : {"60", "61"})
+        c.banco.executa(std::string("INSERT INTO TRIAGENS (CODUNIDADE, NUMFAA, PESO) VALUES "
+                                    "('2345678', 12, ") +
+                        peso + ")");
+    c.gera(TipoFicha::AtendimentoIndividual);
+    c.gera(TipoFicha::Vacinacao);
+    EXPECT_EQ(c.caminhosListados().size(), 2u);
+    std::vector<std::string> deixados = esperados;
+    deixados.insert(deixados.end(), esperados.begin(), esperados.end());
+    EXPECT_EQ(c.ocorrencias.de(SituacaoRegistro::DeixadoDeFora), deixados);
+    const Ocorrencia& primeira = c.ocorrencias.linhas.at(0);
+    EXPECT_EQ(primeira.tipo, TipoFicha::AtendimentoIndividual);
+    EXPECT_EQ(primeira.unidade, "2345678");
+    EXPECT_EQ(primeira.data, "15/10/2019");
+    EXPECT_EQ(primeira.profissional, "Dra. Ana Lúcia");
+    ASSERT_EQ(c.ocorrencias.gravados.size(), 2u);
+    EXPECT_FALSE(c.ocorrencias.gravados[0].comAviso);
 }
 
 TEST_F(AtendimentoIndividualTest, ValoresComCaracteresDeMarcacaoDaoXmlValido) {
