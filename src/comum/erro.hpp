@@ -15,6 +15,12 @@ class Erro : public std::exception {
     explicit Erro(std::string mensagem) : texto(std::move(mensagem)) {}
     const char* what() const noexcept override { return texto.c_str(); }
     void acrescentaContexto(const std::string& onde) { texto = onde + ": " + texto; }
+    // A sentence after the message, which is ended first: what the operator has besides the
+    // error.
+    void acrescentaNota(const std::string& nota) {
+        if (!texto.empty() && !texto.ends_with('.') && !texto.ends_with('!')) texto += '.';
+        texto += " " + nota;
+    }
     // Puts the record the error belongs to in front of the message, once: the code that named
     // it first knew which record it was working for, better than a loop around it.
     void nomeiaRegistro(const std::string& registro) {

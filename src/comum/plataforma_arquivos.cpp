@@ -480,4 +480,22 @@ ArquivoAberto criaArquivoAoLado(const fs::path& arquivo, fs::path& criado, std::
     }
 }
 
+std::FILE* fluxoTemporario(std::string_view prefixo, std::filesystem::path& pasta,
+                           std::error_code& erro) {
+    pasta = std::filesystem::temp_directory_path(erro);
+    if (erro) return nullptr;
+    std::filesystem::path criado;
+    std::FILE* f = nullptr;
+    ArquivoAberto arquivo = criaArquivoAoLado(pasta / prefixo, criado, erro);
+    if (!erro) f = arquivo.fluxo(erro);
+    // The stream holds a copy of the file, which has no name from here.
+    if (!criado.empty()) {
+        std::error_code semNome;
+        std::filesystem::remove(criado, semNome);
+        if (!erro) erro = semNome;
+    }
+    if (erro && f) std::fclose(std::exchange(f, nullptr));
+    return f;
+}
+
 }  // namespace cds

@@ -107,6 +107,13 @@ unsigned long idDoProcesso();
 ArquivoAberto criaArquivoAoLado(const std::filesystem::path& arquivo, std::filesystem::path& criado,
                                 std::error_code& erro);
 
+// A C stream over a new file in the system's temporary folder (`pasta` says which) that has no
+// name once made: it goes when the stream is closed, or when the process ends however it ends.
+// For data too large for memory that only the process reads back. Null, with `erro` set, when
+// it cannot be made.
+std::FILE* fluxoTemporario(std::string_view prefixo, std::filesystem::path& pasta,
+                           std::error_code& erro);
+
 // The state of the regular file at `caminho`, after symbolic links; nothing when there is no
 // regular file to read there.
 std::optional<EstadoArquivo> estadoArquivo(const std::filesystem::path& caminho);

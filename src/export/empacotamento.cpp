@@ -55,12 +55,16 @@ std::string mensagemDoErro(const std::string& texto, const std::error_code& erro
     return texto + ": " + motivoDoSistema(erro) + ".";
 }
 
-std::string nomeDoArquivo(const ParametrosExportacao& parametros, const DataHora& agora) {
+}  // namespace
+
+std::string nomeArquivoZip(const ParametrosExportacao& parametros, const DataHora& agora) {
     return parametros.Caminho + kSeparador + "FichasValmo_" +
            ddMMyyyy(agora.dia, agora.mes, agora.ano) + "_" + comZeros(agora.hora, 2) +
            comZeros(agora.minuto, 2) + "_" + ddMMyyyy(parametros.DataInicial) + "_" +
            ddMMyyyy(parametros.DataFinal) + ".zip";
 }
+
+namespace {
 
 // The archive's file before it is whole: a hidden name beside the final one, made unique, so
 // that neither a crash nor a full disk leaves a broken archive under an archive's name. Removed
@@ -323,7 +327,7 @@ class Empacotamento::Escritor {
 
 Empacotamento::Empacotamento(const ParametrosExportacao& parametros, const Relogio& relogio)
     : parametros(parametros),
-      escritor(std::make_unique<Escritor>(nomeDoArquivo(parametros, relogio.agora()))) {}
+      escritor(std::make_unique<Escritor>(nomeArquivoZip(parametros, relogio.agora()))) {}
 
 Empacotamento::~Empacotamento() = default;
 
@@ -346,7 +350,7 @@ std::string Empacotamento::conclui(const Relogio& relogio, const Cancelamento* c
     escritor->fecha();
     if (cancelamento) cancelamento->verifica();
     ArquivoTemporario& temporario = escritor->temporario;
-    temporario.renomeiaFinal(nomeDoArquivo(parametros, relogio.agora()));
+    temporario.renomeiaFinal(nomeArquivoZip(parametros, relogio.agora()));
     return temporario.poeNoLugar();
 }
 
@@ -376,10 +380,11 @@ std::string zipaXML(const ParametrosExportacao& parametros,
 
 void removeArquivosIncompletos(const std::string& Caminho,
                                const std::function<void(const std::string&)>& log) {
-    // nomeDoArquivo's name as criaArquivoAoLado hides it: a dot before, and the writer's
+    // nomeArquivoZip's name as criaArquivoAoLado hides it: a dot before, and the writer's
     // process, a count and a random number after.
+    // The report's hidden files are made beside "FichasValmo_relatorio" in the same way.
     static const std::regex incompleto(
-        R"(\.FichasValmo_[0-9]{8}_[0-9]{4}_[0-9]{8}_[0-9]{8}\.zip\.[0-9]+-[0-9]+-[0-9]+)");
+        R"(\.FichasValmo_([0-9]{8}_[0-9]{4}_[0-9]{8}_[0-9]{8}\.zip|relatorio)\.[0-9]+-[0-9]+-[0-9]+)");
     std::error_code erro;
     fs::directory_iterator item(fs::path(Caminho), erro);
     for (; !erro && item != fs::directory_iterator(); item.increment(erro)) {

@@ -67,6 +67,9 @@ class Empacotamento {
     std::int64_t gravacaoPendente = 0;
 };
 
+// The archive's name for a run at the moment `agora`, before "_2", "_3"… are looked for.
+std::string nomeArquivoZip(const ParametrosExportacao& parametros, const DataHora& agora);
+
 // The listed files as the disk holds them now, packed into the archive Empacotamento makes, in
 // the list's order, a path listed twice packed once at its first place. Every listed file is
 // packed: one that is gone or cannot be read fails the packing, since an archive without it
@@ -77,9 +80,9 @@ class Empacotamento {
                                   const Relogio& relogio,
                                   const Cancelamento* cancelamento = nullptr);
 
-// Removes from the output folder the hidden archives of runs that died while packing (killed,
-// the power gone, a second Ctrl-C): only plain files named as the packing names its archive
-// while it writes it, nothing else. Called by the run holding the folder's lock (TravaPasta),
+// Removes from the output folder the hidden archives and reports of runs that died (killed,
+// the power gone, a second Ctrl-C): only plain files named as the packing and the report name
+// theirs while they write them, nothing else. Called by the run holding the folder's lock (TravaPasta),
 // before it begins its own: every such archive is written by a run holding the lock, so one
 // found then is a dead run's. Each is told once to `log`, removed or not (and why not); a
 // file that stays does no harm to the run, which goes on.

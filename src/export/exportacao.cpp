@@ -131,6 +131,32 @@ void verificaProfissionalGenerico(Transacao& transacao, const ParametrosExportac
                             "ficha foi gerada e nenhum cadastro foi marcado como enviado.");
 }
 
+// The report of a run that failed, under the name its archive has or would have had (the first
+// whose archive and report are both free), so that the operator sees how far it got; the
+// error's message ends saying where the report is, or why it could not be written.
+void relataFalha(Relatorio& relatorio, const ParametrosExportacao& parametros,
+                 const Relogio& relogio, std::string arquivoZip, Erro& erro) {
+    if (arquivoZip.empty()) {
+        const std::string nome = nomeArquivoZip(parametros, relogio.agora());
+        const std::string base = nome.substr(0, nome.size() - 4);
+        std::error_code ec;
+        arquivoZip = nome;
+        for (int n = 2; n < 10000 && (fs::exists(arquivoZip, ec) ||
+                                      fs::exists(fs::path(arquivoZip).replace_extension(
+                                                     kFimRelatorioHtml), ec));
+             ++n)
+            arquivoZip = base + "_" + std::to_string(n) + ".zip";
+    }
+    try {
+        const ResumoDoRelatorio resumo = relatorio.conclui(arquivoZip, std::string(erro.what()));
+        erro.acrescentaNota("O relatório do que foi feito até aqui está em " +
+                            resumo.html.string() + ".");
+    } catch (const Erro& e) {
+        erro.acrescentaNota("O relatório do que foi feito até aqui não pôde ser gravado: " +
+                            std::string(e.what()));
+    }
+}
+
 // The generators of the chosen kinds, in the order their files reach the archive.
 void executaGeradoresEscolhidos(Execucao& ex) {
     for (const DescricaoFicha& d : registroFichas())
@@ -158,25 +184,39 @@ ResultadoExportacao geraEEmpacota(const ParametrosExportacao& parametros, Arquiv
     // The folder is this run's (its lock is held): a hidden archive there is a dead run's.
     removeArquivosIncompletos(parametros.Caminho, [&ex](const std::string& l) { ex.log(l); });
 
-    // The archive is written on a second core while the records are.
-    Empacotamento empacotamento(parametros, relogio);
-    ex.aoGravarArquivo = [&empacotamento](const std::string& caminho, const std::string& texto,
-                                          const std::optional<EstadoArquivo>& estado) {
-        empacotamento.adiciona(caminho, texto, estado);
-    };
-    executaGeradoresEscolhidos(ex);
-    ex.aoGravarArquivo = nullptr;
-
+    Relatorio relatorio(parametros, relogio.agora());
+    ex.ocorrencias = &relatorio;
     ResultadoExportacao resultado;
-    operador.status("Compactando Arquivo...");
-    resultado.arquivoZip = empacotamento.conclui(relogio, cancelamento);
-    if (cancelamento && cancelamento->pedido()) {
-        // Stopped with the archive in place: it goes, since its registrations stay unmarked.
-        std::error_code ec;
-        fs::remove(resultado.arquivoZip, ec);
-        cancelamento->verifica();
+    try {
+        // The archive is written on a second core while the records are.
+        Empacotamento empacotamento(parametros, relogio);
+        ex.aoGravarArquivo = [&empacotamento](const std::string& caminho,
+                                              const std::string& texto,
+                                              const std::optional<EstadoArquivo>& estado) {
+            empacotamento.adiciona(caminho, texto, estado);
+        };
+        executaGeradoresEscolhidos(ex);
+        ex.aoGravarArquivo = nullptr;
+
+        operador.status("Compactando Arquivo...");
+        resultado.arquivoZip = empacotamento.conclui(relogio, cancelamento);
+        if (cancelamento && cancelamento->pedido()) {
+            // Stopped with the archive in place: it goes, since its registrations stay
+            // unmarked.
+            std::error_code ec;
+            fs::remove(resultado.arquivoZip, ec);
+            cancelamento->verifica();
+        }
+        // Before the commit: a run that is confirmed has its report.
+        resultado.relatorio = relatorio.conclui(resultado.arquivoZip);
+        confirma(transacao, resultado.arquivoZip);
+    } catch (const ErroInterrompido&) {
+        // Stopped by the operator: nothing of the run is left behind.
+        throw;
+    } catch (Erro& e) {
+        relataFalha(relatorio, parametros, relogio, resultado.arquivoZip, e);
+        throw;
     }
-    confirma(transacao, resultado.arquivoZip);
     salvaListaDeErros(ex, ini, resultado);
     if (semIbge) resultado.avisos.push_back(kAvisoSemIbge);
     avisaArquivoGerado(operador);

@@ -10,6 +10,7 @@
 #include "export/arquivo_ini.hpp"
 #include "export/empacotamento.hpp"
 #include "export/entradas.hpp"
+#include "export/relatorio.hpp"
 #include "fichas/execucao.hpp"
 
 namespace cds {
@@ -27,6 +28,8 @@ struct ResultadoExportacao {
     std::vector<std::filesystem::path> arquivosErros;
     // Warnings the operator reads again when the run ends (an empty IBGE).
     std::vector<std::string> avisos;
+    // The run's report: its summary and its files beside the archive.
+    ResumoDoRelatorio relatorio;
 };
 
 // The archive was written and put in place and the run committed, and then the error list could
@@ -53,7 +56,9 @@ class ErroAposConfirmacao : public ErroArquivo {
 // sent that was not delivered. A commit that fails removes the run's archive and raises the
 // database's error. Errors (ErroConversao, ErroBanco, ErroArquivo) leave the record files
 // already written in place and reach the caller; the operator is told of them by the caller
-// alone, once. The connection waits GERAL/TEMPOCONEXAO seconds for the server (15 when
+// alone, once. An error after the first record was begun, but for a stop the operator asked
+// for, still writes the report, marked as failed and named after the archive the run would
+// have made, and the error's message ends saying where it is. The connection waits GERAL/TEMPOCONEXAO seconds for the server (15 when
 // absent).
 //
 // `cancelamento`, when given, is the operator's request to stop, made from another thread: the

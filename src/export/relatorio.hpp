@@ -3,12 +3,15 @@
 #include <cstddef>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "comum/datahora.hpp"
 #include "comum/tipo_ficha.hpp"
 #include "fichas/ocorrencias.hpp"
+#include "fichas/parametros.hpp"
 
 namespace cds {
 
@@ -37,8 +40,47 @@ struct ResumoDoRelatorio {
     bool falhou = false;
 };
 
-// The summary as a table of text, one line per kind and a header, for the command line's end
-// and the window's log.
+// The report is named after its run's archive: its name with these in place of ".zip".
+inline constexpr char kFimRelatorioHtml[] = ".relatorio.html";
+inline constexpr char kFimRelatorioCsv[] = ".relatorio.csv";
+
+// The report of one run: what went, what was left out and why, what was written with a
+// warning and what the importer will refuse. Its lines go to nameless files of the system's
+// temporary folder as the run tells them, so that a month of them takes no memory; only the
+// counts are kept.
+// `conclui` writes the page (a self-contained UTF-8 HTML file that prints well) and the
+// spreadsheet (UTF-8 with a BOM, ";"-separated, as a spreadsheet in pt-BR opens it) beside the
+// archive, each whole or not at all.
+class Relatorio : public DestinoOcorrencias {
+  public:
+    // The run's inputs, and when it began, for the report's head.
+    Relatorio(const ParametrosExportacao& parametros, const DataHora& inicio);
+    ~Relatorio() override;
+    Relatorio(const Relatorio&) = delete;
+    Relatorio& operator=(const Relatorio&) = delete;
+
+    void registroGravado(TipoFicha tipo, bool comAviso, bool recusavel) override;
+    void ocorrencia(const Ocorrencia& ocorrencia) override;
+
+    // Writes the report beside `arquivoZip` (the run's archive, or the one a failed run would
+    // have made), replacing an earlier report of that name; again when called again. `falha`, when given, is the error
+    // that ended the run, and the report says the run failed. Raises ErroArquivo when either
+    // file cannot be written whole.
+    ResumoDoRelatorio conclui(const std::string& arquivoZip,
+                              const std::optional<std::string>& falha = std::nullopt);
+
+  private:
+    class Arquivos;
+
+    const ParametrosExportacao parametros;
+    const DataHora inicio;
+    // One line per kind, in the registry's order.
+    std::vector<ResumoDoTipo> tipos;
+    std::unique_ptr<Arquivos> arquivos;
+};
+
+// The summary as a table of text, one line per chosen kind under a header, then a line per
+// reason of the records left out; for the command line's end and the window's log.
 std::vector<std::string> tabelaDoResumo(const ResumoDoRelatorio& resumo);
 
 }  // namespace cds

@@ -29,21 +29,8 @@ void le(std::FILE* f, void* dados, std::size_t tamanho) {
 
 std::unique_ptr<LinhasGuardadas> LinhasGuardadas::cria() {
     std::error_code erro;
-    const fs::path pasta = fs::temp_directory_path(erro);
-    fs::path criado;
-    std::FILE* f = nullptr;
-    if (!erro) {
-        ArquivoAberto arquivo = criaArquivoAoLado(pasta / "exportador-cds-linhas", criado, erro);
-        if (!erro) f = arquivo.fluxo(erro);
-        // The stream holds a copy of the file, which has no name from here: it goes when the
-        // stream closes.
-        if (!criado.empty()) {
-            std::error_code semNome;
-            fs::remove(criado, semNome);
-            if (!erro) erro = semNome;
-        }
-        if (erro && f) std::fclose(std::exchange(f, nullptr));
-    }
+    fs::path pasta;
+    std::FILE* f = fluxoTemporario("exportador-cds-linhas", pasta, erro);
     if (!f)
         throw ErroArquivo("Não foi possível criar um arquivo temporário " +
                           (pasta.empty() ? std::string("na pasta temporária do sistema")

@@ -899,8 +899,18 @@ TEST_F(LinhaDeComandoTest, TextoSemWin1252NomeiaORegistroEAColuna) {
             "--profissional-generico 9 --fichas cadastro-individual,atendimento-individual"));
 
         EXPECT_EQ(r.status, 1) << r.erros;
-        EXPECT_TRUE(r.erros.ends_with(caso.mensagem)) << r.erros;
-        EXPECT_EQ(nomesEm(saida()), std::vector<std::string>{"arquivosXML"});
+        // The message, then where the report of the failed run is: named as its archive would
+        // have been, beside it.
+        const std::string mensagem = caso.mensagem.substr(0, caso.mensagem.size() - 1);
+        EXPECT_NE(r.erros.find(mensagem + ". O relatório do que foi feito até aqui está em " +
+                               saida().string() + "/FichasValmo_"),
+                  std::string::npos)
+            << r.erros;
+        const std::vector<std::string> nomes = nomesEm(saida());
+        ASSERT_EQ(nomes.size(), 3u);
+        EXPECT_TRUE(nomes[0].ends_with(".relatorio.csv")) << nomes[0];
+        EXPECT_TRUE(nomes[1].ends_with(".relatorio.html")) << nomes[1];
+        EXPECT_EQ(nomes[2], "arquivosXML");
         // The registration was written, and its register row marked, before the run failed.
         EXPECT_TRUE(
             fs::exists(saida() / "arquivosXML" / "FichaCadastroIndividual_00000000050.esus.xml"));

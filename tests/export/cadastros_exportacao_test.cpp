@@ -269,8 +269,10 @@ TEST_F(CadastrosNaExportacaoTest, ExecucaoSemErrosApagaAListaAnterior) {
     for (const auto& e : fs::directory_iterator(parametros.Caminho))
         saida.push_back(e.path().filename());
     std::sort(saida.begin(), saida.end());
-    EXPECT_EQ(saida, (std::vector<std::string>{"FichasValmo_03112019_1405_01102019_31102019.zip",
-                                               "arquivosXML"}));
+    EXPECT_EQ(saida, (std::vector<std::string>{
+                         "FichasValmo_03112019_1405_01102019_31102019.relatorio.csv",
+                         "FichasValmo_03112019_1405_01102019_31102019.relatorio.html",
+                         "FichasValmo_03112019_1405_01102019_31102019.zip", "arquivosXML"}));
     EXPECT_TRUE(r.arquivosErros.empty());
     EXPECT_EQ(notasFinais(r), std::vector<std::string>{"Lista de erros: nenhuma linha."});
 }

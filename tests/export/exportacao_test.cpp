@@ -416,11 +416,20 @@ TEST_F(ExportacaoTest, ErroNoMeioGuardaArquivosESemZip) {
         exportaArquivos(parametros, ini, operador, relogio);
         ADD_FAILURE() << "esperava erro de arquivo";
     } catch (const ErroArquivo& e) {
-        // The operator learns which record it was, which file, and why.
+        // The operator learns which record it was, which file, and why; and where the report
+        // of how far the run got is.
+        const fs::path relatorio =
+            pasta / "saida" / "FichasValmo_03112019_1405_01102019_31102019.relatorio.html";
         EXPECT_EQ(std::string(e.what()),
                   "FichaAtendimentoIndividual_2 (unidade 45): Não foi possível criar o arquivo " +
                       noCaminho.string() + ": há uma pasta com esse nome no lugar. Detalhe: " +
-                      std::generic_category().message(EISDIR) + ".");
+                      std::generic_category().message(EISDIR) +
+                      ". O relatório do que foi feito até aqui está em " + relatorio.string() +
+                      ".");
+        const std::string pagina = teste::leArquivo(relatorio);
+        EXPECT_NE(pagina.find("A exportação falhou e nada foi enviado"), std::string::npos)
+            << pagina;
+        EXPECT_NE(pagina.find("há uma pasta com esse nome no lugar"), std::string::npos) << pagina;
     }
 
     EXPECT_EQ(arquivosEm(pastaXml(parametros.Caminho)),
@@ -1040,7 +1049,14 @@ TEST_F(FimDaTransacaoTest, ConfirmacaoQueFalhaApagaOArquivoEFalhaAExecucao) {
 
     // No archive of registrations left unmarked, and no word of success.
     EXPECT_FALSE(fs::exists(zipEsperado()));
-    EXPECT_EQ(arquivosEm(parametros.Caminho), std::vector<std::string>{"arquivosXML"});
+    // The report written before the commit says now that the run failed.
+    EXPECT_EQ(arquivosEm(parametros.Caminho),
+              (std::vector<std::string>{
+                  "FichasValmo_03112019_1405_01102019_31102019.relatorio.csv",
+                  "FichasValmo_03112019_1405_01102019_31102019.relatorio.html", "arquivosXML"}));
+    EXPECT_TRUE(teste::leArquivo(fs::path(parametros.Caminho) /
+                                 "FichasValmo_03112019_1405_01102019_31102019.relatorio.html")
+                    .find("A exportação falhou") != std::string::npos);
     EXPECT_TRUE(operador.mensagens().empty());
     EXPECT_EQ(operador.statusAtual(), "Compactando Arquivo...");
     // The run's transaction ended in a rollback (the commit trigger that records may have run
