@@ -11,23 +11,36 @@
 namespace cds {
 namespace {
 
-// An episode of the period whose professional's occupation is a dentist's, whose citizen has
-// a birth date, whose character is neither 7 nor 8, in a unit that is no CRAS (a unit without
-// a name is left out too). The professional line is there only when a code was given.
-constexpr std::string_view kSelecao = R"(
+// The episodes of the period whose professional's occupation is a dentist's: those the dental
+// record takes are those whose citizen is on file with a birth date, whose unit has a name and
+// is no CRAS, and whose character is neither 7 nor 8. The professional line is there only when
+// a code was given.
+constexpr CondicaoDeSelecao kCondicoes[] = {
+    {"PESSOAS.CODIGO IS NOT NULL", "cidadão do atendimento não está no cadastro de pessoas"},
+    {"PESSOAS.DTNASCIMENTO IS NOT NULL", "cidadão sem data de nascimento"},
+    {"U.CODIGO IS NOT NULL", "unidade não está no cadastro de unidades"},
+    {"U.NOME IS NOT NULL", "unidade sem nome no cadastro de unidades"},
+    {"U.NOME NOT LIKE '%CRAS%'", "unidade de assistência social (CRAS), que não se exporta"},
+    {"COALESCE(FAA.CARATER,'')<>'8' AND COALESCE(FAA.CARATER,'')<>'7'",
+     "caráter do atendimento {} (não se exporta)", "CARATER"},
+};
+
+constexpr std::string_view kColunas = R"(
 SELECT FAA.CODUNIDADE, FAA.NUMFAA, FAA.CARATER, CONDUTAS.CODIGOESUS AS ESUS_CONDUTA,
   FAA.TIPOCONSULTAODONTO, PESSOAS.SEXO, coalesce(PESSOAS.CARTAOSUS,'') AS CARTAOSUS,
   PESSOAS.DTNASCIMENTO, FAA.CODPESSOA, FAA.HORA, FAA.DATA, PROFISSIONAIS.CNS,
-  PROFISSIONAIS.CBO, PROFISSIONAIS.INE, FAA.GESTANTE, FAA.PCD
+  PROFISSIONAIS.CBO, PROFISSIONAIS.INE, profissionais.nome as nomeprofissional, FAA.GESTANTE,
+  FAA.PCD,
+)";
+
+constexpr std::string_view kOrigem = R"(
 FROM FAA
-LEFT OUTER JOIN CONDUTAS ON (CONDUTAS.codigo=FAA.codconduta)
-INNER JOIN PESSOAS ON (PESSOAS.CODIGO=FAA.CODPESSOA)
 INNER JOIN PROFISSIONAIS ON (PROFISSIONAIS.CODIGO=FAA.CODPROFISSIONAL)
 INNER JOIN CBO ON (PROFISSIONAIS.CBO=CBO.CODIGO AND UPPER(CBO.DESCRICAO) LIKE '%DENTISTA%')
-WHERE COALESCE(PESSOAS.DTNASCIMENTO,'')<>''
-AND FAA.DATA >= :pdatainicial AND FAA.DATA < :pdiaposfinal
-AND COALESCE(FAA.CARATER,'')<>'8' AND COALESCE(FAA.CARATER,'')<>'7'
-and (select u.nome from unidades u where FAA.codunidade=u.codigo) not like '%CRAS%'
+LEFT OUTER JOIN CONDUTAS ON (CONDUTAS.codigo=FAA.codconduta)
+LEFT OUTER JOIN PESSOAS ON (PESSOAS.CODIGO=FAA.CODPESSOA)
+LEFT OUTER JOIN UNIDADES U ON U.CODIGO=FAA.CODUNIDADE
+WHERE FAA.DATA >= :pdatainicial AND FAA.DATA < :pdiaposfinal
 )";
 
 // The per-episode look-ups, each read once for the period: episode numbers repeat across
@@ -69,7 +82,9 @@ AND EXISTS (SELECT 1 FROM PROFISSIONAIS P INNER JOIN CBO ON P.CBO=CBO.CODIGO
 
 Consulta consultaAtendimentos(Execucao& ex) {
     const ParametrosExportacao& p = ex.parametros;
-    Consulta q(ex.transacao, std::string(kSelecao) + doProfissional(p) + kChaveDoEpisodio.ordem());
+    Consulta q(ex.transacao, std::string(kColunas) + colunaDaSelecao(kCondicoes) +
+                                 std::string(kOrigem) + doProfissional(p) +
+                                 kChaveDoEpisodio.ordem());
     vinculaProfissional(q, p);
     vinculaPeriodo(q, p);
     return q;
@@ -149,6 +164,8 @@ class FichaAtendimentoOdontologico : public FichaDeEpisodios {
     }
 
     const Linha* proximoRegistro() override { return atendimentos.proxima(); }
+
+    std::span<const CondicaoDeSelecao> condicoes() const override { return kCondicoes; }
 
     // The dental record names the professional code the operator typed, when there is one.
     std::optional<std::string> avisoSemIne(const Linha& /*atendimento*/) const override {

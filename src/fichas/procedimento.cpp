@@ -14,25 +14,44 @@
 namespace cds {
 namespace {
 
-// An episode of the period with procedures, whose character is neither 7 nor 8, with the sex
-// filled in, whose citizen was born after 1900 and not after the episode, in a unit that is no
-// CRAS (a unit without a name is left out too); one row per triage row of the episode.
-constexpr std::string_view kAtendimentos = R"(
+// The episodes of the period with procedures: those the procedures record takes are those
+// whose professional and citizen are on file, whose citizen was born after 01/01/1900 and not
+// after the episode, whose sex is filled in, whose unit has a name and is no CRAS, and whose
+// character is neither 7 nor 8; one row per triage row of the episode. Under the operator's
+// professional code only that professional's procedures are sent, so only the episodes with
+// some of them are the run's: the others are not reported as left out.
+constexpr CondicaoDeSelecao kCondicoes[] = {
+    {"PROFISSIONAIS.CODIGO IS NOT NULL", "profissional do atendimento não está no cadastro"},
+    {"PESSOAS.CODIGO IS NOT NULL", "cidadão do atendimento não está no cadastro de pessoas"},
+    {"PESSOAS.DTNASCIMENTO IS NOT NULL", "cidadão sem data de nascimento"},
+    {"PESSOAS.DTNASCIMENTO > '01/01/1900'", "data de nascimento {} (deve ser depois de 01/01/1900)",
+     "DTNASCIMENTO"},
+    {"PESSOAS.DTNASCIMENTO <= FAA.DATA", "data de nascimento {} depois da data do atendimento",
+     "DTNASCIMENTO"},
+    {"COALESCE(FAA.SEXO, '')<>''", "atendimento sem o sexo do cidadão"},
+    {"U.CODIGO IS NOT NULL", "unidade não está no cadastro de unidades"},
+    {"U.NOME IS NOT NULL", "unidade sem nome no cadastro de unidades"},
+    {"U.NOME NOT LIKE '%CRAS%'", "unidade de assistência social (CRAS), que não se exporta"},
+    {"COALESCE(FAA.CARATER,'')<>'8' AND COALESCE(FAA.CARATER,'')<>'7'",
+     "caráter do atendimento {} (não se exporta)", "CARATER"},
+};
+
+constexpr std::string_view kColunas = R"(
 SELECT FAA.NUMFAA, FAA.CODUNIDADE, PROFISSIONAIS.CNS, profissionais.nome as nomeprofissional,
   PROFISSIONAIS.CBO, FAA.DATA, PROFISSIONAIS.INE AS INE, FAA.CODPESSOA, PESSOAS.CODIGO,
   PESSOAS.DTNASCIMENTO, PESSOAS.SEXO, coalesce(PESSOAS.CARTAOSUS,'') AS CARTAOSUS, FAA.HORA,
-  TRIAGENS.PESO, TRIAGENS.ALTURA, TRIAGENS.TEMPERATURA
+  TRIAGENS.PESO, TRIAGENS.ALTURA, TRIAGENS.TEMPERATURA, FAA.CARATER,
+)";
+
+constexpr std::string_view kOrigem = R"(
 FROM FAA
-INNER JOIN PROFISSIONAIS ON PROFISSIONAIS.CODIGO=FAA.CODPROFISSIONAL
-INNER JOIN PESSOAS ON (PESSOAS.CODIGO=FAA.CODPESSOA)
+LEFT OUTER JOIN PROFISSIONAIS ON PROFISSIONAIS.CODIGO=FAA.CODPROFISSIONAL
+LEFT OUTER JOIN PESSOAS ON (PESSOAS.CODIGO=FAA.CODPESSOA)
+LEFT OUTER JOIN UNIDADES U ON U.CODIGO=FAA.CODUNIDADE
 LEFT OUTER JOIN TRIAGENS ON FAA.CODUNIDADE=TRIAGENS.CODUNIDADE AND FAA.NUMFAA=TRIAGENS.NUMFAA
-WHERE EXISTS (SELECT FP.NUMFAA FROM FAAPROCED FP
-  WHERE FP.NUMFAA=FAA.NUMFAA AND FP.CODUNIDADE=FAA.CODUNIDADE)
-AND COALESCE(FAA.CARATER,'')<>'8' AND COALESCE(FAA.CARATER,'')<>'7'
-AND FAA.DATA >= :pdatainicial AND FAA.DATA < :pdiaposfinal
-AND COALESCE(FAA.SEXO, '')<>''
-AND PESSOAS.DTNASCIMENTO <= FAA.DATA AND PESSOAS.DTNASCIMENTO > '01/01/1900'
-and (select u.nome from unidades u where FAA.codunidade=u.codigo) not like '%CRAS%'
+WHERE FAA.DATA >= :pdatainicial AND FAA.DATA < :pdiaposfinal
+AND EXISTS (SELECT FP.NUMFAA FROM FAAPROCED FP
+  WHERE FP.NUMFAA=FAA.NUMFAA AND FP.CODUNIDADE=FAA.CODUNIDADE
 )";
 
 // The episodes' procedures with their primary-care code, if any, read once for the period; an
@@ -53,8 +72,13 @@ AND COALESCE(FAA.CARATER,'')<>'8' AND COALESCE(FAA.CARATER,'')<>'7'
 )";
 
 Consulta consultaAtendimentos(Execucao& ex) {
-    Consulta q(ex.transacao, std::string(kAtendimentos) + kChaveDoEpisodio.ordem());
-    vinculaPeriodo(q, ex.parametros);
+    const ParametrosExportacao& p = ex.parametros;
+    // The professional's line goes inside kOrigem's EXISTS, which it closes.
+    Consulta q(ex.transacao, std::string(kColunas) + colunaDaSelecao(kCondicoes) +
+                                 std::string(kOrigem) + doProfissional(p, "FP.CODPROFISSIONAL") +
+                                 ")\n" + kChaveDoEpisodio.ordem());
+    vinculaProfissional(q, p);
+    vinculaPeriodo(q, p);
     return q;
 }
 
@@ -145,6 +169,12 @@ class FichaProcedimento : public FichaDeEpisodios {
     }
 
     const Linha* proximoRegistro() override { return atendimentos.proxima(); }
+
+    std::span<const CondicaoDeSelecao> condicoes() const override { return kCondicoes; }
+
+    std::string motivoSemCorpo() const override {
+        return "nenhum procedimento do atendimento é dos que a ficha de procedimentos envia";
+    }
 
     // False, and so no file, when neither pass finds a procedure to send.
     bool corpo(const Linha& linha, const ValoresEnvelope& valores, RegistroBuffer& b) override {

@@ -14,25 +14,37 @@
 namespace cds {
 namespace {
 
-// The visits of citizens with a usable health card; the address columns come along for the
-// clinical system's screens and are not written. The professional line is there only when a
-// code was given.
-constexpr std::string_view kSelecao = R"(
+// The visits of the period, VISITA in any spelling: those the home visit record takes are
+// spelled VISITA, by a professional on file, of a citizen on file with a usable health card.
+// The address columns come along for the clinical system's screens and are not written. The
+// professional line is there only when a code was given.
+constexpr CondicaoDeSelecao kCondicoes[] = {
+    {"FAA.ESPECIEATEND='VISITA'", "espécie do atendimento '{}' fora do padrão (deve ser VISITA)",
+     "ESPECIEATEND"},
+    {"PROFISSIONAIS.CODIGO IS NOT NULL", "profissional do atendimento não está no cadastro"},
+    {"PESSOAS.CODIGO IS NOT NULL", "cidadão do atendimento não está no cadastro de pessoas"},
+    {"COALESCE(PESSOAS.CARTAOSUS,'')<>''", "cidadão sem Cartão SUS"},
+    {"UPPER(PESSOAS.CARTAOSUS)<>'X' AND UPPER(PESSOAS.CARTAOSUS)<>'0'",
+     "Cartão SUS do cidadão '{}' não é um número de cartão", "CARTAOSUS"},
+};
+
+constexpr std::string_view kColunas = R"(
 SELECT distinct FAA.CODUNIDADE, FAA.NUMFAA, PROFISSIONAIS.CNS,
   profissionais.nome as nomeprofissional, PROFISSIONAIS.INE, PESSOAS.AREA, PESSOAS.MICROAREA,
   Bairros.nome as NomeBairro, PESSOAS.cepresidencia, PESSOAS.ENDERECO, LOCALIDADE.CODIBGE,
   LOCALIDADE.DNE, FAA.HORA, FAA.DATA, FAA.DESFECHOVISITA, PROFISSIONAIS.CBO, FAA.CODPESSOA,
-  PESSOAS.SEXO, coalesce(PESSOAS.CARTAOSUS,'') AS CARTAOSUS, PESSOAS.DTNASCIMENTO
+  PESSOAS.SEXO, coalesce(PESSOAS.CARTAOSUS,'') AS CARTAOSUS, PESSOAS.DTNASCIMENTO,
+  FAA.ESPECIEATEND,
+)";
+
+constexpr std::string_view kOrigem = R"(
 FROM FAA
-INNER JOIN PROFISSIONAIS ON (PROFISSIONAIS.CODIGO=FAA.CODPROFISSIONAL)
-INNER JOIN PESSOAS ON (PESSOAS.CODIGO=FAA.CODPESSOA)
+LEFT OUTER JOIN PROFISSIONAIS ON (PROFISSIONAIS.CODIGO=FAA.CODPROFISSIONAL)
+LEFT OUTER JOIN PESSOAS ON (PESSOAS.CODIGO=FAA.CODPESSOA)
 LEFT OUTER JOIN bairros on (Bairros.codigo=Pessoas.codBairro)
 LEFT OUTER JOIN CEP ON (CEP.codcep=PESSOAS.CEPRESIDENCIA)
 LEFT OUTER JOIN LOCALIDADE ON (LOCALIDADE.CODIGO=CEP.CODLOCALIDADE)
-WHERE FAA.ESPECIEATEND='VISITA'
-AND COALESCE(PESSOAS.CARTAOSUS,'')<>''
-AND UPPER(PESSOAS.CARTAOSUS)<>'X'
-AND UPPER(PESSOAS.CARTAOSUS)<>'0'
+WHERE UPPER(TRIM(FAA.ESPECIEATEND))='VISITA'
 AND FAA.DATA >= :pdatainicial AND FAA.DATA < :pdiaposfinal
 )";
 
@@ -60,7 +72,7 @@ constexpr std::string_view kMotivoOutros = "29";
 
 Consulta consultaVisitas(Execucao& ex) {
     const ParametrosExportacao& p = ex.parametros;
-    std::string sql(kSelecao);
+    std::string sql = std::string(kColunas) + colunaDaSelecao(kCondicoes) + std::string(kOrigem);
     if (!p.CodProf.empty()) sql += kDoProfissional;
     sql += kChaveDoEpisodio.ordem();
     Consulta q(ex.transacao, sql);
@@ -121,6 +133,8 @@ class FichaVisitaDomiciliar : public Ficha {
     }
 
     const Linha* proximoRegistro() override { return visitas.proxima(); }
+
+    std::span<const CondicaoDeSelecao> condicoes() const override { return kCondicoes; }
 
     bool corpo(const Linha& r, const ValoresEnvelope&, RegistroBuffer& b) override {
         const Visita v = leVisita(r);

@@ -246,6 +246,9 @@ TEST_F(AtendimentoOdontologicoTest, DentistaSemIneAvisaEGravaAssimMesmo) {
     EXPECT_EQ(ex.ErrosCadastro, aviso);
     EXPECT_EQ(ex.LogExecucao, aviso);
     EXPECT_EQ(ex.ListaArquivos.size(), 2u);
+    // Each message is its own record's warning in the report.
+    EXPECT_EQ(c.ocorrencias.de(SituacaoRegistro::GravadoComAviso),
+              (std::vector<std::string>{"1|" + aviso[0], "2|" + aviso[1]}));
 
     CenarioFichas comCodigo;
     teste::insereClinica(comCodigo.banco);
@@ -273,36 +276,48 @@ TEST_F(AtendimentoOdontologicoTest, CodigoDoProfissionalSoNaSelecaoDosAtendiment
     EXPECT_NE(f.find("<coMsProcedimento>0307010031</coMsProcedimento>"), std::string::npos);
 }
 
-// Only dentists' episodes (the occupation's description, upper-cased, has DENTISTA) of
-// citizens with a birth date, outside a CRAS and a unit without a name, neither 7 nor 8, of
-// whole days of the period even where DATA is a TIMESTAMP; in date order.
-TEST_F(AtendimentoOdontologicoTest, SelecaoDosAtendimentos) {
+// The dental record's domain is the period's episodes of a dentist (the occupation's
+// description, upper-cased, has DENTISTA), in whole days even where DATA is a TIMESTAMP; of
+// those it takes the ones of citizens on file with a birth date, in a unit on file with a name
+// that is no CRAS, neither 7 nor 8, in date order, and reports each other one with the
+// condition it failed. Episodes outside the domain are no dental record's, and not reported.
+TEST_F(AtendimentoOdontologicoTest, SelecaoDosAtendimentosEMotivosDeFora) {
     c.banco.executa("ALTER TABLE FAA ALTER COLUMN DATA TYPE TIMESTAMP");
     c.banco.executa("INSERT INTO unidades (codigo, nome) VALUES ('3333333', NULL)");
     c.banco.executa("INSERT INTO pessoas (codigo, nome, sexo) VALUES (101, 'Sem data', 'X')");
+    // What is said of each episode: nullptr, written; "", not the dental record's; else the
+    // reason it is left out for.
     const struct {
         int numero;
         const char* mudanca;
+        const char* fora;
     } atendimentos[] = {
-        {1, "DATA = '2019-10-31 23:30:00'"},  // in: late on the last day
-        {2, "DATA = '2019-10-01 00:00:00'"},  // in: the first day from midnight
-        {4, "DATA = '2019-11-01 00:00:00'"},  // out: the day after
-        {5, "DATA = '2019-09-30 23:59:59'"},  // out: the day before
-        {6, "CODPROFISSIONAL = 10"},          // out: a physician
-        {7, "CODPESSOA = 101"},               // out: no birth date
-        {8, "CARATER = '7'"},                 // out
-        {9, "CARATER = '8'"},                 // out
-        {10, "CODUNIDADE = '1111111'"},       // out: a CRAS
-        {11, "CODUNIDADE = '3333333'"},       // out: a unit without a name
+        {1, "DATA = '2019-10-31 23:30:00'", nullptr},  // late on the last day
+        {2, "DATA = '2019-10-01 00:00:00'", nullptr},  // the first day from midnight
+        {4, "DATA = '2019-11-01 00:00:00'", ""},       // the day after
+        {5, "DATA = '2019-09-30 23:59:59'", ""},       // the day before
+        {6, "CODPROFISSIONAL = 10", ""},               // a physician
+        {12, "CODPROFISSIONAL = 99", ""},              // nobody on file: no dentist known
+        {7, "CODPESSOA = 101", "cidadão sem data de nascimento"},
+        {8, "CARATER = '7'", "caráter do atendimento 7 (não se exporta)"},
+        {9, "CARATER = '8'", "caráter do atendimento 8 (não se exporta)"},
+        {10, "CODUNIDADE = '1111111'", "unidade de assistência social (CRAS), que não se exporta"},
+        {11, "CODUNIDADE = '3333333'", "unidade sem nome no cadastro de unidades"},
+        {13, "CODUNIDADE = '9999999'", "unidade não está no cadastro de unidades"},
+        {14, "CODPESSOA = 999", "cidadão do atendimento não está no cadastro de pessoas"},
     };
+    std::vector<std::string> deixados;
     for (const auto& a : atendimentos) {
         insereAtendimentoOdontologico(c.banco, a.numero);
         c.banco.executa(std::string("UPDATE FAA SET ") + a.mudanca +
                         " WHERE NUMFAA = " + std::to_string(a.numero));
+        if (a.fora && *a.fora) deixados.push_back(std::to_string(a.numero) + "|" + a.fora);
     }
     Execucao& ex = c.gera(TipoFicha::AtendimentoOdontologico);
     EXPECT_EQ(listados(), (std::vector<std::string>{"FichaAtendimentoOdontologico_2.esus.xml",
                                                     "FichaAtendimentoOdontologico_1.esus.xml"}));
+    // All of the 15th, in the order of their numbers.
+    EXPECT_EQ(c.ocorrencias.de(SituacaoRegistro::DeixadoDeFora), deixados);
     // The column's own time of day is the moment of the care.
     EXPECT_EQ(valorDe(ficha(1), "dataAtendimento"), "1572564600000");
     EXPECT_TRUE(ex.LogExecucao.empty());

@@ -170,6 +170,10 @@ TEST_F(ProcedimentoTest, PassesDosProcedimentosETotais) {
         if (caso.peso) insereTriagem(c.banco, numero, caso.peso, caso.altura, caso.temperatura);
     }
     Execucao& ex = c.gera(TipoFicha::Procedimento);
+    // The episode with nothing to send is reported, once, with why.
+    EXPECT_EQ(c.ocorrencias.de(SituacaoRegistro::DeixadoDeFora),
+              std::vector<std::string>{
+                  "1|nenhum procedimento do atendimento é dos que a ficha de procedimentos envia"});
     numero = 0;
     std::size_t fichas = 0;
     for (const Caso& caso : casos) {
@@ -253,7 +257,8 @@ TEST_F(ProcedimentoTest, VariasTriagensEMesmoNumeroEmDuasUnidades) {
 }
 
 // A typed professional code restricts the procedures, not the episodes: an episode of another
-// professional keeps the typed one's procedures, and one left with none gets no file.
+// professional keeps the typed one's procedures, and one left with none gets no file and is
+// no record of the run's.
 TEST_F(ProcedimentoTest, CodigoDoProfissionalSoNosProcedimentos) {
     c.banco.executa(
         "INSERT INTO PROFISSIONAIS (CODIGO, nome, CNS, CBO, INE) VALUES "
@@ -265,10 +270,17 @@ TEST_F(ProcedimentoTest, CodigoDoProfissionalSoNosProcedimentos) {
     insereProcedimento(c.banco, 2, "0214010015", "1", 10);
     insereAtendimento(c.banco, 3);
     insereProcedimento(c.banco, 3, "0201020041", "1", 11);
+    insereAtendimento(c.banco, 4);
+    insereProcedimento(c.banco, 4, "0301100012", "1", 10);
     c.parametros.CodProf = "10";
     c.gera(TipoFicha::Procedimento);
     EXPECT_EQ(listados(), (std::vector<std::string>{"FichaProcedimento_1.esus.xml",
                                                     "FichaProcedimento_2.esus.xml"}));
+    // Only the typed professional's procedures can be sent: an episode with none of them is
+    // none of this run's, and one whose procedures of theirs go to neither list is left out.
+    EXPECT_EQ(c.ocorrencias.de(SituacaoRegistro::DeixadoDeFora),
+              std::vector<std::string>{
+                  "4|nenhum procedimento do atendimento é dos que a ficha de procedimentos envia"});
     EXPECT_EQ(trecho(ficha(1), "<turno>2</turno>\r\n", "</atendProcedimentos>"),
               linhas({"<procedimentos>ABPG033</procedimentos>",
                       "<outrosSiaProcedimentos>0301100039</outrosSiaProcedimentos>"}));
@@ -278,10 +290,12 @@ TEST_F(ProcedimentoTest, CodigoDoProfissionalSoNosProcedimentos) {
     EXPECT_EQ(valorDe(ficha(2), "profissionalCNS"), "700000000000011");
 }
 
-// Episodes with procedures, neither 7 nor 8, with the episode's sex, of citizens born after
-// 01/01/1900 and not after the episode, outside a CRAS and a unit without a name, of whole days
-// of the period even where DATA is a TIMESTAMP.
-TEST_F(ProcedimentoTest, SelecaoDosAtendimentos) {
+// The procedures record's domain is the period's episodes with procedures, in whole days even
+// where DATA is a TIMESTAMP; of those it takes the ones whose professional and citizen are on
+// file, neither 7 nor 8, with the episode's sex, of citizens born after 01/01/1900 and not
+// after the episode, in a unit on file with a name that is no CRAS, and reports each other one
+// with the condition it failed. Episodes outside the domain are not reported.
+TEST_F(ProcedimentoTest, SelecaoDosAtendimentosEMotivosDeFora) {
     c.banco.executa("ALTER TABLE FAA ALTER COLUMN DATA TYPE TIMESTAMP");
     c.banco.executa("INSERT INTO unidades (codigo, nome) VALUES ('3333333', NULL)");
     const std::pair<int, const char*> nascimentos[] = {
@@ -289,26 +303,33 @@ TEST_F(ProcedimentoTest, SelecaoDosAtendimentos) {
     for (const auto& [codigo, nascimento] : nascimentos)
         c.banco.executa("INSERT INTO pessoas (codigo, nome, dtnascimento, sexo) VALUES (" +
                         std::to_string(codigo) + ", 'Cidadão', " + nascimento + ", 'Feminino')");
+    // What is said of each episode: nullptr, written; "", not the procedures record's; else
+    // the reason it is left out for.
     const struct {
         int numero;
         const char* mudanca;
+        const char* fora;
     } atendimentos[] = {
-        {1, "DATA = '2019-10-31 23:30:00'"},  // in: late on the last day
-        {2, "DATA = '2019-10-01 00:00:00'"},  // in: the first day from midnight
-        {3, "CODPESSOA = 103"},               // in: born the day after 01/01/1900
-        {4, "CARATER = NULL"},                // in
-        {5, "DATA = '2019-11-01 00:00:00'"},  // out: the day after
-        {6, "DATA = '2019-09-30 23:59:59'"},  // out: the day before
-        {7, "CARATER = '7'"},                 // out
-        {8, "CARATER = '8'"},                 // out
-        {9, "SEXO = ''"},                     // out
-        {10, "SEXO = NULL"},                  // out
-        {11, "CODPESSOA = 101"},              // out: no birth date
-        {12, "CODPESSOA = 102"},              // out: born on 01/01/1900
-        {13, "CODPESSOA = 104"},              // out: born after the episode
-        {14, "CODUNIDADE = '1111111'"},       // out: a CRAS
-        {15, "CODUNIDADE = '3333333'"},       // out: a unit without a name
+        {1, "DATA = '2019-10-31 23:30:00'", nullptr},  // late on the last day
+        {2, "DATA = '2019-10-01 00:00:00'", nullptr},  // the first day from midnight
+        {3, "CODPESSOA = 103", nullptr},               // born the day after 01/01/1900
+        {4, "CARATER = NULL", nullptr},
+        {5, "DATA = '2019-11-01 00:00:00'", ""},  // the day after
+        {6, "DATA = '2019-09-30 23:59:59'", ""},  // the day before
+        {7, "CARATER = '7'", "caráter do atendimento 7 (não se exporta)"},
+        {8, "CARATER = '8'", "caráter do atendimento 8 (não se exporta)"},
+        {9, "SEXO = ''", "atendimento sem o sexo do cidadão"},
+        {10, "SEXO = NULL", "atendimento sem o sexo do cidadão"},
+        {11, "CODPESSOA = 101", "cidadão sem data de nascimento"},
+        {12, "CODPESSOA = 102", "data de nascimento 01/01/1900 (deve ser depois de 01/01/1900)"},
+        {13, "CODPESSOA = 104", "data de nascimento 16/10/2019 depois da data do atendimento"},
+        {14, "CODUNIDADE = '1111111'", "unidade de assistência social (CRAS), que não se exporta"},
+        {15, "CODUNIDADE = '3333333'", "unidade sem nome no cadastro de unidades"},
+        {17, "CODUNIDADE = '9999999'", "unidade não está no cadastro de unidades"},
+        {18, "CODPROFISSIONAL = 99", "profissional do atendimento não está no cadastro"},
+        {19, "CODPESSOA = 999", "cidadão do atendimento não está no cadastro de pessoas"},
     };
+    std::vector<std::string> deixados;
     for (const auto& a : atendimentos) {
         insereAtendimento(c.banco, a.numero);
         c.banco.executa(std::string("UPDATE FAA SET ") + a.mudanca +
@@ -317,8 +338,9 @@ TEST_F(ProcedimentoTest, SelecaoDosAtendimentos) {
             "INSERT INTO FAAPROCED (CODUNIDADE, NUMFAA, CODPROCEDUNIF) SELECT "
             "CODUNIDADE, NUMFAA, '0101040024' FROM FAA WHERE NUMFAA = " +
             std::to_string(a.numero));
+        if (a.fora && *a.fora) deixados.push_back(std::to_string(a.numero) + "|" + a.fora);
     }
-    insereAtendimento(c.banco, 16);  // out: no procedure at all
+    insereAtendimento(c.banco, 16);  // no procedure at all: no procedures record's
     Execucao& ex = c.gera(TipoFicha::Procedimento);
     std::vector<std::string> nomes = listados();
     ASSERT_EQ(nomes.size(), 4u);
@@ -327,6 +349,8 @@ TEST_F(ProcedimentoTest, SelecaoDosAtendimentos) {
     EXPECT_EQ(nomes, (std::vector<std::string>{
                          "FichaProcedimento_2.esus.xml", "FichaProcedimento_3.esus.xml",
                          "FichaProcedimento_4.esus.xml", "FichaProcedimento_1.esus.xml"}));
+    // All of the 15th, in the order of their numbers.
+    EXPECT_EQ(c.ocorrencias.de(SituacaoRegistro::DeixadoDeFora), deixados);
     EXPECT_EQ(valorDe(ficha(1), "dataAtendimento"), "1572564600000");
     EXPECT_TRUE(ex.LogExecucao.empty());
 }
@@ -354,6 +378,9 @@ TEST_F(ProcedimentoTest, ProfissionalSemIneAvisaEGravaAssimMesmo) {
     EXPECT_EQ(ex.ErrosCadastro, aviso);
     EXPECT_EQ(ex.LogExecucao, aviso);
     EXPECT_EQ(ex.ListaArquivos.size(), 2u);
+    // Each message is its own record's warning in the report.
+    EXPECT_EQ(c.ocorrencias.de(SituacaoRegistro::GravadoComAviso),
+              (std::vector<std::string>{"1|" + aviso[0], "2|" + aviso[1]}));
 }
 
 }  // namespace

@@ -157,23 +157,67 @@ TEST_F(VisitaDomiciliarTest, TurnoECidadao) {
     }
 }
 
-TEST_F(VisitaDomiciliarTest, SelecaoPorCartaoEspecieEProfissional) {
+// The home visit record's domain is the period's episodes whose kind of care is VISITA in any
+// spelling; of those it takes the ones spelled VISITA, by a professional on file, of a citizen
+// on file with a usable health card, and reports each other one with the condition it failed.
+TEST_F(VisitaDomiciliarTest, SelecaoEMotivosDeFora) {
+    // What is said of each visit: nullptr, written; "", not the home visit record's; else the
+    // reason it is left out for.
+    struct Caso {
+        const char* cartao;
+        const char* especie;
+        int profissional;
+        const char* fora;
+    };
+    const Caso casos[] = {
+        {"'898000000000401'", "'VISITA'", 20, nullptr},
+        {"'898000000000402'", "'VISITA '", 20, nullptr},
+        {"NULL", "'VISITA'", 20, "cidadão sem Cartão SUS"},
+        {"''", "'VISITA'", 20, "cidadão sem Cartão SUS"},
+        {"'   '", "'VISITA'", 20, "cidadão sem Cartão SUS"},
+        {"'x'", "'VISITA'", 20, "Cartão SUS do cidadão 'x' não é um número de cartão"},
+        {"'X'", "'VISITA'", 20, "Cartão SUS do cidadão 'X' não é um número de cartão"},
+        {"'0'", "'VISITA'", 20, "Cartão SUS do cidadão '0' não é um número de cartão"},
+        {"'898000000000409'", "'visita'", 20,
+         "espécie do atendimento 'visita' fora do padrão (deve ser VISITA)"},
+        {"'898000000000410'", "' Visita'", 20,
+         "espécie do atendimento 'Visita' fora do padrão (deve ser VISITA)"},
+        {"'898000000000411'", "'VISITA'", 99, "profissional do atendimento não está no cadastro"},
+        {"'898000000000412'", "'MEDICO'", 20, ""},
+        {"'898000000000413'", "NULL", 20, ""},
+    };
+    int numero = 400;
+    std::vector<std::string> deixados;
+    for (const Caso& caso : casos) {
+        insereCidadao(++numero, "'1990-01-01'", "'FEMININO'", caso.cartao);
+        insereVisita(numero, "'1'", "'09:00:00'", numero, "2345678", "2019-10-15",
+                     caso.profissional);
+        c.banco.executa(std::string("UPDATE FAA SET ESPECIEATEND = ") + caso.especie +
+                        " WHERE NUMFAA = " + std::to_string(numero));
+        if (caso.fora && *caso.fora) deixados.push_back(std::to_string(numero) + "|" + caso.fora);
+    }
+    insereVisita(++numero, "'1'", "'09:00:00'", 999);
+    deixados.push_back(std::to_string(numero) +
+                       "|cidadão do atendimento não está no cadastro de pessoas");
+
+    c.gera(TipoFicha::VisitaDomiciliar);
+    EXPECT_EQ(nomesListados(), (std::set<std::string>{"FichaVisitaDomiciliar_401.esus.xml",
+                                                      "FichaVisitaDomiciliar_402.esus.xml"}));
+    EXPECT_EQ(c.ocorrencias.de(SituacaoRegistro::DeixadoDeFora), deixados);
+}
+
+// A typed professional code narrows the visits to theirs: another agent's visit is no visit
+// of the run's, and is not reported.
+TEST_F(VisitaDomiciliarTest, CodigoDoProfissionalSoSuasVisitas) {
     c.banco.executa(
         "INSERT INTO PROFISSIONAIS (CODIGO, nome, CNS, CBO, INE) VALUES "
         "(21, 'Outro Agente', '700000000000021', '515105', '457')");
-    int numero = 400;
-    for (const char* cartao : {"NULL", "''", "'x'", "'X'", "'0'"}) {
-        insereCidadao(++numero, "'1990-01-01'", "'FEMININO'", cartao);
-        insereVisita(numero, "'1'", "'09:00:00'", numero);  // no usable card: out
-    }
-    insereVisita(410);                                                         // in
-    insereVisita(411, "'1'", "'09:00:00'", 200, "2345678", "2019-10-15", 21);  // another agent
-    insereVisita(412);
-    c.banco.executa("UPDATE FAA SET ESPECIEATEND = 'MEDICO' WHERE NUMFAA = 412");
-
+    insereVisita(410);
+    insereVisita(411, "'1'", "'09:00:00'", 200, "2345678", "2019-10-15", 21);
     c.parametros.CodProf = "20";
     c.gera(TipoFicha::VisitaDomiciliar);
     EXPECT_EQ(nomesListados(), (std::set<std::string>{"FichaVisitaDomiciliar_410.esus.xml"}));
+    EXPECT_TRUE(c.ocorrencias.linhas.empty());
 }
 
 // Whole days also where the clinic's date column is a TIMESTAMP.
@@ -225,6 +269,9 @@ TEST_F(VisitaDomiciliarTest, ProfissionalSemIneAvisaEGravaAssimMesmo) {
     EXPECT_EQ(ex.LogExecucao, aviso);
     EXPECT_EQ(c.operador.chamadas[1], ChamadaOperador::erroCadastro(aviso[0]));
     EXPECT_EQ(c.operador.chamadas[2], ChamadaOperador::log(aviso[0]));
+    // The message is the visit's warning in the report.
+    EXPECT_EQ(c.ocorrencias.de(SituacaoRegistro::GravadoComAviso),
+              std::vector<std::string>{"70|" + aviso[0]});
     ASSERT_EQ(ex.ListaArquivos.size(), 1u);
     EXPECT_EQ(teste::errosDeLeiaute(ex.ListaArquivos[0].caminho), "");
 }
