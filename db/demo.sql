@@ -436,4 +436,26 @@ VALUES ('2345678', 3903, '2026-11-26', '15:50:00', 955, 'FEMININO', 4, 'VISITA',
 
 INSERT INTO FAAMOTVISITAS (CODUNIDADE, NUMFAA, CODMOTIVO) VALUES ('2345678', 3901, 3);
 
+/* ---------- Records left out of the registrations and the collective activities ---------- */
+/* Besides citizen 113 (deactivated, marked "Sim") and meeting 21 (no theme, audience or health
+   theme), which the run reports too. */
+
+/* Citizen 115 is marked "sim", not as the clinic's screens write it: reported, not sent. */
+INSERT INTO pessoas (codigo, nome, dtnascimento, sexo, raca, nomemae, cartaosus, nacionalidade, FrequentaEscola, codtitular, AREA, microarea, codbairro, cepresidencia, endereco, endnum, profissionalresponsavel)
+VALUES (115, 'Francisca das Chagas Lima', '1979-04-22', 'FEMININO', '03', 'Teresa das Chagas', '898001234560115', '010', 'N', 115, 1, 12, 2, '64002150', 'Rua Desembargador Freitas', '210', 4);
+INSERT INTO pessoastransmissao (codigo, uuid, transmitiresus, datatransmissaoesus, CodigoTransmissaoEsus) VALUES (115, NULL, 'sim', NULL, NULL);
+
+/* Francisca's household is marked "SIM"; household 116's responsible person was deleted from
+   the register of citizens. Both reported, not sent. */
+INSERT INTO familias (codigo, abastecimentoagua, TratamentoAgua, destinolixo, destinofezes, sedeterreno, propriterreno, TipoHabitacao, CasaPropria, LuzEletrica, LogradouroFrontal, tipodomicilio, numpecas, temgato, temcachorro, tempassaro, temoutros, quantosanimais, profissionalresponsavel)
+VALUES (115, 'Rede Geral', 'Filtração', 'Coletado', 'Fossa Séptica', 'Urbano', NULL, 'Alvenaria com revestimento', 'Alugada', 'Sim', 'Calçamento', 'Casa', 4, 'Não', 'Não', 'Não', 'Não', 0, 4);
+INSERT INTO familias (codigo, abastecimentoagua, TratamentoAgua, destinolixo, destinofezes, sedeterreno, propriterreno, TipoHabitacao, CasaPropria, LuzEletrica, LogradouroFrontal, tipodomicilio, numpecas, temgato, temcachorro, tempassaro, temoutros, quantosanimais, profissionalresponsavel)
+VALUES (116, 'Poço/Nascente', 'Fervura', 'Queimado/Enterrado', 'Latrina', 'Rural', 'Posseiro', 'Taipa com revestimento', 'Própria', 'Sim', 'Terra', 'Casa', 3, 'Não', 'Sim', 'Não', 'Não', 1, 7);
+INSERT INTO familiastransmissao (codigo, uuid, transmitiresus, datatransmissaoesus, CodigoTransmissaoEsus) VALUES (115, NULL, 'SIM', NULL, NULL);
+INSERT INTO familiastransmissao (codigo, uuid, transmitiresus, datatransmissaoesus, CodigoTransmissaoEsus) VALUES (116, NULL, 'Sim', NULL, NULL);
+
+/* Meeting 24 has only its professionals recorded: no theme, audience or health theme. */
+INSERT INTO ENCONTROSGRUPOS (ID_ENCONTRO, SIGLAGRUPO, DATA, turno, TIPOATIVCOLETIVA, PARTICIPANTES, PARTICPROGRAMADO) VALUES (24, 'GESTANTES', '2026-11-20', 'Tarde', 6, 3, 5);
+INSERT INTO ENCONTROS_PROFISSIONAIS (ID_ENCONTRO, codprofissional, codprocedimento) VALUES (24, 3, NULL);
+
 COMMIT;

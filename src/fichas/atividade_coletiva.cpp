@@ -1,9 +1,11 @@
 // The collective activity form: one per group meeting of the period with a theme, a target
-// audience or a health theme recorded, from every unit.
+// audience or a health theme recorded, from every unit; the period's other meetings are left
+// out, and reported.
 
 #include <algorithm>
 #include <initializer_list>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,27 +18,36 @@
 namespace cds {
 namespace {
 
+// The meetings of the period: those the form takes have a theme, a target audience or a health
+// theme recorded.
+constexpr CondicaoDeSelecao kCondicoes[] = {
+    {R"(EXISTS (SELECT * FROM encontros_temasaude
+    WHERE encontros_temasaude.ID_ENCONTRO=E.ID_ENCONTRO) OR
+  EXISTS (SELECT * FROM encontros_publico
+    WHERE encontros_publico.ID_ENCONTRO=E.ID_ENCONTRO) OR
+  EXISTS (SELECT * FROM ENCONTROS_TEMA
+    WHERE ENCONTROS_TEMA.ID_ENCONTRO=E.ID_ENCONTRO))",
+     "encontro sem tema, público-alvo nem tema de saúde registrado"},
+};
+
 // A meeting's responsible professional is its group's; a group without one leaves the
 // professional's columns empty. There is no unit exclusion and no professional filter. Counts
 // "S" in either case among the meeting's evaluations, but not the "X" of old rows, which a
 // participant's own evaluation does take as altered.
-constexpr std::string_view kEncontros = R"(
+constexpr std::string_view kColunas = R"(
 SELECT E.ID_ENCONTRO, E.DATA, e.turno, P.CNS AS CNSRESPONSAVEL, P.CBO,
   p.nome as nomeprofissional, P.INE, E.TIPOATIVCOLETIVA, E.PARTICIPANTES, E.PARTICPROGRAMADO,
   COALESCE(P.CODUNIDADE,'') AS CODUNIDADE, G.INEP,
   (SELECT COUNT(TRIAGENS.AVALTERADA) FROM TRIAGENS
     WHERE TRIAGENS.ID_ENCONTRO=E.ID_ENCONTRO
-    AND upper(TRIAGENS.AVALTERADA)='S') AS ALTERADAS
+    AND upper(TRIAGENS.AVALTERADA)='S') AS ALTERADAS,
+)";
+
+constexpr std::string_view kOrigem = R"(
 FROM ENCONTROSGRUPOS E
 LEFT OUTER JOIN GRUPOSDERISCO G ON E.SIGLAGRUPO=G.SIGLA
 LEFT OUTER JOIN PROFISSIONAIS P ON G.CODPROFRESPONSAVEL=P.CODIGO
 WHERE E.DATA >= :pdatainicial AND E.DATA < :pdiaposfinal
-AND (EXISTS (SELECT * FROM encontros_temasaude
-    WHERE encontros_temasaude.ID_ENCONTRO=E.ID_ENCONTRO) OR
-  EXISTS (SELECT * FROM encontros_publico
-    WHERE encontros_publico.ID_ENCONTRO=E.ID_ENCONTRO) OR
-  EXISTS (SELECT * FROM ENCONTROS_TEMA
-    WHERE ENCONTROS_TEMA.ID_ENCONTRO=E.ID_ENCONTRO))
 )";
 
 // A meeting's key: meeting numbers are the clinic's own, whatever the unit.
@@ -102,7 +113,8 @@ constexpr Busca kPraticas{kColunasTemasSaude, kJuncaoTemasSaude,
                           kOrdemTemasSaude};
 
 Consulta consultaEncontros(Execucao& ex) {
-    Consulta q(ex.transacao, std::string(kEncontros) + kChave.ordem());
+    Consulta q(ex.transacao, std::string(kColunas) + colunaDaSelecao(kCondicoes) +
+                                 std::string(kOrigem) + kChave.ordem());
     vinculaPeriodo(q, ex.parametros);
     return q;
 }
@@ -227,6 +239,8 @@ class FichaAtivColetiva : public Ficha {
     }
 
     const Linha* proximoRegistro() override { return encontros.proxima(); }
+
+    std::span<const CondicaoDeSelecao> condicoes() const override { return kCondicoes; }
 
     // The envelope writes uuidFicha before this and the two empty lines after it.
     bool corpo(const Linha& r, const ValoresEnvelope& valores, RegistroBuffer& b) override {

@@ -18,18 +18,26 @@ constexpr std::string_view kProfissionalGenerico = R"(
 select cns, cbo, ine from profissionais where codigo = :pcodigo
 )";
 
-// Households whose register row says "Sim", with their responsible person, neighbourhood and
-// responsible professional, and the look-ups of each household in the same statement: its
-// members, the citizens whose head is its responsible person (counted as rows and as codes),
-// and the municipality of the residence's postcode, the first place that matches, given as "S"
-// and its IBGE code, which may be empty (NULL when no place matches).
-constexpr std::string_view kFamilias = R"(
+// The households the register marks for sending ("Sim" in any spelling): those the form takes
+// have their responsible person in the register of citizens and are marked as the clinic's
+// screens write it.
+constexpr CondicaoDeSelecao kCondicoes[] = {
+    {"p.codigo IS NOT NULL", "responsável pelo domicílio não está no cadastro de pessoas"},
+    {"ft.transmitiresus = 'Sim'", kMotivoMarcaDeEnvio, "transmitiresus"},
+};
+
+// The household with its responsible person, neighbourhood and responsible professional, and
+// the look-ups of each household in the same statement: its members, the citizens whose head
+// is its responsible person (counted as rows and as codes), and the municipality of the
+// residence's postcode, the first place that matches, given as "S" and its IBGE code, which
+// may be empty (NULL when no place matches).
+constexpr std::string_view kColunas = R"(
 select f.codigo, f.abastecimentoagua, f.sedeterreno,
 f.propriterreno, f.destinolixo, f.destinofezes,
 f.TipoHabitacao, f.CasaPropria, f.LuzEletrica, f.TratamentoAgua,
 f.numpecas, f.LogradouroFrontal, f.tipodomicilio,
 f.temgato, f.temcachorro, f.tempassaro, f.temoutros, f.quantosanimais,
-ft.uuid, ft.CodigoTransmissaoEsus,
+ft.uuid, ft.CodigoTransmissaoEsus, ft.transmitiresus,
 b.nome as nomebairro, p.nome, p.profissionalresponsavel,
 p.cepresidencia, p.endereco, p.endnum, p.microarea,
 p.dtnascimento, p.cartaosus, profissionais.nome as nomeprofissional,
@@ -38,13 +46,17 @@ PROFISSIONAIS.CNS, PROFISSIONAIS.CBO, PROFISSIONAIS.INE,
 (select count(m.codigo) from pessoas m where m.codtitular = f.codigo) as membros,
 (select first 1 'S' || coalesce(l.codibge, '') from cep c
   inner join localidade l on l.codigo = c.codlocalidade
-  where c.codcep = p.cepresidencia) as municipiocepresidencia
+  where c.codcep = p.cepresidencia) as municipiocepresidencia,
+)";
+
+// The households lead, in their table's order, whether or not their person is found.
+constexpr std::string_view kOrigem = R"(
 from familias f
 left outer join familiastransmissao ft on ft.codigo = f.codigo
-inner join pessoas p on p.codigo = f.codigo
+left outer join pessoas p on p.codigo = f.codigo
 left outer join bairros b on b.codigo = p.codbairro
 left outer join PROFISSIONAIS ON PROFISSIONAIS.CODIGO=f.profissionalresponsavel
-where ft.transmitiresus = :ptransmitir
+where upper(trim(ft.transmitiresus)) = 'SIM'
 )";
 
 // One answer of the registration screen, as stored, and its e-SUS AB code.
@@ -178,7 +190,9 @@ struct Familia {
 class FichaCadastroDomiciliar : public FichaDeCadastro {
   public:
     explicit FichaCadastroDomiciliar(Execucao& ex)
-        : FichaDeCadastro(ex, TipoFicha::CadastroDomiciliar, kFamilias),
+        : FichaDeCadastro(
+              ex, TipoFicha::CadastroDomiciliar,
+              std::string(kColunas) + colunaDaSelecao(kCondicoes) + std::string(kOrigem)),
           profissionalGenerico(ex.transacao, kProfissionalGenerico) {}
 
     // The household, read before its envelope; the team code of ineDadoSerializado: the
@@ -196,6 +210,8 @@ class FichaCadastroDomiciliar : public FichaDeCadastro {
             execucao.erroCadastro(mensagemSemIne(familia.nomeProfissional));
         }
     }
+
+    std::span<const CondicaoDeSelecao> condicoes() const override { return kCondicoes; }
 
     ValoresEnvelope envelope(const Linha& r) const override { return envelopeDoCadastro(r); }
 

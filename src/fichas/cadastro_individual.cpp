@@ -18,15 +18,22 @@ constexpr std::string_view kProfissionalGenerico = R"(
 select cns, cbo, ine, nome from profissionais where codigo = :pcodigo
 )";
 
-// Citizens still in the unit's care whose register row says "Sim"; the citizen's household
-// head, country, ethnic group, disability and responsible professional come along, and so do
-// the look-ups of each citizen, in the same statement: the health conditions of the
-// registration (one row per citizen at most, its code in codigocondicoes) and the municipality
-// of birth, by the birth postcode or, without one, by the birthplace's name and state. Each
-// municipality is the first place that matches, given as "S" and its IBGE code, which may be
-// empty; NULL when no place matches. The search by name reads the whole table of places, so it
-// runs only for the citizens that need it.
-constexpr std::string_view kPessoas = R"(
+// The citizens the register marks for sending ("Sim" in any spelling): those the form takes are
+// still in the unit's care and marked as the clinic's screens write it. A citizen without a row
+// in the register, or marked otherwise, is none of them.
+constexpr CondicaoDeSelecao kCondicoes[] = {
+    {"p.datadesativado IS NULL", "cidadão desativado no cadastro em {}", "datadesativado"},
+    {"pt.transmitiresus = 'Sim'", kMotivoMarcaDeEnvio, "transmitiresus"},
+};
+
+// The citizen's household head, country, ethnic group, disability and responsible professional
+// come along, and so do the look-ups of each citizen, in the same statement: the health
+// conditions of the registration (one row per citizen at most, its code in codigocondicoes) and
+// the municipality of birth, by the birth postcode or, without one, by the birthplace's name and
+// state. Each municipality is the first place that matches, given as "S" and its IBGE code,
+// which may be empty; NULL when no place matches. The search by name reads the whole table of
+// places, so it runs only for the citizens that need it.
+constexpr std::string_view kColunas = R"(
 select p.codigo, p.microarea, p.fone, pt.uuid, pt.CodigoTransmissaoEsus, p.nome, p.cepmunicnasc,
 p.nacionalidade, p.naturalidade, p.ufnaturalidade, p.dtnascimento,
 p.nomemae, p.nomepai, p.cartaosus, t.cartaosus as cartaosustitular,
@@ -42,7 +49,11 @@ case when coalesce(char_length(p.cepmunicnasc), 0) = 0 and char_length(p.natural
 then (select first 1 'S' || coalesce(l.codibge, '') from localidade l
   where upper(l.nome) = p.naturalidade and upper(l.uf) = p.ufnaturalidade)
 end as municipionascimento,
-s.codigo as codigocondicoes, s.*
+p.datadesativado, pt.transmitiresus,
+s.codigo as codigocondicoes, s.*,
+)";
+
+constexpr std::string_view kOrigem = R"(
 from pessoas p
 left outer join pessoastransmissao pt on pt.codigo = p.codigo
 left outer join pessoas t on t.codigo = p.codtitular
@@ -51,7 +62,7 @@ left outer join etnias e on e.codigo = p.etnia
 left outer join deficiencias d on d.codigo = p.coddeficiencia
 left outer join PROFISSIONAIS ON PROFISSIONAIS.CODIGO=p.profissionalresponsavel
 left outer join PessoasCondSaude s on s.codigo = p.codigo
-where p.datadesativado is null and pt.transmitiresus = :ptransmitir
+where upper(trim(pt.transmitiresus)) = 'SIM'
 )";
 
 // The health conditions of the registration, each mark "Sim" in any case or not.
@@ -250,7 +261,9 @@ struct Pessoa {
 class FichaCadastroIndividual : public FichaDeCadastro {
   public:
     explicit FichaCadastroIndividual(Execucao& ex)
-        : FichaDeCadastro(ex, TipoFicha::CadastroIndividual, kPessoas),
+        : FichaDeCadastro(
+              ex, TipoFicha::CadastroIndividual,
+              std::string(kColunas) + colunaDaSelecao(kCondicoes) + std::string(kOrigem)),
           profissionalGenerico(ex.transacao, kProfissionalGenerico) {}
 
     // The citizen, read before its envelope; the team code of ineDadoSerializado: the
@@ -269,6 +282,8 @@ class FichaCadastroIndividual : public FichaDeCadastro {
             execucao.erroELog(mensagemSemIne(pessoa.nomeProfissional));
         }
     }
+
+    std::span<const CondicaoDeSelecao> condicoes() const override { return kCondicoes; }
 
     ValoresEnvelope envelope(const Linha& r) const override { return envelopeDoCadastro(r); }
 

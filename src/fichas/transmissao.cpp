@@ -103,16 +103,18 @@ std::string NovoUuidCadastro(VarianteCadastro variante, std::string_view S, std:
 }
 
 std::int64_t ProximoCodigoTransmissao(std::int64_t armazenado, VarianteCadastro variante,
-                                      Operador& operador) {
+                                      Execucao& execucao) {
     const std::int64_t C = armazenado + 1;
-    if (C > kLimiteCodigo)
-        operador.mensagem(
+    if (C > kLimiteCodigo) {
+        const std::string aviso =
             cidadao(variante)
                 ? "Contate a ZUL, pois o codigo de transmissão individual para este cidadão já "
                   "ultrapassou o limite de 4 casas!"
                 : "Contate a ZUL, pois o codigo de transmissão individual para esta habitação já "
-                  "ultrapassou o limite de 4 casas!",
-            kTituloAplicacao, TipoMensagem::Simples);
+                  "ultrapassou o limite de 4 casas!";
+        execucao.operador.mensagem(aviso, kTituloAplicacao, TipoMensagem::Simples);
+        execucao.log(aviso);
+    }
     return C;
 }
 
@@ -158,9 +160,7 @@ FichaDeCadastro::FichaDeCadastro(Execucao& ex, TipoFicha tipoFicha, std::string_
       variante(tipo == TipoFicha::CadastroIndividual ? VarianteCadastro::Cidadao
                                                      : VarianteCadastro::Domicilio),
       selecao(ex.transacao, sqlSelecao),
-      registroTransmissao(ex.transacao, variante) {
-    selecao.parametro("ptransmitir", std::string_view("Sim"));
-}
+      registroTransmissao(ex.transacao, variante) {}
 
 void FichaDeCadastro::inicia() {
     // The run refuses a blank generic professional, and one of no professional, before it
@@ -195,7 +195,7 @@ void FichaDeCadastro::preparaRegistro(const Linha& r) {
     const std::string codigo = r.texto("codigo");
     const std::string U7 = unidade7();
     transmissao.codigo =
-        ProximoCodigoTransmissao(r.inteiro("CodigoTransmissaoEsus"), variante, execucao.operador);
+        ProximoCodigoTransmissao(r.inteiro("CodigoTransmissaoEsus"), variante, execucao);
     transmissao.uuidAnterior = r.texto("uuid");
     transmissao.uuid = NovoUuidCadastro(variante, transmissao.uuidAnterior, U7, codigo);
     transmissao.transporte =

@@ -39,9 +39,15 @@ std::string NovoUuidCadastro(VarianteCadastro variante, std::string_view S, std:
                              std::string_view codigo);
 
 // The stored counter plus one (NULL reads 0). Past 9999 the operator is told in a modal
-// message, and the record still goes with that code.
+// message and in the log, which makes it the record's warning, and the record still goes with
+// that code.
 std::int64_t ProximoCodigoTransmissao(std::int64_t armazenado, VarianteCadastro variante,
-                                      Operador& operador);
+                                      Execucao& execucao);
+
+// Why a registration whose register's mark says "Sim" in another spelling ("sim", "SIM") is left
+// out: the kinds read every such mark, and take only the one the clinic's screens write.
+inline constexpr std::string_view kMotivoMarcaDeEnvio =
+    "marca de envio ao e-SUS '{}' fora do padrão (deve ser Sim)";
 
 // What one export of a registration carries from the register into its file.
 struct TransmissaoCadastro {
@@ -94,11 +100,11 @@ struct ProfissionalGenerico {
 };
 
 // What the two registration kinds share: the start (the status text, the generic
-// professional), the selection by the register's mark, the transmission code and identifiers
-// of each record, and the register written back after each file.
+// professional), the rows the register marks for sending, the transmission code and identifiers
+// of each record, and the register written back after each file, for the records written only.
 class FichaDeCadastro : public Ficha {
   public:
-    // `selecao` is the kind's main query, with its ":ptransmitir" mark.
+    // `selecao` is the kind's main query.
     FichaDeCadastro(Execucao& execucao, TipoFicha tipo, std::string_view selecao);
 
     void inicia() override;

@@ -244,6 +244,9 @@ TEST_F(AtividadeColetivaTest, InepUnidadeEResponsavel) {
     EXPECT_EQ(ex.ErrosCadastro, avisos);
     EXPECT_EQ(ex.LogExecucao, avisos);
     EXPECT_EQ(ex.ListaArquivos.size(), 5u);
+    // Each is its record's warning in the report.
+    EXPECT_EQ(c.ocorrencias.de(SituacaoRegistro::GravadoComAviso),
+              (std::vector<std::string>{"4|" + avisos[0], "5|" + avisos[1]}));
 }
 
 // Professionals with a 15-character CNS and a 6-character CBO are listed, in the order of their
@@ -401,7 +404,9 @@ TEST_F(AtividadeColetivaTest, TurnoNumeroDeParticipantesEProcedimento) {
     }
 }
 
-// A meeting goes only with a team theme, an audience or a health theme, from any unit.
+// A meeting goes only with a team theme, an audience or a health theme, from any unit; a
+// meeting of the period with none is reported, with its unit, day and responsible professional,
+// and one of another period is not.
 TEST_F(AtividadeColetivaTest, SelecaoPorTemaPublicoOuTemaDeSaude) {
     insereProfissional(36, "Dr. Outra Unidade", "700000000000036", "225142", "'790'", "'1111111'");
     insereGrupo("OUTRA", "36", "NULL");
@@ -410,13 +415,23 @@ TEST_F(AtividadeColetivaTest, SelecaoPorTemaPublicoOuTemaDeSaude) {
     insereEncontro(2, "4", "HIPER", "'Manhã'", "12", "2019-10-15", false);
     insereCodigos("ENCONTROS_PUBLICO", "codpublico", 2, {9});
     insereEncontro(3, "4", "OUTRA");
-    insereEncontro(4, "4", "HIPER", "'Manhã'", "12", "2019-10-15", false);  // nothing: out
+    insereEncontro(4, "4", "HIPER", "'Manhã'", "12", "2019-10-16", false);  // nothing: out
     insereProfissionalNoEncontro(4, 10);
+    insereEncontro(5, "4", "HIPER", "'Manhã'", "12", "2019-11-16", false);  // another month
     c.gera(TipoFicha::AtividadeColetiva);
     EXPECT_EQ(nomesListados(),
               (std::set<std::string>{"FichaAtivColetiva_1.esus.xml", "FichaAtivColetiva_2.esus.xml",
                                      "FichaAtivColetiva_3.esus.xml"}));
     EXPECT_EQ(valorDe(encontro(3), "cnesLocalAtividade"), "1111111");
+
+    EXPECT_EQ(
+        c.ocorrencias.de(SituacaoRegistro::DeixadoDeFora),
+        std::vector<std::string>{"4|encontro sem tema, público-alvo nem tema de saúde registrado"});
+    const Ocorrencia& fora = c.ocorrencias.linhas.at(0);
+    EXPECT_EQ(fora.unidade, "7654321");
+    EXPECT_EQ(fora.data, "16/10/2019");
+    EXPECT_EQ(fora.profissional, "Enf. Rita");
+    EXPECT_EQ(c.ocorrencias.gravados.size(), 3u);
 }
 
 // Whole days also where the clinic's meeting date is a TIMESTAMP: late on the last day is in,

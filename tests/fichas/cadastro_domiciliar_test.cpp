@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <optional>
 
@@ -64,6 +65,53 @@ TEST_F(CadastroDomiciliarTest, SoDomiciliosMarcadosNoRegistro) {
     EXPECT_EQ(teste::linhaDoRegistro(ex.transacao, "familiastransmissao", 202),
               "u-202 | Não | 02/01/2019 | 4");
     EXPECT_EQ(teste::linhaDoRegistro(ex.transacao, "familiastransmissao", 203), "");
+}
+
+// The households the register marks for sending ("Sim" in any spelling) that do not go are
+// reported, each with why, and stay marked and unsent; the others are not reported.
+TEST_F(CadastroDomiciliarTest, MarcadosNaoEnviadosComOMotivo) {
+    struct Caso {
+        int codigo;
+        const char* registro;
+        bool semResponsavel;
+        const char* motivo;  // none: written, or not marked at all
+    };
+    const Caso casos[] = {
+        {401, "NULL, 'Sim', NULL, NULL", false, nullptr},
+        // The household's code is its responsible person's, who is not on file.
+        {402, "NULL, 'Sim', NULL, NULL", true,
+         "responsável pelo domicílio não está no cadastro de pessoas"},
+        {403, "'u-403', 'sim', '2019-01-02', 4", false,
+         "marca de envio ao e-SUS 'sim' fora do padrão (deve ser Sim)"},
+        {404, "NULL, 'Não', NULL, NULL", true, nullptr},
+        {405, "NULL", false, nullptr},
+    };
+    for (const Caso& caso : casos) {
+        teste::insereDomicilio(c.banco, caso.codigo, caso.registro);
+        if (caso.semResponsavel)
+            c.banco.executa("DELETE FROM pessoas WHERE codigo = " + std::to_string(caso.codigo));
+    }
+    std::vector<std::string> registrosAntes;
+    for (const Caso& caso : casos)
+        registrosAntes.push_back(
+            teste::linhaDoRegistro(c.execucao().transacao, "familiastransmissao", caso.codigo));
+    Execucao& ex = c.gera(TipoFicha::CadastroDomiciliar);
+
+    std::vector<std::string> foraEsperados;
+    for (const Caso& caso : casos)
+        if (caso.motivo) foraEsperados.push_back(std::to_string(caso.codigo) + "|" + caso.motivo);
+    // The registrations come in no stated order.
+    std::vector<std::string> fora = c.ocorrencias.de(SituacaoRegistro::DeixadoDeFora);
+    std::ranges::sort(fora);
+    EXPECT_EQ(fora, foraEsperados);
+    EXPECT_EQ(c.caminhosListados(), std::vector<std::string>{ex.caminhoArquivo(
+                                        "FichaCadastroDomiciliar_000000000401.esus.xml")});
+    for (std::size_t i = 1; i < std::size(casos); ++i)
+        EXPECT_EQ(teste::linhaDoRegistro(ex.transacao, "familiastransmissao", casos[i].codigo),
+                  registrosAntes[i])
+            << casos[i].codigo;
+    // Named by the household's responsible professional, even without its person.
+    EXPECT_EQ(c.ocorrencias.linhas.at(0).profissional, "Dra. Rita");
 }
 
 // The coded answers and the conditional lines, one household per case. Every comparison is
@@ -221,6 +269,10 @@ TEST_F(CadastroDomiciliarTest, ProfissionalGenericoNoLugarDoQueFalta) {
                                   "Favor complementar o cadastro da pessoa (Número do "
                                   "Endereço): 610"}));
     EXPECT_TRUE(ex.ErrosCadastro.empty());
+    // Each line is the household's warning in the report.
+    std::vector<std::string> avisos;
+    for (const std::string& linha : ex.LogExecucao) avisos.push_back("610|" + linha);
+    EXPECT_EQ(c.ocorrencias.de(SituacaoRegistro::GravadoComAviso), avisos);
 }
 
 }  // namespace

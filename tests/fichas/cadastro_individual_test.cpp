@@ -74,6 +74,60 @@ TEST_F(CadastroIndividualTest, SoCidadaosMarcadosNoRegistro) {
             << codigo;
 }
 
+// The citizens the register marks for sending ("Sim" in any spelling) that do not go are
+// reported, each with why, and stay marked and unsent; the others are not reported. The report
+// names the citizen by code and the responsible professional; a registration has no date.
+TEST_F(CadastroIndividualTest, MarcadosNaoEnviadosComOMotivo) {
+    struct Caso {
+        int codigo;
+        const char* registro;
+        const char* desativado;
+        const char* motivo;  // none: written, or not marked at all
+    };
+    const Caso casos[] = {
+        {301, "NULL, 'Sim', NULL, NULL", "NULL", nullptr},
+        {302, "NULL, 'Sim', NULL, NULL", "'2019-06-01'",
+         "cidadão desativado no cadastro em 01/06/2019"},
+        {303, "'u-303', 'sim', '2019-01-02', 4", "NULL",
+         "marca de envio ao e-SUS 'sim' fora do padrão (deve ser Sim)"},
+        {304, "NULL, 'SIM', NULL, NULL", "NULL",
+         "marca de envio ao e-SUS 'SIM' fora do padrão (deve ser Sim)"},
+        // Deactivated is told first: mending the mark would not send the citizen.
+        {305, "NULL, 'sim', NULL, NULL", "'2019-07-09'",
+         "cidadão desativado no cadastro em 09/07/2019"},
+        {306, "NULL, 'Não', NULL, NULL", "NULL", nullptr},
+        {307, "NULL", "NULL", nullptr},
+    };
+    for (const Caso& caso : casos) {
+        teste::insereCidadao(c.banco, caso.codigo, caso.registro);
+        c.banco.executa(std::string("UPDATE pessoas SET datadesativado = ") + caso.desativado +
+                        " WHERE codigo = " + std::to_string(caso.codigo));
+    }
+    std::vector<std::string> registrosAntes;
+    for (const Caso& caso : casos)
+        registrosAntes.push_back(
+            teste::linhaDoRegistro(c.execucao().transacao, "pessoastransmissao", caso.codigo));
+    Execucao& ex = c.gera(TipoFicha::CadastroIndividual);
+
+    std::vector<std::string> foraEsperados;
+    for (const Caso& caso : casos)
+        if (caso.motivo) foraEsperados.push_back(std::to_string(caso.codigo) + "|" + caso.motivo);
+    // The registrations come in no stated order.
+    std::vector<std::string> fora = c.ocorrencias.de(SituacaoRegistro::DeixadoDeFora);
+    std::ranges::sort(fora);
+    EXPECT_EQ(fora, foraEsperados);
+    EXPECT_EQ(c.caminhosListados(), std::vector<std::string>{ex.caminhoArquivo(
+                                        "FichaCadastroIndividual_00000000301.esus.xml")});
+    for (std::size_t i = 1; i < std::size(casos); ++i)
+        EXPECT_EQ(teste::linhaDoRegistro(ex.transacao, "pessoastransmissao", casos[i].codigo),
+                  registrosAntes[i])
+            << casos[i].codigo;
+    const Ocorrencia& primeira = c.ocorrencias.linhas.at(0);
+    EXPECT_EQ(primeira.unidade, "2345678");
+    EXPECT_EQ(primeira.data, "");
+    EXPECT_EQ(primeira.profissional, "Dra. Rita");
+}
+
 // The coded and conditional lines of the citizen's identification. Elements typed as numbers
 // go only with a value: a country without its e-SUS AB code and an indigenous citizen without
 // an ethnic group leave their lines out, where an empty one would make the importer discard
@@ -225,6 +279,11 @@ TEST_F(CadastroIndividualTest, MensagensDoCidadaoEListaDeErros) {
     EXPECT_EQ(ex.LogExecucao, log);
     EXPECT_EQ(ex.ErrosCadastro, erros);
     EXPECT_EQ(c.operador.errosCadastroAtuais(), erros);
+    // The lines the citizen gave are its warnings in the report; those of the generic
+    // professional, told before any citizen, are no citizen's.
+    std::vector<std::string> avisos;
+    for (std::size_t i = 2; i < log.size(); ++i) avisos.push_back("800|" + log[i]);
+    EXPECT_EQ(c.ocorrencias.de(SituacaoRegistro::GravadoComAviso), avisos);
 
     // Written all the same: no team line, no birthplace (the postcode is tried alone), no
     // birth date, the generic professional's CNS (empty) and CBO.
@@ -237,6 +296,26 @@ TEST_F(CadastroIndividualTest, MensagensDoCidadaoEListaDeErros) {
     EXPECT_EQ(
         teste::errosDeLeiaute(ex.caminhoArquivo("FichaCadastroIndividual_00000000800.esus.xml")),
         "");
+}
+
+// A transmission code past four digits still goes, and the operator's message about it is the
+// citizen's warning in the report.
+TEST_F(CadastroIndividualTest, CodigoDeTransmissaoAlemDoLimiteEAvisoDoCidadao) {
+    teste::insereCidadao(c.banco, 810,
+                         "'2345678-da1cb4c9-0004-0000-0004-00000000810', 'Sim', "
+                         "'2019-01-02', 9999");
+    Execucao& ex = c.gera(TipoFicha::CadastroIndividual);
+
+    const std::string aviso =
+        "Contate a ZUL, pois o codigo de transmissão individual para este cidadão já "
+        "ultrapassou o limite de 4 casas!";
+    EXPECT_EQ(c.operador.mensagens(), std::vector<ChamadaOperador>{ChamadaOperador::mensagem(
+                                          aviso, kTituloAplicacao, TipoMensagem::Simples)});
+    EXPECT_EQ(c.ocorrencias.de(SituacaoRegistro::GravadoComAviso),
+              std::vector<std::string>{"810|" + aviso});
+    EXPECT_NE(ficha(810).find("2345678-da1cb4c9-0004-0000-10000-00000000810"), std::string::npos);
+    EXPECT_EQ(teste::linhaDoRegistro(ex.transacao, "pessoastransmissao", 810),
+              "2345678-da1cb4c9-0004-0000-0005-00000000810 | Não | 03/11/2019 | 10000");
 }
 
 // Without a postcode the birthplace is looked up by name and state, as typed.

@@ -83,6 +83,7 @@ TEST(IdentificadoresDoCadastro, VersaoQueNaoENumeroEncerra) {
     }
 }
 
+// Past 9999 the operator is told in a message, and the log keeps it, as the record's warning.
 TEST(ProximoCodigoTransmissao, UmAMaisEAvisoPassandoDe9999) {
     struct Caso {
         std::int64_t armazenado;
@@ -100,14 +101,22 @@ TEST(ProximoCodigoTransmissao, UmAMaisEAvisoPassandoDe9999) {
          "Contate a ZUL, pois o codigo de transmissão individual para esta habitação já "
          "ultrapassou o limite de 4 casas!"},
     };
+    teste::CenarioFichas cenario;
+    Execucao& ex = cenario.execucao();
     for (const Caso& c : casos) {
-        OperadorGravador operador;
-        EXPECT_EQ(ProximoCodigoTransmissao(c.armazenado, c.variante, operador), c.esperado);
+        cenario.operador.chamadas.clear();
+        ex.LogExecucao.clear();
+        EXPECT_EQ(ProximoCodigoTransmissao(c.armazenado, c.variante, ex), c.esperado);
         std::vector<ChamadaOperador> esperadas;
-        if (c.aviso)
+        std::vector<std::string> log;
+        if (c.aviso) {
             esperadas.push_back(
                 ChamadaOperador::mensagem(c.aviso, kTituloAplicacao, TipoMensagem::Simples));
-        EXPECT_EQ(operador.chamadas, esperadas) << c.armazenado;
+            esperadas.push_back(ChamadaOperador::log(c.aviso));
+            log.push_back(c.aviso);
+        }
+        EXPECT_EQ(cenario.operador.chamadas, esperadas) << c.armazenado;
+        EXPECT_EQ(ex.LogExecucao, log) << c.armazenado;
     }
 }
 
