@@ -10,6 +10,7 @@
 #include "export/arquivo_ini.hpp"
 #include "export/empacotamento.hpp"
 #include "export/entradas.hpp"
+#include "export/relatorio.hpp"
 #include "fichas/execucao.hpp"
 
 namespace cds {
@@ -27,6 +28,7 @@ struct ResultadoExportacao {
     std::vector<std::filesystem::path> arquivosErros;
     // Warnings the operator reads again when the run ends (an empty IBGE).
     std::vector<std::string> avisos;
+    ResumoDoRelatorio relatorio;
 };
 
 // The archive was written and put in place and the run committed, and then the error list could
