@@ -101,11 +101,15 @@ DialogoResumo::DialogoResumo(const fs::path& arquivoZip, const ResumoDoRelatorio
         tabela->item(linha, DeixadosDeFora)->setToolTip(motivos(tipo));
         algumDeixado = algumDeixado || tipo.deixados > 0;
     }
-    // The columns fit their text, and the dialog is never narrower than they are, so that
-    // every column is in sight, as every line is.
+    // The lines and columns fit their text, and the table is never smaller than they are: the
+    // dialog shows the whole summary, with no scrolling.
     tabela->resizeColumnsToContents();
+    tabela->resizeRowsToContents();
+    tabela->horizontalHeader()->setStretchLastSection(true);
+    tabela->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    tabela->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     tabela->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
-    tabela->setMinimumWidth(tabela->sizeHint().width());
+    tabela->setMinimumSize(tabela->sizeHint());
 
     rotuloMotivos = new QLabel(
         QString::fromUtf8("Passe o mouse sobre os deixados de fora para ver os motivos; o "
