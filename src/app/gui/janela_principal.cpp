@@ -480,7 +480,10 @@ void JanelaPrincipal::aoGerarArquivos() {
         ResultadoExportacao resultado = exportaArquivos(p, ini, operador, relogio);
         // The closing notes end the log: the error list's lines and place, the warnings again.
         for (const std::string& nota : notasFinais(resultado)) operador.log(nota);
-        concluida = ExecucaoConcluida{resultado.arquivoZip, std::move(resultado.relatorio)};
+        // The archive's name is UTF-8 text; as a path it is read as such on Windows too.
+        const std::string& zip = resultado.arquivoZip;
+        concluida = ExecucaoConcluida{std::filesystem::path(std::u8string(zip.begin(), zip.end())),
+                                      std::move(resultado.relatorio)};
     });
 }
 
