@@ -317,6 +317,11 @@ void JanelaPrincipal::criaControles() {
     botaoGerar->setGeometry(172, 376 + abaixo, 131, 32);
     connect(botaoGerar, &QPushButton::clicked, this, &JanelaPrincipal::aoGerarArquivos);
 
+    botaoResumo = nomeia(new QPushButton(QStringLiteral("&Ver resumo"), this), "botaoResumo");
+    botaoResumo->setGeometry(311, 376 + abaixo, 123, 32);
+    botaoResumo->hide();
+    connect(botaoResumo, &QPushButton::clicked, this, &JanelaPrincipal::mostraResumo);
+
     rotuloStatus = rotulo(this, "rotuloStatus", "Mensagem", 8, 406 + abaixo);
     rotuloStatus->setFont(fonte(12));
     // As wide as the space left of the log, so that a long status is cut there.
@@ -355,6 +360,7 @@ std::vector<QWidget*> JanelaPrincipal::entradas() const {
 
 void JanelaPrincipal::ordemDeTabulacao() {
     std::vector<QWidget*> ordem = entradas();
+    ordem.push_back(botaoResumo);
     ordem.push_back(logVisivel);
     ordem.push_back(errosCadastro);
     for (std::size_t i = 1; i < ordem.size(); ++i) setTabOrder(ordem[i - 1], ordem[i]);
@@ -467,13 +473,17 @@ void JanelaPrincipal::aoGerarArquivos() {
         mostraCaixa(e.what(), kTituloAplicacao, QMessageBox::Critical);
         return;
     }
-    iniciaExecucao([p, caminhoIni = caminhoIni, &relogio = relogio](Operador& operador) {
+    iniciaExecucao([this, p, caminhoIni = caminhoIni, &relogio = relogio](Operador& operador) {
         // The run's own copy of the settings file: it writes two settings, and nothing else
         // in the program holds the object meanwhile.
         ArquivoIni ini(caminhoIni);
-        const ResultadoExportacao resultado = exportaArquivos(p, ini, operador, relogio);
+        ResultadoExportacao resultado = exportaArquivos(p, ini, operador, relogio);
         // The closing notes end the log: the error list's lines and place, the warnings again.
         for (const std::string& nota : notasFinais(resultado)) operador.log(nota);
+        // The archive's name is UTF-8 text; as a path it is read as such on Windows too.
+        const std::string& zip = resultado.arquivoZip;
+        concluida = ExecucaoConcluida{std::filesystem::path(std::u8string(zip.begin(), zip.end())),
+                                      std::move(resultado.relatorio)};
     });
 }
 
@@ -481,6 +491,11 @@ bool JanelaPrincipal::iniciaExecucao(std::function<void(Operador&)> trabalho) {
     if (executando || !mostrada) return false;
     executando = true;
     habilitaEntradas(false);
+    // The last run's summary no longer tells what the output folder holds.
+    concluida.reset();
+    botaoResumo->hide();
+    delete resumo;
+    resumo = nullptr;
     execucao = std::thread([this, trabalho = std::move(trabalho)] {
         std::optional<std::string> falha;
         try {
@@ -504,8 +519,22 @@ void JanelaPrincipal::aoTerminarExecucao(const std::optional<std::string>& falha
     executando = false;
     botaoGerar->setFocus(Qt::OtherFocusReason);
 
-    if (falha) mostraCaixa(*falha, kTituloAplicacao, QMessageBox::Critical);
+    if (falha) {
+        mostraCaixa(*falha, kTituloAplicacao, QMessageBox::Critical);
+    } else if (concluida) {
+        resumo = new DialogoResumo(concluida->arquivoZip, concluida->relatorio, abreLocal, this);
+        botaoResumo->show();
+        mostraResumo();
+    }
     emit execucaoTerminada();
+}
+
+void JanelaPrincipal::mostraResumo() {
+    if (!resumo) return;
+    // Not modal: the window takes input while the summary is up.
+    resumo->show();
+    resumo->raise();
+    resumo->activateWindow();
 }
 
 void JanelaPrincipal::mostraProgresso(std::size_t feitos, std::size_t total) {

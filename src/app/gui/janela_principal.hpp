@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "app/gui/caixa_mensagem.hpp"
+#include "app/gui/dialogo_resumo.hpp"
 #include "export/local_config.hpp"
+#include "export/relatorio.hpp"
 #include "fichas/execucao.hpp"
 
 class QCheckBox;
@@ -63,6 +65,13 @@ class JanelaPrincipal : public QWidget {
     // True while a run is under way.
     bool emExecucao() const { return executando; }
 
+    // The summary of the last run that ended well, shown when it ended and again by "Ver
+    // resumo"; none before the first such run, and none once another run has begun.
+    DialogoResumo* dialogoResumo() const { return resumo; }
+
+    // How the summary opens the report and the folder; tests put a recorder here.
+    AbreLocal abreLocal = abreNoSistema;
+
   signals:
     // A run has ended and the operator has seen how: the inputs take input again and the
     // error box, if there was one, has been closed.
@@ -90,6 +99,8 @@ class JanelaPrincipal : public QWidget {
     QLabel* rotuloProfissionalGenerico;
     QLineEdit* profissionalGenerico;
     QPushButton* botaoGerar;
+    // Shown once a run has ended well: brings its summary back.
+    QPushButton* botaoResumo;
     QLabel* rotuloStatus;
     QProgressBar* barraProgresso;
     QLabel* rotuloLayout;
@@ -115,6 +126,7 @@ class JanelaPrincipal : public QWidget {
     void marcaFichasDeTodas(bool marcado);
     void habilitaEntradas(bool habilitadas);
     void aoTerminarExecucao(const std::optional<std::string>& falha);
+    void mostraResumo();
     void mostraProgresso(std::size_t feitos, std::size_t total);
     void mostraCaixa(const std::string& texto, const std::string& titulo, QMessageBox::Icon icone);
 
@@ -127,6 +139,14 @@ class JanelaPrincipal : public QWidget {
     std::thread execucao;
     bool mostrada = false;
     bool executando = false;
+    // What the summary shows of a run that ended well: set by the run's thread as the run
+    // ends, read by the window's once that thread is joined.
+    struct ExecucaoConcluida {
+        std::filesystem::path arquivoZip;
+        ResumoDoRelatorio relatorio;
+    };
+    std::optional<ExecucaoConcluida> concluida;
+    DialogoResumo* resumo = nullptr;
 };
 
 }  // namespace cds

@@ -882,6 +882,55 @@ TEST_F(JanelaComBancoTest, GerarArquivosGravaAsFichasEMostraOLog) {
     EXPECT_EQ(ini.le(kSecaoGeral, kChaveCaminhoXml, ""), saida.string());
 }
 
+// A run that ends well leaves its summary up beside the window after the success box, and
+// "Ver resumo" brings it back once closed; the next run takes it away, and one that fails
+// shows none.
+TEST_F(JanelaComBancoTest, ExecucaoBemSucedidaMostraOResumo) {
+    teste::insereEpisodio(banco, 1);
+    JanelaPrincipal& j = abreJanela();
+    std::vector<QUrl> abertos;
+    j.abreLocal = [&](const QUrl& local) {
+        abertos.push_back(local);
+        return true;
+    };
+    EXPECT_EQ(j.dialogoResumo(), nullptr);
+    EXPECT_TRUE(j.botaoResumo->isHidden());
+    bool resumoDuranteACaixa = true;
+    caixa.enquantoAberta = [&] { resumoDuranteACaixa = j.dialogoResumo() != nullptr; };
+    ASSERT_TRUE(geraArquivos());
+
+    ASSERT_EQ(caixa.caixas.size(), 1u);
+    EXPECT_EQ(caixa.caixas[0].texto,
+              QString::fromUtf8("Arquivo de importação do esus gerado com sucesso!"));
+    EXPECT_FALSE(resumoDuranteACaixa);
+    DialogoResumo* resumo = j.dialogoResumo();
+    ASSERT_NE(resumo, nullptr);
+    EXPECT_TRUE(resumo->isVisible());
+    EXPECT_FALSE(resumo->isModal());
+    EXPECT_EQ(resumo->windowTitle(), QString::fromUtf8("Resumo da exportação"));
+    EXPECT_EQ(resumo->rotuloArquivo->text(),
+              QString::fromStdString(zipDoMes().filename().string()));
+    EXPECT_EQ(resumo->rotuloPasta->text(), QString::fromStdString(saida.string()));
+    QTest::mouseClick(resumo->botaoPasta, Qt::LeftButton);
+    EXPECT_EQ(abertos,
+              std::vector<QUrl>{QUrl::fromLocalFile(QString::fromStdString(saida.string()))});
+
+    QTest::mouseClick(resumo->botaoFechar, Qt::LeftButton);
+    EXPECT_FALSE(resumo->isVisible());
+    ASSERT_TRUE(j.botaoResumo->isVisible());
+    QTest::mouseClick(j.botaoResumo, Qt::LeftButton);
+    EXPECT_EQ(j.dialogoResumo(), resumo);
+    EXPECT_TRUE(resumo->isVisible());
+
+    caixa.enquantoAberta = nullptr;
+    grava(kSecaoGeral, kChaveDatabase, (pasta.caminho() / "nao-existe.fdb").string());
+    ASSERT_TRUE(geraArquivos());
+    ASSERT_EQ(caixa.caixas.size(), 2u);
+    EXPECT_EQ(caixa.caixas[1].icone, QMessageBox::Critical);
+    EXPECT_EQ(j.dialogoResumo(), nullptr);
+    EXPECT_TRUE(j.botaoResumo->isHidden());
+}
+
 // A generic professional the clinic does not have, with the registrations ticked: a box says
 // so, and the run writes no record and no archive.
 TEST_F(JanelaComBancoTest, ProfissionalGenericoDesconhecidoMostraUmaCaixa) {
