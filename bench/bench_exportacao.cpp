@@ -252,9 +252,10 @@ int filhoExporta(const std::string& banco, const fs::path& pasta) {
     // The run raises what fails; an archive is always a whole one.
     std::printf("zip 1 %s\n", r.arquivoZip.c_str());
     std::size_t unicos = 0;
-    for (const auto& [tipo, quantos] : arquivosPorTipo(r.ListaArquivos)) {
-        std::printf("arquivos %s %zu\n", std::string(nomeResumo(tipo)).c_str(), quantos);
-        unicos += quantos;
+    for (const ResumoDoTipo& t : r.relatorio.tipos) {
+        if (t.gravados == 0) continue;
+        std::printf("arquivos %s %zu\n", std::string(nomeResumo(t.tipo)).c_str(), t.gravados);
+        unicos += t.gravados;
     }
     std::printf("arquivos-total %zu\n", unicos);
     const double memoriaNoFim = picoMemoriaMiB();

@@ -4,7 +4,6 @@
 #include <chrono>
 #include <filesystem>
 #include <optional>
-#include <set>
 #include <system_error>
 
 #include "comum/erro.hpp"
@@ -351,18 +350,6 @@ std::vector<std::string> notasFinais(const ResultadoExportacao& resultado) {
     }
     notas.insert(notas.end(), resultado.avisos.begin(), resultado.avisos.end());
     return notas;
-}
-
-std::vector<std::pair<TipoFicha, std::size_t>> arquivosPorTipo(
-    const ListaDeArquivos& ListaArquivos) {
-    std::vector<std::pair<TipoFicha, std::size_t>> contagem;
-    for (const DescricaoFicha& d : registroFichas()) {
-        std::set<std::string> caminhos;
-        for (const auto& [caminho, tipo] : ListaArquivos)
-            if (tipo == d.tipo) caminhos.insert(caminho);
-        if (!caminhos.empty()) contagem.emplace_back(d.tipo, caminhos.size());
-    }
-    return contagem;
 }
 
 }  // namespace cds

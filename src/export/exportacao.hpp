@@ -92,9 +92,4 @@ std::string caminhoAbsoluto(const std::string& Caminho);
 // error list has (each of its files has that many) and where they are, then the run's warnings.
 std::vector<std::string> notasFinais(const ResultadoExportacao& resultado);
 
-// How many files of each kind a run wrote, in the run's order; a file saved twice (an
-// episode with several rows) counts once, and kinds without files are left out.
-std::vector<std::pair<TipoFicha, std::size_t>> arquivosPorTipo(
-    const ListaDeArquivos& ListaArquivos);
-
 }  // namespace cds

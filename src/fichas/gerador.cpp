@@ -10,6 +10,7 @@
 #include "comum/erro.hpp"
 #include "comum/texto.hpp"
 #include "record/codificacao.hpp"
+#include "record/verificacao.hpp"
 
 namespace cds {
 namespace {
@@ -81,26 +82,28 @@ Ocorrencia ocorrenciaDo(TipoFicha tipo, const Ficha& ficha, const Linha& registr
             .elemento = {}};
 }
 
-// Tells the report of a record as the loop leaves it: written, with the warnings it gave, or
-// left out for having nothing to send.
-void relataRegistro(Execucao& ex, TipoFicha tipo, const Ficha& ficha, const Linha& registro,
-                    bool gravado) {
-    const std::vector<std::string> avisos = ex.terminaRegistro();
-    if (!ex.ocorrencias) return;
-    if (!gravado) {
-        ex.ocorrencias->ocorrencia(ocorrenciaDo(
-            tipo, ficha, registro, SituacaoRegistro::DeixadoDeFora, ficha.motivoSemCorpo()));
-        return;
-    }
+// Tells the report of a record written: the warnings it gave and what the importer will refuse
+// in its file.
+void relataGravado(Execucao& ex, TipoFicha tipo, const Ficha& ficha, const Linha& registro,
+                   const std::vector<std::string>& avisos,
+                   const std::vector<FalhaDeImportacao>& falhas) {
     for (const std::string& aviso : avisos)
         ex.ocorrencias->ocorrencia(
             ocorrenciaDo(tipo, ficha, registro, SituacaoRegistro::GravadoComAviso, aviso));
-    ex.ocorrencias->registroGravado(tipo, !avisos.empty(), false);
+    for (const FalhaDeImportacao& falha : falhas) {
+        Ocorrencia o =
+            ocorrenciaDo(tipo, ficha, registro, SituacaoRegistro::Recusavel, falha.regra);
+        o.elemento = falha.elemento;
+        ex.ocorrencias->ocorrencia(o);
+    }
+    ex.ocorrencias->registroGravado(tipo, !avisos.empty(), !falhas.empty());
 }
 
-// Writes the row's record; false when its body had nothing to send.
+// Writes the row's record; false when its body had nothing to send. The file's text is
+// checked against the importer's rules when the run keeps a report.
 bool gravaRegistro(Execucao& ex, const DescricaoFicha& descricao, Ficha& ficha,
-                   const Linha& registro, RegistroBuffer& buffer, ArquivosDoTipo& arquivos) {
+                   const Linha& registro, RegistroBuffer& buffer, ArquivosDoTipo& arquivos,
+                   std::vector<FalhaDeImportacao>& falhas) {
     const TipoFicha tipo = descricao.tipo;
     ficha.preparaRegistro(registro);
     ValoresEnvelope valores = ficha.envelope(registro);
@@ -115,6 +118,7 @@ bool gravaRegistro(Execucao& ex, const DescricaoFicha& descricao, Ficha& ficha,
         if (auto aviso = ficha.avisoSemIne(registro)) ex.erroELog(*aviso);
     if (!ficha.corpo(registro, valores, buffer)) return false;
     escreveRodape(buffer, valores);
+    if (ex.ocorrencias) falhas = verificaRegistro(tipo, buffer.texto());
     const std::string caminho =
         arquivos.caminho(ex, id, nomeArquivo(*descricao.envelope, valores.numero));
     const std::optional<EstadoArquivo> estado = buffer.salva(caminho);
@@ -187,27 +191,31 @@ void geraRegistros(Execucao& ex, const DescricaoFicha& descricao, Ficha& ficha) 
     RegistroBuffer buffer;
     ArquivosDoTipo arquivos;
     std::size_t feitos = 0;
-    // A record the selection leaves out may come in several rows, as a record taken may: it is
-    // reported once.
-    std::optional<IdentidadeRegistro> deixado;
+    std::vector<FalhaDeImportacao> falhas;
+    // A record may come in several rows (its file is rewritten by each): the report tells it
+    // once, at its first row.
+    std::optional<IdentidadeRegistro> anterior;
     while (const Linha* registro = lendo(tipo, ficha, [&] { return ficha.proximoRegistro(); })) {
         // The operator asked the run to stop: no further record is begun.
         if (ex.cancelamento) ex.cancelamento->verifica();
         try {
+            IdentidadeRegistro id = ficha.identidade(*registro);
+            const bool repetido =
+                anterior && anterior->numero == id.numero && anterior->unidade == id.unidade;
+            anterior = std::move(id);
             if (auto motivo = motivoDeFora(*registro, ficha.condicoes())) {
-                IdentidadeRegistro id = ficha.identidade(*registro);
-                const bool repetido =
-                    deixado && deixado->numero == id.numero && deixado->unidade == id.unidade;
                 if (!repetido && ex.ocorrencias)
                     ex.ocorrencias->ocorrencia(ocorrenciaDo(tipo, ficha, *registro,
                                                             SituacaoRegistro::DeixadoDeFora,
                                                             std::move(*motivo)));
-                deixado = std::move(id);
             } else {
                 ex.comecaRegistro();
+                falhas.clear();
                 const bool gravado =
-                    gravaRegistro(ex, descricao, ficha, *registro, buffer, arquivos);
-                relataRegistro(ex, tipo, ficha, *registro, gravado);
+                    gravaRegistro(ex, descricao, ficha, *registro, buffer, arquivos, falhas);
+                const std::vector<std::string> avisos = ex.terminaRegistro();
+                if (gravado && !repetido && ex.ocorrencias)
+                    relataGravado(ex, tipo, ficha, *registro, avisos, falhas);
             }
         } catch (const ErroConexaoPerdida&) {
             // The connection failed, not the record: the operator has nothing to mend there.

@@ -72,11 +72,10 @@ class Ficha {
     virtual std::optional<std::string> avisoSemIne(const Linha& registro) const;
     // The form between the envelope's head and tail, whose values (the identifiers as the run
     // gives them) it is written with; false when the record has nothing to send, and then it
-    // gets no file and no entry in ListaArquivos.
+    // gets no file and no entry in ListaArquivos (nor a line in the report: what it had goes
+    // with another kind's records).
     virtual bool corpo(const Linha& registro, const ValoresEnvelope& valores,
                        RegistroBuffer& buffer) = 0;
-    // Why the report says a record whose body had nothing to send was left out.
-    virtual std::string motivoSemCorpo() const { return "nada a enviar no registro"; }
     // After the record's file was saved and listed (a registration writes its register back).
     virtual void gravado(const Linha& /*registro*/, const std::string& /*caminho*/) {}
     // After the last record.

@@ -172,10 +172,6 @@ class FichaProcedimento : public FichaDeEpisodios {
 
     std::span<const CondicaoDeSelecao> condicoes() const override { return kCondicoes; }
 
-    std::string motivoSemCorpo() const override {
-        return "nenhum procedimento do atendimento é dos que a ficha de procedimentos envia";
-    }
-
     // False, and so no file, when neither pass finds a procedure to send.
     bool corpo(const Linha& linha, const ValoresEnvelope& valores, RegistroBuffer& b) override {
         const Episodio& e = episodio;

@@ -1,5 +1,7 @@
 #include "record/verificacao.hpp"
 
+#include "comum/datahora.hpp"
+
 #include <array>
 #include <charconv>
 #include <chrono>
@@ -336,23 +338,11 @@ bool cnsValido(std::string_view cns) {
     }
 }
 
-bool cpfValido(std::string_view cpf) {
-    if (cpf.size() != 11 || !soDigitos(cpf)) return false;
-    if (cpf.find_first_not_of(cpf[0]) == std::string_view::npos) return false;
-    for (std::size_t n = 9; n <= 10; ++n) {
-        int soma = 0;
-        for (std::size_t i = 0; i < n; ++i) soma += digito(cpf[i]) * static_cast<int>(n + 1 - i);
-        if ((soma * 10) % 11 % 10 != digito(cpf[n])) return false;
-    }
-    return true;
-}
-
 // One pass over the text, as the run wrote it: tags found with memchr, the path kept as a stack
 // of local names, and each leaf's value handed to the kind's table. No parser and no copy, so
 // the check costs a small part of the writing (about 1.2 GB/s over the tests' records in
 // bench_verificacao, so the benchmark month's 870 MB in 0.7 s).
-std::vector<FalhaDeImportacao> verificaRegistro(TipoFicha tipo, std::string_view xml,
-                                                const DataHora& /*hoje*/) {
+std::vector<FalhaDeImportacao> verificaRegistro(TipoFicha tipo, std::string_view xml) {
     Verificacao verificacao(tipo);
     constexpr std::size_t profundidadeMaxima = 32;
     std::array<std::string_view, profundidadeMaxima> caminho{};

@@ -4,7 +4,6 @@
 #include <string_view>
 #include <vector>
 
-#include "comum/datahora.hpp"
 #include "comum/tipo_ficha.hpp"
 
 namespace cds {
@@ -23,17 +22,11 @@ struct FalhaDeImportacao {
 // Checks one record file's whole text, as the run wrote it, against the importer's rules that
 // can be known from the record itself (the layout's data dictionary), in the order the elements
 // come. The record is not changed: the run writes it as it is and the report warns.
-// `hoje` is the run's date, for the rules that measure against it; none of the dictionary's
-// rules checked here does yet.
-std::vector<FalhaDeImportacao> verificaRegistro(TipoFicha tipo, std::string_view xml,
-                                                const DataHora& hoje);
+std::vector<FalhaDeImportacao> verificaRegistro(TipoFicha tipo, std::string_view xml);
 
 // The card number's check rule: definitive numbers starting with 1 or 2 (from the PIS, with the
 // check digit after "000" or "001") and those starting with 7, 8 or 9 (weighted sum divisible by
 // 11). Other first digits and anything but 15 digits are invalid.
 bool cnsValido(std::string_view cns);
-
-// CPF's two check digits; eleven equal digits are invalid.
-bool cpfValido(std::string_view cpf);
 
 }  // namespace cds

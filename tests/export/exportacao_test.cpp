@@ -23,6 +23,7 @@
 #include "export/arquivo_ini.hpp"
 #include "export/exportacao.hpp"
 #include "export/trava_pasta.hpp"
+#include "fichas/registro.hpp"
 #include "source/conexao.hpp"
 #include "source/consulta.hpp"
 #include "suporte/arquivos_teste.hpp"
@@ -100,9 +101,17 @@ TEST_F(ExportacaoTest, ExportaEmpacotaENaOrdemDosTipos) {
                   "FichaAtendimentoIndividual_1.esus.xml", "FichaAtendimentoIndividual_2.esus.xml",
                   "FichaVacinacao_1.esus.xml", "FichaVacinacao_2.esus.xml", "sub"}));
     EXPECT_EQ(r.ListaArquivos.size(), 4u);
-    EXPECT_EQ(arquivosPorTipo(r.ListaArquivos),
-              (std::vector<std::pair<TipoFicha, std::size_t>>{{TipoFicha::AtendimentoIndividual, 2},
-                                                              {TipoFicha::Vacinacao, 2}}));
+    // The summary counts each chosen kind's records, and the report lies beside the archive.
+    for (const ResumoDoTipo& t : r.relatorio.tipos) {
+        const bool comArquivos =
+            t.tipo == TipoFicha::AtendimentoIndividual || t.tipo == TipoFicha::Vacinacao;
+        EXPECT_EQ(t.gravados, comArquivos ? 2u : 0u) << nomeResumo(t.tipo);
+    }
+    EXPECT_EQ(r.relatorio.tipos.size(), parametros.Fichas.size());
+    EXPECT_EQ(r.relatorio.html, fs::path(r.arquivoZip).replace_extension(".relatorio.html"));
+    EXPECT_TRUE(fs::is_regular_file(r.relatorio.html));
+    EXPECT_TRUE(fs::is_regular_file(r.relatorio.csv));
+    EXPECT_FALSE(r.relatorio.falhou);
     // The status texts in the run's order; the last message is the packaging's success.
     EXPECT_EQ(
         operador.statusTextos(),

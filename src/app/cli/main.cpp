@@ -228,12 +228,11 @@ void aoSinal(int sinal, int quantos) {
 }
 
 void resumo(const ResultadoExportacao& r) {
-    const auto porTipo = arquivosPorTipo(r.ListaArquivos);
     std::cerr << "\nResumo da exportação\n";
-    if (porTipo.empty()) std::cerr << "  nenhuma ficha gerada\n";
-    for (const auto& [tipo, n] : porTipo)
-        std::cerr << "  " << nomeResumo(tipo) << ": " << n << " arquivo(s)\n";
+    for (const std::string& linha : tabelaDoResumo(r.relatorio)) std::cerr << "  " << linha << '\n';
     std::cerr << "  arquivo compactado: " << r.arquivoZip << '\n'
+              << "  relatório: " << r.relatorio.html.string() << " (e "
+              << r.relatorio.csv.filename().string() << ", para planilha)\n"
               << "  linhas no log: " << r.LogExecucao.size() << '\n';
     for (const std::string& nota : notasFinais(r)) std::cerr << "  " << nota << '\n';
 }
