@@ -50,14 +50,14 @@ INSERT INTO CBO (CODIGO, DESCRICAO) VALUES ('322245', 'Técnico de enfermagem da
 INSERT INTO CBO (CODIGO, DESCRICAO) VALUES ('515105', 'Agente comunitário de saúde');
 
 /* 6 has no team code; 9 is the coordination, the generic professional of the registrations. */
-INSERT INTO PROFISSIONAIS (CODIGO, nome, CNS, CBO, INE, CODUNIDADE) VALUES (1, 'Maria da Conceição Araújo', '702000000000011', '225142', '0001234567', '2345678');
-INSERT INTO PROFISSIONAIS (CODIGO, nome, CNS, CBO, INE, CODUNIDADE) VALUES (2, 'João Batista Gonçalves', '702000000000022', '225125', '0001234567', '2345678');
-INSERT INTO PROFISSIONAIS (CODIGO, nome, CNS, CBO, INE, CODUNIDADE) VALUES (3, 'Sérgio Antônio Brandão', '702000000000033', '223293', '0001234567', '2345678');
+INSERT INTO PROFISSIONAIS (CODIGO, nome, CNS, CBO, INE, CODUNIDADE) VALUES (1, 'Maria da Conceição Araújo', '702000000040011', '225142', '0001234567', '2345678');
+INSERT INTO PROFISSIONAIS (CODIGO, nome, CNS, CBO, INE, CODUNIDADE) VALUES (2, 'João Batista Gonçalves', '702000000100022', '225125', '0001234567', '2345678');
+INSERT INTO PROFISSIONAIS (CODIGO, nome, CNS, CBO, INE, CODUNIDADE) VALUES (3, 'Sérgio Antônio Brandão', '702000000050033', '223293', '0001234567', '2345678');
 INSERT INTO PROFISSIONAIS (CODIGO, nome, CNS, CBO, INE, CODUNIDADE) VALUES (4, 'Ana Lúcia Magalhães', '702000000000044', '515105', '0001234567', '2345678');
-INSERT INTO PROFISSIONAIS (CODIGO, nome, CNS, CBO, INE, CODUNIDADE) VALUES (5, 'Luís Fernando Sá', '702000000000055', '322245', '0001234567', '2345678');
-INSERT INTO PROFISSIONAIS (CODIGO, nome, CNS, CBO, INE, CODUNIDADE) VALUES (6, 'Otávio Simões', '702000000000066', '225125', NULL, '12');
-INSERT INTO PROFISSIONAIS (CODIGO, nome, CNS, CBO, INE, CODUNIDADE) VALUES (7, 'Cláudia Ribeiro Leão', '702000000000077', '223565', '0001234567', '2345678');
-INSERT INTO PROFISSIONAIS (CODIGO, nome, CNS, CBO, INE, CODUNIDADE) VALUES (9, 'Coordenação UBS Vila Conceição', '702000000000099', '223505', '0001234567', '2345678');
+INSERT INTO PROFISSIONAIS (CODIGO, nome, CNS, CBO, INE, CODUNIDADE) VALUES (5, 'Luís Fernando Sá', '702000000060055', '322245', '0001234567', '2345678');
+INSERT INTO PROFISSIONAIS (CODIGO, nome, CNS, CBO, INE, CODUNIDADE) VALUES (6, 'Otávio Simões', '702000000010066', '225125', NULL, '12');
+INSERT INTO PROFISSIONAIS (CODIGO, nome, CNS, CBO, INE, CODUNIDADE) VALUES (7, 'Cláudia Ribeiro Leão', '702000000070077', '223565', '0001234567', '2345678');
+INSERT INTO PROFISSIONAIS (CODIGO, nome, CNS, CBO, INE, CODUNIDADE) VALUES (9, 'Coordenação UBS Vila Conceição', '702000000080099', '223505', '0001234567', '2345678');
 
 /* ---------- Citizens and households ---------- */
 
@@ -71,29 +71,30 @@ INSERT INTO deficiencias (codigo, descricao, codigoesus) VALUES (4, 'Física', 1
 
 /* Household 101: João Pedro, Maria José and their daughter. */
 INSERT INTO pessoas (codigo, nome, dtnascimento, sexo, raca, nomemae, nomepai, cartaosus, nacionalidade, naturalidade, ufnaturalidade, cepmunicnasc, fone, FrequentaEscola, codtitular, AREA, microarea, codbairro, cepresidencia, endereco, endnum, profissionalresponsavel)
-VALUES (101, 'João Pedro da Conceição', '1975-03-14', 'MASCULINO', '03', 'Francisca das Chagas da Conceição', 'José Ribamar da Conceição', '898001234560101', '010', NULL, NULL, '64200000', '(86) 99988-7766', 'N', 101, 1, 3, 1, '64000020', 'Rua Álvaro Mendes', '1234', 4);
+VALUES (101, 'João Pedro da Conceição', '1975-03-14', 'MASCULINO', '03', 'Francisca das Chagas da Conceição', 'José Ribamar da Conceição', '898001234100101', '010', NULL, NULL, '64200000', '(86) 99988-7766', 'N', 101, 1, 3, 1, '64000020', 'Rua Álvaro Mendes', '1234', 4);
 INSERT INTO pessoas (codigo, nome, dtnascimento, sexo, raca, nomemae, nomepai, cartaosus, nacionalidade, naturalidade, ufnaturalidade, cepmunicnasc, fone, FrequentaEscola, codtitular, AREA, microarea, codbairro, cepresidencia, endereco, endnum, profissionalresponsavel)
 VALUES (102, 'Maria José Conceição', '1978-07-02', 'FEMININO', '01', 'Antônia Maria de Sousa', 'Desconhecido', '898001234560102', '010', 'TERESINA', 'PI', NULL, '86 3222-1144', 'N', 101, 1, 3, 1, '64000020', 'Rua Álvaro Mendes', '1234', 4);
 INSERT INTO pessoas (codigo, nome, dtnascimento, sexo, raca, nomemae, nomepai, cartaosus, nacionalidade, naturalidade, ufnaturalidade, cepmunicnasc, fone, FrequentaEscola, coddeficiencia, codtitular, AREA, microarea, codbairro, cepresidencia, endereco, endnum, profissionalresponsavel)
 VALUES (103, 'Ana Beatriz Conceição', '2019-05-20', 'FEMININO', '03', 'Maria José Conceição', 'João Pedro da Conceição', NULL, '010', NULL, NULL, '64000020', NULL, 'S', 1, 101, 1, 3, 1, '64000020', 'Rua Álvaro Mendes', '1234', 4);
 
 /* Household 104, rural, in the Conjunto Sol & Mar; 105's birth postcode is not in the
-   postcode table and 106 has no place of birth at all. */
+   postcode table and 106 has no place of birth at all. 105's health card was typed with a wrong
+   check digit: her records go, and the report says the importer will refuse them. */
 INSERT INTO pessoas (codigo, nome, dtnascimento, sexo, raca, nomemae, nomepai, cartaosus, nacionalidade, cepmunicnasc, fone, FrequentaEscola, codtitular, AREA, microarea, codbairro, cepresidencia, endereco, endnum, profissionalresponsavel)
-VALUES (104, 'Francisco de Assis Araújo', '1960-11-30', 'MASCULINO', '02', 'Luzia Araújo', NULL, '898001234560104', '010', '60000000', '8632331020', 'N', 104, 1, 7, 3, '64049550', 'Av. Frei Serafim', NULL, 7);
+VALUES (104, 'Francisco de Assis Araújo', '1960-11-30', 'MASCULINO', '02', 'Luzia Araújo', NULL, '898001234050104', '010', '60000000', '8632331020', 'N', 104, 1, 7, 3, '64049550', 'Av. Frei Serafim', NULL, 7);
 INSERT INTO pessoas (codigo, nome, dtnascimento, sexo, raca, nomemae, nomepai, cartaosus, nacionalidade, cepmunicnasc, fone, FrequentaEscola, codtitular, AREA, microarea, codbairro, cepresidencia, endereco, endnum, profissionalresponsavel)
 VALUES (105, 'Teresinha de Jesus Araújo', '1962-04-08', 'FEMININO', '02', 'Benedita de Jesus', 'Raimundo Nonato', '898001234560105', '010', '64999999', NULL, 'N', 104, 1, 7, 3, '64049550', 'Av. Frei Serafim', NULL, 6);
 INSERT INTO pessoas (codigo, nome, dtnascimento, sexo, raca, nomemae, nomepai, cartaosus, nacionalidade, cepmunicnasc, FrequentaEscola, codtitular, AREA, microarea, codbairro, cepresidencia, endereco, endnum, profissionalresponsavel)
-VALUES (106, 'Cosme & Damião Ribeiro Araújo', '2001-09-27', 'MASCULINO', '02', 'Teresinha de Jesus Araújo', 'Francisco de Assis Araújo', '898001234560106', '010', NULL, 'S', 104, 1, 7, 3, '64049550', 'Av. Frei Serafim', NULL, NULL);
+VALUES (106, 'Cosme & Damião Ribeiro Araújo', '2001-09-27', 'MASCULINO', '02', 'Teresinha de Jesus Araújo', 'Francisco de Assis Araújo', '898001234090106', '010', NULL, 'S', 104, 1, 7, 3, '64049550', 'Av. Frei Serafim', NULL, NULL);
 
 /* Household 107: Conceição, pregnant, her baby, a brother-in-law from Argentina and a
    relative whose health card was typed as "X". */
 INSERT INTO pessoas (codigo, nome, dtnascimento, sexo, raca, nomemae, nomepai, cartaosus, nacionalidade, naturalidade, ufnaturalidade, fone, FrequentaEscola, codtitular, AREA, microarea, codbairro, cepresidencia, endereco, endnum, profissionalresponsavel)
-VALUES (107, 'Conceição Aparecida Gonçalves', '1990-01-15', 'FEMININO', '04', 'Iolanda Gonçalves', 'desconhecido', '898001234560107', '010', 'PARNAÍBA', 'PI', '(86) 98877-6655', 'N', 107, 1, 12, 2, '64002150', 'Travessa São Benedito', '45-A', 4);
+VALUES (107, 'Conceição Aparecida Gonçalves', '1990-01-15', 'FEMININO', '04', 'Iolanda Gonçalves', 'desconhecido', '898001234000107', '010', 'PARNAÍBA', 'PI', '(86) 98877-6655', 'N', 107, 1, 12, 2, '64002150', 'Travessa São Benedito', '45-A', 4);
 INSERT INTO pessoas (codigo, nome, dtnascimento, sexo, raca, nomemae, nomepai, cartaosus, nacionalidade, naturalidade, ufnaturalidade, FrequentaEscola, codtitular, AREA, microarea, codbairro, cepresidencia, endereco, endnum, profissionalresponsavel)
-VALUES (108, 'Pedro Henrique Gonçalves', '2025-12-02', 'MASCULINO', '04', 'Conceição Aparecida Gonçalves', NULL, '898001234560108', '010', 'TERESINA', 'PI', 'N', 107, 1, 12, 2, '64002150', 'Travessa São Benedito', '45-A', 4);
+VALUES (108, 'Pedro Henrique Gonçalves', '2025-12-02', 'MASCULINO', '04', 'Conceição Aparecida Gonçalves', NULL, '898001234020108', '010', 'TERESINA', 'PI', 'N', 107, 1, 12, 2, '64002150', 'Travessa São Benedito', '45-A', 4);
 INSERT INTO pessoas (codigo, nome, dtnascimento, sexo, raca, nomemae, nomepai, cartaosus, nacionalidade, fone, FrequentaEscola, codtitular, AREA, microarea, codbairro, cepresidencia, endereco, endnum, profissionalresponsavel)
-VALUES (109, 'Juan Carlos Benítez', '1987-10-11', 'MASCULINO', '01', 'María Elena Benítez', 'Jorge Benítez', '898001234560109', '063', '+54 11 4444-5555', 'N', 107, 1, 12, 2, '64002150', 'Travessa São Benedito', '45-A', 4);
+VALUES (109, 'Juan Carlos Benítez', '1987-10-11', 'MASCULINO', '01', 'María Elena Benítez', 'Jorge Benítez', '898001234040109', '063', '+54 11 4444-5555', 'N', 107, 1, 12, 2, '64002150', 'Travessa São Benedito', '45-A', 4);
 INSERT INTO pessoas (codigo, nome, dtnascimento, sexo, raca, nomemae, cartaosus, nacionalidade, FrequentaEscola, codtitular, AREA, microarea, codbairro, cepresidencia, endereco, endnum, profissionalresponsavel)
 VALUES (114, 'Josué Gonçalves', '1999-02-28', 'MASCULINO', '04', 'Iolanda Gonçalves', 'X', '010', 'N', 107, 1, 12, 2, '64002150', 'Travessa São Benedito', '45-A', 4);
 
@@ -104,11 +105,11 @@ VALUES (110, 'Sebastião Ferreira Lima', '1952-06-19', 'MASCULINO', '02', 'Joana
 
 /* Household 112: Raimunda, her indigenous daughter-in-law and her husband, who has left. */
 INSERT INTO pessoas (codigo, nome, dtnascimento, sexo, raca, nomemae, nomepai, cartaosus, nacionalidade, cepmunicnasc, fone, FrequentaEscola, codtitular, AREA, microarea, codbairro, cepresidencia, endereco, endnum, profissionalresponsavel)
-VALUES (112, 'Raimunda Nonata Sousa', '1948-09-09', 'FEMININO', '02', 'Maria Nonata', 'Pedro Sousa', '898001234560112', '010', '64000020', '86999887766123', 'N', 112, 1, 5, 4, '64000020', 'Avenida Miguel Rosa', '3020', 4);
+VALUES (112, 'Raimunda Nonata Sousa', '1948-09-09', 'FEMININO', '02', 'Maria Nonata', 'Pedro Sousa', '898001234050112', '010', '64000020', '86999887766123', 'N', 112, 1, 5, 4, '64000020', 'Avenida Miguel Rosa', '3020', 4);
 INSERT INTO pessoas (codigo, nome, dtnascimento, sexo, raca, etnia, nomemae, cartaosus, nacionalidade, cepmunicnasc, FrequentaEscola, coddeficiencia, codtitular, AREA, microarea, codbairro, cepresidencia, endereco, endnum, profissionalresponsavel)
-VALUES (111, 'Iracema Guajajara', '1985-12-01', 'FEMININO', '05', 1, 'Jaciara Guajajara', '898001234560111', '010', '65000000', 'N', 4, 112, 1, 5, 4, '64000020', 'Avenida Miguel Rosa', '3020', 4);
+VALUES (111, 'Iracema Guajajara', '1985-12-01', 'FEMININO', '05', 1, 'Jaciara Guajajara', '898001234030111', '010', '65000000', 'N', 4, 112, 1, 5, 4, '64000020', 'Avenida Miguel Rosa', '3020', 4);
 INSERT INTO pessoas (codigo, nome, dtnascimento, sexo, raca, cartaosus, nacionalidade, FrequentaEscola, codtitular, AREA, microarea, codbairro, cepresidencia, endereco, endnum, profissionalresponsavel, datadesativado)
-VALUES (113, 'Benedito Sousa', '1945-03-03', 'MASCULINO', '02', '898001234560113', '010', 'N', 112, 1, 5, 4, '64000020', 'Avenida Miguel Rosa', '3020', 4, '2026-06-01');
+VALUES (113, 'Benedito Sousa', '1945-03-03', 'MASCULINO', '02', '898001234070113', '010', 'N', 112, 1, 5, 4, '64000020', 'Avenida Miguel Rosa', '3020', 4, '2026-06-01');
 
 INSERT INTO PessoasCondSaude (codigo, Fumante, Hipertenso, Diabetes, DoencaCardiaca, CardiacaInsuficiencia, CardiacaOutra, CardiacaNaoSabe, PesoSituacao, UsaAlcool, condicoesSaude1)
 VALUES (101, 'Sim', 'Sim', 'Não', 'Sim', 'Sim', 'Não', 'Não', 'Acima do Peso', 'sim', 'Dor lombar crônica');
@@ -393,8 +394,8 @@ INSERT INTO unidades (codigo, nome) VALUES ('4567890', NULL);
 /* 951 has no birth date and no health card; 952 was typed as born after the care she had;
    953 has the placeholder birth date 01/01/1900; 954 has no health card; 955 has the card "0". */
 INSERT INTO pessoas (codigo, nome, dtnascimento, sexo, cartaosus, microarea) VALUES (951, 'Benedita Ferreira Lima', NULL, 'FEMININO', NULL, 3);
-INSERT INTO pessoas (codigo, nome, dtnascimento, sexo, cartaosus, microarea) VALUES (952, 'Ana Clara Sousa Rocha', '2026-12-08', 'FEMININO', '898001234560952', 3);
-INSERT INTO pessoas (codigo, nome, dtnascimento, sexo, cartaosus, microarea) VALUES (953, 'Raimundo Nonato Silva', '1900-01-01', 'MASCULINO', '898001234560953', 3);
+INSERT INTO pessoas (codigo, nome, dtnascimento, sexo, cartaosus, microarea) VALUES (952, 'Ana Clara Sousa Rocha', '2026-12-08', 'FEMININO', '898001234030952', 3);
+INSERT INTO pessoas (codigo, nome, dtnascimento, sexo, cartaosus, microarea) VALUES (953, 'Raimundo Nonato Silva', '1900-01-01', 'MASCULINO', '898001234050953', 3);
 INSERT INTO pessoas (codigo, nome, dtnascimento, sexo, cartaosus, microarea) VALUES (954, 'Francisco das Chagas Melo', '1961-07-22', 'MASCULINO', NULL, 3);
 INSERT INTO pessoas (codigo, nome, dtnascimento, sexo, cartaosus, microarea) VALUES (955, 'Antônia Rodrigues Costa', '1988-02-09', 'FEMININO', '0', 3);
 
@@ -442,7 +443,7 @@ INSERT INTO FAAMOTVISITAS (CODUNIDADE, NUMFAA, CODMOTIVO) VALUES ('2345678', 390
 
 /* Citizen 115 is marked "sim", not as the clinic's screens write it: reported, not sent. */
 INSERT INTO pessoas (codigo, nome, dtnascimento, sexo, raca, nomemae, cartaosus, nacionalidade, FrequentaEscola, codtitular, AREA, microarea, codbairro, cepresidencia, endereco, endnum, profissionalresponsavel)
-VALUES (115, 'Francisca das Chagas Lima', '1979-04-22', 'FEMININO', '03', 'Teresa das Chagas', '898001234560115', '010', 'N', 115, 1, 12, 2, '64002150', 'Rua Desembargador Freitas', '210', 4);
+VALUES (115, 'Francisca das Chagas Lima', '1979-04-22', 'FEMININO', '03', 'Teresa das Chagas', '898001234000115', '010', 'N', 115, 1, 12, 2, '64002150', 'Rua Desembargador Freitas', '210', 4);
 INSERT INTO pessoastransmissao (codigo, uuid, transmitiresus, datatransmissaoesus, CodigoTransmissaoEsus) VALUES (115, NULL, 'sim', NULL, NULL);
 
 /* Francisca's household is marked "SIM"; household 116's responsible person was deleted from
@@ -457,5 +458,35 @@ INSERT INTO familiastransmissao (codigo, uuid, transmitiresus, datatransmissaoes
 /* Meeting 24 has only its professionals recorded: no theme, audience or health theme. */
 INSERT INTO ENCONTROSGRUPOS (ID_ENCONTRO, SIGLAGRUPO, DATA, turno, TIPOATIVCOLETIVA, PARTICIPANTES, PARTICPROGRAMADO) VALUES (24, 'GESTANTES', '2026-11-20', 'Tarde', 6, 3, 5);
 INSERT INTO ENCONTROS_PROFISSIONAIS (ID_ENCONTRO, codprofissional, codprocedimento) VALUES (24, 3, NULL);
+
+/* ---------- Records left out of the individual care and vaccination records ---------- */
+/* Medical episodes of November that the care records leave out, each for one reason: 1901's kind
+   of care typed in lower case; 1902's physician (98) is in no register; 1903's professional has a
+   CBO the CBO table lacks; 1904's citizen (951) has no birth date; 1905 has neither CIAP nor
+   CID; 1906's unit is not in the register of units. */
+INSERT INTO PROFISSIONAIS (CODIGO, nome, CNS, CBO, INE, CODUNIDADE) VALUES (12, 'Otávio Mendes Cardoso', '702000000000044', '225999', '0001234567', '2345678');
+INSERT INTO FAA (CODUNIDADE, NUMFAA, DATA, HORA, CODPESSOA, SEXO, CODPROFISSIONAL, ESPECIEATEND, CARATER, CODCONDUTA)
+VALUES ('2345678', 1951, '2026-11-06', '09:00:00', 101, 'MASCULINO', 1, 'medico', '2', 1);
+INSERT INTO FAA (CODUNIDADE, NUMFAA, DATA, HORA, CODPESSOA, SEXO, CODPROFISSIONAL, ESPECIEATEND, CARATER, CODCONDUTA)
+VALUES ('2345678', 1952, '2026-11-09', '10:00:00', 102, 'FEMININO', 98, 'MEDICO', '2', 1);
+INSERT INTO FAA (CODUNIDADE, NUMFAA, DATA, HORA, CODPESSOA, SEXO, CODPROFISSIONAL, ESPECIEATEND, CARATER, CODCONDUTA)
+VALUES ('2345678', 1953, '2026-11-16', '11:00:00', 103, 'FEMININO', 12, 'MEDICO', '2', 1);
+INSERT INTO FAA (CODUNIDADE, NUMFAA, DATA, HORA, CODPESSOA, SEXO, CODPROFISSIONAL, ESPECIEATEND, CARATER, CODCONDUTA)
+VALUES ('2345678', 1954, '2026-11-17', '15:00:00', 951, 'FEMININO', 1, 'MEDICO', '2', 1);
+INSERT INTO FAA (CODUNIDADE, NUMFAA, DATA, HORA, CODPESSOA, SEXO, CODPROFISSIONAL, ESPECIEATEND, CARATER, CODCONDUTA)
+VALUES ('2345678', 1955, '2026-11-20', '16:00:00', 104, 'MASCULINO', 2, 'MEDICO', '2', 1);
+INSERT INTO FAA (CODUNIDADE, NUMFAA, DATA, HORA, CODPESSOA, SEXO, CODPROFISSIONAL, ESPECIEATEND, CARATER, CODCONDUTA)
+VALUES ('9876543', 1956, '2026-11-23', '08:00:00', 106, 'FEMININO', 2, 'MEDICO', '2', 1);
+INSERT INTO FAACID (CODUNIDADE, NUMFAA, CODCID) VALUES ('2345678', 1951, 'J06.9');
+INSERT INTO FAACID (CODUNIDADE, NUMFAA, CODCID) VALUES ('2345678', 1952, 'J06.9');
+INSERT INTO FAACID (CODUNIDADE, NUMFAA, CODCID) VALUES ('2345678', 1953, 'J06.9');
+INSERT INTO FAACID (CODUNIDADE, NUMFAA, CODCID) VALUES ('2345678', 1954, 'J06.9');
+INSERT INTO FAACIAPS (CODUNIDADE, NUMFAA, CODCIAP) VALUES ('2345678', 1955, 'XXX');
+INSERT INTO FAACID (CODUNIDADE, NUMFAA, CODCID) VALUES ('9876543', 1956, 'J06.9');
+
+/* 1957 goes, but its citizen (952) was typed as born after the care: the importer will refuse it. */
+INSERT INTO FAA (CODUNIDADE, NUMFAA, DATA, HORA, CODPESSOA, SEXO, CODPROFISSIONAL, ESPECIEATEND, CARATER, CODCONDUTA)
+VALUES ('2345678', 1957, '2026-11-25', '10:30:00', 952, 'FEMININO', 1, 'MEDICO', '2', 1);
+INSERT INTO FAACID (CODUNIDADE, NUMFAA, CODCID) VALUES ('2345678', 1957, 'N39.0');
 
 COMMIT;

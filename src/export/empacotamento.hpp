@@ -82,9 +82,9 @@ std::string nomeArquivoZip(const ParametrosExportacao& parametros, const DataHor
 
 // Removes from the output folder the hidden archives and reports of runs that died (killed,
 // the power gone, a second Ctrl-C): only plain files named as the packing and the report name
-// theirs while they write them, nothing else. Called by the run holding the folder's lock (TravaPasta),
-// before it begins its own: every such archive is written by a run holding the lock, so one
-// found then is a dead run's. Each is told once to `log`, removed or not (and why not); a
+// theirs while they write them, nothing else. Called by the run holding the folder's lock
+// (TravaPasta), before it begins its own: every such archive is written by a run holding the lock,
+// so one found then is a dead run's. Each is told once to `log`, removed or not (and why not); a
 // file that stays does no harm to the run, which goes on.
 void removeArquivosIncompletos(const std::string& Caminho,
                                const std::function<void(const std::string&)>& log);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <system_error>
 
@@ -134,15 +135,16 @@ void verificaProfissionalGenerico(Transacao& transacao, const ParametrosExportac
 // whose archive and report are both free), so that the operator sees how far it got; the
 // error's message ends saying where the report is, or why it could not be written.
 void relataFalha(Relatorio& relatorio, const ParametrosExportacao& parametros,
-                 const Relogio& relogio, std::string arquivoZip, Erro& erro) {
+                 const Relogio& relogio, Erro& erro) {
+    std::string arquivoZip = relatorio.arquivoZip();
     if (arquivoZip.empty()) {
         const std::string nome = nomeArquivoZip(parametros, relogio.agora());
         const std::string base = nome.substr(0, nome.size() - 4);
         std::error_code ec;
         arquivoZip = nome;
-        for (int n = 2; n < 10000 && (fs::exists(arquivoZip, ec) ||
-                                      fs::exists(fs::path(arquivoZip).replace_extension(
-                                                     kFimRelatorioHtml), ec));
+        for (int n = 2; n < 10000 &&
+                        (fs::exists(arquivoZip, ec) ||
+                         fs::exists(fs::path(arquivoZip).replace_extension(kFimRelatorioHtml), ec));
              ++n)
             arquivoZip = base + "_" + std::to_string(n) + ".zip";
     }
@@ -166,7 +168,8 @@ void executaGeradoresEscolhidos(Execucao& ex) {
 // transaction still open when this is left (an error on the way) is rolled back.
 ResultadoExportacao geraEEmpacota(const ParametrosExportacao& parametros, ArquivoIni& ini,
                                   Operador& operador, const Relogio& relogio, Conexao& conexao,
-                                  const Cancelamento* cancelamento) {
+                                  const Cancelamento* cancelamento,
+                                  std::unique_ptr<Relatorio>& relatorio) {
     Transacao transacao(conexao);
     verificaProfissionalGenerico(transacao, parametros);
     Execucao ex(parametros, transacao, operador, relogio, [&ini] { return ibgeDoConfig(ini); });
@@ -183,39 +186,30 @@ ResultadoExportacao geraEEmpacota(const ParametrosExportacao& parametros, Arquiv
     // The folder is this run's (its lock is held): a hidden archive there is a dead run's.
     removeArquivosIncompletos(parametros.Caminho, [&ex](const std::string& l) { ex.log(l); });
 
-    Relatorio relatorio(parametros, relogio.agora());
-    ex.ocorrencias = &relatorio;
+    // Begun once the folder holds no dead run's leftovers: it is told of every record.
+    relatorio = std::make_unique<Relatorio>(parametros, relogio.agora());
+    ex.ocorrencias = relatorio.get();
     ResultadoExportacao resultado;
-    try {
-        // The archive is written on a second core while the records are.
-        Empacotamento empacotamento(parametros, relogio);
-        ex.aoGravarArquivo = [&empacotamento](const std::string& caminho,
-                                              const std::string& texto,
-                                              const std::optional<EstadoArquivo>& estado) {
-            empacotamento.adiciona(caminho, texto, estado);
-        };
-        executaGeradoresEscolhidos(ex);
-        ex.aoGravarArquivo = nullptr;
+    // The archive is written on a second core while the records are.
+    Empacotamento empacotamento(parametros, relogio);
+    ex.aoGravarArquivo = [&empacotamento](const std::string& caminho, const std::string& texto,
+                                          const std::optional<EstadoArquivo>& estado) {
+        empacotamento.adiciona(caminho, texto, estado);
+    };
+    executaGeradoresEscolhidos(ex);
+    ex.aoGravarArquivo = nullptr;
 
-        operador.status("Compactando Arquivo...");
-        resultado.arquivoZip = empacotamento.conclui(relogio, cancelamento);
-        if (cancelamento && cancelamento->pedido()) {
-            // Stopped with the archive in place: it goes, since its registrations stay
-            // unmarked.
-            std::error_code ec;
-            fs::remove(resultado.arquivoZip, ec);
-            cancelamento->verifica();
-        }
-        // Before the commit: a run that is confirmed has its report.
-        resultado.relatorio = relatorio.conclui(resultado.arquivoZip);
-        confirma(transacao, resultado.arquivoZip);
-    } catch (const ErroInterrompido&) {
-        // Stopped by the operator: nothing of the run is left behind.
-        throw;
-    } catch (Erro& e) {
-        relataFalha(relatorio, parametros, relogio, resultado.arquivoZip, e);
-        throw;
+    operador.status("Compactando Arquivo...");
+    resultado.arquivoZip = empacotamento.conclui(relogio, cancelamento);
+    if (cancelamento && cancelamento->pedido()) {
+        // Stopped with the archive in place: it goes, since its registrations stay unmarked.
+        std::error_code ec;
+        fs::remove(resultado.arquivoZip, ec);
+        cancelamento->verifica();
     }
+    // Before the commit: a run that is confirmed has its report.
+    resultado.relatorio = relatorio->conclui(resultado.arquivoZip);
+    confirma(transacao, resultado.arquivoZip);
     salvaListaDeErros(ex, ini, resultado);
     if (semIbge) resultado.avisos.push_back(kAvisoSemIbge);
     avisaArquivoGerado(operador);
@@ -294,20 +288,32 @@ ResultadoExportacao exportaArquivos(const ParametrosExportacao& entrada, Arquivo
 
     // Declared before the run's state so that it outlives its statements.
     Conexao conexao;
+    // The run's report, once its records are begun.
+    std::unique_ptr<Relatorio> relatorio;
     try {
-        conecta(conexao, ini, cancelamento);
-        return geraEEmpacota(parametros, ini, operador, relogio, conexao, cancelamento);
-    } catch (const ErroSemResposta& e) {
-        if (cancelamento) cancelamento->verifica();
-        throw ErroSemResposta(std::string(e.what()) + " (o limite é " +
-                              std::to_string(kVezesSemResposta) +
-                              " vezes TEMPOCONEXAO, na seção [GERAL] de config.ini). Verifique "
-                              "se o servidor e a rede funcionam; um servidor apenas lento pede "
-                              "um TEMPOCONEXAO maior.");
-    } catch (const Erro&) {
-        // A database call cancelled at the operator's request fails as any call would; what
-        // the operator reads is that the run was stopped. The work went with the transaction.
-        if (cancelamento) cancelamento->verifica();
+        try {
+            conecta(conexao, ini, cancelamento);
+            return geraEEmpacota(parametros, ini, operador, relogio, conexao, cancelamento,
+                                 relatorio);
+        } catch (const ErroSemResposta& e) {
+            if (cancelamento) cancelamento->verifica();
+            throw ErroSemResposta(std::string(e.what()) + " (o limite é " +
+                                  std::to_string(kVezesSemResposta) +
+                                  " vezes TEMPOCONEXAO, na seção [GERAL] de config.ini). "
+                                  "Verifique se o servidor e a rede funcionam; um servidor apenas "
+                                  "lento pede um TEMPOCONEXAO maior.");
+        } catch (const Erro&) {
+            // A database call cancelled at the operator's request fails as any call would;
+            // what the operator reads is that the run was stopped. The work went with the
+            // transaction.
+            if (cancelamento) cancelamento->verifica();
+            throw;
+        }
+    } catch (const ErroInterrompido&) {
+        // Stopped by the operator: nothing of the run is left behind, no report either.
+        throw;
+    } catch (Erro& e) {
+        if (relatorio) relataFalha(*relatorio, parametros, relogio, e);
         throw;
     }
 }

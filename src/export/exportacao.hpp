@@ -58,8 +58,8 @@ class ErroAposConfirmacao : public ErroArquivo {
 // already written in place and reach the caller; the operator is told of them by the caller
 // alone, once. An error after the first record was begun, but for a stop the operator asked
 // for, still writes the report, marked as failed and named after the archive the run would
-// have made, and the error's message ends saying where it is. The connection waits GERAL/TEMPOCONEXAO seconds for the server (15 when
-// absent).
+// have made, and the error's message ends saying where it is. The connection waits
+// GERAL/TEMPOCONEXAO seconds for the server (15 when absent).
 //
 // `cancelamento`, when given, is the operator's request to stop, made from another thread: the
 // database call under way is cancelled, no further record is begun, an archive being written

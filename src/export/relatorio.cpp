@@ -326,6 +326,7 @@ ResumoDoRelatorio Relatorio::conclui(const std::string& arquivoZip,
     arquivos->csv.copiaPara(csv);
     csv.poeNoLugar();
     html.poeNoLugar();
+    zip = arquivoZip;
     return resumo;
 }
 

@@ -63,11 +63,13 @@ class Relatorio : public DestinoOcorrencias {
     void ocorrencia(const Ocorrencia& ocorrencia) override;
 
     // Writes the report beside `arquivoZip` (the run's archive, or the one a failed run would
-    // have made), replacing an earlier report of that name; again when called again. `falha`, when given, is the error
-    // that ended the run, and the report says the run failed. Raises ErroArquivo when either
-    // file cannot be written whole.
+    // have made), replacing an earlier report of that name; again when called again. `falha`, when
+    // given, is the error that ended the run, and the report says the run failed. Raises
+    // ErroArquivo when either file cannot be written whole.
     ResumoDoRelatorio conclui(const std::string& arquivoZip,
                               const std::optional<std::string>& falha = std::nullopt);
+    // The archive the report was last written beside; empty before.
+    const std::string& arquivoZip() const { return zip; }
 
   private:
     class Arquivos;
@@ -77,6 +79,7 @@ class Relatorio : public DestinoOcorrencias {
     // One line per kind, in the registry's order.
     std::vector<ResumoDoTipo> tipos;
     std::unique_ptr<Arquivos> arquivos;
+    std::string zip;
 };
 
 // The summary as a table of text, one line per chosen kind under a header, then a line per

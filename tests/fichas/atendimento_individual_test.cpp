@@ -309,6 +309,8 @@ TEST_F(AtendimentoIndividualTest, EpisodiosDeixadosDeForaComOMotivo) {
 }
 
 TEST_F(AtendimentoIndividualTest, ValoresComCaracteresDeMarcacaoDaoXmlValido) {
+    // Values no code list has: the file is read as XML, not as the layout.
+    c.foraDoLeiaute = true;
     c.banco.executa("INSERT INTO CONDUTAS (codigo, descricao, CODIGOESUS) VALUES (2, 'x', '&<')");
     insereEpisodio(c.banco, 10);
     c.banco.executa("UPDATE FAA SET CODCONDUTA = 2, CARATER = '>' WHERE NUMFAA = 10");

@@ -32,6 +32,20 @@ class CenarioFichas {
         std::filesystem::create_directory(pastaXml(parametros.Caminho));
     }
 
+    // Every record file the test left is one the layout's official schema accepts, unless the
+    // test writes values outside it on purpose.
+    ~CenarioFichas() {
+        if (foraDoLeiaute) return;
+        std::vector<std::filesystem::path> arquivos;
+        for (const auto& e : std::filesystem::directory_iterator(pastaXml(parametros.Caminho)))
+            if (e.path().extension() == ".xml") arquivos.push_back(e.path());
+        if (!arquivos.empty()) {
+            EXPECT_EQ(errosDeLeiaute(arquivos), "");
+        }
+    }
+    CenarioFichas(const CenarioFichas&) = delete;
+    CenarioFichas& operator=(const CenarioFichas&) = delete;
+
     // The run's state, made on first use: rows inserted before are in its snapshot.
     Execucao& execucao() {
         if (!ex) {
@@ -69,6 +83,9 @@ class CenarioFichas {
     // What the run told its report.
     OcorrenciasGravadas ocorrencias;
     RelogioFixo relogio{DataHora{2019, 11, 3, 14, 5, 0}};
+    // The test writes values the layout has no place for, on purpose: its files are not checked
+    // against the schema.
+    bool foraDoLeiaute = false;
     std::string ibge = "4205407";
 
   private:

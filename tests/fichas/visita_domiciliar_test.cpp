@@ -217,7 +217,7 @@ TEST_F(VisitaDomiciliarTest, CodigoDoProfissionalSoSuasVisitas) {
     c.parametros.CodProf = "20";
     c.gera(TipoFicha::VisitaDomiciliar);
     EXPECT_EQ(nomesListados(), (std::set<std::string>{"FichaVisitaDomiciliar_410.esus.xml"}));
-    EXPECT_TRUE(c.ocorrencias.linhas.empty());
+    EXPECT_TRUE(c.ocorrencias.de(SituacaoRegistro::DeixadoDeFora).empty());
 }
 
 // Whole days also where the clinic's date column is a TIMESTAMP.
