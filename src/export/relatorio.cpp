@@ -191,7 +191,7 @@ th, td { border: 1px solid #bbb; padding: 0.2em 0.5em; text-align: left; vertica
 th { background: #eee; }
 td.n { text-align: right; }
 tr { page-break-inside: avoid; }
-ul.motivos { margin: 0.2em 0 0 1em; padding: 0; font-size: 10pt; }
+ul.motivos { margin: 0.2em 0 0 1em; padding: 0; font-size: 10pt; text-align: left; }
 @media print { body { margin: 0; font-size: 9pt; } }
 </style>)";
 
