@@ -16,13 +16,8 @@ namespace {
 // is no CRAS, and whose character is neither 7 nor 8. The professional line is there only when
 // a code was given.
 constexpr CondicaoDeSelecao kCondicoes[] = {
-    {"PESSOAS.CODIGO IS NOT NULL", "cidadão do atendimento não está no cadastro de pessoas"},
-    {"PESSOAS.DTNASCIMENTO IS NOT NULL", "cidadão sem data de nascimento"},
-    {"U.CODIGO IS NOT NULL", "unidade não está no cadastro de unidades"},
-    {"U.NOME IS NOT NULL", "unidade sem nome no cadastro de unidades"},
-    {"U.NOME NOT LIKE '%CRAS%'", "unidade de assistência social (CRAS), que não se exporta"},
-    {"COALESCE(FAA.CARATER,'')<>'8' AND COALESCE(FAA.CARATER,'')<>'7'",
-     "caráter do atendimento {} (não se exporta)", "CARATER"},
+    kCidadaoCadastrado, kCidadaoComNascimento, kUnidadeCadastrada,
+    kUnidadeComNome,    kUnidadeNaoCras,       kCaraterExportado,
 };
 
 constexpr std::string_view kColunas = R"(

@@ -17,22 +17,21 @@ namespace {
 constexpr CondicaoDeSelecao kCondicoes[] = {
     {"FAA.ESPECIEATEND='MEDICO'", "espécie do atendimento '{}' fora do padrão (deve ser MEDICO)",
      "ESPECIEATEND"},
-    {"PROFISSIONAIS.CODIGO IS NOT NULL", "profissional do atendimento não está no cadastro"},
+    kProfissionalCadastrado,
     {"CBO.CODIGO IS NOT NULL", "CBO do profissional não está na tabela de CBO"},
     {"CBO.DESCRICAO IS NOT NULL", "CBO do profissional sem descrição na tabela de CBO"},
-    {"PESSOAS.CODIGO IS NOT NULL", "cidadão do atendimento não está no cadastro de pessoas"},
-    {"PESSOAS.DTNASCIMENTO IS NOT NULL", "cidadão sem data de nascimento"},
-    {"U.CODIGO IS NOT NULL", "unidade não está no cadastro de unidades"},
-    {"U.NOME IS NOT NULL", "unidade sem nome no cadastro de unidades"},
-    {"U.NOME NOT LIKE '%CRAS%'", "unidade de assistência social (CRAS), que não se exporta"},
+    kCidadaoCadastrado,
+    kCidadaoComNascimento,
+    kUnidadeCadastrada,
+    kUnidadeComNome,
+    kUnidadeNaoCras,
     {R"(EXISTS(SELECT FIRST 1 FCIAP.CODCIAP FROM FAACIAPS FCIAP
     WHERE FAA.CODUNIDADE=FCIAP.CODUNIDADE AND FAA.NUMFAA=FCIAP.NUMFAA
     AND FCIAP.CODCIAP NOT LIKE '%X%')
   OR EXISTS(SELECT FIRST 1 FAACID.CODCID FROM FAACID
     WHERE FAA.CODUNIDADE = FAACID.CODUNIDADE and FAA.NUMFAA = FAACID.NUMFAA))",
      "atendimento sem CIAP (sem X) nem CID"},
-    {"COALESCE(FAA.CARATER,'')<>'8' AND COALESCE(FAA.CARATER,'')<>'7'",
-     "caráter do atendimento {} (não se exporta)", "CARATER"},
+    kCaraterExportado,
 };
 
 constexpr std::string_view kColunas = R"(

@@ -10,6 +10,7 @@
 
 #include "fichas/consulta_por_registro.hpp"
 #include "fichas/gerador.hpp"
+#include "fichas/selecao.hpp"
 #include "source/consulta.hpp"
 #include "source/linhas_guardadas.hpp"
 
@@ -30,6 +31,24 @@ Episodio leEpisodio(const Linha& atendimento);
 // The moment of the care, DATA followed by HORA, as e-SUS AB milliseconds: a date without an
 // hour stands for 10:00:01 of its day.
 std::string momentoDoAtendimento(const Episodio& episodio);
+
+// The conditions the kinds over care episodes share, each written here once; a kind's main
+// query joins PROFISSIONAIS, PESSOAS and UNIDADES U to FAA by LEFT OUTER JOIN to use them.
+inline constexpr CondicaoDeSelecao kProfissionalCadastrado{
+    "PROFISSIONAIS.CODIGO IS NOT NULL", "profissional do atendimento não está no cadastro"};
+inline constexpr CondicaoDeSelecao kCidadaoCadastrado{
+    "PESSOAS.CODIGO IS NOT NULL", "cidadão do atendimento não está no cadastro de pessoas"};
+inline constexpr CondicaoDeSelecao kCidadaoComNascimento{"PESSOAS.DTNASCIMENTO IS NOT NULL",
+                                                         "cidadão sem data de nascimento"};
+inline constexpr CondicaoDeSelecao kUnidadeCadastrada{"U.CODIGO IS NOT NULL",
+                                                      "unidade não está no cadastro de unidades"};
+inline constexpr CondicaoDeSelecao kUnidadeComNome{"U.NOME IS NOT NULL",
+                                                   "unidade sem nome no cadastro de unidades"};
+inline constexpr CondicaoDeSelecao kUnidadeNaoCras{
+    "U.NOME NOT LIKE '%CRAS%'", "unidade de assistência social (CRAS), que não se exporta"};
+inline constexpr CondicaoDeSelecao kCaraterExportado{
+    "COALESCE(FAA.CARATER,'')<>'8' AND COALESCE(FAA.CARATER,'')<>'7'",
+    "caráter do atendimento {} (não se exporta)", "CARATER"};
 
 // Every kind over care episodes: FAA's key, which orders the main queries and the look-ups.
 inline constexpr ChaveSql kChaveDoEpisodio{"FAA.DATA", "FAA.NUMFAA", "FAA.CODUNIDADE"};

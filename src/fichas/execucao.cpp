@@ -51,13 +51,19 @@ std::vector<std::string> Execucao::terminaRegistro() {
     return std::move(avisos);
 }
 
+void Execucao::anotaAviso(const std::string& linha) {
+    // A line given to both the error list and the log is one warning.
+    if (emRegistro && (avisos.empty() || avisos.back() != linha)) avisos.push_back(linha);
+}
+
 void Execucao::log(const std::string& linha) {
-    if (emRegistro) avisos.push_back(linha);
+    anotaAviso(linha);
     LogExecucao.push_back(linha);
     operador.log(linha);
 }
 
 void Execucao::erroCadastro(const std::string& linha) {
+    anotaAviso(linha);
     ErrosCadastro.push_back(linha);
     operador.erroCadastro(linha);
 }

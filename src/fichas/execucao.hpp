@@ -48,8 +48,8 @@ struct Execucao {
     const Cancelamento* cancelamento = nullptr;
     // The run's report, told of every record as it goes; none when nobody keeps one.
     DestinoOcorrencias* ocorrencias = nullptr;
-    // The log lines of the record being written, which are its warnings; the driver opens and
-    // closes the record (comecaRegistro, terminaRegistro).
+    // The log and error-list lines of the record being written, which are its warnings; the
+    // driver opens and closes the record (comecaRegistro, terminaRegistro).
     void comecaRegistro();
     std::vector<std::string> terminaRegistro();
 
@@ -78,6 +78,8 @@ struct Execucao {
         aoGravarArquivo;
 
   private:
+    void anotaAviso(const std::string& linha);
+
     bool emRegistro = false;
     std::vector<std::string> avisos;
     std::function<std::string()> leIbge;

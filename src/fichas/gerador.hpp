@@ -95,9 +95,9 @@ class Ficha {
 // file saved under the kind's name and listed in ListaArquivos, the kind's after-save step and the
 // progress; at last the kind's end. An error names the record it stopped at
 // ("FichaAtendimentoIndividual_2 (unidade 45): ...") and ends the run, unless it is the
-// connection that was lost. The log lines a record gives while it is written are its warnings
-// in the report. The operator's request to stop, when the run has one, is checked
-// before each record (ErroInterrompido).
+// connection that was lost. The log and error-list lines a record gives while it is written are its
+// warnings in the report. The operator's request to stop, when the run has one, is checked before
+// each record (ErroInterrompido).
 //
 // The progress gives the total of rows when the kind knows it; while the rows are read as they
 // come it gives 0 for the total, and the rows done as the total after the last one.

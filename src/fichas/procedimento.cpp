@@ -21,19 +21,18 @@ namespace {
 // professional code only that professional's procedures are sent, so only the episodes with
 // some of them are the run's: the others are not reported as left out.
 constexpr CondicaoDeSelecao kCondicoes[] = {
-    {"PROFISSIONAIS.CODIGO IS NOT NULL", "profissional do atendimento não está no cadastro"},
-    {"PESSOAS.CODIGO IS NOT NULL", "cidadão do atendimento não está no cadastro de pessoas"},
-    {"PESSOAS.DTNASCIMENTO IS NOT NULL", "cidadão sem data de nascimento"},
+    kProfissionalCadastrado,
+    kCidadaoCadastrado,
+    kCidadaoComNascimento,
     {"PESSOAS.DTNASCIMENTO > '01/01/1900'", "data de nascimento {} (deve ser depois de 01/01/1900)",
      "DTNASCIMENTO"},
     {"PESSOAS.DTNASCIMENTO <= FAA.DATA", "data de nascimento {} depois da data do atendimento",
      "DTNASCIMENTO"},
     {"COALESCE(FAA.SEXO, '')<>''", "atendimento sem o sexo do cidadão"},
-    {"U.CODIGO IS NOT NULL", "unidade não está no cadastro de unidades"},
-    {"U.NOME IS NOT NULL", "unidade sem nome no cadastro de unidades"},
-    {"U.NOME NOT LIKE '%CRAS%'", "unidade de assistência social (CRAS), que não se exporta"},
-    {"COALESCE(FAA.CARATER,'')<>'8' AND COALESCE(FAA.CARATER,'')<>'7'",
-     "caráter do atendimento {} (não se exporta)", "CARATER"},
+    kUnidadeCadastrada,
+    kUnidadeComNome,
+    kUnidadeNaoCras,
+    kCaraterExportado,
 };
 
 constexpr std::string_view kColunas = R"(

@@ -21,8 +21,8 @@ namespace {
 constexpr CondicaoDeSelecao kCondicoes[] = {
     {"FAA.ESPECIEATEND='VISITA'", "espécie do atendimento '{}' fora do padrão (deve ser VISITA)",
      "ESPECIEATEND"},
-    {"PROFISSIONAIS.CODIGO IS NOT NULL", "profissional do atendimento não está no cadastro"},
-    {"PESSOAS.CODIGO IS NOT NULL", "cidadão do atendimento não está no cadastro de pessoas"},
+    kProfissionalCadastrado,
+    kCidadaoCadastrado,
     {"COALESCE(PESSOAS.CARTAOSUS,'')<>''", "cidadão sem Cartão SUS"},
     {"UPPER(PESSOAS.CARTAOSUS)<>'X' AND UPPER(PESSOAS.CARTAOSUS)<>'0'",
      "Cartão SUS do cidadão '{}' não é um número de cartão", "CARTAOSUS"},

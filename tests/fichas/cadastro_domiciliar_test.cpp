@@ -221,6 +221,10 @@ TEST_F(CadastroDomiciliarTest, MensagensDoDomicilioEListaDeErros) {
         erros[2]};
     EXPECT_EQ(ex.ErrosCadastro, erros);
     EXPECT_EQ(ex.LogExecucao, log);
+    // In the report every line is the household's warning, once, the error list's alone too.
+    std::vector<std::string> avisos = {"600|" + erros[0]};
+    for (const std::string& linha : log) avisos.push_back("600|" + linha);
+    EXPECT_EQ(c.ocorrencias.de(SituacaoRegistro::GravadoComAviso), avisos);
 
     // Written all the same, without the lines it has no values for.
     const std::string registro = ficha(600);

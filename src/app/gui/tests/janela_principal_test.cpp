@@ -14,6 +14,7 @@
 #include <QSignalSpy>
 #include <QStringList>
 #include <QTest>
+#include <QTableWidget>
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
@@ -911,9 +912,25 @@ TEST_F(JanelaComBancoTest, ExecucaoBemSucedidaMostraOResumo) {
     EXPECT_EQ(resumo->rotuloArquivo->text(),
               QString::fromStdString(zipDoMes().filename().string()));
     EXPECT_EQ(resumo->rotuloPasta->text(), QString::fromStdString(saida.string()));
+    // A row per kind the window ticked, the episode's kind with its one record sent.
+    EXPECT_EQ(static_cast<std::size_t>(resumo->tabela->rowCount()),
+              std::ranges::count_if(registroFichas(), &DescricaoFicha::emTodas));
+    bool achou = false;
+    for (int linha = 0; linha < resumo->tabela->rowCount(); ++linha)
+        if (resumo->tabela->item(linha, 0)->text() ==
+            QString::fromUtf8(descricaoFicha(TipoFicha::AtendimentoIndividual).rotulo.data())) {
+            achou = true;
+            EXPECT_EQ(resumo->tabela->item(linha, 1)->text(), QStringLiteral("1"));
+        }
+    EXPECT_TRUE(achou);
     QTest::mouseClick(resumo->botaoPasta, Qt::LeftButton);
+    QTest::mouseClick(resumo->botaoRelatorio, Qt::LeftButton);
+    const fs::path relatorio =
+        saida / "FichasValmo_03112019_1405_01102019_31102019.relatorio.html";
+    EXPECT_TRUE(fs::is_regular_file(relatorio));
     EXPECT_EQ(abertos,
-              std::vector<QUrl>{QUrl::fromLocalFile(QString::fromStdString(saida.string()))});
+              (std::vector<QUrl>{QUrl::fromLocalFile(QString::fromStdString(saida.string())),
+                                 QUrl::fromLocalFile(QString::fromStdString(relatorio.string()))}));
 
     QTest::mouseClick(resumo->botaoFechar, Qt::LeftButton);
     EXPECT_FALSE(resumo->isVisible());
