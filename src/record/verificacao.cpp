@@ -1,7 +1,5 @@
 #include "record/verificacao.hpp"
 
-#include "comum/datahora.hpp"
-
 #include <array>
 #include <charconv>
 #include <chrono>
@@ -9,24 +7,14 @@
 #include <cstring>
 #include <optional>
 
+#include "comum/datahora.hpp"
+#include "comum/texto.hpp"
+
 namespace cds {
 namespace {
 
-bool soDigitos(std::string_view texto) {
-    for (char c : texto)
-        if (c < '0' || c > '9') return false;
-    return true;
-}
-
 int digito(char c) {
     return c - '0';
-}
-
-std::string_view apara(std::string_view texto) {
-    const auto branco = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
-    while (!texto.empty() && branco(texto.front())) texto.remove_prefix(1);
-    while (!texto.empty() && branco(texto.back())) texto.remove_suffix(1);
-    return texto;
 }
 
 // A whole decimal number; none when the text is not one (the schema refuses that already).
