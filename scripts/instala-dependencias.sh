@@ -13,6 +13,7 @@ pacotes=(
     libminizip-dev zlib1g-dev          # the tests' reader of the archives
     libsimpleini-dev                   # config.ini
     qt6-base-dev fonts-dejavu-core     # the window, and a font for offscreen screenshots
+    qt6-translations-l10n libqt6svg6   # Qt's own texts in Portuguese; the window's SVG icon
     libgtest-dev                       # the tests
     python3                            # XML well-formedness checks in the tests
     libxml2-utils                      # xmllint: the record files checked against the layout's XSD

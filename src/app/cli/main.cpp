@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/cli/sinais.hpp"
+#include "comum/plataforma_sinais.hpp"
 #include "comum/cancelamento.hpp"
 #include "comum/erro.hpp"
 #include "comum/plataforma_tarefa.hpp"

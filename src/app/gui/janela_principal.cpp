@@ -25,6 +25,7 @@
 #include <string_view>
 
 #include "comum/erro.hpp"
+#include "comum/versao.hpp"
 #include "export/abertura.hpp"
 #include "export/arquivo_ini.hpp"
 #include "export/entradas.hpp"
@@ -248,7 +249,7 @@ JanelaPrincipal::JanelaPrincipal(LocalConfig arquivoIni, const Relogio& relogio,
       caixa(caixa),
       operador(std::make_unique<OperadorJanela>(*this)) {
     setObjectName(QStringLiteral("JanelaPrincipal"));
-    setWindowTitle(QString::fromUtf8(kTituloJanela));
+    setWindowTitle(QString::fromUtf8(kTituloJanela) + QString::fromUtf8(kVersao));
     setFont(fonte(8));
     criaControles();
     ordemDeTabulacao();

@@ -29,7 +29,8 @@ class QRadioButton;
 
 namespace cds {
 
-inline constexpr char kTituloJanela[] = "Gerador de Arquivos para Esus - Versão 1.06";
+// The window's caption ends in the program's version (kVersao).
+inline constexpr char kTituloJanela[] = "Gerador de Arquivos para Esus - Versão ";
 
 // The operator's one window: the inputs of a run, "Gerar Arquivos", the status label and the
 // visible log. Controls keep their names as object names, so that tests find them.

@@ -2,9 +2,14 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QTranslator>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -12,7 +17,9 @@
 #include "app/gui/caixa_mensagem.hpp"
 #include "app/gui/janela_principal.hpp"
 #include "comum/erro.hpp"
+#include "comum/plataforma_sinais.hpp"
 #include "comum/plataforma_tarefa.hpp"
+#include "comum/versao.hpp"
 #include "export/local_config.hpp"
 #include "export/processo.hpp"
 #include "fichas/parametros.hpp"
@@ -35,6 +42,37 @@ QString locaisDoConfigTexto() {
     return texto;
 }
 
+// Qt's own texts (the buttons of its boxes, the context menus, the calendar, --help) in the
+// operator's language. Without Debian's qt6-translations-l10n they stay in English, and the
+// program says so once.
+void traduzQt(QTranslator& traducao) {
+    const QString pasta = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (traducao.load(QLocale(QLocale::Portuguese, QLocale::Brazil), QStringLiteral("qtbase"),
+                      QStringLiteral("_"), pasta)) {
+        QCoreApplication::installTranslator(&traducao);
+        return;
+    }
+    std::fprintf(stderr,
+                 "exportador-cds-gui: as traduções do Qt para o português não estão em %s; os "
+                 "textos do próprio Qt ficam em inglês (instale qt6-translations-l10n).\n",
+                 pasta.toLocal8Bit().constData());
+}
+
+// A signal ends the window as closing it would: at once when no run is under way, and when the
+// run ends otherwise (its work is committed or undone as the run decides, never cut off). A
+// second signal ends the program at once, as the command line's does.
+void aoSinal(JanelaPrincipal*& janela, int sinal, int quantos) {
+    if (quantos > 1) std::_Exit(128 + sinal);
+    QMetaObject::invokeMethod(qApp, [&janela] {
+        if (!janela || !janela->emExecucao()) {
+            QApplication::quit();
+            return;
+        }
+        QObject::connect(janela, &JanelaPrincipal::execucaoTerminada, qApp, &QApplication::quit,
+                         Qt::QueuedConnection);
+    });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -53,14 +91,29 @@ int main(int argc, char** argv) {
     } catch (const Erro& e) {
         semPreparo = QString::fromUtf8(e.what());
     }
+    // Before Qt and the database client start their threads, so that only the waiting thread
+    // takes the signals: the client's own handlers, installed at its first connection, never
+    // see them.
+    JanelaPrincipal* aberta = nullptr;
+    instalaTratamentoDeSinais([&aberta](int sinal, int quantos) {
+        if (!QCoreApplication::instance()) std::_Exit(128 + sinal);
+        aoSinal(aberta, sinal, quantos);
+    });
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("exportador-cds-gui"));
+    QApplication::setApplicationVersion(QString::fromUtf8(kVersao));
+    // The desktop entry the package installs (exportador-cds.desktop) is this window's.
+    QGuiApplication::setDesktopFileName(QStringLiteral("exportador-cds"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/exportador-cds.svg")));
+    QTranslator traducaoDoQt;
+    traduzQt(traducaoDoQt);
 
     QCommandLineParser linha;
     linha.setApplicationDescription(QStringLiteral(
         "Gera os arquivos XML das fichas CDS (layout e-SUS AB 2.2) a partir do banco de dados "
         "da clínica, na janela do operador."));
     linha.addHelpOption();
+    linha.addVersionOption();
     const QCommandLineOption config(
         QStringLiteral("config"),
         QStringLiteral("arquivo de configuração (padrão: o primeiro destes que existir: %1; "
@@ -86,6 +139,7 @@ int main(int argc, char** argv) {
     RelogioSistema relogio;
     CaixaMensagem caixa;
     JanelaPrincipal janela(arquivoIni, relogio, caixa);
+    aberta = &janela;
     janela.show();
 
     if (linha.isSet(captura)) {
@@ -98,5 +152,7 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    aberta = nullptr;
+    return status;
 }

@@ -13,8 +13,8 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QStringList>
-#include <QTest>
 #include <QTableWidget>
+#include <QTest>
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
@@ -31,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "comum/versao.hpp"
 #include "export/abertura.hpp"
 #include "export/arquivo_ini.hpp"
 #include "export/exportacao.hpp"
@@ -179,7 +180,9 @@ class JanelaTest : public ::testing::Test {
 
 TEST_F(JanelaTest, ControlesComoDesenhados) {
     JanelaPrincipal& j = criaJanela();
-    EXPECT_EQ(j.windowTitle(), QString::fromUtf8("Gerador de Arquivos para Esus - Versão 1.06"));
+    // The caption carries the program's own version, the one --version tells.
+    EXPECT_EQ(j.windowTitle(), QString::fromUtf8("Gerador de Arquivos para Esus - Versão ") +
+                                   QString::fromUtf8(kVersao));
     // The drawn window holds eight kinds; each one more takes another row of 24 pixels, and
     // what stands under the kinds' frame goes down by as much.
     const int abaixo = 24 * (static_cast<int>(registroFichas().size()) - 8);
@@ -925,8 +928,7 @@ TEST_F(JanelaComBancoTest, ExecucaoBemSucedidaMostraOResumo) {
     EXPECT_TRUE(achou);
     QTest::mouseClick(resumo->botaoPasta, Qt::LeftButton);
     QTest::mouseClick(resumo->botaoRelatorio, Qt::LeftButton);
-    const fs::path relatorio =
-        saida / "FichasValmo_03112019_1405_01102019_31102019.relatorio.html";
+    const fs::path relatorio = saida / "FichasValmo_03112019_1405_01102019_31102019.relatorio.html";
     EXPECT_TRUE(fs::is_regular_file(relatorio));
     EXPECT_EQ(abertos,
               (std::vector<QUrl>{QUrl::fromLocalFile(QString::fromStdString(saida.string())),

@@ -1,4 +1,4 @@
-#include "app/cli/sinais.hpp"
+#include "comum/plataforma_sinais.hpp"
 
 #include <csignal>
 #include <memory>
