@@ -31,8 +31,15 @@ namespace cds {
 
 inline constexpr char kTituloJanela[] = "Gerador de Arquivos para Esus - Versão 1.06";
 
+// Asks the operator for a folder, starting at `inicial`; empty when nothing was chosen.
+using EscolhePasta = std::function<QString(QWidget* pai, const QString& inicial)>;
+
+// The system's folder chooser (QFileDialog).
+QString escolhePastaNoSistema(QWidget* pai, const QString& inicial);
+
 // The operator's one window: the inputs of a run, "Gerar Arquivos", the status label and the
-// visible log. Controls keep their names as object names, so that tests find them.
+// visible log, placed by layouts. Controls keep their names as object names, so that tests
+// find them.
 class JanelaPrincipal : public QWidget {
     Q_OBJECT
 
@@ -51,8 +58,9 @@ class JanelaPrincipal : public QWidget {
     QCheckBox* caixaDaFicha(TipoFicha tipo) const;
 
     // "Gerar Arquivos": the window's values checked as the command line checks its options
-    // (a refusal is an error box, and nothing starts), then the run with them, started as
-    // iniciaExecucao() says.
+    // (a refusal is an error box, and nothing starts); an output folder that does not exist is
+    // offered for creation, and "Não" starts nothing; then the run with them, started as
+    // iniciaExecucao() says. The run makes arquivosXML, with its parents, before anything else.
     void aoGerarArquivos();
 
     // Starts `trabalho` on a thread of its own, with the window's operator, and returns at
@@ -72,6 +80,9 @@ class JanelaPrincipal : public QWidget {
     // How the summary opens the report and the folder; tests put a recorder here.
     AbreLocal abreLocal = abreNoSistema;
 
+    // How "…" asks for the output folder; tests put their answer here.
+    EscolhePasta escolhePasta = escolhePastaNoSistema;
+
   signals:
     // A run has ended and the operator has seen how: the inputs take input again and the
     // error box, if there was one, has been closed.
@@ -89,6 +100,8 @@ class JanelaPrincipal : public QWidget {
     QLineEdit* codProf;
     QLabel* rotuloCaminho;
     QLineEdit* caminho;
+    // "…": the folder chooser, whose answer goes to `caminho`.
+    QPushButton* botaoPasta;
     QLabel* rotuloUuid;
     QLineEdit* uuid;
     QGroupBox* grupoFichas;
@@ -109,8 +122,8 @@ class JanelaPrincipal : public QWidget {
 
   protected:
     void showEvent(QShowEvent* evento) override;
-    void resizeEvent(QResizeEvent* evento) override;
     void closeEvent(QCloseEvent* evento) override;
+    void keyPressEvent(QKeyEvent* evento) override;
     bool eventFilter(QObject* objeto, QEvent* evento) override;
 
   private:
@@ -121,6 +134,9 @@ class JanelaPrincipal : public QWidget {
     std::vector<QWidget*> entradas() const;
     void ordemDeTabulacao();
     void aoMostrar();
+    void aoEscolherPasta();
+    // False when the output folder is missing and the operator did not want it made.
+    bool confirmaPastaDeSaida(const std::string& Caminho);
     void aoEntrarTodas();
     void aoEntrarEscolher();
     void marcaFichasDeTodas(bool marcado);
