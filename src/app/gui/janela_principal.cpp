@@ -19,6 +19,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QStyleOptionFrame>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <atomic>
@@ -246,10 +247,10 @@ void JanelaPrincipal::criaControles() {
     rotuloCodProf = rotulo("rotuloCodProf", "Cód. &Profiss.:", codProf);
     caminho = caixaTexto("caminho", "C:\\temp");
     rotuloCaminho = rotulo("rotuloCaminho", "&Caminho:", caminho);
-    botaoPasta = nomeia(new QPushButton(QString::fromUtf8("…")), "botaoPasta");
+    botaoPasta = nomeia(new QToolButton, "botaoPasta");
+    botaoPasta->setText(QString::fromUtf8("…"));
     botaoPasta->setToolTip(QString::fromUtf8("Escolher a pasta de saída"));
-    botaoPasta->setAutoDefault(true);
-    connect(botaoPasta, &QPushButton::clicked, this, &JanelaPrincipal::aoEscolherPasta);
+    connect(botaoPasta, &QToolButton::clicked, this, &JanelaPrincipal::aoEscolherPasta);
     uuid = caixaCurta("uuid", "0", "0000");
     rotuloUuid = rotulo("rotuloUuid", "&UUID:", uuid);
 
@@ -352,6 +353,8 @@ void JanelaPrincipal::criaControles() {
     logVisivel = nomeia(new QPlainTextEdit, "logVisivel");
     logVisivel->setReadOnly(true);
     logVisivel->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // Room for a log line of some forty characters even at the window's smallest.
+    logVisivel->setMinimumWidth(40 * logVisivel->fontMetrics().averageCharWidth());
 
     auto* janela = new QHBoxLayout(this);
     janela->addLayout(formulario, 0);
@@ -363,8 +366,8 @@ void JanelaPrincipal::criaControles() {
 }
 
 std::vector<QWidget*> JanelaPrincipal::entradas() const {
-    std::vector<QWidget*> lista = {dataInicial, dataFinal,  unidade,    codProf,      caminho,
-                                   botaoPasta,  uuid,       opcaoTodas, opcaoEscolher};
+    std::vector<QWidget*> lista = {dataInicial, dataFinal, unidade,    codProf,      caminho,
+                                   botaoPasta,  uuid,      opcaoTodas, opcaoEscolher};
     lista.insert(lista.end(), caixasFichas.begin(), caixasFichas.end());
     lista.push_back(profissionalGenerico);
     lista.push_back(botaoGerar);

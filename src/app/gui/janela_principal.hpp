@@ -26,6 +26,7 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QToolButton;
 
 namespace cds {
 
@@ -101,7 +102,7 @@ class JanelaPrincipal : public QWidget {
     QLabel* rotuloCaminho;
     QLineEdit* caminho;
     // "…": the folder chooser, whose answer goes to `caminho`.
-    QPushButton* botaoPasta;
+    QToolButton* botaoPasta;
     QLabel* rotuloUuid;
     QLineEdit* uuid;
     QGroupBox* grupoFichas;

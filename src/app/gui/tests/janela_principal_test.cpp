@@ -18,6 +18,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -210,7 +211,7 @@ TEST_F(JanelaTest, ControlesComoDesenhados) {
         {"codProf", "QLineEdit", ""},
         {"rotuloCaminho", "QLabel", "Caminho:"},
         {"caminho", "QLineEdit", "C:\\temp"},
-        {"botaoPasta", "QPushButton", "…"},
+        {"botaoPasta", "QToolButton", "…"},
         {"rotuloUuid", "QLabel", "UUID:"},
         {"uuid", "QLineEdit", "0"},
         {"grupoFichas", "QGroupBox", "Fichas CDS"},
