@@ -3,10 +3,13 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDateEdit>
+#include <QDir>
+#include <QFileDialog>
 #include <QFocusEvent>
-#include <QFontDatabase>
-#include <QFontMetrics>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -14,6 +17,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleOptionFrame>
+#include <QToolButton>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -25,6 +32,7 @@
 #include <string_view>
 
 #include "comum/erro.hpp"
+#include "comum/texto.hpp"
 #include "comum/versao.hpp"
 #include "export/abertura.hpp"
 #include "export/arquivo_ini.hpp"
@@ -36,54 +44,12 @@ namespace cds {
 
 namespace {
 
-// The client area as designed; the log and the layout caption keep their distance to its right
-// and bottom edges when the window is resized.
-constexpr int kLargura = 808;
-constexpr int kAltura = 453;
-constexpr int kMargemLog = 8;
-constexpr int kDistanciaRotuloLayout = kAltura - 436;
-
 QString texto(const std::string& s) {
     return QString::fromStdString(s);
 }
 
 QString texto(const char* s) {
     return QString::fromUtf8(s);
-}
-
-// Tahoma where the system has it; elsewhere the system's own sans-serif face. The places of
-// the captions were drawn for Tahoma 8 pt, and the usual fallback faces are wider: such a face
-// is made smaller, in the same proportion for every size, until the longest caption with a
-// box on its right ("Cód. Profiss. Genérico:", 118 pixels before its box) fits there.
-struct FaceDaJanela {
-    QString familia;
-    qreal escala = 1.0;
-};
-
-FaceDaJanela faceDaJanela() {
-    FaceDaJanela face;
-    if (QFontDatabase::hasFamily(QStringLiteral("Tahoma"))) {
-        face.familia = QStringLiteral("Tahoma");
-        return face;
-    }
-    face.familia = QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
-    const QString maisLonga = QStringLiteral("Cód. Profiss. Genérico:");
-    constexpr int espaco = 334 - 216 - 2;
-    for (qreal pontos = 8.0; pontos >= 6.0; pontos -= 0.25) {
-        QFont f(face.familia);
-        f.setPointSizeF(pontos);
-        face.escala = pontos / 8.0;
-        if (QFontMetrics(f).horizontalAdvance(maisLonga) <= espaco) break;
-    }
-    return face;
-}
-
-QFont fonte(qreal pontos) {
-    static const FaceDaJanela face = faceDaJanela();
-    QFont f(face.familia);
-    f.setStyleHint(QFont::SansSerif);
-    f.setPointSizeF(pontos * face.escala);
-    return f;
 }
 
 std::chrono::year_month_day paraData(const QDate& d) {
@@ -103,35 +69,34 @@ Controle* nomeia(Controle* controle, const QString& nome) {
     return controle;
 }
 
-QLabel* rotulo(QWidget* pai, const char* nome, const char* caption, int x, int y) {
-    auto* l = nomeia(new QLabel(QString::fromUtf8(caption), pai), nome);
-    l->move(x, y);
-    l->adjustSize();
+// A caption whose Alt shortcut moves to `caixa`.
+QLabel* rotulo(const char* nome, const char* caption, QWidget* caixa) {
+    auto* l = nomeia(new QLabel(QString::fromUtf8(caption)), nome);
+    l->setBuddy(caixa);
     return l;
 }
 
-QLineEdit* caixaTexto(QWidget* pai, const char* nome, const char* inicial, QRect posicao) {
-    auto* e = nomeia(new QLineEdit(QString::fromUtf8(inicial), pai), nome);
-    e->setGeometry(posicao);
+QLineEdit* caixaTexto(const char* nome, const char* inicial) {
+    return nomeia(new QLineEdit(QString::fromUtf8(inicial)), nome);
+}
+
+// A box for a short code: as wide as `modelo` in the window's font, so that a bigger font
+// widens it too.
+QLineEdit* caixaCurta(const char* nome, const char* inicial, const char* modelo) {
+    QLineEdit* e = caixaTexto(nome, inicial);
+    QStyleOptionFrame opcao;
+    opcao.initFrom(e);
+    const QSize texto(e->fontMetrics().horizontalAdvance(QString::fromLatin1(modelo)),
+                      e->fontMetrics().height());
+    e->setFixedWidth(e->style()->sizeFromContents(QStyle::CT_LineEdit, &opcao, texto, e).width());
     return e;
 }
 
-QDateEdit* seletorData(QWidget* pai, const char* nome, QRect posicao) {
-    auto* d = nomeia(new QDateEdit(pai), nome);
+QDateEdit* seletorData(const char* nome) {
+    auto* d = nomeia(new QDateEdit, nome);
     d->setCalendarPopup(true);
     d->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
-    d->setGeometry(posicao);
     return d;
-}
-
-// Where each kind's box sits, by its place among the kinds; the spacing is the drawn one.
-// A kind beyond the drawn ones goes one step further down.
-constexpr int kAlturaCaixaFicha[] = {180, 204, 228, 251, 274, 297, 321, 345};
-
-int alturaCaixaFicha(std::size_t i) {
-    constexpr std::size_t n = std::size(kAlturaCaixaFicha);
-    if (i < n) return kAlturaCaixaFicha[i];
-    return kAlturaCaixaFicha[n - 1] + static_cast<int>(i - n + 1) * 24;
 }
 
 // The box of "atendimento-individual" is named "fichaAtendimentoIndividual".
@@ -241,6 +206,10 @@ class JanelaPrincipal::OperadorJanela : public Operador {
     std::chrono::steady_clock::time_point ultimoProgresso;
 };
 
+QString escolhePastaNoSistema(QWidget* pai, const QString& inicial) {
+    return QFileDialog::getExistingDirectory(pai, QString::fromUtf8("Pasta de saída"), inicial);
+}
+
 JanelaPrincipal::JanelaPrincipal(LocalConfig arquivoIni, const Relogio& relogio,
                                  CaixaMensagem& caixa, QWidget* parent)
     : QWidget(parent),
@@ -250,10 +219,11 @@ JanelaPrincipal::JanelaPrincipal(LocalConfig arquivoIni, const Relogio& relogio,
       operador(std::make_unique<OperadorJanela>(*this)) {
     setObjectName(QStringLiteral("JanelaPrincipal"));
     setWindowTitle(QString::fromUtf8(kTituloJanela) + QString::fromUtf8(kVersao));
-    setFont(fonte(8));
     criaControles();
     ordemDeTabulacao();
-    resize(kLargura, std::max(kAltura, rotuloLayout->y() + kDistanciaRotuloLayout));
+    // The layout's minimum is the window's (QLayout::SetDefaultConstraint); it opens a little
+    // wider, the log taking the difference.
+    resize(sizeHint().expandedTo(minimumSizeHint()));
     if (const QScreen* tela = screen()) move(tela->availableGeometry().center() - rect().center());
 }
 
@@ -268,91 +238,137 @@ JanelaPrincipal::~JanelaPrincipal() {
 }
 
 void JanelaPrincipal::criaControles() {
-    rotuloDataInicial = rotulo(this, "rotuloDataInicial", "Data Inicial:", 8, 12);
-    dataInicial = seletorData(this, "dataInicial", {80, 8, 105, 21});
-    rotuloDataFinal = rotulo(this, "rotuloDataFinal", "Data Final:", 202, 12);
-    dataFinal = seletorData(this, "dataFinal", {263, 8, 105, 21});
-    rotuloUnidade = rotulo(this, "rotuloUnidade", "CNES:", 8, 43);
-    unidade = caixaTexto(this, "unidade", "0000000", {80, 40, 57, 21});
-    rotuloCodProf = rotulo(this, "rotuloCodProf", "Cód. Profiss.:", 8, 74);
-    codProf = caixaTexto(this, "codProf", "", {80, 71, 33, 21});
-    rotuloCaminho = rotulo(this, "rotuloCaminho", "Caminho:", 8, 107);
-    caminho = caixaTexto(this, "caminho", "C:\\temp", {80, 104, 269, 21});
-    rotuloUuid = rotulo(this, "rotuloUuid", "UUID:", 363, 107);
-    uuid = caixaTexto(this, "uuid", "0", {394, 104, 33, 21});
+    dataInicial = seletorData("dataInicial");
+    rotuloDataInicial = rotulo("rotuloDataInicial", "Data &Inicial:", dataInicial);
+    dataFinal = seletorData("dataFinal");
+    rotuloDataFinal = rotulo("rotuloDataFinal", "Data &Final:", dataFinal);
+    unidade = caixaCurta("unidade", "0000000", "00000000");
+    rotuloUnidade = rotulo("rotuloUnidade", "C&NES:", unidade);
+    codProf = caixaCurta("codProf", "", "00000000");
+    rotuloCodProf = rotulo("rotuloCodProf", "Cód. &Profiss.:", codProf);
+    caminho = caixaTexto("caminho", "C:\\temp");
+    rotuloCaminho = rotulo("rotuloCaminho", "&Caminho:", caminho);
+    botaoPasta = nomeia(new QToolButton, "botaoPasta");
+    botaoPasta->setText(QString::fromUtf8("…"));
+    botaoPasta->setToolTip(QString::fromUtf8("Escolher a pasta de saída"));
+    connect(botaoPasta, &QToolButton::clicked, this, &JanelaPrincipal::aoEscolherPasta);
+    uuid = caixaCurta("uuid", "0", "0000");
+    rotuloUuid = rotulo("rotuloUuid", "&UUID:", uuid);
 
-    // Only a frame: the radio buttons and boxes drawn over it are the window's own children,
-    // placed in the window's coordinates.
-    grupoFichas = nomeia(new QGroupBox(QStringLiteral(" Fichas CDS "), this), "grupoFichas");
-    opcaoTodas = nomeia(new QRadioButton(QStringLiteral("Todas"), this), "opcaoTodas");
-    opcaoTodas->move(52, 155);
-    opcaoTodas->adjustSize();
+    // Captions in the first column, boxes in the second; the final date's pair beside the
+    // initial one, and the path over the whole row with its "…" and the UUID.
+    auto* campos = new QGridLayout;
+    campos->addWidget(rotuloDataInicial, 0, 0);
+    campos->addWidget(dataInicial, 0, 1);
+    campos->addWidget(rotuloDataFinal, 0, 2);
+    campos->addWidget(dataFinal, 0, 3, Qt::AlignLeft);
+    campos->addWidget(rotuloUnidade, 1, 0);
+    campos->addWidget(unidade, 1, 1, Qt::AlignLeft);
+    campos->addWidget(rotuloCodProf, 2, 0);
+    campos->addWidget(codProf, 2, 1, Qt::AlignLeft);
+    campos->addWidget(rotuloCaminho, 3, 0);
+    auto* linhaCaminho = new QHBoxLayout;
+    linhaCaminho->addWidget(caminho, 1);
+    linhaCaminho->addWidget(botaoPasta);
+    linhaCaminho->addWidget(rotuloUuid);
+    linhaCaminho->addWidget(uuid);
+    campos->addLayout(linhaCaminho, 3, 1, 1, 3);
+    campos->setColumnStretch(3, 1);
+
+    grupoFichas = nomeia(new QGroupBox(QStringLiteral("Fichas CDS")), "grupoFichas");
+    opcaoTodas = nomeia(new QRadioButton(QStringLiteral("&Todas")), "opcaoTodas");
     opcaoTodas->setChecked(true);
-    opcaoEscolher = nomeia(new QRadioButton(QStringLiteral("Escolher"), this), "opcaoEscolher");
-    opcaoEscolher->move(138, 155);
-    opcaoEscolher->adjustSize();
+    opcaoEscolher = nomeia(new QRadioButton(QStringLiteral("&Escolher")), "opcaoEscolher");
     opcaoTodas->installEventFilter(this);
     opcaoEscolher->installEventFilter(this);
+    auto* opcoes = new QHBoxLayout;
+    opcoes->addWidget(opcaoTodas);
+    opcoes->addWidget(opcaoEscolher);
+    opcoes->addStretch();
 
+    // One row per kind, in the registry's order; a hidden box takes no row. The generic
+    // professional stands beside the first kind, the registration it serves.
+    auto* fichasELado = new QGridLayout;
     const std::span<const DescricaoFicha> fichas = registroFichas();
     for (std::size_t i = 0; i < fichas.size(); ++i) {
         const DescricaoFicha& ficha = fichas[i];
-        auto* c = nomeia(new QCheckBox(texto(ficha.rotulo), this), nomeDaCaixa(ficha.nome));
+        auto* c = nomeia(new QCheckBox(texto(ficha.rotulo)), nomeDaCaixa(ficha.nome));
         c->setChecked(ficha.emTodas);
-        c->move(40, alturaCaixaFicha(i));
-        c->adjustSize();
         if (!ficha.emTodas) c->hide();
+        fichasELado->addWidget(c, static_cast<int>(i), 0);
         caixasFichas.push_back(c);
     }
-    // The frame ends below the last kind's box, and what stands under it goes down with it, so
-    // that another kind does not land on the button.
-    const int fundoFichas = alturaCaixaFicha(fichas.size() - 1) + 26;
-    grupoFichas->setGeometry(30, 129, 404, fundoFichas - 129);
-    const int abaixo = fundoFichas - 371;
-
+    profissionalGenerico = caixaCurta("profissionalGenerico", "", "00000000");
     rotuloProfissionalGenerico =
-        rotulo(this, "rotuloProfissionalGenerico", "Cód. Profiss. Genérico:", 216, 182);
-    profissionalGenerico = caixaTexto(this, "profissionalGenerico", "", {334, 178, 33, 21});
+        rotulo("rotuloProfissionalGenerico", "Cód. Profiss. &Genérico:", profissionalGenerico);
+    fichasELado->addWidget(rotuloProfissionalGenerico, 0, 1);
+    fichasELado->addWidget(profissionalGenerico, 0, 2);
+    fichasELado->setColumnStretch(0, 1);
 
-    botaoGerar = nomeia(new QPushButton(QStringLiteral("Gerar Arquivos"), this), "botaoGerar");
-    botaoGerar->setGeometry(172, 376 + abaixo, 131, 32);
+    auto* dentroDoGrupo = new QVBoxLayout(grupoFichas);
+    dentroDoGrupo->addLayout(opcoes);
+    dentroDoGrupo->addLayout(fichasELado);
+
+    botaoGerar = nomeia(new QPushButton(QStringLiteral("Gerar &Arquivos")), "botaoGerar");
+    // Enter in any box starts the run (keyPressEvent); the frame shows which button it is.
+    botaoGerar->setDefault(true);
+    botaoGerar->setAutoDefault(true);
     connect(botaoGerar, &QPushButton::clicked, this, &JanelaPrincipal::aoGerarArquivos);
-
-    botaoResumo = nomeia(new QPushButton(QStringLiteral("&Ver resumo"), this), "botaoResumo");
-    botaoResumo->setGeometry(311, 376 + abaixo, 123, 32);
+    botaoResumo = nomeia(new QPushButton(QStringLiteral("&Ver resumo")), "botaoResumo");
+    botaoResumo->setAutoDefault(true);
     botaoResumo->hide();
     connect(botaoResumo, &QPushButton::clicked, this, &JanelaPrincipal::mostraResumo);
+    auto* botoes = new QHBoxLayout;
+    botoes->addStretch();
+    botoes->addWidget(botaoGerar);
+    botoes->addWidget(botaoResumo);
+    botoes->addStretch();
 
-    rotuloStatus = rotulo(this, "rotuloStatus", "Mensagem", 8, 406 + abaixo);
-    rotuloStatus->setFont(fonte(12));
-    // As wide as the space left of the log, so that a long status is cut there.
-    rotuloStatus->setGeometry(8, 406 + abaixo, 440 - 8 - 4, rotuloStatus->sizeHint().height());
+    rotuloStatus = nomeia(new QLabel(QStringLiteral("Mensagem")), "rotuloStatus");
+    QFont maior = rotuloStatus->font();
+    maior.setPointSizeF(1.5 * maior.pointSizeF());
+    rotuloStatus->setFont(maior);
+    // A long status is cut at the form's edge rather than widening the window.
+    rotuloStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
-    barraProgresso = nomeia(new QProgressBar(this), "barraProgresso");
-    barraProgresso->setGeometry(8, 429 + abaixo, 200, 14);
+    barraProgresso = nomeia(new QProgressBar, "barraProgresso");
     barraProgresso->setFormat(QStringLiteral("%v de %m"));
     barraProgresso->setAlignment(Qt::AlignCenter);
     barraProgresso->reset();
+    rotuloLayout = nomeia(new QLabel(QString::fromUtf8("Compatível com layout e-SUS AB v.2.2")),
+                          "rotuloLayout");
+    auto* rodape = new QHBoxLayout;
+    rodape->addWidget(barraProgresso, 1);
+    rodape->addWidget(rotuloLayout);
 
-    rotuloLayout =
-        rotulo(this, "rotuloLayout", "Compatível com layout e-SUS AB v.2.2", 216, 436 + abaixo);
+    // The form keeps its size; what the window has beyond it goes below the button and to
+    // the log.
+    auto* formulario = new QVBoxLayout;
+    formulario->addLayout(campos);
+    formulario->addWidget(grupoFichas);
+    formulario->addLayout(botoes);
+    formulario->addStretch(1);
+    formulario->addWidget(rotuloStatus);
+    formulario->addLayout(rodape);
 
-    logVisivel = nomeia(new QPlainTextEdit(this), "logVisivel");
+    logVisivel = nomeia(new QPlainTextEdit, "logVisivel");
     logVisivel->setReadOnly(true);
-    logVisivel->setLineWrapMode(QPlainTextEdit::NoWrap);
-    logVisivel->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    logVisivel->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    logVisivel->setGeometry(440, 8, 360, 437);
+    logVisivel->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // Room for a log line of some forty characters even at the window's smallest.
+    logVisivel->setMinimumWidth(40 * logVisivel->fontMetrics().averageCharWidth());
 
-    // The hidden error list: held for the run, never shown.
+    auto* janela = new QHBoxLayout(this);
+    janela->addLayout(formulario, 0);
+    janela->addWidget(logVisivel, 1);
+
+    // The hidden error list: held for the run, never shown, in no layout.
     errosCadastro = nomeia(new QPlainTextEdit(this), "errosCadastro");
-    errosCadastro->setGeometry(8, 412, 185, 89);
     errosCadastro->hide();
 }
 
 std::vector<QWidget*> JanelaPrincipal::entradas() const {
-    std::vector<QWidget*> lista = {dataInicial, dataFinal, unidade,    codProf,
-                                   caminho,     uuid,      opcaoTodas, opcaoEscolher};
+    std::vector<QWidget*> lista = {dataInicial, dataFinal, unidade,    codProf,      caminho,
+                                   botaoPasta,  uuid,      opcaoTodas, opcaoEscolher};
     lista.insert(lista.end(), caixasFichas.begin(), caixasFichas.end());
     lista.push_back(profissionalGenerico);
     lista.push_back(botaoGerar);
@@ -393,11 +409,22 @@ void JanelaPrincipal::aoMostrar() {
     dataInicial->setDate(paraQDate(iniciais.DataInicial));
 }
 
-void JanelaPrincipal::resizeEvent(QResizeEvent* evento) {
-    QWidget::resizeEvent(evento);
-    logVisivel->setGeometry(440, kMargemLog, std::max(0, width() - 440 - kMargemLog),
-                            std::max(0, height() - 2 * kMargemLog));
-    rotuloLayout->move(rotuloLayout->x(), height() - kDistanciaRotuloLayout);
+void JanelaPrincipal::aoEscolherPasta() {
+    const QString escolhida = escolhePasta(this, caminho->text());
+    if (!escolhida.isEmpty()) caminho->setText(QDir::toNativeSeparators(escolhida));
+}
+
+void JanelaPrincipal::keyPressEvent(QKeyEvent* evento) {
+    // What a box leaves unused of Enter reaches the window: "Gerar Arquivos" is its default
+    // button, as in a dialog.
+    const bool enter = evento->key() == Qt::Key_Return || evento->key() == Qt::Key_Enter;
+    const Qt::KeyboardModifiers outras = evento->modifiers() & ~Qt::KeypadModifier;
+    if (enter && outras == Qt::NoModifier) {
+        if (botaoGerar->isEnabled()) botaoGerar->click();
+        evento->accept();
+        return;
+    }
+    QWidget::keyPressEvent(evento);
 }
 
 void JanelaPrincipal::closeEvent(QCloseEvent* evento) {
@@ -474,10 +501,13 @@ void JanelaPrincipal::aoGerarArquivos() {
         mostraCaixa(e.what(), kTituloAplicacao, QMessageBox::Critical);
         return;
     }
+    if (!confirmaPastaDeSaida(p.Caminho)) return;
     iniciaExecucao([this, p, caminhoIni = caminhoIni, &relogio = relogio](Operador& operador) {
         // The run's own copy of the settings file: it writes two settings, and nothing else
         // in the program holds the object meanwhile.
         ArquivoIni ini(caminhoIni);
+        // The folder may have been typed, or emptied, since the window opened.
+        criaPastaXml(p.Caminho);
         ResultadoExportacao resultado = exportaArquivos(p, ini, operador, relogio);
         // The closing notes end the log: the error list's lines and place, the warnings again.
         for (const std::string& nota : notasFinais(resultado)) operador.log(nota);
@@ -552,6 +582,21 @@ void JanelaPrincipal::mostraProgresso(std::size_t feitos, std::size_t total) {
     };
     barraProgresso->setRange(0, limite(total));
     barraProgresso->setValue(limite(feitos));
+}
+
+bool JanelaPrincipal::confirmaPastaDeSaida(const std::string& Caminho) {
+    // A blank path is the run's own error; a path there (or unreadable) goes to the run as is.
+    if (apara(Caminho).empty()) return true;
+    std::error_code erro;
+    const auto pasta = std::filesystem::path(std::u8string(Caminho.begin(), Caminho.end()));
+    if (std::filesystem::exists(pasta, erro) || erro) return true;
+    QMessageBox pergunta(
+        QMessageBox::Question, texto(kTituloAplicacao),
+        QString::fromUtf8("A pasta de saída %1 não existe. Deseja criá-la?").arg(texto(Caminho)),
+        QMessageBox::Yes | QMessageBox::No, this);
+    pergunta.setDefaultButton(QMessageBox::Yes);
+    caixa.exibe(pergunta);
+    return pergunta.clickedButton() == pergunta.button(QMessageBox::Yes);
 }
 
 void JanelaPrincipal::mostraCaixa(const std::string& t, const std::string& titulo,

@@ -26,14 +26,22 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QToolButton;
 
 namespace cds {
 
 // The window's caption ends in the program's version (kVersao).
 inline constexpr char kTituloJanela[] = "Gerador de Arquivos para Esus - Versão ";
 
+// Asks the operator for a folder, starting at `inicial`; empty when nothing was chosen.
+using EscolhePasta = std::function<QString(QWidget* pai, const QString& inicial)>;
+
+// The system's folder chooser (QFileDialog).
+QString escolhePastaNoSistema(QWidget* pai, const QString& inicial);
+
 // The operator's one window: the inputs of a run, "Gerar Arquivos", the status label and the
-// visible log. Controls keep their names as object names, so that tests find them.
+// visible log, placed by layouts. Controls keep their names as object names, so that tests
+// find them.
 class JanelaPrincipal : public QWidget {
     Q_OBJECT
 
@@ -52,8 +60,9 @@ class JanelaPrincipal : public QWidget {
     QCheckBox* caixaDaFicha(TipoFicha tipo) const;
 
     // "Gerar Arquivos": the window's values checked as the command line checks its options
-    // (a refusal is an error box, and nothing starts), then the run with them, started as
-    // iniciaExecucao() says.
+    // (a refusal is an error box, and nothing starts); an output folder that does not exist is
+    // offered for creation, and "Não" starts nothing; then the run with them, started as
+    // iniciaExecucao() says. The run makes arquivosXML, with its parents, before anything else.
     void aoGerarArquivos();
 
     // Starts `trabalho` on a thread of its own, with the window's operator, and returns at
@@ -73,6 +82,9 @@ class JanelaPrincipal : public QWidget {
     // How the summary opens the report and the folder; tests put a recorder here.
     AbreLocal abreLocal = abreNoSistema;
 
+    // How "…" asks for the output folder; tests put their answer here.
+    EscolhePasta escolhePasta = escolhePastaNoSistema;
+
   signals:
     // A run has ended and the operator has seen how: the inputs take input again and the
     // error box, if there was one, has been closed.
@@ -90,6 +102,8 @@ class JanelaPrincipal : public QWidget {
     QLineEdit* codProf;
     QLabel* rotuloCaminho;
     QLineEdit* caminho;
+    // "…": the folder chooser, whose answer goes to `caminho`.
+    QToolButton* botaoPasta;
     QLabel* rotuloUuid;
     QLineEdit* uuid;
     QGroupBox* grupoFichas;
@@ -110,8 +124,8 @@ class JanelaPrincipal : public QWidget {
 
   protected:
     void showEvent(QShowEvent* evento) override;
-    void resizeEvent(QResizeEvent* evento) override;
     void closeEvent(QCloseEvent* evento) override;
+    void keyPressEvent(QKeyEvent* evento) override;
     bool eventFilter(QObject* objeto, QEvent* evento) override;
 
   private:
@@ -122,6 +136,9 @@ class JanelaPrincipal : public QWidget {
     std::vector<QWidget*> entradas() const;
     void ordemDeTabulacao();
     void aoMostrar();
+    void aoEscolherPasta();
+    // False when the output folder is missing and the operator did not want it made.
+    bool confirmaPastaDeSaida(const std::string& Caminho);
     void aoEntrarTodas();
     void aoEntrarEscolher();
     void marcaFichasDeTodas(bool marcado);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QGroupBox>
@@ -16,6 +18,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -24,6 +27,7 @@
 #include <fstream>
 #include <functional>
 #include <future>
+#include <map>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -72,6 +76,8 @@ class CaixaGravadora : public CaixaMensagem {
     JanelaPrincipal* janela = nullptr;
     // Run while the box would be up, that is, in the middle of the run.
     std::function<void()> enquantoAberta;
+    // The button the operator presses in a box that asks; none presses nothing.
+    std::optional<QMessageBox::StandardButton> resposta;
 
     void exibe(QMessageBox& caixa) override {
         CaixaVista vista{caixa.windowTitle(),  caixa.text(), caixa.icon(), caixa.standardButtons(),
@@ -82,6 +88,8 @@ class CaixaGravadora : public CaixaMensagem {
         }
         caixas.push_back(vista);
         if (enquantoAberta) enquantoAberta();
+        if (resposta)
+            if (QAbstractButton* b = caixa.button(*resposta)) b->click();
     }
 };
 
@@ -178,69 +186,55 @@ class JanelaTest : public ::testing::Test {
     std::unique_ptr<JanelaPrincipal> janela;
 };
 
+// The visible text of a control, its Alt shortcut's mark taken out.
+QString semAtalho(QString t) {
+    return t.remove(QLatin1Char('&'));
+}
+
 TEST_F(JanelaTest, ControlesComoDesenhados) {
     JanelaPrincipal& j = criaJanela();
     // The caption carries the program's own version, the one --version tells.
     EXPECT_EQ(j.windowTitle(), QString::fromUtf8("Gerador de Arquivos para Esus - Versão ") +
                                    QString::fromUtf8(kVersao));
-    // The drawn window holds eight kinds; each one more takes another row of 24 pixels, and
-    // what stands under the kinds' frame goes down by as much.
-    const int abaixo = 24 * (static_cast<int>(registroFichas().size()) - 8);
-    EXPECT_EQ(j.size(), QSize(808, 453 + abaixo));
 
-    // Name, kind, caption or initial content, and place; an empty size is the caption's own.
+    // Name, kind and caption or initial content.
     struct Caso {
         const char* nome;
         const char* tipo;
         const char* texto;
-        QRect lugar;
     };
     const Caso casos[] = {
-        {"rotuloDataInicial", "QLabel", "Data Inicial:", {8, 12, 0, 0}},
-        {"dataInicial", "QDateEdit", nullptr, {80, 8, 105, 21}},
-        {"rotuloDataFinal", "QLabel", "Data Final:", {202, 12, 0, 0}},
-        {"dataFinal", "QDateEdit", nullptr, {263, 8, 105, 21}},
-        {"rotuloUnidade", "QLabel", "CNES:", {8, 43, 0, 0}},
-        {"unidade", "QLineEdit", "0000000", {80, 40, 57, 21}},
-        {"rotuloCodProf", "QLabel", "Cód. Profiss.:", {8, 74, 0, 0}},
-        {"codProf", "QLineEdit", "", {80, 71, 33, 21}},
-        {"rotuloCaminho", "QLabel", "Caminho:", {8, 107, 0, 0}},
-        {"caminho", "QLineEdit", "C:\\temp", {80, 104, 269, 21}},
-        {"rotuloUuid", "QLabel", "UUID:", {363, 107, 0, 0}},
-        {"uuid", "QLineEdit", "0", {394, 104, 33, 21}},
-        {"grupoFichas", "QGroupBox", " Fichas CDS ", {30, 129, 404, 242 + abaixo}},
-        {"opcaoTodas", "QRadioButton", "Todas", {52, 155, 0, 0}},
-        {"opcaoEscolher", "QRadioButton", "Escolher", {138, 155, 0, 0}},
-        {"fichaCadastroIndividual", "QCheckBox", "Ficha de Cadastro Individual", {40, 180, 0, 0}},
-        {"fichaCadastroDomiciliar",
-         "QCheckBox",
-         "Ficha de Cadastro Domiciliar/Territorial",
-         {40, 204, 0, 0}},
-        {"fichaAtendimentoIndividual",
-         "QCheckBox",
-         "Ficha de Atendimento Individual",
-         {40, 228, 0, 0}},
-        {"fichaProcedimentos", "QCheckBox", "Ficha de Procedimentos", {40, 251, 0, 0}},
-        {"fichaAtendimentoOdontologico",
-         "QCheckBox",
-         "Ficha de Atendimento Odontológico",
-         {40, 274, 0, 0}},
-        {"fichaVisitaDomiciliar",
-         "QCheckBox",
-         "Ficha Visita Domiciliar e Territorial",
-         {40, 297, 0, 0}},
-        {"fichaAtividadeColetiva", "QCheckBox", "Ficha Atividade Coletiva", {40, 321, 0, 0}},
-        {"fichaVacinacao", "QCheckBox", "Ficha de Vacinação", {40, 345, 0, 0}},
-        {"rotuloProfissionalGenerico", "QLabel", "Cód. Profiss. Genérico:", {216, 182, 0, 0}},
-        {"profissionalGenerico", "QLineEdit", "", {334, 178, 33, 21}},
-        {"botaoGerar", "QPushButton", "Gerar Arquivos", {172, 376 + abaixo, 131, 32}},
-        {"rotuloStatus", "QLabel", "Mensagem", {8, 406 + abaixo, 0, 0}},
-        {"rotuloLayout",
-         "QLabel",
-         "Compatível com layout e-SUS AB v.2.2",
-         {216, 436 + abaixo, 0, 0}},
-        {"logVisivel", "QPlainTextEdit", "", {440, 8, 360, 437}},
-        {"errosCadastro", "QPlainTextEdit", "", {8, 412, 185, 89}},
+        {"rotuloDataInicial", "QLabel", "Data Inicial:"},
+        {"dataInicial", "QDateEdit", nullptr},
+        {"rotuloDataFinal", "QLabel", "Data Final:"},
+        {"dataFinal", "QDateEdit", nullptr},
+        {"rotuloUnidade", "QLabel", "CNES:"},
+        {"unidade", "QLineEdit", "0000000"},
+        {"rotuloCodProf", "QLabel", "Cód. Profiss.:"},
+        {"codProf", "QLineEdit", ""},
+        {"rotuloCaminho", "QLabel", "Caminho:"},
+        {"caminho", "QLineEdit", "C:\\temp"},
+        {"botaoPasta", "QToolButton", "…"},
+        {"rotuloUuid", "QLabel", "UUID:"},
+        {"uuid", "QLineEdit", "0"},
+        {"grupoFichas", "QGroupBox", "Fichas CDS"},
+        {"opcaoTodas", "QRadioButton", "Todas"},
+        {"opcaoEscolher", "QRadioButton", "Escolher"},
+        {"fichaCadastroIndividual", "QCheckBox", "Ficha de Cadastro Individual"},
+        {"fichaCadastroDomiciliar", "QCheckBox", "Ficha de Cadastro Domiciliar/Territorial"},
+        {"fichaAtendimentoIndividual", "QCheckBox", "Ficha de Atendimento Individual"},
+        {"fichaProcedimentos", "QCheckBox", "Ficha de Procedimentos"},
+        {"fichaAtendimentoOdontologico", "QCheckBox", "Ficha de Atendimento Odontológico"},
+        {"fichaVisitaDomiciliar", "QCheckBox", "Ficha Visita Domiciliar e Territorial"},
+        {"fichaAtividadeColetiva", "QCheckBox", "Ficha Atividade Coletiva"},
+        {"fichaVacinacao", "QCheckBox", "Ficha de Vacinação"},
+        {"rotuloProfissionalGenerico", "QLabel", "Cód. Profiss. Genérico:"},
+        {"profissionalGenerico", "QLineEdit", ""},
+        {"botaoGerar", "QPushButton", "Gerar Arquivos"},
+        {"rotuloStatus", "QLabel", "Mensagem"},
+        {"rotuloLayout", "QLabel", "Compatível com layout e-SUS AB v.2.2"},
+        {"logVisivel", "QPlainTextEdit", ""},
+        {"errosCadastro", "QPlainTextEdit", ""},
     };
     for (const Caso& c : casos) {
         SCOPED_TRACE(c.nome);
@@ -251,11 +245,7 @@ TEST_F(JanelaTest, ControlesComoDesenhados) {
             const char* propriedade = qobject_cast<const QGroupBox*>(w)        ? "title"
                                       : qobject_cast<const QPlainTextEdit*>(w) ? "plainText"
                                                                                : "text";
-            EXPECT_EQ(w->property(propriedade).toString(), QString::fromUtf8(c.texto));
-        }
-        EXPECT_EQ(w->pos(), c.lugar.topLeft());
-        if (!c.lugar.size().isEmpty()) {
-            EXPECT_EQ(w->size(), c.lugar.size());
+            EXPECT_EQ(semAtalho(w->property(propriedade).toString()), QString::fromUtf8(c.texto));
         }
     }
 
@@ -270,30 +260,104 @@ TEST_F(JanelaTest, ControlesComoDesenhados) {
         EXPECT_TRUE(d->calendarPopup());
         EXPECT_EQ(d->displayFormat(), QStringLiteral("dd/MM/yyyy"));
     }
-    EXPECT_EQ(j.logVisivel->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-    EXPECT_EQ(j.logVisivel->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-    // The status label is the large one: 12 pt against the window's 8.
+    EXPECT_TRUE(j.logVisivel->isReadOnly());
+    EXPECT_EQ(j.logVisivel->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    EXPECT_TRUE(j.botaoGerar->isDefault());
+    // The system's font, untouched; the status label is the large one.
+    EXPECT_EQ(j.font(), QApplication::font());
     EXPECT_DOUBLE_EQ(j.rotuloStatus->font().pointSizeF(), 1.5 * j.font().pointSizeF());
 }
 
-TEST_F(JanelaTest, LegendasNaoInvademAsCaixasAoLado) {
-    JanelaPrincipal& j = abreJanela();
-    const std::pair<QWidget*, QWidget*> vizinhos[] = {
-        {j.rotuloDataInicial, j.dataInicial},
-        {j.rotuloDataFinal, j.dataFinal},
-        {j.rotuloUnidade, j.unidade},
-        {j.rotuloCodProf, j.codProf},
-        {j.rotuloCaminho, j.caminho},
-        {j.rotuloUuid, j.uuid},
-        {j.rotuloProfissionalGenerico, j.profissionalGenerico},
-        {ficha(TipoFicha::CadastroIndividual), j.rotuloProfissionalGenerico},
-        {j.opcaoTodas, j.opcaoEscolher},
-    };
-    for (const auto& [esquerda, direita] : vizinhos) {
-        const int fimDaLegenda = esquerda->x() + esquerda->sizeHint().width();
-        EXPECT_LE(fimDaLegenda, direita->x())
-            << esquerda->objectName().toStdString() << " / " << direita->objectName().toStdString();
+// The controls the operator sees, the kinds' frame left out (it holds some of them).
+std::vector<QWidget*> controlesVisiveis(const JanelaPrincipal& j) {
+    std::vector<QWidget*> lista;
+    for (QWidget* w : j.findChildren<QWidget*>()) {
+        if (!w->isVisible() || w == j.grupoFichas) continue;
+        // Only the window's controls, not the parts they are made of (a date box's editor).
+        if (w->parentWidget() != &j && w->parentWidget() != j.grupoFichas) continue;
+        lista.push_back(w);
     }
+    return lista;
+}
+
+QRect naJanela(const QWidget* w, const QWidget* janela) {
+    return QRect(w->mapTo(janela, QPoint(0, 0)), w->size());
+}
+
+// At its smallest the window still shows every control whole: inside the window, at least
+// as large as the control asks, and clear of every other control. A bigger font, a ninth kind
+// or the "Ver resumo" button only make the window's minimum larger.
+TEST_F(JanelaTest, TamanhoMinimoMostraTodosOsControles) {
+    struct Caso {
+        const char* descricao;
+        qreal escalaDaFonte;
+        bool comResumo;
+    };
+    const Caso casos[] = {{"fonte do sistema", 1.0, false}, {"fonte maior", 1.6, true}};
+    const QFont fonteAntes = QApplication::font();
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.descricao);
+        QFont f = fonteAntes;
+        f.setPointSizeF(f.pointSizeF() * c.escalaDaFonte);
+        QApplication::setFont(f);
+        JanelaPrincipal& j = abreJanela();
+        if (c.comResumo) j.botaoResumo->show();
+        QApplication::processEvents();
+        EXPECT_EQ(j.minimumSize(), j.minimumSizeHint());
+        j.resize(j.minimumSize());
+        QApplication::processEvents();
+        ASSERT_EQ(j.size(), j.minimumSizeHint());
+
+        const std::vector<QWidget*> controles = controlesVisiveis(j);
+        EXPECT_GE(controles.size(), 20u);
+        for (QWidget* w : controles) {
+            SCOPED_TRACE(w->objectName().toStdString());
+            const QRect r = naJanela(w, &j);
+            EXPECT_TRUE(j.rect().contains(r));
+            EXPECT_GE(w->width(), w->minimumSizeHint().width());
+            EXPECT_GE(w->height(), w->minimumSizeHint().height());
+            if (qobject_cast<QLabel*>(w) && w != j.rotuloStatus) {
+                EXPECT_GE(w->width(), w->sizeHint().width());
+            }
+            if (w->parentWidget() == j.grupoFichas) {
+                EXPECT_TRUE(j.grupoFichas->contentsRect().contains(w->geometry()));
+            }
+            for (QWidget* outro : controles) {
+                if (outro == w) continue;
+                EXPECT_FALSE(r.intersects(naJanela(outro, &j)))
+                    << "sobre " << outro->objectName().toStdString();
+            }
+        }
+        // The frame ends above the button, the kinds inside it.
+        EXPECT_LT(naJanela(j.grupoFichas, &j).bottom(), naJanela(j.botaoGerar, &j).top());
+    }
+    QApplication::setFont(fonteAntes);
+}
+
+// Each Alt shortcut of the window is its control's alone.
+TEST_F(JanelaTest, AtalhosNaoColidem) {
+    JanelaPrincipal& j = criaJanela();
+    j.botaoResumo->show();
+    std::map<QChar, QString> letras;
+    for (QWidget* w : j.findChildren<QWidget*>()) {
+        QString t;
+        if (auto* l = qobject_cast<QLabel*>(w))
+            t = l->text();
+        else if (auto* b = qobject_cast<QAbstractButton*>(w))
+            t = b->text();
+        else if (auto* g = qobject_cast<QGroupBox*>(w))
+            t = g->title();
+        const qsizetype i = t.indexOf(QLatin1Char('&'));
+        if (i < 0 || i + 1 >= t.size()) continue;
+        const QChar letra = t[i + 1].toLower();
+        const auto [lugar, nova] = letras.emplace(letra, w->objectName());
+        EXPECT_TRUE(nova) << w->objectName().toStdString() << " e " << lugar->second.toStdString()
+                          << ": Alt+" << QString(letra).toStdString();
+    }
+    // The main controls all have one; a caption's leads to its box.
+    EXPECT_GE(letras.size(), 11u);
+    EXPECT_EQ(j.rotuloCaminho->buddy(), j.caminho);
+    EXPECT_EQ(j.rotuloProfissionalGenerico->buddy(), j.profissionalGenerico);
 }
 
 TEST_F(JanelaTest, OrdemDeTabulacao) {
@@ -303,6 +367,7 @@ TEST_F(JanelaTest, OrdemDeTabulacao) {
                                            "unidade",
                                            "codProf",
                                            "caminho",
+                                           "botaoPasta",
                                            "uuid",
                                            "opcaoTodas",
                                            "opcaoEscolher",
@@ -321,7 +386,7 @@ TEST_F(JanelaTest, OrdemDeTabulacao) {
     std::vector<QString> ordem;
     QWidget* w = j.dataInicial;
     do {
-        if (w->parentWidget() == &j &&
+        if (j.isAncestorOf(w) &&
             std::find(ordem.begin(), ordem.end(), w->objectName()) == ordem.end())
             ordem.push_back(w->objectName());
         w = w->nextInFocusChain();
@@ -332,16 +397,26 @@ TEST_F(JanelaTest, OrdemDeTabulacao) {
     EXPECT_EQ(ordem, esperada);
 }
 
-TEST_F(JanelaTest, LogCresceERotuloDoLayoutAcompanhaABorda) {
+// Wider and taller than its minimum, the window gives the width to the log; the form and its
+// button stay as they were, the status and the bar go down with the bottom edge.
+TEST_F(JanelaTest, LogFicaComOEspacoAMais) {
     JanelaPrincipal& j = abreJanela();
-    const QPoint botao = j.botaoGerar->pos();
-    j.resize(1000, 600);
-    EXPECT_EQ(j.logVisivel->geometry(), QRect(440, 8, 1000 - 448, 600 - 16));
-    EXPECT_EQ(j.rotuloLayout->pos(), QPoint(216, 600 - 17));
-    EXPECT_EQ(j.botaoGerar->pos(), botao);
-    j.resize(808, 453);
-    EXPECT_EQ(j.logVisivel->geometry(), QRect(440, 8, 360, 437));
-    EXPECT_EQ(j.rotuloLayout->pos(), QPoint(216, 436));
+    j.resize(j.minimumSize());
+    QApplication::processEvents();
+    const QRect log = j.logVisivel->geometry();
+    const QRect botao = naJanela(j.botaoGerar, &j);
+    const QRect caminho = naJanela(j.caminho, &j);
+    const QRect barra = naJanela(j.barraProgresso, &j);
+    const QSize mais(1280 - j.width(), 800 - j.height());
+    ASSERT_GT(mais.width(), 0);
+    ASSERT_GT(mais.height(), 0);
+
+    j.resize(1280, 800);
+    QApplication::processEvents();
+    EXPECT_EQ(j.logVisivel->geometry(), log.adjusted(0, 0, mais.width(), mais.height()));
+    EXPECT_EQ(naJanela(j.botaoGerar, &j), botao);
+    EXPECT_EQ(naJanela(j.caminho, &j), caminho);
+    EXPECT_EQ(naJanela(j.barraProgresso, &j), barra.translated(0, mais.height()));
 }
 
 TEST_F(JanelaTest, PrimeiraAberturaSemConfig) {
@@ -395,10 +470,10 @@ TEST_F(JanelaTest, AberturaPreencheComAConfigECriaASubpasta) {
 }
 
 TEST_F(JanelaTest, CadaCaixaEscolheASuaFicha) {
-    JanelaPrincipal& j = criaJanela();
+    JanelaPrincipal& j = abreJanela();
     // Each kind's box, alone ticked, chooses that kind alone; the boxes of "Todas" lie inside
     // the kinds' frame, above the button.
-    const QRect quadro = j.grupoFichas->geometry();
+    const QRect quadro = naJanela(j.grupoFichas, &j);
     for (const DescricaoFicha& d : registroFichas()) {
         SCOPED_TRACE(std::string(d.nome));
         for (const DescricaoFicha& outra : registroFichas()) ficha(outra.tipo)->setChecked(false);
@@ -407,8 +482,8 @@ TEST_F(JanelaTest, CadaCaixaEscolheASuaFicha) {
         caixaDaFicha->setChecked(true);
         EXPECT_EQ(j.parametros().Fichas, std::set<TipoFicha>{d.tipo});
         if (!d.emTodas) continue;
-        EXPECT_TRUE(quadro.contains(caixaDaFicha->geometry()));
-        EXPECT_LT(caixaDaFicha->geometry().bottom(), j.botaoGerar->geometry().top());
+        EXPECT_TRUE(quadro.contains(naJanela(caixaDaFicha, &j)));
+        EXPECT_LT(naJanela(caixaDaFicha, &j).bottom(), naJanela(j.botaoGerar, &j).top());
     }
 }
 
@@ -596,6 +671,49 @@ TEST_F(JanelaTest, ValoresRecusadosAntesDeGerar) {
         EXPECT_FALSE(j.emExecucao());
         EXPECT_EQ(teste::leArquivo(arquivoIni()), configAntes);
     }
+}
+
+// "…" puts the chosen folder in "Caminho", starting from the one there; giving up leaves it.
+TEST_F(JanelaTest, BotaoDaPastaPoeAEscolhaNoCaminho) {
+    JanelaPrincipal& j = abreJanela();
+    j.caminho->setText(QStringLiteral("/antes"));
+    std::vector<QString> inicios;
+    QString escolha = QString::fromStdString((pasta.caminho() / "escolhida").string());
+    j.escolhePasta = [&](QWidget* pai, const QString& inicial) {
+        EXPECT_EQ(pai, &j);
+        inicios.push_back(inicial);
+        return escolha;
+    };
+    QTest::mouseClick(j.botaoPasta, Qt::LeftButton);
+    EXPECT_EQ(j.caminho->text(), escolha);
+    const QString primeira = escolha;
+    escolha.clear();
+    QTest::mouseClick(j.botaoPasta, Qt::LeftButton);
+    EXPECT_EQ(j.caminho->text(), primeira);
+    EXPECT_EQ(inicios, (std::vector<QString>{QStringLiteral("/antes"), primeira}));
+    EXPECT_TRUE(caixa.caixas.empty());
+}
+
+// Enter in a box, a date or a kind's box starts the run as "Gerar Arquivos" does: here its
+// checks, which refuse the CNES at once with a box.
+TEST_F(JanelaTest, EnterEmQualquerCampoGeraOsArquivos) {
+    JanelaPrincipal& j = abreJanela();
+    j.unidade->setText(QStringLiteral("23x"));
+    QWidget* const campos[] = {j.unidade,   j.dataInicial,          j.caminho,
+                               j.uuid,      j.profissionalGenerico, ficha(TipoFicha::Procedimento),
+                               j.opcaoTodas};
+    for (QWidget* campo : campos) {
+        SCOPED_TRACE(campo->objectName().toStdString());
+        caixa.caixas.clear();
+        campo->setFocus(Qt::OtherFocusReason);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        ASSERT_EQ(caixa.caixas.size(), 1u);
+        EXPECT_TRUE(caixa.caixas[0].texto.contains(QStringLiteral("'23x'")))
+            << caixa.caixas[0].texto.toStdString();
+    }
+    caixa.caixas.clear();
+    QTest::keyClick(j.caminho, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(caixa.caixas.size(), 1u);
 }
 
 TEST_F(JanelaTest, ChamadasDaExecucaoChegamNaOrdemEmQueForamFeitas) {
@@ -1049,6 +1167,53 @@ TEST_F(JanelaComBancoTest, EscolherGeraSoUmArquivoVazio) {
     EXPECT_EQ(caixa.caixas[0].titulo, QString::fromUtf8("Informação!"));
     EXPECT_TRUE(fs::exists(zipDoMes()));
     EXPECT_TRUE(fs::is_empty(saida / "arquivosXML"));
+}
+
+// A folder typed after the window opened, that is not there yet: the window asks, "Sim" runs
+// into it (arquivosXML made with its parents, the records and the archive there), "Não" starts
+// nothing and makes nothing. Enter in "Caminho" starts it, as the operator would.
+TEST_F(JanelaComBancoTest, PastaDigitadaDepoisDaAbertura) {
+    teste::insereEpisodio(banco, 1);
+    JanelaPrincipal& j = abreJanela();
+    const fs::path nova = pasta.caminho() / "nova" / "mes";
+    j.caminho->setText(QString::fromStdString(nova.string()));
+
+    caixa.resposta = QMessageBox::No;
+    j.caminho->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(j.caminho, Qt::Key_Return);
+    ASSERT_EQ(caixa.caixas.size(), 1u);
+    EXPECT_EQ(caixa.caixas[0].icone, QMessageBox::Question);
+    EXPECT_EQ(caixa.caixas[0].botoes, QMessageBox::Yes | QMessageBox::No);
+    EXPECT_TRUE(caixa.caixas[0].texto.contains(QString::fromStdString(nova.string())))
+        << caixa.caixas[0].texto.toStdString();
+    EXPECT_FALSE(j.emExecucao());
+    EXPECT_FALSE(fs::exists(pasta.caminho() / "nova"));
+
+    caixa.caixas.clear();
+    caixa.resposta = QMessageBox::Yes;
+    QSignalSpy fim(&j, &JanelaPrincipal::execucaoTerminada);
+    QTest::keyClick(j.caminho, Qt::Key_Return);
+    ASSERT_TRUE(fim.wait(kPrazo));
+    ASSERT_EQ(caixa.caixas.size(), 2u);
+    EXPECT_EQ(caixa.caixas[1].titulo, QString::fromUtf8("Informação!"))
+        << caixa.caixas[1].texto.toStdString();
+    EXPECT_TRUE(fs::exists(nova / "arquivosXML" / "FichaAtendimentoIndividual_1.esus.xml"));
+    EXPECT_TRUE(fs::exists(nova / "FichasValmo_03112019_1405_01102019_31102019.zip"));
+}
+
+// arquivosXML removed after the window made it: the run makes it again before its first
+// record.
+TEST_F(JanelaComBancoTest, SubpastaApagadaDepoisDaAberturaVoltaNaExecucao) {
+    teste::insereEpisodio(banco, 1);
+    JanelaPrincipal& j = abreJanela();
+    fs::remove_all(saida / "arquivosXML");
+    ASSERT_TRUE(geraArquivos());
+    ASSERT_EQ(caixa.caixas.size(), 1u);
+    EXPECT_EQ(caixa.caixas[0].titulo, QString::fromUtf8("Informação!"))
+        << caixa.caixas[0].texto.toStdString();
+    EXPECT_TRUE(fs::exists(saida / "arquivosXML" / "FichaAtendimentoIndividual_1.esus.xml"));
+    EXPECT_TRUE(fs::exists(zipDoMes()));
+    EXPECT_TRUE(j.botaoGerar->isEnabled());
 }
 
 }  // namespace
