@@ -96,7 +96,8 @@ int main(int argc, char** argv) {
     // see them.
     JanelaPrincipal* aberta = nullptr;
     instalaTratamentoDeSinais([&aberta](int sinal, int quantos) {
-        if (!QCoreApplication::instance()) std::_Exit(128 + sinal);
+        // Before the window's toolkit is up nothing has begun: the program ends as if closed.
+        if (!QCoreApplication::instance()) std::_Exit(0);
         aoSinal(aberta, sinal, quantos);
     });
     QApplication app(argc, argv);

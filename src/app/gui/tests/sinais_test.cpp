@@ -49,8 +49,8 @@ TEST(SinaisDaJanela, SinalComAJanelaParadaEncerraLimpo) {
                     static_cast<char*>(nullptr));
             std::_Exit(127);
         }
-        // Up, with its event loop running.
-        std::this_thread::sleep_for(1500ms);
+        // Up, with its event loop running (a signal before that ends it as cleanly).
+        std::this_thread::sleep_for(2500ms);
         ::kill(pid, sinal);
         const std::optional<int> status = esperaFim(pid, 10s);
         ASSERT_TRUE(status.has_value()) << "a janela não terminou";
