@@ -42,13 +42,15 @@ QString locaisDoConfigTexto() {
     return texto;
 }
 
-// Qt's own texts (the buttons of its boxes, the context menus, the calendar, --help) in the
-// operator's language. Without Debian's qt6-translations-l10n they stay in English, and the
-// program says so once.
+// Qt's own texts (the buttons of its boxes, the context menus, --help) in the operator's
+// language, and the calendar's month and day names and first weekday as Brazil has them, whatever
+// the session's locale. Without Debian's qt6-translations-l10n the texts stay in English, and
+// the program says so once.
 void traduzQt(QTranslator& traducao) {
+    const QLocale brasil(QLocale::Portuguese, QLocale::Brazil);
+    QLocale::setDefault(brasil);
     const QString pasta = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-    if (traducao.load(QLocale(QLocale::Portuguese, QLocale::Brazil), QStringLiteral("qtbase"),
-                      QStringLiteral("_"), pasta)) {
+    if (traducao.load(brasil, QStringLiteral("qtbase"), QStringLiteral("_"), pasta)) {
         QCoreApplication::installTranslator(&traducao);
         return;
     }
