@@ -88,4 +88,10 @@ std::string textoData(const DataHora& data) {
            ZeroEsquerdaInt(data.ano, 4);
 }
 
+std::string textoData(const std::chrono::year_month_day& dia) {
+    return textoData({.ano = static_cast<int>(dia.year()),
+                      .mes = static_cast<int>(static_cast<unsigned>(dia.month())),
+                      .dia = static_cast<int>(static_cast<unsigned>(dia.day()))});
+}
+
 }  // namespace cds

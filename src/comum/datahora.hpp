@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <compare>
 #include <optional>
 #include <string>
@@ -34,5 +35,6 @@ std::optional<DataHoraLida> leDataHora(std::string_view texto);
 // The date as the clinic's Windows short-date format writes it, "dd/mm/yyyy", which leDataHora
 // reads back.
 std::string textoData(const DataHora& data);
+std::string textoData(const std::chrono::year_month_day& dia);
 
 }  // namespace cds

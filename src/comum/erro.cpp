@@ -54,6 +54,10 @@ std::string motivoDoSistema(int erro) {
     return motivoEmPortugues(erro) + ". Detalhe: " + std::generic_category().message(erro);
 }
 
+std::string mensagemComMotivo(const std::string& texto, const std::error_code& erro) {
+    return erro ? texto + ": " + motivoDoSistema(erro) + "." : texto + ".";
+}
+
 std::string motivoDoSistema(const std::error_code& erro) {
     // A code of the system's own category (Windows' numbers) is said through the errno it
     // stands for, where the library knows one.

@@ -84,5 +84,7 @@ class ErroInterrompido : public Erro {
 std::string motivoDoSistema(int erro);
 // The same from a std::error_code of the filesystem library or the platform files.
 std::string motivoDoSistema(const std::error_code& erro);
+// "<texto>: <motivoDoSistema>." for a failed call, "<texto>." when the system gave no reason.
+std::string mensagemComMotivo(const std::string& texto, const std::error_code& erro);
 
 }  // namespace cds

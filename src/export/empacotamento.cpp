@@ -50,11 +50,6 @@ std::string ddMMyyyy(const std::chrono::year_month_day& data) {
                     static_cast<int>(data.year()));
 }
 
-std::string mensagemDoErro(const std::string& texto, const std::error_code& erro) {
-    if (!erro) return texto + ".";
-    return texto + ": " + motivoDoSistema(erro) + ".";
-}
-
 }  // namespace
 
 std::string nomeArquivoZip(const ParametrosExportacao& parametros, const DataHora& agora) {
@@ -80,7 +75,7 @@ class ArquivoTemporario {
         std::error_code erro;
         arquivo = criaArquivoAoLado(final, criado, erro);
         if (erro)
-            throw ErroArquivo(mensagemDoErro("Não foi possível criar o arquivo " + final, erro));
+            throw ErroArquivo(mensagemComMotivo("Não foi possível criar o arquivo " + final, erro));
         caminho = criado.string();
     }
     ~ArquivoTemporario() { remove(); }
@@ -119,7 +114,7 @@ class ArquivoTemporario {
             }
             if (erro)
                 throw ErroArquivo(
-                    mensagemDoErro("Não foi possível gravar o arquivo " + nome, erro));
+                    mensagemComMotivo("Não foi possível gravar o arquivo " + nome, erro));
         }
         throw ErroArquivo("Não há um nome livre para o arquivo " + final + ".");
     }
@@ -128,7 +123,8 @@ class ArquivoTemporario {
     // What was written reaches the disk, or the packing fails.
     void sincroniza(const std::error_code& erro) const {
         if (erro)
-            throw ErroArquivo(mensagemDoErro("Não foi possível gravar o arquivo " + final, erro));
+            throw ErroArquivo(
+                mensagemComMotivo("Não foi possível gravar o arquivo " + final, erro));
     }
 
     std::string final;
@@ -203,7 +199,7 @@ class ArquivoZip {
     ErroArquivo falha() const {
         const std::string texto = "Não foi possível gravar o arquivo " + destino.nomeFinal();
         if (erroDoSistema || zip == nullptr)
-            return ErroArquivo(mensagemDoErro(texto, erroDoSistema));
+            return ErroArquivo(mensagemComMotivo(texto, erroDoSistema));
         const char* motivo = archive_error_string(zip);
         return ErroArquivo(texto + (motivo ? ": " + std::string(motivo) : std::string()) + ".");
     }

@@ -27,12 +27,6 @@ std::string entreAspas(std::string_view valor) {
     return "'" + textoVisivel(valor) + "'";
 }
 
-std::string dataCurta(const std::chrono::year_month_day& d) {
-    return textoData({static_cast<int>(d.year()),
-                      static_cast<int>(static_cast<unsigned>(d.month())),
-                      static_cast<int>(static_cast<unsigned>(d.day()))});
-}
-
 // Digits of a number the database's INTEGER holds; leading zeros are no part of its size.
 bool cabeNoInteiro(std::string_view codigo) {
     if (codigo.empty() || !soDigitos(codigo)) return false;
@@ -45,8 +39,8 @@ void validaData(const char* opcao, const char* nome, const std::chrono::year_mon
                 const std::chrono::year_month_day& ultima) {
     if (!data.ok() || data < kPrimeiraData || data > ultima)
         throw ErroParametro(opcao, std::string(nome) + " fora do intervalo aceito: " +
-                                       entreAspas(dataCurta(data)) + ". Ela vai de " +
-                                       dataCurta(kPrimeiraData) + " a " + dataCurta(ultima) + ".");
+                                       entreAspas(textoData(data)) + ". Ela vai de " +
+                                       textoData(kPrimeiraData) + " a " + textoData(ultima) + ".");
 }
 
 void validaUnidade(const std::string& Unidade) {
@@ -104,9 +98,9 @@ void validaParametros(const ParametrosExportacao& p) {
     validaData(kOpcaoDataFinal, "Data final", p.DataFinal, kUltimaDataFinal);
     if (std::chrono::sys_days{p.DataInicial} > std::chrono::sys_days{p.DataFinal})
         throw ErroParametro(kOpcaoDataInicial, "A data inicial " +
-                                                   entreAspas(dataCurta(p.DataInicial)) +
+                                                   entreAspas(textoData(p.DataInicial)) +
                                                    " é posterior à data final " +
-                                                   entreAspas(dataCurta(p.DataFinal)) + ".");
+                                                   entreAspas(textoData(p.DataFinal)) + ".");
     validaUnidade(p.Unidade);
     validaCodProf(p.CodProf);
     validaProfissionalGenerico(p);

@@ -22,35 +22,30 @@ namespace {
 // a dead run's are recognised by it (removeArquivosIncompletos).
 constexpr char kNomeOculto[] = "FichasValmo_relatorio";
 
-constexpr std::array kSituacoes = {SituacaoRegistro::DeixadoDeFora,
-                                   SituacaoRegistro::GravadoComAviso, SituacaoRegistro::Recusavel};
+// What the report says of each situation, in the order of SituacaoRegistro: its name in the
+// spreadsheet, its section's title in the page, and the caption of the column that says why.
+struct TextosDaSituacao {
+    SituacaoRegistro situacao;
+    std::string_view nome, titulo, porque;
+};
+constexpr std::array kSituacoes = {
+    TextosDaSituacao{SituacaoRegistro::DeixadoDeFora, "Deixado de fora",
+                     "Registros do período deixados de fora", "Motivo"},
+    TextosDaSituacao{SituacaoRegistro::GravadoComAviso, "Enviado com aviso",
+                     "Registros enviados com aviso", "Aviso"},
+    TextosDaSituacao{SituacaoRegistro::Recusavel, "Será recusado pelo e-SUS",
+                     "Registros enviados que o e-SUS deve recusar (corrija-os e envie de novo)",
+                     "Regra"},
+};
 
-std::string_view nomeDaSituacao(SituacaoRegistro s) {
-    switch (s) {
-        case SituacaoRegistro::DeixadoDeFora:
-            return "Deixado de fora";
-        case SituacaoRegistro::GravadoComAviso:
-            return "Enviado com aviso";
-        case SituacaoRegistro::Recusavel:
-            return "Será recusado pelo e-SUS";
-    }
-    return {};
-}
+static_assert([] {
+    for (std::size_t i = 0; i < kSituacoes.size(); ++i)
+        if (static_cast<std::size_t>(kSituacoes[i].situacao) != i) return false;
+    return true;
+}());
 
-std::string_view tituloDaSecao(SituacaoRegistro s) {
-    switch (s) {
-        case SituacaoRegistro::DeixadoDeFora:
-            return "Registros do período deixados de fora";
-        case SituacaoRegistro::GravadoComAviso:
-            return "Registros enviados com aviso";
-        case SituacaoRegistro::Recusavel:
-            return "Registros enviados que o e-SUS deve recusar (corrija-os e envie de novo)";
-    }
-    return {};
-}
-
-std::string mensagemDoErro(const std::string& texto, const std::error_code& erro) {
-    return erro ? texto + ": " + motivoDoSistema(erro) + "." : texto + ".";
+const TextosDaSituacao& textosDa(SituacaoRegistro s) {
+    return kSituacoes[static_cast<std::size_t>(s)];
 }
 
 // A field as a spreadsheet reads it back whole: quoted when it holds the separator, a quote or
@@ -71,12 +66,6 @@ std::string campoCsv(std::string_view valor) {
     return citado + "\"";
 }
 
-std::string textoDia(const std::chrono::year_month_day& dia) {
-    return textoData({.ano = static_cast<int>(dia.year()),
-                      .mes = static_cast<int>(static_cast<unsigned>(dia.month())),
-                      .dia = static_cast<int>(static_cast<unsigned>(dia.day()))});
-}
-
 std::string celula(std::string_view valor) {
     return "<td>" + escapaXml(valor) + "</td>";
 }
@@ -93,7 +82,7 @@ class Linhas {
         std::error_code erro;
         fluxo = fluxoTemporario("exportador-cds-relatorio", pasta, erro);
         if (!fluxo)
-            throw ErroArquivo(mensagemDoErro(
+            throw ErroArquivo(mensagemComMotivo(
                 "Não foi possível criar um arquivo temporário para o relatório da exportação em " +
                     pasta.string(),
                 erro));
@@ -172,7 +161,7 @@ class ArquivoDoRelatorio {
     }
     [[noreturn]] void falha(const std::error_code& erro) {
         throw ErroArquivo(
-            mensagemDoErro("Não foi possível gravar o relatório " + nome.string(), erro));
+            mensagemComMotivo("Não foi possível gravar o relatório " + nome.string(), erro));
     }
 
     fs::path nome;
@@ -241,9 +230,9 @@ void Relatorio::ocorrencia(const Ocorrencia& o) {
     const std::string_view ficha = nomeResumo(o.tipo);
     std::string linha;
     for (std::string_view campo :
-         {ficha, nomeDaSituacao(o.situacao), std::string_view(o.numero),
-          std::string_view(o.unidade), std::string_view(o.data), std::string_view(o.profissional),
-          std::string_view(o.motivo), std::string_view(o.elemento)})
+         {ficha, textosDa(o.situacao).nome, std::string_view(o.numero), std::string_view(o.unidade),
+          std::string_view(o.data), std::string_view(o.profissional), std::string_view(o.motivo),
+          std::string_view(o.elemento)})
         linha += (linha.empty() ? "" : ";") + campoCsv(campo);
     arquivos->csv.grava(linha + "\r\n");
 
@@ -277,14 +266,14 @@ ResumoDoRelatorio Relatorio::conclui(const std::string& arquivoZip,
             "compactado foi gerado e nenhum cadastro foi marcado como enviado. Este "
             "relatório mostra até onde ela chegou. Erro: " +
             escapaXml(*falha) + "</p>\n");
-    html.grava("<table>\n<tr><th>Período</th><td>" + textoDia(parametros.DataInicial) + " a " +
-               textoDia(parametros.DataFinal) + "</td></tr>\n" + "<tr><th>Unidade (CNES)</th><td>" +
-               escapaXml(parametros.Unidade) + "</td></tr>\n<tr><th>Início</th><td>" +
-               escapaXml(textoData(inicio)) + " " + ZeroEsquerdaInt(inicio.hora, 2) + ":" +
-               ZeroEsquerdaInt(inicio.minuto, 2) + "</td></tr>\n<tr><th>" +
-               (falha ? "Arquivo que seria gerado" : "Arquivo gerado") + "</th><td>" +
-               escapaXml(arquivoZip) + "</td></tr>\n" + "<tr><th>Programa</th><td>exportador-cds " +
-               kVersao + "</td></tr>\n</table>\n");
+    html.grava("<table>\n<tr><th>Período</th><td>" + textoData(parametros.DataInicial) + " a " +
+               textoData(parametros.DataFinal) + "</td></tr>\n" +
+               "<tr><th>Unidade (CNES)</th><td>" + escapaXml(parametros.Unidade) +
+               "</td></tr>\n<tr><th>Início</th><td>" + escapaXml(textoData(inicio)) + " " +
+               ZeroEsquerdaInt(inicio.hora, 2) + ":" + ZeroEsquerdaInt(inicio.minuto, 2) +
+               "</td></tr>\n<tr><th>" + (falha ? "Arquivo que seria gerado" : "Arquivo gerado") +
+               "</th><td>" + escapaXml(arquivoZip) + "</td></tr>\n" +
+               "<tr><th>Programa</th><td>exportador-cds " + kVersao + "</td></tr>\n</table>\n");
 
     html.grava(
         "<h2>Resumo por ficha</h2>\n<table>\n<tr><th>Ficha</th><th>Enviados</th>"
@@ -301,20 +290,19 @@ ResumoDoRelatorio Relatorio::conclui(const std::string& arquivoZip,
     }
     html.grava("</table>\n");
 
-    for (SituacaoRegistro s : kSituacoes) {
-        html.grava("<h2>" + std::string(tituloDaSecao(s)) + "</h2>\n");
-        Linhas& secao = arquivos->secoes[static_cast<std::size_t>(s)];
+    for (const TextosDaSituacao& textos : kSituacoes) {
+        html.grava("<h2>" + std::string(textos.titulo) + "</h2>\n");
+        Linhas& secao = arquivos->secoes[static_cast<std::size_t>(textos.situacao)];
         if (secao.vazio()) {
             html.grava("<p>Nenhum.</p>\n");
             continue;
         }
+        const bool comElemento = textos.situacao == SituacaoRegistro::Recusavel;
         html.grava(
             "<table>\n<tr><th>Ficha</th><th>Número</th><th>Unidade</th><th>Data</th>"
             "<th>Profissional</th><th>" +
-            std::string(s == SituacaoRegistro::DeixadoDeFora ? "Motivo"
-                        : s == SituacaoRegistro::Recusavel   ? "Regra"
-                                                             : "Aviso") +
-            "</th>" + (s == SituacaoRegistro::Recusavel ? "<th>Elemento</th>" : "") + "</tr>\n");
+            std::string(textos.porque) + "</th>" + (comElemento ? "<th>Elemento</th>" : "") +
+            "</tr>\n");
         secao.copiaPara(html);
         html.grava("</table>\n");
     }

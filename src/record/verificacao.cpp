@@ -34,13 +34,6 @@ std::chrono::sys_days diaDe(std::int64_t ms) {
     return std::chrono::sys_days{std::chrono::days{dias}};
 }
 
-std::string textoDia(std::chrono::sys_days dia) {
-    const std::chrono::year_month_day d{dia};
-    return textoData({static_cast<int>(d.year()),
-                      static_cast<int>(static_cast<unsigned>(d.month())),
-                      static_cast<int>(static_cast<unsigned>(d.day()))});
-}
-
 // The same day `anos` years before; 29 February falls to the 28th in a common year.
 std::chrono::sys_days anosAntes(std::chrono::sys_days dia, int anos) {
     const std::chrono::year_month_day d{dia};
@@ -266,13 +259,15 @@ class Verificacao {
         const auto diaNascimento = diaDe(*nascimento);
         const auto diaAtendimento = diaDe(*dataAtendimento);
         if (diaNascimento > diaAtendimento) {
-            falha("dataNascimento", "data de nascimento " + textoDia(diaNascimento) +
+            falha("dataNascimento", "data de nascimento " +
+                                        textoData(std::chrono::year_month_day{diaNascimento}) +
                                         " posterior à data do atendimento " +
-                                        textoDia(diaAtendimento));
+                                        textoData(std::chrono::year_month_day{diaAtendimento}));
         } else if (diaNascimento < anosAntes(diaAtendimento, 130)) {
-            falha("dataNascimento", "data de nascimento " + textoDia(diaNascimento) +
+            falha("dataNascimento", "data de nascimento " +
+                                        textoData(std::chrono::year_month_day{diaNascimento}) +
                                         " mais de 130 anos antes da data do atendimento " +
-                                        textoDia(diaAtendimento));
+                                        textoData(std::chrono::year_month_day{diaAtendimento}));
         }
     }
 

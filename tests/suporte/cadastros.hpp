@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 #include "source/conexao.hpp"
 #include "source/consulta.hpp"
@@ -121,6 +123,25 @@ inline std::string linhaDoRegistro(Transacao& transacao, const std::string& tabe
     const Linha& l = linhas.front();
     return l.texto("uuid") + " | " + l.texto("transmitiresus") + " | " +
            l.texto("datatransmissaoesus") + " | " + l.texto("CodigoTransmissaoEsus");
+}
+
+// The register rows of a table of cases (each with its `codigo`), in the table's order.
+template <class Caso, std::size_t N>
+std::vector<std::string> linhasDoRegistro(Transacao& transacao, const std::string& tabela,
+                                          const Caso (&casos)[N]) {
+    std::vector<std::string> linhas;
+    for (const Caso& caso : casos)
+        linhas.push_back(linhaDoRegistro(transacao, tabela, caso.codigo));
+    return linhas;
+}
+
+// "code|reason" of the cases left out (those with a `motivo`), in the table's order.
+template <class Caso, std::size_t N>
+std::vector<std::string> deixadosDosCasos(const Caso (&casos)[N]) {
+    std::vector<std::string> deixados;
+    for (const Caso& caso : casos)
+        if (caso.motivo) deixados.push_back(std::to_string(caso.codigo) + "|" + caso.motivo);
+    return deixados;
 }
 
 // The same, in a transaction of its own: what the run left committed.
