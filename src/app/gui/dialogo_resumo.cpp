@@ -14,6 +14,7 @@
 #include <string_view>
 #include <utility>
 
+#include "app/gui/caminho_texto.hpp"
 #include "fichas/registro.hpp"
 
 namespace cds {
@@ -24,13 +25,6 @@ namespace fs = std::filesystem;
 
 QString texto(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-// A path's UTF-8 is its bytes on Linux and its wide name converted on Windows.
-QString textoDoCaminho(const fs::path& caminho) {
-    const std::u8string utf8 = caminho.u8string();
-    return QString::fromUtf8(reinterpret_cast<const char*>(utf8.data()),
-                             static_cast<qsizetype>(utf8.size()));
 }
 
 // Counts as the operator writes them: "1.234".

@@ -31,6 +31,7 @@
 #include <span>
 #include <string_view>
 
+#include "app/gui/caminho_texto.hpp"
 #include "comum/erro.hpp"
 #include "comum/texto.hpp"
 #include "comum/versao.hpp"
@@ -511,10 +512,8 @@ void JanelaPrincipal::aoGerarArquivos() {
         ResultadoExportacao resultado = exportaArquivos(p, ini, operador, relogio);
         // The closing notes end the log: the error list's lines and place, the warnings again.
         for (const std::string& nota : notasFinais(resultado)) operador.log(nota);
-        // The archive's name is UTF-8 text; as a path it is read as such on Windows too.
-        const std::string& zip = resultado.arquivoZip;
-        concluida = ExecucaoConcluida{std::filesystem::path(std::u8string(zip.begin(), zip.end())),
-                                      std::move(resultado.relatorio)};
+        concluida =
+            ExecucaoConcluida{caminhoDoTexto(resultado.arquivoZip), std::move(resultado.relatorio)};
     });
 }
 
@@ -588,7 +587,7 @@ bool JanelaPrincipal::confirmaPastaDeSaida(const std::string& Caminho) {
     // A blank path is the run's own error; a path there (or unreadable) goes to the run as is.
     if (apara(Caminho).empty()) return true;
     std::error_code erro;
-    const auto pasta = std::filesystem::path(std::u8string(Caminho.begin(), Caminho.end()));
+    const std::filesystem::path pasta = caminhoDoTexto(Caminho);
     if (std::filesystem::exists(pasta, erro) || erro) return true;
     QMessageBox pergunta(
         QMessageBox::Question, texto(kTituloAplicacao),

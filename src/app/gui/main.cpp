@@ -15,6 +15,7 @@
 #include <system_error>
 
 #include "app/gui/caixa_mensagem.hpp"
+#include "app/gui/caminho_texto.hpp"
 #include "app/gui/janela_principal.hpp"
 #include "comum/erro.hpp"
 #include "comum/plataforma_sinais.hpp"
@@ -29,16 +30,11 @@ using namespace cds;
 
 namespace {
 
-// The usual places of config.ini, as this machine has them. A path's UTF-8 is its bytes on
-// Linux and its wide name converted on Windows.
+// The usual places of config.ini, as this machine has them.
 QString locaisDoConfigTexto() {
     QString texto;
-    for (const fs::path& local : locaisDoConfig()) {
-        const std::u8string utf8 = local.u8string();
-        texto += (texto.isEmpty() ? QString() : QStringLiteral("; ")) +
-                 QString::fromUtf8(reinterpret_cast<const char*>(utf8.data()),
-                                   static_cast<qsizetype>(utf8.size()));
-    }
+    for (const fs::path& local : locaisDoConfig())
+        texto += (texto.isEmpty() ? QString() : QStringLiteral("; ")) + textoDoCaminho(local);
     return texto;
 }
 
