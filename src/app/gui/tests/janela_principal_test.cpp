@@ -977,7 +977,7 @@ TEST_F(JanelaComBancoTest, GerarArquivosGravaAsFichasEMostraOLog) {
     std::vector<QString> vistos = status.vistas;
     std::erase_if(vistos, [](const QString& t) { return t.isEmpty(); });
     // Every kind that "Todas" ticks, in the run's order, then the packaging.
-    std::vector<QString> esperado;
+    std::vector<QString> esperado{QString::fromUtf8(kStatusLimpeza)};
     for (const DescricaoFicha& d : registroFichas())
         if (d.emTodas && d.gera)
             esperado.push_back(
