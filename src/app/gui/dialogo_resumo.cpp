@@ -50,16 +50,29 @@ QString motivos(const ResumoDoTipo& tipo) {
 
 }  // namespace
 
+QString textoDaDuracao(std::chrono::seconds duracao) {
+    const long long total = duracao.count();
+    const auto doisDigitos = [](long long n) {
+        return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+    };
+    if (total < 60) return QStringLiteral("%1 s").arg(total);
+    if (total < 3600)
+        return QStringLiteral("%1 min %2 s").arg(total / 60).arg(doisDigitos(total % 60));
+    return QStringLiteral("%1 h %2 min").arg(total / 3600).arg(doisDigitos(total % 3600 / 60));
+}
+
 bool abreNoSistema(const QUrl& local) {
     return QDesktopServices::openUrl(local);
 }
 
-DialogoResumo::DialogoResumo(const fs::path& arquivoZip, const ResumoDoRelatorio& resumo,
-                             AbreLocal abreLocal, QWidget* parent)
+DialogoResumo::DialogoResumo(const ExecucaoConcluida& execucao, AbreLocal abreLocal,
+                             QWidget* parent)
     : QDialog(parent),
       abridor(std::move(abreLocal)),
-      relatorio(resumo.html),
-      pasta(arquivoZip.parent_path()) {
+      relatorio(execucao.relatorio.html),
+      pasta(execucao.arquivoZip.parent_path()) {
+    const fs::path& arquivoZip = execucao.arquivoZip;
+    const ResumoDoRelatorio& resumo = execucao.relatorio;
     setObjectName(QStringLiteral("DialogoResumo"));
     setWindowTitle(QString::fromUtf8("Resumo da exportação"));
 
@@ -67,9 +80,11 @@ DialogoResumo::DialogoResumo(const fs::path& arquivoZip, const ResumoDoRelatorio
     rotuloPasta = new QLabel(textoDoCaminho(pasta), this);
     for (QLabel* l : {rotuloArquivo, rotuloPasta})
         l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    rotuloDuracao = new QLabel(textoDaDuracao(execucao.duracao), this);
     auto* onde = new QFormLayout;
     onde->addRow(QStringLiteral("Arquivo:"), rotuloArquivo);
     onde->addRow(QStringLiteral("Pasta:"), rotuloPasta);
+    onde->addRow(QString::fromUtf8("Duração:"), rotuloDuracao);
 
     tabela = new QTableWidget(static_cast<int>(resumo.tipos.size()), 5, this);
     tabela->setHorizontalHeaderLabels(
@@ -112,6 +127,13 @@ DialogoResumo::DialogoResumo(const fs::path& arquivoZip, const ResumoDoRelatorio
     rotuloMotivos->setWordWrap(true);
     rotuloMotivos->setVisible(algumDeixado);
 
+    QStringList notas;
+    for (const std::string& nota : execucao.notas) notas.push_back(texto(nota));
+    rotuloNotas = new QLabel(notas.join(QLatin1Char('\n')), this);
+    rotuloNotas->setWordWrap(true);
+    rotuloNotas->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    rotuloNotas->setVisible(!notas.isEmpty());
+
     rotuloFalha = new QLabel(this);
     rotuloFalha->setWordWrap(true);
     rotuloFalha->hide();
@@ -136,6 +158,7 @@ DialogoResumo::DialogoResumo(const fs::path& arquivoZip, const ResumoDoRelatorio
     corpo->addLayout(onde);
     corpo->addWidget(tabela);
     corpo->addWidget(rotuloMotivos);
+    corpo->addWidget(rotuloNotas);
     corpo->addWidget(rotuloFalha);
     corpo->addWidget(botoes);
 }
