@@ -27,12 +27,6 @@ QString texto(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-// Counts as the operator writes them: "1.234".
-QString numero(std::size_t n) {
-    static const QLocale brasil(QLocale::Portuguese, QLocale::Brazil);
-    return brasil.toString(static_cast<qulonglong>(n));
-}
-
 QTableWidgetItem* celula(const QString& conteudo, Qt::Alignment alinhamento) {
     auto* item = new QTableWidgetItem(conteudo);
     item->setFlags(Qt::ItemIsEnabled);
@@ -44,11 +38,16 @@ QTableWidgetItem* celula(const QString& conteudo, Qt::Alignment alinhamento) {
 QString motivos(const ResumoDoTipo& tipo) {
     QStringList linhas;
     for (const auto& [motivo, quantos] : tipo.deixadosPorMotivo)
-        linhas.push_back(texto(motivo) + QStringLiteral(": ") + numero(quantos));
+        linhas.push_back(texto(motivo) + QStringLiteral(": ") + textoDoNumero(quantos));
     return linhas.join(QLatin1Char('\n'));
 }
 
 }  // namespace
+
+QString textoDoNumero(std::size_t n) {
+    static const QLocale brasil(QLocale::Portuguese, QLocale::Brazil);
+    return brasil.toString(static_cast<qulonglong>(n));
+}
 
 QString textoDaDuracao(std::chrono::seconds duracao) {
     const long long total = duracao.count();
@@ -99,7 +98,7 @@ DialogoResumo::DialogoResumo(const ExecucaoConcluida& execucao, AbreLocal abreLo
         const ResumoDoTipo& tipo = resumo.tipos[i];
         const int linha = static_cast<int>(i);
         const auto poe = [&](Coluna coluna, std::size_t n) {
-            tabela->setItem(linha, coluna, celula(numero(n), Qt::AlignRight));
+            tabela->setItem(linha, coluna, celula(textoDoNumero(n), Qt::AlignRight));
         };
         tabela->setItem(linha, Ficha,
                         celula(texto(descricaoFicha(tipo.tipo).rotulo), Qt::AlignLeft));

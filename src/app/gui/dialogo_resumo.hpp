@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QUrl>
 #include <chrono>
+#include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -32,6 +33,9 @@ struct ExecucaoConcluida {
     // The closing notes: the error list and its place, the run's warnings (notasFinais).
     std::vector<std::string> notas;
 };
+
+// A count as the operator writes it: "1.234".
+QString textoDoNumero(std::size_t n);
 
 // "45 s", "2 min 05 s", "1 h 02 min".
 QString textoDaDuracao(std::chrono::seconds duracao);

@@ -341,7 +341,6 @@ void JanelaPrincipal::criaControles() {
     rotuloStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     barraProgresso = nomeia(new QProgressBar, "barraProgresso");
-    barraProgresso->setFormat(QStringLiteral("%v de %m"));
     barraProgresso->setAlignment(Qt::AlignCenter);
     barraProgresso->reset();
     rotuloLayout = nomeia(new QLabel(QString::fromUtf8("Compatível com layout e-SUS AB v.2.2")),
@@ -688,8 +687,14 @@ void JanelaPrincipal::mostraProgresso(std::size_t feitos, std::size_t total) {
     const auto limite = [](std::size_t n) {
         return static_cast<int>(std::min<std::size_t>(n, INT_MAX));
     };
-    barraProgresso->setRange(0, limite(std::max(total, feitos)));
+    const std::size_t todos = std::max(total, feitos);
+    barraProgresso->setRange(0, limite(todos));
     barraProgresso->setValue(limite(feitos));
+    // "1.366 de 20.016", as the operator writes numbers.
+    barraProgresso->setFormat(
+        QStringLiteral("%1 de %2").arg(textoDoNumero(feitos), textoDoNumero(todos)));
+    // A step's end painted now: the next step's status, right behind it, empties the bar.
+    if (feitos >= todos) barraProgresso->repaint();
 }
 
 bool JanelaPrincipal::confirmaPastaDeSaida(const std::string& Caminho) {
