@@ -35,7 +35,7 @@ SET TERM ^;
 EXECUTE BLOCK AS
 DECLARE n INTEGER = 0;
 BEGIN
-  WHILE (n < 20000) DO BEGIN
+  WHILE (n < 60000) DO BEGIN
     INSERT INTO FAA (CODUNIDADE, NUMFAA, DATA, HORA, CODPESSOA, SEXO, CODPROFISSIONAL,
                      ESPECIEATEND, CARATER, CODCONDUTA)
       SELECT CODUNIDADE, 500000 + :n, '$dia', HORA, CODPESSOA, SEXO, CODPROFISSIONAL,
@@ -80,7 +80,7 @@ foto janela.png
 
 xdotool windowfocus --sync "$janela"
 xdotool key --clearmodifiers alt+a
-sleep 2
+sleep 1.5
 foto janela-execucao.png
 tamanho $minimo
 foto janela-minima-execucao.png

@@ -172,11 +172,11 @@ class FichaAtendimentoIndividual : public FichaDeAtendimentos {
           cid(consultaDeEpisodios(ex, "FAACID.CODCID AS CODIGO", kCid, "FAACID.CODCID")),
           exames(consultaDeEpisodios(ex, kColunasExames, kExames, "fp.CODIGO")) {}
 
-    std::size_t abreRegistros() override {
+    void abreRegistros() override {
         ciaps.abre();
         cid.abre();
         exames.abre();
-        return FichaDeAtendimentos::abreRegistros();
+        FichaDeAtendimentos::abreRegistros();
     }
 
     bool corpo(const Linha& linha, const ValoresEnvelope&, RegistroBuffer& b) override {

@@ -153,16 +153,17 @@ class FichaAtendimentoOdontologico : public FichaDeEpisodios {
           procedimentos(
               consultaDeEpisodios(ex, kColunasProcedimentos, kProcedimentos, "FP.CODIGO")) {}
 
-    std::size_t abreRegistros() override {
+    std::size_t contaRegistros() override {
         const ParametrosExportacao& p = execucao.parametros;
-        const std::size_t registros =
-            contaRegistros(execucao.transacao, kChaveDoEpisodio, origemDosAtendimentos(p),
-                           [&p](Consulta& q) { vinculaEpisodios(q, p); });
+        return cds::contaRegistros(execucao.transacao, kChaveDoEpisodio, origemDosAtendimentos(p),
+                                   [&p](Consulta& q) { vinculaEpisodios(q, p); });
+    }
+
+    void abreRegistros() override {
         fornecimentos.abre();
         vigilancias.abre();
         procedimentos.abre();
         atendimentos.percorre();
-        return registros;
     }
 
     const Linha* proximoRegistro() override { return atendimentos.proxima(); }

@@ -80,21 +80,27 @@ FichaDeAtendimentos::FichaDeAtendimentos(Execucao& execucao, TipoFicha tipo)
 
 FichaDeAtendimentos::~FichaDeAtendimentos() = default;
 
-std::size_t FichaDeAtendimentos::abreRegistros() {
+std::size_t FichaDeAtendimentos::contaRegistros() {
+    // Read back from the care record's rows: its count, with no statement.
+    if (tipo == TipoFicha::Vacinacao && execucao.episodiosGuardados)
+        return execucao.registrosGuardados;
     const ParametrosExportacao& p = execucao.parametros;
-    const std::size_t registros =
-        contaRegistros(execucao.transacao, kChaveDoEpisodio, origemDosEpisodios(p),
-                       [&p](Consulta& q) { vinculaEpisodios(q, p); });
+    registros = cds::contaRegistros(execucao.transacao, kChaveDoEpisodio, origemDosEpisodios(p),
+                                    [&p](Consulta& q) { vinculaEpisodios(q, p); });
+    return registros;
+}
+
+void FichaDeAtendimentos::abreRegistros() {
     if (tipo == TipoFicha::Vacinacao && execucao.episodiosGuardados) {
         guardados = std::move(execucao.episodiosGuardados);
         guardados->voltaAoInicio();
         lidosDosGuardados = true;
-        return registros;
+        return;
     }
     episodios.percorre();
-    if (tipo == TipoFicha::AtendimentoIndividual && p.escolhida(TipoFicha::Vacinacao))
+    if (tipo == TipoFicha::AtendimentoIndividual &&
+        execucao.parametros.escolhida(TipoFicha::Vacinacao))
         guardados = LinhasGuardadas::cria();
-    return registros;
 }
 
 const Linha* FichaDeAtendimentos::proximoRegistro() {
@@ -114,7 +120,9 @@ std::span<const CondicaoDeSelecao> FichaDeAtendimentos::condicoes() const {
 }
 
 void FichaDeAtendimentos::termina() {
-    if (!lidosDosGuardados) execucao.episodiosGuardados = std::move(guardados);
+    if (lidosDosGuardados) return;
+    execucao.episodiosGuardados = std::move(guardados);
+    execucao.registrosGuardados = registros;
 }
 
 ConsultaPorRegistro consultaPorEpisodio(Execucao& ex, std::string_view colunas,

@@ -153,7 +153,8 @@ class FichaDeAtendimentos : public FichaDeEpisodios {
     explicit FichaDeAtendimentos(Execucao& execucao, TipoFicha tipo);
     ~FichaDeAtendimentos() override;
 
-    std::size_t abreRegistros() override;
+    std::size_t contaRegistros() override;
+    void abreRegistros() override;
     const Linha* proximoRegistro() override;
     std::span<const CondicaoDeSelecao> condicoes() const override;
     void preparaRegistro(const Linha& registro) override;
@@ -168,6 +169,8 @@ class FichaDeAtendimentos : public FichaDeEpisodios {
     Consulta episodios;
     // The rows put aside while walking the query, or read back instead of it.
     std::unique_ptr<LinhasGuardadas> guardados;
+    // The count of the main query's records, left with its rows for the vaccination record.
+    std::size_t registros = 0;
     bool lidosDosGuardados = false;
 };
 

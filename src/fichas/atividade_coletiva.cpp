@@ -230,15 +230,16 @@ class FichaAtivColetiva : public Ficha {
           temasSaude(consultaPorEncontro(ex, kTemasSaude)),
           praticas(consultaPorEncontro(ex, kPraticas)) {}
 
-    std::size_t abreRegistros() override {
-        const std::size_t registros =
-            contaRegistros(execucao.transacao, kChave, kOrigem,
-                           [this](Consulta& q) { vinculaPeriodo(q, execucao.parametros); });
+    std::size_t contaRegistros() override {
+        return cds::contaRegistros(execucao.transacao, kChave, kOrigem,
+                                   [this](Consulta& q) { vinculaPeriodo(q, execucao.parametros); });
+    }
+
+    void abreRegistros() override {
         for (ConsultaPorRegistro* q : {&profissionais, &temas, &publico, &participantes, &triagens,
                                        &tema30, &procedimentos, &temasSaude, &praticas})
             q->abre();
         encontros.percorre();
-        return registros;
     }
 
     const Linha* proximoRegistro() override { return encontros.proxima(); }

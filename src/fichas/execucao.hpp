@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -39,6 +40,8 @@ struct Execucao {
     // that same query: so the query runs once. Left by the care record at the end of its
     // walk when vaccination is chosen too; taken by the vaccination record.
     std::unique_ptr<LinhasGuardadas> episodiosGuardados;
+    // How many records those rows hold, as the care record counted them.
+    std::size_t registrosGuardados = 0;
     std::vector<std::string> LogExecucao;
     // The run's one error list, every kind's lines in the order they came; the run saves it
     // once it has ended well.

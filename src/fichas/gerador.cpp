@@ -193,8 +193,9 @@ void vinculaPeriodo(Consulta& q, const ParametrosExportacao& p) {
 void geraRegistros(Execucao& ex, const DescricaoFicha& descricao, Ficha& ficha) {
     const TipoFicha tipo = descricao.tipo;
     ficha.inicia();
-    const std::size_t total = lendo(tipo, ficha, [&] { return ficha.abreRegistros(); });
+    const std::size_t total = lendo(tipo, ficha, [&] { return ficha.contaRegistros(); });
     ex.operador.progresso(0, total);
+    lendo(tipo, ficha, [&] { ficha.abreRegistros(); });
     RegistroBuffer buffer;
     ArquivosDoTipo arquivos;
     std::size_t feitos = 0;

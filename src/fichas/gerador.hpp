@@ -45,9 +45,12 @@ class Ficha {
 
     // Before the main query (a registration looks its generic professional up).
     virtual void inicia() {}
-    // Runs the kind's main query and its look-ups, and gives how many records the query holds
-    // (a record given on several rows counts once), for the operator's progress.
-    virtual std::size_t abreRegistros() = 0;
+    // How many records the main query holds (a record given on several rows counts once), for
+    // the operator's progress; asked before the query and its look-ups are opened, which may
+    // take a while. A kind that reads its rows whole reads them here.
+    virtual std::size_t contaRegistros() = 0;
+    // Runs the kind's main query and its look-ups.
+    virtual void abreRegistros() = 0;
     // The next row of the main query; none after the last. It stays as it is until the next
     // call.
     virtual const Linha* proximoRegistro() = 0;

@@ -164,14 +164,15 @@ class FichaProcedimento : public FichaDeEpisodios {
           atendimentos(consultaAtendimentos(ex)),
           procedimentos(consultaProcedimentos(ex)) {}
 
-    std::size_t abreRegistros() override {
+    std::size_t contaRegistros() override {
         const ParametrosExportacao& p = execucao.parametros;
-        const std::size_t registros =
-            contaRegistros(execucao.transacao, kChaveDoEpisodio, origemDosAtendimentos(p),
-                           [&p](Consulta& q) { vinculaEpisodios(q, p); });
+        return cds::contaRegistros(execucao.transacao, kChaveDoEpisodio, origemDosAtendimentos(p),
+                                   [&p](Consulta& q) { vinculaEpisodios(q, p); });
+    }
+
+    void abreRegistros() override {
         procedimentos.abre();
         atendimentos.percorre();
-        return registros;
     }
 
     const Linha* proximoRegistro() override { return atendimentos.proxima(); }

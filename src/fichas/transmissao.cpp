@@ -171,7 +171,7 @@ void FichaDeCadastro::inicia() {
     generico = leProfissionalGenerico();
 }
 
-std::size_t FichaDeCadastro::abreRegistros() {
+std::size_t FichaDeCadastro::contaRegistros() {
     guardadas = LinhasGuardadas::cria();
     selecao.percorre();
     // A registration given on several rows gets them one after another.

@@ -135,14 +135,15 @@ class FichaVisitaDomiciliar : public Ficha {
     explicit FichaVisitaDomiciliar(Execucao& ex)
         : Ficha(ex), visitas(consultaVisitas(ex)), motivos(consultaMotivos(ex)) {}
 
-    std::size_t abreRegistros() override {
+    std::size_t contaRegistros() override {
         const ParametrosExportacao& p = execucao.parametros;
-        const std::size_t registros =
-            contaRegistros(execucao.transacao, kChaveDoEpisodio, origemDasVisitas(p),
-                           [&p](Consulta& q) { vinculaVisitas(q, p); });
+        return cds::contaRegistros(execucao.transacao, kChaveDoEpisodio, origemDasVisitas(p),
+                                   [&p](Consulta& q) { vinculaVisitas(q, p); });
+    }
+
+    void abreRegistros() override {
         motivos.abre();
         visitas.percorre();
-        return registros;
     }
 
     const Linha* proximoRegistro() override { return visitas.proxima(); }

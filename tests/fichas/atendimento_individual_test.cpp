@@ -223,9 +223,11 @@ TEST_F(AtendimentoIndividualTest, ProfissionalSemIneAvisaEGravaAssimMesmo) {
     const std::vector<std::string> aviso(2, "Dr. José & Filhos - INE não cadastrado!");
     EXPECT_EQ(ex.ErrosCadastro, aviso);
     EXPECT_EQ(ex.LogExecucao, aviso);
-    // Each episode reports to the hidden list first, then to the log.
-    EXPECT_EQ(c.operador.chamadas[1], ChamadaOperador::erroCadastro(aviso[0]));
-    EXPECT_EQ(c.operador.chamadas[2], ChamadaOperador::log(aviso[0]));
+    // After the status and the count of the kind's records, each episode reports to the hidden
+    // list first, then to the log.
+    EXPECT_EQ(c.operador.chamadas[1], ChamadaOperador::progresso(0, 2));
+    EXPECT_EQ(c.operador.chamadas[2], ChamadaOperador::erroCadastro(aviso[0]));
+    EXPECT_EQ(c.operador.chamadas[3], ChamadaOperador::log(aviso[0]));
     EXPECT_EQ(ex.ListaArquivos.size(), 2u);
     EXPECT_EQ(teste::errosDeLeiaute(ex.ListaArquivos[0].caminho), "");
     // The warning is each record's own in the report.
@@ -484,7 +486,8 @@ TEST(VacinacaoComAtendimento, LeOsEpisodiosDoAtendimentoUmaVezSo) {
     so.parametros.Fichas = {TipoFicha::Vacinacao};
     const std::uint64_t antesSo = comandosExecutados();
     so.gera(TipoFicha::Vacinacao);
-    EXPECT_EQ(comandosExecutados() - antesSo, 1u);
+    // The count of its records, then its main query.
+    EXPECT_EQ(comandosExecutados() - antesSo, 2u);
 
     CenarioFichas juntas;
     prepara(juntas);

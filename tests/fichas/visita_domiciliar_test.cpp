@@ -267,8 +267,10 @@ TEST_F(VisitaDomiciliarTest, ProfissionalSemIneAvisaEGravaAssimMesmo) {
     const std::vector<std::string> aviso = {"Ana Agente - INE não cadastrado!"};
     EXPECT_EQ(ex.ErrosCadastro, aviso);
     EXPECT_EQ(ex.LogExecucao, aviso);
-    EXPECT_EQ(c.operador.chamadas[1], ChamadaOperador::erroCadastro(aviso[0]));
-    EXPECT_EQ(c.operador.chamadas[2], ChamadaOperador::log(aviso[0]));
+    // After the status and the count of the kind's records.
+    EXPECT_EQ(c.operador.chamadas[1], ChamadaOperador::progresso(0, 1));
+    EXPECT_EQ(c.operador.chamadas[2], ChamadaOperador::erroCadastro(aviso[0]));
+    EXPECT_EQ(c.operador.chamadas[3], ChamadaOperador::log(aviso[0]));
     // The message is the visit's warning in the report.
     EXPECT_EQ(c.ocorrencias.de(SituacaoRegistro::GravadoComAviso),
               std::vector<std::string>{"70|" + aviso[0]});

@@ -644,13 +644,19 @@ void JanelaPrincipal::aoTerminarExecucao(Desfecho desfecho, const std::string& f
 void JanelaPrincipal::mostraDesfecho(Desfecho desfecho, const std::string& falha) {
     QString linha;
     switch (desfecho) {
-        case Desfecho::Concluida:
-            // A run of the window's own: the archive and the time; another keeps its last status.
+        case Desfecho::Concluida: {
+            // A run of the window's own: how many files and the time, the archive in the tip
+            // (its name is longer than the form is wide); another keeps its last status.
             if (!concluida) return;
-            linha = QString::fromUtf8("Arquivo gerado em %1: %2")
-                        .arg(textoDaDuracao(concluida->duracao),
-                             textoDoCaminho(concluida->arquivoZip.filename()));
-            break;
+            std::size_t arquivos = 0;
+            for (const ResumoDoTipo& tipo : concluida->relatorio.tipos) arquivos += tipo.gravados;
+            rotuloStatus->setText(
+                QString::fromUtf8("Concluído em %1: %2 %3 no arquivo compactado.")
+                    .arg(textoDaDuracao(concluida->duracao), textoDoNumero(arquivos),
+                         arquivos == 1 ? QStringLiteral("ficha") : QStringLiteral("fichas")));
+            rotuloStatus->setToolTip(textoDoCaminho(concluida->arquivoZip));
+            return;
+        }
         case Desfecho::Cancelada:
             linha = QString::fromUtf8(
                 "Exportação cancelada: nada foi marcado como enviado e nenhum arquivo compactado "

@@ -1074,7 +1074,7 @@ TEST_F(JanelaComBancoTest, GerarArquivosGravaAsFichasEMostraOLog) {
     ASSERT_NE(concluido + 1, vistos.end());
     EXPECT_EQ(*(concluido + 1), QString());
     std::erase_if(vistos, [](const QString& t) {
-        return t.isEmpty() || t.startsWith(QStringLiteral("Arquivo gerado em "));
+        return t.isEmpty() || t.startsWith(QString::fromUtf8("Concluído em "));
     });
     // Every kind that "Todas" ticks, in the run's order, then the packaging.
     std::vector<QString> esperado{QString::fromUtf8(kStatusLimpeza)};
@@ -1091,11 +1091,12 @@ TEST_F(JanelaComBancoTest, GerarArquivosGravaAsFichasEMostraOLog) {
     // After the run: the status tells the archive and the time, the bar is empty, the window
     // takes input again, the boxes keep their values and the two settings were saved from the
     // window.
-    EXPECT_TRUE(j.rotuloStatus->text().startsWith(QStringLiteral("Arquivo gerado em ")))
+    EXPECT_TRUE(j.rotuloStatus->text().startsWith(QString::fromUtf8("Concluído em ")))
         << j.rotuloStatus->text().toStdString();
-    EXPECT_TRUE(j.rotuloStatus->text().endsWith(
-        QStringLiteral(": FichasValmo_03112019_1405_01102019_31102019.zip")))
+    EXPECT_TRUE(
+        j.rotuloStatus->text().endsWith(QString::fromUtf8(": 2 fichas no arquivo compactado.")))
         << j.rotuloStatus->text().toStdString();
+    EXPECT_EQ(j.rotuloStatus->toolTip(), QString::fromStdString(zipDoMes().string()));
     EXPECT_EQ(j.barraProgresso->text(), QString());
     EXPECT_TRUE(j.botaoGerar->isEnabled());
     EXPECT_TRUE(j.caminho->isEnabled());
