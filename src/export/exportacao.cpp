@@ -11,6 +11,7 @@
 #include "comum/plataforma_arquivos.hpp"
 #include "comum/plataforma_pastas.hpp"
 #include "comum/texto.hpp"
+#include "export/abertura.hpp"
 #include "export/arquivos.hpp"
 #include "export/pasta_saida.hpp"
 #include "export/trava_pasta.hpp"
@@ -325,7 +326,10 @@ ResultadoExportacao exportaArquivos(const ParametrosExportacao& entrada, Arquivo
     parametros.Caminho = caminhoAbsoluto(entrada.Caminho);
     const std::string pastaDeSaida = parametros.Caminho;
     const fs::path pastaDaVerificacao = modo.verificacao ? criaPastaDaVerificacao() : fs::path();
-    if (modo.verificacao) parametros.Caminho = pastaDaVerificacao.string();
+    if (modo.verificacao) {
+        parametros.Caminho = pastaDaVerificacao.string();
+        criaPastaXml(parametros.Caminho);
+    }
     // Held to the end of the run: another run on this folder would empty arquivosXML under
     // this one's packing.
     const TravaPasta trava(parametros.Caminho);
@@ -346,7 +350,12 @@ ResultadoExportacao exportaArquivos(const ParametrosExportacao& entrada, Arquivo
             ResultadoExportacao resultado =
                 geraEEmpacota(parametros, ini, operador, relogio, conexao, cancelamento,
                               modo.verificacao, relatorio);
-            resultado.pastaDaVerificacao = pastaDaVerificacao;
+            if (modo.mantemPastaDaVerificacao) {
+                resultado.pastaDaVerificacao = pastaDaVerificacao;
+            } else if (modo.verificacao) {
+                std::error_code ec;
+                fs::remove_all(pastaDaVerificacao, ec);
+            }
             return resultado;
         } catch (const ErroSemResposta& e) {
             if (cancelamento) cancelamento->verifica();
@@ -370,10 +379,12 @@ ResultadoExportacao exportaArquivos(const ParametrosExportacao& entrada, Arquivo
         }
         throw;
     } catch (Erro& e) {
-        if (relatorio) {
+        const bool mantida = !modo.verificacao || modo.mantemPastaDaVerificacao;
+        if (relatorio && mantida) {
             relataFalha(*relatorio, parametros, relogio, e);
         } else if (modo.verificacao) {
-            // Nothing of the check run was begun there: its folder would only be litter.
+            // Nothing of the check run was begun there, or nothing of it is wanted: its folder
+            // would only be litter.
             std::error_code ec;
             fs::remove_all(pastaDaVerificacao, ec);
         }

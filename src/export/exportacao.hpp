@@ -30,7 +30,8 @@ struct ResultadoExportacao {
     std::vector<std::string> avisos;
     // The run's report: its summary and its files beside the archive.
     ResumoDoRelatorio relatorio;
-    // A check run's folder, where its record files and its report stay; empty otherwise.
+    // A check run's folder, where its record files and its report stay; empty otherwise, and
+    // when the folder was not to be kept.
     std::filesystem::path pastaDaVerificacao;
 };
 
@@ -44,6 +45,9 @@ struct ModoExportacao {
     // folder, which is left as it was; the archive is made and removed, the error list saved
     // nowhere, and the database work rolled back, so that no registration is marked sent.
     bool verificacao = false;
+    // Whether a check run's folder stays, with its records and its report (a failed run's too);
+    // without it the folder goes however the run ends, and a failure names no report.
+    bool mantemPastaDaVerificacao = true;
 };
 
 // The database could not be reached, or it refused the login: the run read and wrote nothing

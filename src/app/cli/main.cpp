@@ -192,11 +192,10 @@ int testeDeConexao(const ParametrosExportacao& parametros, ArquivoIni& ini,
     ModoExportacao modo;
     modo.gravaConfig = false;
     modo.verificacao = true;
+    modo.mantemPastaDaVerificacao = false;
     try {
         const ResultadoExportacao r =
             exportaArquivos(parametros, ini, calado, relogio, &cancelamento, modo);
-        std::error_code ec;
-        fs::remove_all(r.pastaDaVerificacao, ec);
         std::vector<std::string> linhas = {
             "Conexão com o banco de dados " + ini.le(kSecaoGeral, kChaveDatabase, "") + ": ok.",
             "Todas as tabelas e colunas que a exportação lê existem.",
