@@ -8,6 +8,7 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <regex>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -181,6 +182,18 @@ int exportacao(const Opcoes& opcoes, const ParametrosExportacao& parametros, Arq
     }
 }
 
+// What the engine said is missing, in its own names ("coluna PROFISSIONAIS.CBO"), from its
+// refusal to prepare a statement; empty when it said something else. The first one only: the
+// engine stops at it.
+std::string oQueFalta(const std::string& mensagem) {
+    static const std::regex coluna(R"(Column unknown -(\S+))");
+    static const std::regex tabela(R"(Table unknown -(\S+))");
+    std::smatch m;
+    if (std::regex_search(mensagem, m, coluna)) return "coluna " + m[1].str();
+    if (std::regex_search(mensagem, m, tabela)) return "tabela " + m[1].str();
+    return {};
+}
+
 // The connection check: a check run whose every output but its errors is left out, so that the
 // tables and columns checked are those the kinds' own statements read, however they change;
 // then how many records of the period each kind has. Any failure to read the database ends it
@@ -216,7 +229,12 @@ int testeDeConexao(const ParametrosExportacao& parametros, ArquivoIni& ini,
         operador.erro(e.what());
         return kSaidaSemConexao;
     } catch (const ErroBanco& e) {
-        operador.erro(std::string("O banco de dados não tem o que a exportação lê: ") + e.what());
+        const std::string falta = oQueFalta(e.what());
+        operador.erro((falta.empty() ? std::string("O banco de dados não pôde ser lido como a "
+                                                   "exportação o lê: ")
+                                     : "O banco de dados não tem o que a exportação lê: falta a " +
+                                           falta + ". ") +
+                      e.what());
         return kSaidaSemConexao;
     } catch (const Erro& e) {
         operador.erro(e.what());
