@@ -149,6 +149,45 @@ TEST_F(ExecucaoAgendadaTest, CodigoDeSaidaPorClasseDeFalha) {
     }
 }
 
+// --help, --version and a command line refused touch nothing: the process is prepared (the
+// embedded engine's folder made in the user's cache) only for a run.
+TEST_F(ExecucaoAgendadaTest, AjudaVersaoEUsoIncorretoNaoMexemEmNada) {
+    const fs::path cache = pasta.caminho() / "cache";
+    fs::create_directories(cache);
+    const std::string ambiente = "env -u FIREBIRD XDG_CACHE_HOME='" + cache.string() + "'";
+    struct Caso {
+        std::string argumentos;
+        int codigo;
+        // On standard output, or standard error.
+        std::string texto;
+    };
+    const Caso casos[] = {
+        {"--help", 0, "Códigos de saída:"},
+        {"-h", 0, "ISC_PASSWORD"},
+        {"--version", 0, std::string("exportador-cds ") + kVersao + "\n"},
+        {"-V", 0, std::string("exportador-cds ") + kVersao + "\n"},
+        {comConfig("-x"), 2, "exportador-cds: opção desconhecida '-x'"},
+        // After "--" nothing is an option, and the program takes no argument.
+        {comConfig("-- --help"), 2, "exportador-cds: argumento não esperado '--help'"},
+        {comConfig("--verifica --testa-conexao"), 2,
+         "exportador-cds: --verifica e --testa-conexao não podem ser usadas juntas"},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.argumentos);
+        const Saida r = executa(c.argumentos, ambiente);
+        EXPECT_EQ(r.status, c.codigo) << r.erros;
+        EXPECT_NE((c.codigo == 0 ? r.saida : r.erros).find(c.texto), std::string::npos)
+            << r.saida << r.erros;
+        EXPECT_TRUE(fs::is_empty(cache));
+    }
+    // A run does prepare it, once its options are read.
+    const Saida r = executa("--testa-conexao " + comConfig(""), ambiente);
+    EXPECT_EQ(r.status, 0) << r.erros;
+#ifdef RAIZ_FIREBIRD_INSTALADA
+    EXPECT_FALSE(fs::is_empty(cache));
+#endif
+}
+
 // The command line's options are for one run: config.ini keeps its bytes, even when the run
 // fails after connecting, unless --grava-config asks for the folder and the generic
 // professional to be kept, as the window keeps them.
