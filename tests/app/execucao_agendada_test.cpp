@@ -188,6 +188,58 @@ TEST_F(ExecucaoAgendadaTest, AjudaVersaoEUsoIncorretoNaoMexemEmNada) {
 #endif
 }
 
+// --senha-arquivo takes the password from a file of its owner's alone, over ISC_PASSWORD, and
+// refuses one that others may read before anything runs; the password is never written out.
+TEST_F(ExecucaoAgendadaTest, SenhaDeUmArquivoSoDoDono) {
+    banco.desconecta();
+    const std::optional<std::string> servidor = servidorDoBanco(banco);
+    if (!servidor)
+        GTEST_SKIP() << "o servidor de teste não responde em " << SERVIDOR_PRIVADO_DE_TESTE;
+    ArquivoIni(config()).grava(kSecaoGeral, kChaveDatabase, *servidor);
+    const fs::path arquivo = pasta.caminho() / "senha";
+    const fs::path log = pasta.caminho() / "exportador.log";
+    struct Caso {
+        const char* descricao;
+        std::string conteudo;
+        fs::perms permissoes;
+        int codigo;
+        std::string mensagem;
+    };
+    const fs::perms soDoDono = fs::perms::owner_read | fs::perms::owner_write;
+    const Caso casos[] = {
+        {"a senha do servidor, sem a quebra de linha", "masterkey\n", soDoDono, 0, ""},
+        {"a senha numa linha do Windows", "masterkey\r\n", soDoDono, 0, ""},
+        {"uma senha errada", "senha-errada-no-arquivo\n", soDoDono, 3,
+         "exportador-cds: Não foi possível conectar"},
+        {"legível pelo grupo", "masterkey\n", soDoDono | fs::perms::group_read, 2,
+         "pode ser lido ou alterado por outros usuários"},
+        {"alterável por todos", "masterkey\n", fs::perms::owner_read | fs::perms::others_write, 2,
+         "pode ser lido ou alterado por outros usuários"},
+        {"vazio", "\n", soDoDono, 2, "está vazia"},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.descricao);
+        fs::remove(arquivo);
+        fs::remove_all(saida());
+        teste::escreveArquivo(arquivo, c.conteudo);
+        fs::permissions(arquivo, c.permissoes);
+
+        const Saida r = executa(comConfig("--fichas atendimento-individual -q --senha-arquivo '" +
+                                          arquivo.string() + "' --log '" + log.string() + "'"),
+                                "ISC_USER=SYSDBA ISC_PASSWORD=nao-e-esta");
+
+        EXPECT_EQ(r.status, c.codigo) << r.erros;
+        EXPECT_NE(r.erros.find(c.mensagem), std::string::npos) << r.erros;
+        if (c.codigo == 2) {
+            EXPECT_FALSE(fs::exists(saida()));
+        }
+    }
+    for (const std::string& lido : {teste::leArquivo(log), teste::leArquivo(config())}) {
+        EXPECT_EQ(lido.find("masterkey"), std::string::npos) << lido;
+        EXPECT_EQ(lido.find("senha-errada-no-arquivo"), std::string::npos) << lido;
+    }
+}
+
 // The command line's options are for one run: config.ini keeps its bytes, even when the run
 // fails after connecting, unless --grava-config asks for the folder and the generic
 // professional to be kept, as the window keeps them.

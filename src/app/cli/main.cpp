@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -242,12 +243,40 @@ int testeDeConexao(const ParametrosExportacao& parametros, ArquivoIni& ini,
     }
 }
 
+// The password of --senha-arquivo, put where the connection reads it (ISC_PASSWORD). Refused
+// when others than the file's owner may read or change it: a secret left open to them is no
+// longer one. Windows keeps a file's access in rules these bits do not show, and is not checked.
+void usaSenhaDoArquivo(const std::string& arquivo) {
+    const std::string opcao = "--senha-arquivo: ";
+    std::error_code ec;
+    const fs::file_status estado = fs::status(arquivo, ec);
+    if (ec) throw ErroUso(opcao + mensagemComMotivo("não foi possível ler '" + arquivo + "'", ec));
+    if (!fs::is_regular_file(estado)) throw ErroUso(opcao + "'" + arquivo + "' não é um arquivo");
+#ifndef _WIN32
+    if ((estado.permissions() & (fs::perms::group_all | fs::perms::others_all)) != fs::perms::none)
+        throw ErroUso(opcao + "'" + arquivo +
+                      "' pode ser lido ou alterado por outros usuários além do dono; deixe-o só "
+                      "para o dono (chmod 600 '" +
+                      arquivo + "')");
+#endif
+    std::ifstream entrada(arquivo, std::ios::binary);
+    std::string senha;
+    if (!entrada || !std::getline(entrada, senha))
+        throw ErroUso(opcao + "'" + arquivo + "' está vazio ou não pôde ser lido");
+    if (senha.ends_with('\r')) senha.pop_back();
+    if (senha.empty()) throw ErroUso(opcao + "a primeira linha de '" + arquivo + "' está vazia");
+    if (!defineVariavelDoAmbiente("ISC_PASSWORD", senha))
+        throw ErroUso(opcao + "o sistema recusou a senha como variável do ambiente");
+}
+
 // The program once its options are read: the process prepared, its signals taken care of, the
 // settings read and checked, then the run.
 int executa(const Opcoes& opcoes) {
     // Opened first: a log that cannot be written is said before anything runs.
     std::unique_ptr<RegistroEmArquivo> registro;
     if (opcoes.log) registro = std::make_unique<RegistroEmArquivo>(*opcoes.log);
+    // Before any thread starts: the environment must not change while another may read it.
+    if (opcoes.senhaArquivo) usaSenhaDoArquivo(*opcoes.senhaArquivo);
     preparaProcesso();
     instalaTratamentoDeSinais(aoSinal);
 

@@ -61,8 +61,9 @@ assim como o de uma execução que morreu (kill -9, falta de energia).
 constexpr char kTextoAmbiente[] = R"(
 Variáveis de ambiente lidas:
   ISC_USER, ISC_PASSWORD   usuário e senha do banco de dados, as variáveis do próprio
-                           Firebird (sem elas: SYSDBA e a senha padrão do Firebird); a senha
-                           nunca vai para o config.ini, o log ou uma mensagem
+                           Firebird (sem elas: SYSDBA e a senha padrão do Firebird); para o
+                           cron, --senha-arquivo lê a senha de um arquivo. A senha nunca vai
+                           para o config.ini, o log ou uma mensagem
   TMPDIR                   onde --verifica trabalha (sem ela: /tmp)
 )";
 
@@ -169,6 +170,12 @@ LinhaDeComando leOpcoes(int argc, char** argv) {
     app.add_flag("--grava-config", o.gravaConfig,
                  "guarda no config.ini a pasta de saída e o\nprofissional genérico desta execução")
         ->group(conexao);
+    app.add_option_function<std::string>(
+           "--senha-arquivo", [&o](const std::string& v) { o.senhaArquivo = v; },
+           "lê a senha do banco de dados da primeira linha\nde ARQ, que só o dono pode ler (no "
+           "lugar de\nISC_PASSWORD)")
+        ->type_name("ARQ")
+        ->group(conexao);
     app.add_flag("--testa-conexao", o.testaConexao,
                  "só confere a conexão, as tabelas e colunas\nlidas e quantos registros o período "
                  "tem de cada\ntipo de ficha (código 0 ou 3)")
@@ -218,6 +225,7 @@ LinhaDeComando leOpcoes(int argc, char** argv) {
     for (const auto& [opcao, valor] : o.valores) validaTextoDaOpcao(opcao, valor);
     if (o.config) validaTextoDaOpcao("--config", *o.config);
     if (o.log) validaTextoDaOpcao("--log", *o.log);
+    if (o.senhaArquivo) validaTextoDaOpcao("--senha-arquivo", *o.senhaArquivo);
     return linha;
 }
 

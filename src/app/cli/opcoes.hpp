@@ -22,6 +22,7 @@ struct Opcoes {
     bool testaConexao = false;
     bool silencioso = false;
     std::optional<std::string> log;
+    std::optional<std::string> senhaArquivo;
 };
 
 // The options, or the exit code when they asked only for the help or the version (printed on
