@@ -72,7 +72,9 @@ bool ehArquivoDaExportacao(std::string_view nome) {
     return ehNomeDeFicha(nome.substr(1, final - 2)) && finalAoLado(nome.substr(final));
 }
 
-LimpezaPastaXml DeletaArquivosDir(const std::string& RootDir) {
+LimpezaPastaXml DeletaArquivosDir(
+    const std::string& RootDir,
+    const std::function<void(std::size_t feitos, std::size_t total)>& progresso) {
     // The folder itself, not what a trailing separator would resolve it to.
     std::string pasta = RootDir;
     while (pasta.size() > 1 && pasta.back() == fs::path::preferred_separator) pasta.pop_back();
@@ -90,11 +92,27 @@ LimpezaPastaXml DeletaArquivosDir(const std::string& RootDir) {
             limpeza.erroDaListagem = ec;
         return limpeza;
     }
+    // The total for the progress: one listing more, of names only, a small part of deleting
+    // them (each deletion writes the folder and the file's inode).
+    std::size_t total = 0;
+    if (progresso) {
+        std::error_code ecConta;
+        for (fs::directory_iterator conta(pasta, ecConta), fim; !ecConta && conta != fim;
+             conta.increment(ecConta))
+            ++total;
+    }
+    std::size_t feitos = 0;
     // Each file goes as the listing reaches it: a month leaves some 355,000, whose paths are
     // never held all at once. A name the listing might skip while the folder changes under it
     // stays, as a file that cannot be deleted does; neither reaches the archive, which packs
     // only the files this run lists as it writes them, so a warning in the log is enough.
     for (const fs::directory_iterator fim; !ec && it != fim; it.increment(ec)) {
+        if (progresso) {
+            // Entries made since the count raise the total rather than pass it.
+            total = std::max(total, feitos + 1);
+            progresso(feitos, total);
+        }
+        ++feitos;
         const fs::directory_entry& entrada = *it;
         std::string nome = entrada.path().filename().string();
         // The type the listing gave, without a call to the system for each file. A link or a
@@ -114,6 +132,7 @@ LimpezaPastaXml DeletaArquivosDir(const std::string& RootDir) {
             limpeza.primeirosNaoApagados.push_back(std::move(nome));
     }
     if (ec) limpeza.erroDaListagem = ec;
+    if (progresso) progresso(feitos, std::max(total, feitos));
     return limpeza;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -41,7 +42,13 @@ struct LimpezaPastaXml {
 // are told in the result. Subfolders are not entered; a missing folder is no error; the folder
 // itself stays. A RootDir that is a symbolic link is not followed: it raises ErroArquivo and
 // nothing is deleted, since the folder it leads to is someone else's.
-LimpezaPastaXml DeletaArquivosDir(const std::string& RootDir);
+//
+// `progresso`, when given, is told how many of the folder's entries were looked at, of how many
+// it had when the clean-up began (first 0, then every entry); an exception it raises stops the
+// clean-up there, the rest of the folder as it was.
+LimpezaPastaXml DeletaArquivosDir(
+    const std::string& RootDir,
+    const std::function<void(std::size_t feitos, std::size_t total)>& progresso = {});
 
 // The log's lines about a clean-up: one for what was kept, one for what could not be deleted,
 // one for a listing cut short; each names a few files and counts the rest. None when the

@@ -214,8 +214,15 @@ ResultadoExportacao geraEEmpacota(const ParametrosExportacao& parametros, Arquiv
     const bool semIbge = ex.ibge().empty();
     if (semIbge) ex.log(kAvisoSemIbge);
     if (cancelamento) cancelamento->verifica();
-    for (const std::string& aviso : avisosDaLimpeza(DeletaArquivosDir(ex.pastaXml())))
-        ex.log(aviso);
+    // Last month's files may be hundreds of thousands: the clean-up has its own status and
+    // count, and the operator may stop the run there (what is gone was an earlier run's).
+    operador.status(kStatusLimpeza);
+    const LimpezaPastaXml limpeza = DeletaArquivosDir(
+        ex.pastaXml(), [&operador, cancelamento](std::size_t feitos, std::size_t total) {
+            if (cancelamento) cancelamento->verifica();
+            operador.progresso(feitos, total);
+        });
+    for (const std::string& aviso : avisosDaLimpeza(limpeza)) ex.log(aviso);
     ex.ListaArquivos.clear();
 
     // The folder is this run's (its lock is held): a hidden archive there is a dead run's.

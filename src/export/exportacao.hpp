@@ -15,6 +15,9 @@
 
 namespace cds {
 
+// The status while the earlier records are deleted from arquivosXML.
+inline constexpr char kStatusLimpeza[] = "Apagando os arquivos da exportação anterior...";
+
 // What a run leaves behind, for the front end's summary.
 struct ResultadoExportacao {
     // The archive's full path, under the name it took.

@@ -172,7 +172,7 @@ class FichaAtendimentoIndividual : public FichaDeAtendimentos {
           cid(consultaDeEpisodios(ex, "FAACID.CODCID AS CODIGO", kCid, "FAACID.CODCID")),
           exames(consultaDeEpisodios(ex, kColunasExames, kExames, "fp.CODIGO")) {}
 
-    std::optional<std::size_t> abreRegistros() override {
+    std::size_t abreRegistros() override {
         ciaps.abre();
         cid.abre();
         exames.abre();

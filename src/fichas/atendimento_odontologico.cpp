@@ -75,13 +75,16 @@ AND EXISTS (SELECT 1 FROM PROFISSIONAIS P INNER JOIN CBO ON P.CBO=CBO.CODIGO
   WHERE P.CODIGO=FAA.CODPROFISSIONAL AND UPPER(CBO.DESCRICAO) LIKE '%DENTISTA%')
 )";
 
+// The main query's origin, which the count of its records shares.
+std::string origemDosAtendimentos(const ParametrosExportacao& p) {
+    return std::string(kOrigem) + doProfissional(p);
+}
+
 Consulta consultaAtendimentos(Execucao& ex) {
     const ParametrosExportacao& p = ex.parametros;
     Consulta q(ex.transacao, std::string(kColunas) + colunaDaSelecao(kCondicoes) +
-                                 std::string(kOrigem) + doProfissional(p) +
-                                 kChaveDoEpisodio.ordem());
-    vinculaProfissional(q, p);
-    vinculaPeriodo(q, p);
+                                 origemDosAtendimentos(p) + kChaveDoEpisodio.ordem());
+    vinculaEpisodios(q, p);
     return q;
 }
 
@@ -150,12 +153,16 @@ class FichaAtendimentoOdontologico : public FichaDeEpisodios {
           procedimentos(
               consultaDeEpisodios(ex, kColunasProcedimentos, kProcedimentos, "FP.CODIGO")) {}
 
-    std::optional<std::size_t> abreRegistros() override {
+    std::size_t abreRegistros() override {
+        const ParametrosExportacao& p = execucao.parametros;
+        const std::size_t registros =
+            contaRegistros(execucao.transacao, kChaveDoEpisodio, origemDosAtendimentos(p),
+                           [&p](Consulta& q) { vinculaEpisodios(q, p); });
         fornecimentos.abre();
         vigilancias.abre();
         procedimentos.abre();
         atendimentos.percorre();
-        return std::nullopt;
+        return registros;
     }
 
     const Linha* proximoRegistro() override { return atendimentos.proxima(); }

@@ -60,13 +60,16 @@ AND (CBO.DESCRICAO IS NULL OR UPPER(CBO.DESCRICAO) NOT LIKE '%DENTISTA%')
 AND FAA.DATA >= :pdatainicial AND FAA.DATA < :pdiaposfinal
 )";
 
+// The main query's origin, which the count of its records shares.
+std::string origemDosEpisodios(const ParametrosExportacao& p) {
+    return std::string(kOrigem) + doProfissional(p);
+}
+
 Consulta consultaEpisodios(Execucao& ex) {
     const ParametrosExportacao& p = ex.parametros;
     Consulta q(ex.transacao, std::string(kColunas) + colunaDaSelecao(kCondicoes) +
-                                 std::string(kOrigem) + doProfissional(p) +
-                                 kChaveDoEpisodio.ordem());
-    vinculaProfissional(q, p);
-    vinculaPeriodo(q, p);
+                                 origemDosEpisodios(p) + kChaveDoEpisodio.ordem());
+    vinculaEpisodios(q, p);
     return q;
 }
 
@@ -77,18 +80,21 @@ FichaDeAtendimentos::FichaDeAtendimentos(Execucao& execucao, TipoFicha tipo)
 
 FichaDeAtendimentos::~FichaDeAtendimentos() = default;
 
-std::optional<std::size_t> FichaDeAtendimentos::abreRegistros() {
+std::size_t FichaDeAtendimentos::abreRegistros() {
+    const ParametrosExportacao& p = execucao.parametros;
+    const std::size_t registros =
+        contaRegistros(execucao.transacao, kChaveDoEpisodio, origemDosEpisodios(p),
+                       [&p](Consulta& q) { vinculaEpisodios(q, p); });
     if (tipo == TipoFicha::Vacinacao && execucao.episodiosGuardados) {
         guardados = std::move(execucao.episodiosGuardados);
         guardados->voltaAoInicio();
         lidosDosGuardados = true;
-        return guardados->quantas();
+        return registros;
     }
     episodios.percorre();
-    if (tipo == TipoFicha::AtendimentoIndividual &&
-        execucao.parametros.escolhida(TipoFicha::Vacinacao))
+    if (tipo == TipoFicha::AtendimentoIndividual && p.escolhida(TipoFicha::Vacinacao))
         guardados = LinhasGuardadas::cria();
-    return std::nullopt;
+    return registros;
 }
 
 const Linha* FichaDeAtendimentos::proximoRegistro() {
@@ -130,6 +136,11 @@ std::string doProfissional(const ParametrosExportacao& p, std::string_view colun
 
 void vinculaProfissional(Consulta& q, const ParametrosExportacao& p) {
     if (!p.CodProf.empty()) q.parametro("pcodprof", p.CodProf);
+}
+
+void vinculaEpisodios(Consulta& q, const ParametrosExportacao& p) {
+    vinculaProfissional(q, p);
+    vinculaPeriodo(q, p);
 }
 
 Episodio leEpisodio(const Linha& a) {

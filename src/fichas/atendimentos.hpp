@@ -58,6 +58,8 @@ inline constexpr ChaveSql kChaveDoEpisodio{"FAA.DATA", "FAA.NUMFAA", "FAA.CODUNI
 std::string doProfissional(const ParametrosExportacao& parametros,
                            std::string_view coluna = "FAA.CODPROFISSIONAL");
 void vinculaProfissional(Consulta& consulta, const ParametrosExportacao& parametros);
+// The period's and the professional's values, for a main query and the count of its records.
+void vinculaEpisodios(Consulta& consulta, const ParametrosExportacao& parametros);
 
 // The envelope of the individual care record, which the vaccination record shares but for its
 // names and data type.
@@ -151,7 +153,7 @@ class FichaDeAtendimentos : public FichaDeEpisodios {
     explicit FichaDeAtendimentos(Execucao& execucao, TipoFicha tipo);
     ~FichaDeAtendimentos() override;
 
-    std::optional<std::size_t> abreRegistros() override;
+    std::size_t abreRegistros() override;
     const Linha* proximoRegistro() override;
     std::span<const CondicaoDeSelecao> condicoes() const override;
     void preparaRegistro(const Linha& registro) override;

@@ -230,12 +230,15 @@ class FichaAtivColetiva : public Ficha {
           temasSaude(consultaPorEncontro(ex, kTemasSaude)),
           praticas(consultaPorEncontro(ex, kPraticas)) {}
 
-    std::optional<std::size_t> abreRegistros() override {
+    std::size_t abreRegistros() override {
+        const std::size_t registros =
+            contaRegistros(execucao.transacao, kChave, kOrigem,
+                           [this](Consulta& q) { vinculaPeriodo(q, execucao.parametros); });
         for (ConsultaPorRegistro* q : {&profissionais, &temas, &publico, &participantes, &triagens,
                                        &tema30, &procedimentos, &temasSaude, &praticas})
             q->abre();
         encontros.percorre();
-        return std::nullopt;
+        return registros;
     }
 
     const Linha* proximoRegistro() override { return encontros.proxima(); }

@@ -37,6 +37,12 @@ ChaveRegistro ChaveSql::daLinha(const Linha& r) const {
             unidade == kSemUnidade ? std::string() : r.texto(coluna(unidade))};
 }
 
+std::string ChaveSql::contagem(std::string_view origem) const {
+    return "SELECT COUNT(*) AS REGISTROS FROM (SELECT DISTINCT " + std::string(data) + " AS D, " +
+           std::string(numero) + " AS N, " + std::string(unidade) + " AS U" + std::string(origem) +
+           ")";
+}
+
 std::string ChaveSql::consulta(std::string_view colunas, std::string_view origem,
                                std::string_view ordemDasLinhas) const {
     std::string texto = "SELECT " + std::string(colunas) + ",\n  " + std::string(data) +

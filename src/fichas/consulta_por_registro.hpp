@@ -35,6 +35,8 @@ struct ChaveSql {
     std::string ordem() const;
     // The key of a main row: its DATA, NUMFAA and CODUNIDADE for FAA's key.
     ChaveRegistro daLinha(const Linha& registro) const;
+    // "SELECT COUNT(*) AS REGISTROS" of the distinct keys over `origem` (FROM, joins, WHERE).
+    std::string contagem(std::string_view origem) const;
     // A look-up's statement: "SELECT <colunas>" with the key as CHAVE_DATA, CHAVE_NUMERO and
     // CHAVE_UNIDADE, then `origem` (FROM, joins, WHERE), ordered by the key and, within a
     // record, by `ordemDasLinhas`: the child table's own key, the order the clinic recorded.

@@ -177,6 +177,13 @@ std::string nomeDoRegistro(TipoFicha tipo, const IdentidadeRegistro& id) {
     return std::string(prefixoArquivo(tipo)) + id.numero + " (unidade " + id.unidade + ")";
 }
 
+std::size_t contaRegistros(Transacao& transacao, const ChaveSql& chave, std::string_view origem,
+                           const std::function<void(Consulta&)>& vincula) {
+    Consulta q(transacao, chave.contagem(origem));
+    vincula(q);
+    return static_cast<std::size_t>(q.abre().at(0).inteiro("REGISTROS"));
+}
+
 void vinculaPeriodo(Consulta& q, const ParametrosExportacao& p) {
     q.parametro("pdatainicial", p.DataInicial);
     q.parametro("pdiaposfinal", std::chrono::year_month_day{std::chrono::sys_days{p.DataFinal} +
@@ -186,8 +193,8 @@ void vinculaPeriodo(Consulta& q, const ParametrosExportacao& p) {
 void geraRegistros(Execucao& ex, const DescricaoFicha& descricao, Ficha& ficha) {
     const TipoFicha tipo = descricao.tipo;
     ficha.inicia();
-    const std::optional<std::size_t> total =
-        lendo(tipo, ficha, [&] { return ficha.abreRegistros(); });
+    const std::size_t total = lendo(tipo, ficha, [&] { return ficha.abreRegistros(); });
+    ex.operador.progresso(0, total);
     RegistroBuffer buffer;
     ArquivosDoTipo arquivos;
     std::size_t feitos = 0;
@@ -198,10 +205,10 @@ void geraRegistros(Execucao& ex, const DescricaoFicha& descricao, Ficha& ficha) 
     while (const Linha* registro = lendo(tipo, ficha, [&] { return ficha.proximoRegistro(); })) {
         // The operator asked the run to stop: no further record is begun.
         if (ex.cancelamento) ex.cancelamento->verifica();
+        bool repetido = false;
         try {
             IdentidadeRegistro id = ficha.identidade(*registro);
-            const bool repetido =
-                anterior && anterior->numero == id.numero && anterior->unidade == id.unidade;
+            repetido = anterior && anterior->numero == id.numero && anterior->unidade == id.unidade;
             anterior = std::move(id);
             if (auto motivo = motivoDeFora(*registro, ficha.condicoes())) {
                 if (!repetido && ex.ocorrencias)
@@ -229,9 +236,9 @@ void geraRegistros(Execucao& ex, const DescricaoFicha& descricao, Ficha& ficha) 
             e.nomeiaRegistro(nomeDoRegistro(tipo, ficha.identidade(*registro)));
             throw;
         }
-        ex.operador.progresso(++feitos, total.value_or(0));
+        // Counted once its first row is done: the progress counts records, as the total does.
+        if (!repetido) ex.operador.progresso(++feitos, total);
     }
-    if (!total && feitos > 0) ex.operador.progresso(feitos, feitos);
     ficha.termina();
 }
 

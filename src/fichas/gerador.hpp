@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "fichas/consulta_por_registro.hpp"
 #include "fichas/execucao.hpp"
 #include "fichas/registro.hpp"
 #include "fichas/selecao.hpp"
@@ -42,10 +45,9 @@ class Ficha {
 
     // Before the main query (a registration looks its generic professional up).
     virtual void inicia() {}
-    // Runs the kind's main query, one record per row, and its look-ups. Gives how many rows
-    // there are when the kind fetches them whole before the first record; none when they are
-    // read as the records are written.
-    virtual std::optional<std::size_t> abreRegistros() = 0;
+    // Runs the kind's main query and its look-ups, and gives how many records the query holds
+    // (a record given on several rows counts once), for the operator's progress.
+    virtual std::size_t abreRegistros() = 0;
     // The next row of the main query; none after the last. It stays as it is until the next
     // call.
     virtual const Linha* proximoRegistro() = 0;
@@ -99,12 +101,18 @@ class Ficha {
 // warnings in the report. The operator's request to stop, when the run has one, is checked before
 // each record (ErroInterrompido).
 //
-// The progress gives the total of rows when the kind knows it; while the rows are read as they
-// come it gives 0 for the total, and the rows done as the total after the last one.
+// The progress counts records, from 0 before the first to the kind's total after the last.
 void geraRegistros(Execucao& execucao, const DescricaoFicha& descricao, Ficha& ficha);
 
 // How an error names its record: "FichaAtendimentoIndividual_2 (unidade 45)".
 std::string nomeDoRegistro(TipoFicha tipo, const IdentidadeRegistro& id);
+
+// How many records a kind's main query holds: the distinct keys over its origin (`origem`:
+// FROM, joins, WHERE, with the parameters `vincula` binds). The engine neither reads the
+// query's columns nor checks the selection's conditions for it, so the count costs a small
+// part of the query; taken in the run's transaction, it is the number the query then gives.
+std::size_t contaRegistros(Transacao& transacao, const ChaveSql& chave, std::string_view origem,
+                           const std::function<void(Consulta&)>& vincula);
 
 // Binds the run's period to a statement that selects it as
 //   <date column> >= :pdatainicial AND <date column> < :pdiaposfinal

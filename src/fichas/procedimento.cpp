@@ -70,14 +70,17 @@ constexpr std::string_view kEpisodios = R"(
 AND COALESCE(FAA.CARATER,'')<>'8' AND COALESCE(FAA.CARATER,'')<>'7'
 )";
 
+// The main query's origin, which the count of its records shares. The professional's line
+// goes inside kOrigem's EXISTS, which it closes.
+std::string origemDosAtendimentos(const ParametrosExportacao& p) {
+    return std::string(kOrigem) + doProfissional(p, "FP.CODPROFISSIONAL") + ")\n";
+}
+
 Consulta consultaAtendimentos(Execucao& ex) {
     const ParametrosExportacao& p = ex.parametros;
-    // The professional's line goes inside kOrigem's EXISTS, which it closes.
     Consulta q(ex.transacao, std::string(kColunas) + colunaDaSelecao(kCondicoes) +
-                                 std::string(kOrigem) + doProfissional(p, "FP.CODPROFISSIONAL") +
-                                 ")\n" + kChaveDoEpisodio.ordem());
-    vinculaProfissional(q, p);
-    vinculaPeriodo(q, p);
+                                 origemDosAtendimentos(p) + kChaveDoEpisodio.ordem());
+    vinculaEpisodios(q, p);
     return q;
 }
 
@@ -161,10 +164,14 @@ class FichaProcedimento : public FichaDeEpisodios {
           atendimentos(consultaAtendimentos(ex)),
           procedimentos(consultaProcedimentos(ex)) {}
 
-    std::optional<std::size_t> abreRegistros() override {
+    std::size_t abreRegistros() override {
+        const ParametrosExportacao& p = execucao.parametros;
+        const std::size_t registros =
+            contaRegistros(execucao.transacao, kChaveDoEpisodio, origemDosAtendimentos(p),
+                           [&p](Consulta& q) { vinculaEpisodios(q, p); });
         procedimentos.abre();
         atendimentos.percorre();
-        return std::nullopt;
+        return registros;
     }
 
     const Linha* proximoRegistro() override { return atendimentos.proxima(); }

@@ -171,12 +171,20 @@ void FichaDeCadastro::inicia() {
     generico = leProfissionalGenerico();
 }
 
-std::optional<std::size_t> FichaDeCadastro::abreRegistros() {
+std::size_t FichaDeCadastro::abreRegistros() {
     guardadas = LinhasGuardadas::cria();
     selecao.percorre();
-    while (const Linha* linha = selecao.proxima()) guardadas->guarda(*linha);
+    // A registration given on several rows gets them one after another.
+    std::size_t registros = 0;
+    std::optional<std::string> anterior;
+    while (const Linha* linha = selecao.proxima()) {
+        std::string codigo = linha->texto("codigo");
+        if (codigo != anterior) ++registros;
+        anterior = std::move(codigo);
+        guardadas->guarda(*linha);
+    }
     guardadas->voltaAoInicio();
-    return guardadas->quantas();
+    return registros;
 }
 
 const Linha* FichaDeCadastro::proximoRegistro() {

@@ -111,7 +111,7 @@ class FichaDeCadastro : public Ficha {
     // The rows are fetched whole before the first record: each record's register row is
     // written back while the walk goes on. They wait in a temporary file, so that a month of
     // registrations takes no memory.
-    std::optional<std::size_t> abreRegistros() override;
+    std::size_t abreRegistros() override;
     const Linha* proximoRegistro() override;
     IdentidadeRegistro identidade(const Linha& registro) const override;
     void preparaRegistro(const Linha& registro) override;

@@ -70,14 +70,23 @@ AND FAA.DATA >= :pdatainicial AND FAA.DATA < :pdiaposfinal
 constexpr std::string_view kMotivoSemCodigo = "26";
 constexpr std::string_view kMotivoOutros = "29";
 
-Consulta consultaVisitas(Execucao& ex) {
-    const ParametrosExportacao& p = ex.parametros;
-    std::string sql = std::string(kColunas) + colunaDaSelecao(kCondicoes) + std::string(kOrigem);
-    if (!p.CodProf.empty()) sql += kDoProfissional;
-    sql += kChaveDoEpisodio.ordem();
-    Consulta q(ex.transacao, sql);
+// The main query's origin and parameters, which the count of its records shares.
+std::string origemDasVisitas(const ParametrosExportacao& p) {
+    std::string origem(kOrigem);
+    if (!p.CodProf.empty()) origem += kDoProfissional;
+    return origem;
+}
+
+void vinculaVisitas(Consulta& q, const ParametrosExportacao& p) {
     if (!p.CodProf.empty()) q.parametro("pcodprof", p.CodProf);
     vinculaPeriodo(q, p);
+}
+
+Consulta consultaVisitas(Execucao& ex) {
+    const ParametrosExportacao& p = ex.parametros;
+    Consulta q(ex.transacao, std::string(kColunas) + colunaDaSelecao(kCondicoes) +
+                                 origemDasVisitas(p) + kChaveDoEpisodio.ordem());
+    vinculaVisitas(q, p);
     return q;
 }
 
@@ -126,10 +135,14 @@ class FichaVisitaDomiciliar : public Ficha {
     explicit FichaVisitaDomiciliar(Execucao& ex)
         : Ficha(ex), visitas(consultaVisitas(ex)), motivos(consultaMotivos(ex)) {}
 
-    std::optional<std::size_t> abreRegistros() override {
+    std::size_t abreRegistros() override {
+        const ParametrosExportacao& p = execucao.parametros;
+        const std::size_t registros =
+            contaRegistros(execucao.transacao, kChaveDoEpisodio, origemDasVisitas(p),
+                           [&p](Consulta& q) { vinculaVisitas(q, p); });
         motivos.abre();
         visitas.percorre();
-        return std::nullopt;
+        return registros;
     }
 
     const Linha* proximoRegistro() override { return visitas.proxima(); }

@@ -77,6 +77,30 @@ class ExportacaoTest : public ::testing::Test {
     ParametrosExportacao parametros;
 };
 
+// The operator sees each step's count: the clean-up's entries, then each kind's records from 0
+// to the count taken before its first, a record given on several rows counting once.
+TEST_F(ExportacaoTest, ProgressoContaEntradasDaLimpezaERegistrosDeCadaTipo) {
+    teste::insereEpisodio(banco, 1, "'08:00:00'");
+    teste::insereEpisodio(banco, 2);
+    teste::insereEpisodio(banco, 3, "'09:00:00'", "2345678", 99);  // left out: no such professional
+    // Two triages of one episode: the care query gives it on two rows.
+    banco.executa("INSERT INTO TRIAGENS (CODUNIDADE, NUMFAA, PESO) VALUES ('2345678', 2, 70)");
+    banco.executa("INSERT INTO TRIAGENS (CODUNIDADE, NUMFAA, PESO) VALUES ('2345678', 2, 71)");
+    for (const char* nome : {"FichaVacinacao_1.esus.xml", "FichaVacinacao_2.esus.xml", "outro"})
+        std::ofstream(pastaXml(parametros.Caminho) + "/" + nome) << "x";
+    parametros.Fichas = {TipoFicha::AtendimentoIndividual, TipoFicha::Vacinacao,
+                         TipoFicha::VisitaDomiciliar};
+
+    exportaArquivos(parametros, ini, operador, relogio);
+
+    using Passos = std::vector<std::pair<std::size_t, std::size_t>>;
+    EXPECT_EQ(operador.progressosDe(kStatusLimpeza), (Passos{{0, 3}, {1, 3}, {2, 3}, {3, 3}}));
+    const Passos tresRegistros{{0, 3}, {1, 3}, {2, 3}, {3, 3}};
+    EXPECT_EQ(operador.progressosDe("Gerando Fichas de Atendimento Individual..."), tresRegistros);
+    EXPECT_EQ(operador.progressosDe("Gerando Fichas de Vacinação..."), tresRegistros);
+    EXPECT_EQ(operador.progressosDe("Gerando Fichas de Visita Domiciliar..."), (Passos{{0, 0}}));
+}
+
 TEST_F(ExportacaoTest, ExportaEmpacotaENaOrdemDosTipos) {
     teste::insereEpisodio(banco, 2);
     teste::insereEpisodio(banco, 1, "'08:00:00'");
@@ -116,7 +140,7 @@ TEST_F(ExportacaoTest, ExportaEmpacotaENaOrdemDosTipos) {
     EXPECT_EQ(
         operador.statusTextos(),
         (std::vector<std::string>{
-            "Gerando Fichas de Cadastro Individual...",
+            kStatusLimpeza, "Gerando Fichas de Cadastro Individual...",
             "Gerando Fichas de Cadastro Domiciliar e Territorial...",
             "Gerando Fichas de Atendimento Individual...", "Gerando Fichas de Procedimentos...",
             "Gerando Fichas de Atendimento Odontológico...",

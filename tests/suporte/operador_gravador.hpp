@@ -163,6 +163,20 @@ class OperadorGravador : public Operador {
             if (c.tipo == ChamadaOperador::Tipo::Progresso) lista.emplace_back(c.feitos, c.total);
         return lista;
     }
+    // The progress given under a status text, in order (the last status of that text).
+    std::vector<std::pair<std::size_t, std::size_t>> progressosDe(const std::string& status) const {
+        std::vector<std::pair<std::size_t, std::size_t>> lista;
+        bool dentro = false;
+        for (const ChamadaOperador& c : chamadas) {
+            if (c.tipo == ChamadaOperador::Tipo::Status) {
+                dentro = c.texto == status;
+                if (dentro) lista.clear();
+            }
+            if (dentro && c.tipo == ChamadaOperador::Tipo::Progresso)
+                lista.emplace_back(c.feitos, c.total);
+        }
+        return lista;
+    }
 };
 
 // An operator that, when packing starts, takes away the archive being written in a folder (the

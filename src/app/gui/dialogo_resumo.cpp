@@ -27,12 +27,6 @@ QString texto(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-// Counts as the operator writes them: "1.234".
-QString numero(std::size_t n) {
-    static const QLocale brasil(QLocale::Portuguese, QLocale::Brazil);
-    return brasil.toString(static_cast<qulonglong>(n));
-}
-
 QTableWidgetItem* celula(const QString& conteudo, Qt::Alignment alinhamento) {
     auto* item = new QTableWidgetItem(conteudo);
     item->setFlags(Qt::ItemIsEnabled);
@@ -44,22 +38,40 @@ QTableWidgetItem* celula(const QString& conteudo, Qt::Alignment alinhamento) {
 QString motivos(const ResumoDoTipo& tipo) {
     QStringList linhas;
     for (const auto& [motivo, quantos] : tipo.deixadosPorMotivo)
-        linhas.push_back(texto(motivo) + QStringLiteral(": ") + numero(quantos));
+        linhas.push_back(texto(motivo) + QStringLiteral(": ") + textoDoNumero(quantos));
     return linhas.join(QLatin1Char('\n'));
 }
 
 }  // namespace
 
+QString textoDoNumero(std::size_t n) {
+    static const QLocale brasil(QLocale::Portuguese, QLocale::Brazil);
+    return brasil.toString(static_cast<qulonglong>(n));
+}
+
+QString textoDaDuracao(std::chrono::seconds duracao) {
+    const long long total = duracao.count();
+    const auto doisDigitos = [](long long n) {
+        return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+    };
+    if (total < 60) return QStringLiteral("%1 s").arg(total);
+    if (total < 3600)
+        return QStringLiteral("%1 min %2 s").arg(total / 60).arg(doisDigitos(total % 60));
+    return QStringLiteral("%1 h %2 min").arg(total / 3600).arg(doisDigitos(total % 3600 / 60));
+}
+
 bool abreNoSistema(const QUrl& local) {
     return QDesktopServices::openUrl(local);
 }
 
-DialogoResumo::DialogoResumo(const fs::path& arquivoZip, const ResumoDoRelatorio& resumo,
-                             AbreLocal abreLocal, QWidget* parent)
+DialogoResumo::DialogoResumo(const ExecucaoConcluida& execucao, AbreLocal abreLocal,
+                             QWidget* parent)
     : QDialog(parent),
       abridor(std::move(abreLocal)),
-      relatorio(resumo.html),
-      pasta(arquivoZip.parent_path()) {
+      relatorio(execucao.relatorio.html),
+      pasta(execucao.arquivoZip.parent_path()) {
+    const fs::path& arquivoZip = execucao.arquivoZip;
+    const ResumoDoRelatorio& resumo = execucao.relatorio;
     setObjectName(QStringLiteral("DialogoResumo"));
     setWindowTitle(QString::fromUtf8("Resumo da exportação"));
 
@@ -67,9 +79,11 @@ DialogoResumo::DialogoResumo(const fs::path& arquivoZip, const ResumoDoRelatorio
     rotuloPasta = new QLabel(textoDoCaminho(pasta), this);
     for (QLabel* l : {rotuloArquivo, rotuloPasta})
         l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    rotuloDuracao = new QLabel(textoDaDuracao(execucao.duracao), this);
     auto* onde = new QFormLayout;
     onde->addRow(QStringLiteral("Arquivo:"), rotuloArquivo);
     onde->addRow(QStringLiteral("Pasta:"), rotuloPasta);
+    onde->addRow(QString::fromUtf8("Duração:"), rotuloDuracao);
 
     tabela = new QTableWidget(static_cast<int>(resumo.tipos.size()), 5, this);
     tabela->setHorizontalHeaderLabels(
@@ -84,7 +98,7 @@ DialogoResumo::DialogoResumo(const fs::path& arquivoZip, const ResumoDoRelatorio
         const ResumoDoTipo& tipo = resumo.tipos[i];
         const int linha = static_cast<int>(i);
         const auto poe = [&](Coluna coluna, std::size_t n) {
-            tabela->setItem(linha, coluna, celula(numero(n), Qt::AlignRight));
+            tabela->setItem(linha, coluna, celula(textoDoNumero(n), Qt::AlignRight));
         };
         tabela->setItem(linha, Ficha,
                         celula(texto(descricaoFicha(tipo.tipo).rotulo), Qt::AlignLeft));
@@ -112,6 +126,13 @@ DialogoResumo::DialogoResumo(const fs::path& arquivoZip, const ResumoDoRelatorio
     rotuloMotivos->setWordWrap(true);
     rotuloMotivos->setVisible(algumDeixado);
 
+    QStringList notas;
+    for (const std::string& nota : execucao.notas) notas.push_back(texto(nota));
+    rotuloNotas = new QLabel(notas.join(QLatin1Char('\n')), this);
+    rotuloNotas->setWordWrap(true);
+    rotuloNotas->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    rotuloNotas->setVisible(!notas.isEmpty());
+
     rotuloFalha = new QLabel(this);
     rotuloFalha->setWordWrap(true);
     rotuloFalha->hide();
@@ -136,6 +157,7 @@ DialogoResumo::DialogoResumo(const fs::path& arquivoZip, const ResumoDoRelatorio
     corpo->addLayout(onde);
     corpo->addWidget(tabela);
     corpo->addWidget(rotuloMotivos);
+    corpo->addWidget(rotuloNotas);
     corpo->addWidget(rotuloFalha);
     corpo->addWidget(botoes);
 }

@@ -45,6 +45,10 @@ namespace cds {
 
 namespace {
 
+// The button's caption at rest and during a run: the same Alt key starts and stops.
+constexpr char kTextoGerar[] = "Gerar &Arquivos";
+constexpr char kTextoCancelar[] = "C&ancelar";
+
 QString texto(const std::string& s) {
     return QString::fromStdString(s);
 }
@@ -131,6 +135,8 @@ class JanelaPrincipal::OperadorJanela : public Operador {
 
     void status(const std::string& t) override {
         naJanela([this, t = texto(t)] {
+            // Once the operator has asked the run to stop, the line says so until it has.
+            if (janela.cancelamento && janela.cancelamento->pedido()) return;
             janela.rotuloStatus->setText(t);
             janela.barraProgresso->reset();
             // Painted now: a status followed at once by the next one is still seen.
@@ -310,11 +316,11 @@ void JanelaPrincipal::criaControles() {
     dentroDoGrupo->addLayout(opcoes);
     dentroDoGrupo->addLayout(fichasELado);
 
-    botaoGerar = nomeia(new QPushButton(QStringLiteral("Gerar &Arquivos")), "botaoGerar");
+    botaoGerar = nomeia(new QPushButton(QString::fromUtf8(kTextoGerar)), "botaoGerar");
     // Enter in any box starts the run (keyPressEvent); the frame shows which button it is.
     botaoGerar->setDefault(true);
     botaoGerar->setAutoDefault(true);
-    connect(botaoGerar, &QPushButton::clicked, this, &JanelaPrincipal::aoGerarArquivos);
+    connect(botaoGerar, &QPushButton::clicked, this, &JanelaPrincipal::aoClicarBotao);
     botaoResumo = nomeia(new QPushButton(QStringLiteral("&Ver resumo")), "botaoResumo");
     botaoResumo->setAutoDefault(true);
     botaoResumo->hide();
@@ -329,11 +335,12 @@ void JanelaPrincipal::criaControles() {
     QFont maior = rotuloStatus->font();
     maior.setPointSizeF(1.5 * maior.pointSizeF());
     rotuloStatus->setFont(maior);
-    // A long status is cut at the form's edge rather than widening the window.
+    // A long status (the outcome of a run) wraps within the form rather than widening the
+    // window.
+    rotuloStatus->setWordWrap(true);
     rotuloStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     barraProgresso = nomeia(new QProgressBar, "barraProgresso");
-    barraProgresso->setFormat(QStringLiteral("%v de %m"));
     barraProgresso->setAlignment(Qt::AlignCenter);
     barraProgresso->reset();
     rotuloLayout = nomeia(new QLabel(QString::fromUtf8("Compatível com layout e-SUS AB v.2.2")),
@@ -417,11 +424,17 @@ void JanelaPrincipal::aoEscolherPasta() {
 
 void JanelaPrincipal::keyPressEvent(QKeyEvent* evento) {
     // What a box leaves unused of Enter reaches the window: "Gerar Arquivos" is its default
-    // button, as in a dialog.
+    // button, as in a dialog. During a run Enter does nothing, so that a key pressed twice
+    // does not stop what it started; Esc stops it, as in a dialog.
     const bool enter = evento->key() == Qt::Key_Return || evento->key() == Qt::Key_Enter;
     const Qt::KeyboardModifiers outras = evento->modifiers() & ~Qt::KeypadModifier;
     if (enter && outras == Qt::NoModifier) {
-        if (botaoGerar->isEnabled()) botaoGerar->click();
+        if (!executando && botaoGerar->isEnabled()) botaoGerar->click();
+        evento->accept();
+        return;
+    }
+    if (evento->key() == Qt::Key_Escape && outras == Qt::NoModifier && executando) {
+        cancelaExecucao();
         evento->accept();
         return;
     }
@@ -429,12 +442,28 @@ void JanelaPrincipal::keyPressEvent(QKeyEvent* evento) {
 }
 
 void JanelaPrincipal::closeEvent(QCloseEvent* evento) {
-    // A run under way keeps the window, as it keeps the inputs: its messages and its end are
-    // shown here. The window closes once the run has ended.
-    if (executando)
-        evento->ignore();
-    else
+    if (!executando) {
         QWidget::closeEvent(evento);
+        return;
+    }
+    // A run under way keeps the window, which shows its messages and its end: closing asks
+    // to cancel it, and the window closes once the run has undone its work.
+    evento->ignore();
+    if (fechaAoTerminar) return;
+    QMessageBox pergunta(QMessageBox::Question, texto(kTituloAplicacao),
+                         QString::fromUtf8("Uma exportação está em andamento. Deseja cancelá-la "
+                                           "e fechar a janela? Nada será marcado como enviado."),
+                         QMessageBox::Yes | QMessageBox::No, this);
+    pergunta.setDefaultButton(QMessageBox::No);
+    caixa.exibe(pergunta);
+    if (pergunta.clickedButton() != pergunta.button(QMessageBox::Yes)) return;
+    if (executando) {
+        fechaAoTerminar = true;
+        cancelaExecucao();
+    } else {
+        // The run ended while the question was up.
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    }
 }
 
 bool JanelaPrincipal::eventFilter(QObject* objeto, QEvent* evento) {
@@ -487,9 +516,26 @@ ParametrosExportacao JanelaPrincipal::parametros() const {
 }
 
 void JanelaPrincipal::habilitaEntradas(bool habilitadas) {
-    // The button goes last: when it loses the focus, the focus moves on along the tab order,
-    // past the inputs already disabled, to the log.
-    for (QWidget* w : entradas()) w->setEnabled(habilitadas);
+    // The button stays: it stops the run.
+    for (QWidget* w : entradas())
+        if (w != botaoGerar) w->setEnabled(habilitadas);
+}
+
+void JanelaPrincipal::aoClicarBotao() {
+    if (executando)
+        cancelaExecucao();
+    else
+        aoGerarArquivos();
+}
+
+void JanelaPrincipal::cancelaExecucao() {
+    if (!executando || cancelamento->pedido()) return;
+    rotuloStatus->setText(QString::fromUtf8("Cancelando a exportação..."));
+    rotuloStatus->setToolTip({});
+    botaoGerar->setEnabled(false);
+    // From a thread of its own: a cancel sent to a server that does not answer may wait, and
+    // the window must not.
+    std::thread([pedido = cancelamento] { pedido->pede(); }).detach();
 }
 
 void JanelaPrincipal::aoGerarArquivos() {
@@ -503,60 +549,125 @@ void JanelaPrincipal::aoGerarArquivos() {
         return;
     }
     if (!confirmaPastaDeSaida(p.Caminho)) return;
-    iniciaExecucao([this, p, caminhoIni = caminhoIni, &relogio = relogio](Operador& operador) {
+    iniciaExecucao([this, p, caminhoIni = caminhoIni, &relogio = relogio](Operador& operador,
+                                                                          Cancelamento& pedido) {
         // The run's own copy of the settings file: it writes two settings, and nothing else
         // in the program holds the object meanwhile.
         ArquivoIni ini(caminhoIni);
         // The folder may have been typed, or emptied, since the window opened.
         criaPastaXml(p.Caminho);
-        ResultadoExportacao resultado = exportaArquivos(p, ini, operador, relogio);
+        ResultadoExportacao resultado = exportaArquivos(p, ini, operador, relogio, &pedido);
         // The closing notes end the log: the error list's lines and place, the warnings again.
-        for (const std::string& nota : notasFinais(resultado)) operador.log(nota);
-        concluida =
-            ExecucaoConcluida{caminhoDoTexto(resultado.arquivoZip), std::move(resultado.relatorio)};
+        std::vector<std::string> notas = notasFinais(resultado);
+        for (const std::string& nota : notas) operador.log(nota);
+        concluida = ExecucaoConcluida{caminhoDoTexto(resultado.arquivoZip),
+                                      std::move(resultado.relatorio),
+                                      {},
+                                      std::move(notas)};
     });
 }
 
-bool JanelaPrincipal::iniciaExecucao(std::function<void(Operador&)> trabalho) {
+bool JanelaPrincipal::iniciaExecucao(std::function<void(Operador&, Cancelamento&)> trabalho) {
     if (executando || !mostrada) return false;
     executando = true;
+    inicio = std::chrono::steady_clock::now();
+    cancelamento = std::make_shared<Cancelamento>();
+    rotuloStatus->setToolTip({});
     habilitaEntradas(false);
+    // Enter no longer reaches the button, which now stops the run: only a click, its Alt key,
+    // Space on it, or Esc do.
+    botaoGerar->setText(QString::fromUtf8(kTextoCancelar));
+    botaoGerar->setDefault(false);
+    botaoGerar->setAutoDefault(false);
+    logVisivel->setFocus(Qt::OtherFocusReason);
     // The last run's summary no longer tells what the output folder holds.
     concluida.reset();
     botaoResumo->hide();
     delete resumo;
     resumo = nullptr;
-    execucao = std::thread([this, trabalho = std::move(trabalho)] {
-        std::optional<std::string> falha;
+    execucao = std::thread([this, trabalho = std::move(trabalho), pedido = cancelamento] {
+        Desfecho desfecho = Desfecho::Concluida;
+        std::string falha;
         try {
-            trabalho(*operador);
+            trabalho(*operador, *pedido);
+        } catch (const ErroInterrompido&) {
+            desfecho = Desfecho::Cancelada;
+        } catch (const ErroAposConfirmacao& e) {
+            desfecho = Desfecho::FalhouAposConfirmacao;
+            falha = e.what();
         } catch (const std::exception& e) {
             // The top-level handler: whatever ended the run, the operator reads its message.
+            desfecho = Desfecho::Falhou;
             falha = e.what();
         }
         // Queued behind every call of the run's operator.
         QMetaObject::invokeMethod(
-            this, [this, falha = std::move(falha)] { aoTerminarExecucao(falha); },
+            this,
+            [this, desfecho, falha = std::move(falha)] { aoTerminarExecucao(desfecho, falha); },
             Qt::QueuedConnection);
     });
     return true;
 }
 
-void JanelaPrincipal::aoTerminarExecucao(const std::optional<std::string>& falha) {
+void JanelaPrincipal::aoTerminarExecucao(Desfecho desfecho, const std::string& falha) {
     execucao.join();
     barraProgresso->reset();
     habilitaEntradas(true);
+    botaoGerar->setText(QString::fromUtf8(kTextoGerar));
+    botaoGerar->setEnabled(true);
+    botaoGerar->setDefault(true);
+    botaoGerar->setAutoDefault(true);
     executando = false;
+    if (concluida)
+        concluida->duracao = std::chrono::duration_cast<std::chrono::seconds>(
+            std::chrono::steady_clock::now() - inicio);
+    mostraDesfecho(desfecho, falha);
     botaoGerar->setFocus(Qt::OtherFocusReason);
 
-    if (falha) {
-        mostraCaixa(*falha, kTituloAplicacao, QMessageBox::Critical);
-    } else if (concluida) {
-        resumo = new DialogoResumo(concluida->arquivoZip, concluida->relatorio, abreLocal, this);
+    if (fechaAoTerminar) {
+        // The operator closed the window and agreed to cancel: it closes now, with no box.
+        fechaAoTerminar = false;
+        emit execucaoTerminada();
+        close();
+        return;
+    }
+    if (desfecho == Desfecho::Falhou || desfecho == Desfecho::FalhouAposConfirmacao) {
+        mostraCaixa(falha, kTituloAplicacao, QMessageBox::Critical);
+    } else if (desfecho == Desfecho::Concluida && concluida) {
+        resumo = new DialogoResumo(*concluida, abreLocal, this);
         botaoResumo->show();
         mostraResumo();
     }
     emit execucaoTerminada();
+}
+
+void JanelaPrincipal::mostraDesfecho(Desfecho desfecho, const std::string& falha) {
+    QString linha;
+    switch (desfecho) {
+        case Desfecho::Concluida:
+            // A run of the window's own: the archive and the time; another keeps its last status.
+            if (!concluida) return;
+            linha = QString::fromUtf8("Arquivo gerado em %1: %2")
+                        .arg(textoDaDuracao(concluida->duracao),
+                             textoDoCaminho(concluida->arquivoZip.filename()));
+            break;
+        case Desfecho::Cancelada:
+            linha = QString::fromUtf8(
+                "Exportação cancelada: nada foi marcado como enviado e nenhum arquivo compactado "
+                "foi gerado.");
+            break;
+        case Desfecho::Falhou:
+            linha = QString::fromUtf8("A exportação falhou e nada foi marcado como enviado.");
+            break;
+        case Desfecho::FalhouAposConfirmacao:
+            linha = QString::fromUtf8(
+                "O arquivo foi gerado e os cadastros marcados como enviados, mas a lista de erros "
+                "não foi gravada.");
+            break;
+    }
+    rotuloStatus->setText(linha);
+    // The whole message stays at hand after its box is closed.
+    rotuloStatus->setToolTip(falha.empty() ? QString() : texto(falha));
 }
 
 void JanelaPrincipal::mostraResumo() {
@@ -569,18 +680,21 @@ void JanelaPrincipal::mostraResumo() {
 
 void JanelaPrincipal::mostraProgresso(std::size_t feitos, std::size_t total) {
     if (total == 0) {
-        // Rows done of a total not known yet: the bar shows work going on.
-        if (feitos > 0)
-            barraProgresso->setRange(0, 0);
-        else
-            barraProgresso->reset();
+        // A step with nothing to do: an empty bar, not "0 de 0".
+        barraProgresso->reset();
         return;
     }
     const auto limite = [](std::size_t n) {
         return static_cast<int>(std::min<std::size_t>(n, INT_MAX));
     };
-    barraProgresso->setRange(0, limite(total));
+    const std::size_t todos = std::max(total, feitos);
+    barraProgresso->setRange(0, limite(todos));
     barraProgresso->setValue(limite(feitos));
+    // "1.366 de 20.016", as the operator writes numbers.
+    barraProgresso->setFormat(
+        QStringLiteral("%1 de %2").arg(textoDoNumero(feitos), textoDoNumero(todos)));
+    // A step's end painted now: the next step's status, right behind it, empties the bar.
+    if (feitos >= todos) barraProgresso->repaint();
 }
 
 bool JanelaPrincipal::confirmaPastaDeSaida(const std::string& Caminho) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -13,6 +14,7 @@
 
 #include "app/gui/caixa_mensagem.hpp"
 #include "app/gui/dialogo_resumo.hpp"
+#include "comum/cancelamento.hpp"
 #include "export/local_config.hpp"
 #include "export/relatorio.hpp"
 #include "fichas/execucao.hpp"
@@ -65,12 +67,18 @@ class JanelaPrincipal : public QWidget {
     // iniciaExecucao() says. The run makes arquivosXML, with its parents, before anything else.
     void aoGerarArquivos();
 
-    // Starts `trabalho` on a thread of its own, with the window's operator, and returns at
-    // once; the window keeps painting and moving meanwhile. The inputs stay disabled and the
-    // window refuses to close until `trabalho` has returned; an exception it raises ends in an
-    // error box. Nothing starts, and false comes back, while a run is under way or before the
+    // Starts `trabalho` on a thread of its own, with the window's operator and the run's
+    // request to stop, and returns at once; the window keeps painting and moving meanwhile.
+    // The inputs stay disabled and the button reads "Cancelar" until `trabalho` has returned;
+    // an exception it raises ends in an error box, but ErroInterrompido, which the status line
+    // tells. Nothing starts, and false comes back, while a run is under way or before the
     // window has first been shown.
-    bool iniciaExecucao(std::function<void(Operador&)> trabalho);
+    bool iniciaExecucao(std::function<void(Operador&, Cancelamento&)> trabalho);
+
+    // Asks the run under way to stop ("Cancelar", Esc, closing the window, a signal): the
+    // database call under way is cancelled and no further record is begun; the run then undoes
+    // its work as the command line's does. Nothing happens when no run is under way.
+    void cancelaExecucao();
 
     // True while a run is under way.
     bool emExecucao() const { return executando; }
@@ -142,8 +150,13 @@ class JanelaPrincipal : public QWidget {
     void aoEntrarTodas();
     void aoEntrarEscolher();
     void marcaFichasDeTodas(bool marcado);
+    void aoClicarBotao();
     void habilitaEntradas(bool habilitadas);
-    void aoTerminarExecucao(const std::optional<std::string>& falha);
+    // How a run ended, for the window.
+    enum class Desfecho { Concluida, Cancelada, Falhou, FalhouAposConfirmacao };
+    void aoTerminarExecucao(Desfecho desfecho, const std::string& falha);
+    // The status line after a run: what it did, kept until the next run.
+    void mostraDesfecho(Desfecho desfecho, const std::string& falha);
     void mostraResumo();
     void mostraProgresso(std::size_t feitos, std::size_t total);
     void mostraCaixa(const std::string& texto, const std::string& titulo, QMessageBox::Icon icone);
@@ -157,12 +170,14 @@ class JanelaPrincipal : public QWidget {
     std::thread execucao;
     bool mostrada = false;
     bool executando = false;
+    // The run's request to stop; shared with the thread that asks it, which may outlive the
+    // run when the server is slow to take the cancel.
+    std::shared_ptr<Cancelamento> cancelamento;
+    // The window closes once the run it asked to cancel has ended.
+    bool fechaAoTerminar = false;
+    std::chrono::steady_clock::time_point inicio;
     // What the summary shows of a run that ended well: set by the run's thread as the run
     // ends, read by the window's once that thread is joined.
-    struct ExecucaoConcluida {
-        std::filesystem::path arquivoZip;
-        ResumoDoRelatorio relatorio;
-    };
     std::optional<ExecucaoConcluida> concluida;
     DialogoResumo* resumo = nullptr;
 };

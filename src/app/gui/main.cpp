@@ -56,9 +56,9 @@ void traduzQt(QTranslator& traducao) {
                  pasta.toLocal8Bit().constData());
 }
 
-// A signal ends the window as closing it would: at once when no run is under way, and when the
-// run ends otherwise (its work is committed or undone as the run decides, never cut off). A
-// second signal ends the program at once, as the command line's does.
+// A signal ends the window: at once when no run is under way; otherwise the run is cancelled,
+// as its button would, and the window ends once the run has undone its work (never cut off
+// half-way). A second signal ends the program at once, as the command line's does.
 void aoSinal(JanelaPrincipal*& janela, int sinal, int quantos) {
     if (quantos > 1) std::_Exit(128 + sinal);
     QMetaObject::invokeMethod(qApp, [&janela] {
@@ -68,6 +68,7 @@ void aoSinal(JanelaPrincipal*& janela, int sinal, int quantos) {
         }
         QObject::connect(janela, &JanelaPrincipal::execucaoTerminada, qApp, &QApplication::quit,
                          Qt::QueuedConnection);
+        janela->cancelaExecucao();
     });
 }
 

@@ -65,10 +65,12 @@ class DialogoResumoTest : public ::testing::Test {
   protected:
     // The opener records what it is asked, and answers as told.
     DialogoResumo& criaDialogo(const ResumoDoRelatorio& resumo) {
-        dialogo = std::make_unique<DialogoResumo>(kZip, resumo, [this](const QUrl& local) {
-            abertos.push_back(local);
-            return abre;
-        });
+        dialogo = std::make_unique<DialogoResumo>(
+            ExecucaoConcluida{kZip, resumo, std::chrono::seconds{125}, notas},
+            [this](const QUrl& local) {
+                abertos.push_back(local);
+                return abre;
+            });
         return *dialogo;
     }
 
@@ -81,8 +83,29 @@ class DialogoResumoTest : public ::testing::Test {
 
     std::vector<QUrl> abertos;
     bool abre = true;
+    std::vector<std::string> notas;
     std::unique_ptr<DialogoResumo> dialogo;
 };
+
+TEST(DuracaoDaExecucao, EmSegundosMinutosOuHoras) {
+    const std::pair<long long, const char*> casos[] = {
+        {0, "0 s"},           {59, "59 s"},          {60, "1 min 00 s"},
+        {125, "2 min 05 s"},  {3599, "59 min 59 s"}, {3600, "1 h 00 min"},
+        {3725, "1 h 02 min"}, {90061, "25 h 01 min"}};
+    for (const auto& [segundos, esperado] : casos)
+        EXPECT_EQ(textoDaDuracao(std::chrono::seconds{segundos}), QString::fromUtf8(esperado))
+            << segundos;
+}
+
+// The closing notes (the error list and its place, the warnings) are read in the summary.
+TEST_F(DialogoResumoTest, NotasFinaisNoResumo) {
+    notas = {"A lista de erros tem 2 linhas: /srv/erros.txt", "GERAL/IBGE está em branco."};
+    DialogoResumo& d = mostraDialogo(resumoDeDoisTipos());
+    EXPECT_TRUE(d.rotuloNotas->isVisible());
+    EXPECT_EQ(d.rotuloNotas->text(), QString::fromUtf8("A lista de erros tem 2 linhas: "
+                                                       "/srv/erros.txt\nGERAL/IBGE está em "
+                                                       "branco."));
+}
 
 TEST_F(DialogoResumoTest, UmaLinhaPorFichaComAsContagens) {
     DialogoResumo& d = mostraDialogo(resumoDeDoisTipos());
@@ -91,6 +114,8 @@ TEST_F(DialogoResumoTest, UmaLinhaPorFichaComAsContagens) {
     EXPECT_EQ(d.rotuloArquivo->text(),
               QStringLiteral("FichasValmo_03112019_1405_01102019_31102019.zip"));
     EXPECT_EQ(d.rotuloPasta->text(), QString::fromUtf8("/srv/clínica/exportação"));
+    EXPECT_EQ(d.rotuloDuracao->text(), QStringLiteral("2 min 05 s"));
+    EXPECT_FALSE(d.rotuloNotas->isVisible());
 
     QStringList cabecalho;
     for (int c = 0; c < d.tabela->columnCount(); ++c)

@@ -33,6 +33,8 @@
 #include <ostream>
 #include <set>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "comum/versao.hpp"
@@ -42,6 +44,7 @@
 #include "fichas/registro.hpp"
 #include "suporte/arquivos_teste.hpp"
 #include "suporte/banco_teste.hpp"
+#include "suporte/cadastros.hpp"
 #include "suporte/clinica.hpp"
 #include "suporte/disco_teste.hpp"
 #include "suporte/relogio_fixo.hpp"
@@ -67,6 +70,7 @@ struct CaixaVista {
     QWidget* dono = nullptr;
     QString status;
     bool botaoHabilitado = true;
+    QString textoDoBotao;
 };
 
 // Keeps every box instead of showing it, so that nothing waits for an operator.
@@ -80,11 +84,16 @@ class CaixaGravadora : public CaixaMensagem {
     std::optional<QMessageBox::StandardButton> resposta;
 
     void exibe(QMessageBox& caixa) override {
-        CaixaVista vista{caixa.windowTitle(),  caixa.text(), caixa.icon(), caixa.standardButtons(),
-                         caixa.parentWidget(), {},           true};
+        CaixaVista vista;
+        vista.titulo = caixa.windowTitle();
+        vista.texto = caixa.text();
+        vista.icone = caixa.icon();
+        vista.botoes = caixa.standardButtons();
+        vista.dono = caixa.parentWidget();
         if (janela) {
             vista.status = janela->rotuloStatus->text();
             vista.botaoHabilitado = janela->botaoGerar->isEnabled();
+            vista.textoDoBotao = janela->botaoGerar->text();
         }
         caixas.push_back(vista);
         if (enquantoAberta) enquantoAberta();
@@ -730,7 +739,7 @@ TEST_F(JanelaTest, ChamadasDaExecucaoChegamNaOrdemEmQueForamFeitas) {
 
     constexpr int kEtapas = 400;
     QSignalSpy fim(&j, &JanelaPrincipal::execucaoTerminada);
-    ASSERT_TRUE(j.iniciaExecucao([](Operador& operador) {
+    ASSERT_TRUE(j.iniciaExecucao([](Operador& operador, Cancelamento&) {
         operador.limpaLog();
         for (int i = 1; i <= kEtapas; ++i) {
             const std::string n = std::to_string(i);
@@ -766,9 +775,9 @@ TEST_F(JanelaTest, ChamadasDaExecucaoChegamNaOrdemEmQueForamFeitas) {
     EXPECT_EQ(linhasNaLista, kEtapas / 2);
 }
 
-// While a kind's records are read as they come their number is unknown: the bar shows work
-// going on, and it fills at the last record, however soon that comes after the one before.
-TEST_F(JanelaTest, ProgressoSemTotalAteOUltimo) {
+// The bar reads "N de M" from the step's first count; it never shows more done than the whole,
+// and a step with nothing to do leaves it empty.
+TEST_F(JanelaTest, ProgressoMostraNDeM) {
     JanelaPrincipal& j = abreJanela();
     struct Barra {
         int minimo, maximo, valor;
@@ -780,20 +789,28 @@ TEST_F(JanelaTest, ProgressoSemTotalAteOUltimo) {
         vistas.push_back({b->minimum(), b->maximum(), b->value(), b->text()});
     };
     QSignalSpy fim(&j, &JanelaPrincipal::execucaoTerminada);
-    ASSERT_TRUE(j.iniciaExecucao([](Operador& operador) {
+    ASSERT_TRUE(j.iniciaExecucao([](Operador& operador, Cancelamento&) {
         operador.status("Gerando");
-        for (std::size_t i = 1; i <= 300; ++i) operador.progresso(i, 0);
-        operador.mensagem("durante", "Aviso", TipoMensagem::Simples);
-        operador.progresso(300, 300);
+        operador.progresso(0, 1234);
+        operador.mensagem("no começo", "Aviso", TipoMensagem::Simples);
+        for (std::size_t i = 1; i <= 1234; ++i) operador.progresso(i, 1234);
         operador.mensagem("no fim", "Aviso", TipoMensagem::Simples);
+        operador.progresso(1235, 1234);
+        operador.mensagem("além", "Aviso", TipoMensagem::Simples);
+        operador.status("Nada a fazer");
+        operador.progresso(0, 0);
+        operador.mensagem("vazio", "Aviso", TipoMensagem::Simples);
     }));
     ASSERT_TRUE(fim.wait(kPrazo));
-    ASSERT_EQ(vistas.size(), 2u);
-    EXPECT_EQ(vistas[0].minimo, 0);
-    EXPECT_EQ(vistas[0].maximo, 0);
-    EXPECT_EQ(vistas[1].maximo, 300);
-    EXPECT_EQ(vistas[1].valor, 300);
-    EXPECT_EQ(vistas[1].texto, QStringLiteral("300 de 300"));
+    ASSERT_EQ(vistas.size(), 4u);
+    EXPECT_EQ(vistas[0].maximo, 1234);
+    EXPECT_EQ(vistas[0].valor, 0);
+    EXPECT_EQ(vistas[0].texto, QStringLiteral("0 de 1.234"));
+    EXPECT_EQ(vistas[1].texto, QStringLiteral("1.234 de 1.234"));
+    EXPECT_EQ(vistas[2].maximo, 1235);
+    EXPECT_EQ(vistas[2].valor, 1235);
+    EXPECT_EQ(vistas[3].texto, QString());
+    EXPECT_EQ(vistas[3].valor, -1);
 }
 
 TEST_F(JanelaTest, JanelaSegueRespondendoDuranteAExecucao) {
@@ -807,7 +824,7 @@ TEST_F(JanelaTest, JanelaSegueRespondendoDuranteAExecucao) {
     const auto espera = std::make_shared<Espera>();
 
     QSignalSpy fim(&j, &JanelaPrincipal::execucaoTerminada);
-    ASSERT_TRUE(j.iniciaExecucao([espera](Operador& operador) {
+    ASSERT_TRUE(j.iniciaExecucao([espera](Operador& operador, Cancelamento&) {
         operador.status("Esperando");
         // Let go only by a timer of the window's thread: a run that held that thread would
         // sit here until the deadline.
@@ -815,19 +832,21 @@ TEST_F(JanelaTest, JanelaSegueRespondendoDuranteAExecucao) {
                                  std::future_status::ready;
     }));
     // A second run does not start over the first.
-    EXPECT_FALSE(j.iniciaExecucao([](Operador&) {}));
+    EXPECT_FALSE(j.iniciaExecucao([](Operador&, Cancelamento&) {}));
 
     struct Vista {
         bool emExecucao = false;
         bool entradasHabilitadas = true;
         bool fechou = true;
         QPoint lugar;
+        QString textoDoBotao;
     } vista;
     const QPoint destino = j.pos() + QPoint(40, 30);
     QTimer::singleShot(0, &j, [&] {
         vista.emExecucao = j.emExecucao();
-        vista.entradasHabilitadas = j.botaoGerar->isEnabled() || j.codProf->isEnabled() ||
-                                    ficha(TipoFicha::Procedimento)->isEnabled();
+        vista.entradasHabilitadas =
+            j.codProf->isEnabled() || ficha(TipoFicha::Procedimento)->isEnabled();
+        vista.textoDoBotao = j.botaoGerar->text();
         vista.fechou = j.close();
         j.move(destino);
         vista.lugar = j.pos();
@@ -838,11 +857,16 @@ TEST_F(JanelaTest, JanelaSegueRespondendoDuranteAExecucao) {
     EXPECT_TRUE(espera->liberadaATempo);
     EXPECT_TRUE(vista.emExecucao);
     EXPECT_FALSE(vista.entradasHabilitadas);
+    EXPECT_EQ(vista.textoDoBotao, QStringLiteral("C&ancelar"));
+    // Closing asked whether to cancel the run; with no answer, the window stays.
     EXPECT_FALSE(vista.fechou);
+    ASSERT_EQ(caixa.caixas.size(), 1u);
+    EXPECT_EQ(caixa.caixas[0].botoes, QMessageBox::Yes | QMessageBox::No);
     EXPECT_EQ(vista.lugar, destino);
     EXPECT_TRUE(j.isVisible());
     EXPECT_FALSE(j.emExecucao());
     EXPECT_TRUE(j.botaoGerar->isEnabled());
+    EXPECT_EQ(j.botaoGerar->text(), QStringLiteral("Gerar &Arquivos"));
     EXPECT_TRUE(j.close());
 }
 
@@ -856,7 +880,7 @@ TEST_F(JanelaTest, MensagemSeguraAExecucaoAteSerFechada) {
     };
 
     QSignalSpy fim(&j, &JanelaPrincipal::execucaoTerminada);
-    ASSERT_TRUE(j.iniciaExecucao([depoisDaCaixa](Operador& operador) {
+    ASSERT_TRUE(j.iniciaExecucao([depoisDaCaixa](Operador& operador, Cancelamento&) {
         operador.mensagem("Confira", "Aviso", TipoMensagem::Erro);
         *depoisDaCaixa = true;
     }));
@@ -866,7 +890,7 @@ TEST_F(JanelaTest, MensagemSeguraAExecucaoAteSerFechada) {
     EXPECT_EQ(caixa.caixas[0].titulo, QStringLiteral("Aviso"));
     EXPECT_EQ(caixa.caixas[0].icone, QMessageBox::Critical);
     EXPECT_EQ(caixa.caixas[0].dono, &j);
-    EXPECT_FALSE(caixa.caixas[0].botaoHabilitado);
+    EXPECT_EQ(caixa.caixas[0].textoDoBotao, QStringLiteral("C&ancelar"));
     EXPECT_FALSE(seguiuComACaixaAberta);
     EXPECT_TRUE(*depoisDaCaixa);
 }
@@ -874,7 +898,7 @@ TEST_F(JanelaTest, MensagemSeguraAExecucaoAteSerFechada) {
 TEST_F(JanelaTest, JanelaQueSaiDuranteAExecucaoEsperaPeloFimDela) {
     JanelaPrincipal& j = abreJanela();
     const auto terminou = std::make_shared<std::atomic<bool>>(false);
-    ASSERT_TRUE(j.iniciaExecucao([terminou](Operador& operador) {
+    ASSERT_TRUE(j.iniciaExecucao([terminou](Operador& operador, Cancelamento&) {
         operador.log("antes");
         operador.mensagem("Ninguém vê esta", "Aviso", TipoMensagem::Simples);
         operador.log("depois");
@@ -886,6 +910,73 @@ TEST_F(JanelaTest, JanelaQueSaiDuranteAExecucaoEsperaPeloFimDela) {
     janela.reset();
     EXPECT_TRUE(*terminou);
     EXPECT_TRUE(caixa.caixas.empty());
+}
+
+// A run that waits for the operator's request to stop, and stops on it as the export does.
+void esperaOCancelamento(Operador& operador, Cancelamento& pedido) {
+    operador.status("Gerando Fichas de Atendimento Individual...");
+    const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!pedido.pedido() && std::chrono::steady_clock::now() < limite)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    pedido.verifica();
+}
+
+// The button reads "Cancelar" during a run; it, its Alt key and Esc stop the run, which ends
+// saying so, with no box, and the window is ready for the next.
+TEST_F(JanelaTest, CancelarPeloBotaoPeloAtalhoOuPorEsc) {
+    JanelaPrincipal& j = abreJanela();
+    const std::pair<const char*, std::function<void()>> maneiras[] = {
+        {"botão", [&] { QTest::mouseClick(j.botaoGerar, Qt::LeftButton); }},
+        {"Alt+A", [&] { QTest::keyClick(&j, Qt::Key_A, Qt::AltModifier); }},
+        {"Esc", [&] { QTest::keyClick(&j, Qt::Key_Escape); }},
+    };
+    for (const auto& [nome, cancela] : maneiras) {
+        SCOPED_TRACE(nome);
+        QSignalSpy fim(&j, &JanelaPrincipal::execucaoTerminada);
+        ASSERT_TRUE(j.iniciaExecucao(esperaOCancelamento));
+        EXPECT_EQ(j.botaoGerar->text(), QStringLiteral("C&ancelar"));
+        EXPECT_TRUE(j.botaoGerar->isEnabled());
+        // Enter, which started the run, does not stop it.
+        QTest::keyClick(&j, Qt::Key_Return);
+        QTest::qWait(50);
+        EXPECT_TRUE(j.emExecucao());
+        cancela();
+        ASSERT_TRUE(fim.wait(kPrazo));
+        EXPECT_FALSE(j.emExecucao());
+        EXPECT_EQ(j.rotuloStatus->text(),
+                  QString::fromUtf8("Exportação cancelada: nada foi marcado como enviado e "
+                                    "nenhum arquivo compactado foi gerado."));
+        EXPECT_EQ(j.botaoGerar->text(), QStringLiteral("Gerar &Arquivos"));
+        EXPECT_TRUE(j.botaoGerar->isEnabled());
+        EXPECT_TRUE(j.caminho->isEnabled());
+    }
+    EXPECT_TRUE(caixa.caixas.empty());
+}
+
+// Closing the window during a run asks; "Sim" cancels the run and the window closes once it has
+// ended, "Não" leaves both as they were.
+TEST_F(JanelaTest, FecharDuranteAExecucaoPerguntaSeCancela) {
+    JanelaPrincipal& j = abreJanela();
+    QSignalSpy fim(&j, &JanelaPrincipal::execucaoTerminada);
+    ASSERT_TRUE(j.iniciaExecucao(esperaOCancelamento));
+
+    caixa.resposta = QMessageBox::No;
+    EXPECT_FALSE(j.close());
+    ASSERT_EQ(caixa.caixas.size(), 1u);
+    EXPECT_EQ(caixa.caixas[0].icone, QMessageBox::Question);
+    EXPECT_EQ(caixa.caixas[0].dono, &j);
+    EXPECT_TRUE(caixa.caixas[0].texto.contains(QString::fromUtf8("Deseja cancelá-la")))
+        << caixa.caixas[0].texto.toStdString();
+    QTest::qWait(50);
+    EXPECT_TRUE(j.emExecucao());
+    EXPECT_TRUE(j.isVisible());
+
+    caixa.resposta = QMessageBox::Yes;
+    EXPECT_FALSE(j.close());
+    ASSERT_TRUE(fim.wait(kPrazo));
+    EXPECT_FALSE(j.isVisible());
+    // No error box for a run the operator stopped.
+    EXPECT_EQ(caixa.caixas.size(), 2u);
 }
 
 // A test database with the clinic of the care tests, and config.ini pointing at it.
@@ -941,7 +1032,9 @@ TEST_F(JanelaComBancoTest, GerarArquivosGravaAsFichasEMostraOLog) {
 
     ASSERT_TRUE(geraArquivos());
 
-    ASSERT_EQ(caixa.caixas.size(), 1u);
+    // The success box, and within it the question that closing the window asked.
+    ASSERT_EQ(caixa.caixas.size(), 2u);
+    EXPECT_EQ(caixa.caixas[1].icone, QMessageBox::Question);
     const CaixaVista& sucesso = caixa.caixas[0];
     EXPECT_EQ(sucesso.titulo, QString::fromUtf8("Informação!"));
     EXPECT_EQ(sucesso.texto,
@@ -950,7 +1043,7 @@ TEST_F(JanelaComBancoTest, GerarArquivosGravaAsFichasEMostraOLog) {
     EXPECT_EQ(sucesso.botoes, QMessageBox::Ok);
     EXPECT_EQ(sucesso.dono, &j);
     EXPECT_EQ(sucesso.status, QString::fromUtf8("Concluído!"));
-    EXPECT_FALSE(sucesso.botaoHabilitado);
+    EXPECT_EQ(sucesso.textoDoBotao, QStringLiteral("C&ancelar"));
     EXPECT_FALSE(entradasHabilitadas);
     EXPECT_FALSE(fechou);
 
@@ -975,9 +1068,16 @@ TEST_F(JanelaComBancoTest, GerarArquivosGravaAsFichasEMostraOLog) {
 
     // Painted as the run went, not only at its end, and cleared last.
     std::vector<QString> vistos = status.vistas;
-    std::erase_if(vistos, [](const QString& t) { return t.isEmpty(); });
+    // The run clears the line as it ends; the window then tells the outcome there.
+    const auto concluido = std::find(vistos.begin(), vistos.end(), QString::fromUtf8("Concluído!"));
+    ASSERT_NE(concluido, vistos.end());
+    ASSERT_NE(concluido + 1, vistos.end());
+    EXPECT_EQ(*(concluido + 1), QString());
+    std::erase_if(vistos, [](const QString& t) {
+        return t.isEmpty() || t.startsWith(QStringLiteral("Arquivo gerado em "));
+    });
     // Every kind that "Todas" ticks, in the run's order, then the packaging.
-    std::vector<QString> esperado;
+    std::vector<QString> esperado{QString::fromUtf8(kStatusLimpeza)};
     for (const DescricaoFicha& d : registroFichas())
         if (d.emTodas && d.gera)
             esperado.push_back(
@@ -985,14 +1085,17 @@ TEST_F(JanelaComBancoTest, GerarArquivosGravaAsFichasEMostraOLog) {
     esperado.push_back(QStringLiteral("Compactando Arquivo..."));
     esperado.push_back(QString::fromUtf8("Concluído!"));
     EXPECT_EQ(vistos, esperado);
-    ASSERT_FALSE(status.vistas.empty());
-    EXPECT_EQ(status.vistas.back(), QString());
     EXPECT_NE(std::find(barra.vistas.begin(), barra.vistas.end(), QStringLiteral("2 de 2")),
               barra.vistas.end());
 
-    // After the run: the status is clear, the bar empty, the window takes input again, the
-    // boxes keep their values and the two settings were saved from the window.
-    EXPECT_EQ(j.rotuloStatus->text(), QString());
+    // After the run: the status tells the archive and the time, the bar is empty, the window
+    // takes input again, the boxes keep their values and the two settings were saved from the
+    // window.
+    EXPECT_TRUE(j.rotuloStatus->text().startsWith(QStringLiteral("Arquivo gerado em ")))
+        << j.rotuloStatus->text().toStdString();
+    EXPECT_TRUE(j.rotuloStatus->text().endsWith(
+        QStringLiteral(": FichasValmo_03112019_1405_01102019_31102019.zip")))
+        << j.rotuloStatus->text().toStdString();
     EXPECT_EQ(j.barraProgresso->text(), QString());
     EXPECT_TRUE(j.botaoGerar->isEnabled());
     EXPECT_TRUE(j.caminho->isEnabled());
@@ -1135,9 +1238,58 @@ TEST_F(JanelaComBancoTest, FalhaAoCompactarMostraACaixaDeErro) {
     EXPECT_EQ(falha.icone, QMessageBox::Critical);
     EXPECT_EQ(falha.botoes, QMessageBox::Ok);
     EXPECT_EQ(falha.dono, &j);
-    // The run ended with the error; the status keeps the packaging text.
-    EXPECT_EQ(j.rotuloStatus->text(), QStringLiteral("Compactando Arquivo..."));
+    // The status keeps the outcome once the box is closed, the whole message at hand.
+    EXPECT_EQ(j.rotuloStatus->text(),
+              QString::fromUtf8("A exportação falhou e nada foi marcado como enviado."));
+    EXPECT_EQ(j.rotuloStatus->toolTip(), falha.texto);
     EXPECT_TRUE(j.botaoGerar->isEnabled());
+}
+
+// Cancelled during a kind, against the database: nothing is marked sent, no archive and no report
+// are left, and the window says so. The citizen's register row is held by another transaction,
+// so that the run cannot reach its end before the operator's click.
+TEST_F(JanelaComBancoTest, CanceladaDuranteUmTipoNaoDeixaNada) {
+    teste::insereBaseDeCadastros(banco);
+    teste::insereCidadao(banco, 1);
+    teste::insereEpisodio(banco, 1);
+    std::optional<Conexao> outra(std::in_place);
+    outra->abre(banco.caminho());
+    std::optional<Transacao> segura(std::in_place, *outra);
+    Consulta(*segura, "UPDATE pessoastransmissao SET uuid = uuid WHERE codigo = 1").executa();
+
+    JanelaPrincipal& j = abreJanela();
+    QSignalSpy fim(&j, &JanelaPrincipal::execucaoTerminada);
+    QTest::mouseClick(j.botaoGerar, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return j.rotuloStatus->text() ==
+                   QStringLiteral("Gerando Fichas de Cadastro Individual...");
+        },
+        kPrazo));
+    QTest::mouseClick(j.botaoGerar, Qt::LeftButton);
+    EXPECT_EQ(j.rotuloStatus->text(), QString::fromUtf8("Cancelando a exportação..."));
+    ASSERT_TRUE(fim.wait(kPrazo));
+    segura.reset();
+    outra.reset();
+
+    EXPECT_EQ(j.rotuloStatus->text(),
+              QString::fromUtf8("Exportação cancelada: nada foi marcado como enviado e nenhum "
+                                "arquivo compactado foi gerado."));
+    EXPECT_TRUE(caixa.caixas.empty()) << caixa.caixas[0].texto.toStdString();
+    EXPECT_EQ(j.dialogoResumo(), nullptr);
+    std::vector<std::string> naSaida;
+    for (const auto& e : fs::directory_iterator(saida))
+        naSaida.push_back(e.path().filename().string());
+    EXPECT_EQ(naSaida, std::vector<std::string>{"arquivosXML"});
+    Conexao leitura;
+    leitura.abre(banco.caminho());
+    Transacao t(leitura);
+    Consulta marcas(t,
+                    "SELECT transmitiresus, datatransmissaoesus FROM pessoastransmissao WHERE "
+                    "codigo = 1");
+    const Linha& marca = marcas.abre().at(0);
+    EXPECT_EQ(marca.texto("transmitiresus"), "Sim");
+    EXPECT_TRUE(marca.nulo("datatransmissaoesus"));
 }
 
 // Without the municipality's code the log says so as the run starts and again at its end, after
