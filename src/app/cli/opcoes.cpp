@@ -4,7 +4,9 @@
 
 #include <filesystem>
 #include <iostream>
+#include <ranges>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/cli/codigos_saida.hpp"
@@ -20,6 +22,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr char kNomePrograma[] = "exportador-cds";
+// The meaning of an exit code, a line of it, in bytes (a few accents make a line look shorter).
+constexpr std::size_t kLarguraDosCodigos = 84;
 
 constexpr char kDescricao[] =
     "Gera os arquivos XML das fichas CDS (layout e-SUS AB 2.2) a partir do banco de dados da\n"
@@ -90,8 +94,21 @@ std::string rodape() {
     std::string texto = kTextoConfig;
     texto += "\nCódigos de saída:\n";
     for (const DescricaoSaida& c : kCodigosSaida) {
-        std::string numero = std::to_string(c.codigo);
-        texto += "  " + numero + std::string(5 - numero.size(), ' ') + c.significado + "\n";
+        const std::string numero = std::to_string(c.codigo);
+        texto += "  " + numero + std::string(5 - numero.size(), ' ');
+        // Broken at blanks to fit the terminal's usual width, under the meaning's first word.
+        std::string linha;
+        for (const std::string_view palavra :
+             std::views::split(std::string_view(c.significado), ' ') |
+                 std::views::transform(
+                     [](auto&& p) { return std::string_view(p.begin(), p.end()); })) {
+            if (!linha.empty() && linha.size() + 1 + palavra.size() > kLarguraDosCodigos) {
+                texto += linha + "\n" + std::string(7, ' ');
+                linha.clear();
+            }
+            linha += (linha.empty() ? "" : " ") + std::string(palavra);
+        }
+        texto += linha + "\n";
     }
     texto += kTextoAmbiente;
     texto += "\nSem --config, o arquivo de configuração é o primeiro destes que existir:\n";
