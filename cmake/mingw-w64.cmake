@@ -20,7 +20,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(ENV{PKG_CONFIG_LIBDIR} /usr/${alvo}/lib/pkgconfig)
 set(ENV{PKG_CONFIG_PATH} "")
 
-# Firebird's, libarchive's and SimpleIni's headers are the same on both systems and say so with
+# Firebird's, libarchive's, SimpleIni's and CLI11's headers are the same on both systems and say so with
 # their own _WIN32 branches, but Debian ships them for Linux only. They are reached through a
 # second root of their own that holds just links to them, so that no other Linux header is
 # ever seen by the Windows compiler.
@@ -28,7 +28,7 @@ get_property(em_teste GLOBAL PROPERTY IN_TRY_COMPILE)
 if(NOT em_teste)
   set(raiz ${CMAKE_BINARY_DIR}/cabecalhos-linux)
   file(MAKE_DIRECTORY ${raiz}/include)
-  foreach(cabecalho firebird ibase.h iberror.h archive.h archive_entry.h SimpleIni.h)
+  foreach(cabecalho firebird ibase.h iberror.h archive.h archive_entry.h SimpleIni.h CLI)
     if(NOT EXISTS ${raiz}/include/${cabecalho})
       file(CREATE_LINK /usr/include/${cabecalho} ${raiz}/include/${cabecalho} SYMBOLIC)
     endif()

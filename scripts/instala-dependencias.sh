@@ -12,6 +12,7 @@ pacotes=(
     libarchive-dev                     # the run's zip archive
     libminizip-dev zlib1g-dev          # the tests' reader of the archives
     libsimpleini-dev                   # config.ini
+    libcli11-dev                       # the command line's options
     qt6-base-dev fonts-dejavu-core     # the window, and a font for offscreen screenshots
     qt6-translations-l10n libqt6svg6   # Qt's own texts in Portuguese; the window's SVG icon
     libgtest-dev                       # the tests

@@ -5,6 +5,10 @@
 #include <csignal>
 #include <cstdlib>
 
+#ifdef _WIN32
+#include <io.h>
+#endif
+
 #ifndef _WIN32
 #include <fcntl.h>
 #include <unistd.h>
@@ -57,6 +61,14 @@ std::error_code abreDescritoresPadraoFechados() {
         }
     }
     return {};
+#endif
+}
+
+bool saidaDeErrosEhTerminal() {
+#ifdef _WIN32
+    return ::_isatty(2) != 0;
+#else
+    return ::isatty(STDERR_FILENO) == 1;
 #endif
 }
 

@@ -29,4 +29,8 @@ bool defineVariavelDoAmbiente(const char* nome, const std::string& valor);
 // even when the process has none, and whose files are handles of no set number.
 std::error_code abreDescritoresPadraoFechados();
 
+// Whether the program's standard error is a terminal someone watches (a live progress line
+// is for one), rather than a file, a pipe or the null device a scheduler gives it.
+bool saidaDeErrosEhTerminal();
+
 }  // namespace cds

@@ -8,7 +8,10 @@
 #include <system_error>
 
 #include "comum/erro.hpp"
+#include "comum/plataforma_arquivos.hpp"
+#include "comum/plataforma_pastas.hpp"
 #include "comum/texto.hpp"
+#include "export/abertura.hpp"
 #include "export/arquivos.hpp"
 #include "export/pasta_saida.hpp"
 #include "export/trava_pasta.hpp"
@@ -53,7 +56,39 @@ void conecta(Conexao& conexao, const ArquivoIni& ini, Cancelamento* cancelamento
     opcoes.espera = esperaConexao(ini).value_or(opcoes.espera);
     opcoes.semResposta = kVezesSemResposta * opcoes.espera;
     opcoes.cancelamento = cancelamento;
-    conexao.abre(std::string(apara(ini.le(kSecaoGeral, kChaveDatabase, ""))), opcoes);
+    try {
+        conexao.abre(std::string(apara(ini.le(kSecaoGeral, kChaveDatabase, ""))), opcoes);
+    } catch (const ErroInterrompido&) {
+        throw;
+    } catch (const ErroBanco& e) {
+        // A connection cancelled at the operator's request is a stop, not an unreachable server.
+        if (cancelamento) cancelamento->verifica();
+        throw ErroSemConexao(e.what());
+    }
+}
+
+// A check run's own folder under the system's temporary folder, private to the user, since its
+// record files hold citizens' health data.
+fs::path criaPastaDaVerificacao() {
+    std::error_code ec;
+    const fs::path temporaria = fs::temp_directory_path(ec);
+    if (ec)
+        throw ErroArquivo(mensagemComMotivo(
+            "Não foi possível saber qual é a pasta temporária do sistema, onde a verificação "
+            "trabalha",
+            ec));
+    const std::string base = "exportador-cds-verificacao-" + std::to_string(idDoProcesso());
+    for (int n = 1; n < 10000; ++n) {
+        const fs::path pasta = temporaria / (n == 1 ? base : base + "_" + std::to_string(n));
+        if (fs::exists(fs::symlink_status(pasta, ec))) continue;
+        if (const std::error_code erro = criaPastasPrivadas(pasta))
+            throw ErroArquivo(mensagemComMotivo("Não foi possível criar a pasta " + pasta.string() +
+                                                    ", onde a verificação trabalha",
+                                                erro));
+        return pasta;
+    }
+    throw ErroArquivo("Não foi possível criar uma pasta para a verificação em " +
+                      temporaria.string() + ": todos os nomes estão tomados.");
 }
 
 // The archive is in place: the run's work is confirmed, or the archive goes, since its
@@ -168,7 +203,7 @@ void executaGeradoresEscolhidos(Execucao& ex) {
 // transaction still open when this is left (an error on the way) is rolled back.
 ResultadoExportacao geraEEmpacota(const ParametrosExportacao& parametros, ArquivoIni& ini,
                                   Operador& operador, const Relogio& relogio, Conexao& conexao,
-                                  const Cancelamento* cancelamento,
+                                  const Cancelamento* cancelamento, bool verificacao,
                                   std::unique_ptr<Relatorio>& relatorio) {
     Transacao transacao(conexao);
     verificaProfissionalGenerico(transacao, parametros);
@@ -216,10 +251,21 @@ ResultadoExportacao geraEEmpacota(const ParametrosExportacao& parametros, Arquiv
     }
     // Before the commit: a run that is confirmed has its report.
     resultado.relatorio = relatorio->conclui(resultado.arquivoZip);
-    confirma(transacao, resultado.arquivoZip);
-    salvaListaDeErros(ex, ini, resultado);
+    if (verificacao) {
+        // Nothing of it is to be sent: the archive goes, and the transaction, left
+        // uncommitted, rolls the register's marks back as it ends.
+        std::error_code ec;
+        if (!fs::remove(resultado.arquivoZip, ec) && ec)
+            throw ErroArquivo(
+                mensagemComMotivo("Não foi possível apagar o arquivo compactado da verificação, " +
+                                      resultado.arquivoZip + " (não o envie)",
+                                  ec));
+    } else {
+        confirma(transacao, resultado.arquivoZip);
+        salvaListaDeErros(ex, ini, resultado);
+    }
     if (semIbge) resultado.avisos.push_back(kAvisoSemIbge);
-    avisaArquivoGerado(operador);
+    if (!verificacao) avisaArquivoGerado(operador);
 
     resultado.ListaArquivos = std::move(ex.ListaArquivos);
     resultado.LogExecucao = std::move(ex.LogExecucao);
@@ -281,17 +327,25 @@ void validaExecucao(const ParametrosExportacao& parametros, const ArquivoIni& in
 
 ResultadoExportacao exportaArquivos(const ParametrosExportacao& entrada, ArquivoIni& ini,
                                     Operador& operador, const Relogio& relogio,
-                                    Cancelamento* cancelamento) {
+                                    Cancelamento* cancelamento, const ModoExportacao& modo) {
     validaExecucao(entrada, ini);
     ParametrosExportacao parametros = entrada;
     parametros.Caminho = caminhoAbsoluto(entrada.Caminho);
+    const std::string pastaDeSaida = parametros.Caminho;
+    const fs::path pastaDaVerificacao = modo.verificacao ? criaPastaDaVerificacao() : fs::path();
+    if (modo.verificacao) {
+        parametros.Caminho = pastaDaVerificacao.string();
+        criaPastaXml(parametros.Caminho);
+    }
     // Held to the end of the run: another run on this folder would empty arquivosXML under
     // this one's packing.
     const TravaPasta trava(parametros.Caminho);
     operador.limpaLog();
     operador.limpaErrosCadastro();
-    ini.grava(kSecaoGeral, kChaveCaminhoXml, parametros.Caminho);
-    ini.grava(kSecaoEsus, kChaveProfissionalGenerico, parametros.ProfissionalGenerico);
+    if (modo.gravaConfig) {
+        ini.grava(kSecaoGeral, kChaveCaminhoXml, pastaDeSaida);
+        ini.grava(kSecaoEsus, kChaveProfissionalGenerico, parametros.ProfissionalGenerico);
+    }
 
     // Declared before the run's state so that it outlives its statements.
     Conexao conexao;
@@ -300,8 +354,16 @@ ResultadoExportacao exportaArquivos(const ParametrosExportacao& entrada, Arquivo
     try {
         try {
             conecta(conexao, ini, cancelamento);
-            return geraEEmpacota(parametros, ini, operador, relogio, conexao, cancelamento,
-                                 relatorio);
+            ResultadoExportacao resultado =
+                geraEEmpacota(parametros, ini, operador, relogio, conexao, cancelamento,
+                              modo.verificacao, relatorio);
+            if (modo.mantemPastaDaVerificacao) {
+                resultado.pastaDaVerificacao = pastaDaVerificacao;
+            } else if (modo.verificacao) {
+                std::error_code ec;
+                fs::remove_all(pastaDaVerificacao, ec);
+            }
+            return resultado;
         } catch (const ErroSemResposta& e) {
             if (cancelamento) cancelamento->verifica();
             throw ErroSemResposta(std::string(e.what()) + " (o limite é " +
@@ -318,9 +380,21 @@ ResultadoExportacao exportaArquivos(const ParametrosExportacao& entrada, Arquivo
         }
     } catch (const ErroInterrompido&) {
         // Stopped by the operator: nothing of the run is left behind, no report either.
+        if (modo.verificacao) {
+            std::error_code ec;
+            fs::remove_all(pastaDaVerificacao, ec);
+        }
         throw;
     } catch (Erro& e) {
-        if (relatorio) relataFalha(*relatorio, parametros, relogio, e);
+        const bool mantida = !modo.verificacao || modo.mantemPastaDaVerificacao;
+        if (relatorio && mantida) {
+            relataFalha(*relatorio, parametros, relogio, e);
+        } else if (modo.verificacao) {
+            // Nothing of the check run was begun there, or nothing of it is wanted: its folder
+            // would only be litter.
+            std::error_code ec;
+            fs::remove_all(pastaDaVerificacao, ec);
+        }
         throw;
     }
 }

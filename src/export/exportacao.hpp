@@ -33,6 +33,31 @@ struct ResultadoExportacao {
     std::vector<std::string> avisos;
     // The run's report: its summary and its files beside the archive.
     ResumoDoRelatorio relatorio;
+    // A check run's folder, where its record files and its report stay; empty otherwise, and
+    // when the folder was not to be kept.
+    std::filesystem::path pastaDaVerificacao;
+};
+
+// How a run treats what it does not send.
+struct ModoExportacao {
+    // Saves the output folder and the generic professional in config.ini, as the window does at
+    // each run so that it opens with them next time.
+    bool gravaConfig = true;
+    // A check run: the whole run (the records read, built and checked, the report written) in a
+    // private folder of its own under the system's temporary folder instead of the output
+    // folder, which is left as it was; the archive is made and removed, the error list saved
+    // nowhere, and the database work rolled back, so that no registration is marked sent.
+    bool verificacao = false;
+    // Whether a check run's folder stays, with its records and its report (a failed run's too);
+    // without it the folder goes however the run ends, and a failure names no report.
+    bool mantemPastaDaVerificacao = true;
+};
+
+// The database could not be reached, or it refused the login: the run read and wrote nothing
+// in it. The message is the connection's own.
+class ErroSemConexao : public ErroBanco {
+  public:
+    using ErroBanco::ErroBanco;
 };
 
 // The archive was written and put in place and the run committed, and then the error list could
@@ -67,9 +92,13 @@ class ErroAposConfirmacao : public ErroArquivo {
 // `cancelamento`, when given, is the operator's request to stop, made from another thread: the
 // database call under way is cancelled, no further record is begun, an archive being written
 // or already in place is removed, the work is rolled back, and ErroInterrompido is raised.
+//
+// `modo` may leave config.ini alone, or make the run a check run (see ModoExportacao). A
+// connection that fails raises ErroSemConexao.
 ResultadoExportacao exportaArquivos(const ParametrosExportacao& parametros, ArquivoIni& ini,
                                     Operador& operador, const Relogio& relogio,
-                                    Cancelamento* cancelamento = nullptr);
+                                    Cancelamento* cancelamento = nullptr,
+                                    const ModoExportacao& modo = {});
 
 // What a run refuses before it writes anything, settings included, with the error that says
 // why: a settings file that is missing, has no GERAL/DATABASE, cannot be read as one or holds

@@ -19,8 +19,8 @@ TravaPasta::TravaPasta(const std::string& Caminho)
         case TravaDeArquivo::Resultado::Travada:
             return;
         case TravaDeArquivo::Resultado::Ocupada:
-            throw ErroArquivo("Outra exportação está em andamento na pasta " + Caminho +
-                              ". Espere que ela termine e gere os arquivos de novo.");
+            throw ErroPastaOcupada("Outra exportação está em andamento na pasta " + Caminho +
+                                   ". Espere que ela termine e gere os arquivos de novo.");
         case TravaDeArquivo::Resultado::Falhou:
             break;
     }

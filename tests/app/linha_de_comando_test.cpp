@@ -23,6 +23,7 @@
 #include "comum/erro.hpp"
 #include "export/arquivo_ini.hpp"
 #include "export/trava_pasta.hpp"
+#include "linha_de_comando.hpp"
 #include "source/conexao.hpp"
 #include "source/consulta.hpp"
 #include "suporte/arquivos_teste.hpp"
@@ -37,46 +38,6 @@ namespace cds {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Saida {
-    int status = -1;
-    std::string saida;
-    std::string erros;
-};
-
-class LinhaDeComandoTest : public ::testing::Test {
-  protected:
-    LinhaDeComandoTest() {
-        teste::insereClinica(banco);
-        teste::insereEpisodio(banco, 1);
-        ArquivoIni ini(config());
-        ini.grava(kSecaoGeral, kChaveDatabase, banco.caminho());
-        ini.grava(kSecaoGeral, kChaveCnesPrincipal, "2345678");
-        ini.grava(kSecaoGeral, kChaveCaminhoXml, saida().string());
-        ini.grava(kSecaoGeral, kChaveIbge, "4205407");
-        ini.grava(kSecaoEsus, kChaveProfissionalGenerico, "10");
-    }
-
-    fs::path config() const { return pasta.caminho() / "config.ini"; }
-    fs::path saida() const { return pasta.caminho() / "saida"; }
-
-    Saida executa(const std::string& argumentos) {
-        banco.desconecta();
-        const fs::path out = pasta.caminho() / "stdout.txt", err = pasta.caminho() / "stderr.txt";
-        const std::string comando = std::string(EXPORTADOR_CLI) + " " + argumentos + " >'" +
-                                    out.string() + "' 2>'" + err.string() + "' </dev/null";
-        const int r = std::system(comando.c_str());
-        return {WIFEXITED(r) ? WEXITSTATUS(r) : -1, teste::leArquivo(out), teste::leArquivo(err)};
-    }
-
-    std::string comConfig(const std::string& resto) const {
-        return "--config '" + config().string() +
-               "' --data-inicial 01/10/2019 --data-final 31/10/2019 " + resto;
-    }
-
-    teste::PastaTemporaria pasta;
-    teste::BancoTeste banco;
-};
 
 TEST_F(LinhaDeComandoTest, ExportaComOsValoresDoConfigECriaASubpasta) {
     const Saida r = executa(comConfig(""));
@@ -121,15 +82,15 @@ TEST_F(LinhaDeComandoTest, LogNaSaidaPadraoEOpcoesSobrepoemOConfig) {
     EXPECT_NE(teste::leArquivo(outra / "arquivosXML" / "FichaVacinacao_2.esus.xml")
                   .find("-72</uuidFicha>"),
               std::string::npos);
-    // The run remembers the folder and the generic professional, as the window does.
+    // The options were for this run only: the next one still goes where config.ini says.
     const ArquivoIni ini(config());
-    EXPECT_EQ(ini.le(kSecaoGeral, kChaveCaminhoXml, ""), outra.string());
-    EXPECT_EQ(ini.le(kSecaoEsus, kChaveProfissionalGenerico, ""), "99");
+    EXPECT_EQ(ini.le(kSecaoGeral, kChaveCaminhoXml, ""), saida().string());
+    EXPECT_EQ(ini.le(kSecaoEsus, kChaveProfissionalGenerico, ""), "10");
 }
 
 // A relative output folder, given as an option or in config.ini, names the folder the program
-// was started in: the run uses it, and saves it, whole, so that config.ini, the log and the
-// messages name a real folder.
+// was started in: the run uses it, and saves it when asked to, whole, so that config.ini, the log
+// and the messages name a real folder.
 TEST_F(LinhaDeComandoTest, PastaDeSaidaRelativaUsadaEGravadaPorInteiro) {
     banco.desconecta();
     const fs::path inicio = fs::canonical(pasta.caminho()) / "inicio";
@@ -149,9 +110,10 @@ TEST_F(LinhaDeComandoTest, PastaDeSaidaRelativaUsadaEGravadaPorInteiro) {
         SCOPED_TRACE(c.argumentos + " / CAMINHOXML=" + c.noConfig);
         ArquivoIni(config()).grava(kSecaoGeral, kChaveCaminhoXml, c.noConfig);
         const fs::path out = pasta.caminho() / "stdout.txt", err = pasta.caminho() / "stderr.txt";
-        const std::string comando = "cd '" + inicio.string() + "' && '" + EXPORTADOR_CLI + "' " +
-                                    comConfig("--fichas atendimento-individual " + c.argumentos) +
-                                    " >'" + out.string() + "' 2>'" + err.string() + "' </dev/null";
+        const std::string comando =
+            "cd '" + inicio.string() + "' && '" + EXPORTADOR_CLI + "' " +
+            comConfig("--grava-config --fichas atendimento-individual " + c.argumentos) + " >'" +
+            out.string() + "' 2>'" + err.string() + "' </dev/null";
         const int status = std::system(comando.c_str());
         const std::string erros = teste::leArquivo(err);
 
@@ -168,7 +130,8 @@ TEST_F(LinhaDeComandoTest, PastaDeSaidaRelativaUsadaEGravadaPorInteiro) {
 TEST_F(LinhaDeComandoTest, FalhasTerminamComStatusDiferenteDeZero) {
     ArquivoIni(config()).grava(kSecaoGeral, kChaveDatabase, "/nao/existe.fdb");
     Saida r = executa(comConfig(""));
-    EXPECT_EQ(r.status, 1);
+    // A database the run cannot reach.
+    EXPECT_EQ(r.status, 3);
     // Said once, with why and the library's text.
     const std::string conexao =
         "Não foi possível conectar ao banco de dados em /nao/existe.fdb: "
@@ -203,7 +166,7 @@ TEST_F(LinhaDeComandoTest, ErroInesperadoChegaAoOperador) {
     ASSERT_TRUE(WIFEXITED(r));
     // The shell says 128 + the signal when the program is killed by one.
     EXPECT_EQ(WEXITSTATUS(r), 1) << teste::leArquivo(erros);
-    EXPECT_TRUE(teste::leArquivo(erros).starts_with("Exportador CDS: erro inesperado: "))
+    EXPECT_TRUE(teste::leArquivo(erros).starts_with("exportador-cds: erro inesperado: "))
         << teste::leArquivo(erros);
     EXPECT_FALSE(fs::exists(saida()));
 }
@@ -313,7 +276,8 @@ TEST_F(LinhaDeComandoTest, RecusaAntesDeGravarQualquerCoisa) {
 
         const Saida r = executa(c.argumentos);
 
-        EXPECT_EQ(r.status, 1) << r.erros;
+        // The settings are at fault: the operator mends them.
+        EXPECT_EQ(r.status, 2) << r.erros;
         EXPECT_NE(r.erros.find(c.motivo), std::string::npos) << r.erros;
         auto depois = conteudoDe(pasta.caminho());
         depois.erase("stdout.txt");
@@ -603,8 +567,8 @@ std::vector<std::string> linhasCrlf(const std::string& bytes) {
 
 // The summary counts the error list's lines and names its two files, which hold that many. A
 // list that cannot be saved once the run has committed (a folder where erros.txt goes) is no
-// success: status 3, and the operator reads that the archive is good and the list is in the log.
-TEST_F(LinhaDeComandoTest, ListaDeErrosNoResumoEStatus3QuandoNaoPodeSerGravada) {
+// success: status 5, and the operator reads that the archive is good and the list is in the log.
+TEST_F(LinhaDeComandoTest, ListaDeErrosNoResumoEStatus5QuandoNaoPodeSerGravada) {
     insereEpisodiosSemEquipe(banco, 2);
     const fs::path erros = pasta.caminho() / "erros.txt";
     const std::string linha = "Dr. Sem Equipe - INE não cadastrado!";
@@ -630,7 +594,7 @@ TEST_F(LinhaDeComandoTest, ListaDeErrosNoResumoEStatus3QuandoNaoPodeSerGravada) 
     teste::escreveArquivo(erros / "dentro", "fica");
     r = executa(comConfig("--fichas atendimento-individual"));
 
-    EXPECT_EQ(r.status, 3) << r.erros;
+    EXPECT_EQ(r.status, 5) << r.erros;
     EXPECT_NE(r.erros.find("foi gravado e a exportação foi confirmada no banco de dados"),
               std::string::npos)
         << r.erros;
@@ -803,7 +767,7 @@ TEST_F(LinhaDeComandoTest, ServidorQueSeCalaNoMeioNaoPrendeAExportacao) {
          "e a conexão com ele foi encerrada (o limite é 4 vezes TEMPOCONEXAO, na seção [GERAL] "
          "de config.ini). Verifique se o servidor e a rede funcionam; um servidor apenas lento "
          "pede um TEMPOCONEXAO maior."},
-        {"600", SIGINT, 128 + SIGINT, "Exportador CDS: Exportação interrompida pelo operador."},
+        {"600", SIGINT, 128 + SIGINT, "exportador-cds: Exportação interrompida pelo operador."},
     };
     for (const Caso& caso : casos) {
         SCOPED_TRACE(caso.tempoConexao);
@@ -882,7 +846,7 @@ TEST_F(LinhaDeComandoTest, TextoSemWin1252NomeiaORegistroEAColuna) {
              banco.executa("UPDATE PROFISSIONAIS SET nome = " +
                            teste::textoUtf8("Dr. Łukasz 日本") + " WHERE CODIGO = 11");
          },
-         "Exportador CDS: FichaAtendimentoIndividual_3002 (unidade 7654321): o texto 'Dr. Łukasz "
+         "exportador-cds: FichaAtendimentoIndividual_3002 (unidade 7654321): o texto 'Dr. Łukasz "
          "日本' da coluna NOME da tabela PROFISSIONAIS" +
              resto + "Ł 日 本); corrija-o no sistema da clínica e exporte de novo\n"},
         {[&] {
@@ -891,7 +855,7 @@ TEST_F(LinhaDeComandoTest, TextoSemWin1252NomeiaORegistroEAColuna) {
                  "INSERT INTO FAACIAPS (CODUNIDADE, NUMFAA, CODCIAP) VALUES ('7654321', 3002, " +
                  teste::textoUtf8("Ω01") + ")");
          },
-         "Exportador CDS: FichaAtendimentoIndividual_3002 (unidade 7654321): o texto 'Ω01' da "
+         "exportador-cds: FichaAtendimentoIndividual_3002 (unidade 7654321): o texto 'Ω01' da "
          "coluna CODCIAP da tabela FAACIAPS" +
              resto + "Ω); corrija-o no sistema da clínica e exporte de novo\n"},
     };
@@ -999,7 +963,8 @@ TEST_F(LinhaDeComandoTest, BancoQueOUsuarioNaoPodeUsarDizPorque) {
 
         const std::string erros = teste::leArquivo(err);
         ASSERT_TRUE(WIFEXITED(r));
-        EXPECT_EQ(WEXITSTATUS(r), 1) << erros;
+        // The connection failed: the database cannot be used as it is.
+        EXPECT_EQ(WEXITSTATUS(r), 3) << erros;
         EXPECT_NE(erros.find("Não foi possível conectar ao banco de dados em " +
                              banco.arquivo().string() + ": " + caso.motivo + ". Detalhe: "),
                   std::string::npos)
@@ -1039,7 +1004,7 @@ TEST_F(LinhaDeComandoTest, SinalNoMeioDaExportacaoParaSemArquivo) {
         ASSERT_TRUE(WIFEXITED(*status)) << "terminado pelo sinal " << WTERMSIG(*status);
         EXPECT_EQ(WEXITSTATUS(*status), 128 + sinal);
         const std::string erros = teste::leArquivo(pasta.caminho() / "stderr.txt");
-        EXPECT_NE(erros.find("Exportador CDS: Exportação interrompida pelo operador."),
+        EXPECT_NE(erros.find("exportador-cds: Exportação interrompida pelo operador."),
                   std::string::npos)
             << erros;
         EXPECT_EQ(erros.find("gerado com sucesso"), std::string::npos) << erros;

@@ -235,7 +235,7 @@ TEST_F(LocalConfigTest, SemConfigRecusaDizendoOndeProcurou) {
 
         const Resultado r = executa(p, c.xdg, opcao + kPeriodo);
 
-        EXPECT_EQ(r.status, 1) << r.erros;
+        EXPECT_EQ(r.status, 2) << r.erros;
         EXPECT_NE(r.erros.find("não foi encontrado"), std::string::npos) << r.erros;
         // Named in the order they were tried.
         std::size_t depois = 0;

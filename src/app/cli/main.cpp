@@ -5,17 +5,21 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
-#include <map>
+#include <memory>
 #include <optional>
+#include <regex>
 #include <string>
 #include <system_error>
 #include <thread>
-#include <vector>
 
-#include "comum/plataforma_sinais.hpp"
+#include "app/cli/codigos_saida.hpp"
+#include "app/cli/opcoes.hpp"
+#include "app/cli/saida.hpp"
 #include "comum/cancelamento.hpp"
 #include "comum/erro.hpp"
+#include "comum/plataforma_sinais.hpp"
 #include "comum/plataforma_tarefa.hpp"
 #include "comum/versao.hpp"
 #include "export/abertura.hpp"
@@ -24,6 +28,7 @@
 #include "export/exportacao.hpp"
 #include "export/local_config.hpp"
 #include "export/processo.hpp"
+#include "export/trava_pasta.hpp"
 #include "fichas/registro.hpp"
 
 namespace fs = std::filesystem;
@@ -31,141 +36,9 @@ using namespace cds;
 
 namespace {
 
-constexpr const char* kAjudaInicio = R"(Uso: exportador-cds [opções]
-
-Gera os arquivos XML das fichas CDS (layout e-SUS AB 2.2) a partir do banco de dados da
-clínica e os compacta em FichasValmo_<data>_<hora>_<início>_<fim>.zip na pasta de saída.
-
-Opções (uma opção omitida assume o que a janela mostraria ao abrir):
-  --config ARQ                  arquivo de configuração (padrão: veja abaixo)
-  --data-inicial DD/MM/AAAA     primeiro dia do período (padrão: 1º dia do mês anterior)
-  --data-final DD/MM/AAAA       último dia do período (padrão: último dia do mês anterior)
-  --unidade CNES                CNES da unidade (padrão: GERAL/CNESPRINCIPAL)
-  --cod-prof COD                só os atendimentos deste profissional (padrão: todos)
-  --caminho DIR                 pasta de saída (padrão: GERAL/CAMINHOXML)
-  --uuid TEXTO                  texto dos identificadores gerados (padrão: 0)
-  --profissional-generico COD   profissional dos cadastros sem responsável; um
-                                profissional do banco, obrigatório com as fichas
-                                de cadastro (padrão: ESUS/PROFISSIONALGENERICO)
-  --fichas LISTA                tipos de ficha, separados por vírgula:
-)";
-
-constexpr const char* kAjudaFim = R"(  --version                     mostra a versão do programa
-  --help                        mostra esta ajuda
-
-Os arquivos vão para a subpasta arquivosXML da pasta de saída (criada se faltar) e o
-arquivo compactado para a própria pasta de saída. As linhas do log saem na saída padrão;
-as mensagens de andamento e os avisos, na saída de erros. Iniciado com alguma delas (ou a
-entrada padrão) fechada, como fazem alguns agendadores, o programa a abre em /dev/null: o
-que iria para ela se perde, e nada vai parar em outro arquivo.
-
-Ctrl-C (ou SIGTERM, ou SIGHUP quando o terminal é fechado) interrompe a exportação: a
-consulta em curso é cancelada, o trabalho no banco de dados é desfeito e o arquivo compactado
-por terminar é apagado. Um segundo Ctrl-C encerra o programa na hora; o arquivo compactado
-por terminar fica então, oculto, na pasta de saída, e a próxima exportação nessa pasta o
-apaga, assim como o de uma execução que morreu (kill -9, falta de energia).
-
-Código de saída: 0 quando o arquivo compactado foi gravado e a exportação confirmada no banco
-de dados; 3 quando ambos foram feitos mas a lista de erros não pôde ser gravada (o arquivo
-compactado deve ser enviado: os cadastros dele já constam como enviados); 1 quando a execução
-terminou de outro modo; 2 para uso incorreto; 130 (Ctrl-C), 143 (SIGTERM) ou 129 (SIGHUP)
-quando interrompida.
-)";
-
-// The help, with the record kinds of the registry: two names a line, then "todas".
-std::string ajuda() {
-    const std::string recuo(34, ' ');
-    std::string texto = kAjudaInicio;
-    std::string fora;
-    int naLinha = 0;
-    for (const DescricaoFicha& d : registroFichas()) {
-        texto += (naLinha == 0 ? recuo : " ") + std::string(d.nome) + ",";
-        if (++naLinha == 2) {
-            texto += "\n";
-            naLinha = 0;
-        }
-        if (!d.emTodas) fora += (fora.empty() ? "" : ", ") + std::string(d.nome);
-    }
-    if (naLinha != 0) texto += "\n";
-    texto += recuo + "ou todas (as da janela" + (fora.empty() ? "" : ", sem " + fora) +
-             "; é o padrão)\n";
-    texto += kAjudaFim;
-    texto += "\nSem --config, o arquivo de configuração é o primeiro destes que existir:\n";
-    for (const fs::path& local : locaisDoConfig()) texto += "  " + local.string() + "\n";
-    return texto +
-           "\nA lista de erros da exportação (uma linha por erro) é gravada quando ela termina\n"
-           "bem: em erros.txt, ao lado do arquivo de configuração usado, em ANSI\n"
-           "(Windows-1252), e em UTF-8 ao lado do arquivo compactado, com o nome dele e\n"
-           ".erros.txt no lugar de .zip. Uma exportação sem erros apaga o erros.txt anterior;\n"
-           "uma que falha ou é interrompida não mexe nele.\n";
-}
-
-struct ErroUso : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
 int usoIncorreto(const std::string& motivo) {
     std::cerr << "exportador-cds: " << motivo << "\nUse --help para ver as opções.\n";
-    return 2;
-}
-
-// The command line's operator: the log on standard output, everything else on standard error.
-class OperadorTerminal : public Operador {
-  public:
-    void status(const std::string& texto) override {
-        if (!texto.empty()) std::cerr << texto << '\n';
-    }
-    void limpaLog() override {}
-    void log(const std::string& linha) override { std::cout << linha << '\n'; }
-    void erroCadastro(const std::string&) override {}
-    void limpaErrosCadastro() override {}
-    void mensagem(const std::string& texto, const std::string& titulo, TipoMensagem) override {
-        std::cerr << titulo << ": " << texto << '\n';
-    }
-};
-
-struct Opcoes {
-    std::optional<std::string> config;
-    std::map<std::string, std::string> valores;
-    bool ajuda = false;
-    bool versao = false;
-};
-
-Opcoes leOpcoes(int argc, char** argv) {
-    static const char* const comValor[] = {
-        "--config",   "--data-inicial", "--data-final", "--unidade",
-        "--cod-prof", "--caminho",      "--uuid",       "--profissional-generico",
-        "--fichas"};
-    Opcoes o;
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        if (arg == "--version") {
-            o.versao = true;
-            continue;
-        }
-        if (arg == "--help" || arg == "-h") {
-            o.ajuda = true;
-            continue;
-        }
-        std::optional<std::string> valor;
-        if (const auto igual = arg.find('=');
-            arg.rfind("--", 0) == 0 && igual != std::string::npos) {
-            valor = arg.substr(igual + 1);
-            arg.resize(igual);
-        }
-        if (std::find(std::begin(comValor), std::end(comValor), arg) == std::end(comValor))
-            throw ErroUso("opção desconhecida '" + arg + "'");
-        if (!valor) {
-            if (i + 1 >= argc) throw ErroUso(arg + ": falta o valor");
-            valor = argv[++i];
-        }
-        validaTextoDaOpcao(arg, *valor);
-        if (arg == "--config")
-            o.config = *valor;
-        else
-            o.valores[arg] = *valor;
-    }
-    return o;
+    return kSaidaUsoOuConfiguracao;
 }
 
 ParametrosExportacao parametrosDaLinha(const Opcoes& o, const ArquivoIni& ini,
@@ -211,7 +84,7 @@ int statusDeInterrupcao() {
 }
 
 [[noreturn]] void encerraJa(int sinal) {
-    std::fputs("Exportador CDS: Exportação interrompida pelo operador.\n", stderr);
+    std::fputs("exportador-cds: Exportação interrompida pelo operador.\n", stderr);
     std::fflush(stderr);
     std::_Exit(128 + sinal);
 }
@@ -227,63 +100,207 @@ void aoSinal(int sinal, int quantos) {
     std::thread([sinal] { cancelamento.pede([sinal] { encerraJa(sinal); }); }).detach();
 }
 
-void resumo(const ResultadoExportacao& r) {
-    std::cerr << "\nResumo da exportação\n";
-    for (const std::string& linha : tabelaDoResumo(r.relatorio)) std::cerr << "  " << linha << '\n';
-    std::cerr << "  arquivo compactado: " << r.arquivoZip << '\n'
-              << "  relatório: " << r.relatorio.html.string() << " (e "
-              << r.relatorio.csv.filename().string() << ", para planilha)\n"
-              << "  linhas no log: " << r.LogExecucao.size() << '\n';
-    for (const std::string& nota : notasFinais(r)) std::cerr << "  " << nota << '\n';
+// The class of a run's error, as its exit code.
+int codigoDoErro(const Erro& e) {
+    if (dynamic_cast<const ErroInterrompido*>(&e)) return statusDeInterrupcao();
+    if (dynamic_cast<const ErroAposConfirmacao*>(&e)) return kSaidaArquivoSemListaDeErros;
+    if (dynamic_cast<const ErroPastaOcupada*>(&e)) return kSaidaPastaOcupada;
+    if (dynamic_cast<const ErroSemConexao*>(&e)) return kSaidaSemConexao;
+    if (dynamic_cast<const ErroParametro*>(&e)) return kSaidaUsoOuConfiguracao;
+    return kSaidaFalhou;
 }
 
-// The program once its signals are taken care of; the run's own errors end it here, each
-// with its exit status.
-int executa(int argc, char** argv) {
-    Opcoes opcoes;
+std::string nomesDasFichas(const ParametrosExportacao& p) {
+    std::string nomes;
+    for (const DescricaoFicha& d : registroFichas())
+        if (p.escolhida(d.tipo)) nomes += (nomes.empty() ? "" : ",") + std::string(d.nome);
+    return nomes;
+}
+
+// The log file's first line of a run: enough to tell one month's run from another's.
+std::string cabecalho(const Opcoes& o, const ParametrosExportacao& p, const ArquivoIni& ini) {
+    const char* modo = o.testaConexao ? "teste de conexão"
+                       : o.verifica   ? "verificação"
+                                      : "exportação";
+    return std::string("exportador-cds ") + kVersao + ": " + modo + "; banco de dados " +
+           ini.le(kSecaoGeral, kChaveDatabase, "") + "; unidade " + p.Unidade + "; período " +
+           textoData(p.DataInicial) + " a " + textoData(p.DataFinal) + "; fichas " +
+           nomesDasFichas(p) + "; pasta de saída " + p.Caminho + "; config " +
+           ini.arquivo().string();
+}
+
+void resumo(const ResultadoExportacao& r, bool verificacao, OperadorTerminal& operador) {
+    operador.informa("\nResumo da " + std::string(verificacao ? "verificação" : "exportação"));
+    for (const std::string& linha : tabelaDoResumo(r.relatorio)) operador.informa("  " + linha);
+    if (!verificacao) operador.informa("  arquivo compactado: " + r.arquivoZip);
+    operador.informa("  relatório: " + r.relatorio.html.string() + " (e " +
+                     r.relatorio.csv.filename().string() + ", para planilha)");
+    operador.informa("  linhas no log: " + std::to_string(r.LogExecucao.size()));
+    if (verificacao)
+        operador.informa("  lista de erros: " + std::to_string(r.ErrosCadastro.size()) +
+                         " linha(s), não gravada");
+    else
+        for (const std::string& nota : notasFinais(r)) operador.informa("  " + nota);
+    if (verificacao)
+        for (const std::string& aviso : r.avisos) operador.informa("  " + aviso);
+}
+
+constexpr char kFimDaVerificacao[] =
+    "Verificação concluída. Nada foi enviado: o arquivo compactado foi apagado, a pasta de "
+    "saída ficou como estava, a lista de erros não foi gravada e o trabalho no banco de dados "
+    "foi desfeito, sem marcar nenhum cadastro como enviado. As fichas e o relatório ficaram em ";
+
+// The run itself, once its inputs are settled; its errors end it here, each with its exit code.
+int exportacao(const Opcoes& opcoes, const ParametrosExportacao& parametros, ArquivoIni& ini,
+               OperadorTerminal& operador, const Relogio& relogio) {
     try {
-        opcoes = leOpcoes(argc, argv);
-    } catch (const ErroUso& e) {
-        return usoIncorreto(e.what());
+        if (!opcoes.verifica) criaPastaXml(parametros.Caminho);
+        ModoExportacao modo;
+        modo.gravaConfig = opcoes.gravaConfig;
+        modo.verificacao = opcoes.verifica;
+        const ResultadoExportacao r =
+            exportaArquivos(parametros, ini, operador, relogio, &cancelamento, modo);
+        resumo(r, opcoes.verifica, operador);
+        if (opcoes.verifica) {
+            const std::string fim = kFimDaVerificacao + r.pastaDaVerificacao.string() + ".";
+            operador.informa("\n" + fim);
+            operador.registra("Resultado: " + fim);
+        } else {
+            operador.registra("Resultado: exportação concluída; arquivo compactado " +
+                              r.arquivoZip);
+        }
+        return kSaidaFeita;
+    } catch (const ErroParametro& e) {
+        operador.registra("Erro: " + e.opcao() + ": " + e.what() + origem(opcoes, e.opcao()));
+        operador.registra("Resultado: falhou (código " + std::to_string(kSaidaUsoOuConfiguracao) +
+                          ")");
+        return usoIncorreto(e.opcao() + ": " + e.what() + origem(opcoes, e.opcao()));
+    } catch (const Erro& e) {
+        const int codigo = codigoDoErro(e);
+        operador.erro(e.what());
+        operador.registra("Resultado: falhou (código " + std::to_string(codigo) + ")");
+        return codigo;
+    }
+}
+
+// What the engine said is missing, in its own names ("coluna PROFISSIONAIS.CBO"), from its
+// refusal to prepare a statement; empty when it said something else. The first one only: the
+// engine stops at it.
+std::string oQueFalta(const std::string& mensagem) {
+    static const std::regex coluna(R"(Column unknown -(\S+))");
+    static const std::regex tabela(R"(Table unknown -(\S+))");
+    std::smatch m;
+    if (std::regex_search(mensagem, m, coluna)) return "coluna " + m[1].str();
+    if (std::regex_search(mensagem, m, tabela)) return "tabela " + m[1].str();
+    return {};
+}
+
+// The connection check: a check run whose every output but its errors is left out, so that the
+// tables and columns checked are those the kinds' own statements read, however they change;
+// then how many records of the period each kind has. Any failure to read the database ends it
+// with the code of a database that cannot be used.
+int testeDeConexao(const ParametrosExportacao& parametros, ArquivoIni& ini,
+                   OperadorTerminal& operador, RegistroEmArquivo* registro,
+                   const Relogio& relogio) {
+    OperadorTerminal calado(true, false, registro);
+    ModoExportacao modo;
+    modo.gravaConfig = false;
+    modo.verificacao = true;
+    modo.mantemPastaDaVerificacao = false;
+    try {
+        const ResultadoExportacao r =
+            exportaArquivos(parametros, ini, calado, relogio, &cancelamento, modo);
+        std::vector<std::string> linhas = {
+            "Conexão com o banco de dados " + ini.le(kSecaoGeral, kChaveDatabase, "") + ": ok.",
+            "Todas as tabelas e colunas que a exportação lê existem.",
+            "Registros do período de " + textoData(parametros.DataInicial) + " a " +
+                textoData(parametros.DataFinal) + ", unidade " + parametros.Unidade + ":"};
+        for (const ResumoDoTipo& t : r.relatorio.tipos)
+            linhas.push_back("  " + std::string(nomeResumo(t.tipo)) + ": " +
+                             std::to_string(t.gravados + t.deixados));
+        for (const std::string& linha : linhas) {
+            operador.registra(linha);
+            if (!operador.calado()) std::cout << linha << '\n';
+        }
+        operador.registra("Resultado: teste de conexão concluído");
+        return kSaidaFeita;
     } catch (const ErroParametro& e) {
         return usoIncorreto(e.opcao() + ": " + e.what());
+    } catch (const ErroSemConexao& e) {
+        operador.erro(e.what());
+        return kSaidaSemConexao;
+    } catch (const ErroBanco& e) {
+        const std::string falta = oQueFalta(e.what());
+        operador.erro((falta.empty() ? std::string("O banco de dados não pôde ser lido como a "
+                                                   "exportação o lê: ")
+                                     : "O banco de dados não tem o que a exportação lê: falta a " +
+                                           falta + ". ") +
+                      e.what());
+        return kSaidaSemConexao;
+    } catch (const Erro& e) {
+        operador.erro(e.what());
+        return codigoDoErro(e);
     }
-    if (opcoes.versao) {
-        std::cout << "exportador-cds " << kVersao << '\n';
-        return 0;
-    }
-    if (opcoes.ajuda) {
-        std::cout << ajuda();
-        return 0;
-    }
+}
+
+// The password of --senha-arquivo, put where the connection reads it (ISC_PASSWORD). Refused
+// when others than the file's owner may read or change it: a secret left open to them is no
+// longer one. Windows keeps a file's access in rules these bits do not show, and is not checked.
+void usaSenhaDoArquivo(const std::string& arquivo) {
+    const std::string opcao = "--senha-arquivo: ";
+    std::error_code ec;
+    const fs::file_status estado = fs::status(arquivo, ec);
+    if (ec) throw ErroUso(opcao + mensagemComMotivo("não foi possível ler '" + arquivo + "'", ec));
+    if (!fs::is_regular_file(estado)) throw ErroUso(opcao + "'" + arquivo + "' não é um arquivo");
+#ifndef _WIN32
+    if ((estado.permissions() & (fs::perms::group_all | fs::perms::others_all)) != fs::perms::none)
+        throw ErroUso(opcao + "'" + arquivo +
+                      "' pode ser lido ou alterado por outros usuários além do dono; deixe-o só "
+                      "para o dono (chmod 600 '" +
+                      arquivo + "')");
+#endif
+    std::ifstream entrada(arquivo, std::ios::binary);
+    std::string senha;
+    if (!entrada || !std::getline(entrada, senha))
+        throw ErroUso(opcao + "'" + arquivo + "' está vazio ou não pôde ser lido");
+    if (senha.ends_with('\r')) senha.pop_back();
+    if (senha.empty()) throw ErroUso(opcao + "a primeira linha de '" + arquivo + "' está vazia");
+    if (!defineVariavelDoAmbiente("ISC_PASSWORD", senha))
+        throw ErroUso(opcao + "o sistema recusou a senha como variável do ambiente");
+}
+
+// The program once its options are read: the process prepared, its signals taken care of, the
+// settings read and checked, then the run.
+int executa(const Opcoes& opcoes) {
+    // Opened first: a log that cannot be written is said before anything runs.
+    std::unique_ptr<RegistroEmArquivo> registro;
+    if (opcoes.log) registro = std::make_unique<RegistroEmArquivo>(*opcoes.log);
+    // Before any thread starts: the environment must not change while another may read it.
+    if (opcoes.senhaArquivo) usaSenhaDoArquivo(*opcoes.senhaArquivo);
+    preparaProcesso();
+    instalaTratamentoDeSinais(aoSinal);
 
     RelogioSistema relogio;
     ArquivoIni ini(
         localizaConfig(opcoes.config ? std::optional<fs::path>(*opcoes.config) : std::nullopt));
-    OperadorTerminal operador;
+    OperadorTerminal operador(opcoes.silencioso, saidaDeErrosEhTerminal(), registro.get());
+    ParametrosExportacao parametros;
     try {
-        const ParametrosExportacao parametros = parametrosDaLinha(opcoes, ini, relogio);
+        parametros = parametrosDaLinha(opcoes, ini, relogio);
         // Refused before anything is made or written, arquivosXML included.
         validaExecucao(parametros, ini);
-        criaPastaXml(parametros.Caminho);
-        const ResultadoExportacao r =
-            exportaArquivos(parametros, ini, operador, relogio, &cancelamento);
-        resumo(r);
-        return 0;
     } catch (const ErroParametro& e) {
+        operador.registra("Erro: " + e.opcao() + ": " + e.what() + origem(opcoes, e.opcao()));
         return usoIncorreto(e.opcao() + ": " + e.what() + origem(opcoes, e.opcao()));
-    } catch (const ErroInterrompido& e) {
-        std::cerr << kTituloAplicacao << ": " << e.what() << '\n';
-        return statusDeInterrupcao();
-    } catch (const ErroAposConfirmacao& e) {
-        // Not 1: a script that takes 1 for "nothing happened" must not run the export again
-        // and lose this archive, the only one with its registrations.
-        std::cerr << kTituloAplicacao << ": " << e.what() << '\n';
-        return 3;
     } catch (const Erro& e) {
-        std::cerr << kTituloAplicacao << ": " << e.what() << '\n';
-        return 1;
+        // The settings, or the output folder they name: the operator mends them.
+        operador.erro(e.what());
+        return kSaidaUsoOuConfiguracao;
     }
+    operador.registra(cabecalho(opcoes, parametros, ini));
+    if (opcoes.testaConexao)
+        return testeDeConexao(parametros, ini, operador, registro.get(), relogio);
+    return exportacao(opcoes, parametros, ini, operador, relogio);
 }
 
 }  // namespace
@@ -292,23 +309,35 @@ int main(int argc, char** argv) {
     // First, before anything opens a file: the folder's lock and the engine's lock files would
     // take the place of a closed standard output or error.
     if (const std::error_code erro = abreDescritoresPadraoFechados()) {
-        std::cerr << kTituloAplicacao
-                  << ": não foi possível abrir /dev/null no lugar da entrada ou saída padrão "
-                     "fechada: "
+        std::cerr << "exportador-cds: não foi possível abrir /dev/null no lugar da entrada ou "
+                     "saída padrão fechada: "
                   << motivoDoSistema(erro) << ".\n";
-        return 1;
+        return kSaidaFalhou;
     }
     try {
-        preparaProcesso();
-        instalaTratamentoDeSinais(aoSinal);
-        return executa(argc, argv);
+        // Read before the process is prepared, so that a mistyped command, --help or
+        // --version touch nothing.
+        LinhaDeComando linha;
+        try {
+            linha = leOpcoes(argc, argv);
+        } catch (const ErroUso& e) {
+            return usoIncorreto(e.what());
+        } catch (const ErroParametro& e) {
+            return usoIncorreto(e.opcao() + ": " + e.what());
+        }
+        if (linha.saida) return *linha.saida;
+        try {
+            return executa(linha.opcoes);
+        } catch (const ErroUso& e) {
+            return usoIncorreto(e.what());
+        }
     } catch (const Erro& e) {
-        std::cerr << kTituloAplicacao << ": " << e.what() << '\n';
-        return 1;
+        std::cerr << "exportador-cds: " << e.what() << '\n';
+        return kSaidaFalhou;
     } catch (const std::exception& e) {
         // Not one of the program's own errors (a thread the system would not start, memory
         // that ran out): the operator still reads it, and the exit status says it failed.
-        std::cerr << kTituloAplicacao << ": erro inesperado: " << e.what() << '\n';
-        return 1;
+        std::cerr << "exportador-cds: erro inesperado: " << e.what() << '\n';
+        return kSaidaFalhou;
     }
 }
