@@ -664,7 +664,7 @@ int main(int argc, char** argv) {
         }
         {
             const fs::path temporaria = fs::temp_directory_path();
-            struct statfs sistema{};
+            struct statfs sistema {};
             const bool emMemoria =
                 ::statfs(temporaria.c_str(), &sistema) == 0 && sistema.f_type == 0x01021994;
             std::printf("pastas em %s (%s)\n", temporaria.c_str(),
