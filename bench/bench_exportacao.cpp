@@ -2,7 +2,8 @@
 //
 //   bench_exportacao [--cidadaos N] [--domicilios N] [--atendimentos N] [--odontologicos N]
 //                    [--procedimentos N] [--visitas N] [--encontros N] [--execucoes N]
-//                    [--escala F] [--servidor HOST/PORTA] [--so-servidor] [--pequeno]
+//                    [--escala F] [--servidor HOST/PORTA] [--so-servidor] [--tmpfs]
+//                    [--pequeno]
 //
 // Makes the demo clinic (db/demo.sql) and copies its rows of each kind, with new keys and dates
 // spread over November 2026, up to the sizes asked: citizens and households marked for sending,
@@ -10,19 +11,27 @@
 // procedures, home visits, and group meetings with participants. Then it exports every kind
 // (`--fichas todas,vacinacao`) with the embedded engine and, with --servidor, through that
 // Firebird server, several times, each on a fresh copy of the database and in a process of its
-// own, and prints:
+// own. Each time the month is exported twice: into an empty output folder, then, on a fresh
+// copy again, into that same folder, which now holds the first run's files as a scheduled
+// run finds the previous month's. It prints, for both:
 //   - files/s, µs per file, the CPU time and the peak memory of the run's process;
 //   - the time of each kind (from its status text to the next) and of packing (from
 //     "Compactando Arquivo..." to "Concluído!", the commit included);
-//   - the floor, measured in the same session on a fresh copy: each source table read once by
-//     one statement, the run's files written again (same bytes, same number of files, each to
-//     a sibling renamed over its name, as the run saves them) and packed into the same archive
-//     by the packing in sequence; and the run's time over the floor.
+// and the floor, measured in the same session on a fresh copy, each part alone: each source
+// table read once by one statement, the run's files written again (same bytes, same number of
+// files, each to a sibling renamed over its name, as the run saves them), and the run's texts
+// deflated from memory into the same archive by the run's packing. Then the run's time over
+// the floor (its parts one after another) and over the ideal (the parts overlapped on two
+// cores: the largest part, or half their sum when that is more).
 // Minimum and median of the runs. --escala multiplies every size given before it (0.1 for a
-// tenth of the month). --pequeno is the smoke test of CI: a hundredth of the sizes and one run;
-// it prints the figures and asserts nothing about speed.
+// tenth of the month). The folders go to the system's temporary folder (TMPDIR: the disk when
+// it is unset), each run's to one of its own, all kept until the end, so that one run's mass
+// deletion does not slow the next one's writes; --tmpfs puts them in /dev/shm. The load of the
+// machine is printed with every run. --pequeno is the smoke test of CI: a hundredth of the
+// sizes and one run; it prints the figures and asserts nothing about speed.
 
 #include <sys/resource.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -32,6 +41,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -151,7 +161,10 @@ void populaMes(const std::string& banco, const Tamanhos& n) {
     replica(t, "FAMILIAS", "r.CODIGO = 101", domicilios, 1000, codigo);
     replica(t, "FAMILIASTRANSMISSAO", "r.CODIGO = 101", domicilios, 1000, codigo);
 
-    // Episodes: every table keyed by unit and episode number follows its episode.
+    // Episodes: every table keyed by unit and episode number follows its episode. The copied
+    // numbers are all below the step, so copies never meet; a step of 3,003 keeps NUMFAA, an
+    // INTEGER, in range up to a month of 1.4 million medical episodes (--escala 14).
+    constexpr int kPassoEpisodio = 3003;
     const std::map<std::string, std::string> episodio = {
         {"NUMFAA", "r.NUMFAA + DESLOC"}, {"DATA", "DATEADD(DAY, MOD(n.K, 30), DATE '2026-11-01')"}};
     const std::map<std::string, std::string> doEpisodio = {{"NUMFAA", "r.NUMFAA + DESLOC"}};
@@ -171,9 +184,9 @@ void populaMes(const std::string& banco, const Tamanhos& n) {
     for (const Tipo& tipo : tipos) {
         const std::string filtro =
             "r.CODUNIDADE = '2345678' AND r.NUMFAA IN (" + std::string(tipo.numeros) + ")";
-        replica(t, "FAA", filtro, tipo.copias, 10000, episodio);
+        replica(t, "FAA", filtro, tipo.copias, kPassoEpisodio, episodio);
         for (const char* tabela : tipo.tabelas)
-            replica(t, tabela, filtro, tipo.copias, 10000, doEpisodio);
+            replica(t, tabela, filtro, tipo.copias, kPassoEpisodio, doEpisodio);
     }
 
     const std::map<std::string, std::string> encontro = {
@@ -326,7 +339,7 @@ void salvaComoARun(const std::string& caminho, const std::string& bytes) {
     if (erro) throw std::runtime_error("não gravou " + caminho + ": " + erro.message());
 }
 
-// The floor: reading, writing and packing the run's work, one after another.
+// The floor's parts, each alone: reading, writing and deflating the run's work.
 int filhoPiso(const std::string& banco, const fs::path& daExecucao, const fs::path& pasta) {
     const auto t0 = RelogioMonotono::now();
     std::size_t linhas = 0;
@@ -359,16 +372,22 @@ int filhoPiso(const std::string& banco, const fs::path& daExecucao, const fs::pa
     const auto t2 = RelogioMonotono::now();
     for (std::size_t i = 0; i < caminhos.size(); ++i) salvaComoARun(caminhos[i], conteudos[i]);
     const auto t3 = RelogioMonotono::now();
-    conteudos.clear();
-    conteudos.shrink_to_fit();
 
+    // The texts as the run hands them to its packing, from memory: the deflating and the
+    // archive's own writes, nothing else.
     ArquivoIni ini(pasta / "config.ini");
     ini.grava(kSecaoGeral, kChaveDatabase, banco);
     ParametrosExportacao p = parametrosDaDemo(ini, pasta / "saida");
-    OperadorCronometro operador;
     RelogioDaDemo relogio;
+    EstadoArquivo estado;
+    estado.gravacao = 1796000000;
     const auto t4 = RelogioMonotono::now();
-    (void)zipaXML(p, caminhos, operador, relogio);
+    {
+        Empacotamento empacotamento(p, relogio);
+        for (std::size_t i = 0; i < caminhos.size(); ++i)
+            empacotamento.adiciona(caminhos[i], std::move(conteudos[i]), estado);
+        (void)empacotamento.conclui(relogio);
+    }
     const auto t5 = RelogioMonotono::now();
 
     std::printf("piso-leitura %.6f\n", segundos(t0, t1));
@@ -423,42 +442,33 @@ void copia(const fs::path& de, const fs::path& para) {
     fs::copy_file(de, para, fs::copy_options::overwrite_existing);
 }
 
-void medeMotor(const std::string& motor, const std::string& servidor,
-               const teste::BancoTeste& modelo, int execucoes) {
-    const auto caminhoDo = [&](const fs::path& arquivo) {
-        return servidor.empty() ? arquivo.string() : servidor + ":" + arquivo.string();
-    };
+// The machine's load average over the last minute, as /proc/loadavg gives it.
+std::string cargaAgora() {
+    std::ifstream carga("/proc/loadavg");
+    std::string umMinuto;
+    carga >> umMinuto;
+    return umMinuto;
+}
+
+// The figures of one way of running the month (into an empty folder, or over last month's),
+// over the executions.
+struct Medidas {
     std::map<std::string, Amostras> etapas;
     std::map<std::string, Amostras> memoriaEtapas;
     std::vector<std::string> ordemEtapas;
-    Amostras total, cpu, porArquivo, taxa, memoria, leitura, escrita, compactacao, piso, razao;
+    Amostras total, cpu, porArquivo, taxa, memoria, razaoPiso, razaoIdeal;
     Saida ultima;
-    for (int e = 1; e <= execucoes; ++e) {
-        const fs::path banco = modelo.pasta() / "execucao.fdb";
-        teste::PastaTemporaria pasta;
-        copia(modelo.arquivo(), banco);
-        const Saida s = executaFilho("--filho-exporta '" + caminhoDo(banco) + "' '" +
-                                     pasta.caminho().string() + "'");
-        if (numero(s, "zip") != 1) throw std::runtime_error("a exportação não gravou o zip");
-        copia(modelo.arquivo(), banco);
-        teste::PastaTemporaria pastaPiso;
-        const Saida sp =
-            executaFilho("--filho-piso '" + caminhoDo(banco) + "' '" + pasta.caminho().string() +
-                         "' '" + pastaPiso.caminho().string() + "'");
+
+    void soma(const Saida& s, double piso, double ideal) {
         const double t = numero(s, "total");
         const double arquivos = numero(s, "arquivos-total");
-        const double p = numero(sp, "piso-leitura") + numero(sp, "piso-escrita") +
-                         numero(sp, "piso-compactacao");
         total.soma(t);
         cpu.soma(numero(s, "cpu"));
         taxa.soma(arquivos / t);
         porArquivo.soma(1e6 * t / arquivos);
         memoria.soma(numero(s, "memoria"));
-        leitura.soma(numero(sp, "piso-leitura"));
-        escrita.soma(numero(sp, "piso-escrita"));
-        compactacao.soma(numero(sp, "piso-compactacao"));
-        piso.soma(p);
-        razao.soma(t / p);
+        razaoPiso.soma(t / piso);
+        razaoIdeal.soma(t / ideal);
         const auto [de, ate] = s.equal_range("etapa");
         for (auto it = de; it != ate; ++it) {
             const auto espaco = it->second.find(' ');
@@ -472,48 +482,124 @@ void medeMotor(const std::string& motor, const std::string& servidor,
             memoriaEtapas[it->second.substr(espaco + 1)].soma(
                 std::stod(it->second.substr(0, espaco)));
         }
-        std::printf(
-            "  execução %d: %.2f s (CPU %.2f s), %.0f arquivos/s, piso %.2f s, razão %.2f\n", e, t,
-            numero(s, "cpu"), arquivos / t, p, t / p);
-        std::fflush(stdout);
         ultima = s;
-        fs::remove(banco);
     }
+};
+
+// "mínimo  mediana" of each way, side by side.
+void linha(const char* rotulo, const std::vector<const Amostras*>& colunas, const char* unidade,
+           const char* formato = "%10.2f") {
+    std::printf("  %-34s", rotulo);
+    for (const Amostras* a : colunas) {
+        std::printf(formato, a->minimo());
+        std::printf(" ");
+        std::printf(formato, a->mediana());
+        std::printf("   ");
+    }
+    std::printf("%s\n", unidade);
+}
+
+void medeMotor(const std::string& motor, const std::string& servidor,
+               const teste::BancoTeste& modelo, int execucoes) {
+    const auto caminhoDo = [&](const fs::path& arquivo) {
+        return servidor.empty() ? arquivo.string() : servidor + ":" + arquivo.string();
+    };
+    Medidas vazia, sobreAnterior;
+    Amostras leitura, escrita, compactacao, piso, ideal;
+    // Every run's folder stays until the end: deleting a month's files is work for the disk
+    // long after the call returns, and it would land on the next run.
+    std::vector<std::unique_ptr<teste::PastaTemporaria>> pastas;
+    const fs::path banco = modelo.pasta() / "execucao.fdb";
+    // Each run on a fresh copy, with what was written before it on the disk.
+    const auto executa = [&](const std::string& argumentos, std::string& carga) {
+        copia(modelo.arquivo(), banco);
+        ::sync();
+        carga = cargaAgora();
+        return executaFilho(argumentos);
+    };
+    for (int e = 1; e <= execucoes; ++e) {
+        pastas.push_back(std::make_unique<teste::PastaTemporaria>());
+        const std::string pasta = pastas.back()->caminho().string();
+        const std::string exporta = "--filho-exporta '" + caminhoDo(banco) + "' '" + pasta + "'";
+        std::string cargaVazia, cargaAnterior, cargaPiso;
+        const Saida s = executa(exporta, cargaVazia);
+        if (numero(s, "zip") != 1) throw std::runtime_error("a exportação não gravou o zip");
+        // The same folder again: it holds the files of the run before, as last month's.
+        const Saida sa = executa(exporta, cargaAnterior);
+        if (numero(sa, "zip") != 1) throw std::runtime_error("a exportação não gravou o zip");
+        pastas.push_back(std::make_unique<teste::PastaTemporaria>());
+        const Saida sp = executa("--filho-piso '" + caminhoDo(banco) + "' '" + pasta + "' '" +
+                                     pastas.back()->caminho().string() + "'",
+                                 cargaPiso);
+        const double l = numero(sp, "piso-leitura");
+        const double w = numero(sp, "piso-escrita");
+        const double z = numero(sp, "piso-compactacao");
+        const double p = l + w + z;
+        const double i = std::max({l, w, z, p / 2});
+        leitura.soma(l);
+        escrita.soma(w);
+        compactacao.soma(z);
+        piso.soma(p);
+        ideal.soma(i);
+        vazia.soma(s, p, i);
+        sobreAnterior.soma(sa, p, i);
+        const double arquivos = numero(s, "arquivos-total");
+        std::printf(
+            "  execução %d: pasta vazia %.2f s (CPU %.2f s, %.0f arquivos/s, %.1f MiB, carga "
+            "%s); sobre o mês anterior %.2f s (CPU %.2f s, %.0f arquivos/s, %.1f MiB, carga "
+            "%s); piso %.2f s, ideal %.2f s (carga %s)\n",
+            e, numero(s, "total"), numero(s, "cpu"), arquivos / numero(s, "total"),
+            numero(s, "memoria"), cargaVazia.c_str(), numero(sa, "total"), numero(sa, "cpu"),
+            arquivos / numero(sa, "total"), numero(sa, "memoria"), cargaAnterior.c_str(), p, i,
+            cargaPiso.c_str());
+        std::fflush(stdout);
+    }
+    fs::remove(banco);
 
     std::printf("\n%s — mínimo e mediana de %d execuções\n", motor.c_str(), execucoes);
-    std::printf("  arquivos:            %.0f (", numero(ultima, "arquivos-total"));
-    const auto [de, ate] = ultima.equal_range("arquivos");
+    std::printf("  arquivos:            %.0f (", numero(vazia.ultima, "arquivos-total"));
+    const auto [de, ate] = vazia.ultima.equal_range("arquivos");
     for (auto it = de; it != ate; ++it)
         std::printf("%s%s", it == de ? "" : ", ", it->second.c_str());
     std::printf(")\n");
-    const auto linha = [](const char* rotulo, const Amostras& a, const char* unidade,
-                          const char* formato = "%10.2f") {
-        std::printf("  %-34s", rotulo);
-        std::printf(formato, a.minimo());
-        std::printf("  ");
-        std::printf(formato, a.mediana());
-        std::printf("  %s\n", unidade);
+    std::printf("  %-34s%21s   %21s\n", "", "pasta vazia", "sobre o mês anterior");
+    std::printf("  %-34s%10s %10s   %10s %10s\n", "", "mínimo", "mediana", "mínimo", "mediana");
+    const auto ambas = [&](const char* rotulo, Amostras Medidas::*campo, const char* unidade,
+                           const char* formato = "%10.2f") {
+        linha(rotulo, {&(vazia.*campo), &(sobreAnterior.*campo)}, unidade, formato);
     };
-    std::printf("  %-34s%10s  %10s\n", "", "mínimo", "mediana");
-    linha("execução inteira", total, "s");
-    linha("tempo de CPU do processo", cpu, "s");
+    ambas("execução inteira", &Medidas::total, "s");
+    ambas("tempo de CPU do processo", &Medidas::cpu, "s");
     // The best rate is that of the shortest run.
-    Amostras taxaInvertida;
-    for (double v : taxa.valores) taxaInvertida.soma(-v);
-    std::printf("  %-34s%10.0f  %10.0f  arquivos/s\n", "vazão", -taxaInvertida.minimo(),
-                taxa.mediana());
-    linha("por arquivo", porArquivo, "µs", "%10.1f");
-    linha("pico de memória", memoria, "MiB", "%10.1f");
-    for (const std::string& nome : ordemEtapas) linha(nome.c_str(), etapas[nome], "s");
+    std::printf("  %-34s", "vazão");
+    for (const Medidas* m : {&vazia, &sobreAnterior})
+        std::printf("%10.0f %10.0f   ",
+                    *std::max_element(m->taxa.valores.begin(), m->taxa.valores.end()),
+                    m->taxa.mediana());
+    std::printf("arquivos/s\n");
+    ambas("por arquivo", &Medidas::porArquivo, "µs", "%10.1f");
+    ambas("pico de memória", &Medidas::memoria, "MiB", "%10.1f");
+    for (const std::string& nome : vazia.ordemEtapas)
+        if (sobreAnterior.etapas.contains(nome))
+            linha(nome.c_str(), {&vazia.etapas[nome], &sobreAnterior.etapas[nome]}, "s");
     std::printf("  pico de memória ao fim de cada etapa:\n");
-    for (const std::string& nome : ordemEtapas)
-        if (memoriaEtapas.contains(nome))
-            linha(("  " + nome).c_str(), memoriaEtapas[nome], "MiB", "%10.1f");
-    linha("piso: leitura (uma por tabela)", leitura, "s");
-    linha("piso: escrita dos arquivos", escrita, "s");
-    linha("piso: compactação em sequência", compactacao, "s");
-    linha("piso inteiro", piso, "s");
-    linha("execução / piso", razao, "×");
+    for (const std::string& nome : vazia.ordemEtapas)
+        if (vazia.memoriaEtapas.contains(nome) && sobreAnterior.memoriaEtapas.contains(nome))
+            linha(("  " + nome).c_str(),
+                  {&vazia.memoriaEtapas[nome], &sobreAnterior.memoriaEtapas[nome]}, "MiB",
+                  "%10.1f");
+    ambas("execução / piso", &Medidas::razaoPiso, "×");
+    ambas("execução / ideal", &Medidas::razaoIdeal, "×");
+    Amostras razaoAnterior;
+    for (std::size_t k = 0; k < vazia.total.valores.size(); ++k)
+        razaoAnterior.soma(sobreAnterior.total.valores[k] / vazia.total.valores[k]);
+    std::printf("  %-34s%10.2f %10.2f   ×\n", "sobre o mês anterior / pasta vazia",
+                razaoAnterior.minimo(), razaoAnterior.mediana());
+    linha("piso: leitura (uma por tabela)", {&leitura}, "s");
+    linha("piso: escrita dos arquivos", {&escrita}, "s");
+    linha("piso: compactação da memória", {&compactacao}, "s");
+    linha("piso (as partes em sequência)", {&piso}, "s");
+    linha("ideal (em dois núcleos)", {&ideal}, "s");
     std::fflush(stdout);
 }
 
@@ -522,7 +608,7 @@ int uso() {
                  "uso: bench_exportacao [--cidadaos N] [--domicilios N] [--atendimentos N] "
                  "[--odontologicos N] [--procedimentos N] [--visitas N] [--encontros N] "
                  "[--execucoes N] [--escala F] [--servidor HOST/PORTA] [--so-servidor] "
-                 "[--pequeno]\n");
+                 "[--tmpfs] [--pequeno]\n");
     return 2;
 }
 
@@ -553,6 +639,9 @@ int main(int argc, char** argv) {
                                &n.procedimentos, &n.visitas, &n.encontros})
                     *v = std::max(2, static_cast<int>(*v * fator));
                 if (args[i] == "--pequeno") execucoes = 1;
+            } else if (args[i] == "--tmpfs") {
+                // Before any folder is made: the databases and the runs' folders go there.
+                ::setenv("TMPDIR", "/dev/shm", 1);
             } else if (args[i] == "--so-servidor") {
                 soServidor = true;
             } else if (args[i] == "--servidor" && i + 1 < args.size()) {
@@ -572,6 +661,14 @@ int main(int argc, char** argv) {
             std::string a, b, c;
             carga >> a >> b >> c;
             std::printf("%s %s %s\n", a.c_str(), b.c_str(), c.c_str());
+        }
+        {
+            const fs::path temporaria = fs::temp_directory_path();
+            struct statfs sistema {};
+            const bool emMemoria =
+                ::statfs(temporaria.c_str(), &sistema) == 0 && sistema.f_type == 0x01021994;
+            std::printf("pastas em %s (%s)\n", temporaria.c_str(),
+                        emMemoria ? "tmpfs, na memória" : "disco");
         }
         std::printf(
             "mês: %d cidadãos e %d domicílios a enviar, %d atendimentos médicos, %d "

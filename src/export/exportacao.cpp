@@ -234,9 +234,9 @@ ResultadoExportacao geraEEmpacota(const ParametrosExportacao& parametros, Arquiv
     ResultadoExportacao resultado;
     // The archive is written on a second core while the records are.
     Empacotamento empacotamento(parametros, relogio);
-    ex.aoGravarArquivo = [&empacotamento](const std::string& caminho, const std::string& texto,
+    ex.aoGravarArquivo = [&empacotamento](const std::string& caminho, std::string texto,
                                           const std::optional<EstadoArquivo>& estado) {
-        empacotamento.adiciona(caminho, texto, estado);
+        empacotamento.adiciona(caminho, std::move(texto), estado);
     };
     executaGeradoresEscolhidos(ex);
     ex.aoGravarArquivo = nullptr;

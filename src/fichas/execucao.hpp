@@ -73,10 +73,10 @@ struct Execucao {
     // The missing-team message of the care kinds: to the error list, then to the log.
     void erroELog(const std::string& linha);
 
-    // Told of every record file once it is saved and listed, with the text saved and the
-    // file's state as the save left it; the run packs it into the archive meanwhile. Unset,
-    // nobody is told.
-    std::function<void(const std::string& caminho, const std::string& texto,
+    // Told of every record file once it is saved, with the text saved and the file's state as
+    // the save left it, in the order saved, on the thread that saves the files
+    // (GravacaoDeRegistros); the run packs it into the archive meanwhile. Unset, nobody is told.
+    std::function<void(const std::string& caminho, std::string texto,
                        const std::optional<EstadoArquivo>& estado)>
         aoGravarArquivo;
 

@@ -10,6 +10,7 @@
 #include "comum/erro.hpp"
 #include "comum/texto.hpp"
 #include "record/codificacao.hpp"
+#include "record/gravacao.hpp"
 #include "record/verificacao.hpp"
 
 namespace cds {
@@ -103,7 +104,7 @@ void relataGravado(Execucao& ex, TipoFicha tipo, const Ficha& ficha, const Linha
 // checked against the importer's rules when the run keeps a report.
 bool gravaRegistro(Execucao& ex, const DescricaoFicha& descricao, Ficha& ficha,
                    const Linha& registro, RegistroBuffer& buffer, ArquivosDoTipo& arquivos,
-                   std::vector<FalhaDeImportacao>& falhas) {
+                   GravacaoDeRegistros& gravacao, std::vector<FalhaDeImportacao>& falhas) {
     const TipoFicha tipo = descricao.tipo;
     ficha.preparaRegistro(registro);
     ValoresEnvelope valores = ficha.envelope(registro);
@@ -121,11 +122,10 @@ bool gravaRegistro(Execucao& ex, const DescricaoFicha& descricao, Ficha& ficha,
     if (ex.ocorrencias) falhas = verificaRegistro(tipo, buffer.texto());
     const std::string caminho =
         arquivos.caminho(ex, id, nomeArquivo(*descricao.envelope, valores.numero));
-    const std::optional<EstadoArquivo> estado = buffer.salva(caminho);
+    gravacao.grava(caminho, buffer.texto(), nomeDoRegistro(tipo, id));
     // Only a record that is sent holds its identifier against the later ones.
     ex.identificadores.toma(identificador + valores.sufixoIdentificador, dono);
     ex.ListaArquivos.push_back({caminho, tipo});
-    if (ex.aoGravarArquivo) ex.aoGravarArquivo(caminho, buffer.texto(), estado);
     ficha.gravado(registro, caminho);
     return true;
 }
@@ -198,6 +198,10 @@ void geraRegistros(Execucao& ex, const DescricaoFicha& descricao, Ficha& ficha) 
     lendo(tipo, ficha, [&] { ficha.abreRegistros(); });
     RegistroBuffer buffer;
     ArquivosDoTipo arquivos;
+    GravacaoDeRegistros gravacao([&ex](const std::string& caminho, std::string texto,
+                                       const std::optional<EstadoArquivo>& estado) {
+        if (ex.aoGravarArquivo) ex.aoGravarArquivo(caminho, std::move(texto), estado);
+    });
     std::size_t feitos = 0;
     std::vector<FalhaDeImportacao> falhas;
     // A record may come in several rows (its file is rewritten by each): the report tells it
@@ -219,8 +223,8 @@ void geraRegistros(Execucao& ex, const DescricaoFicha& descricao, Ficha& ficha) 
             } else {
                 ex.comecaRegistro();
                 falhas.clear();
-                const bool gravado =
-                    gravaRegistro(ex, descricao, ficha, *registro, buffer, arquivos, falhas);
+                const bool gravado = gravaRegistro(ex, descricao, ficha, *registro, buffer,
+                                                   arquivos, gravacao, falhas);
                 const std::vector<std::string> avisos = ex.terminaRegistro();
                 if (gravado && !repetido && ex.ocorrencias)
                     relataGravado(ex, tipo, ficha, *registro, avisos, falhas);
@@ -240,6 +244,7 @@ void geraRegistros(Execucao& ex, const DescricaoFicha& descricao, Ficha& ficha) 
         // Counted once its first row is done: the progress counts records, as the total does.
         if (!repetido) ex.operador.progresso(++feitos, total);
     }
+    gravacao.conclui();
     ficha.termina();
 }
 

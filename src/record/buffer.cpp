@@ -36,6 +36,11 @@ void RegistroBuffer::adicionaNumero(std::string_view tag, std::string_view valor
 }
 
 std::optional<EstadoArquivo> RegistroBuffer::salva(const std::string& caminho) const {
+    return salvaRegistro(caminho, conteudo);
+}
+
+std::optional<EstadoArquivo> salvaRegistro(const std::string& caminho,
+                                           const std::string& conteudo) {
     // The file declares UTF-8: a byte that is not would make every reader refuse it whole.
     if (!utf8Valido(conteudo))
         throw ErroConversao("O registro tem um texto que não é UTF-8 válido; o arquivo " + caminho +

@@ -38,4 +38,7 @@ class RegistroBuffer {
     std::string conteudo;
 };
 
+// A record file's whole `texto` saved at `caminho`, as RegistroBuffer::salva says.
+std::optional<EstadoArquivo> salvaRegistro(const std::string& caminho, const std::string& texto);
+
 }  // namespace cds

@@ -475,6 +475,31 @@ TEST_F(ExportacaoTest, ErroNoMeioGuardaArquivosESemZip) {
 
 // The window hands the run the output folder as typed: a relative one is made whole from the
 // folder the program runs in, for config.ini and for the archive's path the operator reads.
+// The files are saved while the next records are read: a file that fails with many records
+// after it still names its own record, and none after it reaches the folder.
+TEST_F(ExportacaoTest, ErroNoMeioDeMuitasFichasNomeiaAQueFalhou) {
+    for (int n = 1; n <= 300; ++n) teste::insereEpisodio(banco, n);
+    const fs::path noCaminho =
+        fs::path(pastaXml(parametros.Caminho)) / "FichaAtendimentoIndividual_2.esus.xml";
+    fs::create_directory(noCaminho);
+
+    try {
+        exportaArquivos(parametros, ini, operador, relogio);
+        ADD_FAILURE() << "esperava erro de arquivo";
+    } catch (const ErroArquivo& e) {
+        const std::string inicio =
+            "FichaAtendimentoIndividual_2 (unidade 2345678): Não foi possível criar o arquivo " +
+            noCaminho.string() + ": há uma pasta com esse nome no lugar.";
+        EXPECT_EQ(std::string(e.what()).rfind(inicio, 0), 0u) << e.what();
+    }
+
+    EXPECT_EQ(arquivosEm(pastaXml(parametros.Caminho)),
+              (std::vector<std::string>{"FichaAtendimentoIndividual_1.esus.xml",
+                                        "FichaAtendimentoIndividual_2.esus.xml"}));
+    EXPECT_FALSE(fs::exists(zipEsperado()));
+    EXPECT_TRUE(operador.mensagens().empty());
+}
+
 TEST_F(ExportacaoTest, PastaDeSaidaRelativaGravadaPorInteiro) {
     teste::insereEpisodio(banco, 1);
     parametros.Fichas = {TipoFicha::AtendimentoIndividual};
