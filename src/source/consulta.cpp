@@ -481,13 +481,17 @@ auto Consulta::Impl::le(F&& f) -> decltype(f()) {
 
 Consulta::Impl::~Impl() {
     if (!comando) return;
+    // Watched as every call is: a statement is often let go on the way out of an error or of
+    // the operator's stop, and a server fallen silent would hold the run here for good.
+    vigia.comeca();
     try {
         if (aberto) aberto.encerra([](auto* r) { r->close(&status()); });
         comando.encerra([](auto* c) { c->free(&status()); });
     } catch (const Firebird::FbException&) {
-        // The attachment is already gone and took the statement with it; `comando` still
-        // releases our handle.
+        // The attachment is already gone (or was closed for want of an answer) and took the
+        // statement with it; `comando` still releases our handle.
     }
+    vigia.termina();
 }
 
 void Consulta::Impl::prepara() {
