@@ -538,6 +538,13 @@ void JanelaPrincipal::cancelaExecucao() {
     std::thread([pedido = cancelamento] { pedido->pede(); }).detach();
 }
 
+void JanelaPrincipal::encerraExecucaoPorSinal() {
+    if (!executando) return;
+    fechaAoTerminar = true;
+    operador->encerra();
+    cancelaExecucao();
+}
+
 void JanelaPrincipal::aoGerarArquivos() {
     if (executando) return;
     const ParametrosExportacao p = parametros();

@@ -80,6 +80,11 @@ class JanelaPrincipal : public QWidget {
     // its work as the command line's does. Nothing happens when no run is under way.
     void cancelaExecucao();
 
+    // A signal's end of a run under way: the run is cancelled, a message it shows or asks for
+    // counts as seen (nobody is there to close it), and the window closes, with no box, once
+    // the run has undone its work. Nothing happens when no run is under way.
+    void encerraExecucaoPorSinal();
+
     // True while a run is under way.
     bool emExecucao() const { return executando; }
 

@@ -68,7 +68,7 @@ void aoSinal(JanelaPrincipal*& janela, int sinal, int quantos) {
         }
         QObject::connect(janela, &JanelaPrincipal::execucaoTerminada, qApp, &QApplication::quit,
                          Qt::QueuedConnection);
-        janela->cancelaExecucao();
+        janela->encerraExecucaoPorSinal();
     });
 }
 

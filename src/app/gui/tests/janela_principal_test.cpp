@@ -953,6 +953,31 @@ TEST_F(JanelaTest, CancelarPeloBotaoPeloAtalhoOuPorEsc) {
     EXPECT_TRUE(caixa.caixas.empty());
 }
 
+// A signal during a run, while the run holds a box open that nobody will close: the box counts
+// as seen, the run is cancelled, and the window closes once it has ended, with no other box.
+TEST_F(JanelaTest, SinalDuranteUmaCaixaCancelaEFechaSemEsperarPeloOperador) {
+    JanelaPrincipal& j = abreJanela();
+    QSignalSpy fim(&j, &JanelaPrincipal::execucaoTerminada);
+    bool terminouComACaixaAberta = false;
+    caixa.enquantoAberta = [&] {
+        j.encerraExecucaoPorSinal();
+        // The box stays up, as a real one would until the program quits.
+        terminouComACaixaAberta = QTest::qWaitFor([&] { return !fim.isEmpty(); }, kPrazo);
+    };
+    const auto seguiu = std::make_shared<std::atomic<bool>>(false);
+    ASSERT_TRUE(j.iniciaExecucao([seguiu](Operador& operador, Cancelamento& pedido) {
+        operador.mensagem("Ninguém fecha esta", "Aviso", TipoMensagem::Simples);
+        *seguiu = true;
+        esperaOCancelamento(operador, pedido);
+    }));
+    ASSERT_TRUE(!fim.isEmpty() || fim.wait(kPrazo));
+    EXPECT_TRUE(terminouComACaixaAberta);
+    EXPECT_TRUE(*seguiu);
+    EXPECT_FALSE(j.emExecucao());
+    EXPECT_FALSE(j.isVisible());
+    EXPECT_EQ(caixa.caixas.size(), 1u);
+}
+
 // Closing the window during a run asks; "Sim" cancels the run and the window closes once it has
 // ended, "Não" leaves both as they were.
 TEST_F(JanelaTest, FecharDuranteAExecucaoPerguntaSeCancela) {
