@@ -165,7 +165,10 @@ Motivo motivo(const ISC_STATUS* erros, Momento momento) {
             return {"o servidor não pôde ser alcançado ou o banco de dados está fechado"};
         return {"a conexão com o banco de dados foi perdida", true};
     }
-    if (tem(erros, {isc_login})) return {"o usuário ou a senha foram recusados pelo servidor"};
+    if (tem(erros, {isc_login}))
+        return {
+            "o usuário ou a senha foram recusados pelo servidor (eles vêm de ISC_USER e "
+            "ISC_PASSWORD no ambiente, ou de --senha-arquivo na linha de comando)"};
     if (tem(erros, {isc_io_error})) return {motivoDeArquivo(erros, momento)};
     if (tem(erros, {isc_bad_db_format}))
         return {"o arquivo do banco de dados não é um banco de dados Firebird"};

@@ -127,7 +127,8 @@ TEST_F(ExecucaoAgendadaTest, CodigoDeSaidaPorClasseDeFalha) {
     };
     if (servidor)
         casos.push_back({"senha recusada pelo servidor", comConfig(umaFicha), 3,
-                         "exportador-cds: Não foi possível conectar ao banco de dados",
+                         "o usuário ou a senha foram recusados pelo servidor (eles vêm de "
+                         "ISC_USER e ISC_PASSWORD no ambiente, ou de --senha-arquivo",
                          "ISC_USER=SYSDBA ISC_PASSWORD=nao-e-a-senha", [&] {
                              ArquivoIni(config()).grava(kSecaoGeral, kChaveDatabase, *servidor);
                          }});
