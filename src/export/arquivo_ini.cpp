@@ -318,6 +318,7 @@ ArquivoIni::ArquivoIni(fs::path arquivo) : ArquivoIni(LocalConfig(std::move(arqu
 ArquivoIni::ArquivoIni(LocalConfig local)
     : caminho(std::move(local.arquivo)),
       procurados(std::move(local.procurados)),
+      pastaErros(std::move(local.pastaDosErros)),
       estado(std::make_unique<Estado>()) {}
 
 ArquivoIni::~ArquivoIni() = default;

@@ -69,11 +69,14 @@ class ArquivoIni {
     const std::filesystem::path& arquivo() const { return caminho; }
     // Where the file was looked for, in order, for the message that it is missing.
     const std::vector<std::filesystem::path>& locaisProcurados() const { return procurados; }
+    // Where the run's erros.txt goes (LocalConfig::pastaDosErros).
+    const std::filesystem::path& pastaDosErros() const { return pastaErros; }
 
   private:
     struct Estado;
     std::filesystem::path caminho;
     std::vector<std::filesystem::path> procurados;
+    std::filesystem::path pastaErros;
     std::unique_ptr<Estado> estado;
 };
 
