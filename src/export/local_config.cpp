@@ -49,10 +49,14 @@ LocalConfig localizaConfig(const std::optional<fs::path>& opcao, const PastasDoC
         }
     }
     fs::path pastaDosErros = escolhido.parent_path();
+    fs::path gravarEm = escolhido;
     if (!pastas.sistema.empty() && !pastas.usuario.empty() &&
-        pastaDosErros == pastas.sistema / kPastaConfigUsuario)
+        pastaDosErros == pastas.sistema / kPastaConfigUsuario) {
         pastaDosErros = pastas.usuario / kPastaConfigUsuario;
-    return LocalConfig(std::move(escolhido), std::move(locais), std::move(pastaDosErros));
+        gravarEm = pastaDosErros / kNomeArquivoIni;
+    }
+    return LocalConfig(std::move(escolhido), std::move(locais), std::move(pastaDosErros),
+                       std::move(gravarEm));
 }
 
 LocalConfig localizaConfig(const std::optional<fs::path>& opcao) {

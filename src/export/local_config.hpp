@@ -19,12 +19,16 @@ struct LocalConfig {
     // A file named by the operator: looked for nowhere else. Implicit, so that a path serves
     // wherever the file is named.
     LocalConfig(std::filesystem::path arquivo)
-        : arquivo(arquivo), procurados{arquivo}, pastaDosErros(arquivo.parent_path()) {}
+        : arquivo(arquivo),
+          procurados{arquivo},
+          pastaDosErros(arquivo.parent_path()),
+          gravarEm(arquivo) {}
     LocalConfig(std::filesystem::path arquivo, std::vector<std::filesystem::path> procurados,
-                std::filesystem::path pastaDosErros)
+                std::filesystem::path pastaDosErros, std::filesystem::path gravarEm)
         : arquivo(std::move(arquivo)),
           procurados(std::move(procurados)),
-          pastaDosErros(std::move(pastaDosErros)) {}
+          pastaDosErros(std::move(pastaDosErros)),
+          gravarEm(std::move(gravarEm)) {}
 
     std::filesystem::path arquivo;
     // The places looked at, in order; `arquivo` is one of them.
@@ -32,6 +36,10 @@ struct LocalConfig {
     // Where erros.txt goes: beside `arquivo`, except for the system's settings, which users
     // share and cannot write: then the user's own settings folder.
     std::filesystem::path pastaDosErros;
+    // Where a value the program saves goes: `arquivo`, except for the system's settings, whose
+    // values go, with the rest of the file, to the user's own config.ini, which is then the
+    // one read.
+    std::filesystem::path gravarEm;
 };
 
 // The folders config.ini may be in: the program's, the user's settings folder

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "export/arquivo_ini.hpp"
 #include "suporte/arquivos_teste.hpp"
 #include "suporte/banco_teste.hpp"
 
@@ -47,8 +48,8 @@ TEST(LocalConfig, lugaresProcuradosPeloLugarDoPrograma) {
         EXPECT_EQ(locaisDoConfig(c.pastas), c.esperado) << c.pastas.programa;
 }
 
-// The first place that has a config.ini is the run's; erros.txt goes beside it, except beside
-// the system's, which users share and cannot write.
+// The first place that has a config.ini is the run's; erros.txt and the values the program
+// saves go beside it, except beside the system's, which users share and cannot write.
 TEST(LocalConfig, escolheOPrimeiroQueExisteEOndeVaiOErrosTxt) {
     const PastaTemporaria pasta;
     const PastasDoConfig pastas{pasta / "build", pasta / "usuario", pasta / "etc"};
@@ -60,16 +61,15 @@ TEST(LocalConfig, escolheOPrimeiroQueExisteEOndeVaiOErrosTxt) {
         std::optional<fs::path> opcao;
         fs::path escolhido;
         fs::path pastaDosErros;
+        fs::path gravarEm;
     };
+    const fs::path outra = pasta / "outra" / "config.ini";
     const Caso casos[] = {
-        {{aoLado, doUsuario, doSistema}, std::nullopt, aoLado, pastas.programa},
-        {{doUsuario, doSistema}, std::nullopt, doUsuario, doUsuario.parent_path()},
-        {{doSistema}, std::nullopt, doSistema, doUsuario.parent_path()},
-        {{}, std::nullopt, aoLado, pastas.programa},
-        {{doUsuario, doSistema},
-         pasta / "outra" / "config.ini",
-         pasta / "outra" / "config.ini",
-         pasta / "outra"},
+        {{aoLado, doUsuario, doSistema}, std::nullopt, aoLado, pastas.programa, aoLado},
+        {{doUsuario, doSistema}, std::nullopt, doUsuario, doUsuario.parent_path(), doUsuario},
+        {{doSistema}, std::nullopt, doSistema, doUsuario.parent_path(), doUsuario},
+        {{}, std::nullopt, aoLado, pastas.programa, aoLado},
+        {{doUsuario, doSistema}, outra, outra, pasta / "outra", outra},
     };
     for (const Caso& c : casos) {
         for (const fs::path& arquivo : {aoLado, doUsuario, doSistema}) fs::remove(arquivo);
@@ -80,7 +80,31 @@ TEST(LocalConfig, escolheOPrimeiroQueExisteEOndeVaiOErrosTxt) {
         const LocalConfig local = localizaConfig(c.opcao, pastas);
         EXPECT_EQ(local.arquivo, c.escolhido) << c.escolhido;
         EXPECT_EQ(local.pastaDosErros, c.pastaDosErros) << c.escolhido;
+        EXPECT_EQ(local.gravarEm, c.gravarEm) << c.escolhido;
     }
+}
+
+// A value saved with only the system's settings there (the window saves the output folder at
+// every run) leaves them as they are and makes the user's own config.ini of them, which is
+// read from then on.
+TEST(LocalConfig, gravarComAConfiguracaoDoSistemaFazADoUsuario) {
+    const PastaTemporaria pasta;
+    const PastasDoConfig pastas{pasta / "bin", pasta / "usuario", pasta / "etc"};
+    const fs::path doSistema = pastas.sistema / "exportador-cds" / "config.ini";
+    const fs::path doUsuario = pastas.usuario / "exportador-cds" / "config.ini";
+    fs::create_directories(doSistema.parent_path());
+    const std::string sistema = "[GERAL]\r\nCNESPRINCIPAL=2345678\r\n";
+    escreveArquivo(doSistema, sistema);
+
+    ArquivoIni ini(localizaConfig(std::nullopt, pastas));
+    ini.grava(kSecaoGeral, kChaveCaminhoXml, "/home/ana/saida");
+
+    EXPECT_EQ(teste::leArquivo(doSistema), sistema);
+    EXPECT_EQ(teste::leArquivo(doUsuario),
+              "[GERAL]\r\nCNESPRINCIPAL=2345678\r\nCAMINHOXML=/home/ana/saida\r\n");
+    EXPECT_EQ(ini.arquivo(), doUsuario);
+    EXPECT_EQ(localizaConfig(std::nullopt, pastas).arquivo, doUsuario);
+    EXPECT_EQ(ArquivoIni(doUsuario).le(kSecaoGeral, kChaveCnesPrincipal, ""), "2345678");
 }
 
 }  // namespace
