@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/instala-dependencias.sh
+bash scripts/instala-dependencias.sh compilacao windows
 
 # MinGW has some POSIX headers of its own (unistd.h, sys/stat.h) that MSVC lacks, so compiling
 # is not the whole check: outside the platform files (src/comum/plataforma_*, and the command

@@ -7,13 +7,25 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/instala-dependencias.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)" --target exportador-cds
+bash scripts/instala-dependencias.sh compilacao
+# The build's output goes to a log, shown only when the build fails, so that what is shown is
+# the run's.
+mkdir -p build
+log=$PWD/build/demo-compilacao.log
+echo "Compilando exportador-cds (saída em $log)..."
+if ! {
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo &&
+        cmake --build build -j"$(nproc)" --target exportador-cds
+} >"$log" 2>&1; then
+    tail -n 60 "$log" >&2
+    echo "A compilação falhou; a saída completa está em $log" >&2
+    exit 1
+fi
 
 demo="$PWD/build/demo"
 mkdir -p "$demo/saida"
-bash scripts/cria-banco.sh "$demo/clinica.fdb" --demo --substituir
+bash scripts/cria-banco.sh "$demo/clinica.fdb" --demo --substituir >>"$log" 2>&1
+echo
 printf '[GERAL]\r\nDATABASE=%s\r\nCNESPRINCIPAL=2345678\r\nIBGE=2211001\r\nCAMINHOXML=%s\r\n[ESUS]\r\nPROFISSIONALGENERICO=9\r\n' \
     "$demo/clinica.fdb" "$demo/saida" >"$demo/config.ini"
 

@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/instala-dependencias.sh
+bash scripts/instala-dependencias.sh testes
 export EXPORTADOR_TESTE_PORTA=${EXPORTADOR_TESTE_PORTA:-3057}
 cmake -S . -B build-sanitizadores -DCMAKE_BUILD_TYPE=Debug -DEXPORTADOR_WERROR=ON \
     -DEXPORTADOR_GUI=OFF -DEXPORTADOR_SANITIZADORES=ON \

@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/instala-dependencias.sh
+bash scripts/instala-dependencias.sh testes
 
 WERROR=OFF
 [ "${CI:-}" = "true" ] && WERROR=ON

@@ -74,6 +74,10 @@ fs::path pastaDeConfiguracaoDoUsuario() {
     return pastaDoAmbiente(L"APPDATA");
 }
 
+fs::path pastaDeConfiguracaoDoSistema() {
+    return {};
+}
+
 fs::path pastaDeCacheDoUsuario() {
     return pastaDoAmbiente(L"LOCALAPPDATA");
 }
@@ -110,6 +114,10 @@ fs::path pastaDeConfiguracaoDoUsuario() {
     if (fs::path pasta = pastaDoAmbiente("XDG_CONFIG_HOME"); !pasta.empty()) return pasta;
     if (fs::path casa = pastaDoAmbiente("HOME"); !casa.empty()) return casa / ".config";
     return {};
+}
+
+fs::path pastaDeConfiguracaoDoSistema() {
+    return "/etc";
 }
 
 fs::path pastaDeCacheDoUsuario() {

@@ -15,6 +15,10 @@ std::filesystem::path pastaDoExecutavel();
 // empty or not an absolute path; %APPDATA% on Windows. Empty when the environment names none.
 std::filesystem::path pastaDeConfiguracaoDoUsuario();
 
+// The system's folder for programs' settings, shared by its users: /etc; none (empty) on
+// Windows, where a program keeps them beside itself.
+std::filesystem::path pastaDeConfiguracaoDoSistema();
+
 // The user's folder for programs' caches: $XDG_CACHE_HOME, or ~/.cache when that is unset,
 // empty or not an absolute path; %LOCALAPPDATA% on Windows. Empty when the environment names
 // none.

@@ -318,6 +318,8 @@ ArquivoIni::ArquivoIni(fs::path arquivo) : ArquivoIni(LocalConfig(std::move(arqu
 ArquivoIni::ArquivoIni(LocalConfig local)
     : caminho(std::move(local.arquivo)),
       procurados(std::move(local.procurados)),
+      pastaErros(std::move(local.pastaDosErros)),
+      gravarEm(std::move(local.gravarEm)),
       estado(std::make_unique<Estado>()) {}
 
 ArquivoIni::~ArquivoIni() = default;
@@ -376,7 +378,15 @@ void ArquivoIni::grava(const std::string& secao, const std::string& chave,
     }
     if (estado->emCp1252) crlf = utf8ParaCp1252(crlf);
     try {
-        gravaPorInteiro(caminho, crlf);
+        if (gravarEm != caminho) {
+            // The user's settings folder may not be there yet; one that cannot be made fails
+            // the write, which says why.
+            criaPastasPrivadas(gravarEm.parent_path());
+            gravaPorInteiro(gravarEm, crlf);
+            caminho = gravarEm;
+        } else {
+            gravaPorInteiro(caminho, crlf);
+        }
     } catch (const ErroArquivo&) {
         // The cache holds a value the file does not: read the file again next time.
         estado->emDia = false;

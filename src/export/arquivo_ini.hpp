@@ -55,7 +55,9 @@ class ArquivoIni {
     // Never fails: a file that cannot be read as settings reads as missing.
     std::string le(const std::string& secao, const std::string& chave,
                    const std::string& padrao) const;
-    // Replaces the file whole or not at all (a new file beside it, renamed over it). Throws
+    // Replaces the file whole or not at all (a new file beside it, renamed over it); the
+    // system's settings are left as they are, and the file written whole is the user's
+    // (LocalConfig::gravarEm), read from then on. Throws
     // ErroArquivo, and writes nothing, when the value holds a line break or another control
     // character, when the file exists but cannot be read as settings, or when it cannot be
     // written.
@@ -69,11 +71,15 @@ class ArquivoIni {
     const std::filesystem::path& arquivo() const { return caminho; }
     // Where the file was looked for, in order, for the message that it is missing.
     const std::vector<std::filesystem::path>& locaisProcurados() const { return procurados; }
+    // Where the run's erros.txt goes (LocalConfig::pastaDosErros).
+    const std::filesystem::path& pastaDosErros() const { return pastaErros; }
 
   private:
     struct Estado;
     std::filesystem::path caminho;
     std::vector<std::filesystem::path> procurados;
+    std::filesystem::path pastaErros;
+    std::filesystem::path gravarEm;
     std::unique_ptr<Estado> estado;
 };
 

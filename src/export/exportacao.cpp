@@ -117,15 +117,19 @@ void confirma(Transacao& transacao, const std::string& arquivoZip) {
     }
 }
 
-// The run's error list, saved once the run has committed: erros.txt beside config.ini and its
+// The run's error list, saved once the run has committed: erros.txt beside config.ini (in the
+// user's settings folder for the system's config.ini, made when missing) and its
 // copy beside the archive, each replaced whole, or removed when the list is empty. The archive
 // and the commit stand whatever happens here; a copy that cannot be saved is said, with the
 // list's lines in the log so that none is lost, and the run does not end as a success.
 void salvaListaDeErros(Execucao& ex, const ArquivoIni& ini, ResultadoExportacao& resultado) {
     const std::pair<fs::path, CodificacaoErros> destinos[] = {
-        {ini.arquivo().parent_path() / kNomeArquivoErros, CodificacaoErros::Windows1252},
+        {ini.pastaDosErros() / kNomeArquivoErros, CodificacaoErros::Windows1252},
         {fs::path(resultado.arquivoZip).replace_extension(kFimArquivoErrosDoZip),
          CodificacaoErros::Utf8}};
+    // The user's settings folder may not be there yet; one that cannot be made fails the save
+    // below, which says why.
+    if (!ex.ErrosCadastro.empty()) criaPastasPrivadas(ini.pastaDosErros());
     std::string falhas;
     for (const auto& [arquivo, codificacao] : destinos) {
         try {

@@ -154,6 +154,21 @@ std::string motivoDeArquivo(const ISC_STATUS* erros, Momento momento) {
     return "não foi possível usar o " + arquivo;
 }
 
+// The embedded engine locks the databases it opens in a folder of its own (/tmp/firebird on
+// Debian), which its package makes its group's alone: a user outside the group cannot open a
+// database file, whatever the file's own modes, until joining it; the server, running as its
+// own user, opens the same file for anyone.
+constexpr char kGrupoFirebird[] = "firebird";
+std::string motivoDaPastaDeTravas(const std::string& pasta) {
+    return "o usuário do sistema não tem permissão para usar a pasta " + pasta +
+           ", onde o motor embarcado do Firebird trava os bancos de dados que abre. Ponha o "
+           "usuário no grupo " +
+           std::string(kGrupoFirebird) + " (sudo adduser $USER " + kGrupoFirebird +
+           ") e entre de novo na sessão; ou abra o mesmo arquivo pelo servidor Firebird, com "
+           "DATABASE=localhost:/caminho/clinica.fdb no config.ini (o caminho do arquivo depois "
+           "de localhost:)";
+}
+
 Motivo motivo(const ISC_STATUS* erros, Momento momento) {
     if (tem(erros, {isc_cancelled})) return {"a operação foi cancelada"};
     if (tem(erros, {isc_connect_reject}))
@@ -182,6 +197,8 @@ Motivo motivo(const ISC_STATUS* erros, Momento momento) {
             return {
                 "o usuário do sistema não tem permissão para chegar ao arquivo do banco de "
                 "dados, ou a uma pasta de que o Firebird precisa"};
+        if (tem(erros, {isc_sys_request}) && momento == Momento::Conectando)
+            return {motivoDaPastaDeTravas(args[0])};
         return {"o usuário do sistema não tem permissão para usar " + args[0] +
                 ", de que o Firebird precisa"};
     }

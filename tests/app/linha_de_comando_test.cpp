@@ -945,8 +945,11 @@ TEST_F(LinhaDeComandoTest, BancoQueOUsuarioNaoPodeUsarDizPorque) {
         {fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read |
              fs::perms::others_write,
          false,
-         "o usuário do sistema não tem permissão para usar /tmp/firebird/, de que o Firebird "
-         "precisa"},
+         "o usuário do sistema não tem permissão para usar a pasta /tmp/firebird/, onde o motor "
+         "embarcado do Firebird trava os bancos de dados que abre. Ponha o usuário no grupo "
+         "firebird (sudo adduser $USER firebird) e entre de novo na sessão; ou abra o mesmo "
+         "arquivo pelo servidor Firebird, com DATABASE=localhost:/caminho/clinica.fdb no "
+         "config.ini (o caminho do arquivo depois de localhost:)"},
     };
     for (const Caso& caso : casos) {
         SCOPED_TRACE(caso.motivo);

@@ -73,9 +73,10 @@ Variáveis de ambiente lidas:
 
 constexpr char kTextoErros[] = R"(
 A lista de erros da exportação (uma linha por erro) é gravada quando ela termina bem: em
-erros.txt, ao lado do arquivo de configuração usado, em ANSI (Windows-1252), e em UTF-8 ao lado
-do arquivo compactado, com o nome dele e .erros.txt no lugar de .zip. Uma exportação sem erros
-apaga o erros.txt anterior; uma que falha, é interrompida ou só verifica não mexe nele.
+erros.txt, ao lado do arquivo de configuração usado (o do sistema, em /etc, a manda para a
+pasta de configuração do usuário), em ANSI (Windows-1252), e em UTF-8 ao lado do arquivo
+compactado, com o nome dele e .erros.txt no lugar de .zip. Uma exportação sem erros apaga o
+erros.txt anterior; uma que falha, é interrompida ou só verifica não mexe nele.
 )";
 
 // The record kinds of the registry for --fichas' help: their names, then what "todas" holds.
