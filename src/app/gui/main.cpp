@@ -117,7 +117,9 @@ int main(int argc, char** argv) {
     const QCommandLineOption config(
         QStringLiteral("config"),
         QStringLiteral("arquivo de configuração (padrão: o primeiro destes que existir: %1; "
-                       "a lista de erros vai para erros.txt ao lado dele e, em UTF-8, para "
+                       "a lista de erros vai para erros.txt ao lado dele, ou na pasta de "
+                       "configuração do usuário quando ele é o do sistema, em /etc, e, em "
+                       "UTF-8, para "
                        "<arquivo compactado sem .zip>.erros.txt ao lado do arquivo compactado)")
             .arg(locaisDoConfigTexto()),
         QStringLiteral("ARQ"));
